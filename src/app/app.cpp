@@ -1,0 +1,2 @@
+// Placeholder unit until the program's windows land.
+namespace app {}

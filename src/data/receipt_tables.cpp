@@ -1,0 +1,2 @@
+// Placeholder unit until the program's tables are described here.
+namespace receipts {}

@@ -1,0 +1,2 @@
+// Placeholder unit until the first widget lands.
+namespace widgets {}
