@@ -1,0 +1,145 @@
+// The chunked positional list behind every in-memory list of a table.
+#include "engine/storage/record_list.h"
+
+#include <cassert>
+
+namespace tdb {
+
+std::unique_ptr<TRecordList::Chunk> TRecordList::NewChunk() {
+  auto chunk = std::make_unique<Chunk>();
+  chunk->reserve(kChunkCapacity);
+  return chunk;
+}
+
+void TRecordList::RebuildFenwick() {
+  size_t n = chunks_.size();
+  fenwick_.assign(n + 1, 0);
+  for (size_t i = 1; i <= n; ++i) {
+    fenwick_[i] += chunks_[i - 1]->size();
+    size_t parent = i + (i & (~i + 1));
+    if (parent <= n) fenwick_[parent] += fenwick_[i];
+  }
+}
+
+void TRecordList::FenwickAdd(size_t chunk, long delta) {
+  for (size_t i = chunk + 1; i < fenwick_.size(); i += i & (~i + 1))
+    fenwick_[i] = static_cast<size_t>(static_cast<long>(fenwick_[i]) + delta);
+}
+
+void TRecordList::Locate(size_t pos, size_t* chunk, size_t* offset) const {
+  assert(pos < size_);
+  // Descend the Fenwick tree: find the last chunk whose prefix sum is <= pos.
+  size_t idx = 0;
+  size_t remaining = pos;
+  size_t step = 1;
+  while (step * 2 < fenwick_.size()) step *= 2;
+  for (; step > 0; step /= 2) {
+    size_t next = idx + step;
+    if (next < fenwick_.size() && fenwick_[next] <= remaining) {
+      idx = next;
+      remaining -= fenwick_[next];
+    }
+  }
+  *chunk = idx;  // 0-based chunk index
+  *offset = remaining;
+}
+
+const TListItem& TRecordList::at(size_t pos) const {
+  size_t c, o;
+  Locate(pos, &c, &o);
+  return (*chunks_[c])[o];
+}
+
+void TRecordList::set(size_t pos, const TListItem& item) {
+  size_t c, o;
+  Locate(pos, &c, &o);
+  (*chunks_[c])[o] = item;
+}
+
+void TRecordList::push_back(const TListItem& item) {
+  if (chunks_.empty() || chunks_.back()->size() >= kChunkCapacity) {
+    chunks_.push_back(NewChunk());
+    chunks_.back()->push_back(item);
+    ++size_;
+    // A new last chunk only appends a leaf; rebuilding is O(chunks) but
+    // happens once per kChunkCapacity appends.
+    RebuildFenwick();
+    return;
+  }
+  chunks_.back()->push_back(item);
+  ++size_;
+  FenwickAdd(chunks_.size() - 1, 1);
+}
+
+void TRecordList::insert(size_t pos, const TListItem& item) {
+  assert(pos <= size_);
+  if (pos == size_) {
+    push_back(item);
+    return;
+  }
+  size_t c, o;
+  Locate(pos, &c, &o);
+  Chunk& chunk = *chunks_[c];
+  if (chunk.size() < kChunkCapacity) {
+    chunk.insert(chunk.begin() + static_cast<long>(o), item);
+    ++size_;
+    FenwickAdd(c, 1);
+    return;
+  }
+  // Split the full chunk in two halves, then insert into the proper half.
+  auto tail = NewChunk();
+  size_t half = chunk.size() / 2;
+  tail->assign(chunk.begin() + static_cast<long>(half), chunk.end());
+  chunk.resize(half);
+  if (o <= half) {
+    chunk.insert(chunk.begin() + static_cast<long>(o), item);
+  } else {
+    tail->insert(tail->begin() + static_cast<long>(o - half), item);
+  }
+  chunks_.insert(chunks_.begin() + static_cast<long>(c + 1), std::move(tail));
+  ++size_;
+  RebuildFenwick();
+}
+
+void TRecordList::erase(size_t pos) {
+  size_t c, o;
+  Locate(pos, &c, &o);
+  Chunk& chunk = *chunks_[c];
+  chunk.erase(chunk.begin() + static_cast<long>(o));
+  --size_;
+  if (chunk.empty()) {
+    chunks_.erase(chunks_.begin() + static_cast<long>(c));
+    RebuildFenwick();
+    return;
+  }
+  // Merge with a neighbour when both fit in one chunk, so that a list that
+  // shrinks does not keep many near-empty chunks.
+  if (c + 1 < chunks_.size() && chunk.size() + chunks_[c + 1]->size() <= kChunkCapacity / 2) {
+    chunk.insert(chunk.end(), chunks_[c + 1]->begin(), chunks_[c + 1]->end());
+    chunks_.erase(chunks_.begin() + static_cast<long>(c + 1));
+    RebuildFenwick();
+    return;
+  }
+  FenwickAdd(c, -1);
+}
+
+void TRecordList::move(size_t from, size_t to) {
+  if (from == to) return;
+  TListItem item = at(from);
+  erase(from);
+  insert(to, item);
+}
+
+void TRecordList::clear() {
+  chunks_.clear();
+  fenwick_.clear();
+  size_ = 0;
+}
+
+size_t TRecordList::MemoryBytes() const {
+  size_t bytes = chunks_.capacity() * sizeof(chunks_[0]) + fenwick_.capacity() * sizeof(size_t);
+  for (const auto& chunk : chunks_) bytes += sizeof(Chunk) + chunk->capacity() * sizeof(TListItem);
+  return bytes;
+}
+
+}  // namespace tdb

@@ -1,0 +1,89 @@
+// TRecordList: one of a table's in-memory ordered lists (list 0 in record
+// order, one list per index in key order).
+//
+// An item is 8 bytes: the position of the record's fixed part in the file and
+// the record number.  The list answers by position, like an array, but an
+// insertion or removal in the middle costs O(chunk + log n), never a move of
+// the whole list: the items live in chunks of at most kChunkCapacity, and a
+// Fenwick tree over the chunk sizes turns a position into (chunk, offset).
+//
+// Invariants: no chunk is empty; every chunk holds at most kChunkCapacity
+// items; fenwick_ sums exactly the chunk sizes.  Items appended at the end
+// fill the last chunk completely before a new one starts, so a list built by
+// appends (as at table open) carries no slack beyond its last chunk.
+//
+// Not thread-safe: the owner serialises access.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace tdb {
+
+struct TListItem {
+  int32_t DataOffset = 0;  // position of the record's fixed part
+  int32_t RecIndex = 0;    // record number
+  bool operator==(const TListItem&) const = default;
+};
+
+class TRecordList {
+ public:
+  static constexpr size_t kChunkCapacity = 1024;
+
+  TRecordList() = default;
+  TRecordList(const TRecordList&) = delete;
+  TRecordList& operator=(const TRecordList&) = delete;
+  TRecordList(TRecordList&&) = default;
+  TRecordList& operator=(TRecordList&&) = default;
+
+  size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+
+  // The item at `pos`.  REQUIRES: pos < size().
+  const TListItem& at(size_t pos) const;
+  const TListItem& operator[](size_t pos) const { return at(pos); }
+
+  // Replaces the item at `pos`.  REQUIRES: pos < size().
+  void set(size_t pos, const TListItem& item);
+
+  void push_back(const TListItem& item);
+
+  // Inserts before `pos` (pos == size() appends).  REQUIRES: pos <= size().
+  void insert(size_t pos, const TListItem& item);
+
+  // Removes the item at `pos`.  REQUIRES: pos < size().
+  void erase(size_t pos);
+
+  // Moves the item at `from` so that it ends at position `to` of the list
+  // after the move.  REQUIRES: from, to < size().
+  void move(size_t from, size_t to);
+
+  void clear();
+
+  // Bytes held by the items (capacity included) and the chunk bookkeeping.
+  size_t MemoryBytes() const;
+
+  // Calls fn(item) for every item in order; faster than indexing one by one.
+  template <typename Fn>
+  void ForEach(Fn&& fn) const {
+    for (const auto& chunk : chunks_)
+      for (const auto& item : *chunk) fn(item);
+  }
+
+ private:
+  using Chunk = std::vector<TListItem>;
+
+  // Chunk index and offset within it of position `pos` (< size_).
+  void Locate(size_t pos, size_t* chunk, size_t* offset) const;
+  void FenwickAdd(size_t chunk, long delta);
+  void RebuildFenwick();
+  std::unique_ptr<Chunk> NewChunk();
+
+  std::vector<std::unique_ptr<Chunk>> chunks_;
+  std::vector<size_t> fenwick_;  // 1-based Fenwick tree over chunk sizes
+  size_t size_ = 0;
+};
+
+}  // namespace tdb
