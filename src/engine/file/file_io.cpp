@@ -247,7 +247,9 @@ void TRadiVOFileIO::CheckTableHeader(const TTableHeader& h) const {
     if (!IsKnownFieldType(field.FieldType)) DatabaseError("General error");
     if (IsStringFieldType(field.FieldType) && field.FieldSize < 0)
       Damaged("size " + ToString(field.FieldSize) + " of field " + field.FieldName);
-    record_size += FieldSlotSize(field.FieldType, IsStringFieldType(field.FieldType) ? field.FieldSize : 0);
+    // Summed wide: a string's FieldSize + 1 alone may not fit in 32 bits.
+    record_size += IsStringFieldType(field.FieldType) ? static_cast<int64_t>(field.FieldSize) + 1
+                                                      : FieldSlotSize(field.FieldType, 0);
   }
   if (record_size > kMaxFileSize) Damaged("record size " + ToString(record_size));
   for (int32_t i = 0; i < h.IndexCount; ++i) {
@@ -310,7 +312,8 @@ void WalkBlocks(const TRadiVOFileIO& io, int64_t first, int32_t total, size_t bl
   std::vector<uint8_t> block(block_size);
   int64_t pos = first;
   for (int64_t b = 0; b < blocks; ++b) {
-    io.ReadData(pos, block);  // checks the position
+    if (pos < kFirstTableHeaderPos) damaged(std::string(what) + " block position " + std::to_string(pos));
+    io.ReadData(pos, block);  // checks the end of the block against the file
     block_positions.push_back(static_cast<int32_t>(pos));
     int32_t used = static_cast<int32_t>(std::min<int64_t>(kTabItemsPerBlock, total - b * kTabItemsPerBlock));
     take(block.data() + 4, used);
