@@ -1,24 +1,141 @@
-// Dispatch of the tdb tool's commands.
+// Dispatch of the tdb tool's commands: argument checking, running the
+// command, and turning engine errors into messages and exit codes.
 #include "tdb/commands.h"
 
+#include <sys/stat.h>
+
 #include <cstring>
+#include <fstream>
 #include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "data/database_creator.h"
+#include "data/receipt_tables.h"
+#include "engine/base/database_error.h"
+#include "tdb/database_info.h"
+#include "tdb/schema_json.h"
 
 namespace tdbtool {
 
 namespace {
+
 const char kUsage[] =
     "usage: tdb COMMAND [ARGS]\n"
-    "Commands for database files (.tdb).\n";
+    "Commands for database files (.tdb):\n"
+    "\n"
+    "  tdb create FILE --schema SCHEMA.json\n"
+    "      Writes a new, empty database file from a schema.  An existing FILE\n"
+    "      is never replaced.  The schema is JSON:\n"
+    "        {\"tables\": [\n"
+    "          {\"name\": \"clients\",\n"
+    "           \"fields\": [{\"name\": \"nomer\", \"type\": \"ftInteger\"},\n"
+    "                      {\"name\": \"name\", \"type\": \"ftString\", \"size\": 40,\n"
+    "                       \"process_mode\": 0}],\n"
+    "           \"indexes\": [{\"name\": \"inomer\", \"fields\": [\"nomer\"],\n"
+    "                        \"options\": [\"tiUnique\"]}]}]}\n"
+    "      Types: ftString, ftSmallint, ftInteger, ftWord, ftBoolean, ftFloat,\n"
+    "      ftCurrency, ftDate, ftTime, ftDateTime, ftAutoInc, ftBlob, ftMemo,\n"
+    "      ftGraphic, ftFmtMemo, ftParadoxOle, ftDBaseOle, ftTypedBinary,\n"
+    "      ftFixedChar, ftLargeint, ftOraBlob, ftOraClob (or the type code).\n"
+    "      \"size\" is the maximum length of ftString and ftFixedChar (1 to 65535);\n"
+    "      \"size\", \"process_mode\", \"indexes\" and \"options\" may be left out.\n"
+    "      Index options: tiPrimary, tiUnique, tiDescending, tiCaseInsensitive.\n"
+    "      Names: 1 to 32 bytes in Windows-1251; at most 256 tables, 96 fields\n"
+    "      and 8 indexes of up to 8 fields per table.\n"
+    "\n"
+    "  tdb create-receipts DIR [--if-missing]\n"
+    "      Writes the program's four empty database files into DIR:\n"
+    "      formix.tdb, platel.tdb, Poluchat.tdb, sprkodBK.tdb.  Without\n"
+    "      --if-missing an existing file is an error and nothing is written;\n"
+    "      with it only the missing files are written, silently.\n"
+    "\n"
+    "  tdb info FILE\n"
+    "      Prints one JSON object describing FILE: version, compressed,\n"
+    "      encrypted, verify_writes, compress_algorithm, encrypt_algorithm,\n"
+    "      encrypt_mode, and per table its name, record_total, fields (name,\n"
+    "      type, size, process_mode) and indexes (name, options, fields).\n"
+    "\n"
+    "  tdb help\n"
+    "      Prints this text.\n"
+    "\n"
+    "Exit codes: 0 success, 1 failure (message on stderr), 2 usage error.\n";
+
+int Usage(const std::string& problem) {
+  std::cerr << "tdb: " << problem << "\n" << kUsage;
+  return 2;
+}
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+std::string ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) tdb::DatabaseError(tdb::Format("Cannot open file %s", {path}));
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (in.bad()) tdb::DatabaseError(tdb::Format("Cannot read file %s", {path}));
+  return text.str();
+}
+
+int Create(const std::vector<std::string>& args) {
+  if (args.size() != 3 || args[1] != "--schema") return Usage("create needs FILE --schema SCHEMA.json");
+  receipts::DatabaseSchema schema = SchemaFromJson(ReadWholeFile(args[2]));
+  receipts::CreateDatabaseFile(args[0], schema);
+  return 0;
+}
+
+int CreateReceipts(const std::vector<std::string>& args) {
+  bool if_missing = false;
+  std::string dir;
+  for (const std::string& a : args) {
+    if (a == "--if-missing") if_missing = true;
+    else if (dir.empty() && !a.starts_with("--")) dir = a;
+    else return Usage("create-receipts needs DIR [--if-missing]");
+  }
+  if (dir.empty()) return Usage("create-receipts needs DIR [--if-missing]");
+  auto path_of = [&](const receipts::ReceiptFile& f) { return dir + "/" + f.file_name; };
+  if (!if_missing)
+    for (const auto& f : receipts::ReceiptFiles())
+      if (Exists(path_of(f))) tdb::DatabaseError(tdb::Format("File %s already exists", {path_of(f)}));
+  for (const auto& f : receipts::ReceiptFiles()) {
+    if (if_missing && Exists(path_of(f))) continue;
+    receipts::CreateDatabaseFile(path_of(f), f.schema);
+  }
+  return 0;
+}
+
+int Info(const std::vector<std::string>& args) {
+  if (args.size() != 1) return Usage("info needs FILE");
+  std::cout << DatabaseInfoJson(args[0]);
+  return 0;
+}
+
 }  // namespace
 
 int RunCommand(int argc, char** argv) {
-  if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "help") == 0) {
+  if (argc < 2) return Usage("no command given");
+  std::string command = argv[1];
+  std::vector<std::string> args(argv + 2, argv + argc);
+  if (command == "help" || command == "--help" || command == "-h") {
     std::cout << kUsage;
-    return argc < 2 ? 2 : 0;
+    return 0;
   }
-  std::cerr << "tdb: unknown command '" << argv[1] << "'\n" << kUsage;
-  return 2;
+  try {
+    if (command == "create") return Create(args);
+    if (command == "create-receipts") return CreateReceipts(args);
+    if (command == "info") return Info(args);
+  } catch (const tdb::EDatabaseError& e) {
+    std::cerr << "tdb: " << e.what() << "\n";
+    return 1;
+  } catch (const std::exception& e) {
+    std::cerr << "tdb: " << e.what() << "\n";
+    return 1;
+  }
+  return Usage("unknown command '" + command + "'");
 }
 
 }  // namespace tdbtool

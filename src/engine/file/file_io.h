@@ -1,0 +1,206 @@
+// TRadiVOFileIO: one open database, on disk or in process memory.
+//
+// The file object opens the medium, checks the file header, keeps copies of
+// the data process block and the table directory, and gives the table storage
+// everything it reads and writes: table headers (whole, or their counters in
+// place), record table and index table blocks, record data, blob data, and
+// the encoding and decoding of stored values.  It also owns the one-byte file
+// lock that serialises table opens, record reads and changes between file
+// objects and processes.
+//
+// Every position and count taken from the file is checked before it is used;
+// a damaged file raises EDatabaseError "Database file '<name>' is damaged:
+// <what>" and nothing is read or written outside the medium.  Writes never
+// start beyond the end of the medium and never grow it past the 2 GB that
+// 32-bit positions can address.
+//
+// Ownership: the object owns its disk stream; a memory stream is shared with
+// the registry (memory_stream.h) and kept alive while open.  Threads: one
+// thread at a time uses a file object, except that the encode and decode
+// operations run under the object's own mutex.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/file/radivo_stream.h"
+#include "engine/format/file_structures.h"
+
+namespace tdb {
+
+class TRadiVOFileStream;
+class TMemoryStream;
+
+enum TRadiVOMediumType { mtDisk, mtMemory };
+
+// How long Lock() keeps trying.  RetryCount 0 waits without limit.
+struct TLockSettings {
+  int32_t RetryCount = 20;
+  int32_t WaitTime = 100;  // milliseconds between attempts
+};
+// Asked at every failed attempt, so that changed settings apply at once.
+using TLockSettingsSource = std::function<TLockSettings()>;
+
+class TRadiVOFileIO {
+ public:
+  TRadiVOFileIO();
+  ~TRadiVOFileIO();
+  TRadiVOFileIO(const TRadiVOFileIO&) = delete;
+  TRadiVOFileIO& operator=(const TRadiVOFileIO&) = delete;
+
+  // Where the lock settings come from; without a source the defaults apply.
+  void SetLockSettingsSource(TLockSettingsSource source) { lock_settings_ = std::move(source); }
+
+  // Opens a database: a disk file by path, or (mtMemory) a registered memory
+  // stream by ":<hex handle>".  Opens for reading only when `read_only` is set
+  // or the disk file cannot be written.  An exclusive open fails while any
+  // other open of the file exists, and keeps others out while it lasts.
+  // Nothing happens when already open.  On failure the object stays closed
+  // and the error names the file: "Cannot open file %s", "Invalid database
+  // name '%s'", "Database file '%s' is a invalid RadiVO", "Version 1.00 is not
+  // compatible", "Version of database file is too High", "Cannot open file
+  // %s: it is in use", or the damage error.
+  void Open(const std::string& name, TRadiVOMediumType medium, bool read_only, bool exclusive);
+
+  // Releases the lock if held and drops the medium.  Safe when closed.
+  void Close();
+
+  bool IsOpen() const { return stream_ != nullptr; }
+  const std::string& FileName() const { return name_; }
+  TRadiVOMediumType MediumType() const { return medium_; }
+  bool Exclusive() const { return exclusive_; }
+  // Opened for reading only (by option or because the file cannot be written).
+  bool ReadOnly() const { return read_only_; }
+  // The disk file cannot be written by this process or has no write
+  // permission for anyone: the counterpart of a read-only attribute.
+  bool FileIsReadOnly() const { return file_is_read_only_; }
+
+  // The header's version and copies of the blocks read at open.  REQUIRE: open.
+  const std::string& Version() const { return version_; }
+  const TDataProcessBlock& DataProcessBlock() const { return process_block_; }
+  const TTableTab& TableTab() const { return table_tab_; }
+
+  // Disk: flushes the file's data to the disk and sets the flushed flag.
+  // Memory: nothing.  REQUIRES: open.
+  void Flush();
+  // True after opening and after Flush(), false after any write.  Always true for memory.
+  bool Flushed() const;
+
+  // Takes the file lock on byte 1 (disk only; nothing for memory), trying
+  // again after WaitTime ms until RetryCount failures; then raises "Wait for
+  // unlock time out".  REQUIRES: open, not locked (the lock is never nested).
+  // A read-only open takes a shared lock: it keeps writers out, not readers.
+  void Lock();
+  // Releases the file lock; nothing when not held.
+  void Unlock();
+  bool Locked() const { return locked_; }
+
+  // Whether the password gives access: false when closed, true for a
+  // database without encryption.
+  bool SetPassword(std::string_view password);
+
+  // ---- table directory and table headers (REQUIRE: open) ----
+
+  int32_t TableCount() const { return table_tab_.TableCount; }
+  // The names of the tables in table-number order, as stored (Windows-1251).
+  std::vector<std::string> GetTableNames();
+  // Reads and checks table `table_no`'s header.  An unknown field type code
+  // raises "General error"; other inconsistencies raise the damage error.
+  TTableHeader ReadTableHeader(int32_t table_no);
+  // Writes the whole header back.
+  void WriteTableHeader(int32_t table_no, const TTableHeader& header);
+  // Rewrites in place the first `count` (1 to 3) of RecTabOffset,
+  // RecordTotal and AutoIncCounter from `header`.
+  void WriteTableCounters(int32_t table_no, const TTableHeader& header, int count);
+  // Rewrites in place AutoIncCounter alone.
+  void WriteAutoIncCounter(int32_t table_no, int32_t value);
+
+  // ---- record and index tables (REQUIRE: open) ----
+
+  // The RecordTotal entries of the table's record table; `block_positions`
+  // receives the position of every block in chain order.
+  std::vector<TRecordTabItem> ReadRecordTable(const TTableHeader& header,
+                                              std::vector<int32_t>& block_positions);
+  // The `record_total` entries of an index's index table (empty when its
+  // IndexTabOffset is 0).  Every Next is checked to be -1 or a record number.
+  std::vector<TIndexTabItem> ReadIndexTable(const TIndexHeader& index, int32_t record_total,
+                                            std::vector<int32_t>& block_positions);
+  // Single entries of a record or index table block, by block position and
+  // slot (0 to 1023).
+  TRecordTabItem ReadRecordTabItem(int32_t block_pos, int32_t slot);
+  void WriteRecordTabItem(int32_t block_pos, int32_t slot, const TRecordTabItem& item);
+  TIndexTabItem ReadIndexTabItem(int32_t block_pos, int32_t slot);
+  void WriteIndexTabItem(int32_t block_pos, int32_t slot, const TIndexTabItem& item);
+  // Sets the Deleted flag of a record table entry (a read, change and write
+  // of its five bytes).
+  void MarkDeleted(int32_t block_pos, int32_t slot);
+  // Sets the next-block position of a record or index table block.
+  void WriteNextBlockPos(int32_t block_pos, int32_t next);
+
+  // ---- raw data (REQUIRE: open) ----
+
+  // The medium's size now (another process may have grown it).
+  int64_t FileSize() const;
+  // Reads exactly dst.size() bytes at pos; the damage error when they are
+  // not all inside the file.
+  void ReadData(int64_t pos, std::span<uint8_t> dst) const;
+  // Writes at pos, which must not lie beyond the end of the file.
+  void WriteData(int64_t pos, std::span<const uint8_t> src);
+  // Writes at the end of the file; returns the position written at.
+  int32_t AppendData(std::span<const uint8_t> src);
+  // Appends `size` zero bytes (a new block or area); returns their position.
+  int32_t AppendZeros(size_t size);
+
+  // The blob descriptor at `descriptor_pos`, checked against the file.
+  TBlobDescriptor ReadBlobDescriptor(int64_t descriptor_pos) const;
+  // The decoded value of the blob whose descriptor is at `descriptor_pos`.
+  std::vector<uint8_t> ReadBlobData(int64_t descriptor_pos, bool compressed, bool encrypted);
+
+  // ---- encoding of stored values ----
+  // Buffers: n bytes from src to dst (fixed-size field values).  Streams:
+  // whole blob values.  With the flags clear they copy the bytes unchanged.
+  void EncodeBuffer(const uint8_t* value, uint8_t* slot, bool encrypt, size_t n);
+  void DecodeBuffer(const uint8_t* slot, uint8_t* value, bool encrypt, size_t n);
+  std::vector<uint8_t> EncodeStream(std::span<const uint8_t> value, bool compress, bool encrypt);
+  std::vector<uint8_t> DecodeStream(std::span<const uint8_t> stored, bool compress, bool encrypt);
+
+ private:
+  void OpenDisk(const std::string& name, bool read_only, bool exclusive);
+  void OpenMemory(const std::string& name, bool read_only);
+  void CheckFileHeader(const TRadiVOStream& stream);
+  void ReadStructures();
+  void ActivateProcessing();
+  void RequireOpen() const;
+  void RequireWritable() const;
+  [[noreturn]] void Damaged(const std::string& what) const;
+  void CheckInside(int64_t pos, int64_t size, const char* what) const;
+  int64_t TableHeaderPos(int32_t table_no) const;
+  int64_t TabItemPos(int32_t block_pos, int32_t slot, size_t block_size, size_t item_size) const;
+  void CheckTableHeader(const TTableHeader& h) const;
+
+  std::string name_;
+  TRadiVOMediumType medium_ = mtDisk;
+  bool exclusive_ = false;
+  bool read_only_ = false;
+  bool file_is_read_only_ = false;
+  bool locked_ = false;
+
+  std::unique_ptr<TRadiVOFileStream> disk_;  // owned; set while a disk file is open
+  std::shared_ptr<TMemoryStream> memory_;    // shared with the registry while open
+  TRadiVOStream* stream_ = nullptr;          // whichever of the two is open
+
+  std::string version_;
+  TDataProcessBlock process_block_;
+  TTableTab table_tab_;
+
+  TLockSettingsSource lock_settings_;
+  std::mutex process_mutex_;  // guards encoding and decoding
+};
+
+}  // namespace tdb

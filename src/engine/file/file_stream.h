@@ -1,0 +1,46 @@
+// TRadiVOFileStream: a database file on disk, read and written at absolute
+// positions (pread/pwrite), with a flushed flag.
+//
+// The stream owns its descriptor and closes it when destroyed.  The flushed
+// flag is true after opening and after every Flush(), false after every
+// write.  Used by one thread at a time.
+#pragma once
+
+#include <string>
+
+#include "engine/file/radivo_stream.h"
+
+namespace tdb {
+
+class TRadiVOFileStream : public TRadiVOStream {
+ public:
+  // Opens `path` for reading, or for reading and writing.  Raises
+  // EDatabaseError "Cannot open file %s" when it cannot be opened.
+  TRadiVOFileStream(const std::string& path, bool writable);
+  ~TRadiVOFileStream() override;
+  TRadiVOFileStream(const TRadiVOFileStream&) = delete;
+  TRadiVOFileStream& operator=(const TRadiVOFileStream&) = delete;
+
+  int64_t Size() const override;
+  size_t ReadAt(int64_t pos, uint8_t* dst, size_t n) const override;
+  void WriteAt(int64_t pos, const uint8_t* src, size_t n) override;
+  bool Writable() const override { return writable_; }
+
+  // Flushes the file's data to the disk (fdatasync) and sets the flushed flag.
+  void Flush();
+  bool Flushed() const { return flushed_; }
+
+  // The open descriptor, for the file object's locks.  Valid while the stream lives.
+  int Descriptor() const { return fd_; }
+  const std::string& Path() const { return path_; }
+
+ private:
+  [[noreturn]] void IoError(const char* what) const;
+
+  std::string path_;
+  int fd_ = -1;
+  bool writable_;
+  bool flushed_ = true;
+};
+
+}  // namespace tdb
