@@ -131,6 +131,21 @@ class StartupTest : public QObject {
     }
   }
 
+  // In the real event loop a refused login ends the program: closing the
+  // main window from inside the start-up sequence quits the application.
+  void refusedLoginEndsTheEventLoop() {
+    SetFile("[Nastr]\r\nPassLog=1\r\nPassword=abc\r\n");
+    Program p(Dir());
+    p.prompts.Then(Login("abc", Finish::Cancel));
+    p.main()->show();
+    // Only a guard against a hang; a quitting program returns 0 long before.
+    QTimer::singleShot(30000, qApp, [] { QApplication::exit(99); });
+    QCOMPARE(QApplication::exec(), 0);
+    QVERIFY(p.Ended());
+    QCOMPARE(p.written->count(), 1);
+    QCOMPARE(p.finished->count(), 0);
+  }
+
   void enterAndEscDoNotPressTheLoginButtons() {
     SetFile("[Nastr]\r\nPassLog=1\r\nPassword=abc\r\n");
     Program p(Dir());
