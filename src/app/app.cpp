@@ -1,2 +1,0 @@
-// Placeholder unit until the program's windows land.
-namespace app {}

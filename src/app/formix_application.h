@@ -1,0 +1,33 @@
+// The program's QApplication with its general error handler.
+//
+// The screens catch no errors: an exception that escapes an event handler
+// (the engine's tdb::EDatabaseError or any std::exception) ends the command
+// that raised it and its text is shown in a message box through the prompts
+// given here.  Without prompts the text goes to stderr.  One per process,
+// user-interface thread only.
+#pragma once
+
+#include <QApplication>
+
+#include "app/ui_prompts.h"
+
+namespace app {
+
+class FormixApplication : public QApplication {
+  Q_OBJECT
+
+ public:
+  FormixApplication(int& argc, char** argv);
+
+  // `prompts` (not owned) shows the errors; it must outlive the event loop.
+  void SetErrorPrompts(UiPrompts* prompts) { prompts_ = prompts; }
+
+  bool notify(QObject* receiver, QEvent* event) override;
+
+ private:
+  void ReportError(const QString& text);
+
+  UiPrompts* prompts_ = nullptr;
+};
+
+}  // namespace app

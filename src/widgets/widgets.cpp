@@ -1,2 +1,0 @@
-// Placeholder unit until the first widget lands.
-namespace widgets {}
