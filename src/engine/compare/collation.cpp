@@ -91,6 +91,8 @@ class TCollation {
   // Fills weights_ from the collator's ranking of the single characters.
   void BuildWeights() {
     const std::array<char16_t, 256>& unicode = UnicodeTable();
+    TCollatorPtr primary = OpenRoot(UCOL_PRIMARY);
+    if (!primary) return;  // no fast path; the collator answers everything
     UErrorCode status = U_ZERO_ERROR;
     USet* contractions = uset_openEmpty();
     USet* expansions = uset_openEmpty();
@@ -117,8 +119,6 @@ class TCollation {
       }
     }
 
-    TCollatorPtr primary = OpenRoot(UCOL_PRIMARY);
-    if (!primary) return;
     std::vector<unsigned char> simple;
     for (int b = 1; b < 256; ++b) {
       const UChar u = static_cast<UChar>(unicode[b]);
