@@ -108,7 +108,7 @@ std::vector<uint8_t> TCompAlgo_Zlib::EncodeStream(std::span<const uint8_t> value
 std::vector<uint8_t> TCompAlgo_Zlib::DecodeStream(std::span<const uint8_t> stored) {
   if (stored.empty()) return {};
   if (stored.size() < kHeaderSize)
-    Damaged(Num(stored.size()) + " bytes are too few for the length header");
+    Damaged("the length header needs 4 bytes, " + Num(stored.size()) + " stored");
   const int64_t declared = GetInt32LE(stored.data());
   const std::span<const uint8_t> rest = stored.subspan(kHeaderSize);
 
