@@ -1,0 +1,114 @@
+// The process-wide registries of compression and encryption classes.
+#include "engine/processing/algo_registry.h"
+
+#include <mutex>
+#include <vector>
+
+#include "engine/processing/compress_zlib.h"
+
+namespace tdb {
+namespace {
+
+bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+template <class Class>
+class TRegistry {
+ public:
+  void Add(const Class& cls, std::string_view name) {
+    std::lock_guard lock(mutex_);
+    for (auto& entry : entries_)
+      if (entry.cls.class_name == cls.class_name) {
+        entry.name = std::string(name);
+        entry.cls = cls;
+        return;
+      }
+    entries_.push_back({std::string(name), cls});
+  }
+
+  int Find(std::string_view name) const {
+    std::lock_guard lock(mutex_);
+    for (size_t i = 0; i < entries_.size(); ++i)
+      if (SameNameIgnoringCase(entries_[i].name, name)) return static_cast<int>(i);
+    return -1;
+  }
+
+  std::optional<Class> At(int index) const {
+    std::lock_guard lock(mutex_);
+    if (index < 0 || static_cast<size_t>(index) >= entries_.size()) return std::nullopt;
+    return entries_[static_cast<size_t>(index)].cls;
+  }
+
+ private:
+  struct Entry {
+    std::string name;
+    Class cls;
+  };
+  mutable std::mutex mutex_;
+  std::vector<Entry> entries_;  // in registration order
+};
+
+TRegistry<TCompressAlgoClass>& CompressRegistry() {
+  static TRegistry<TCompressAlgoClass> registry;
+  return registry;
+}
+
+TRegistry<TEncryptAlgoClass>& EncryptRegistry() {
+  static TRegistry<TEncryptAlgoClass> registry;
+  return registry;
+}
+
+template <class Algo, class Base>
+std::unique_ptr<Base> Create() {
+  return std::make_unique<Algo>();
+}
+
+}  // namespace
+
+void RegisterStandardAlgorithms() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    CompressRegistry().Add({TCompAlgo_Zlib::kClassName, &Create<TCompAlgo_Zlib, TCompressAlgo>}, "ZLIB");
+    EncryptRegistry().Add({TEncAlgo_Blowfish::kClassName, &Create<TEncAlgo_Blowfish, TEncryptAlgo>}, "Blowfish");
+    EncryptRegistry().Add({TEncAlgo_Twofish::kClassName, &Create<TEncAlgo_Twofish, TEncryptAlgo>}, "Twofish");
+    EncryptRegistry().Add({TEncAlgo_Gost::kClassName, &Create<TEncAlgo_Gost, TEncryptAlgo>}, "Gost");
+  });
+}
+
+void RegisterCompressClass(const TCompressAlgoClass& cls, std::string_view name) {
+  RegisterStandardAlgorithms();
+  CompressRegistry().Add(cls, name);
+}
+
+void RegisterEncryptClass(const TEncryptAlgoClass& cls, std::string_view name) {
+  RegisterStandardAlgorithms();
+  EncryptRegistry().Add(cls, name);
+}
+
+int FindCompressClass(std::string_view name) {
+  RegisterStandardAlgorithms();
+  return CompressRegistry().Find(name);
+}
+
+int FindEncryptClass(std::string_view name) {
+  RegisterStandardAlgorithms();
+  return EncryptRegistry().Find(name);
+}
+
+std::optional<TCompressAlgoClass> CompressClassAt(int index) {
+  RegisterStandardAlgorithms();
+  return CompressRegistry().At(index);
+}
+
+std::optional<TEncryptAlgoClass> EncryptClassAt(int index) {
+  RegisterStandardAlgorithms();
+  return EncryptRegistry().At(index);
+}
+
+}  // namespace tdb
