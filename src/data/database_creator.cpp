@@ -14,6 +14,8 @@
 #include "engine/base/database_error.h"
 #include "engine/format/field_types.h"
 #include "engine/format/file_structures.h"
+#include "engine/processing/algo_registry.h"
+#include "engine/processing/password_check.h"
 
 namespace receipts {
 namespace {
@@ -146,7 +148,36 @@ void MoveIntoPlace(const std::string& from, const std::string& to) {
 
 }  // namespace
 
+namespace {
+
+// The data process block of a new file; the names are stored as registered.
+tdb::TDataProcessBlock ProcessBlockOf(const StorageOptions& storage) {
+  tdb::TDataProcessBlock block;
+  block.VerifyWrites = storage.verify_writes;
+  if (storage.compress) {
+    block.Compressed = true;
+    block.CompressAlgoName = *tdb::CompressNameAt(tdb::FindCompressClass("ZLIB"));
+  }
+  if (!storage.cipher.empty()) {
+    block.Encrypted = true;
+    block.EncryptAlgoName = *tdb::EncryptNameAt(tdb::FindEncryptClass(storage.cipher));
+    block.EncryptMode = static_cast<uint8_t>(storage.mode);
+    block.PasswordCheck = tdb::PasswordCheckString(storage.password);
+  }
+  return block;
+}
+
+void CheckStorage(const StorageOptions& storage) {
+  if (!storage.cipher.empty() && tdb::FindEncryptClass(storage.cipher) < 0)
+    DatabaseError(tdb::Format("Encryption algorithm module '%s' not found", {storage.cipher}));
+  if (storage.mode < 0 || storage.mode > 4)
+    DatabaseError(tdb::Format("Cipher mode %s is not supported", {std::to_string(storage.mode)}));
+}
+
+}  // namespace
+
 void CheckSchema(const DatabaseSchema& schema) {
+  CheckStorage(schema.storage);
   if (schema.tables.size() > static_cast<size_t>(tdb::kMaxTables))
     DatabaseError("A database holds at most 256 tables");
   std::set<std::string> table_names;
@@ -156,13 +187,14 @@ void CheckSchema(const DatabaseSchema& schema) {
   }
 }
 
+
 std::vector<uint8_t> BuildDatabaseImage(const DatabaseSchema& schema) {
   CheckSchema(schema);
   const size_t tables = schema.tables.size();
   std::vector<uint8_t> image(static_cast<size_t>(tdb::kFirstTableHeaderPos) + tables * tdb::kTableHeaderSize, 0);
   std::span<uint8_t> bytes(image);
   tdb::WriteFileHeader(tdb::TFileHeader{std::string(tdb::kFileMagic), std::string(tdb::kFileVersion)}, bytes);
-  tdb::WriteDataProcessBlock(tdb::TDataProcessBlock{}, bytes.subspan(tdb::kDataProcessBlockPos));
+  tdb::WriteDataProcessBlock(ProcessBlockOf(schema.storage), bytes.subspan(tdb::kDataProcessBlockPos));
   tdb::TTableTab tab;
   tab.TableCount = static_cast<int32_t>(tables);
   for (size_t i = 0; i < tables; ++i)

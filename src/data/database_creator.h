@@ -37,8 +37,20 @@ struct TableSchema {
   std::vector<IndexSchema> indexes;
 };
 
+// How a new file stores its values.  A cipher always comes with a password
+// (the empty text is a password too): the file keeps the password's check
+// string, and a field whose process mode is 0 is stored encrypted.
+struct StorageOptions {
+  bool compress = false;  // blob values compressed ("ZLIB")
+  std::string cipher;     // "" for none, or a registered cipher name in any letter case
+  int mode = 0;           // cipher mode 0 to 4
+  std::string password;   // Windows-1251 bytes
+  bool verify_writes = false;
+};
+
 struct DatabaseSchema {
   std::vector<TableSchema> tables;
+  StorageOptions storage;
 };
 
 // The largest FieldSize the creator accepts for a string field.
@@ -49,7 +61,8 @@ constexpr int32_t kMaxStringFieldSize = 65535;
 // empty name or one longer than 32 bytes; an unknown type code; a string size
 // outside 1..65535 or a negative size; unknown index option bits; an index
 // naming a missing field; the same table, field or index name twice (names
-// compare without regard to letter case).
+// compare without regard to letter case); an unknown cipher ("Encryption
+// algorithm module '%s' not found") or a mode outside 0 to 4.
 void CheckSchema(const DatabaseSchema& schema);
 
 // The bytes of an empty database file for a checked schema.

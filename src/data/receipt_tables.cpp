@@ -90,10 +90,10 @@ TableSchema Codes() {
 
 const std::vector<ReceiptFile>& ReceiptFiles() {
   static const std::vector<ReceiptFile> files = {
-      {"formix.tdb", DatabaseSchema{{Receipts()}}},
-      {"platel.tdb", DatabaseSchema{{Payers()}}},
-      {"Poluchat.tdb", DatabaseSchema{{Recipients()}}},
-      {"sprkodBK.tdb", DatabaseSchema{{Codes()}}},
+      {"formix.tdb", DatabaseSchema{{Receipts()}, {}}},
+      {"platel.tdb", DatabaseSchema{{Payers()}, {}}},
+      {"Poluchat.tdb", DatabaseSchema{{Recipients()}, {}}},
+      {"sprkodBK.tdb", DatabaseSchema{{Codes()}, {}}},
   };
   return files;
 }

@@ -37,7 +37,7 @@ DatabaseSchema TwoTables() {
                   {{"id", ftAutoInc, 0, 0}, {"name", ftString, 40, 0}, {"note", ftMemo, 0, 1}},
                   {{"iname", WithIndexOption(0, tiCaseInsensitive), {"NAME", "id"}}}},
       TableSchema{"\xD1\xF7\xE5\xF2", {{"sum", ftCurrency, 0, 0}}, {}},  // "Счет" in Windows-1251
-  }};
+  }, {}};
 }
 
 bool AllZero(const std::vector<uint8_t>& b, size_t from, size_t to) {

@@ -13,6 +13,7 @@
 #include "engine/base/database_error.h"
 #include "engine/file/file_io.h"
 #include "engine/file/memory_stream.h"
+#include "engine/processing/password_check.h"
 #include "engine/db_image.h"
 
 namespace tdb {
@@ -90,16 +91,58 @@ TEST(FileIOOpenTest, MissingFileOrFolder) {
   }
 }
 
-TEST(FileIOOpenTest, CompressedOrEncryptedFilesAreRefused) {
+TEST(FileIOOpenTest, DataProcessBlockSelectsAlgorithmsAndChecksPasswords) {
   TempDir dir;
-  for (int flag_pos : {2317, 2352}) {
+  auto image_with = [](bool compressed, const std::string& zip, bool encrypted, uint8_t mode,
+                       const std::string& cipher, const std::string& check) {
     std::vector<uint8_t> image = EmptyImage();
-    image[flag_pos] = 1;
-    std::string path = dir.File("p.tdb", image);
+    image[2317] = compressed;
+    std::copy(zip.begin(), zip.end(), image.begin() + 2319);
+    image[2352] = encrypted;
+    image[2353] = mode;
+    std::copy(cipher.begin(), cipher.end(), image.begin() + 2354);
+    std::copy(check.begin(), check.end(), image.begin() + 2644);
+    return image;
+  };
+  const std::string check = PasswordCheckString("\xCF\xE0\xF0\xEE\xEB\xFC");  // "Пароль"
+  struct Case {
+    std::vector<uint8_t> image;
+    std::string error;  // empty: opens
+  } cases[] = {
+      {image_with(true, "ZLIB", false, 0, "", ""), ""},
+      {image_with(true, "zlib", false, 0, "", ""), ""},
+      {image_with(true, "", false, 0, "", ""), "Compression algorithm module '' not found"},
+      {image_with(false, "garbage", false, 7, "garbage", ""), ""},  // names unread when the flags are off
+      {image_with(false, "", true, 2, "TWOFISH", check), ""},
+      {image_with(false, "", true, 0, "Rot13", check), "Encryption algorithm module 'Rot13' not found"},
+      {image_with(false, "", true, 5, "Blowfish", check), "Cipher mode 5 is not supported"},
+  };
+  for (const Case& c : cases) {
+    std::string path = dir.File("p.tdb", c.image);
     TRadiVOFileIO io;
-    EXPECT_THAT(ErrorOf([&] { io.Open(path, mtDisk, false, false); }), HasSubstr("compression or encryption"));
-    EXPECT_FALSE(io.IsOpen());
+    std::string error = ErrorOf([&] { io.Open(path, mtDisk, false, false); });
+    EXPECT_THAT(error, HasSubstr(c.error));
+    EXPECT_EQ(io.IsOpen(), c.error.empty());
   }
+
+  std::string path = dir.File("p.tdb", image_with(true, "ZLIB", true, 1, "Gost", check));
+  TRadiVOFileIO io;
+  io.Open(path, mtDisk, false, false);
+  uint8_t value[5] = {1, 2, 3, 4, 5}, slot[5];
+  // Before a password is accepted the cipher has no key.
+  EXPECT_THAT(ErrorOf([&] { io.EncodeBuffer(value, slot, true, 5); }), HasSubstr("is not initialized"));
+  EXPECT_FALSE(io.SetPassword("\xEF\xE0\xF0\xEE\xEB\xFC"));  // differs in letter case only
+  EXPECT_TRUE(io.SetPassword("\xCF\xE0\xF0\xEE\xEB\xFC"));
+  io.EncodeBuffer(value, slot, true, 5);
+  EXPECT_NE(std::vector<uint8_t>(slot, slot + 5), std::vector<uint8_t>(value, value + 5));
+  uint8_t back[5];
+  io.DecodeBuffer(slot, back, true, 5);
+  EXPECT_EQ(std::vector<uint8_t>(back, back + 5), std::vector<uint8_t>(value, value + 5));
+  std::vector<uint8_t> blob(3000, 'a');
+  std::vector<uint8_t> stored = io.EncodeStream(blob, true, true);
+  EXPECT_LT(stored.size(), blob.size());  // compressed before it was encrypted
+  EXPECT_EQ(io.DecodeStream(stored, true, true), blob);
+  EXPECT_EQ(io.EncodeStream(blob, false, false), blob);
 }
 
 TEST(FileIOTableTest, ReadsTheTableOfOneRecord) {

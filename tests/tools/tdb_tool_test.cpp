@@ -1,5 +1,8 @@
 // The tdb tool run as a process: its commands, their output and exit codes.
 #include <gtest/gtest.h>
+#include "engine/processing/password_check.h"
+#include "engine/base/codepage.h"
+#include <iterator>
 #include <gmock/gmock.h>
 
 #include <sys/stat.h>
@@ -119,6 +122,46 @@ TEST_F(TdbToolTest, CreateFromASchemaWithCyrillicNames) {
   EXPECT_EQ(x.Find("fields")->items.at(0).text, "имя");
 
   EXPECT_EQ(Tdb("create " + file + " --schema " + schema).code, 1);  // exists
+}
+
+TEST_F(TdbToolTest, CreateEncryptedAndCompressed) {
+  std::string schema = Write("p.json", R"({"tables": [{"name": "t", "fields": [
+       {"name": "a", "type": "ftString", "size": 10}, {"name": "b", "type": "ftMemo", "process_mode": 1}]}]})");
+  std::string file = dir_ + "/p.tdb";
+  ToolRun created = Tdb("create " + file + " --schema " + schema +
+                        " --compress --encrypt twofish --mode 2 --password Пароль");
+  ASSERT_EQ(created.code, 0) << created.out;
+  JsonValue root = ParseJson(Tdb("info " + file).out);
+  EXPECT_TRUE(root.Find("compressed")->boolean);
+  EXPECT_TRUE(root.Find("encrypted")->boolean);
+  EXPECT_EQ(root.Find("compress_algorithm")->text, "ZLIB");
+  EXPECT_EQ(root.Find("encrypt_algorithm")->text, "Twofish");  // the registered spelling
+  EXPECT_EQ(root.Find("encrypt_mode")->number, 2);
+  EXPECT_THAT(root.Find("password_note")->text, HasSubstr("casual readers"));
+  EXPECT_EQ(root.Find("tables")->items.at(0).Find("fields")->items.at(1).Find("process_mode")->number, 1);
+
+  // The stored check string is the one of the password's Windows-1251 bytes.
+  std::ifstream in(file, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string stored = bytes.substr(2644, 129);
+  stored.resize(stored.find('\0'));
+  EXPECT_EQ(stored, tdb::PasswordCheckString(tdb::Utf8ToCp1251("Пароль")));
+
+  struct Case {
+    std::string extra;
+    int code;
+    std::string text;
+  } refused[] = {
+      {" --encrypt Blowfish", 2, "--encrypt needs --password"},
+      {" --password x", 2, "need --encrypt"},
+      {" --encrypt Rot13 --password x", 1, "Encryption algorithm module 'Rot13' not found"},
+      {" --encrypt Gost --password x --mode 5", 1, "Cipher mode 5 is not supported"},
+  };
+  for (const Case& c : refused) {
+    ToolRun r = Tdb("create " + dir_ + "/q.tdb --schema " + schema + c.extra);
+    EXPECT_EQ(r.code, c.code) << c.extra << "\n" << r.out;
+    EXPECT_THAT(r.out, HasSubstr(c.text)) << c.extra;
+  }
 }
 
 TEST_F(TdbToolTest, ErrorsAndUsage) {

@@ -2,6 +2,8 @@
 // command, and turning engine errors into messages and exit codes.
 #include "tdb/commands.h"
 
+#include "engine/base/codepage.h"
+
 #include <sys/stat.h>
 
 #include <cstring>
@@ -25,9 +27,16 @@ const char kUsage[] =
     "usage: tdb COMMAND [ARGS]\n"
     "Commands for database files (.tdb):\n"
     "\n"
-    "  tdb create FILE --schema SCHEMA.json\n"
+    "  tdb create FILE --schema SCHEMA.json [--compress] [--verify-writes]\n"
+    "             [--encrypt CIPHER --password P [--mode N]]\n"
     "      Writes a new, empty database file from a schema.  An existing FILE\n"
-    "      is never replaced.  The schema is JSON:\n"
+    "      is never replaced.  --compress stores blob values compressed (ZLIB);\n"
+    "      --encrypt stores field and blob values encrypted with CIPHER\n"
+    "      (Blowfish, Twofish or Gost) in mode N (0 to 4, default 0) under the\n"
+    "      password P; fields whose process_mode is not 0 stay unprocessed.\n"
+    "      The file keeps a check string derived from the password, and that\n"
+    "      is enough to decrypt it: the password keeps out casual readers only.\n"
+    "      The schema is JSON:\n"
     "        {\"tables\": [\n"
     "          {\"name\": \"clients\",\n"
     "           \"fields\": [{\"name\": \"nomer\", \"type\": \"ftInteger\"},\n"
@@ -82,9 +91,35 @@ std::string ReadWholeFile(const std::string& path) {
 }
 
 int Create(const std::vector<std::string>& args) {
-  if (args.size() != 3 || args[1] != "--schema") return Usage("create needs FILE --schema SCHEMA.json");
-  receipts::DatabaseSchema schema = SchemaFromJson(ReadWholeFile(args[2]));
-  receipts::CreateDatabaseFile(args[0], schema);
+  const char* usage = "create needs FILE --schema SCHEMA.json [--compress] [--verify-writes] "
+                      "[--encrypt CIPHER --password P [--mode N]]";
+  std::string file, schema_path;
+  receipts::StorageOptions storage;
+  bool password_given = false, mode_given = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    bool has_value = i + 1 < args.size();
+    if (a == "--schema" && has_value) schema_path = args[++i];
+    else if (a == "--compress") storage.compress = true;
+    else if (a == "--verify-writes") storage.verify_writes = true;
+    else if (a == "--encrypt" && has_value) storage.cipher = args[++i];
+    else if (a == "--password" && has_value) {
+      storage.password = tdb::Utf8ToCp1251(args[++i]);
+      password_given = true;
+    } else if (a == "--mode" && has_value) {
+      const std::string& m = args[++i];
+      if (m.size() != 1 || m[0] < '0' || m[0] > '9') return Usage(usage);
+      storage.mode = m[0] - '0';
+      mode_given = true;
+    } else if (file.empty() && !a.starts_with("--")) file = a;
+    else return Usage(usage);
+  }
+  if (file.empty() || schema_path.empty()) return Usage(usage);
+  if (storage.cipher.empty() && (password_given || mode_given)) return Usage("--password and --mode need --encrypt");
+  if (!storage.cipher.empty() && !password_given) return Usage("--encrypt needs --password");
+  receipts::DatabaseSchema schema = SchemaFromJson(ReadWholeFile(schema_path));
+  schema.storage = storage;
+  receipts::CreateDatabaseFile(file, schema);
   return 0;
 }
 

@@ -52,6 +52,9 @@ std::string DatabaseInfoJson(const std::string& path) {
                     ", \"compress_algorithm\": " + Text(block.Compressed ? block.CompressAlgoName : "") +
                     ", \"encrypt_algorithm\": " + Text(block.Encrypted ? block.EncryptAlgoName : "") +
                     ", \"encrypt_mode\": " + std::to_string(block.Encrypted ? block.EncryptMode : 0) +
+                    (block.Encrypted ? ", \"password_note\": \"the password keeps out casual readers only: the file "
+                                       "holds a check string from which its key can be derived\""
+                                     : "") +
                     ", \"tables\": [";
   // The table lock keeps a writer from changing a header halfway through the read.
   file.Lock();

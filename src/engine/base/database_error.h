@@ -30,3 +30,14 @@ class EDatabaseError : public std::runtime_error {
 std::string Format(std::string_view pattern, std::initializer_list<std::string_view> args);
 
 }  // namespace tdb
+
+namespace tdb {
+
+// The silent abort: ends the current operation without a message (a cancelled
+// login, for instance).  Error handlers let it pass without showing anything.
+class EAbort : public std::exception {
+ public:
+  const char* what() const noexcept override { return "Operation aborted"; }
+};
+
+}  // namespace tdb

@@ -31,6 +31,7 @@
 
 #include "engine/file/radivo_stream.h"
 #include "engine/format/file_structures.h"
+#include "engine/processing/data_process_mgr.h"
 
 namespace tdb {
 
@@ -102,8 +103,14 @@ class TRadiVOFileIO {
   bool Locked() const { return locked_; }
 
   // Whether the password gives access: false when closed, true for a
-  // database without encryption.
+  // database without encryption.  For an encrypted file the password's check
+  // string must equal the stored one; only then is the cipher keyed with it.
   bool SetPassword(std::string_view password);
+
+  // Progress of compressing, uncompressing, encrypting and decrypting blob
+  // values, as whole percentages; any may be empty.
+  void SetProgressEvents(TOnProgress compress, TOnProgress uncompress, TOnProgress encrypt,
+                         TOnProgress decrypt);
 
   // ---- table directory and table headers (REQUIRE: open) ----
 
@@ -163,8 +170,12 @@ class TRadiVOFileIO {
   std::vector<uint8_t> ReadBlobData(int64_t descriptor_pos, bool compressed, bool encrypted);
 
   // ---- encoding of stored values ----
-  // Buffers: n bytes from src to dst (fixed-size field values).  Streams:
-  // whole blob values.  With the flags clear they copy the bytes unchanged.
+  // Buffers: n bytes from src to dst (fixed-size field values), encrypted or
+  // decrypted when `encrypt` is set.  Streams: whole blob values, compressed
+  // then encrypted, or decrypted then uncompressed, as the flags say.  With
+  // the flags clear they copy the bytes unchanged.  Run under the object's
+  // mutex; a flag whose manager has no algorithm raises "General error", an
+  // unkeyed cipher "<class> is not initialized ...".
   void EncodeBuffer(const uint8_t* value, uint8_t* slot, bool encrypt, size_t n);
   void DecodeBuffer(const uint8_t* slot, uint8_t* value, bool encrypt, size_t n);
   std::vector<uint8_t> EncodeStream(std::span<const uint8_t> value, bool compress, bool encrypt);
@@ -200,7 +211,10 @@ class TRadiVOFileIO {
   TTableTab table_tab_;
 
   TLockSettingsSource lock_settings_;
-  std::mutex process_mutex_;  // guards encoding and decoding
+  std::mutex process_mutex_;  // guards encoding and decoding and the managers below
+  // Created with the file object and freed with it, and with them the key.
+  std::unique_ptr<TCompressMgr> compress_mgr_;
+  std::unique_ptr<TEncryptMgr> encrypt_mgr_;
 };
 
 }  // namespace tdb

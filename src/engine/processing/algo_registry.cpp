@@ -45,6 +45,12 @@ class TRegistry {
     return entries_[static_cast<size_t>(index)].cls;
   }
 
+  std::optional<std::string> NameAt(int index) const {
+    std::lock_guard lock(mutex_);
+    if (index < 0 || static_cast<size_t>(index) >= entries_.size()) return std::nullopt;
+    return entries_[static_cast<size_t>(index)].name;
+  }
+
  private:
   struct Entry {
     std::string name;
@@ -109,6 +115,16 @@ std::optional<TCompressAlgoClass> CompressClassAt(int index) {
 std::optional<TEncryptAlgoClass> EncryptClassAt(int index) {
   RegisterStandardAlgorithms();
   return EncryptRegistry().At(index);
+}
+
+std::optional<std::string> CompressNameAt(int index) {
+  RegisterStandardAlgorithms();
+  return CompressRegistry().NameAt(index);
+}
+
+std::optional<std::string> EncryptNameAt(int index) {
+  RegisterStandardAlgorithms();
+  return EncryptRegistry().NameAt(index);
 }
 
 }  // namespace tdb

@@ -43,6 +43,9 @@ int FindEncryptClass(std::string_view name);
 // The class at a position FindXxxClass answered; nothing when out of range.
 std::optional<TCompressAlgoClass> CompressClassAt(int index);
 std::optional<TEncryptAlgoClass> EncryptClassAt(int index);
+// The name the class at that position is registered under.
+std::optional<std::string> CompressNameAt(int index);
+std::optional<std::string> EncryptNameAt(int index);
 
 // Registers "ZLIB", "Blowfish", "Twofish" and "Gost".  Runs its work once per
 // process however often and from whichever threads it is called; every

@@ -28,8 +28,8 @@ TEST(DateTextTest, PicturesWithSeparatorsDesignatorsAndQuotes) {
   TFormatSettings s;
   s.date_separator = '/';
   s.time_separator = '-';
-  s.time_am_string = "AM";
-  s.time_pm_string = "PM";
+  s.time_am_string.assign({'A', 'M'});
+  s.time_pm_string.assign({'P', 'M'});
   const TTimeStamp t{Day(2007, 1, 2), Ms(15, 4, 5, 6)};
   EXPECT_EQ(FormatDateTimePicture("d/M/yy", t, s), "2/1/07");
   EXPECT_EQ(FormatDateTimePicture("h:mm:ss.zzz tt", t, s), "3-04-05.006 PM");
