@@ -95,12 +95,12 @@ TEST(DatabaseCreatorTest, Refusals) {
   } cases[] = {
       {"257 tables", with([](DatabaseSchema& s) { s.tables.resize(257, s.tables[1]); }), "at most 256 tables"},
       {"97 fields", with([](DatabaseSchema& s) {
-         for (int i = 0; i < 96; ++i) s.tables[1].fields.push_back({"f" + std::to_string(i), ftInteger, 0, 0});
+         for (int i = 0; i < 96; ++i) s.tables[1].fields.push_back({std::to_string(i).insert(0, 1, 'f'), ftInteger, 0, 0});
        }),
        "more than 96 fields"},
       {"no fields", with([](DatabaseSchema& s) { s.tables[1].fields.clear(); }), "has no fields"},
       {"9 indexes", with([](DatabaseSchema& s) {
-         for (int i = 0; i < 9; ++i) s.tables[1].indexes.push_back({"i" + std::to_string(i), 0, {"sum"}});
+         for (int i = 0; i < 9; ++i) s.tables[1].indexes.push_back({std::to_string(i).insert(0, 1, 'i'), 0, {"sum"}});
        }),
        "more than 8 indexes"},
       {"9 index fields", with([](DatabaseSchema& s) { s.tables[1].indexes.push_back({"i", 0, std::vector<std::string>(9, "sum")}); }),
