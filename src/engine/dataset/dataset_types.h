@@ -1,0 +1,40 @@
+// Small shared vocabulary of the dataset framework: states, fetch modes and
+// results, data events and bookmarks.
+#pragma once
+
+#include <cstdint>
+
+namespace tdb {
+
+// The state of a dataset; it decides which buffer field access uses.
+enum TDataSetState {
+  dsInactive,    // closed
+  dsBrowse,      // open, showing the current record
+  dsEdit,        // changing the current record
+  dsInsert,      // filling a new record
+  dsSetKey,      // entering range or search keys
+  dsCalcFields,  // computing calculated fields
+  dsFilter,      // testing a record against a filter
+  dsNewValue,
+  dsOpening,     // while the cursor is opened
+};
+
+enum TGetMode { gmCurrent, gmNext, gmPrior };
+enum TGetResult { grOK, grBOF, grEOF, grError };
+
+// What the dataset tells its data sources (and through them bound controls).
+enum TDataEvent {
+  deFieldChange,      // a field of the current record changed (info: the field)
+  deRecordChange,     // the current record's values changed as a whole
+  deDataSetChange,    // the content or order changed: reread everything shown
+  deDataSetScroll,    // the current record moved (info: distance, 0 unknown)
+  deLayoutChange,     // fields were added or removed
+  deUpdateRecord,     // write pending edits into the fields now (before a post)
+  deUpdateState,      // the state changed
+  deCheckBrowseMode,  // about to leave the current record
+};
+
+// A bookmark is a record's number: it identifies the record for its whole life.
+using TBookmark = int32_t;
+
+}  // namespace tdb
