@@ -1,0 +1,468 @@
+// The table storage: opening and loading a table, its lists, reading records
+// and field values, and the key searches.  Changes are in table_io_write.cpp.
+#include "engine/storage/table_io.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstring>
+
+#include "engine/base/byte_order.h"
+#include "engine/base/database_error.h"
+#include "engine/compare/collation.h"
+#include "engine/storage/blob_stream.h"
+#include "engine/storage/table_key.h"
+
+namespace tdb {
+
+TDadaTableIO::TDadaTableIO(TRadiVOFileIO& file, std::string table_name)
+    : file_(file), table_name_(std::move(table_name)) {}
+
+void TDadaTableIO::RequireOpen() const {
+  if (open_count_ <= 0) DatabaseError(Format("Table '%s' is not open", {table_name_}));
+}
+
+// ---- opening ------------------------------------------------------------------------
+
+void TDadaTableIO::OpenTable() {
+  if (open_count_ == 0) {
+    TLockHold lock(file_);
+    try {
+      LoadTable();
+    } catch (...) {
+      DropTable();
+      throw;
+    }
+  }
+  ++open_count_;
+}
+
+void TDadaTableIO::CloseTable() {
+  if (open_count_ == 0) return;
+  if (--open_count_ == 0) DropTable();
+}
+
+void TDadaTableIO::DropTable() {
+  table_no_ = -1;
+  field_defs_.Clear();
+  index_defs_.Clear();
+  field_offsets_.clear();
+  slot_sizes_.clear();
+  record_size_ = 0;
+  max_slot_size_ = 0;
+  auto_inc_field_no_ = -1;
+  has_blobs_ = false;
+  header_ = TTableHeader{};
+  rec_tab_.clear();
+  rec_blocks_.clear();
+  index_blocks_.clear();
+  lists_.clear();
+}
+
+void TDadaTableIO::LoadTable() {
+  std::vector<std::string> names = file_.GetTableNames();
+  table_no_ = -1;
+  for (size_t i = 0; i < names.size(); ++i)
+    if (SameTextIgnoringCase(names[i], table_name_)) {
+      table_no_ = static_cast<int32_t>(i);
+      break;
+    }
+  if (table_no_ < 0) DatabaseError(Format("Table '%s' not found", {table_name_}));
+  header_ = file_.ReadTableHeader(table_no_);  // checks types, counts and key field numbers
+
+  for (int32_t f = 0; f < header_.FieldCount; ++f) {
+    const TFieldTabItem& item = header_.FieldTab[static_cast<size_t>(f)];
+    field_defs_.Add(TDadaFieldDef{item.FieldName, static_cast<TFieldType>(item.FieldType), item.FieldSize,
+                                  item.ProcessMode});
+  }
+  for (int32_t i = 0; i < header_.IndexCount; ++i) {
+    const TIndexHeader& index = header_.IndexHeaders[static_cast<size_t>(i)];
+    TDadaIndexDef def{index.IndexName, index.IndexOptions, {}};
+    for (int32_t k = 0; k < IndexKeyLength(index); ++k) def.FieldNos.push_back(index.IndexFields[static_cast<size_t>(k)]);
+    index_defs_.Add(std::move(def));
+  }
+  // The file object has checked that the record size fits in 32 bits.
+  int32_t offset = 0;
+  for (const TDadaFieldDef& def : field_defs_) {
+    int32_t size = FieldSlotSize(def.FieldType, def.FieldSize);
+    field_offsets_.push_back(offset);
+    slot_sizes_.push_back(size);
+    offset += size;
+    max_slot_size_ = std::max(max_slot_size_, size);
+    if (def.FieldType == ftAutoInc && auto_inc_field_no_ < 0) auto_inc_field_no_ = static_cast<int32_t>(slot_sizes_.size()) - 1;
+    if (IsBlobFieldType(def.FieldType)) has_blobs_ = true;
+  }
+  record_size_ = offset;
+  scratch_raw_.assign(static_cast<size_t>(max_slot_size_) + 1, 0);
+  scratch_value_.assign(static_cast<size_t>(max_slot_size_) + 1, 0);
+  LoadRecordsAndLists();
+}
+
+void TDadaTableIO::LoadRecordsAndLists() {
+  rec_tab_ = file_.ReadRecordTable(header_, rec_blocks_);
+  lists_.clear();
+  index_blocks_.assign(static_cast<size_t>(header_.IndexCount), {});
+  auto list0 = std::make_unique<TRecordList>();
+  for (size_t n = 0; n < rec_tab_.size(); ++n)
+    if (!rec_tab_[n].Deleted) list0->push_back(TListItem{rec_tab_[n].DataOffset, static_cast<int32_t>(n)});
+  lists_.push_back(std::move(list0));
+  for (int32_t i = 0; i < header_.IndexCount; ++i) {
+    auto list = std::make_unique<TRecordList>();
+    BuildIndexList(i, *list);
+    lists_.push_back(std::move(list));
+  }
+}
+
+void TDadaTableIO::BuildIndexList(int32_t index_no, TRecordList& list) {
+  const TIndexHeader& index = header_.IndexHeaders[static_cast<size_t>(index_no)];
+  std::vector<TIndexTabItem> items = file_.ReadIndexTable(index, header_.RecordTotal, index_blocks_[static_cast<size_t>(index_no)]);
+  if (items.empty()) return;
+  // A chain that meets a record twice loops; following it would list records
+  // over and over, so it is damage.
+  std::vector<bool> seen(items.size(), false);
+  int32_t n = index.StartIndex;
+  for (int32_t links = 0; n != -1 && links < header_.RecordTotal; ++links) {
+    if (n < 0 || n >= header_.RecordTotal || seen[static_cast<size_t>(n)])
+      DatabaseError(Format("Database file '%s' is damaged: the chain of index %s loops at record %s",
+                           {file_.FileName(), index.IndexName, std::to_string(n)}));
+    seen[static_cast<size_t>(n)] = true;
+    const TRecordTabItem& rec = rec_tab_[static_cast<size_t>(n)];
+    if (!rec.Deleted) list.push_back(TListItem{rec.DataOffset, n});
+    n = items[static_cast<size_t>(n)].Next;
+  }
+}
+
+bool TDadaTableIO::SyncWithFile() {
+  assert(file_.Locked() || file_.MediumType() == mtMemory);
+  int64_t pos = file_.TableTab().TableHeaderOffset[static_cast<size_t>(table_no_)];
+  uint8_t counters[12];
+  file_.ReadData(pos + kRecTabOffsetOfs, counters);
+  bool same = GetInt32LE(counters) == header_.RecTabOffset && GetInt32LE(counters + 4) == header_.RecordTotal &&
+              GetInt32LE(counters + 8) == header_.AutoIncCounter;
+  if (same && header_.IndexCount > 0) {
+    std::vector<uint8_t> indexes(static_cast<size_t>(header_.IndexCount) * kIndexHeaderSize);
+    file_.ReadData(pos + 4181, indexes);
+    for (int32_t i = 0; i < header_.IndexCount && same; ++i) {
+      TIndexHeader disk = ReadIndexHeader(std::span<const uint8_t>(indexes).subspan(static_cast<size_t>(i) * kIndexHeaderSize));
+      const TIndexHeader& mine = header_.IndexHeaders[static_cast<size_t>(i)];
+      same = disk.IndexTabOffset == mine.IndexTabOffset && disk.StartIndex == mine.StartIndex;
+    }
+  }
+  if (same) return false;
+  TTableHeader fresh = file_.ReadTableHeader(table_no_);
+  if (fresh.FieldCount != header_.FieldCount || fresh.IndexCount != header_.IndexCount)
+    DatabaseError(Format("Database file '%s' is damaged: the definition of table %s changed",
+                         {file_.FileName(), table_name_}));
+  header_ = std::move(fresh);
+  LoadRecordsAndLists();
+  return true;
+}
+
+// ---- definitions and lists ------------------------------------------------------------
+
+int32_t TDadaTableIO::PrimaryIndexNo() const {
+  for (int32_t i = 0; i < index_defs_.Count(); ++i)
+    if (index_defs_[i].Has(tiPrimary)) return i;
+  return -1;
+}
+
+bool TDadaTableIO::FieldEncrypted(int32_t field_no) const {
+  return file_.DataProcessBlock().Encrypted && field_defs_[field_no].ProcessMode == 0;
+}
+
+bool TDadaTableIO::FieldCompressed(int32_t field_no) const {
+  return file_.DataProcessBlock().Compressed && IsBlobFieldType(field_defs_[field_no].FieldType) &&
+         field_defs_[field_no].ProcessMode == 0;
+}
+
+const TRecordList& TDadaTableIO::IndexLists(int32_t list_no) const {
+  RequireOpen();
+  if (list_no < 0 || list_no >= static_cast<int32_t>(lists_.size()))
+    DatabaseError(Format("Table '%s' has no list %s", {table_name_, std::to_string(list_no)}));
+  return *lists_[static_cast<size_t>(list_no)];
+}
+
+void TDadaTableIO::LoadIndexList(int32_t list_no, bool reload) {
+  RequireOpen();
+  IndexLists(list_no);  // checks the number; every list is built at open
+  if (reload) {
+    TLockHold lock(file_);
+    SyncWithFile();
+  }
+}
+
+int32_t TDadaTableIO::FindInList0(int32_t rec_index) const {
+  const TRecordList& list = *lists_[0];
+  size_t lo = 0, hi = list.size();
+  while (lo < hi) {
+    size_t mid = lo + (hi - lo) / 2;
+    if (list[mid].RecIndex < rec_index) lo = mid + 1;
+    else hi = mid;
+  }
+  return lo < list.size() && list[lo].RecIndex == rec_index ? static_cast<int32_t>(lo) : -1;
+}
+
+int32_t TDadaTableIO::FindInIndexList(int32_t index_no, const TListItem& item) const {
+  const TRecordList& list = *lists_[static_cast<size_t>(index_no) + 1];
+  // The record's own key leads to the run of equal keys that holds it; only
+  // that run is scanned, in memory.
+  TKey key = StoredKey(item.DataOffset, index_no);
+  TSearchResult first = SearchBound(key, list, index_no, false, true);
+  if (first.Side == kSearchEqual) {
+    TSearchResult last = SearchBound(key, list, index_no, false, false);
+    for (int32_t p = first.Position; p <= last.Position; ++p)
+      if (list[static_cast<size_t>(p)].RecIndex == item.RecIndex) return p;
+  }
+  // Not where its key says (a list ordered by another collation, or damage):
+  // the whole list is the last resort.
+  for (size_t p = 0; p < list.size(); ++p)
+    if (list[p].RecIndex == item.RecIndex) return static_cast<int32_t>(p);
+  return -1;
+}
+
+int32_t TDadaTableIO::RecordPosOfIndexPos(const TRecordList& list, int32_t pos) const {
+  RequireOpen();
+  if (pos < 0 || static_cast<size_t>(pos) >= list.size()) return -1;
+  return FindInList0(list[static_cast<size_t>(pos)].RecIndex);
+}
+
+int32_t TDadaTableIO::ListPosToListPos(int32_t index_no, int32_t pos, const TRecordList& target) const {
+  const TRecordList& source = IndexLists(index_no + 1);
+  if (&source == &target) return pos >= 0 && static_cast<size_t>(pos) < source.size() ? pos : -1;
+  if (pos < 0 || static_cast<size_t>(pos) >= source.size()) return -1;
+  const TListItem& item = source[static_cast<size_t>(pos)];
+  if (&target == lists_[0].get()) return FindInList0(item.RecIndex);
+  for (size_t k = 1; k < lists_.size(); ++k)
+    if (&target == lists_[k].get()) return FindInIndexList(static_cast<int32_t>(k) - 1, item);
+  for (size_t p = 0; p < target.size(); ++p)
+    if (target[p].RecIndex == item.RecIndex) return static_cast<int32_t>(p);
+  return -1;
+}
+
+// ---- reading --------------------------------------------------------------------------
+
+void TDadaTableIO::ReadSlot(int32_t data_offset, int32_t field_no, uint8_t* value) const {
+  int32_t size = SlotSize(field_no);
+  int64_t pos = static_cast<int64_t>(data_offset) + field_offsets_[static_cast<size_t>(field_no)];
+  if (FieldEncrypted(field_no)) {
+    file_.ReadData(pos, std::span<uint8_t>(scratch_raw_.data(), static_cast<size_t>(size)));
+    const_cast<TRadiVOFileIO&>(file_).DecodeBuffer(scratch_raw_.data(), value, true, static_cast<size_t>(size));
+  } else {
+    file_.ReadData(pos, std::span<uint8_t>(value, static_cast<size_t>(size)));
+  }
+}
+
+void TDadaTableIO::CheckBuffers(const TFieldBuffers& buffers) const {
+  if (buffers.Count() != field_defs_.Count())
+    DatabaseError(Format("Table '%s' has %s fields, the record buffers %s",
+                         {table_name_, std::to_string(field_defs_.Count()), std::to_string(buffers.Count())}));
+  for (int32_t f = 0; f < buffers.Count(); ++f)
+    if (buffers.Item(f).DataSize < 0) DatabaseError(Format("Invalid data size of field %s", {field_defs_[f].Name}));
+}
+
+void TDadaTableIO::ReadRecord(TFieldBuffers& buffers, const TRecordList& list, int32_t pos) {
+  RequireOpen();
+  CheckBuffers(buffers);
+  if (pos < 0 || static_cast<size_t>(pos) >= list.size())
+    DatabaseError(Format("Record position %s out of range", {std::to_string(pos)}));
+  int32_t data_offset = list[static_cast<size_t>(pos)].DataOffset;
+  TLockHold lock(file_);
+  std::vector<uint8_t> record(static_cast<size_t>(record_size_));
+  file_.ReadData(data_offset, record);
+  for (int32_t f = 0; f < buffers.Count(); ++f) {
+    TFieldBufferItem& item = buffers.Item(f);
+    if (!item.Active) continue;
+    const TDadaFieldDef& def = field_defs_[f];
+    const uint8_t* slot = record.data() + field_offsets_[static_cast<size_t>(f)];
+    if (IsBlobFieldType(def.FieldType)) {
+      if (item.Stream)
+        item.Stream->SetSource(&file_, static_cast<int64_t>(data_offset) + field_offsets_[static_cast<size_t>(f)],
+                               FieldCompressed(f), FieldEncrypted(f));
+      continue;
+    }
+    if (!item.Buffer || item.DataSize == 0) continue;
+    size_t size = static_cast<size_t>(SlotSize(f));
+    std::vector<uint8_t>& value = scratch_value_;
+    if (FieldEncrypted(f)) file_.DecodeBuffer(slot, value.data(), true, size);
+    else std::memcpy(value.data(), slot, size);
+    size_t n = std::min(size, static_cast<size_t>(item.DataSize));
+    uint8_t* dst = static_cast<uint8_t*>(item.Buffer);
+    std::memcpy(dst, value.data(), n);
+    if (n < static_cast<size_t>(item.DataSize)) std::memset(dst + n, 0, static_cast<size_t>(item.DataSize) - n);
+    // A string slot without its NUL is read only up to the slot's end.
+    if (IsStringFieldType(def.FieldType) && !std::memchr(dst, 0, static_cast<size_t>(item.DataSize)))
+      dst[item.DataSize - 1] = 0;
+  }
+}
+
+std::vector<uint8_t> TDadaTableIO::ReadFieldValue(int32_t record_no, int32_t field_no) const {
+  RequireOpen();
+  if (record_no < 0 || static_cast<size_t>(record_no) >= rec_tab_.size())
+    DatabaseError(Format("Record number %s out of range", {std::to_string(record_no)}));
+  if (field_no < 0 || field_no >= field_defs_.Count())
+    DatabaseError(Format("Field number %s out of range", {std::to_string(field_no)}));
+  int32_t data_offset = rec_tab_[static_cast<size_t>(record_no)].DataOffset;
+  if (IsBlobFieldType(field_defs_[field_no].FieldType))
+    return const_cast<TRadiVOFileIO&>(file_).ReadBlobData(
+        static_cast<int64_t>(data_offset) + field_offsets_[static_cast<size_t>(field_no)], FieldCompressed(field_no),
+        FieldEncrypted(field_no));
+  std::vector<uint8_t> value(static_cast<size_t>(SlotSize(field_no)));
+  ReadSlot(data_offset, field_no, value.data());
+  return value;
+}
+
+// ---- keys and searches ------------------------------------------------------------------
+
+TDadaTableIO::TKey TDadaTableIO::KeyFromBuffers(const TFieldBuffers& buffers, int32_t index_no,
+                                                int32_t key_field_count, int32_t fallback_offset) const {
+  const TDadaIndexDef& index = index_defs_[index_no];
+  int32_t count = static_cast<int32_t>(index.FieldNos.size());
+  if (key_field_count > 0) count = std::min(count, key_field_count);
+  TKey key;
+  for (int32_t k = 0; k < count; ++k) {
+    int32_t f = index.FieldNos[static_cast<size_t>(k)];
+    TFieldType type = field_defs_[f].FieldType;
+    const TFieldBufferItem* item = f < buffers.Count() ? &buffers.Item(f) : nullptr;
+    bool active = item && item->Active && (IsBlobFieldType(type) ? item->Stream != nullptr : item->Buffer != nullptr);
+    if (active && IsBlobFieldType(type)) {
+      const std::vector<uint8_t>& bytes = item->Stream->Bytes();
+      key.AddBorrowed(bytes.data(), bytes.size(), type, static_cast<std::ptrdiff_t>(bytes.size()));
+      continue;
+    }
+    size_t slot = static_cast<size_t>(SlotSize(f));
+    if (active && IsStringFieldType(type)) {
+      key.AddBorrowed(item->Buffer, static_cast<size_t>(item->DataSize), type, item->DataSize);
+      continue;
+    }
+    if (active && static_cast<size_t>(item->DataSize) >= slot) {
+      key.AddBorrowed(item->Buffer, slot, type, -1);
+      continue;
+    }
+    // No usable value: the stored one when rewriting, else the initial zeros
+    // (a short buffer contributes what it has).
+    if (!active && fallback_offset >= 0) {
+      std::vector<uint8_t> stored(slot);
+      if (IsBlobFieldType(type)) {
+        stored = const_cast<TRadiVOFileIO&>(file_).ReadBlobData(
+            static_cast<int64_t>(fallback_offset) + field_offsets_[static_cast<size_t>(f)], FieldCompressed(f),
+            FieldEncrypted(f));
+      } else {
+        ReadSlot(fallback_offset, f, stored.data());
+      }
+      std::ptrdiff_t length = IsBlobFieldType(type) || IsStringFieldType(type) ? static_cast<std::ptrdiff_t>(stored.size()) : -1;
+      key.AddOwned(std::move(stored), type, length);
+      continue;
+    }
+    std::vector<uint8_t> value(IsBlobFieldType(type) ? 0 : slot, 0);
+    if (active) std::memcpy(value.data(), item->Buffer, static_cast<size_t>(item->DataSize));
+    std::ptrdiff_t length = IsBlobFieldType(type) || IsStringFieldType(type) ? static_cast<std::ptrdiff_t>(value.size()) : -1;
+    key.AddOwned(std::move(value), type, length);
+  }
+  return key;
+}
+
+TDadaTableIO::TKey TDadaTableIO::StoredKey(int32_t data_offset, int32_t index_no) const {
+  TFieldBuffers none;
+  for (int32_t f = 0; f < field_defs_.Count(); ++f) none.AddInactive(field_defs_[f].FieldType);
+  return KeyFromBuffers(none, index_no, 0, data_offset);
+}
+
+int TDadaTableIO::CompareWithEntry(const TKey& key, const TListItem& entry, int32_t index_no, bool partial) const {
+  const TDadaIndexDef& index = index_defs_[index_no];
+  bool case_insensitive = index.Has(tiCaseInsensitive);
+  for (int32_t k = 0; k < key.Count(); ++k) {
+    int32_t f = index.FieldNos[static_cast<size_t>(k)];
+    TFieldType type = field_defs_[f].FieldType;
+    int result;
+    if (IsBlobFieldType(type)) {
+      std::vector<uint8_t> stored = const_cast<TRadiVOFileIO&>(file_).ReadBlobData(
+          static_cast<int64_t>(entry.DataOffset) + field_offsets_[static_cast<size_t>(f)], FieldCompressed(f),
+          FieldEncrypted(f));
+      stored.push_back(0);
+      result = tdb::CompareKeyValue(key.Value(k),
+                                    TFieldValue{stored.data(), type, static_cast<std::ptrdiff_t>(stored.size() - 1)},
+                                    partial, case_insensitive);
+    } else {
+      // Only this field's slot is read; the scratch buffer is sized at open.
+      uint8_t* value = scratch_value_.data();
+      ReadSlot(entry.DataOffset, f, value);
+      std::ptrdiff_t length = IsStringFieldType(type) ? SlotSize(f) : -1;
+      result = tdb::CompareKeyValue(key.Value(k), TFieldValue{value, type, length}, partial, case_insensitive);
+    }
+    if (result != 0) return index.Has(tiDescending) ? -result : result;
+  }
+  return 0;
+}
+
+TSearchResult TDadaTableIO::Search(const TKey& key, const TRecordList& list, int32_t index_no, bool partial) const {
+  TSearchResult result;
+  int64_t lo = 0, hi = static_cast<int64_t>(list.size()) - 1;
+  while (lo <= hi) {
+    int64_t mid = (lo + hi) / 2;
+    result.Position = static_cast<int32_t>(mid);
+    int c = CompareWithEntry(key, list[static_cast<size_t>(mid)], index_no, partial);
+    if (c == 0) {
+      result.Side = kSearchEqual;
+      break;
+    }
+    if (c < 0) {
+      result.Side = kSearchSmaller;
+      hi = mid - 1;
+    } else {
+      result.Side = kSearchGreater;
+      lo = mid + 1;
+    }
+  }
+  return result;
+}
+
+TSearchResult TDadaTableIO::SearchBound(const TKey& key, const TRecordList& list, int32_t index_no, bool partial,
+                                        bool first) const {
+  TSearchResult result;
+  int32_t equal_at = -1;
+  int64_t lo = 0, hi = static_cast<int64_t>(list.size()) - 1;
+  while (lo <= hi) {
+    int64_t mid = (lo + hi) / 2;
+    int c = CompareWithEntry(key, list[static_cast<size_t>(mid)], index_no, partial);
+    if (c == 0) {
+      equal_at = static_cast<int32_t>(mid);
+      if (first) hi = mid - 1;
+      else lo = mid + 1;
+    } else {
+      if (equal_at < 0) {
+        result.Side = c < 0 ? kSearchSmaller : kSearchGreater;
+        result.Position = static_cast<int32_t>(mid);
+      }
+      if (c < 0) hi = mid - 1;
+      else lo = mid + 1;
+    }
+  }
+  if (equal_at >= 0) {
+    result.Position = equal_at;
+    result.Side = kSearchEqual;
+  }
+  return result;
+}
+
+int32_t TDadaTableIO::InsertPosition(const TKey& key, const TRecordList& list, int32_t index_no) const {
+  TSearchResult r = Search(key, list, index_no, false);
+  if (r.Side == kSearchEmpty) return 0;
+  return r.Side == kSearchSmaller ? r.Position : r.Position + 1;
+}
+
+TSearchResult TDadaTableIO::SearchIndex(const TFieldBuffers& key, const TRecordList& list, bool partial,
+                                        int32_t key_field_count, int32_t index_no) const {
+  RequireOpen();
+  if (index_no < 0 || index_no >= index_defs_.Count())
+    DatabaseError(Format("Table '%s' has no index number %s", {table_name_, std::to_string(index_no)}));
+  return Search(KeyFromBuffers(key, index_no, key_field_count, -1), list, index_no, partial);
+}
+
+TSearchResult TDadaTableIO::SearchIndexBound(const TFieldBuffers& key, const TRecordList& list, bool partial,
+                                             int32_t key_field_count, int32_t index_no, bool first) const {
+  RequireOpen();
+  if (index_no < 0 || index_no >= index_defs_.Count())
+    DatabaseError(Format("Table '%s' has no index number %s", {table_name_, std::to_string(index_no)}));
+  return SearchBound(KeyFromBuffers(key, index_no, key_field_count, -1), list, index_no, partial, first);
+}
+
+}  // namespace tdb

@@ -1,0 +1,218 @@
+// TDadaTableIO: the storage of one table of an open database.
+//
+// The database creates one object per table over its file object and shares
+// it between the datasets that open the table.  The first OpenTable loads the
+// table under the file lock: its definitions, the record table, list 0 (every
+// live record in record-number order) and one list per index (every live
+// record in key order, built by following the index chain on disk).  The
+// lists hold (DataOffset, RecIndex) pairs and no keys: every key comparison
+// reads the compared field's slot from the file.
+//
+// Changes (AppendRecord, ModifyRecord, DeleteRecord) run under the file lock,
+// released in every case.  Before a change the table's header on disk is
+// compared with the copy in memory; when another process has changed it
+// (record count, record table, auto-increment counter, index tables or chain
+// heads), the record table and every list are loaded again first, so changes
+// from several processes never overwrite one another.  An append writes its
+// new blocks and the record first, then the record count, then the chain
+// links: cut short, the file reads as before the append (or with the record
+// missing from some index chains), never as garbage.
+//
+// List invariants, kept by every change and restored by every load:
+//   list 0 ascends by RecIndex and holds exactly the records not Deleted;
+//   list i + 1 holds the same records in the order of index i's chain.
+//
+// Ownership: the file object belongs to the database and must outlive this
+// object; the definitions and lists belong to this object, and references to
+// them stay valid until the next change, CloseTable that closes, or reload.
+// Threads: one thread at a time (the database's user).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "engine/compare/value_compare.h"
+#include "engine/file/file_io.h"
+#include "engine/storage/field_buffers.h"
+#include "engine/storage/record_list.h"
+#include "engine/storage/table_defs.h"
+
+namespace tdb {
+
+// The dataset's view of the changes to the lists.
+struct TIndexAdjustCallback {
+  virtual ~TIndexAdjustCallback() = default;
+  // An append: first (-1, -1, item) for record order, then once per index
+  // with the position the item is about to take in that index's list.
+  virtual void IndexAdjustAppend(int32_t index_no, int32_t position, const TListItem& item) = 0;
+  // A rewrite that moved the record in index `index_no`: `new_position` is
+  // counted in the list that still holds the record at `old_position`.
+  virtual void IndexAdjustModify(int32_t index_no, int32_t old_position, int32_t new_position) = 0;
+};
+
+// Side flags of the searches.
+constexpr int32_t kSearchEmpty = -2;    // the list is empty
+constexpr int32_t kSearchSmaller = -1;  // the key sorts before the entry at Position
+constexpr int32_t kSearchEqual = 0;
+constexpr int32_t kSearchGreater = 1;   // the key sorts after the entry at Position
+
+struct TSearchResult {
+  int32_t Position = -1;
+  int32_t Side = kSearchEmpty;
+};
+
+class TDadaTableIO {
+ public:
+  TDadaTableIO(TRadiVOFileIO& file, std::string table_name = {});
+  TDadaTableIO(const TDadaTableIO&) = delete;
+  TDadaTableIO& operator=(const TDadaTableIO&) = delete;
+
+  const std::string& TableName() const { return table_name_; }
+  // Used by the next first open.
+  void SetTableName(std::string name) { table_name_ = std::move(name); }
+
+  // Counts an open; the first loads the table.  Raises "Table '%s' not
+  // found", "General error" for an unknown field type, the damage error of
+  // the file object for a damaged table, or "Wait for unlock time out".
+  void OpenTable();
+  // Counts a close; the last drops definitions and lists.  Never below 0.
+  void CloseTable();
+  int32_t OpenCount() const { return open_count_; }
+  bool IsOpen() const { return open_count_ > 0; }
+  // -1 until opened.
+  int32_t TableNo() const { return table_no_; }
+
+  // ---- definitions and layout (REQUIRE: open) ----
+  const TDadaFieldDefs& FieldDefs() const { return field_defs_; }
+  const TDadaIndexDefs& IndexDefs() const { return index_defs_; }
+  int32_t RecordSize() const { return record_size_; }
+  const std::vector<int32_t>& FieldOffsets() const { return field_offsets_; }
+  // Slot size of each field.
+  int32_t SlotSize(int32_t field_no) const { return slot_sizes_[static_cast<size_t>(field_no)]; }
+  int32_t AutoIncFieldNo() const { return auto_inc_field_no_; }
+  const TTableHeader& Header() const { return header_; }
+  // Number of the first index with tiPrimary, or -1.
+  int32_t PrimaryIndexNo() const;
+  // Whether the field's stored value is encrypted / compressed.
+  bool FieldEncrypted(int32_t field_no) const;
+  bool FieldCompressed(int32_t field_no) const;
+
+  // ---- lists (REQUIRE: open) ----
+  // List 0 (record order) or index + 1.  REQUIRES: 0 <= list_no <= index count.
+  const TRecordList& IndexLists(int32_t list_no) const;
+  // Makes sure list `list_no` exists; with `reload` the table is first
+  // brought up to date with the file (under the file lock).
+  void LoadIndexList(int32_t list_no, bool reload);
+  // Position in list 0 of the entry at `pos` of `list`, or -1.
+  int32_t RecordPosOfIndexPos(const TRecordList& list, int32_t pos) const;
+  // Position in `target` of the record at `pos` of list index_no + 1 (-1
+  // for list 0); `pos` itself when target is that list; -1 when absent.
+  int32_t ListPosToListPos(int32_t index_no, int32_t pos, const TRecordList& target) const;
+
+  // ---- records (REQUIRE: open; buffers hold one item per field) ----
+
+  // Adds a record from the active items: unique check, auto-increment (the
+  // new value is written back into the buffer), strings cut to FieldSize in
+  // the buffers, the record, list 0, every index list and chain.  Raises
+  // "Invalid unique field value '%s'" with nothing written.
+  void AppendRecord(TFieldBuffers& buffers, bool flush, TIndexAdjustCallback* callback);
+  // Rewrites the active fields of the record at `record_pos` of list 0 and
+  // moves it in every index whose key changed.
+  void ModifyRecord(TFieldBuffers& buffers, int32_t record_pos, TIndexAdjustCallback* callback, bool flush);
+  // Marks the record at `record_pos` of list 0 deleted and drops it from every list.
+  void DeleteRecord(int32_t record_pos, bool flush);
+  // Fills the active items from the record at `pos` of `list`: values into
+  // the buffers (a string always ends with a NUL inside its buffer), blob
+  // streams pointed at their descriptors to load on first use.
+  void ReadRecord(TFieldBuffers& buffers, const TRecordList& list, int32_t pos);
+  // The decoded stored value of a field of record `record_no`: the slot's
+  // bytes, or the blob's content.
+  std::vector<uint8_t> ReadFieldValue(int32_t record_no, int32_t field_no) const;
+
+  // ---- searches (REQUIRE: open; `list` ordered by index `index_no`) ----
+
+  // Binary search of `key` (items of the key fields; the first
+  // `key_field_count` of them, 0 for all) in `list`.
+  TSearchResult SearchIndex(const TFieldBuffers& key, const TRecordList& list, bool partial,
+                            int32_t key_field_count, int32_t index_no) const;
+  // Same, continuing to the first (`first`) or last equal entry.
+  TSearchResult SearchIndexBound(const TFieldBuffers& key, const TRecordList& list, bool partial,
+                                 int32_t key_field_count, int32_t index_no, bool first) const;
+
+  // Typed comparison of a key value with a stored value of one field type.
+  static int CompareKeyValue(const void* key, const void* stored, bool partial, bool case_insensitive,
+                             TFieldType type) {
+    return tdb::CompareKeyValue(key, stored, type, partial, case_insensitive);
+  }
+
+ private:
+  class TKey;
+  struct TLockHold;
+
+  void RequireOpen() const;
+  void LoadTable();
+  void LoadRecordsAndLists();
+  void BuildIndexList(int32_t index_no, TRecordList& list);
+  void DropTable();
+  // Under the file lock: reloads when the header on disk differs.  True when it did.
+  bool SyncWithFile();
+  void CheckBuffers(const TFieldBuffers& buffers) const;
+  int32_t CheckedRecordPos(int32_t record_pos) const;
+
+  // Keys.
+  TKey KeyFromBuffers(const TFieldBuffers& buffers, int32_t index_no, int32_t key_field_count,
+                      int32_t fallback_offset) const;
+  TKey StoredKey(int32_t data_offset, int32_t index_no) const;
+  int CompareWithEntry(const TKey& key, const TListItem& entry, int32_t index_no, bool partial) const;
+  TSearchResult Search(const TKey& key, const TRecordList& list, int32_t index_no, bool partial) const;
+  TSearchResult SearchBound(const TKey& key, const TRecordList& list, int32_t index_no, bool partial,
+                            bool first) const;
+  int32_t InsertPosition(const TKey& key, const TRecordList& list, int32_t index_no) const;
+  int32_t FindInList0(int32_t rec_index) const;
+  int32_t FindInIndexList(int32_t index_no, const TListItem& item) const;
+  void CheckUnique(const TFieldBuffers& buffers, int32_t self_rec_index, int32_t self_offset) const;
+
+  // Values.
+  void CutStrings(TFieldBuffers& buffers) const;
+  void EncodeSlot(const TFieldBufferItem* item, int32_t field_no, uint8_t* slot);
+  void ReadSlot(int32_t data_offset, int32_t field_no, uint8_t* value) const;
+
+  // Blobs.
+  TBlobDescriptor WriteNewBlob(std::span<const uint8_t> value, int32_t field_no);
+  TBlobDescriptor RewriteBlob(std::span<const uint8_t> value, int32_t field_no, const TBlobDescriptor& old);
+  void WriteBlobArea(int64_t pos, std::span<const uint8_t> value, std::vector<uint8_t>& encoded,
+                     int32_t area_size, int32_t field_no);
+
+  // Chains.
+  TIndexTabItem ReadChainEntry(int32_t index_no, int32_t rec_index) const;
+  void WriteChainEntry(int32_t index_no, const TIndexTabItem& item);
+  void SetStartIndex(int32_t index_no, int32_t rec_index);
+
+  TRadiVOFileIO& file_;  // the database's, not owned
+  std::string table_name_;
+  int32_t open_count_ = 0;
+  int32_t table_no_ = -1;
+
+  TDadaFieldDefs field_defs_;
+  TDadaIndexDefs index_defs_;
+  std::vector<int32_t> field_offsets_;
+  std::vector<int32_t> slot_sizes_;
+  int32_t record_size_ = 0;
+  int32_t max_slot_size_ = 0;
+  int32_t auto_inc_field_no_ = -1;
+  bool has_blobs_ = false;
+
+  TTableHeader header_;                             // kept equal to the file's after every change
+  std::vector<TRecordTabItem> rec_tab_;             // RecordTotal entries
+  std::vector<int32_t> rec_blocks_;                 // record table blocks in chain order
+  std::vector<std::vector<int32_t>> index_blocks_;  // per index, its blocks in chain order
+  std::vector<std::unique_ptr<TRecordList>> lists_;  // list 0, then one per index
+
+  mutable std::vector<uint8_t> scratch_raw_;    // a slot as read, for comparisons
+  mutable std::vector<uint8_t> scratch_value_;  // the same slot decoded
+};
+
+}  // namespace tdb

@@ -1,0 +1,474 @@
+// The table storage's changes: appending, rewriting and deleting records, the
+// unique check, blob areas with write verification, and the index chains on
+// disk.
+#include <zlib.h>
+
+#include <algorithm>
+#include <cassert>
+#include <cstring>
+#include <limits>
+
+#include "engine/base/byte_order.h"
+#include "engine/base/database_error.h"
+#include "engine/storage/blob_stream.h"
+#include "engine/storage/key_text.h"
+#include "engine/storage/table_io.h"
+#include "engine/storage/table_key.h"
+
+namespace tdb {
+namespace {
+
+// Blob areas come in multiples of 64 bytes and are always larger than what
+// they hold, so an area of an empty value is 64 bytes.
+constexpr int32_t kAreaUnit = 64;
+// A blob write that keeps reading back wrong is given up after this many tries.
+constexpr int kVerifyAttempts = 3;
+
+int32_t AreaSizeFor(size_t stored_size) {
+  if (stored_size > static_cast<size_t>(std::numeric_limits<int32_t>::max() - kAreaUnit))
+    DatabaseError("Blob value is too large");
+  return static_cast<int32_t>((stored_size / kAreaUnit + 1) * kAreaUnit);
+}
+
+uint32_t Crc32Of(std::span<const uint8_t> bytes) {
+  uLong crc = crc32(0L, Z_NULL, 0);
+  // zlib takes lengths as uInt; feed large values in pieces.
+  size_t done = 0;
+  while (done < bytes.size()) {
+    uInt n = static_cast<uInt>(std::min<size_t>(bytes.size() - done, 1u << 30));
+    crc = crc32(crc, bytes.data() + done, n);
+    done += n;
+  }
+  return static_cast<uint32_t>(crc);
+}
+
+std::span<const uint8_t> BlobValueOf(const TFieldBufferItem& item) {
+  if (!item.Active || !item.Stream) return {};
+  const std::vector<uint8_t>& bytes = item.Stream->Bytes();
+  return bytes;
+}
+
+}  // namespace
+
+// ---- values -----------------------------------------------------------------------------
+
+void TDadaTableIO::CutStrings(TFieldBuffers& buffers) const {
+  for (int32_t f = 0; f < buffers.Count(); ++f) {
+    TFieldBufferItem& item = buffers.Item(f);
+    const TDadaFieldDef& def = field_defs_[f];
+    if (!item.Active || !item.Buffer || item.DataSize <= 0 || !IsStringFieldType(def.FieldType)) continue;
+    auto* p = static_cast<uint8_t*>(item.Buffer);
+    size_t size = static_cast<size_t>(item.DataSize);
+    size_t limit = std::min(static_cast<size_t>(std::max(def.FieldSize, 0)), size - 1);
+    const void* nul = std::memchr(p, 0, size);
+    size_t length = nul ? static_cast<size_t>(static_cast<const uint8_t*>(nul) - p) : size;
+    length = std::min(length, limit);
+    std::memset(p + length, 0, size - length);
+  }
+}
+
+// The stored bytes of a fixed-size field; an item without a value stores the
+// field's initial value, zero bytes, encrypted like any other value.
+void TDadaTableIO::EncodeSlot(const TFieldBufferItem* item, int32_t field_no, uint8_t* slot) {
+  size_t size = static_cast<size_t>(SlotSize(field_no));
+  std::vector<uint8_t>& value = scratch_value_;
+  std::memset(value.data(), 0, size);
+  if (item && item->Active && item->Buffer)
+    std::memcpy(value.data(), item->Buffer, std::min(size, static_cast<size_t>(item->DataSize)));
+  if (FieldEncrypted(field_no)) file_.EncodeBuffer(value.data(), slot, true, size);
+  else std::memcpy(slot, value.data(), size);
+}
+
+// ---- unique check -------------------------------------------------------------------------
+
+void TDadaTableIO::CheckUnique(const TFieldBuffers& buffers, int32_t self_rec_index, int32_t self_offset) const {
+  for (int32_t i = 0; i < index_defs_.Count(); ++i) {
+    const TDadaIndexDef& index = index_defs_[i];
+    if (!index.Has(tiPrimary) && !index.Has(tiUnique)) continue;
+    const TRecordList& list = *lists_[static_cast<size_t>(i) + 1];
+    TKey key = KeyFromBuffers(buffers, i, 0, self_offset);
+    bool duplicate = false;
+    if (self_rec_index < 0) {
+      duplicate = Search(key, list, i, false).Side == kSearchEqual;
+    } else {
+      // Every equal entry counts, not only the one a search meets first: the
+      // record itself may stand among others equal to it.
+      TSearchResult first = SearchBound(key, list, i, false, true);
+      if (first.Side == kSearchEqual) {
+        TSearchResult last = SearchBound(key, list, i, false, false);
+        for (int32_t p = first.Position; p <= last.Position && !duplicate; ++p)
+          duplicate = list[static_cast<size_t>(p)].RecIndex != self_rec_index;
+      }
+    }
+    if (!duplicate) continue;
+    std::string text;
+    for (int32_t k = 0; k < key.Count(); ++k) {
+      if (k) text += ",";
+      text += KeyValueText(static_cast<const uint8_t*>(key.Value(k).data), key.Size(k), key.Value(k).type);
+    }
+    DatabaseError(Format("Invalid unique field value '%s'", {text}));
+  }
+}
+
+// ---- blobs ----------------------------------------------------------------------------------
+
+// Writes `encoded` and zero bytes up to `area_size` at `pos` (at most the end
+// of the file); with VerifyWrites reads the value back and retries.
+void TDadaTableIO::WriteBlobArea(int64_t pos, std::span<const uint8_t> value, std::vector<uint8_t>& encoded,
+                                 int32_t area_size, int32_t field_no) {
+  bool verify = file_.DataProcessBlock().VerifyWrites;
+  uint32_t crc = verify ? Crc32Of(value) : 0;
+  for (int attempt = 1;; ++attempt) {
+    assert(encoded.size() < static_cast<size_t>(area_size));
+    std::vector<uint8_t> area(static_cast<size_t>(area_size), 0);
+    std::memcpy(area.data(), encoded.data(), encoded.size());
+    file_.WriteData(pos, area);
+    if (!verify) return;
+    std::vector<uint8_t> back(encoded.size());
+    if (!back.empty()) file_.ReadData(pos, back);
+    bool same = false;
+    try {
+      same = Crc32Of(file_.DecodeStream(back, FieldCompressed(field_no), FieldEncrypted(field_no))) == crc;
+    } catch (const EDatabaseError&) {
+      same = false;  // a value that no longer decodes is a mismatch
+    }
+    if (same) return;
+    if (attempt == kVerifyAttempts)
+      DatabaseError(Format("Verification of the blob written for field %s failed", {field_defs_[field_no].Name}));
+    encoded = file_.EncodeStream(value, FieldCompressed(field_no), FieldEncrypted(field_no));
+    if (encoded.size() >= static_cast<size_t>(area_size))
+      DatabaseError(Format("Verification of the blob written for field %s failed", {field_defs_[field_no].Name}));
+  }
+}
+
+TBlobDescriptor TDadaTableIO::WriteNewBlob(std::span<const uint8_t> value, int32_t field_no) {
+  std::vector<uint8_t> encoded = file_.EncodeStream(value, FieldCompressed(field_no), FieldEncrypted(field_no));
+  int32_t area = AreaSizeFor(encoded.size());
+  int64_t pos = file_.FileSize();
+  WriteBlobArea(pos, value, encoded, area, field_no);
+  return TBlobDescriptor{static_cast<int32_t>(pos), static_cast<int32_t>(encoded.size()), area, {}};
+}
+
+TBlobDescriptor TDadaTableIO::RewriteBlob(std::span<const uint8_t> value, int32_t field_no, const TBlobDescriptor& old) {
+  std::vector<uint8_t> encoded = file_.EncodeStream(value, FieldCompressed(field_no), FieldEncrypted(field_no));
+  int64_t end = file_.FileSize();
+  // An area that does not lie wholly inside the file past the fixed header is
+  // never written into: the value moves to the end instead.
+  bool area_sound = old.AreaSize > 0 && old.AreaSize % kAreaUnit == 0 && old.BlobOffset >= kFirstTableHeaderPos &&
+                    static_cast<int64_t>(old.BlobOffset) + old.AreaSize <= end;
+  TBlobDescriptor blob = old;
+  int32_t area;
+  int64_t pos;
+  if (area_sound && encoded.size() < static_cast<size_t>(old.AreaSize)) {
+    pos = old.BlobOffset;
+    area = old.AreaSize;
+  } else {
+    area = AreaSizeFor(encoded.size());
+    pos = area_sound && static_cast<int64_t>(old.BlobOffset) + old.AreaSize == end ? old.BlobOffset : end;
+  }
+  // In place, what the area held is put back when verification gives up.
+  std::vector<uint8_t> before;
+  bool overwrites = pos < end;
+  if (overwrites && file_.DataProcessBlock().VerifyWrites) {
+    before.resize(static_cast<size_t>(std::min<int64_t>(area, end - pos)));
+    file_.ReadData(pos, before);
+  }
+  try {
+    WriteBlobArea(pos, value, encoded, area, field_no);
+  } catch (const EDatabaseError&) {
+    if (!before.empty()) file_.WriteData(pos, before);
+    throw;
+  }
+  blob.BlobOffset = static_cast<int32_t>(pos);
+  blob.BlobSize = static_cast<int32_t>(encoded.size());
+  blob.AreaSize = area;
+  return blob;
+}
+
+// ---- chains ------------------------------------------------------------------------------------
+
+TIndexTabItem TDadaTableIO::ReadChainEntry(int32_t index_no, int32_t rec_index) const {
+  const std::vector<int32_t>& blocks = index_blocks_[static_cast<size_t>(index_no)];
+  size_t block = static_cast<size_t>(rec_index) / kTabItemsPerBlock;
+  if (rec_index < 0 || block >= blocks.size())
+    DatabaseError(Format("Database file '%s' is damaged: index %s has no entry for record %s",
+                         {file_.FileName(), index_defs_[index_no].Name, std::to_string(rec_index)}));
+  return const_cast<TRadiVOFileIO&>(file_).ReadIndexTabItem(blocks[block], rec_index % kTabItemsPerBlock);
+}
+
+void TDadaTableIO::WriteChainEntry(int32_t index_no, const TIndexTabItem& item) {
+  const std::vector<int32_t>& blocks = index_blocks_[static_cast<size_t>(index_no)];
+  size_t block = static_cast<size_t>(item.RecIndex) / kTabItemsPerBlock;
+  if (item.RecIndex < 0 || block >= blocks.size())
+    DatabaseError(Format("Database file '%s' is damaged: index %s has no entry for record %s",
+                         {file_.FileName(), index_defs_[index_no].Name, std::to_string(item.RecIndex)}));
+  file_.WriteIndexTabItem(blocks[block], item.RecIndex % kTabItemsPerBlock, item);
+}
+
+void TDadaTableIO::SetStartIndex(int32_t index_no, int32_t rec_index) {
+  header_.IndexHeaders[static_cast<size_t>(index_no)].StartIndex = rec_index;
+  file_.WriteTableHeader(table_no_, header_);
+}
+
+// ---- append ------------------------------------------------------------------------------------
+
+void TDadaTableIO::AppendRecord(TFieldBuffers& buffers, bool flush, TIndexAdjustCallback* callback) {
+  RequireOpen();
+  CheckBuffers(buffers);
+  TLockHold lock(file_);
+  SyncWithFile();
+  const int32_t n = header_.RecordTotal;
+  if (n == std::numeric_limits<int32_t>::max()) DatabaseError(Format("Table '%s' is full", {table_name_}));
+  if (n > 0 && (rec_blocks_.size() != static_cast<size_t>((n - 1) / kTabItemsPerBlock) + 1))
+    DatabaseError(Format("Database file '%s' is damaged: record table of %s", {file_.FileName(), table_name_}));
+  for (int32_t i = 0; i < index_defs_.Count(); ++i)
+    if (n > 0 && index_blocks_[static_cast<size_t>(i)].size() != static_cast<size_t>((n - 1) / kTabItemsPerBlock) + 1)
+      DatabaseError(Format("Database file '%s' is damaged: index table of %s", {file_.FileName(), index_defs_[i].Name}));
+
+  // The check sees the strings as they will be stored.
+  CutStrings(buffers);
+  CheckUnique(buffers, -1, -1);
+
+  int32_t counter = header_.AutoIncCounter;
+  int32_t auto_inc_value = 0;
+  if (auto_inc_field_no_ >= 0) {
+    TFieldBufferItem& item = buffers.Item(auto_inc_field_no_);
+    bool has_value = item.Active && item.Buffer && item.DataSize >= 4;
+    int32_t value = has_value ? GetInt32LE(static_cast<uint8_t*>(item.Buffer)) : 0;
+    if (value == 0) {
+      if (counter == std::numeric_limits<int32_t>::max())
+        DatabaseError(Format("The auto-increment counter of table '%s' is exhausted", {table_name_}));
+      value = ++counter;
+      if (has_value) PutInt32LE(static_cast<uint8_t*>(item.Buffer), value);
+    } else if (value > counter) {
+      counter = value;
+    }
+    auto_inc_value = value;
+  }
+
+  // Where the record goes in every index, found before anything changes.
+  std::vector<int32_t> positions(static_cast<size_t>(index_defs_.Count()));
+  for (int32_t i = 0; i < index_defs_.Count(); ++i)
+    positions[static_cast<size_t>(i)] = InsertPosition(KeyFromBuffers(buffers, i, 0, -1), *lists_[static_cast<size_t>(i) + 1], i);
+
+  // 1. New blocks and the record itself, none of it reachable yet: a record
+  //    table block when one is full, the entry in its slot, the fixed part and
+  //    its blob areas, then the index table blocks with the record's entries.
+  const int32_t slot = n % kTabItemsPerBlock;
+  const bool new_blocks = slot == 0;
+  int32_t rec_block = new_blocks ? file_.AppendZeros(kRecordTabBlockSize) : rec_blocks_.back();
+  const int64_t data_pos = file_.FileSize();
+  if (data_pos > std::numeric_limits<int32_t>::max() - static_cast<int64_t>(record_size_))
+    DatabaseError(Format("Database file '%s' cannot grow beyond 2 GB", {file_.FileName()}));
+  const int32_t data_offset = static_cast<int32_t>(data_pos);
+  file_.WriteRecordTabItem(rec_block, slot, TRecordTabItem{data_offset, false});
+
+  std::vector<uint8_t> record(static_cast<size_t>(record_size_), 0);
+  if (has_blobs_) file_.AppendZeros(static_cast<size_t>(record_size_));
+  for (int32_t f = 0; f < field_defs_.Count(); ++f) {
+    const TFieldBufferItem& item = buffers.Item(f);
+    uint8_t* dst = record.data() + field_offsets_[static_cast<size_t>(f)];
+    if (IsBlobFieldType(field_defs_[f].FieldType)) {
+      // A blob without a value gets the area of an empty value.
+      WriteBlobDescriptor(WriteNewBlob(BlobValueOf(item), f), std::span<uint8_t>(dst, kBlobDescriptorSize));
+    } else if (f == auto_inc_field_no_) {
+      uint8_t value[4];
+      PutInt32LE(value, auto_inc_value);
+      TFieldBufferItem stored{value, nullptr, ftAutoInc, 4, true};
+      EncodeSlot(&stored, f, dst);
+    } else {
+      EncodeSlot(&item, f, dst);
+    }
+  }
+  if (has_blobs_) file_.WriteData(data_offset, record);
+  else file_.AppendData(record);
+
+  std::vector<int32_t> new_index_blocks(static_cast<size_t>(index_defs_.Count()), 0);
+  std::vector<TIndexTabItem> predecessors(static_cast<size_t>(index_defs_.Count()));
+  for (int32_t i = 0; i < index_defs_.Count(); ++i) {
+    size_t ii = static_cast<size_t>(i);
+    int32_t block = new_blocks ? file_.AppendZeros(kIndexTabBlockSize) : index_blocks_[ii].back();
+    new_index_blocks[ii] = block;
+    TIndexTabItem entry{n, -1};
+    if (n > 0) {
+      const TRecordList& list = *lists_[ii + 1];
+      if (positions[ii] == 0) {
+        entry.Next = header_.IndexHeaders[ii].StartIndex;
+      } else {
+        predecessors[ii] = ReadChainEntry(i, list[static_cast<size_t>(positions[ii]) - 1].RecIndex);
+        entry.Next = predecessors[ii].Next;
+      }
+    }
+    file_.WriteIndexTabItem(block, slot, entry);
+  }
+
+  // 2. The new blocks join their chains; past the last block they are not read yet.
+  if (new_blocks && n > 0) {
+    file_.WriteNextBlockPos(rec_blocks_.back(), rec_block);
+    for (int32_t i = 0; i < index_defs_.Count(); ++i)
+      file_.WriteNextBlockPos(index_blocks_[static_cast<size_t>(i)].back(), new_index_blocks[static_cast<size_t>(i)]);
+  }
+
+  // 3. The header: from here on the record exists.
+  bool whole_header = n == 0;
+  header_.RecordTotal = n + 1;
+  header_.AutoIncCounter = counter;
+  if (n == 0) header_.RecTabOffset = rec_block;
+  for (int32_t i = 0; i < index_defs_.Count(); ++i) {
+    TIndexHeader& index = header_.IndexHeaders[static_cast<size_t>(i)];
+    if (n == 0) {
+      index.IndexTabOffset = new_index_blocks[static_cast<size_t>(i)];
+      index.StartIndex = 0;
+    } else if (positions[static_cast<size_t>(i)] == 0) {
+      index.StartIndex = n;
+      whole_header = true;
+    }
+  }
+  if (whole_header) file_.WriteTableHeader(table_no_, header_);
+  else file_.WriteTableCounters(table_no_, header_, auto_inc_field_no_ >= 0 ? 3 : 2);
+
+  // 4. The links from the predecessors.
+  for (int32_t i = 0; i < index_defs_.Count(); ++i) {
+    size_t ii = static_cast<size_t>(i);
+    if (n == 0 || positions[ii] == 0) continue;
+    TIndexTabItem pred = predecessors[ii];
+    pred.Next = n;
+    pred.RecIndex = lists_[ii + 1]->at(static_cast<size_t>(positions[ii]) - 1).RecIndex;
+    WriteChainEntry(i, pred);
+  }
+
+  // 5. Memory follows the file.
+  rec_tab_.push_back(TRecordTabItem{data_offset, false});
+  if (new_blocks) {
+    rec_blocks_.push_back(rec_block);
+    for (int32_t i = 0; i < index_defs_.Count(); ++i)
+      index_blocks_[static_cast<size_t>(i)].push_back(new_index_blocks[static_cast<size_t>(i)]);
+  }
+  const TListItem item{data_offset, n};
+  lists_[0]->push_back(item);
+  if (callback) callback->IndexAdjustAppend(-1, -1, item);
+  for (int32_t i = 0; i < index_defs_.Count(); ++i) {
+    int32_t pos = positions[static_cast<size_t>(i)];
+    if (callback) callback->IndexAdjustAppend(i, pos, item);
+    lists_[static_cast<size_t>(i) + 1]->insert(static_cast<size_t>(pos), item);
+  }
+  if (flush) file_.Flush();
+}
+
+// ---- rewrite -------------------------------------------------------------------------------------
+
+int32_t TDadaTableIO::CheckedRecordPos(int32_t record_pos) const {
+  if (record_pos < 0 || static_cast<size_t>(record_pos) >= lists_[0]->size())
+    DatabaseError(Format("Record position %s out of range", {std::to_string(record_pos)}));
+  return record_pos;
+}
+
+void TDadaTableIO::ModifyRecord(TFieldBuffers& buffers, int32_t record_pos, TIndexAdjustCallback* callback,
+                                bool flush) {
+  RequireOpen();
+  CheckBuffers(buffers);
+  TListItem target = lists_[0]->at(static_cast<size_t>(CheckedRecordPos(record_pos)));
+  TLockHold lock(file_);
+  if (SyncWithFile() && FindInList0(target.RecIndex) < 0)
+    DatabaseError(Format("Record %s of table '%s' was deleted by another user",
+                         {std::to_string(target.RecIndex), table_name_}));
+
+  CutStrings(buffers);
+  CheckUnique(buffers, target.RecIndex, target.DataOffset);
+
+  // The record's places in the index lists, found by its key as stored now.
+  std::vector<int32_t> old_positions(static_cast<size_t>(index_defs_.Count()));
+  for (int32_t i = 0; i < index_defs_.Count(); ++i) {
+    old_positions[static_cast<size_t>(i)] = FindInIndexList(i, target);
+    if (old_positions[static_cast<size_t>(i)] < 0)
+      DatabaseError(Format("Database file '%s' is damaged: record %s is missing from index %s",
+                           {file_.FileName(), std::to_string(target.RecIndex), index_defs_[i].Name}));
+  }
+
+  std::vector<uint8_t> record(static_cast<size_t>(record_size_));
+  file_.ReadData(target.DataOffset, record);
+  for (int32_t f = 0; f < field_defs_.Count(); ++f) {
+    const TFieldBufferItem& item = buffers.Item(f);
+    if (!item.Active) continue;
+    TFieldType type = field_defs_[f].FieldType;
+    uint8_t* dst = record.data() + field_offsets_[static_cast<size_t>(f)];
+    if (IsBlobFieldType(type)) {
+      if (!item.Stream) continue;
+      TBlobDescriptor old = ReadBlobDescriptor(std::span<const uint8_t>(dst, kBlobDescriptorSize));
+      WriteBlobDescriptor(RewriteBlob(BlobValueOf(item), f, old), std::span<uint8_t>(dst, kBlobDescriptorSize));
+    } else if (type == ftAutoInc) {
+      if (!item.Buffer || item.DataSize < 4) continue;
+      int32_t value = GetInt32LE(static_cast<const uint8_t*>(item.Buffer));
+      if (value == 0) continue;
+      EncodeSlot(&item, f, dst);
+      if (value > header_.AutoIncCounter) {
+        file_.WriteAutoIncCounter(table_no_, value);
+        header_.AutoIncCounter = value;
+      }
+    } else if (item.Buffer) {
+      EncodeSlot(&item, f, dst);
+    }
+  }
+  file_.WriteData(target.DataOffset, record);
+
+  for (int32_t i = 0; i < index_defs_.Count(); ++i) {
+    TRecordList& list = *lists_[static_cast<size_t>(i) + 1];
+    const int32_t old_pos = old_positions[static_cast<size_t>(i)];
+    list.erase(static_cast<size_t>(old_pos));
+    const int32_t among_others = InsertPosition(StoredKey(target.DataOffset, i), list, i);
+    list.insert(static_cast<size_t>(old_pos), target);
+    if (among_others == old_pos) continue;
+    const int32_t new_pos = among_others > old_pos ? among_others + 1 : among_others;
+    if (callback) callback->IndexAdjustModify(i, old_pos, new_pos);
+
+    // Out of the chain: the predecessor in the list takes over the record's Next.
+    TIndexTabItem self = ReadChainEntry(i, target.RecIndex);
+    if (old_pos == 0) {
+      SetStartIndex(i, self.Next);
+    } else {
+      TIndexTabItem pred = ReadChainEntry(i, list[static_cast<size_t>(old_pos) - 1].RecIndex);
+      pred.Next = self.Next;
+      WriteChainEntry(i, pred);
+    }
+    // Into the chain behind its new predecessor (the entry before it among the others).
+    self.RecIndex = target.RecIndex;
+    if (among_others == 0) {
+      self.Next = header_.IndexHeaders[static_cast<size_t>(i)].StartIndex;
+      WriteChainEntry(i, self);
+      SetStartIndex(i, target.RecIndex);
+    } else {
+      int32_t q = among_others - 1 < old_pos ? among_others - 1 : among_others;
+      TIndexTabItem pred = ReadChainEntry(i, list[static_cast<size_t>(q)].RecIndex);
+      self.Next = pred.Next;
+      WriteChainEntry(i, self);
+      pred.Next = target.RecIndex;
+      WriteChainEntry(i, pred);
+    }
+    list.move(static_cast<size_t>(old_pos), static_cast<size_t>(among_others));
+  }
+  if (flush) file_.Flush();
+}
+
+// ---- delete --------------------------------------------------------------------------------------
+
+void TDadaTableIO::DeleteRecord(int32_t record_pos, bool flush) {
+  RequireOpen();
+  TListItem target = lists_[0]->at(static_cast<size_t>(CheckedRecordPos(record_pos)));
+  TLockHold lock(file_);
+  if (SyncWithFile() && FindInList0(target.RecIndex) < 0)
+    DatabaseError(Format("Record %s of table '%s' was deleted by another user",
+                         {std::to_string(target.RecIndex), table_name_}));
+  std::vector<int32_t> positions(static_cast<size_t>(index_defs_.Count()));
+  for (int32_t i = 0; i < index_defs_.Count(); ++i) positions[static_cast<size_t>(i)] = FindInIndexList(i, target);
+  size_t block = static_cast<size_t>(target.RecIndex) / kTabItemsPerBlock;
+  assert(block < rec_blocks_.size());
+  file_.MarkDeleted(rec_blocks_[block], target.RecIndex % kTabItemsPerBlock);
+  rec_tab_[static_cast<size_t>(target.RecIndex)].Deleted = true;
+  for (int32_t i = 0; i < index_defs_.Count(); ++i)
+    if (positions[static_cast<size_t>(i)] >= 0)
+      lists_[static_cast<size_t>(i) + 1]->erase(static_cast<size_t>(positions[static_cast<size_t>(i)]));
+  lists_[0]->erase(static_cast<size_t>(FindInList0(target.RecIndex)));
+  if (flush) file_.Flush();
+}
+
+}  // namespace tdb
