@@ -168,15 +168,18 @@ class TDataSet {
   void FetchFirst();
   void SetModified(bool modified) { modified_ = modified; }
 
- private:
+ protected:
+  // A record buffer of RecordBufferSize() bytes, zeroed, prepared by
+  // InitRecordBuffer and released through FreeRecordBuffer.
   struct BufferDeleter {
     TDataSet* owner;
     void operator()(uint8_t* buffer) const;
   };
   using Buffer = std::unique_ptr<uint8_t[], BufferDeleter>;
-
   Buffer AllocBuffer();
   void CheckActive() const;
+
+ private:
   void DoOperation(const std::function<void()>& op, const TErrorEvent& on_error);
   static void Fire(const TNotifyEvent& event, TDataSet& self) {
     if (event) event(self);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 namespace tdb {
 
@@ -10,6 +11,11 @@ namespace tdb {
 inline void SecureWipe(void* p, size_t size) {
   volatile unsigned char* bytes = static_cast<volatile unsigned char*>(p);
   for (size_t i = 0; i < size; ++i) bytes[i] = 0;
+}
+
+// Overwrites the characters of a string (not its capacity beyond them).
+inline void SecureWipe(std::string& s) {
+  if (!s.empty()) SecureWipe(s.data(), s.size());
 }
 
 }  // namespace tdb

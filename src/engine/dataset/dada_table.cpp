@@ -1,0 +1,241 @@
+// Opening a table dataset, its index order, the record fetch, and posting
+// and deleting through the table storage.
+#include "engine/dataset/dada_table.h"
+
+#include "engine/compare/collation.h"
+#include "engine/format/index_options.h"
+
+namespace tdb {
+
+TDadaTable::TDadaTable(TComponentOwner* owner) : TTDEDataSet(owner) {}
+
+TDadaTable::~TDadaTable() {
+  try {
+    Close();
+  } catch (...) {
+    // A destructor must not throw; the cursor is released regardless.
+  }
+}
+
+void TDadaTable::SetDatabaseName(const std::string& name) {
+  TTDEDataSet::SetDatabaseName(name);
+  table_name_.clear();
+  index_name_.clear();
+}
+
+void TDadaTable::SetTableName(const std::string& name) {
+  if (name == table_name_) return;
+  CheckInactive();
+  table_name_ = name;
+}
+
+void TDadaTable::SetIndexName(const std::string& name) {
+  index_name_ = name;
+  if (!Active()) return;
+  CheckBrowseMode();
+  ChooseIndex();
+  LoadViewList();
+  FetchFirst();
+}
+
+bool TDadaTable::CanModify() const {
+  TDadaDatabase* db = Database();
+  return modifiable_ && !read_only_ && db && !db->ReadOnly() &&
+         !(db->Connected() && (db->FileIO().ReadOnly() || db->FileIO().FileIsReadOnly()));
+}
+
+void TDadaTable::CheckCanModify() const {
+  if (TDadaDatabase* db = Database()) db->CheckReadOnly();
+  TTDEDataSet::CheckCanModify();
+}
+
+// ---- open and close ----
+
+void TDadaTable::InternalOpen() {
+  OpenDatabase(medium_type_);
+  TDadaDatabase* db = Database();
+  TDadaTableIO* table = db->FindTableIO(table_name_);
+  if (!table) Error(Format("Table '%s' not found", {table_name_}));
+  db->CheckAccess();
+  table->OpenTable();
+  table_opened_ = true;
+  table_io_ = table;
+  view_.clear();
+  position_ = -1;
+  modifiable_ = true;
+  cursor_open_ = true;
+
+  BuildLayout(*table);
+  index_defs_.clear();
+  for (const TDadaIndexDef& def : table->IndexDefs()) {
+    TIndexDef out;
+    out.Name = def.Name;
+    for (size_t i = 0; i < def.FieldNos.size(); ++i) {
+      if (i) out.Fields += ",";
+      out.Fields += table->FieldDefs()[def.FieldNos[i]].Name;
+    }
+    if (def.Has(tiPrimary)) out.Options |= ixPrimary;
+    if (def.Has(tiUnique)) out.Options |= ixUnique;
+    if (def.Has(tiDescending)) out.Options |= ixDescending;
+    if (def.Has(tiCaseInsensitive)) out.Options |= ixCaseInsensitive;
+    index_defs_.push_back(out);
+  }
+  ChooseIndex();
+  LoadViewList();
+  key_start_ = AllocBuffer();
+  key_end_ = AllocBuffer();
+  key_buffer_ = key_start_.get();
+}
+
+void TDadaTable::InternalClose() {
+  key_buffer_ = nullptr;
+  filter_buffer_ = nullptr;
+  key_start_.reset();
+  key_end_.reset();
+  if (table_opened_ && table_io_) table_io_->CloseTable();
+  table_opened_ = false;
+  table_io_ = nullptr;
+  view_.clear();
+  position_ = -1;
+  modifiable_ = false;
+  cursor_open_ = false;
+  filtered_view_ = false;
+  range_ = false;
+  range_key_fields_ = 0;
+  index_no_ = -1;
+  index_defs_.clear();
+  ClearLayout();
+  CloseDatabase();
+}
+
+// ---- order ----
+
+void TDadaTable::ChooseIndex() {
+  const TDadaIndexDefs& defs = table_io_->IndexDefs();
+  int32_t found = defs.IndexOf(index_name_);
+  if (found < 0) found = table_io_->PrimaryIndexNo();
+  index_no_ = found;
+}
+
+void TDadaTable::LoadViewList() {
+  table_io_->LoadIndexList(index_no_ + 1, true);
+  const TRecordList& source = table_io_->IndexLists(index_no_ + 1);
+  view_.clear();
+  source.ForEach([this](const TListItem& item) { view_.push_back(item); });
+  position_ = -1;
+  filtered_view_ = false;
+  range_ = false;
+  modifiable_ = true;
+}
+
+// ---- fetch ----
+
+TGetResult TDadaTable::GetRecord(uint8_t* buffer, TGetMode mode, bool do_check) {
+  const int count = static_cast<int>(view_.size());
+  if (count == 0) return grEOF;
+  switch (mode) {
+    case gmCurrent:
+      if (position_ < 0 || position_ >= count) {
+        if (do_check) Error("No records");
+        return grError;
+      }
+      break;
+    case gmNext:
+      if (position_ >= count - 1) return grEOF;
+      ++position_;
+      break;
+    case gmPrior:
+      if (position_ <= 0) return grBOF;
+      --position_;
+      break;
+  }
+  ReadViewRecord(buffer, position_);
+  if (OnCalcFields && AutoCalcFields) OnCalcFields(*this);
+  return grOK;
+}
+
+void TDadaTable::InternalGotoBookmark(TBookmark bookmark) {
+  for (size_t i = 0; i < view_.size(); ++i)
+    if (view_[i].RecIndex == bookmark) {
+      position_ = static_cast<int>(i);
+      return;
+    }
+  Error("Bookmark not found");
+}
+
+void TDadaTable::InternalRefresh() {
+  LoadViewList();
+}
+
+// ---- changes ----
+
+void TDadaTable::InternalInsert(bool append) {
+  if (append) position_ = static_cast<int>(view_.size());
+}
+
+void TDadaTable::InternalPost() {
+  TDadaDatabase* db = Database();
+  db->CheckReadOnly();
+  TFieldBuffers items;
+  BuildFieldBuffers(ActiveBuffer(), items);
+  if (State() == dsEdit) {
+    int32_t record_pos = table_io_->RecordPosOfIndexPos(view_, position_);
+    if (record_pos < 0) Error("Record not found");
+    table_io_->ModifyRecord(items, record_pos, this, db->FlushAfterChange);
+  } else {
+    table_io_->AppendRecord(items, db->FlushAfterChange, this);
+  }
+}
+
+void TDadaTable::InternalDelete() {
+  TDadaDatabase* db = Database();
+  db->CheckReadOnly();
+  int32_t record_pos = table_io_->RecordPosOfIndexPos(view_, position_);
+  if (record_pos < 0) Error("Record not found");
+  table_io_->DeleteRecord(record_pos, db->FlushAfterChange);
+  int removed = position_;
+  view_.erase(static_cast<size_t>(position_));
+  if (position_ == static_cast<int>(view_.size())) --position_;
+  NotifyView(TViewChange::kRemoved, removed);
+}
+
+int TDadaTable::ViewInsertPosition(uint8_t* buffer) {
+  TFieldBuffers items;
+  BuildFieldBuffers(buffer, items);
+  TSearchResult found = table_io_->SearchIndex(items, view_, false, 0, index_no_);
+  if (found.Side == kSearchEmpty) return 0;
+  return found.Side == kSearchSmaller ? found.Position : found.Position + 1;
+}
+
+void TDadaTable::IndexAdjustAppend(int32_t index_no, int32_t position, const TListItem& item) {
+  if (index_no != index_no_) return;
+  if (index_no < 0) {
+    view_.push_back(item);
+    NotifyView(TViewChange::kInserted, static_cast<int>(view_.size()) - 1);
+    return;
+  }
+  int at = (filtered_view_ || range_) ? ViewInsertPosition(ActiveBuffer()) : position;
+  view_.insert(static_cast<size_t>(at), item);
+  position_ = at;
+  NotifyView(TViewChange::kInserted, at);
+}
+
+void TDadaTable::IndexAdjustModify(int32_t index_no, int32_t old_position, int32_t new_position) {
+  if (index_no != index_no_ || index_no < 0) return;
+  if (filtered_view_ || range_) {
+    int from = position_;
+    TListItem item = view_[static_cast<size_t>(from)];
+    view_.erase(static_cast<size_t>(from));
+    int at = ViewInsertPosition(ActiveBuffer());
+    view_.insert(static_cast<size_t>(at), item);
+    position_ = at;
+    if (from != at) NotifyView(TViewChange::kMoved, from, at);
+    return;
+  }
+  int to = old_position < new_position ? new_position - 1 : new_position;
+  view_.move(static_cast<size_t>(old_position), static_cast<size_t>(to));
+  position_ = to;
+  if (old_position != to) NotifyView(TViewChange::kMoved, old_position, to);
+}
+
+}  // namespace tdb

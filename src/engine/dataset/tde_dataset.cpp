@@ -1,0 +1,214 @@
+// Record layout, field data access, record numbers and blob access of a
+// table dataset.
+#include "engine/dataset/tde_dataset.h"
+
+#include <cstring>
+
+#include "engine/base/byte_order.h"
+#include "engine/database/session.h"
+#include "engine/locale/date_time.h"
+
+namespace tdb {
+
+TTDEDataSet::TTDEDataSet(TComponentOwner* owner) : TTDBDataSet(owner) {}
+
+TTDEDataSet::~TTDEDataSet() = default;
+
+void TTDEDataSet::SetMediumType(TRadiVOMediumType medium) {
+  if (medium == medium_type_) return;
+  CheckInactive();
+  medium_type_ = medium;
+  TDadaSession* session = TDadaSessionList::Instance().FindSession(SessionName());
+  if (TDadaDatabase* db = session ? session->FindDatabase(DatabaseName()) : nullptr) db->SetMediumType(medium);
+}
+
+// ---- layout ----
+
+void TTDEDataSet::BuildLayout(const TDadaTableIO& table) {
+  field_defs_.clear();
+  size_t offset = 0;
+  int no = 1;
+  for (const TDadaFieldDef& def : table.FieldDefs()) {
+    bool is_string = IsStringFieldType(def.FieldType);
+    field_defs_.push_back(TFieldDef{def.Name, def.FieldType, is_string ? def.FieldSize : 0, false});
+    auto field = std::make_unique<TField>(this, def.Name, def.FieldType, def.FieldSize, no++);
+    field->SetOffset(static_cast<int32_t>(offset));
+    offset += field->IsBlob() ? sizeof(TOptimBlobStream*) : static_cast<size_t>(field->DataSize());
+    AddField(std::move(field));
+  }
+  data_size_ = offset;
+  buffer_size_ = data_size_ + 5;
+}
+
+void TTDEDataSet::ClearLayout() {
+  data_size_ = buffer_size_ = 0;
+  field_defs_.clear();
+}
+
+void TTDEDataSet::InitRecordBuffer(uint8_t* buffer) {
+  for (int i = 0; i < FieldCount(); ++i) {
+    const TField& field = Field(i);
+    if (!field.IsBlob()) continue;
+    auto* stream = new TOptimBlobStream();
+    std::memcpy(buffer + field.Offset(), &stream, sizeof stream);
+  }
+}
+
+void TTDEDataSet::FreeRecordBuffer(uint8_t* buffer) {
+  for (int i = 0; i < FieldCount(); ++i) {
+    const TField& field = Field(i);
+    if (field.IsBlob()) delete StreamOf(buffer, field);
+  }
+}
+
+TOptimBlobStream* TTDEDataSet::StreamOf(const uint8_t* buffer, const TField& field) const {
+  TOptimBlobStream* stream = nullptr;
+  std::memcpy(&stream, buffer + field.Offset(), sizeof stream);
+  return stream;
+}
+
+TBookmark TTDEDataSet::BufferBookmark(const uint8_t* buffer) const { return GetInt32LE(buffer + data_size_); }
+
+void TTDEDataSet::InternalInitRecord(uint8_t* buffer) {
+  const int32_t today = TodayDayNumber();
+  const int32_t now = CurrentTimeOfDay();
+  for (int i = 0; i < FieldCount(); ++i) {
+    const TField& field = Field(i);
+    uint8_t* p = buffer + field.Offset();
+    if (field.IsBlob()) {
+      StreamOf(buffer, field)->Clear();
+      continue;
+    }
+    std::memset(p, 0, static_cast<size_t>(field.DataSize()));
+    switch (field.DataType()) {
+      case ftDate: PutInt32LE(p, today); break;
+      case ftTime: PutInt32LE(p, now); break;
+      case ftDateTime: PutDoubleLE(p, StampToDouble(TTimeStamp{kDayNumberOf18991230, 0})); break;
+      default: break;
+    }
+  }
+  std::memset(buffer + data_size_, 0, 5);
+}
+
+void TTDEDataSet::BuildFieldBuffers(uint8_t* buffer, TFieldBuffers& out) const {
+  out.Clear();
+  for (int i = 0; i < FieldCount(); ++i) {
+    const TField& field = Field(i);
+    if (field.IsBlob())
+      out.AddBlob(StreamOf(buffer, field), field.DataType());
+    else
+      out.Add(buffer + field.Offset(), field.DataType(), field.DataSize());
+  }
+}
+
+void TTDEDataSet::ReadViewRecord(uint8_t* buffer, int pos) {
+  if (pos < 0 || static_cast<size_t>(pos) >= view_.size()) return;
+  TFieldBuffers items;
+  BuildFieldBuffers(buffer, items);
+  table_io_->ReadRecord(items, view_, pos);
+  PutInt32LE(buffer + data_size_, view_[static_cast<size_t>(pos)].RecIndex);
+  buffer[data_size_ + 4] = 0;
+}
+
+// ---- field data access ----
+
+uint8_t* TTDEDataSet::FieldBuffer() const {
+  switch (State()) {
+    case dsBrowse:
+    case dsEdit:
+    case dsInsert:
+    case dsNewValue:
+    case dsCalcFields: return ActiveBuffer();
+    case dsSetKey: return key_buffer_;
+    case dsFilter: return filter_buffer_;
+    default: return nullptr;
+  }
+}
+
+bool TTDEDataSet::GetFieldData(const TField& field, void* dst) const {
+  if (field.IsBlob()) Error("General error");
+  const uint8_t* buffer = FieldBuffer();
+  if (!buffer) return false;
+  std::memcpy(dst, buffer + field.Offset(), static_cast<size_t>(field.DataSize()));
+  return true;
+}
+
+void TTDEDataSet::SetFieldData(TField& field, const void* src) {
+  if (field.IsBlob()) Error("General error");
+  uint8_t* buffer = FieldBuffer();
+  if (!buffer) return;
+  if (src) std::memcpy(buffer + field.Offset(), src, static_cast<size_t>(field.DataSize()));
+  if (State() != dsCalcFields && State() != dsFilter) DataEvent(deFieldChange, reinterpret_cast<intptr_t>(&field));
+}
+
+std::string TTDEDataSet::GetBlobContent(const TField& field) const {
+  const uint8_t* buffer = FieldBuffer();
+  if (!buffer) return std::string();
+  const std::vector<uint8_t>& bytes = StreamOf(buffer, field)->Bytes();
+  return std::string(bytes.begin(), bytes.end());
+}
+
+void TTDEDataSet::SetBlobContent(TField& field, std::string_view content) {
+  uint8_t* buffer = FieldBuffer();
+  if (!buffer) return;
+  StreamOf(buffer, field)->Assign(std::span(reinterpret_cast<const uint8_t*>(content.data()), content.size()));
+  DataEvent(deFieldChange, reinterpret_cast<intptr_t>(&field));
+}
+
+std::unique_ptr<TDadaBlobStream> TTDEDataSet::CreateBlobStream(TField& field, TBlobStreamMode mode) {
+  if (!field.IsBlob()) Error("General error");
+  uint8_t* buffer = FieldBuffer();
+  if (!buffer) Error("No records");
+  if (mode != TBlobStreamMode::bmRead && State() != dsEdit && State() != dsInsert)
+    Error("Dataset not in edit or insert mode");
+  return std::make_unique<TDadaBlobStream>(*StreamOf(buffer, field), mode, [this, &field] {
+    DataEvent(deFieldChange, reinterpret_cast<intptr_t>(&field));
+  });
+}
+
+// ---- record numbers ----
+
+int TTDEDataSet::RecordCount() const { return Active() ? static_cast<int>(view_.size()) : 0; }
+
+int TTDEDataSet::RecNo() const {
+  if (!Active() || view_.empty()) return 0;
+  return position_ < 0 ? 1 : position_ + 1;
+}
+
+void TTDEDataSet::SetRecNo(int n) {
+  CheckBrowseMode();
+  if (n < 0 || n > RecordCount() || n == RecNo()) return;
+  if (BeforeScroll) BeforeScroll(*this);
+  position_ = n - 1;
+  Resync();
+  if (AfterScroll) AfterScroll(*this);
+}
+
+std::vector<uint8_t> TTDEDataSet::ReadRowAt(int position) {
+  CheckActive();
+  if (position < 0 || static_cast<size_t>(position) >= view_.size()) Error("No records");
+  std::vector<uint8_t> row(buffer_size_, 0);
+  // Blob slots stay null: the row carries no blob values.
+  TFieldBuffers items;
+  for (int i = 0; i < FieldCount(); ++i) {
+    const TField& field = Field(i);
+    if (field.IsBlob())
+      items.AddInactive(field.DataType());
+    else
+      items.Add(row.data() + field.Offset(), field.DataType(), field.DataSize());
+  }
+  table_io_->ReadRecord(items, view_, position);
+  PutInt32LE(row.data() + data_size_, view_[static_cast<size_t>(position)].RecIndex);
+  return row;
+}
+
+TBookmark TTDEDataSet::BookmarkAt(int position) const {
+  if (position < 0 || static_cast<size_t>(position) >= view_.size()) Error("No records");
+  return view_[static_cast<size_t>(position)].RecIndex;
+}
+
+void TTDEDataSet::NotifyView(TViewChange::Kind kind, int position, int to) {
+  if (OnViewChange) OnViewChange(TViewChange{kind, position, to});
+}
+
+}  // namespace tdb

@@ -1,0 +1,140 @@
+// TTDEDataSet: the record layout, field data access and record numbers of a
+// table dataset, over a view list of the table's records.
+//
+// The view list is the dataset's own copy of the items (record position and
+// number) that it shows, in display order: loaded from one of the storage's
+// lists, narrowed by a filter or a range, and kept in step with every post
+// and delete made through this dataset.  The current position indexes it; -1
+// is before the first record.  RecordCount, RecNo and moves of the position
+// never touch the file: a record is read only when a buffer is fetched.
+//
+// A record buffer holds, for every field in table order, its value in the
+// in-memory encoding (for a blob field a pointer to a TOptimBlobStream that
+// the buffer owns), then the 4-byte bookmark (the record number) and its
+// 1-byte flag.  Which buffer field access uses depends on the state: the
+// active buffer in browse, edit and insert; the key buffer in set-key; the
+// filter buffer in the filter state.
+//
+// Owned here: the view list, the key buffers, the record buffers' blob
+// streams.  The table storage and the database are owned elsewhere.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/dataset/dataset_defs.h"
+#include "engine/dataset/tdb_dataset.h"
+#include "engine/storage/blob_stream.h"
+#include "engine/storage/field_buffers.h"
+#include "engine/storage/record_list.h"
+#include "engine/storage/table_io.h"
+
+namespace tdb {
+
+enum TFilterOption : uint8_t { foCaseInsensitive = 1, foNoPartialCompare = 2 };
+using TFilterOptions = uint8_t;
+
+// What a dataset tells bound grids about single rows of its view.
+struct TViewChange {
+  enum Kind { kInserted, kRemoved, kMoved } kind;
+  int position;  // the row inserted or removed, or the row moved from
+  int to;        // kMoved: the row it now stands at
+};
+
+class TTDEDataSet : public TTDBDataSet, public TIndexAdjustCallback {
+ public:
+  explicit TTDEDataSet(TComponentOwner* owner = nullptr);
+  ~TTDEDataSet() override;
+
+  TRadiVOMediumType MediumType() const { return medium_type_; }
+  // Allowed only while closed; a database of this name that the session
+  // already holds takes the medium type too.
+  void SetMediumType(TRadiVOMediumType medium);
+
+  bool AutoCalcFields = true;
+
+  // ---- record numbers ----
+  // Items in the view list: records that passed the filter and lie in the range.
+  int RecordCount() const override;
+  // Position + 1; 1 before the first record of a non-empty view; 0 when empty.
+  int RecNo() const override;
+  // Ends a pending edit; n below 0, above RecordCount or equal to RecNo is ignored.
+  void SetRecNo(int n) override;
+
+  // ---- reading without moving ----
+  // The record at view position `position`, read into a scratch buffer whose
+  // data area the fields can convert (TField::TextOf at Field::Offset());
+  // blob values are not loaded.  The cursor, the state and any pending edit
+  // stay as they are.  REQUIRES: open, 0 <= position < RecordCount().
+  std::vector<uint8_t> ReadRowAt(int position);
+  // The record number of the item at a view position.
+  TBookmark BookmarkAt(int position) const;
+  // The current view position (-1 before the first record).
+  int CurrentPosition() const { return position_; }
+
+  // ---- blobs ----
+  std::string GetBlobContent(const TField& field) const override;
+  void SetBlobContent(TField& field, std::string_view content) override;
+  // A stream over the blob field of the active buffer; mode read (0), write
+  // (1) or read-write (2).
+  std::unique_ptr<TDadaBlobStream> CreateBlobStream(TField& field, TBlobStreamMode mode);
+
+  // ---- field data access ----
+  bool GetFieldData(const TField& field, void* dst) const override;
+  void SetFieldData(TField& field, const void* src) override;
+
+  // The definitions rebuilt at every open.
+  const TFieldDefs& FieldDefs() const { return field_defs_; }
+
+  // Row notifications for grids: called after the view changed by one row
+  // (a post or a delete through this dataset).
+  std::function<void(const TViewChange&)> OnViewChange;
+
+ protected:
+  // The buffer that field access uses in the current state; null when none.
+  uint8_t* FieldBuffer() const;
+
+  // Layout, built at open from the table's definitions.
+  void BuildLayout(const TDadaTableIO& table);
+  void ClearLayout();
+  size_t RecordBufferSize() const override { return buffer_size_; }
+  void InitRecordBuffer(uint8_t* buffer) override;
+  void FreeRecordBuffer(uint8_t* buffer) override;
+  TBookmark BufferBookmark(const uint8_t* buffer) const override;
+  // The new-record values: zero, except today for dates, now for times and
+  // 30 December 1899 for date-times; blob streams emptied.
+  void InternalInitRecord(uint8_t* buffer) override;
+
+  // The items of `buffer` for the storage, one per table field.
+  void BuildFieldBuffers(uint8_t* buffer, TFieldBuffers& out) const;
+  TOptimBlobStream* StreamOf(const uint8_t* buffer, const TField& field) const;
+  // Reads the record at view position `pos` into `buffer`.
+  void ReadViewRecord(uint8_t* buffer, int pos);
+
+  // The storage the view list comes from; set by TDadaTable while open.
+  TDadaTableIO* table_io_ = nullptr;
+  TRecordList view_;         // the items shown, in display order
+  int position_ = -1;        // index into view_; -1 before the first
+  bool modifiable_ = false;  // set whenever a view list is loaded
+  bool filtered_view_ = false;  // the view is narrowed by a filter
+  bool range_ = false;          // the view is narrowed by a range
+  int range_key_fields_ = 0;
+  Buffer key_start_{nullptr, BufferDeleter{this}};
+  Buffer key_end_{nullptr, BufferDeleter{this}};
+  uint8_t* key_buffer_ = nullptr;     // the key buffer field access uses in set-key
+  uint8_t* filter_buffer_ = nullptr;  // the buffer field access uses in the filter state
+  TFieldDefs field_defs_;
+  TRadiVOMediumType medium_type_ = mtDisk;
+
+  void NotifyView(TViewChange::Kind kind, int position, int to = 0);
+
+ private:
+  size_t data_size_ = 0;    // the data area
+  size_t buffer_size_ = 0;  // data area + 5
+};
+
+}  // namespace tdb

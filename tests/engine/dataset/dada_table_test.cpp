@@ -1,0 +1,428 @@
+// The table dataset over real files: databases and sessions, opening,
+// order, navigation, posting, deleting and access by password.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "engine/base/database_error.h"
+#include "engine/database/database.h"
+#include "engine/database/session.h"
+#include "engine/dataset/dada_table.h"
+#include "engine/db_image.h"
+#include "engine/locale/date_time.h"
+#include "engine/processing/password_check.h"
+
+namespace tdb {
+namespace {
+
+using ::testing::HasSubstr;
+using testing::OneTableImage;
+using testing::TempDir;
+
+// Table "t": nomer ftInteger, name ftString(20), day ftDate, at ftTime,
+// stamp ftDateTime, flag ftBoolean, sum ftCurrency, memo ftMemo; indexes
+// "inomer" (nomer, unique) and "iname" (name).
+TTableHeader ReceiptsLikeHeader(bool with_primary = false) {
+  TTableHeader h;
+  h.TableName = "t";
+  const TFieldTabItem fields[] = {{"nomer", ftInteger, 0, 0}, {"name", ftString, 20, 0},  {"day", ftDate, 0, 0},
+                                  {"at", ftTime, 0, 0},       {"stamp", ftDateTime, 0, 0}, {"flag", ftBoolean, 0, 0},
+                                  {"sum", ftCurrency, 0, 0},  {"memo", ftMemo, 0, 0}};
+  h.FieldCount = 8;
+  for (int i = 0; i < 8; ++i) h.FieldTab[i] = fields[i];
+  h.IndexCount = 2;
+  h.IndexHeaders[0].IndexName = "inomer";
+  h.IndexHeaders[0].IndexOptions = with_primary ? 3 : 2;  // tiUnique (and tiPrimary)
+  h.IndexHeaders[0].IndexFields[0] = 0;
+  h.IndexHeaders[1].IndexName = "iname";
+  h.IndexHeaders[1].IndexFields[0] = 1;
+  return h;
+}
+
+std::string ErrorOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const EDatabaseError& e) {
+    return e.what();
+  }
+  return "";
+}
+
+class DadaTableTest : public ::testing::Test {
+ protected:
+  void SetUp() override { path_ = dir_.File("r.tdb", OneTableImage(ReceiptsLikeHeader())); }
+
+  std::unique_ptr<TDadaTable> OpenTable(const std::string& index = "", const std::string& path = "") {
+    auto table = std::make_unique<TDadaTable>();
+    table->SetDatabaseName(path.empty() ? path_ : path);
+    table->SetTableName("T");
+    table->SetIndexName(index);
+    table->Open();
+    return table;
+  }
+
+  static void Add(TDadaTable& t, int nomer, const char* name) {
+    t.Insert();
+    t.FieldByName("nomer").SetAsInteger(nomer);
+    t.FieldByName("name").SetAsString(name);
+    t.Post();
+  }
+
+  static std::vector<int> Numbers(TDadaTable& t) {
+    std::vector<int> out;
+    for (t.First(); !t.Eof(); t.Next()) out.push_back(t.FieldByName("nomer").AsInteger());
+    return out;
+  }
+
+  TempDir dir_;
+  std::string path_;
+};
+
+TEST_F(DadaTableTest, EmptyTable) {
+  auto t = OpenTable("inomer");
+  EXPECT_EQ(t->RecordCount(), 0);
+  EXPECT_EQ(t->RecNo(), 0);
+  EXPECT_TRUE(t->Eof());
+  EXPECT_TRUE(t->Bof());
+  t->First();
+  EXPECT_TRUE(t->Eof() && t->Bof());
+  EXPECT_EQ(t->FieldByName("name").AsString(), "");
+  EXPECT_THAT(ErrorOf([&] { t->Delete(); }), HasSubstr("Cannot perform this operation on an empty dataset"));
+}
+
+TEST_F(DadaTableTest, FieldsIndexesAndNamesInAnyCase) {
+  auto t = OpenTable("INAME");
+  EXPECT_EQ(t->CurrentIndexNo(), 1);
+  EXPECT_EQ(&t->FieldByName("NoMeR"), &t->FieldByName("nomer"));
+  t->Name = "Table1";
+  EXPECT_EQ(ErrorOf([&] { t->FieldByName("nomerr"); }), "Table1: Field 'nomerr' not found");
+  ASSERT_EQ(t->FieldDefs().size(), 8u);
+  EXPECT_EQ(t->FieldDefs()[1].Size, 20);
+  EXPECT_EQ(t->FieldDefs()[0].Size, 0);
+  ASSERT_EQ(t->IndexDefs().size(), 2u);
+  EXPECT_EQ(t->IndexDefs()[0].Fields, "nomer");
+  EXPECT_TRUE(t->IndexDefs()[0].Has(ixUnique));
+
+  // A name that matches no index falls back to record order (no primary index here).
+  t->SetIndexName("nosuch");
+  EXPECT_EQ(t->CurrentIndexNo(), -1);
+}
+
+TEST_F(DadaTableTest, MissingIndexFallsBackToThePrimaryIndex) {
+  std::string path = dir_.File("p.tdb", OneTableImage(ReceiptsLikeHeader(/*with_primary=*/true)));
+  auto t = OpenTable("nosuch", path);
+  EXPECT_EQ(t->CurrentIndexNo(), 0);
+}
+
+TEST_F(DadaTableTest, DatabaseNameEmptiesTableAndIndexNames) {
+  TDadaTable t;
+  t.SetDatabaseName("a.tdb");
+  t.SetTableName("t");
+  t.SetIndexName("i");
+  t.SetDatabaseName("a.tdb");  // even the same name
+  EXPECT_EQ(t.TableName(), "");
+  EXPECT_EQ(t.IndexName(), "");
+  auto open = OpenTable();
+  EXPECT_THAT(ErrorOf([&] { open->SetDatabaseName("b.tdb"); }), HasSubstr("on an open dataset"));
+  EXPECT_THAT(ErrorOf([&] { open->SetTableName("u"); }), HasSubstr("on an open dataset"));
+}
+
+TEST_F(DadaTableTest, UnknownTableLeavesTheDatasetClosed) {
+  TDadaTable t;
+  t.SetDatabaseName(path_);
+  t.SetTableName("nosuch");
+  EXPECT_EQ(ErrorOf([&] { t.Open(); }), "Table 'nosuch' not found");
+  EXPECT_FALSE(t.Active());
+  EXPECT_EQ(Session().FindDatabase(path_), nullptr);  // the temporary database went with it
+}
+
+TEST_F(DadaTableTest, PostedRecordIsCurrentAtItsKeyPositionWithAnIndex) {
+  auto t = OpenTable("inomer");
+  for (int n : {5, 1, 9, 3}) {
+    Add(*t, n, "x");
+    EXPECT_EQ(t->FieldByName("nomer").AsInteger(), n);
+  }
+  EXPECT_EQ(Numbers(*t), (std::vector<int>{1, 3, 5, 9}));
+  t->First();
+  Add(*t, 4, "x");
+  EXPECT_EQ(t->RecNo(), 3);
+}
+
+TEST_F(DadaTableTest, InRecordOrderTheFormerRecordStaysCurrent) {
+  auto t = OpenTable();
+  Add(*t, 5, "a");
+  Add(*t, 1, "b");
+  t->First();
+  Add(*t, 7, "c");
+  EXPECT_EQ(t->FieldByName("nomer").AsInteger(), 5);
+  EXPECT_EQ(Numbers(*t), (std::vector<int>{5, 1, 7}));
+}
+
+TEST_F(DadaTableTest, KeyEditMovesTheRecordAndKeepsItCurrent) {
+  auto t = OpenTable("inomer");
+  for (int n : {1, 2, 3, 4}) Add(*t, n, "x");
+  t->First();
+  t->Next();  // 2
+  t->Edit();
+  t->FieldByName("nomer").SetAsInteger(10);
+  t->Post();
+  EXPECT_EQ(t->FieldByName("nomer").AsInteger(), 10);
+  EXPECT_EQ(t->RecNo(), 4);
+  t->First();
+  t->Edit();
+  t->FieldByName("nomer").SetAsInteger(0);  // stays first
+  t->Post();
+  EXPECT_EQ(t->RecNo(), 1);
+  EXPECT_EQ(Numbers(*t), (std::vector<int>{0, 3, 4, 10}));
+}
+
+TEST_F(DadaTableTest, DuplicateUniqueKeyLeavesTheInsertState) {
+  auto t = OpenTable("inomer");
+  Add(*t, 1, "a");
+  t->Insert();
+  t->FieldByName("nomer").SetAsInteger(1);
+  EXPECT_EQ(ErrorOf([&] { t->Post(); }), "Invalid unique field value '1'");
+  EXPECT_EQ(t->State(), dsInsert);
+  t->Cancel();
+  EXPECT_EQ(t->RecordCount(), 1);
+  EXPECT_EQ(Numbers(*t), (std::vector<int>{1}));
+}
+
+TEST_F(DadaTableTest, DeletingLastOnlyAndMiddleRecords) {
+  auto t = OpenTable("inomer");
+  for (int n : {1, 2, 3, 4}) Add(*t, n, "x");
+  t->Last();
+  t->Delete();
+  EXPECT_EQ(t->FieldByName("nomer").AsInteger(), 3);  // the new last record
+  t->First();
+  t->Next();
+  t->Delete();
+  EXPECT_EQ(t->FieldByName("nomer").AsInteger(), 3);  // the next one
+  t->Delete();
+  t->Delete();
+  EXPECT_EQ(t->RecordCount(), 0);
+  EXPECT_TRUE(t->Eof() && t->Bof());
+  EXPECT_EQ(t->RecNo(), 0);
+}
+
+TEST_F(DadaTableTest, NewRecordValues) {
+  auto t = OpenTable();
+  int32_t before = TodayDayNumber();
+  t->Insert();
+  int32_t after = TodayDayNumber();
+  double day = t->FieldByName("day").AsDateTime();
+  EXPECT_TRUE(day == before - kDayNumberOf18991230 || day == after - kDayNumberOf18991230);
+  EXPECT_GT(t->FieldByName("at").AsDateTime() + 1.0, 0.0);
+  EXPECT_EQ(t->FieldByName("stamp").AsDateTime(), 0.0);  // 30 December 1899
+  EXPECT_EQ(t->FieldByName("stamp").AsString(), "30.12.1899");
+  EXPECT_EQ(t->FieldByName("nomer").AsInteger(), 0);
+  EXPECT_EQ(t->FieldByName("name").AsString(), "");
+  EXPECT_FALSE(t->FieldByName("flag").AsBoolean());
+  EXPECT_EQ(t->FieldByName("memo").AsString(), "");
+  t->Cancel();
+}
+
+TEST_F(DadaTableTest, RecNoOutOfRangeIsIgnored) {
+  auto t = OpenTable("inomer");
+  for (int n : {1, 2, 3}) Add(*t, n, "x");
+  t->SetRecNo(2);
+  EXPECT_EQ(t->FieldByName("nomer").AsInteger(), 2);
+  for (int n : {-1, 4, 2}) {
+    t->SetRecNo(n);
+    EXPECT_EQ(t->RecNo(), 2);
+  }
+}
+
+TEST_F(DadaTableTest, ValuesAndBlobsRoundTripThroughTheFile) {
+  {
+    auto t = OpenTable();
+    t->Insert();
+    t->FieldByName("nomer").SetAsInteger(12);
+    t->FieldByName("name").SetAsString("\xC8\xE2\xE0\xED\xEE\xE2");  // "Иванов"
+    t->FieldByName("day").SetAsString("05.03.2024");
+    t->FieldByName("flag").SetAsBoolean(true);
+    t->FieldByName("sum").SetAsCurrency(TCurrency{12345600});
+    t->FieldByName("memo").SetAsString("long text");
+    t->Post();
+  }
+  auto t = OpenTable();
+  ASSERT_EQ(t->RecordCount(), 1);
+  EXPECT_EQ(t->FieldByName("name").AsString(), "\xC8\xE2\xE0\xED\xEE\xE2");
+  EXPECT_EQ(t->FieldByName("day").AsString(), "05.03.2024");
+  EXPECT_TRUE(t->FieldByName("flag").AsBoolean());
+  EXPECT_EQ(t->FieldByName("sum").AsCurrency().value, 12345600);
+  EXPECT_EQ(t->FieldByName("memo").AsString(), "long text");
+  EXPECT_THAT(ErrorOf([&] { t->FieldByName("memo").GetData(nullptr); }), HasSubstr("General error"));
+  std::vector<uint8_t> row = t->ReadRowAt(0);
+  EXPECT_EQ(t->FieldByName("nomer").TextOf(row.data() + t->FieldByName("nomer").Offset()), "12");
+}
+
+TEST_F(DadaTableTest, TwoDatasetsShareOneTemporaryDatabase) {
+  auto a = OpenTable();
+  std::string upper = path_;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  TDadaTable b;
+  b.SetDatabaseName(path_);
+  b.SetTableName("t");
+  b.Open();
+  EXPECT_EQ(a->Database(), b.Database());
+  EXPECT_TRUE(a->Database()->Temporary());
+  EXPECT_EQ(a->Database()->RefCount(), 2);
+  EXPECT_EQ(Session().FindDatabase(upper), a->Database());  // letter case does not matter
+  a->Close();
+  EXPECT_TRUE(b.Database()->Connected());
+  b.Close();
+  EXPECT_EQ(Session().FindDatabase(path_), nullptr);
+}
+
+TEST_F(DadaTableTest, RelativeAndAbsoluteNamesGiveTwoDatabases) {
+  char cwd[4096];
+  ASSERT_NE(::getcwd(cwd, sizeof cwd), nullptr);
+  ASSERT_EQ(::chdir(dir_.path().c_str()), 0);
+  auto a = OpenTable("", "r.tdb");
+  auto b = OpenTable("", path_);
+  EXPECT_NE(a->Database(), b->Database());
+  Add(*a, 1, "x");
+  EXPECT_EQ(b->RecordCount(), 0);  // its own lists, loaded before the append
+  b->Close();
+  b->Open();
+  EXPECT_EQ(b->RecordCount(), 1);
+  a.reset();
+  b.reset();
+  ASSERT_EQ(::chdir(cwd), 0);
+}
+
+TEST_F(DadaTableTest, ReadOnlyFileRefusesChanges) {
+  {
+    auto t = OpenTable();
+    Add(*t, 1, "x");
+  }
+  ASSERT_EQ(::chmod(path_.c_str(), 0444), 0);
+  auto t = OpenTable();
+  EXPECT_FALSE(t->CanModify());
+  EXPECT_THAT(ErrorOf([&] { t->Edit(); }), HasSubstr("Cannot modify a read-only database"));
+  EXPECT_THAT(ErrorOf([&] { t->Insert(); }), HasSubstr("Cannot modify a read-only database"));
+  EXPECT_THAT(ErrorOf([&] { t->Delete(); }), HasSubstr("Cannot modify a read-only database"));
+  EXPECT_EQ(t->RecordCount(), 1);
+  t.reset();
+  ::chmod(path_.c_str(), 0644);
+}
+
+TEST_F(DadaTableTest, SessionsAndAutomaticNames) {
+  TComponentOwner form1, form2, form3;
+  TDadaSession s1(&form1), s2(&form2), s3(&form3);
+  s1.Name = s2.Name = s3.Name = "Session1";
+  s1.SetAutoSessionName(true);
+  s2.SetAutoSessionName(true);
+  EXPECT_EQ(s1.SessionName(), "Session1_1");
+  EXPECT_EQ(s2.SessionName(), "Session1_2");
+  s1.SetAutoSessionName(false);
+  s3.SetAutoSessionName(true);
+  EXPECT_EQ(s3.SessionName(), "Session1_1");  // the freed number is taken again
+  EXPECT_THAT(ErrorOf([&] { s3.SetSessionName("x"); }), HasSubstr("while AutoSessionName is enabled"));
+  TDadaSession second(&form1);
+  second.Name = "S";
+  EXPECT_THAT(ErrorOf([&] { TDadaSession third(&form3); }), HasSubstr("has AutoSessionName enabled"));
+  TDadaTable t(&form2);  // placed on the form: takes the automatic name
+  EXPECT_EQ(t.SessionName(), "Session1_2");
+  s1.SetSessionName("Named");
+  EXPECT_THAT(ErrorOf([&] { second.SetSessionName("named"); }), HasSubstr("Duplicate session name 'named'"));
+  TDadaTable unknown;
+  unknown.SetSessionName("nosuch");
+  unknown.SetDatabaseName(path_);
+  unknown.SetTableName("t");
+  EXPECT_EQ(ErrorOf([&] { unknown.Open(); }), "Invalid session name nosuch");
+}
+
+TEST_F(DadaTableTest, KeepConnectionAndDuplicateDatabaseNames) {
+  TDadaDatabase db;
+  db.SetDatabaseName("mine");
+  db.SetFileName(path_);
+  db.SetKeepConnection(true);
+  TDadaDatabase other;
+  EXPECT_THAT(ErrorOf([&] { other.SetDatabaseName("MINE"); }), HasSubstr("Duplicate database name 'MINE'"));
+  {
+    auto t = OpenTable("", "mine");
+    EXPECT_EQ(t->Database(), &db);
+  }
+  EXPECT_TRUE(db.Connected());  // keeps its connection after the last dataset
+  EXPECT_THAT(ErrorOf([&] { db.SetFileName("x"); }), HasSubstr("on an open database"));
+  db.SetKeepConnection(false);
+  EXPECT_FALSE(db.Connected());
+}
+
+class EncryptedTableTest : public DadaTableTest {
+ protected:
+  void SetUp() override {
+    std::vector<uint8_t> image = OneTableImage(ReceiptsLikeHeader());
+    TDataProcessBlock block;
+    block.Encrypted = true;
+    block.EncryptAlgoName = "Blowfish";
+    block.EncryptMode = 1;
+    block.PasswordCheck = PasswordCheckString("secret");
+    WriteDataProcessBlock(block, std::span<uint8_t>(image).subspan(kDataProcessBlockPos));
+    path_ = dir_.File("e.tdb", image);
+    asked_ = 0;
+    Session().OnLogin = [this](const std::string&, std::string& password) {
+      ++asked_;
+      if (answer_.empty()) return false;
+      password = answer_;
+      return true;
+    };
+  }
+  void TearDown() override { Session().OnLogin = nullptr; }
+
+  std::string answer_;
+  int asked_ = 0;
+};
+
+TEST_F(EncryptedTableTest, RightPasswordOpensAndValuesAreStoredEncrypted) {
+  answer_ = "secret";
+  {
+    auto t = OpenTable();
+    Add(*t, 77, "plain words");
+  }
+  EXPECT_EQ(asked_, 1);
+  std::ifstream in(path_, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(bytes.find("plain words"), std::string::npos);
+  auto t = OpenTable();
+  EXPECT_EQ(t->FieldByName("name").AsString(), "plain words");
+  EXPECT_EQ(t->FieldByName("nomer").AsInteger(), 77);
+}
+
+TEST_F(EncryptedTableTest, CancelIsSilentAndAWrongPasswordIsTriedAgainUntilDisconnect) {
+  TDadaTable t;
+  t.SetDatabaseName(path_);
+  t.SetTableName("t");
+  EXPECT_THROW(t.Open(), EAbort);  // cancelled: no message
+  EXPECT_FALSE(t.Active());
+
+  answer_ = "wrong";
+  TDadaDatabase* db = nullptr;
+  {
+    // A second dataset keeps the database connected between the attempts.
+    TDadaDatabase keeper;
+    keeper.SetDatabaseName(path_);
+    keeper.SetKeepConnection(true);
+    keeper.Open();
+    db = &keeper;
+    asked_ = 0;
+    EXPECT_EQ(ErrorOf([&] { t.Open(); }), "Access denied");
+    EXPECT_EQ(ErrorOf([&] { t.Open(); }), "Access denied");
+    EXPECT_EQ(asked_, 1);  // the failed password is tried again without asking
+    keeper.Close();
+    answer_ = "secret";
+    t.Open();  // after the disconnect the dialog shows again
+    EXPECT_EQ(asked_, 2);
+    t.Close();
+  }
+  (void)db;
+}
+
+}  // namespace
+}  // namespace tdb
