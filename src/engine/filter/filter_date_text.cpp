@@ -130,7 +130,7 @@ std::optional<TTimeStamp> ScanFixedDateTime(std::string_view text, const TFormat
   TFixedScanner in(text, settings);
   const auto date = in.Date(current_year);
   if (!date) return std::nullopt;
-  if (in.AtEnd()) return TTimeStamp{*date, 0};
+  if (in.AtEndAfterBlanks()) return TTimeStamp{*date, 0};
   const auto time = in.Time();
   if (!time) return std::nullopt;
   return TTimeStamp{*date, *time};
