@@ -35,7 +35,16 @@ void TDadaTable::SetIndexName(const std::string& name) {
   CheckBrowseMode();
   ChooseIndex();
   LoadViewList();
-  FetchFirst();
+  EstablishRange();
+  if (filtered_)
+    ApplyFilter();
+  else
+    FetchFirst();
+}
+
+void TDadaTable::OpenCursorComplete() {
+  EstablishRange();
+  if (filtered_) ApplyFilter();
 }
 
 bool TDadaTable::CanModify() const {
@@ -164,7 +173,10 @@ void TDadaTable::InternalGotoBookmark(TBookmark bookmark) {
 }
 
 void TDadaTable::InternalRefresh() {
+  bool in_range = range_;
   LoadViewList();
+  if (in_range) ApplyRange();
+  if (filtered_) ApplyFilter();
 }
 
 // ---- changes ----

@@ -17,9 +17,43 @@
 
 #include <string>
 
+#include "engine/dataset/data_source.h"
 #include "engine/dataset/tde_dataset.h"
+#include "engine/dataset/variant.h"
 
 namespace tdb {
+
+enum TLocateOption : uint8_t { loCaseInsensitive = 1, loPartialKey = 2 };
+using TLocateOptions = uint8_t;
+
+class TDadaTable;
+
+// The link of a detail table to its master's data source.
+class TMasterDataLink : public TDataLink {
+ public:
+  explicit TMasterDataLink(TDadaTable& detail) : detail_(detail) {}
+  // The master's fields named in `names` (separated by ";"); resolved while
+  // the master is open.
+  const std::vector<TField*>& Fields() const { return fields_; }
+  void SetFieldNames(const std::string& names);
+  const std::string& FieldNames() const { return names_; }
+
+ protected:
+  void ActiveChanged() override;
+  void DataSetChanged() override { Changed(); }
+  void DataSetScrolled(int) override { Changed(); }
+  void RecordChanged(TField* field) override {
+    if (!field) Changed();
+  }
+
+ private:
+  void Resolve();
+  void Changed();
+
+  TDadaTable& detail_;
+  std::string names_;
+  std::vector<TField*> fields_;  // the master's, valid while it is open
+};
 
 class TDadaTable : public TTDEDataSet {
  public:
@@ -44,6 +78,34 @@ class TDadaTable : public TTDEDataSet {
   bool CanModify() const override;
 
   const TIndexDefs& IndexDefs() const { return index_defs_; }
+
+  // ---- Locate and Lookup ----
+  // Makes the first record whose key fields (names separated by ";") equal
+  // the values current; one value serves a single key field.  Uses an index
+  // whose fields are exactly the key fields (and whose letter-case option
+  // matches for text keys) and a scan of the view otherwise.  A record
+  // hidden by the filter or the range is not found.  Answers whether found;
+  // the current record stays when not.
+  bool Locate(const std::string& key_fields, const std::vector<TVariant>& values, TLocateOptions options);
+  // The values of `result_fields` of the record Locate would find (case-
+  // sensitive, whole keys), one per name; nothing when none matches.  Never
+  // moves the current record.
+  std::optional<std::vector<TVariant>> Lookup(const std::string& key_fields, const std::vector<TVariant>& values,
+                                              const std::string& result_fields);
+
+  // ---- master-detail range ----
+  // The master's data source; a source that would link the table to itself
+  // raises "Circular datalinks are not allowed".
+  void SetMasterSource(TDataSource* source);
+  TDataSource* MasterSource() const { return master_link_.DataSource(); }
+  // The master's fields, separated by ";"; their values go into the first
+  // fields of the current index.
+  void SetMasterFields(const std::string& names);
+  const std::string& MasterFields() const { return master_link_.FieldNames(); }
+  // Called by the master link when the master's record changed.
+  void MasterChanged();
+  // Called by the master link when it becomes active or inactive.
+  void MasterActiveChanged(bool active);
   // The table's storage while open (the screens never need it).
   TDadaTableIO* TableIO() const { return table_io_; }
 
@@ -68,11 +130,25 @@ class TDadaTable : public TTDEDataSet {
   // Picks the index for IndexName (or the primary one, or record order).
   void ChooseIndex();
   // Copies the storage's list of the current order into the view list.
-  void LoadViewList();
+  void LoadViewList() override;
+  void OpenCursorComplete() override;
   // Where a key search of the view list puts the record in `buffer`.
   int ViewInsertPosition(uint8_t* buffer);
+  // The master-detail range: set up from the master's fields (when a master
+  // link with fields is active and an index is current), or applied again
+  // with the stored keys.
+  void EstablishRange();
+  void ApplyRange();
 
  private:
+  // The view position of the record matching the key, read into `scratch`;
+  // -1 when none.
+  int LocateRecord(const std::string& key_fields, const std::vector<TVariant>& values, bool case_insensitive,
+                   bool partial, uint8_t* scratch);
+  std::vector<TField*> FieldList(const std::string& names) const;
+  void RemoveRange();
+
+  TMasterDataLink master_link_{*this};
   std::string table_name_;
   std::string index_name_;
   bool read_only_ = false;

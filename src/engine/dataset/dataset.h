@@ -167,6 +167,17 @@ class TDataSet {
   // Fetches the first record as First does, without the checks and events.
   void FetchFirst();
   void SetModified(bool modified) { modified_ = modified; }
+  // Enters a passing state (filter, calculated fields, set-key) without
+  // telling the data sources; RestoreState returns to the state given back.
+  TDataSetState SetTempState(TDataSetState state) {
+    TDataSetState old = state_;
+    state_ = state;
+    return old;
+  }
+  void RestoreState(TDataSetState state) { state_ = state; }
+  // The buffer the current record is fetched into (valid while open), even
+  // when it holds no record.
+  uint8_t* CurrentRecordBuffer() const { return current_.get(); }
 
  protected:
   // A record buffer of RecordBufferSize() bytes, zeroed, prepared by

@@ -10,7 +10,8 @@
 
 namespace tdb {
 
-TTDEDataSet::TTDEDataSet(TComponentOwner* owner) : TTDBDataSet(owner) {}
+TTDEDataSet::TTDEDataSet(TComponentOwner* owner)
+    : TTDBDataSet(owner), parser_(std::make_unique<TFilterParser>(*this)) {}
 
 TTDEDataSet::~TTDEDataSet() = default;
 

@@ -28,15 +28,14 @@
 
 #include "engine/dataset/dataset_defs.h"
 #include "engine/dataset/tdb_dataset.h"
+#include "engine/filter/filter_parser.h"
+#include "engine/filter/filter_source.h"
 #include "engine/storage/blob_stream.h"
 #include "engine/storage/field_buffers.h"
 #include "engine/storage/record_list.h"
 #include "engine/storage/table_io.h"
 
 namespace tdb {
-
-enum TFilterOption : uint8_t { foCaseInsensitive = 1, foNoPartialCompare = 2 };
-using TFilterOptions = uint8_t;
 
 // What a dataset tells bound grids about single rows of its view.
 struct TViewChange {
@@ -45,7 +44,7 @@ struct TViewChange {
   int to;        // kMoved: the row it now stands at
 };
 
-class TTDEDataSet : public TTDBDataSet, public TIndexAdjustCallback {
+class TTDEDataSet : public TTDBDataSet, public TIndexAdjustCallback, public TFilterFieldSource {
  public:
   explicit TTDEDataSet(TComponentOwner* owner = nullptr);
   ~TTDEDataSet() override;
@@ -90,6 +89,38 @@ class TTDEDataSet : public TTDBDataSet, public TIndexAdjustCallback {
   // The definitions rebuilt at every open.
   const TFieldDefs& FieldDefs() const { return field_defs_; }
 
+  // ---- filtering ----
+  // The filter expression.  While open the text is parsed at once (a wrong
+  // text raises before anything changes); when filtered, the filter is
+  // applied again, and should that fail the previous text and view stay.
+  const std::string& Filter() const { return filter_text_; }
+  void SetFilter(const std::string& text);
+  bool Filtered() const { return filtered_; }
+  // While open: ends a pending edit, applies or removes the filter, and
+  // always ends on the first record.  Should applying fail, Filtered stays off.
+  void SetFiltered(bool value);
+  TFilterOptions FilterOptions() const { return filter_options_; }
+  void SetFilterOptions(TFilterOptions options);
+  // Per-record hook: accept arrives true; the record passes only when the
+  // hook accepts and the filter text (if any) holds.
+  std::function<void(TDataSet&, bool& accept)> OnFilterRecord;
+  // Progress of applying a filter, once per record read: trunc(i * 100 / count).
+  std::function<void(TDataSet&, int percent)> OnFilterProgress;
+
+  // ---- record search ----
+  // The framework's find operations: the first (last, next, prior) record
+  // that passes the record test whatever Filtered says; the position stays
+  // when none passes.  Answer whether one was found.
+  bool FindFirst();
+  bool FindLast();
+  bool FindNext();
+  bool FindPrior();
+
+  // TFilterFieldSource
+  std::optional<TFilterFieldInfo> FindFilterField(std::string_view name) const override;
+  const uint8_t* FieldValuePointer(int index) const override;
+  std::string BlobFieldText(int index) const override;
+
   // Row notifications for grids: called after the view changed by one row
   // (a post or a delete through this dataset).
   std::function<void(const TViewChange&)> OnViewChange;
@@ -131,6 +162,25 @@ class TTDEDataSet : public TTDBDataSet, public TIndexAdjustCallback {
   TRadiVOMediumType medium_type_ = mtDisk;
 
   void NotifyView(TViewChange::Kind kind, int position, int to = 0);
+
+  // Applies the filter to the current view list (see SetFiltered); always
+  // ends in browse state on the first record.
+  void ApplyFilter();
+  // Loads the view list again from the current order and goes to the first record.
+  void RemoveFilter();
+  // Reloads the view list from the storage's order of the current index.
+  virtual void LoadViewList() = 0;
+  // Whether the record in the filter buffer passes OnFilterRecord and the
+  // parsed filter.
+  bool RecordPasses();
+  // Parses the filter text when it is not empty.
+  void ParseFilter(const std::string& text);
+  bool Search(bool forward, bool from_end);
+
+  std::string filter_text_;
+  bool filtered_ = false;
+  TFilterOptions filter_options_ = 0;
+  std::unique_ptr<TFilterParser> parser_;  // bound to this dataset for its whole life
 
  private:
   size_t data_size_ = 0;    // the data area

@@ -1,0 +1,144 @@
+// Locate and Lookup: finding a record by the values of key fields, through a
+// matching index or a scan of the view.
+#include "engine/dataset/dada_table.h"
+
+#include "engine/compare/value_compare.h"
+
+namespace tdb {
+
+std::vector<TField*> TDadaTable::FieldList(const std::string& names) const {
+  std::vector<TField*> fields;
+  size_t start = 0;
+  while (start <= names.size()) {
+    size_t end = names.find(';', start);
+    if (end == std::string::npos) end = names.size();
+    std::string name = names.substr(start, end - start);
+    while (!name.empty() && name.front() == ' ') name.erase(0, 1);
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    if (!name.empty()) fields.push_back(&FieldByName(name));
+    start = end + 1;
+  }
+  return fields;
+}
+
+int TDadaTable::LocateRecord(const std::string& key_fields, const std::vector<TVariant>& values,
+                             bool case_insensitive, bool partial, uint8_t* scratch) {
+  std::vector<TField*> keys = FieldList(key_fields);
+  if (keys.empty()) return -1;
+
+  // The key values go into the scratch buffer through the fields.
+  InternalInitRecord(scratch);
+  TDataSetState old = SetTempState(dsFilter);
+  filter_buffer_ = scratch;
+  try {
+    for (size_t i = 0; i < keys.size() && i < values.size(); ++i) AssignVariant(*keys[i], values[i]);
+  } catch (...) {
+    filter_buffer_ = nullptr;
+    RestoreState(old);
+    throw;
+  }
+  filter_buffer_ = nullptr;
+  RestoreState(old);
+
+  // An index whose fields are exactly the key fields.
+  bool any_text = false;
+  for (TField* f : keys) any_text = any_text || IsStringFieldType(f->DataType());
+  int32_t index = -1;
+  const TDadaIndexDefs& defs = table_io_->IndexDefs();
+  for (int32_t i = 0; i < defs.Count() && index < 0; ++i) {
+    const TDadaIndexDef& def = defs[i];
+    if (def.FieldNos.size() != keys.size()) continue;
+    bool same = true;
+    for (size_t k = 0; k < keys.size(); ++k) same = same && def.FieldNos[k] == keys[k]->FieldNo() - 1;
+    if (same && any_text && def.Has(tiCaseInsensitive) != case_insensitive) same = false;
+    if (same) index = i;
+  }
+
+  int found = -1;
+  if (index >= 0) {
+    TFieldBuffers items;
+    BuildFieldBuffers(scratch, items);
+    table_io_->LoadIndexList(index + 1, false);
+    const TRecordList& list = table_io_->IndexLists(index + 1);
+    TSearchResult hit = table_io_->SearchIndex(items, list, partial, 0, index);
+    if (hit.Side != kSearchEqual) return -1;
+    TBookmark record = list[static_cast<size_t>(hit.Position)].RecIndex;
+    if (!filtered_view_ && !range_) {
+      // The view is normally the current order's whole list: map into that
+      // list, and trust the answer only when the view agrees (another
+      // dataset may have changed the storage's lists since it was loaded).
+      int mapped = index == index_no_
+                       ? hit.Position
+                       : table_io_->ListPosToListPos(index, hit.Position, table_io_->IndexLists(index_no_ + 1));
+      if (mapped >= 0 && static_cast<size_t>(mapped) < view_.size() &&
+          view_[static_cast<size_t>(mapped)].RecIndex == record)
+        found = mapped;
+    }
+    for (size_t p = 0; p < view_.size() && found < 0; ++p)
+      if (view_[p].RecIndex == record) found = static_cast<int>(p);
+  } else {
+    for (size_t p = 0; p < view_.size() && found < 0; ++p) {
+      bool match = true;
+      for (TField* key : keys) {
+        std::vector<uint8_t> stored = table_io_->ReadFieldValue(view_[p].RecIndex, key->FieldNo() - 1);
+        std::string key_text;
+        TFieldValue k{scratch + key->Offset(), key->DataType(), -1};
+        TFieldValue s{stored.data(), key->DataType(), -1};
+        if (key->IsBlob()) {
+          const std::vector<uint8_t>& bytes = StreamOf(scratch, *key)->Bytes();
+          k = TFieldValue{bytes.data(), key->DataType(), static_cast<std::ptrdiff_t>(bytes.size())};
+          s.text_length = static_cast<std::ptrdiff_t>(stored.size());
+        } else if (IsStringFieldType(key->DataType())) {
+          s.text_length = static_cast<std::ptrdiff_t>(stored.size());
+        }
+        if (CompareKeyValue(k, s, partial, case_insensitive) != 0) {
+          match = false;
+          break;
+        }
+      }
+      if (match) found = static_cast<int>(p);
+    }
+  }
+  if (found >= 0) ReadViewRecord(scratch, found);
+  return found;
+}
+
+bool TDadaTable::Locate(const std::string& key_fields, const std::vector<TVariant>& values, TLocateOptions options) {
+  CheckBrowseMode();
+  if (BeforeScroll) BeforeScroll(*this);
+  Buffer scratch = AllocBuffer();
+  int found = LocateRecord(key_fields, values, options & loCaseInsensitive, options & loPartialKey, scratch.get());
+  if (found < 0) return false;
+  position_ = found;
+  Resync();
+  if (AfterScroll) AfterScroll(*this);
+  return true;
+}
+
+std::optional<std::vector<TVariant>> TDadaTable::Lookup(const std::string& key_fields,
+                                                        const std::vector<TVariant>& values,
+                                                        const std::string& result_fields) {
+  CheckBrowseMode();
+  std::vector<TField*> results = FieldList(result_fields);
+  Buffer scratch = AllocBuffer();
+  int saved = position_;
+  int found = LocateRecord(key_fields, values, false, false, scratch.get());
+  position_ = saved;
+  if (found < 0) return std::nullopt;
+  std::vector<TVariant> out;
+  TDataSetState old = SetTempState(dsFilter);
+  filter_buffer_ = scratch.get();
+  try {
+    if (OnCalcFields && AutoCalcFields) OnCalcFields(*this);
+    for (TField* f : results) out.push_back(FieldVariant(*f));
+  } catch (...) {
+    filter_buffer_ = nullptr;
+    RestoreState(old);
+    throw;
+  }
+  filter_buffer_ = nullptr;
+  RestoreState(old);
+  return out;
+}
+
+}  // namespace tdb

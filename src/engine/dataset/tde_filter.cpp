@@ -1,0 +1,191 @@
+// Filtering and record search of a table dataset: the record test, applying
+// and removing a filter, and the find operations.
+#include "engine/dataset/tde_dataset.h"
+
+#include "engine/compare/collation.h"
+#include "engine/database/session.h"
+#include "engine/database/wait_cursor.h"
+
+namespace tdb {
+
+// ---- the filter's view of the fields ----
+
+std::optional<TFilterFieldInfo> TTDEDataSet::FindFilterField(std::string_view name) const {
+  for (int i = 0; i < FieldCount(); ++i) {
+    const TField& field = Field(i);
+    if (SameTextIgnoringCase(field.FieldName(), name))
+      return TFilterFieldInfo{i, field.DataType(), field.Size(), field.IsBlob()};
+  }
+  return std::nullopt;
+}
+
+const uint8_t* TTDEDataSet::FieldValuePointer(int index) const {
+  const uint8_t* buffer = FieldBuffer();
+  if (!buffer || index < 0 || index >= FieldCount()) return nullptr;
+  return buffer + Field(index).Offset();
+}
+
+std::string TTDEDataSet::BlobFieldText(int index) const {
+  if (index < 0 || index >= FieldCount()) return std::string();
+  return GetBlobContent(Field(index));
+}
+
+// ---- the record test ----
+
+void TTDEDataSet::ParseFilter(const std::string& text) {
+  if (!text.empty()) parser_->Parse(text);
+}
+
+bool TTDEDataSet::RecordPasses() {
+  bool accept = true;
+  if (OnFilterRecord) OnFilterRecord(*this, accept);
+  if (accept && !filter_text_.empty()) accept = parser_->Evaluate(filter_options_);
+  return accept;
+}
+
+// ---- applying and removing ----
+
+void TTDEDataSet::ApplyFilter() {
+  bool show_wait = true;
+  if (TDadaSession* session = TDadaSessionList::Instance().FindSession(SessionName())) show_wait = session->SQLHourGlass;
+  TWaitCursor wait(show_wait);
+  TDataSetState old = SetTempState(dsFilter);
+  filter_buffer_ = CurrentRecordBuffer();
+  try {
+    ParseFilter(filter_text_);
+    const size_t count = view_.size();
+    TRecordList passed;
+    for (size_t i = 0; i < count; ++i) {
+      position_ = static_cast<int>(i);
+      ReadViewRecord(filter_buffer_, position_);
+      if (RecordPasses()) passed.push_back(view_[i]);
+      if (OnFilterProgress) OnFilterProgress(*this, static_cast<int>(i * 100 / count));
+    }
+    if (passed.size() != view_.size()) view_ = std::move(passed);
+    filtered_view_ = true;
+  } catch (...) {
+    filter_buffer_ = nullptr;
+    RestoreState(old == dsFilter ? dsBrowse : old);
+    position_ = -1;
+    FetchFirst();
+    throw;
+  }
+  filter_buffer_ = nullptr;
+  RestoreState(old == dsFilter ? dsBrowse : old);
+  position_ = -1;
+  FetchFirst();
+}
+
+void TTDEDataSet::RemoveFilter() {
+  LoadViewList();
+  position_ = -1;
+  FetchFirst();
+}
+
+void TTDEDataSet::SetFiltered(bool value) {
+  if (!Active()) {
+    filtered_ = value;
+    return;
+  }
+  CheckBrowseMode();
+  if (value != filtered_) {
+    if (value) {
+      ApplyFilter();
+    } else {
+      RemoveFilter();
+    }
+    filtered_ = value;
+  }
+  First();
+}
+
+void TTDEDataSet::SetFilter(const std::string& text) {
+  if (!Active()) {
+    filter_text_ = text;
+    return;
+  }
+  CheckBrowseMode();
+  ParseFilter(text);  // a wrong text raises before anything changes
+  std::string previous = filter_text_;
+  filter_text_ = text;
+  if (previous == text || !filtered_) return;
+  RemoveFilter();
+  try {
+    ApplyFilter();
+  } catch (...) {
+    // Keep what was shown before: the previous text, applied again.
+    filter_text_ = previous;
+    try {
+      RemoveFilter();
+      ApplyFilter();
+    } catch (...) {
+    }
+    throw;
+  }
+}
+
+void TTDEDataSet::SetFilterOptions(TFilterOptions options) {
+  if (!Active()) {
+    filter_options_ = options;
+    return;
+  }
+  CheckBrowseMode();
+  TFilterOptions previous = filter_options_;
+  filter_options_ = options;
+  if (previous == options || !filtered_) return;
+  RemoveFilter();
+  try {
+    ApplyFilter();
+  } catch (...) {
+    filter_options_ = previous;
+    try {
+      RemoveFilter();
+      ApplyFilter();
+    } catch (...) {
+    }
+    throw;
+  }
+}
+
+// ---- record search ----
+
+bool TTDEDataSet::Search(bool forward, bool from_end) {
+  CheckBrowseMode();
+  if (BeforeScroll) BeforeScroll(*this);
+  ParseFilter(filter_text_);
+  const int count = static_cast<int>(view_.size());
+  const int saved = position_;
+  int start = from_end ? (forward ? 0 : count - 1) : (forward ? position_ + 1 : position_ - 1);
+  int found = -1;
+  TDataSetState old = SetTempState(dsFilter);
+  filter_buffer_ = CurrentRecordBuffer();
+  try {
+    for (int i = start; i >= 0 && i < count; i += forward ? 1 : -1) {
+      position_ = i;
+      ReadViewRecord(filter_buffer_, i);
+      if (RecordPasses()) {
+        found = i;
+        break;
+      }
+    }
+  } catch (...) {
+    filter_buffer_ = nullptr;
+    RestoreState(old);
+    position_ = saved;
+    Resync();
+    throw;
+  }
+  filter_buffer_ = nullptr;
+  RestoreState(old);
+  position_ = found >= 0 ? found : saved;
+  Resync();
+  if (found >= 0 && AfterScroll) AfterScroll(*this);
+  return found >= 0;
+}
+
+bool TTDEDataSet::FindFirst() { return Search(true, true); }
+bool TTDEDataSet::FindLast() { return Search(false, true); }
+bool TTDEDataSet::FindNext() { return Search(true, false); }
+bool TTDEDataSet::FindPrior() { return Search(false, false); }
+
+}  // namespace tdb
