@@ -307,6 +307,7 @@ std::vector<uint8_t> TDadaTableIO::ReadFieldValue(int32_t record_no, int32_t fie
         FieldEncrypted(field_no));
   std::vector<uint8_t> value(static_cast<size_t>(SlotSize(field_no)));
   ReadSlot(data_offset, field_no, value.data());
+  if (IsStringFieldType(field_defs_[field_no].FieldType)) value.back() = 0;  // read up to the slot's end
   return value;
 }
 
@@ -348,7 +349,10 @@ TDadaTableIO::TKey TDadaTableIO::KeyFromBuffers(const TFieldBuffers& buffers, in
       } else {
         ReadSlot(fallback_offset, f, stored.data());
       }
-      std::ptrdiff_t length = IsBlobFieldType(type) || IsStringFieldType(type) ? static_cast<std::ptrdiff_t>(stored.size()) : -1;
+      // A string slot counts up to FieldSize characters even without its NUL.
+      std::ptrdiff_t length = IsBlobFieldType(type)     ? static_cast<std::ptrdiff_t>(stored.size())
+                              : IsStringFieldType(type) ? static_cast<std::ptrdiff_t>(stored.size()) - 1
+                                                        : -1;
       key.AddOwned(std::move(stored), type, length);
       continue;
     }
@@ -385,7 +389,7 @@ int TDadaTableIO::CompareWithEntry(const TKey& key, const TListItem& entry, int3
       // Only this field's slot is read; the scratch buffer is sized at open.
       uint8_t* value = scratch_value_.data();
       ReadSlot(entry.DataOffset, f, value);
-      std::ptrdiff_t length = IsStringFieldType(type) ? SlotSize(f) : -1;
+      std::ptrdiff_t length = IsStringFieldType(type) ? SlotSize(f) - 1 : -1;
       result = tdb::CompareKeyValue(key.Value(k), TFieldValue{value, type, length}, partial, case_insensitive);
     }
     if (result != 0) return index.Has(tiDescending) ? -result : result;
