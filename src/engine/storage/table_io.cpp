@@ -99,17 +99,17 @@ void TDadaTableIO::LoadTable() {
 
 void TDadaTableIO::LoadRecordsAndLists() {
   rec_tab_ = file_.ReadRecordTable(header_, rec_blocks_);
-  lists_.clear();
   index_blocks_.assign(static_cast<size_t>(header_.IndexCount), {});
-  auto list0 = std::make_unique<TRecordList>();
-  for (size_t n = 0; n < rec_tab_.size(); ++n)
-    if (!rec_tab_[n].Deleted) list0->push_back(TListItem{rec_tab_[n].DataOffset, static_cast<int32_t>(n)});
-  lists_.push_back(std::move(list0));
-  for (int32_t i = 0; i < header_.IndexCount; ++i) {
-    auto list = std::make_unique<TRecordList>();
-    BuildIndexList(i, *list);
-    lists_.push_back(std::move(list));
+  // The list objects stay the same across reloads, so references to them
+  // (and the identity checks of ListPosToListPos) stay good.
+  lists_.resize(static_cast<size_t>(header_.IndexCount) + 1);
+  for (auto& list : lists_) {
+    if (!list) list = std::make_unique<TRecordList>();
+    list->clear();
   }
+  for (size_t n = 0; n < rec_tab_.size(); ++n)
+    if (!rec_tab_[n].Deleted) lists_[0]->push_back(TListItem{rec_tab_[n].DataOffset, static_cast<int32_t>(n)});
+  for (int32_t i = 0; i < header_.IndexCount; ++i) BuildIndexList(i, *lists_[static_cast<size_t>(i) + 1]);
 }
 
 void TDadaTableIO::BuildIndexList(int32_t index_no, TRecordList& list) {
