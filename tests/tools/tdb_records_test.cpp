@@ -205,7 +205,8 @@ TEST_F(TdbRecordsTest, TwoProcessesAppendingInTurnLoseNothing) {
         std::memcpy(record.Value(1).data(), name.data(), name.size());
         tdb::PutDoubleLE(record.Value(2).data(), (base + i) % 97);
         table.AppendRecord(record.Buffers(), false, nullptr);
-        if (::write(writer, &token, 1) != 1) return false;
+        bool last_turn = !starts && i == 999;  // the other side has finished
+        if (!last_turn && ::write(writer, &token, 1) != 1) return false;
       }
       return true;
     } catch (...) {
@@ -214,11 +215,18 @@ TEST_F(TdbRecordsTest, TwoProcessesAppendingInTurnLoseNothing) {
   };
   pid_t child = ::fork();
   ASSERT_GE(child, 0);
+  // Each side keeps only its own ends, so a side that stops ends the other's wait.
   if (child == 0) {
+    ::close(to_child[1]);
+    ::close(to_parent[0]);
     bool ok = run(to_child[0], to_parent[1], false, 100000);
     ::_exit(ok ? 0 : 1);
   }
+  ::close(to_child[0]);
+  ::close(to_parent[1]);
   bool ok = run(to_parent[0], to_child[1], true, 0);
+  ::close(to_parent[0]);
+  ::close(to_child[1]);
   int status = 0;
   ::waitpid(child, &status, 0);
   EXPECT_TRUE(ok);

@@ -121,7 +121,7 @@ void TDadaTableIO::WriteBlobArea(int64_t pos, std::span<const uint8_t> value, st
   for (int attempt = 1;; ++attempt) {
     assert(encoded.size() < static_cast<size_t>(area_size));
     std::vector<uint8_t> area(static_cast<size_t>(area_size), 0);
-    std::memcpy(area.data(), encoded.data(), encoded.size());
+    if (!encoded.empty()) std::memcpy(area.data(), encoded.data(), encoded.size());
     file_.WriteData(pos, area);
     if (!verify) return;
     std::vector<uint8_t> back(encoded.size());
