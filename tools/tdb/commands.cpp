@@ -18,6 +18,7 @@
 #include "engine/base/database_error.h"
 #include "tdb/database_info.h"
 #include "tdb/schema_json.h"
+#include "tdb/table_commands.h"
 
 namespace tdbtool {
 
@@ -65,6 +66,30 @@ const char kUsage[] =
     "      encrypted, verify_writes, compress_algorithm, encrypt_algorithm,\n"
     "      encrypt_mode, and per table its name, record_total, fields (name,\n"
     "      type, size, process_mode) and indexes (name, options, fields).\n"
+    "\n"
+    "  tdb dump FILE TABLE [--index NAME] [--password P]\n"
+    "      Prints the records of TABLE as JSON Lines, in the order of the\n"
+    "      index NAME (any letter case) or in record order: \"_recno\" first,\n"
+    "      then every field by name.  Strings and memos are text, integers and\n"
+    "      floats numbers, booleans true/false, dates \"YYYY-MM-DD\", times\n"
+    "      \"HH:MM:SS.mmm\", date-times \"YYYY-MM-DDTHH:MM:SS.mmm\", other blobs\n"
+    "      Base64.\n"
+    "\n"
+    "  tdb insert FILE TABLE [--password P]\n"
+    "      Appends the records read from standard input, one JSON object a\n"
+    "      line in the form dump prints (\"_recno\" is ignored).  Fields left\n"
+    "      out take a new record's values: zero or empty, dates today, times\n"
+    "      now, date-times 1899-12-30.  A bad line stops the command with its\n"
+    "      line number; nothing of it is written.\n"
+    "\n"
+    "  tdb delete FILE TABLE --recno N [--password P]\n"
+    "      Marks record number N deleted.\n"
+    "\n"
+    "  tdb check FILE [--password P]\n"
+    "      Verifies the structure of every table: positions inside the file,\n"
+    "      record and index tables, every live record once in every index\n"
+    "      chain and in key order, clean string slots, sound blob areas.\n"
+    "      Exit code 0 when sound, 1 with one line per problem.\n"
     "\n"
     "  tdb help\n"
     "      Prints this text.\n"
@@ -163,6 +188,12 @@ int RunCommand(int argc, char** argv) {
     if (command == "create") return Create(args);
     if (command == "create-receipts") return CreateReceipts(args);
     if (command == "info") return Info(args);
+    if (command == "dump") return DumpCommand(args, std::cout);
+    if (command == "insert") return InsertCommand(args, std::cin, std::cerr);
+    if (command == "delete") return DeleteCommand(args);
+    if (command == "check") return CheckCommand(args, std::cout);
+  } catch (const TUsageError& e) {
+    return Usage(e.problem);
   } catch (const tdb::EDatabaseError& e) {
     std::cerr << "tdb: " << e.what() << "\n";
     return 1;

@@ -54,6 +54,9 @@ void TOptimBlobStream::SetSource(TRadiVOFileIO* file, int64_t descriptor_pos, bo
   compressed_ = compressed;
   encrypted_ = encrypted;
   loaded_ = false;
+  // The bytes of the record read before must not mix with later writes.
+  bytes_.clear();
+  position_ = 0;
 }
 
 void TOptimBlobStream::EnsureLoaded() {

@@ -66,8 +66,9 @@ class TOptimBlobStream : public TBlobMemoryStream {
   TOptimBlobStream(const TOptimBlobStream&) = delete;
   TOptimBlobStream& operator=(const TOptimBlobStream&) = delete;
 
-  // Points the stream at the blob descriptor at `descriptor_pos` of `file`
-  // and clears the loaded flag; position 0 (or a null file) means no source.
+  // Points the stream at the blob descriptor at `descriptor_pos` of `file`,
+  // empties it and clears the loaded flag; position 0 (or a null file) means
+  // no source.
   void SetSource(TRadiVOFileIO* file, int64_t descriptor_pos, bool compressed, bool encrypted);
   int64_t SourcePosition() const { return source_pos_; }
   bool Compressed() const { return compressed_; }

@@ -99,17 +99,17 @@ void TDadaTableIO::LoadTable() {
 
 void TDadaTableIO::LoadRecordsAndLists() {
   rec_tab_ = file_.ReadRecordTable(header_, rec_blocks_);
-  lists_.clear();
   index_blocks_.assign(static_cast<size_t>(header_.IndexCount), {});
-  auto list0 = std::make_unique<TRecordList>();
-  for (size_t n = 0; n < rec_tab_.size(); ++n)
-    if (!rec_tab_[n].Deleted) list0->push_back(TListItem{rec_tab_[n].DataOffset, static_cast<int32_t>(n)});
-  lists_.push_back(std::move(list0));
-  for (int32_t i = 0; i < header_.IndexCount; ++i) {
-    auto list = std::make_unique<TRecordList>();
-    BuildIndexList(i, *list);
-    lists_.push_back(std::move(list));
+  // The list objects stay the same across reloads, so references to them
+  // (and the identity checks of ListPosToListPos) stay good.
+  lists_.resize(static_cast<size_t>(header_.IndexCount) + 1);
+  for (auto& list : lists_) {
+    if (!list) list = std::make_unique<TRecordList>();
+    list->clear();
   }
+  for (size_t n = 0; n < rec_tab_.size(); ++n)
+    if (!rec_tab_[n].Deleted) lists_[0]->push_back(TListItem{rec_tab_[n].DataOffset, static_cast<int32_t>(n)});
+  for (int32_t i = 0; i < header_.IndexCount; ++i) BuildIndexList(i, *lists_[static_cast<size_t>(i) + 1]);
 }
 
 void TDadaTableIO::BuildIndexList(int32_t index_no, TRecordList& list) {
@@ -307,6 +307,7 @@ std::vector<uint8_t> TDadaTableIO::ReadFieldValue(int32_t record_no, int32_t fie
         FieldEncrypted(field_no));
   std::vector<uint8_t> value(static_cast<size_t>(SlotSize(field_no)));
   ReadSlot(data_offset, field_no, value.data());
+  if (IsStringFieldType(field_defs_[field_no].FieldType)) value.back() = 0;  // read up to the slot's end
   return value;
 }
 
@@ -348,7 +349,10 @@ TDadaTableIO::TKey TDadaTableIO::KeyFromBuffers(const TFieldBuffers& buffers, in
       } else {
         ReadSlot(fallback_offset, f, stored.data());
       }
-      std::ptrdiff_t length = IsBlobFieldType(type) || IsStringFieldType(type) ? static_cast<std::ptrdiff_t>(stored.size()) : -1;
+      // A string slot counts up to FieldSize characters even without its NUL.
+      std::ptrdiff_t length = IsBlobFieldType(type)     ? static_cast<std::ptrdiff_t>(stored.size())
+                              : IsStringFieldType(type) ? static_cast<std::ptrdiff_t>(stored.size()) - 1
+                                                        : -1;
       key.AddOwned(std::move(stored), type, length);
       continue;
     }
@@ -385,7 +389,7 @@ int TDadaTableIO::CompareWithEntry(const TKey& key, const TListItem& entry, int3
       // Only this field's slot is read; the scratch buffer is sized at open.
       uint8_t* value = scratch_value_.data();
       ReadSlot(entry.DataOffset, f, value);
-      std::ptrdiff_t length = IsStringFieldType(type) ? SlotSize(f) : -1;
+      std::ptrdiff_t length = IsStringFieldType(type) ? SlotSize(f) - 1 : -1;
       result = tdb::CompareKeyValue(key.Value(k), TFieldValue{value, type, length}, partial, case_insensitive);
     }
     if (result != 0) return index.Has(tiDescending) ? -result : result;

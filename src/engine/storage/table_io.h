@@ -24,7 +24,8 @@
 //
 // Ownership: the file object belongs to the database and must outlive this
 // object; the definitions and lists belong to this object, and references to
-// them stay valid until the next change, CloseTable that closes, or reload.
+// them stay valid until the CloseTable that closes the table (a list's
+// content changes with every change and reload; the list object does not).
 // Threads: one thread at a time (the database's user).
 #pragma once
 
@@ -185,6 +186,10 @@ class TDadaTableIO {
   TBlobDescriptor RewriteBlob(std::span<const uint8_t> value, int32_t field_no, const TBlobDescriptor& old);
   void WriteBlobArea(int64_t pos, std::span<const uint8_t> value, std::vector<uint8_t>& encoded,
                      int32_t area_size, int32_t field_no);
+
+  // Moves a rewritten record to its new place in every index list and chain.
+  void MoveInIndexes(const TListItem& target, const std::vector<int32_t>& old_positions,
+                     TIndexAdjustCallback* callback);
 
   // Chains.
   TIndexTabItem ReadChainEntry(int32_t index_no, int32_t rec_index) const;

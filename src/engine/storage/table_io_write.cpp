@@ -411,6 +411,21 @@ void TDadaTableIO::ModifyRecord(TFieldBuffers& buffers, int32_t record_pos, TInd
   }
   file_.WriteData(target.DataOffset, record);
 
+  try {
+    MoveInIndexes(target, old_positions, callback);
+  } catch (...) {
+    // The lists may stand half moved: the file is the truth to return to.
+    try {
+      LoadRecordsAndLists();
+    } catch (...) {
+    }
+    throw;
+  }
+  if (flush) file_.Flush();
+}
+
+void TDadaTableIO::MoveInIndexes(const TListItem& target, const std::vector<int32_t>& old_positions,
+                                 TIndexAdjustCallback* callback) {
   for (int32_t i = 0; i < index_defs_.Count(); ++i) {
     TRecordList& list = *lists_[static_cast<size_t>(i) + 1];
     const int32_t old_pos = old_positions[static_cast<size_t>(i)];
@@ -446,7 +461,6 @@ void TDadaTableIO::ModifyRecord(TFieldBuffers& buffers, int32_t record_pos, TInd
     }
     list.move(static_cast<size_t>(old_pos), static_cast<size_t>(among_others));
   }
-  if (flush) file_.Flush();
 }
 
 // ---- delete --------------------------------------------------------------------------------------

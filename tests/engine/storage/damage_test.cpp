@@ -1,0 +1,154 @@
+// Damaged tables fail with a clear error, and an append cut short at any
+// write leaves a file that reads as before (or with the whole record).
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "engine/base/database_error.h"
+#include "storage_fixture.h"
+
+namespace tdb::testing {
+namespace {
+
+using ::testing::HasSubstr;
+
+enum { kNo, kName, kNote };
+
+TTableHeader NotesHeader() {
+  TTableHeader h = TableHeader("notes", {{"no", ftInteger, 0, 0}, {"name", ftString, 6, 0}, {"note", ftMemo, 0, 0}});
+  AddIndex(h, "ino", kPrimary, {kNo});
+  AddIndex(h, "iname", 0, {kName});
+  return h;
+}
+
+// The image after appending (i, names[i]) for every name.
+std::vector<uint8_t> NotesImage(const std::vector<std::string>& names) {
+  TMemoryDb db(OneTableImage(NotesHeader()));
+  auto table = db.Open("notes");
+  for (size_t i = 0; i < names.size(); ++i) {
+    TRecordBuffer r(*table);
+    r.Int(kNo, static_cast<int32_t>(i)).Str(kName, names[i]).Blob(kNote, "note " + names[i]);
+    table->AppendRecord(r.Buffers(), false, nullptr);
+  }
+  return db.Bytes();
+}
+
+std::string OpenError(std::vector<uint8_t> image) {
+  TMemoryDb db(std::move(image));
+  try {
+    db.Open("notes");
+  } catch (const EDatabaseError& e) {
+    return e.what();
+  }
+  return "";
+}
+
+TEST(StorageDamageTest, ALoopingChainFailsToOpen) {
+  std::vector<uint8_t> image = NotesImage({"a", "b", "c"});
+  TTableHeader h = ReadTableHeaderBytes(std::span<const uint8_t>(image).subspan(kTableHeaderAt));
+  // ino runs 0 -> 1 -> 2; make 1 lead back to 0.
+  int32_t block = h.IndexHeaders[0].IndexTabOffset;
+  WriteIndexTabItem(TIndexTabItem{1, 0}, std::span<uint8_t>(image).subspan(static_cast<size_t>(block) + 4 + 1 * 8));
+  EXPECT_THAT(OpenError(image), HasSubstr("chain of index ino loops"));
+}
+
+TEST(StorageDamageTest, PositionsOutsideTheFileFailCleanly) {
+  std::vector<uint8_t> good = NotesImage({"a", "b"});
+  TTableHeader h = ReadTableHeaderBytes(std::span<const uint8_t>(good).subspan(kTableHeaderAt));
+
+  std::vector<uint8_t> image = good;
+  PutInt32LE(&image[kTableHeaderAt + kRecTabOffsetOfs], static_cast<int32_t>(image.size()) + 100);
+  EXPECT_THAT(OpenError(image), HasSubstr("damaged"));
+
+  image = good;  // a record whose fixed part lies past the end
+  PutInt32LE(&image[static_cast<size_t>(h.RecTabOffset) + 4 + 5], 0x7FFFFF00);
+  TMemoryDb db(image);
+  auto table = db.Open("notes");
+  TRecordBuffer r(*table);
+  EXPECT_THROW(table->ReadRecord(r.Buffers(), table->IndexLists(0), 1), EDatabaseError);
+  EXPECT_THROW(table->ReadFieldValue(1, kName), EDatabaseError);
+  TRecordBuffer key(*table);
+  key.Int(kNo, 1);
+  EXPECT_THROW(table->SearchIndex(key.Buffers(), table->IndexLists(1), false, 0, 0), EDatabaseError);
+  table->ReadRecord(r.Buffers(), table->IndexLists(0), 0);  // the other record still reads
+  EXPECT_EQ(r.GetStr(kName), "a");
+}
+
+TEST(StorageDamageTest, AStringSlotWithoutItsNulReadsToTheSlotEnd) {
+  std::vector<uint8_t> image = NotesImage({"a"});
+  TTableHeader h = ReadTableHeaderBytes(std::span<const uint8_t>(image).subspan(kTableHeaderAt));
+  int32_t data = GetInt32LE(&image[static_cast<size_t>(h.RecTabOffset) + 4]);
+  std::memset(&image[static_cast<size_t>(data) + 4], 'x', 7);  // the whole slot, NUL included
+  TMemoryDb db(image);
+  auto table = db.Open("notes");
+  TRecordBuffer r(*table);
+  table->ReadRecord(r.Buffers(), table->IndexLists(0), 0);
+  EXPECT_EQ(r.GetStr(kName), "xxxxxx");
+  TRecordBuffer key(*table);
+  key.Str(kName, "xxxxxx");
+  EXPECT_EQ(table->SearchIndex(key.Buffers(), table->IndexLists(2), false, 0, 1).Side, kSearchEqual);
+}
+
+// A medium that fails every write after the first `budget`.
+class TFailingStream : public TMemoryStream {
+ public:
+  using TMemoryStream::TMemoryStream;
+  int budget = -1;  // -1: no limit
+  void WriteAt(int64_t pos, const uint8_t* src, size_t n) override {
+    if (budget == 0) DatabaseError("disk gone");
+    if (budget > 0) --budget;
+    TMemoryStream::WriteAt(pos, src, n);
+  }
+};
+
+// Cuts an append short after every possible number of writes, for a plain
+// append and for one that starts new blocks; the file then opens and shows
+// either the table as before or the new record whole.
+TEST(StorageDamageTest, AnAppendCutShortReadsAsBeforeOrWhole) {
+  for (size_t existing : {size_t{2}, size_t{0}}) {
+    std::vector<std::string> names = {"m", "c"};
+    names.resize(existing);
+    std::vector<uint8_t> before = NotesImage(names);
+    bool completed = false;
+    for (int budget = 0; !completed; ++budget) {
+      auto stream = std::make_shared<TFailingStream>(before);
+      {
+        TMemoryDb db(stream);
+        auto table = db.Open("notes");
+        stream->budget = budget;
+        TRecordBuffer r(*table);
+        r.Int(kNo, 7).Str(kName, "f").Blob(kNote, "new note");
+        try {
+          table->AppendRecord(r.Buffers(), false, nullptr);
+          completed = true;
+        } catch (const EDatabaseError& e) {
+          ASSERT_STREQ(e.what(), "disk gone");
+        }
+      }
+      TMemoryDb reread(stream->Bytes());
+      std::unique_ptr<TDadaTableIO> table;
+      ASSERT_NO_THROW(table = reread.Open("notes")) << "cut after " << budget << " writes";
+      size_t count = table->IndexLists(0).size();
+      ASSERT_TRUE(count == existing || count == existing + 1) << budget;
+      for (size_t p = 0; p < count; ++p) {
+        TRecordBuffer r(*table);
+        table->ReadRecord(r.Buffers(), table->IndexLists(0), static_cast<int32_t>(p));
+        std::string name = p < existing ? names[p] : "f";
+        EXPECT_EQ(r.GetStr(kName), name) << budget;
+        EXPECT_EQ(r.GetBlob(kNote), p < existing ? "note " + name : "new note") << budget;
+      }
+      // Every chain holds the old records in their order; the new one at most once.
+      for (int32_t list = 1; list <= 2; ++list) {
+        std::vector<int32_t> order = RecNos(table->IndexLists(list));
+        EXPECT_LE(order.size(), count);
+        EXPECT_GE(order.size(), existing);
+      }
+      if (completed) {
+        EXPECT_EQ(count, existing + 1);
+        EXPECT_EQ(table->IndexLists(2).size(), existing + 1);
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tdb::testing
