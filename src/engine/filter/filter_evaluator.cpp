@@ -50,6 +50,13 @@ std::string AsciiCase(std::string_view text, bool upper) {
   return out;
 }
 
+// Text held by a node only until its parent has used it: results and blob
+// texts, which every evaluation makes anew.  Constants keep theirs.
+bool IsRecomputedText(const TExprNode& node) {
+  return node.kind == TExprNodeKind::kOperator || node.kind == TExprNodeKind::kFunction ||
+         (node.kind == TExprNodeKind::kField && node.is_blob);
+}
+
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
 
 std::string_view TrimText(std::string_view text, bool leading, bool trailing) {
@@ -189,11 +196,21 @@ void TExprEvaluator::EvaluateOperator(TExprNode& node) {
 }
 
 void TExprEvaluator::Arithmetic(TExprNode& node) {
-  const TExprNode& l = *node.left;
-  const TExprNode& r = *node.right;
+  TExprNode& l = *node.left;
+  TExprNode& r = *node.right;
   if (IsTextType(node.data_type)) {
-    std::string joined(l.Text());
+    // Operand texts that the next evaluation computes again are taken over
+    // or dropped, so that a long chain of "+" holds its text once, not once
+    // per link.
+    std::string joined;
+    if (IsRecomputedText(l)) {
+      joined = std::move(l.text);
+      if (const size_t nul = joined.find('\0'); nul != std::string::npos) joined.resize(nul);
+    } else {
+      joined.assign(l.Text());
+    }
     joined += r.Text();
+    if (IsRecomputedText(r)) std::string().swap(r.text);
     return node.SetText(std::move(joined));
   }
   if (node.op == TExprOperator::kDivide) {

@@ -585,6 +585,15 @@ TEST_F(FilterTest, GetDateIsTheMomentOfTheParse) {
   EXPECT_LE(now->DoubleValue(), after);
 }
 
+TEST_F(FilterTest, ALongChainOfBlobConcatenationsStaysLinear) {
+  // Were each link to keep its own partial text, 900 links over a 10 000
+  // character memo would hold some 4 GB.
+  s_.SetText(0, "memo", std::string(10000, 'a') + "b");
+  std::string chain = "memo";
+  for (int i = 0; i < 900; ++i) chain += "+memo";
+  EXPECT_EQ(Select("(" + chain + ") LIKE '%b'"), Records{0});
+}
+
 TEST_F(FilterTest, ALongLikePatternFinishes) {
   // Each "%" could try every split of the text; the matcher must not.
   s_.SetText(0, "memo", std::string(20000, 'a'));
