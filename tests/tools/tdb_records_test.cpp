@@ -59,7 +59,7 @@ receipts::DatabaseSchema Schema() {
               {"dt", 11, 0, 0},    {"ok", 5, 0, 0},    {"memo", 16, 0, 0}, {"bin", 15, 0, 0}, {"big", 25, 0, 0},
               {"small", 2, 0, 0}, {"w", 4, 0, 0},     {"f", 6, 0, 0}};
   t.indexes = {{"iName", 1u << tdb::tiCaseInsensitive, {"name"}}, {"iId", 3, {"id"}}, {"iSum", 1u << tdb::tiDescending, {"sum", "name"}}};
-  return receipts::DatabaseSchema{{t}};
+  return receipts::DatabaseSchema{{t}, {}};
 }
 
 class TdbRecordsTest : public ::testing::Test {
