@@ -28,17 +28,10 @@ int TDadaTable::LocateRecord(const std::string& key_fields, const std::vector<TV
 
   // The key values go into the scratch buffer through the fields.
   InternalInitRecord(scratch);
-  TDataSetState old = SetTempState(dsFilter);
-  filter_buffer_ = scratch;
-  try {
+  {
+    TFilterScope scope(*this, scratch);
     for (size_t i = 0; i < keys.size() && i < values.size(); ++i) AssignVariant(*keys[i], values[i]);
-  } catch (...) {
-    filter_buffer_ = nullptr;
-    RestoreState(old);
-    throw;
   }
-  filter_buffer_ = nullptr;
-  RestoreState(old);
 
   // An index whose fields are exactly the key fields.
   bool any_text = false;
@@ -126,18 +119,9 @@ std::optional<std::vector<TVariant>> TDadaTable::Lookup(const std::string& key_f
   position_ = saved;
   if (found < 0) return std::nullopt;
   std::vector<TVariant> out;
-  TDataSetState old = SetTempState(dsFilter);
-  filter_buffer_ = scratch.get();
-  try {
-    if (OnCalcFields && AutoCalcFields) OnCalcFields(*this);
-    for (TField* f : results) out.push_back(FieldVariant(*f));
-  } catch (...) {
-    filter_buffer_ = nullptr;
-    RestoreState(old);
-    throw;
-  }
-  filter_buffer_ = nullptr;
-  RestoreState(old);
+  TFilterScope scope(*this, scratch.get());
+  if (OnCalcFields && AutoCalcFields) OnCalcFields(*this);
+  for (TField* f : results) out.push_back(FieldVariant(*f));
   return out;
 }
 

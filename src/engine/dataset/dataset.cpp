@@ -220,31 +220,18 @@ void TDataSet::DoOperation(const std::function<void()>& op, const TErrorEvent& o
   }
 }
 
-void TDataSet::Insert() {
-  CheckBrowseMode();
-  CheckCanModify();
-  Fire(BeforeInsert, *this);
-  Fire(BeforeScroll, *this);
-  Buffer buffer = AllocBuffer();
-  InternalInitRecord(buffer.get());
-  InternalInsert(false);
-  new_record_ = std::move(buffer);
-  SetState(dsInsert);
-  Fire(OnNewRecord, *this);
-  modified_ = false;
-  DataEvent(deDataSetChange, 0);
-  Fire(AfterInsert, *this);
-  Fire(AfterScroll, *this);
-}
+void TDataSet::Insert() { BeginInsert(false); }
 
-void TDataSet::Append() {
+void TDataSet::Append() { BeginInsert(true); }
+
+void TDataSet::BeginInsert(bool append) {
   CheckBrowseMode();
   CheckCanModify();
   Fire(BeforeInsert, *this);
   Fire(BeforeScroll, *this);
   Buffer buffer = AllocBuffer();
   InternalInitRecord(buffer.get());
-  InternalInsert(true);
+  InternalInsert(append);
   new_record_ = std::move(buffer);
   SetState(dsInsert);
   Fire(OnNewRecord, *this);

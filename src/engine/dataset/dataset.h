@@ -191,6 +191,7 @@ class TDataSet {
   void CheckActive() const;
 
  private:
+  void BeginInsert(bool append);
   void DoOperation(const std::function<void()>& op, const TErrorEvent& on_error);
   static void Fire(const TNotifyEvent& event, TDataSet& self) {
     if (event) event(self);

@@ -163,6 +163,27 @@ class TTDEDataSet : public TTDBDataSet, public TIndexAdjustCallback, public TFil
 
   void NotifyView(TViewChange::Kind kind, int position, int to = 0);
 
+  // Enters the filter state with `buffer` as the filter buffer for its
+  // lifetime and leaves it again, also when an error passes through.
+  class TFilterScope {
+   public:
+    TFilterScope(TTDEDataSet& dataset, uint8_t* buffer)
+        : dataset_(dataset), old_state_(dataset.SetTempState(dsFilter)), old_buffer_(dataset.filter_buffer_) {
+      dataset.filter_buffer_ = buffer;
+    }
+    ~TFilterScope() {
+      dataset_.filter_buffer_ = old_buffer_;
+      dataset_.RestoreState(old_state_ == dsFilter ? dsBrowse : old_state_);
+    }
+    TFilterScope(const TFilterScope&) = delete;
+    TFilterScope& operator=(const TFilterScope&) = delete;
+
+   private:
+    TTDEDataSet& dataset_;
+    TDataSetState old_state_;
+    uint8_t* old_buffer_;
+  };
+
   // Applies the filter to the current view list (see SetFiltered); always
   // ends in browse state on the first record.
   void ApplyFilter();

@@ -49,31 +49,30 @@ void TTDEDataSet::ApplyFilter() {
   bool show_wait = true;
   if (TDadaSession* session = TDadaSessionList::Instance().FindSession(SessionName())) show_wait = session->SQLHourGlass;
   TWaitCursor wait(show_wait);
-  TDataSetState old = SetTempState(dsFilter);
-  filter_buffer_ = CurrentRecordBuffer();
-  try {
-    ParseFilter(filter_text_);
-    const size_t count = view_.size();
-    TRecordList passed;
-    for (size_t i = 0; i < count; ++i) {
-      position_ = static_cast<int>(i);
-      ReadViewRecord(filter_buffer_, position_);
-      if (RecordPasses()) passed.push_back(view_[i]);
-      if (OnFilterProgress) OnFilterProgress(*this, static_cast<int>(i * 100 / count));
+  // Whatever happens, the dataset ends in browse state on its first record.
+  struct TEndOnFirst {
+    TTDEDataSet& ds;
+    ~TEndOnFirst() {
+      ds.position_ = -1;
+      try {
+        ds.FetchFirst();
+      } catch (...) {
+        // The error that ended the filter, if any, is the one to report.
+      }
     }
-    if (passed.size() != view_.size()) view_ = std::move(passed);
-    filtered_view_ = true;
-  } catch (...) {
-    filter_buffer_ = nullptr;
-    RestoreState(old == dsFilter ? dsBrowse : old);
-    position_ = -1;
-    FetchFirst();
-    throw;
+  } end_on_first{*this};
+  TFilterScope scope(*this, CurrentRecordBuffer());
+  ParseFilter(filter_text_);
+  const size_t count = view_.size();
+  TRecordList passed;
+  for (size_t i = 0; i < count; ++i) {
+    position_ = static_cast<int>(i);
+    ReadViewRecord(filter_buffer_, position_);
+    if (RecordPasses()) passed.push_back(view_[i]);
+    if (OnFilterProgress) OnFilterProgress(*this, static_cast<int>(i * 100 / count));
   }
-  filter_buffer_ = nullptr;
-  RestoreState(old == dsFilter ? dsBrowse : old);
-  position_ = -1;
-  FetchFirst();
+  if (passed.size() != view_.size()) view_ = std::move(passed);
+  filtered_view_ = true;
 }
 
 void TTDEDataSet::RemoveFilter() {
@@ -155,28 +154,20 @@ bool TTDEDataSet::Search(bool forward, bool from_end) {
   ParseFilter(filter_text_);
   const int count = static_cast<int>(view_.size());
   const int saved = position_;
-  int start = from_end ? (forward ? 0 : count - 1) : (forward ? position_ + 1 : position_ - 1);
+  const int start = from_end ? (forward ? 0 : count - 1) : (forward ? position_ + 1 : position_ - 1);
   int found = -1;
-  TDataSetState old = SetTempState(dsFilter);
-  filter_buffer_ = CurrentRecordBuffer();
   try {
-    for (int i = start; i >= 0 && i < count; i += forward ? 1 : -1) {
+    TFilterScope scope(*this, CurrentRecordBuffer());
+    for (int i = start; i >= 0 && i < count && found < 0; i += forward ? 1 : -1) {
       position_ = i;
       ReadViewRecord(filter_buffer_, i);
-      if (RecordPasses()) {
-        found = i;
-        break;
-      }
+      if (RecordPasses()) found = i;
     }
   } catch (...) {
-    filter_buffer_ = nullptr;
-    RestoreState(old);
     position_ = saved;
     Resync();
     throw;
   }
-  filter_buffer_ = nullptr;
-  RestoreState(old);
   position_ = found >= 0 ? found : saved;
   Resync();
   if (found >= 0 && AfterScroll) AfterScroll(*this);

@@ -1,6 +1,8 @@
 // The table of field type codes.
 #include "engine/format/field_types.h"
 
+#include "engine/base/ascii.h"
+
 #include <cctype>
 
 namespace tdb {
@@ -32,14 +34,6 @@ const TypeInfo* Find(int code) {
   return nullptr;
 }
 
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
-
 }  // namespace
 
 bool IsKnownFieldType(int code) { return Find(code) != nullptr; }
@@ -61,7 +55,7 @@ std::string_view FieldTypeName(int code) {
 
 std::optional<TFieldType> FieldTypeFromName(std::string_view name) {
   for (const auto& t : kTypes)
-    if (EqualNoCase(name, t.name) || EqualNoCase(name, t.name.substr(2))) return t.type;
+    if (SameAsciiIgnoringCase(name, t.name) || SameAsciiIgnoringCase(name, t.name.substr(2))) return t.type;
   return std::nullopt;
 }
 

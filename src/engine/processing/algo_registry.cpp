@@ -1,6 +1,8 @@
 // The process-wide registries of compression and encryption classes.
 #include "engine/processing/algo_registry.h"
 
+#include "engine/base/ascii.h"
+
 #include <mutex>
 #include <vector>
 
@@ -8,15 +10,6 @@
 
 namespace tdb {
 namespace {
-
-bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
 
 template <class Class>
 class TRegistry {
@@ -35,7 +28,7 @@ class TRegistry {
   int Find(std::string_view name) const {
     std::lock_guard lock(mutex_);
     for (size_t i = 0; i < entries_.size(); ++i)
-      if (SameNameIgnoringCase(entries_[i].name, name)) return static_cast<int>(i);
+      if (SameAsciiIgnoringCase(entries_[i].name, name)) return static_cast<int>(i);
     return -1;
   }
 
