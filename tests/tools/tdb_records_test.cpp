@@ -9,16 +9,19 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 
 #include "data/database_creator.h"
 #include "engine/base/byte_order.h"
+#include "engine/dataset/dada_table.h"
 #include "engine/file/file_io.h"
+#include "engine/storage/blob_stream.h"
 #include "engine/storage/table_io.h"
 #include "tdb/json.h"
-#include "tdb/record_json.h"
 
 namespace tdbtool {
 namespace {
@@ -184,47 +187,91 @@ TEST_F(TdbRecordsTest, CheckReportsDamage) {
   EXPECT_THAT(check.out, HasSubstr("record 1 field memo: blob area"));
 }
 
+// One record's slots for the table storage: every value zero, blobs empty.
+class TZeroRecord {
+ public:
+  explicit TZeroRecord(const tdb::TDadaTableIO& table) {
+    const tdb::TDadaFieldDefs& defs = table.FieldDefs();
+    for (int32_t f = 0; f < defs.Count(); ++f) {
+      bool blob = tdb::IsBlobFieldType(defs[f].FieldType);
+      values_.emplace_back(blob ? 0 : static_cast<size_t>(table.SlotSize(f)), 0);
+      streams_.push_back(blob ? std::make_unique<tdb::TOptimBlobStream>() : nullptr);
+    }
+    for (int32_t f = 0; f < defs.Count(); ++f) {
+      size_t i = static_cast<size_t>(f);
+      if (streams_[i]) buffers_.AddBlob(streams_[i].get(), defs[f].FieldType);
+      else buffers_.Add(values_[i].data(), defs[f].FieldType, static_cast<int32_t>(values_[i].size()));
+    }
+  }
+  uint8_t* Value(int32_t field_no) { return values_[static_cast<size_t>(field_no)].data(); }
+  tdb::TFieldBuffers& Buffers() { return buffers_; }
+
+ private:
+  std::vector<std::vector<uint8_t>> values_;
+  std::vector<std::unique_ptr<tdb::TOptimBlobStream>> streams_;
+  tdb::TFieldBuffers buffers_;
+};
+
+// Appends 1000 records named "p<base + i>", each after a token from `reader`
+// (except the first when `starts`), and passes the turn on through `writer`;
+// through a dataset (as tdb insert does) or straight into the table storage.
+bool AppendInTurn(const std::string& path, int reader, int writer, bool starts, int base, bool through_dataset) {
+  try {
+    // Each process opens the file itself: a shared descriptor would share its lock.
+    tdb::TRadiVOFileIO file;
+    std::unique_ptr<tdb::TDadaTableIO> storage;
+    tdb::TDadaTable dataset;
+    if (through_dataset) {
+      dataset.SetDatabaseName(path);
+      dataset.SetTableName("t");
+      dataset.Open();
+    } else {
+      file.Open(path, tdb::mtDisk, false, false);
+      storage = std::make_unique<tdb::TDadaTableIO>(file, "t");
+      storage->OpenTable();
+    }
+    char token = 'x';
+    for (int i = 0; i < 1000; ++i) {
+      if (!starts || i > 0)
+        if (::read(reader, &token, 1) != 1) return false;
+      std::string name = "p" + std::to_string(base + i);
+      if (through_dataset) {
+        dataset.Append();
+        dataset.FieldByName("name").SetAsString(name);
+        dataset.FieldByName("sum").SetAsFloat((base + i) % 97);
+        dataset.Post();
+      } else {
+        TZeroRecord record(*storage);
+        std::memcpy(record.Value(1), name.data(), name.size());
+        tdb::PutDoubleLE(record.Value(2), (base + i) % 97);
+        storage->AppendRecord(record.Buffers(), false, nullptr);
+      }
+      bool last_turn = !starts && i == 999;  // the other side has finished
+      if (!last_turn && ::write(writer, &token, 1) != 1) return false;
+    }
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
 // Two processes append 1000 records each to one table, strictly in turn.
-TEST_F(TdbRecordsTest, TwoProcessesAppendingInTurnLoseNothing) {
+void TwoProcessesAppendInTurn(const std::string& path, bool through_dataset) {
   int to_child[2], to_parent[2];
   ASSERT_EQ(::pipe(to_child), 0);
   ASSERT_EQ(::pipe(to_parent), 0);
-  auto run = [&](int reader, int writer, bool starts, int base) -> bool {
-    try {
-      // Each process opens the file itself: a shared descriptor would share its lock.
-      tdb::TRadiVOFileIO file;
-      file.Open(file_, tdb::mtDisk, false, false);
-      tdb::TDadaTableIO table(file, "t");
-      table.OpenTable();
-      char token = 'x';
-      for (int i = 0; i < 1000; ++i) {
-        if (!starts || i > 0)
-          if (::read(reader, &token, 1) != 1) return false;
-        TToolRecord record(table);
-        std::string name = "p" + std::to_string(base + i);
-        std::memcpy(record.Value(1).data(), name.data(), name.size());
-        tdb::PutDoubleLE(record.Value(2).data(), (base + i) % 97);
-        table.AppendRecord(record.Buffers(), false, nullptr);
-        bool last_turn = !starts && i == 999;  // the other side has finished
-        if (!last_turn && ::write(writer, &token, 1) != 1) return false;
-      }
-      return true;
-    } catch (...) {
-      return false;
-    }
-  };
   pid_t child = ::fork();
   ASSERT_GE(child, 0);
   // Each side keeps only its own ends, so a side that stops ends the other's wait.
   if (child == 0) {
     ::close(to_child[1]);
     ::close(to_parent[0]);
-    bool ok = run(to_child[0], to_parent[1], false, 100000);
+    bool ok = AppendInTurn(path, to_child[0], to_parent[1], false, 100000, through_dataset);
     ::_exit(ok ? 0 : 1);
   }
   ::close(to_child[0]);
   ::close(to_parent[1]);
-  bool ok = run(to_parent[0], to_child[1], true, 0);
+  bool ok = AppendInTurn(path, to_parent[0], to_child[1], true, 0, through_dataset);
   ::close(to_parent[0]);
   ::close(to_child[1]);
   int status = 0;
@@ -232,15 +279,22 @@ TEST_F(TdbRecordsTest, TwoProcessesAppendingInTurnLoseNothing) {
   EXPECT_TRUE(ok);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 
-  ToolRun dump = Tdb("dump " + file_ + " t --index iid");
+  ToolRun dump = Tdb("dump " + path + " t --index iid");
   EXPECT_EQ(std::count(dump.out.begin(), dump.out.end(), '\n'), 2000);
   std::istringstream lines(dump.out);
   std::string line;
   int expected_id = 1;
   while (std::getline(lines, line)) EXPECT_EQ(ParseJson(line).Find("id")->number, expected_id++);
-  ToolRun check = Tdb("check " + file_);
+  ToolRun check = Tdb("check " + path);
   EXPECT_EQ(check.code, 0) << check.out;
 }
+
+TEST_F(TdbRecordsTest, TwoProcessesAppendingInTurnLoseNothing) { TwoProcessesAppendInTurn(file_, false); }
+
+// Each dataset's view misses the other's records, and the table has a primary
+// index: the position at which the storage puts a new record in its index
+// list lies beyond the stale view.  Enable once the view follows such appends.
+TEST_F(TdbRecordsTest, DISABLED_TwoDatasetsAppendingInTurnLoseNothing) { TwoProcessesAppendInTurn(file_, true); }
 
 }  // namespace
 }  // namespace tdbtool

@@ -223,7 +223,7 @@ int CheckCommand(const std::vector<std::string>& args, std::ostream& out) {
   bool has_password = false;
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--password" && i + 1 < args.size() && !has_password) {
-      password = args[++i];
+      password = Utf8ToCp1251(args[++i]);
       has_password = true;
     } else if (!args[i].starts_with("--") && path.empty()) {
       path = args[i];

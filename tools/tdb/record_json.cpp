@@ -1,4 +1,5 @@
-// Conversion of records to and from the JSON lines of tdb dump and insert.
+// Conversion of a dataset's records to and from the JSON lines of tdb dump,
+// insert and locate.
 #include "tdb/record_json.h"
 
 #include <charconv>
@@ -6,10 +7,12 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <optional>
 
 #include "engine/base/byte_order.h"
 #include "engine/base/codepage.h"
 #include "engine/base/database_error.h"
+#include "engine/dataset/field.h"
 #include "engine/locale/date_time.h"
 
 namespace tdbtool {
@@ -72,6 +75,13 @@ std::optional<int32_t> ParseTime(const std::string& t) {
   return EncodeTime(h, mi, s, ms);
 }
 
+// The field's raw value in the current buffer, DataSize() bytes.
+std::vector<uint8_t> RawValue(const TField& field) {
+  std::vector<uint8_t> bytes(static_cast<size_t>(field.DataSize()), 0);
+  if (!bytes.empty()) field.GetData(bytes.data());
+  return bytes;
+}
+
 const char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 }  // namespace
@@ -122,43 +132,26 @@ std::vector<uint8_t> Base64Decode(const std::string& text) {
   return out;
 }
 
-TToolRecord::TToolRecord(const TDadaTableIO& table) : table_(table) {
-  const TDadaFieldDefs& defs = table.FieldDefs();
-  for (int32_t f = 0; f < defs.Count(); ++f) {
-    TFieldType type = defs[f].FieldType;
-    bool blob = IsBlobFieldType(type);
-    values_.emplace_back(blob ? 0 : static_cast<size_t>(table.SlotSize(f)), 0);
-    streams_.push_back(blob ? std::make_unique<TOptimBlobStream>() : nullptr);
-    uint8_t* v = values_.back().data();
-    if (type == ftDate) PutInt32LE(v, TodayDayNumber());
-    if (type == ftTime) PutInt32LE(v, CurrentTimeOfDay());
-    if (type == ftDateTime) PutDoubleLE(v, static_cast<double>(kDayNumberOf18991230) * kMillisecondsPerDay);
-  }
-}
-
-TFieldBuffers& TToolRecord::Buffers() {
-  buffers_.Clear();
-  const TDadaFieldDefs& defs = table_.FieldDefs();
-  for (int32_t f = 0; f < defs.Count(); ++f) {
-    size_t i = static_cast<size_t>(f);
-    if (streams_[i]) buffers_.AddBlob(streams_[i].get(), defs[f].FieldType);
-    else buffers_.Add(values_[i].data(), defs[f].FieldType, static_cast<int32_t>(values_[i].size()));
-  }
-  return buffers_;
-}
-
-std::string RecordToJson(const TDadaTableIO& table, TToolRecord& record, int32_t recno) {
-  std::string out = "{\"_recno\":" + std::to_string(recno);
-  const TDadaFieldDefs& defs = table.FieldDefs();
-  for (int32_t f = 0; f < defs.Count(); ++f) {
-    TFieldType type = defs[f].FieldType;
-    const uint8_t* v = record.Value(f).data();
-    out += "," + JsonQuote(Cp1251ToUtf8(defs[f].Name)) + ":";
+std::string RecordToJson(const TDataSet& data) {
+  std::string out = "{\"_recno\":" + std::to_string(data.GetBookmark());
+  for (int i = 0; i < data.FieldCount(); ++i) {
+    const TField& field = data.Field(i);
+    TFieldType type = field.DataType();
+    out += "," + JsonQuote(Cp1251ToUtf8(field.FieldName())) + ":";
+    if (field.IsBlob()) {
+      std::string bytes = data.GetBlobContent(field);
+      if (IsMemoType(type)) out += JsonQuote(Cp1251ToUtf8(bytes));
+      else out += JsonQuote(Base64Encode(std::vector<uint8_t>(bytes.begin(), bytes.end())));
+      continue;
+    }
+    std::vector<uint8_t> raw = RawValue(field);
+    const uint8_t* v = raw.data();
     std::string text;
     switch (type) {
       case ftString:
       case ftFixedChar:
-        out += JsonQuote(Cp1251ToUtf8(reinterpret_cast<const char*>(v)));
+        // The value is NUL-terminated inside its size + 1 bytes.
+        out += JsonQuote(Cp1251ToUtf8(std::string(reinterpret_cast<const char*>(v), ::strnlen(reinterpret_cast<const char*>(v), raw.size()))));
         continue;
       case ftSmallint: out += std::to_string(GetInt16LE(v)); continue;
       case ftWord: out += std::to_string(GetUInt16LE(v)); continue;
@@ -181,28 +174,26 @@ std::string RecordToJson(const TDadaTableIO& table, TToolRecord& record, int32_t
         if (!date.empty() && !time.empty()) text = date + "T" + time;
         break;
       }
-      default: {
-        const std::vector<uint8_t>& bytes = record.Stream(f).Bytes();
-        if (IsMemoType(type)) out += JsonQuote(Cp1251ToUtf8(std::string(bytes.begin(), bytes.end())));
-        else out += JsonQuote(Base64Encode(bytes));
+      default:  // the blob types, handled above
+        out += "null";
         continue;
-      }
     }
     out += text.empty() ? "null" : JsonQuote(text);
   }
   return out + "}";
 }
 
-void RecordFromJson(const TDadaTableIO& table, const JsonValue& object, TToolRecord& record) {
+void RecordFromJson(const JsonValue& object, TDataSet& data) {
   if (object.kind != JsonValue::kObject) DatabaseError("a record must be a JSON object");
-  const TDadaFieldDefs& defs = table.FieldDefs();
   for (const auto& [name, value] : object.members) {
     if (name == "_recno") continue;
     std::string cp_name = Utf8ToCp1251(name);
-    int32_t f = defs.IndexOf(cp_name);
-    if (f < 0 || Cp1251ToUtf8(cp_name) != name) DatabaseError("no field " + name);
-    TFieldType type = defs[f].FieldType;
-    uint8_t* v = record.Value(f).data();
+    TField* found = Cp1251ToUtf8(cp_name) == name ? data.FindField(cp_name) : nullptr;
+    if (!found) DatabaseError("no field " + name);
+    TField& field = *found;
+    TFieldType type = field.DataType();
+    std::vector<uint8_t> raw(static_cast<size_t>(field.DataSize()), 0);
+    uint8_t* v = raw.data();
     auto text = [&]() -> std::string {
       if (value.kind != JsonValue::kString) Bad(name, "a string is expected");
       return value.text;
@@ -220,13 +211,26 @@ void RecordFromJson(const TDadaTableIO& table, const JsonValue& object, TToolRec
         Bad(name, "an integer from " + DoubleText(lo) + " to " + DoubleText(hi) + " is expected");
       return static_cast<int64_t>(value.number);
     };
+    if (field.IsBlob()) {
+      if (IsMemoType(type)) {
+        data.SetBlobContent(field, cp1251());
+      } else {
+        std::vector<uint8_t> bytes;
+        try {
+          bytes = Base64Decode(text());
+        } catch (const EDatabaseError&) {
+          Bad(name, "Base64 text is expected");
+        }
+        data.SetBlobContent(field, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+      }
+      continue;
+    }
     switch (type) {
       case ftString:
       case ftFixedChar: {
         std::string c = cp1251();
-        if (c.size() > static_cast<size_t>(defs[f].FieldSize))
-          Bad(name, "longer than " + std::to_string(defs[f].FieldSize) + " characters");
-        std::fill(record.Value(f).begin(), record.Value(f).end(), 0);
+        if (c.size() > static_cast<size_t>(field.Size()))
+          Bad(name, "longer than " + std::to_string(field.Size()) + " characters");
         std::memcpy(v, c.data(), c.size());
         break;
       }
@@ -268,19 +272,10 @@ void RecordFromJson(const TDadaTableIO& table, const JsonValue& object, TToolRec
         PutDoubleLE(v, StampToDouble(TTimeStamp{*d, *t}));
         break;
       }
-      default: {
-        std::string c = IsMemoType(type) ? cp1251() : "";
-        std::vector<uint8_t> bytes = IsMemoType(type) ? std::vector<uint8_t>(c.begin(), c.end()) : [&] {
-          try {
-            return Base64Decode(text());
-          } catch (const EDatabaseError&) {
-            Bad(name, "Base64 text is expected");
-          }
-        }();
-        record.Stream(f).Assign(bytes);
-        break;
-      }
+      default:  // the blob types, handled above
+        Bad(name, "a value of this type cannot be written");
     }
+    field.SetData(v);
   }
 }
 

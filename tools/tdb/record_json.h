@@ -1,5 +1,6 @@
-// Records of a table as JSON objects, the line format of `tdb dump` and
-// `tdb insert`: "_recno" first, then every field by its stored name (UTF-8).
+// Records of a table as JSON objects, the line format of `tdb dump`,
+// `tdb insert` and `tdb locate`: "_recno" (the record's bookmark) first, then
+// every field by its stored name (UTF-8).
 //
 //   ftString, ftFixedChar, ftMemo, ftFmtMemo   UTF-8 text
 //   integer types                              JSON integers
@@ -10,44 +11,30 @@
 //   other blob types                           standard Base64
 // A stored value with no such form (an invalid date, a NaN) is null.
 //
-// TToolRecord holds one record's values as a dataset's record buffer would.
+// Values go through the dataset's field objects as raw bytes of their
+// in-memory encoding (the same bytes the file stores), so nothing is lost to
+// a text conversion; blob content goes through the dataset's blob access.
 // Not thread-safe.
 #pragma once
 
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "engine/storage/blob_stream.h"
-#include "engine/storage/table_io.h"
+#include "engine/dataset/dataset.h"
 #include "tdb/json.h"
 
 namespace tdbtool {
 
-class TToolRecord {
- public:
-  // Buffers for every field of the open table, holding the initial values
-  // of a new record (zero or empty; dates today, times now, date-times
-  // 30 December 1899).
-  explicit TToolRecord(const tdb::TDadaTableIO& table);
-  tdb::TFieldBuffers& Buffers();
-  std::vector<uint8_t>& Value(int32_t field_no) { return values_[static_cast<size_t>(field_no)]; }
-  tdb::TOptimBlobStream& Stream(int32_t field_no) { return *streams_[static_cast<size_t>(field_no)]; }
+// The JSON line of the dataset's current record (no newline).
+// REQUIRES: the dataset is open and has a current record.
+std::string RecordToJson(const tdb::TDataSet& data);
 
- private:
-  const tdb::TDadaTableIO& table_;
-  std::vector<std::vector<uint8_t>> values_;
-  std::vector<std::unique_ptr<tdb::TOptimBlobStream>> streams_;
-  tdb::TFieldBuffers buffers_;
-};
-
-// The JSON line of a record read into `record` (no newline).
-std::string RecordToJson(const tdb::TDadaTableIO& table, TToolRecord& record, int32_t recno);
-
-// Fills `record` from a JSON object; "_recno" is ignored.  Raises
-// tdb::EDatabaseError naming the field for an unknown field, a value of the
-// wrong kind or out of range, a text too long or outside Windows-1251.
-void RecordFromJson(const tdb::TDadaTableIO& table, const JsonValue& object, TToolRecord& record);
+// Writes the members of a JSON object into the fields of the record being
+// inserted or edited; "_recno" is ignored, fields left out keep their values.
+// Raises tdb::EDatabaseError naming the field for an unknown field, a value of
+// the wrong kind or out of range, a text too long or outside Windows-1251.
+// REQUIRES: the dataset is in insert or edit state.
+void RecordFromJson(const JsonValue& object, tdb::TDataSet& data);
 
 std::string Base64Encode(const std::vector<uint8_t>& bytes);
 // Raises tdb::EDatabaseError for text that is not standard Base64.

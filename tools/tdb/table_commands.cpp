@@ -1,134 +1,111 @@
-// tdb dump, insert and delete: records of one table through the table storage.
+// tdb dump, insert and delete: the records of one table through a table
+// dataset.
 #include "tdb/table_commands.h"
 
-#include <iostream>
+#include <algorithm>
 #include <istream>
 #include <ostream>
 
 #include "engine/base/codepage.h"
 #include "engine/base/database_error.h"
-#include "engine/file/file_io.h"
-#include "engine/storage/table_io.h"
+#include "engine/filter/filter_source.h"
 #include "tdb/json.h"
 #include "tdb/record_json.h"
 
 namespace tdbtool {
 namespace {
 
-struct TTableArgs {
-  std::string file;
-  std::string table;
-  std::string index;
-  std::string password;
-  bool has_index = false;
-  bool has_password = false;
-  std::string recno;
-  bool has_recno = false;
-};
+const char kDumpUsage[] =
+    "dump needs FILE TABLE [--index NAME] [--filter EXPR [--filter-options ci,nopartial]] [--password P]";
 
-TTableArgs ParseArgs(const std::vector<std::string>& args, const std::string& usage, bool index_allowed,
-                     bool recno_allowed, bool table_needed = true) {
-  TTableArgs a;
-  std::vector<std::string> words;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& w = args[i];
-    auto value = [&](std::string& into, bool& flag) {
-      if (i + 1 >= args.size() || flag) throw TUsageError{usage};
-      into = args[++i];
-      flag = true;
-    };
-    if (w == "--password") value(a.password, a.has_password);
-    else if (w == "--index" && index_allowed) value(a.index, a.has_index);
-    else if (w == "--recno" && recno_allowed) value(a.recno, a.has_recno);
-    else if (w.starts_with("--")) throw TUsageError{usage};
-    else words.push_back(w);
+// The comma-separated --filter-options list.
+tdb::TFilterOptions ParseFilterOptions(const std::string& list) {
+  tdb::TFilterOptions options = 0;
+  size_t start = 0;
+  while (start <= list.size()) {
+    size_t end = std::min(list.find(',', start), list.size());
+    std::string item = list.substr(start, end - start);
+    if (item == "ci") options |= tdb::foCaseInsensitive;
+    else if (item == "nopartial") options |= tdb::foNoPartialCompare;
+    else if (!item.empty()) throw TUsageError{"unknown filter option '" + item + "'; " + kDumpUsage};
+    start = end + 1;
   }
-  if (words.size() != (table_needed ? 2u : 1u)) throw TUsageError{usage};
-  a.file = words[0];
-  if (table_needed) a.table = tdb::Utf8ToCp1251(words[1]);
-  return a;
-}
-
-// The file, opened shared, with the password checked.
-void OpenFile(tdb::TRadiVOFileIO& file, const TTableArgs& a, bool read_only) {
-  file.Open(a.file, tdb::mtDisk, read_only, false);
-  if (a.has_password && !file.SetPassword(a.password)) tdb::DatabaseError("Invalid password");
+  return options;
 }
 
 }  // namespace
 
 int DumpCommand(const std::vector<std::string>& args, std::ostream& out) {
-  TTableArgs a = ParseArgs(args, "dump needs FILE TABLE [--index NAME] [--password P]", true, false);
-  tdb::TRadiVOFileIO file;
-  OpenFile(file, a, true);
-  tdb::TDadaTableIO table(file, a.table);
-  table.OpenTable();
-  int32_t list_no = 0;
-  if (a.has_index) {
-    int32_t index = table.IndexDefs().IndexOf(tdb::Utf8ToCp1251(a.index));
-    if (index < 0) tdb::DatabaseError(tdb::Format("Index '%s' not found", {a.index}));
-    list_no = index + 1;
+  TToolArgs a = ParseToolArgs(args, kDumpUsage, {"--index", "--password", "--filter", "--filter-options"}, 2);
+  if (a.filter_options && !a.filter) throw TUsageError{kDumpUsage};
+  tdb::TFilterOptions options = a.filter_options ? ParseFilterOptions(*a.filter_options) : 0;
+  TToolTable tool(a.words[0], a.words[1], a, true);
+  tdb::TDadaTable& table = tool.Table();
+  if (a.filter) {
+    table.SetFilterOptions(options);
+    InUtf8([&] { table.SetFilter(tdb::Utf8ToCp1251(*a.filter)); });
+    InUtf8([&] { table.SetFiltered(true); });
   }
-  const tdb::TRecordList& list = table.IndexLists(list_no);
-  for (size_t p = 0; p < list.size(); ++p) {
-    TToolRecord record(table);
-    table.ReadRecord(record.Buffers(), list, static_cast<int32_t>(p));
-    out << RecordToJson(table, record, list[p].RecIndex) << "\n";
+  // Without --index the records come in record order, ascending record
+  // numbers, even where the dataset orders its view by a primary index.
+  std::vector<int> positions(static_cast<size_t>(table.RecordCount()));
+  for (size_t p = 0; p < positions.size(); ++p) positions[p] = static_cast<int>(p);
+  if (!a.index && table.CurrentIndexNo() >= 0)
+    std::sort(positions.begin(), positions.end(),
+              [&](int x, int y) { return table.BookmarkAt(x) < table.BookmarkAt(y); });
+  for (int p : positions) {
+    table.SetRecNo(p + 1);
+    out << RecordToJson(table) << "\n";
   }
   return 0;
 }
 
 int InsertCommand(const std::vector<std::string>& args, std::istream& in, std::ostream& err) {
-  TTableArgs a = ParseArgs(args, "insert needs FILE TABLE [--password P]", false, false);
-  tdb::TRadiVOFileIO file;
-  OpenFile(file, a, false);
-  tdb::TDadaTableIO table(file, a.table);
-  table.OpenTable();
+  TToolArgs a = ParseToolArgs(args, "insert needs FILE TABLE [--password P]", {"--password"}, 2);
+  TToolTable tool(a.words[0], a.words[1], a, false);
+  tdb::TDadaTable& table = tool.Table();
+  // A file that cannot take records is no fault of the first line.
+  tool.Database().CheckReadOnly();
   std::string line;
   for (int64_t line_no = 1; std::getline(in, line); ++line_no) {
     if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
     try {
-      TToolRecord record(table);
-      RecordFromJson(table, ParseJson(line), record);
-      table.AppendRecord(record.Buffers(), false, nullptr);
+      table.Append();
+      RecordFromJson(ParseJson(line), table);
+      InUtf8([&] { table.Post(); });
     } catch (const tdb::EDatabaseError& e) {
       // Lines before it are in the file; nothing of this one is.
+      table.Cancel();
       err << "tdb: line " << line_no << ": " << e.what() << "\n";
       return 1;
     }
   }
-  file.Flush();
+  tool.Database().Flush();
   return 0;
 }
 
 int DeleteCommand(const std::vector<std::string>& args) {
   const std::string usage = "delete needs FILE TABLE --recno N [--password P]";
-  TTableArgs a = ParseArgs(args, usage, false, true);
-  if (!a.has_recno) throw TUsageError{usage};
+  TToolArgs a = ParseToolArgs(args, usage, {"--recno", "--password"}, 2);
+  if (!a.recno) throw TUsageError{usage};
   int64_t recno = -1;
   try {
     size_t used = 0;
-    recno = std::stoll(a.recno, &used);
-    if (used != a.recno.size()) recno = -1;
+    recno = std::stoll(*a.recno, &used);
+    if (used != a.recno->size()) recno = -1;
   } catch (const std::exception&) {
     recno = -1;
   }
   if (recno < 0 || recno > INT32_MAX) throw TUsageError{usage};
-  tdb::TRadiVOFileIO file;
-  OpenFile(file, a, false);
-  tdb::TDadaTableIO table(file, a.table);
-  table.OpenTable();
-  const tdb::TRecordList& list0 = table.IndexLists(0);
-  // List 0 ascends by record number.
-  size_t lo = 0, hi = list0.size();
-  while (lo < hi) {
-    size_t mid = lo + (hi - lo) / 2;
-    if (list0[mid].RecIndex < recno) lo = mid + 1;
-    else hi = mid;
-  }
-  if (lo == list0.size() || list0[lo].RecIndex != recno)
-    tdb::DatabaseError(tdb::Format("Record %s not found", {a.recno}));
-  table.DeleteRecord(static_cast<int32_t>(lo), true);
+  TToolTable tool(a.words[0], a.words[1], a, false);
+  tdb::TDadaTable& table = tool.Table();
+  // The record number is the bookmark; the view holds every live record.
+  bool present = false;
+  for (int p = 0; p < table.RecordCount() && !present; ++p) present = table.BookmarkAt(p) == recno;
+  if (!present) tdb::DatabaseError(tdb::Format("Record %s not found", {*a.recno}));
+  table.GotoBookmark(static_cast<tdb::TBookmark>(recno));
+  table.Delete();
+  tool.Database().Flush();
   return 0;
 }
 
