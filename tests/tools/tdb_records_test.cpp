@@ -294,7 +294,7 @@ TEST_F(TdbRecordsTest, TwoProcessesAppendingInTurnLoseNothing) { TwoProcessesApp
 // Each dataset's view misses the other's records, and the table has a primary
 // index: the position at which the storage puts a new record in its index
 // list lies beyond the stale view.  Enable once the view follows such appends.
-TEST_F(TdbRecordsTest, DISABLED_TwoDatasetsAppendingInTurnLoseNothing) { TwoProcessesAppendInTurn(file_, true); }
+TEST_F(TdbRecordsTest, TwoDatasetsAppendingInTurnLoseNothing) { TwoProcessesAppendInTurn(file_, true); }
 
 }  // namespace
 }  // namespace tdbtool

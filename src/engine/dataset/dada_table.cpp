@@ -131,6 +131,7 @@ void TDadaTable::LoadViewList() {
   const TRecordList& source = table_io_->IndexLists(index_no_ + 1);
   view_.clear();
   source.ForEach([this](const TListItem& item) { view_.push_back(item); });
+  view_version_ = table_io_->ChangeCount();
   position_ = -1;
   filtered_view_ = false;
   range_ = false;
@@ -190,6 +191,7 @@ void TDadaTable::InternalPost() {
   db->CheckReadOnly();
   TFieldBuffers items;
   BuildFieldBuffers(ActiveBuffer(), items);
+  const uint64_t before = table_io_->ChangeCount();
   if (State() == dsEdit) {
     int32_t record_pos = table_io_->RecordPosOfIndexPos(view_, position_);
     if (record_pos < 0) Error("Record not found");
@@ -197,6 +199,16 @@ void TDadaTable::InternalPost() {
   } else {
     table_io_->AppendRecord(items, db->FlushAfterChange, this);
   }
+  FollowOwnChange(before);
+}
+
+bool TDadaTable::ViewInStep() const {
+  return !filtered_view_ && !range_ && view_version_ == table_io_->ChangeCount();
+}
+
+void TDadaTable::FollowOwnChange(uint64_t before) {
+  // Only this dataset's change happened: the view still matches the list.
+  if (view_version_ == before && table_io_->ChangeCount() == before + 1) view_version_ = before + 1;
 }
 
 void TDadaTable::InternalDelete() {
@@ -204,7 +216,9 @@ void TDadaTable::InternalDelete() {
   db->CheckReadOnly();
   int32_t record_pos = table_io_->RecordPosOfIndexPos(view_, position_);
   if (record_pos < 0) Error("Record not found");
+  const uint64_t before = table_io_->ChangeCount();
   table_io_->DeleteRecord(record_pos, db->FlushAfterChange);
+  FollowOwnChange(before);
   int removed = position_;
   view_.erase(static_cast<size_t>(position_));
   if (position_ == static_cast<int>(view_.size())) --position_;
@@ -226,7 +240,7 @@ void TDadaTable::IndexAdjustAppend(int32_t index_no, int32_t position, const TLi
     NotifyView(TViewChange::kInserted, static_cast<int>(view_.size()) - 1);
     return;
   }
-  int at = (filtered_view_ || range_) ? ViewInsertPosition(ActiveBuffer()) : position;
+  int at = ViewInStep() ? position : ViewInsertPosition(ActiveBuffer());
   view_.insert(static_cast<size_t>(at), item);
   position_ = at;
   NotifyView(TViewChange::kInserted, at);
@@ -234,7 +248,7 @@ void TDadaTable::IndexAdjustAppend(int32_t index_no, int32_t position, const TLi
 
 void TDadaTable::IndexAdjustModify(int32_t index_no, int32_t old_position, int32_t new_position) {
   if (index_no != index_no_ || index_no < 0) return;
-  if (filtered_view_ || range_) {
+  if (!ViewInStep()) {
     int from = position_;
     TListItem item = view_[static_cast<size_t>(from)];
     view_.erase(static_cast<size_t>(from));

@@ -132,6 +132,11 @@ class TDadaTable : public TTDEDataSet {
   // Copies the storage's list of the current order into the view list.
   void LoadViewList() override;
   void OpenCursorComplete() override;
+  // Whether the storage's positions count in the view: it is the whole list
+  // of the current order and no change has happened since it matched.
+  bool ViewInStep() const;
+  // After this dataset's own change, which began at ChangeCount() `before`.
+  void FollowOwnChange(uint64_t before);
   // Where a key search of the view list puts the record in `buffer`.
   int ViewInsertPosition(uint8_t* buffer);
   // The master-detail range: set up from the master's fields (when a master

@@ -153,6 +153,10 @@ class TTDEDataSet : public TTDBDataSet, public TIndexAdjustCallback, public TFil
   bool modifiable_ = false;  // set whenever a view list is loaded
   bool filtered_view_ = false;  // the view is narrowed by a filter
   bool range_ = false;          // the view is narrowed by a range
+  // The storage's ChangeCount() when the view last matched its list item for
+  // item.  Another dataset's changes move the count on; the storage's
+  // positions then no longer count in this view, and it goes by keys.
+  uint64_t view_version_ = 0;
   int range_key_fields_ = 0;
   Buffer key_start_{nullptr, BufferDeleter{this}};
   Buffer key_end_{nullptr, BufferDeleter{this}};

@@ -104,6 +104,10 @@ class TDadaTableIO {
   // ---- lists (REQUIRE: open) ----
   // List 0 (record order) or index + 1.  REQUIRES: 0 <= list_no <= index count.
   const TRecordList& IndexLists(int32_t list_no) const;
+  // Counts every change of the lists: each load or reload, append, rewrite
+  // and deletion.  A view copied from a list while the count was c follows
+  // that list position for position for as long as the count stays c.
+  uint64_t ChangeCount() const { return change_count_; }
   // Makes sure list `list_no` exists; with `reload` the table is first
   // brought up to date with the file (under the file lock).
   void LoadIndexList(int32_t list_no, bool reload);
@@ -199,6 +203,7 @@ class TDadaTableIO {
   TRadiVOFileIO& file_;  // the database's, not owned
   std::string table_name_;
   int32_t open_count_ = 0;
+  uint64_t change_count_ = 0;
   int32_t table_no_ = -1;
 
   TDadaFieldDefs field_defs_;

@@ -352,6 +352,7 @@ void TDadaTableIO::AppendRecord(TFieldBuffers& buffers, bool flush, TIndexAdjust
     if (callback) callback->IndexAdjustAppend(i, pos, item);
     lists_[static_cast<size_t>(i) + 1]->insert(static_cast<size_t>(pos), item);
   }
+  ++change_count_;  // the lists now hold this change
   if (flush) file_.Flush();
 }
 
@@ -421,6 +422,7 @@ void TDadaTableIO::ModifyRecord(TFieldBuffers& buffers, int32_t record_pos, TInd
     }
     throw;
   }
+  ++change_count_;  // the lists now hold this change
   if (flush) file_.Flush();
 }
 
@@ -482,6 +484,7 @@ void TDadaTableIO::DeleteRecord(int32_t record_pos, bool flush) {
     if (positions[static_cast<size_t>(i)] >= 0)
       lists_[static_cast<size_t>(i) + 1]->erase(static_cast<size_t>(positions[static_cast<size_t>(i)]));
   lists_[0]->erase(static_cast<size_t>(FindInList0(target.RecIndex)));
+  ++change_count_;  // the lists now hold this change
   if (flush) file_.Flush();
 }
 

@@ -237,6 +237,30 @@ TEST_F(DadaTableTest, RelativeAndAbsoluteNamesGiveTwoDatabases) {
   ASSERT_EQ(::chdir(cwd), 0);
 }
 
+TEST_F(DadaTableTest, ADatasetWhoseViewIsBehindPostsByKey) {
+  // Two datasets share the table's storage; each sees the other's records
+  // only after it reloads, but its own posts always land in the right place.
+  auto a = OpenTable("inomer");
+  auto b = OpenTable("inomer");
+  ASSERT_EQ(a->Database(), b->Database());
+  for (int n : {10, 20, 30}) Add(*b, n, "b");
+  Add(*a, 25, "a");  // the storage's position (2) is past a's view of one record
+  EXPECT_EQ(Numbers(*a), (std::vector<int>{25}));
+  Add(*a, 5, "a");
+  EXPECT_EQ(Numbers(*a), (std::vector<int>{5, 25}));
+  a->First();
+  a->Edit();
+  a->FieldByName("nomer").SetAsInteger(40);  // moves in the index
+  a->Post();
+  EXPECT_EQ(Numbers(*a), (std::vector<int>{25, 40}));
+  a->Refresh();
+  EXPECT_EQ(Numbers(*a), (std::vector<int>{10, 20, 25, 30, 40}));
+  Add(*a, 35, "a");  // in step again: the storage's positions count
+  EXPECT_EQ(a->FieldByName("nomer").AsInteger(), 35);
+  EXPECT_EQ(a->RecNo(), 5);
+  EXPECT_EQ(Numbers(*a), (std::vector<int>{10, 20, 25, 30, 35, 40}));
+}
+
 TEST_F(DadaTableTest, ReadOnlyFileRefusesChanges) {
   {
     auto t = OpenTable();
