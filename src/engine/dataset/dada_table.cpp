@@ -128,6 +128,7 @@ void TDadaTable::ChooseIndex() {
 
 void TDadaTable::LoadViewList() {
   table_io_->LoadIndexList(index_no_ + 1, true);
+  view_load_count_ = table_io_->LoadCount();
   const TRecordList& source = table_io_->IndexLists(index_no_ + 1);
   view_.clear();
   source.ForEach([this](const TListItem& item) { view_.push_back(item); });
@@ -226,7 +227,8 @@ void TDadaTable::IndexAdjustAppend(int32_t index_no, int32_t position, const TLi
     NotifyView(TViewChange::kInserted, static_cast<int>(view_.size()) - 1);
     return;
   }
-  int at = (filtered_view_ || range_) ? ViewInsertPosition(ActiveBuffer()) : position;
+  bool in_step = !filtered_view_ && !range_ && view_load_count_ == table_io_->LoadCount();
+  int at = in_step ? position : ViewInsertPosition(ActiveBuffer());
   view_.insert(static_cast<size_t>(at), item);
   position_ = at;
   NotifyView(TViewChange::kInserted, at);
@@ -234,7 +236,7 @@ void TDadaTable::IndexAdjustAppend(int32_t index_no, int32_t position, const TLi
 
 void TDadaTable::IndexAdjustModify(int32_t index_no, int32_t old_position, int32_t new_position) {
   if (index_no != index_no_ || index_no < 0) return;
-  if (filtered_view_ || range_) {
+  if (filtered_view_ || range_ || view_load_count_ != table_io_->LoadCount()) {
     int from = position_;
     TListItem item = view_[static_cast<size_t>(from)];
     view_.erase(static_cast<size_t>(from));

@@ -155,6 +155,10 @@ class TDadaTable : public TTDEDataSet {
   bool cursor_open_ = false;
   bool table_opened_ = false;
   int index_no_ = -1;
+  // The storage's LoadCount() when the view was copied from its list.  When
+  // the storage has loaded again since (another process changed the table),
+  // its positions no longer count in the view, and the view goes by keys.
+  uint64_t view_load_count_ = 0;
   TIndexDefs index_defs_;
 };
 

@@ -98,6 +98,7 @@ void TDadaTableIO::LoadTable() {
 }
 
 void TDadaTableIO::LoadRecordsAndLists() {
+  ++load_count_;
   rec_tab_ = file_.ReadRecordTable(header_, rec_blocks_);
   index_blocks_.assign(static_cast<size_t>(header_.IndexCount), {});
   // The list objects stay the same across reloads, so references to them

@@ -107,6 +107,10 @@ class TDadaTableIO {
   // Makes sure list `list_no` exists; with `reload` the table is first
   // brought up to date with the file (under the file lock).
   void LoadIndexList(int32_t list_no, bool reload);
+  // Counts the loads of the lists from the file: at open, when another
+  // process had changed the table, after a change that failed.  A copy of a
+  // list stays in step with it, through the callbacks, while this is unchanged.
+  uint64_t LoadCount() const { return load_count_; }
   // Position in list 0 of the entry at `pos` of `list`, or -1.
   int32_t RecordPosOfIndexPos(const TRecordList& list, int32_t pos) const;
   // Position in `target` of the record at `pos` of list index_no + 1 (-1
@@ -152,6 +156,7 @@ class TDadaTableIO {
  private:
   class TKey;
   struct TLockHold;
+  struct TChangeHold;
 
   void RequireOpen() const;
   void LoadTable();
@@ -160,6 +165,8 @@ class TDadaTableIO {
   void DropTable();
   // Under the file lock: reloads when the header on disk differs.  True when it did.
   bool SyncWithFile();
+  // After a change failed and its writes could not be put back.
+  void ReloadAfterFailedChange() noexcept;
   void CheckBuffers(const TFieldBuffers& buffers) const;
   int32_t CheckedRecordPos(int32_t record_pos) const;
 
@@ -215,6 +222,7 @@ class TDadaTableIO {
   std::vector<int32_t> rec_blocks_;                 // record table blocks in chain order
   std::vector<std::vector<int32_t>> index_blocks_;  // per index, its blocks in chain order
   std::vector<std::unique_ptr<TRecordList>> lists_;  // list 0, then one per index
+  uint64_t load_count_ = 0;
 
   mutable std::vector<uint8_t> scratch_raw_;    // a slot as read, for comparisons
   mutable std::vector<uint8_t> scratch_value_;  // the same slot decoded
