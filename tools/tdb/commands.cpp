@@ -17,6 +17,7 @@
 #include "data/receipt_tables.h"
 #include "engine/base/database_error.h"
 #include "tdb/database_info.h"
+#include "tdb/repair_command.h"
 #include "tdb/schema_json.h"
 #include "tdb/table_commands.h"
 
@@ -110,6 +111,14 @@ const char kUsage[] =
     "      chain and in key order, clean string slots, sound blob areas.\n"
     "      Exit code 0 when sound, 1 with one line per problem.\n"
     "\n"
+    "  tdb repair FILE [--password P]\n"
+    "      Brings back to a sound state a file whose last change was cut short\n"
+    "      (an append, rewrite or deletion interrupted by a crash): records\n"
+    "      never written whole are marked deleted and every index chain is\n"
+    "      rebuilt from the records, keeping every record that is whole.  The\n"
+    "      original is first copied to FILE.bak (or FILE.bak.N).  A sound file\n"
+    "      is left as it is.  The file must not be open elsewhere; an encrypted\n"
+    "      file needs its password.\n"
     "  Passwords: --password P opens an encrypted file; without it the\n"
     "  password is asked on the terminal, and with no terminal the command\n"
     "  fails.  A wrong password gives \"Access denied\".\n"
@@ -216,6 +225,7 @@ int RunCommand(int argc, char** argv) {
     if (command == "delete") return DeleteCommand(args);
     if (command == "locate") return LocateCommand(args, std::cout);
     if (command == "check") return CheckCommand(args, std::cout);
+    if (command == "repair") return RepairCommand(args, std::cout);
   } catch (const TUsageError& e) {
     return Usage(e.problem);
   } catch (const tdb::EDatabaseError& e) {

@@ -151,7 +151,6 @@ class TDadaSessionList {
   std::vector<TDadaSession*> sessions_;  // not owned, except default_
   std::set<int> auto_numbers_;
   std::unique_ptr<TDadaSession> default_;
-  TDadaSession* default_session_ = nullptr;
 };
 
 // The process default login callback: the program shows its "Database Login"

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cassert>
 #include <cerrno>
 #include <chrono>
@@ -28,12 +29,34 @@ namespace {
 
 // Positions in the format are int32, so no file grows beyond this.
 constexpr int64_t kMaxFileSize = std::numeric_limits<int32_t>::max();
+// The largest fixed part of a record taken from a file: far above any table
+// the creator makes (96 fields of 65535 characters is 6 MB), and small
+// enough that the record buffers of a hostile header cannot exhaust memory.
+constexpr int64_t kMaxRecordSize = 16 << 20;
 // The byte whose lock serialises operations between file objects.
 constexpr off_t kLockByte = 1;
 
 std::string ToString(int64_t v) { return std::to_string(v); }
 
+std::mutex& DecoratorMutex() {
+  static std::mutex m;
+  return m;
+}
+TStreamDecorator& Decorator() {
+  static TStreamDecorator d;
+  return d;
+}
+TStreamDecorator CurrentDecorator() {
+  std::lock_guard guard(DecoratorMutex());
+  return Decorator();
+}
+
 }  // namespace
+
+void SetStreamDecorator(TStreamDecorator decorator) {
+  std::lock_guard guard(DecoratorMutex());
+  Decorator() = std::move(decorator);
+}
 
 TRadiVOFileIO::TRadiVOFileIO()
     : compress_mgr_(std::make_unique<TCompressMgr>()), encrypt_mgr_(std::make_unique<TEncryptMgr>()) {}
@@ -52,6 +75,10 @@ void TRadiVOFileIO::Open(const std::string& name, TRadiVOMediumType medium, bool
       OpenMemory(name, read_only);
     else
       OpenDisk(name, read_only, exclusive);
+    if (TStreamDecorator decorate = CurrentDecorator()) {
+      decorated_ = decorate(*stream_);
+      stream_ = decorated_.get();
+    }
     ReadStructures();
     ActivateProcessing();
   } catch (...) {
@@ -141,6 +168,8 @@ void TRadiVOFileIO::SetProgressEvents(TOnProgress compress, TOnProgress uncompre
 void TRadiVOFileIO::Close() {
   Unlock();
   stream_ = nullptr;
+  EndChange();
+  decorated_.reset();
   disk_.reset();  // closing the descriptor drops its flock and byte locks
   memory_.reset();
 }
@@ -168,7 +197,7 @@ void TRadiVOFileIO::CheckInside(int64_t pos, int64_t size, const char* what) con
 
 void TRadiVOFileIO::Flush() {
   RequireOpen();
-  if (disk_) disk_->Flush();
+  stream_->Flush();
 }
 
 bool TRadiVOFileIO::Flushed() const { return disk_ ? disk_->Flushed() : true; }
@@ -270,7 +299,7 @@ void TRadiVOFileIO::CheckTableHeader(const TTableHeader& h) const {
     record_size += IsStringFieldType(field.FieldType) ? static_cast<int64_t>(field.FieldSize) + 1
                                                       : FieldSlotSize(field.FieldType, 0);
   }
-  if (record_size > kMaxFileSize) Damaged("record size " + ToString(record_size));
+  if (record_size > kMaxRecordSize) Damaged("record size " + ToString(record_size));
   for (int32_t i = 0; i < h.IndexCount; ++i) {
     const TIndexHeader& index = h.IndexHeaders[i];
     for (int32_t k = 0; k < IndexKeyLength(index); ++k)
@@ -446,7 +475,37 @@ void TRadiVOFileIO::WriteData(int64_t pos, std::span<const uint8_t> src) {
   int64_t n = static_cast<int64_t>(src.size());
   if (pos < 0 || pos > FileSize()) Damaged("write at " + ToString(pos) + " beyond the end of the file");
   if (pos > kMaxFileSize - n) DatabaseError(Format("Database file '%s' cannot grow beyond 2 GB", {name_}));
+  if (in_change_ && pos < change_start_size_) {
+    TUndoEntry old{pos, std::vector<uint8_t>(static_cast<size_t>(std::min(n, change_start_size_ - pos)))};
+    ReadData(pos, old.bytes);
+    undo_.push_back(std::move(old));
+  }
   stream_->WriteAt(pos, src.data(), src.size());
+}
+
+void TRadiVOFileIO::BeginChange() {
+  RequireOpen();
+  assert(!in_change_ && "changes do not nest");
+  undo_.clear();
+  change_start_size_ = FileSize();
+  in_change_ = true;
+}
+
+void TRadiVOFileIO::EndChange() {
+  in_change_ = false;
+  undo_.clear();
+}
+
+bool TRadiVOFileIO::RollBackChange() noexcept {
+  in_change_ = false;  // the rollback's own writes are not kept
+  bool ok = true;
+  try {
+    for (auto it = undo_.rbegin(); it != undo_.rend(); ++it) stream_->WriteAt(it->pos, it->bytes.data(), it->bytes.size());
+  } catch (...) {
+    ok = false;
+  }
+  undo_.clear();
+  return ok;
 }
 
 int32_t TRadiVOFileIO::AppendData(std::span<const uint8_t> src) {

@@ -48,6 +48,14 @@ struct TLockSettings {
 // Asked at every failed attempt, so that changed settings apply at once.
 using TLockSettingsSource = std::function<TLockSettings()>;
 
+// A test seam: when set, every file object opened afterwards reads, writes and
+// flushes its medium through the stream the decorator returns for it, so that
+// a test can make the n-th write or flush fail as a full disk or an I/O error
+// does.  The returned stream lives as long as the open.  Set it only while no
+// other thread opens databases; an empty function removes it.
+using TStreamDecorator = std::function<std::unique_ptr<TRadiVOStream>(TRadiVOStream& medium)>;
+void SetStreamDecorator(TStreamDecorator decorator);
+
 class TRadiVOFileIO {
  public:
   TRadiVOFileIO();
@@ -164,6 +172,17 @@ class TRadiVOFileIO {
   // Appends `size` zero bytes (a new block or area); returns their position.
   int32_t AppendZeros(size_t size);
 
+  // ---- undoing a change that failed half-way (REQUIRE: open) ----
+  // From BeginChange on, the old bytes of every write inside the file as it
+  // was then are kept; bytes written beyond that end need nothing, as no
+  // position reaches them once the old bytes are back.  EndChange forgets
+  // them.  RollBackChange writes them back, newest first, and ends the
+  // change; false when that failed too (the medium is then as the failure
+  // left it).  Changes do not nest.
+  void BeginChange();
+  void EndChange();
+  bool RollBackChange() noexcept;
+
   // The blob descriptor at `descriptor_pos`, checked against the file.
   TBlobDescriptor ReadBlobDescriptor(int64_t descriptor_pos) const;
   // The decoded value of the blob whose descriptor is at `descriptor_pos`.
@@ -204,7 +223,18 @@ class TRadiVOFileIO {
 
   std::unique_ptr<TRadiVOFileStream> disk_;  // owned; set while a disk file is open
   std::shared_ptr<TMemoryStream> memory_;    // shared with the registry while open
-  TRadiVOStream* stream_ = nullptr;          // whichever of the two is open
+  std::unique_ptr<TRadiVOStream> decorated_;  // owned; the test seam's stream over either
+  TRadiVOStream* stream_ = nullptr;          // whichever of them is open
+
+  // The change under way: the file's size at its start and the old bytes of
+  // each write inside it, in write order.
+  struct TUndoEntry {
+    int64_t pos;
+    std::vector<uint8_t> bytes;
+  };
+  bool in_change_ = false;
+  int64_t change_start_size_ = 0;
+  std::vector<TUndoEntry> undo_;
 
   std::string version_;
   TDataProcessBlock process_block_;

@@ -27,7 +27,7 @@ class TRadiVOFileStream : public TRadiVOStream {
   bool Writable() const override { return writable_; }
 
   // Flushes the file's data to the disk (fdatasync) and sets the flushed flag.
-  void Flush();
+  void Flush() override;
   bool Flushed() const { return flushed_; }
 
   // The open descriptor, for the file object's locks.  Valid while the stream lives.

@@ -35,7 +35,7 @@ int HexDigit(char c) {
 size_t TMemoryStream::ReadAt(int64_t pos, uint8_t* dst, size_t n) const {
   if (pos < 0 || pos >= Size()) return 0;
   size_t available = std::min(n, bytes_.size() - static_cast<size_t>(pos));
-  std::memcpy(dst, bytes_.data() + pos, available);
+  if (available) std::memcpy(dst, bytes_.data() + pos, available);
   return available;
 }
 
@@ -44,7 +44,8 @@ void TMemoryStream::WriteAt(int64_t pos, const uint8_t* src, size_t n) {
     DatabaseError("Cannot write to memory stream");
   size_t end = static_cast<size_t>(pos) + n;
   if (end > bytes_.size()) bytes_.resize(end, 0);
-  std::memcpy(bytes_.data() + pos, src, n);
+  // An empty write may come with no buffer at all (a record of no fields).
+  if (n) std::memcpy(bytes_.data() + pos, src, n);
 }
 
 TMemoryStreamHandle RegisterMemoryStream(std::shared_ptr<TMemoryStream> stream) {

@@ -29,6 +29,10 @@ class TRadiVOStream {
 
   // Whether this medium can be written.
   virtual bool Writable() const = 0;
+
+  // Makes what was written durable.  Nothing for a medium in memory.  Raises
+  // EDatabaseError when that fails.
+  virtual void Flush() {}
 };
 
 }  // namespace tdb

@@ -104,9 +104,11 @@ class TDadaTableIO {
   // ---- lists (REQUIRE: open) ----
   // List 0 (record order) or index + 1.  REQUIRES: 0 <= list_no <= index count.
   const TRecordList& IndexLists(int32_t list_no) const;
-  // Counts every change of the lists: each load or reload, append, rewrite
-  // and deletion.  A view copied from a list while the count was c follows
-  // that list position for position for as long as the count stays c.
+  // Counts every change of the lists: each load or reload (at open, when
+  // another process had changed the table, after a change that failed),
+  // append, rewrite and deletion.  A view copied from a list while the count
+  // was c follows that list position for position while the count stays c;
+  // the callbacks of a change run before the count moves on.
   uint64_t ChangeCount() const { return change_count_; }
   // Makes sure list `list_no` exists; with `reload` the table is first
   // brought up to date with the file (under the file lock).
@@ -156,6 +158,7 @@ class TDadaTableIO {
  private:
   class TKey;
   struct TLockHold;
+  struct TChangeHold;
 
   void RequireOpen() const;
   void LoadTable();
@@ -164,6 +167,8 @@ class TDadaTableIO {
   void DropTable();
   // Under the file lock: reloads when the header on disk differs.  True when it did.
   bool SyncWithFile();
+  // After a change failed and its writes could not be put back.
+  void ReloadAfterFailedChange() noexcept;
   void CheckBuffers(const TFieldBuffers& buffers) const;
   int32_t CheckedRecordPos(int32_t record_pos) const;
 

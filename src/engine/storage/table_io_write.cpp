@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <array>
 #include <cassert>
 #include <cstring>
 #include <limits>
@@ -48,7 +49,59 @@ std::span<const uint8_t> BlobValueOf(const TFieldBufferItem& item) {
   return bytes;
 }
 
+// The moves of a rewrite, held back until the rewrite has succeeded.
+struct TDeferredModifies : TIndexAdjustCallback {
+  std::vector<std::array<int32_t, 3>> moves;
+  void IndexAdjustAppend(int32_t, int32_t, const TListItem&) override {}
+  void IndexAdjustModify(int32_t index_no, int32_t old_position, int32_t new_position) override {
+    moves.push_back({index_no, old_position, new_position});
+  }
+};
+
 }  // namespace
+
+// A change under way.  Unless Commit() is reached, what the change wrote
+// inside the file is put back (bytes it appended stay, unreachable) and the
+// table's memory with it, so that a change that raised leaves no trace; when
+// even that fails, the table is loaded again from what the file holds.
+struct TDadaTableIO::TChangeHold {
+  TChangeHold(TDadaTableIO& table, bool reload_lists) : table_(table), before_(table.header_), reload_lists_(reload_lists) {
+    table_.file_.BeginChange();
+  }
+  ~TChangeHold() {
+    if (committed_) return;
+    table_.header_ = before_;
+    if (!table_.file_.RollBackChange()) {
+      table_.ReloadAfterFailedChange();
+    } else if (reload_lists_) {
+      try {
+        table_.LoadRecordsAndLists();
+      } catch (...) {
+      }
+    }
+  }
+  TChangeHold(const TChangeHold&) = delete;
+  TChangeHold& operator=(const TChangeHold&) = delete;
+  void Commit() {
+    table_.file_.EndChange();
+    committed_ = true;
+  }
+
+  TDadaTableIO& table_;
+  const TTableHeader before_;
+  const bool reload_lists_;  // the lists may have changed before the failure
+  bool committed_ = false;
+};
+
+void TDadaTableIO::ReloadAfterFailedChange() noexcept {
+  // Should even reading the file fail, the next change compares the header
+  // on disk with this one and loads again.
+  try {
+    header_ = file_.ReadTableHeader(table_no_);
+    LoadRecordsAndLists();
+  } catch (...) {
+  }
+}
 
 // ---- values -----------------------------------------------------------------------------
 
@@ -251,6 +304,7 @@ void TDadaTableIO::AppendRecord(TFieldBuffers& buffers, bool flush, TIndexAdjust
   for (int32_t i = 0; i < index_defs_.Count(); ++i)
     positions[static_cast<size_t>(i)] = InsertPosition(KeyFromBuffers(buffers, i, 0, -1), *lists_[static_cast<size_t>(i) + 1], i);
 
+  TChangeHold change(*this, false);
   // 1. New blocks and the record itself, none of it reachable yet: a record
   //    table block when one is full, the entry in its slot, the fixed part and
   //    its blob areas, then the index table blocks with the record's entries.
@@ -336,8 +390,10 @@ void TDadaTableIO::AppendRecord(TFieldBuffers& buffers, bool flush, TIndexAdjust
     pred.RecIndex = lists_[ii + 1]->at(static_cast<size_t>(positions[ii]) - 1).RecIndex;
     WriteChainEntry(i, pred);
   }
+  if (flush) file_.Flush();
+  change.Commit();
 
-  // 5. Memory follows the file.
+  // 5. Memory follows the file, and the dataset hears of the record.
   rec_tab_.push_back(TRecordTabItem{data_offset, false});
   if (new_blocks) {
     rec_blocks_.push_back(rec_block);
@@ -353,7 +409,6 @@ void TDadaTableIO::AppendRecord(TFieldBuffers& buffers, bool flush, TIndexAdjust
     lists_[static_cast<size_t>(i) + 1]->insert(static_cast<size_t>(pos), item);
   }
   ++change_count_;  // the lists now hold this change
-  if (flush) file_.Flush();
 }
 
 // ---- rewrite -------------------------------------------------------------------------------------
@@ -386,6 +441,10 @@ void TDadaTableIO::ModifyRecord(TFieldBuffers& buffers, int32_t record_pos, TInd
                            {file_.FileName(), std::to_string(target.RecIndex), index_defs_[i].Name}));
   }
 
+  // The old bytes of a blob area rewritten in place are put back too; the
+  // dataset hears of the moves once everything is written.
+  TChangeHold change(*this, true);
+  TDeferredModifies moves;
   std::vector<uint8_t> record(static_cast<size_t>(record_size_));
   file_.ReadData(target.DataOffset, record);
   for (int32_t f = 0; f < field_defs_.Count(); ++f) {
@@ -411,19 +470,12 @@ void TDadaTableIO::ModifyRecord(TFieldBuffers& buffers, int32_t record_pos, TInd
     }
   }
   file_.WriteData(target.DataOffset, record);
-
-  try {
-    MoveInIndexes(target, old_positions, callback);
-  } catch (...) {
-    // The lists may stand half moved: the file is the truth to return to.
-    try {
-      LoadRecordsAndLists();
-    } catch (...) {
-    }
-    throw;
-  }
-  ++change_count_;  // the lists now hold this change
+  MoveInIndexes(target, old_positions, &moves);
   if (flush) file_.Flush();
+  change.Commit();
+  if (callback)
+    for (const auto& m : moves.moves) callback->IndexAdjustModify(m[0], m[1], m[2]);
+  ++change_count_;  // the lists now hold this change
 }
 
 void TDadaTableIO::MoveInIndexes(const TListItem& target, const std::vector<int32_t>& old_positions,
@@ -478,14 +530,16 @@ void TDadaTableIO::DeleteRecord(int32_t record_pos, bool flush) {
   for (int32_t i = 0; i < index_defs_.Count(); ++i) positions[static_cast<size_t>(i)] = FindInIndexList(i, target);
   size_t block = static_cast<size_t>(target.RecIndex) / kTabItemsPerBlock;
   assert(block < rec_blocks_.size());
+  TChangeHold change(*this, false);
   file_.MarkDeleted(rec_blocks_[block], target.RecIndex % kTabItemsPerBlock);
+  if (flush) file_.Flush();
+  change.Commit();
   rec_tab_[static_cast<size_t>(target.RecIndex)].Deleted = true;
   for (int32_t i = 0; i < index_defs_.Count(); ++i)
     if (positions[static_cast<size_t>(i)] >= 0)
       lists_[static_cast<size_t>(i) + 1]->erase(static_cast<size_t>(positions[static_cast<size_t>(i)]));
   lists_[0]->erase(static_cast<size_t>(FindInList0(target.RecIndex)));
   ++change_count_;  // the lists now hold this change
-  if (flush) file_.Flush();
 }
 
 }  // namespace tdb
