@@ -187,7 +187,12 @@ class TDadaTableIO {
   void WriteBlobArea(int64_t pos, std::span<const uint8_t> value, std::vector<uint8_t>& encoded,
                      int32_t area_size, int32_t field_no);
 
-  // Moves a rewritten record to its new place in every index list and chain.
+  // Whether a rewrite from the fixed part `before` to `after` can change
+  // the key of index `index_no` (false when every key field compares equal).
+  bool KeyMayChange(int32_t index_no, const TFieldBuffers& buffers, const std::vector<uint8_t>& before,
+                    const std::vector<uint8_t>& after) const;
+  // Moves a rewritten record to its new place in every index list and chain
+  // whose old position is given (not -1).
   void MoveInIndexes(const TListItem& target, const std::vector<int32_t>& old_positions,
                      TIndexAdjustCallback* callback);
 
