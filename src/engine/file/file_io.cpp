@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cassert>
 #include <cerrno>
 #include <chrono>
@@ -141,6 +142,7 @@ void TRadiVOFileIO::SetProgressEvents(TOnProgress compress, TOnProgress uncompre
 void TRadiVOFileIO::Close() {
   Unlock();
   stream_ = nullptr;
+  known_size_ = 0;
   disk_.reset();  // closing the descriptor drops its flock and byte locks
   memory_.reset();
 }
@@ -158,9 +160,19 @@ void TRadiVOFileIO::Damaged(const std::string& what) const {
   DatabaseError(Format("Database file '%s' is damaged: %s", {name_, what}));
 }
 
+bool TRadiVOFileIO::WithinFile(int64_t pos, int64_t size) const {
+  if (pos < 0 || size < 0) return false;
+  if (pos <= known_size_ - size) return true;
+  // Only a miss asks the medium: the file may have grown since it was last
+  // seen (another opener's appends).
+  known_size_ = stream_->Size();
+  return pos <= known_size_ - size;
+}
+
 void TRadiVOFileIO::CheckInside(int64_t pos, int64_t size, const char* what) const {
+  RequireOpen();
   // Nothing the engine reads through a position lies in the fixed area.
-  if (pos < kFirstTableHeaderPos || size < 0 || pos > FileSize() - size)
+  if (pos < kFirstTableHeaderPos || !WithinFile(pos, size))
     Damaged(std::string(what) + " position " + ToString(pos) + " outside the file");
 }
 
@@ -191,6 +203,8 @@ void TRadiVOFileIO::Lock() {
     // each other even inside one process.
     if (::fcntl(disk_->Descriptor(), F_OFD_SETLK, &fl) == 0) {
       locked_ = true;
+      // What others wrote before we got the lock counts from here on.
+      known_size_ = stream_->Size();
       return;
     }
     if (errno != EAGAIN && errno != EACCES && errno != EINTR)
@@ -430,23 +444,29 @@ void TRadiVOFileIO::WriteNextBlockPos(int32_t block_pos, int32_t next) {
 
 int64_t TRadiVOFileIO::FileSize() const {
   RequireOpen();
-  return stream_->Size();
+  known_size_ = stream_->Size();
+  return known_size_;
 }
 
 void TRadiVOFileIO::ReadData(int64_t pos, std::span<uint8_t> dst) const {
   RequireOpen();
   int64_t n = static_cast<int64_t>(dst.size());
-  if (pos < 0 || pos > FileSize() - n) Damaged("read of " + ToString(n) + " bytes at " + ToString(pos) + " outside the file");
-  if (stream_->ReadAt(pos, dst.data(), dst.size()) != dst.size())
+  if (!WithinFile(pos, n)) Damaged("read of " + ToString(n) + " bytes at " + ToString(pos) + " outside the file");
+  if (stream_->ReadAt(pos, dst.data(), dst.size()) != dst.size()) {
+    // A file cut short behind our back reads as a read outside it.
+    known_size_ = stream_->Size();
+    if (!WithinFile(pos, n)) Damaged("read of " + ToString(n) + " bytes at " + ToString(pos) + " outside the file");
     Damaged("short read of " + ToString(n) + " bytes at " + ToString(pos));
+  }
 }
 
 void TRadiVOFileIO::WriteData(int64_t pos, std::span<const uint8_t> src) {
   RequireWritable();
   int64_t n = static_cast<int64_t>(src.size());
-  if (pos < 0 || pos > FileSize()) Damaged("write at " + ToString(pos) + " beyond the end of the file");
+  if (!WithinFile(pos, 0)) Damaged("write at " + ToString(pos) + " beyond the end of the file");
   if (pos > kMaxFileSize - n) DatabaseError(Format("Database file '%s' cannot grow beyond 2 GB", {name_}));
   stream_->WriteAt(pos, src.data(), src.size());
+  known_size_ = std::max(known_size_, pos + n);
 }
 
 int32_t TRadiVOFileIO::AppendData(std::span<const uint8_t> src) {
