@@ -183,6 +183,7 @@ class TTDEDataSet : public TTDBDataSet, public TIndexAdjustCallback, public TFil
   std::unique_ptr<TFilterParser> parser_;  // bound to this dataset for its whole life
 
  private:
+  TFieldBuffers read_items_;  // the items of the last ReadViewRecord, kept for their capacity
   size_t data_size_ = 0;    // the data area
   size_t buffer_size_ = 0;  // data area + 5
 };

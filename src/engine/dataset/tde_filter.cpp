@@ -55,6 +55,8 @@ void TTDEDataSet::ApplyFilter() {
     ParseFilter(filter_text_);
     const size_t count = view_.size();
     TRecordList passed;
+    // The pass reads every record of the view: the reads share the file lock.
+    TDadaTableIO::TReadRun run(*table_io_);
     for (size_t i = 0; i < count; ++i) {
       position_ = static_cast<int>(i);
       ReadViewRecord(filter_buffer_, position_);
@@ -160,6 +162,7 @@ bool TTDEDataSet::Search(bool forward, bool from_end) {
   TDataSetState old = SetTempState(dsFilter);
   filter_buffer_ = CurrentRecordBuffer();
   try {
+    TDadaTableIO::TReadRun run(*table_io_);
     for (int i = start; i >= 0 && i < count; i += forward ? 1 : -1) {
       position_ = i;
       ReadViewRecord(filter_buffer_, i);

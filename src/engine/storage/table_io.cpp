@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstring>
+#include <optional>
 
 #include "engine/base/byte_order.h"
 #include "engine/base/database_error.h"
@@ -265,8 +266,20 @@ void TDadaTableIO::ReadRecord(TFieldBuffers& buffers, const TRecordList& list, i
   if (pos < 0 || static_cast<size_t>(pos) >= list.size())
     DatabaseError(Format("Record position %s out of range", {std::to_string(pos)}));
   int32_t data_offset = list[static_cast<size_t>(pos)].DataOffset;
-  TLockHold lock(file_);
-  std::vector<uint8_t> record(static_cast<size_t>(record_size_));
+  std::optional<TLockHold> lock;
+  if (!read_run_) {
+    lock.emplace(file_);
+  } else if (!run_holds_lock_ || run_reads_ >= kReadsPerLock || !file_.Locked()) {
+    // Give others their turn between stretches of reads.
+    if (run_holds_lock_ && file_.Locked()) file_.Unlock();
+    run_holds_lock_ = false;
+    file_.Lock();
+    run_holds_lock_ = true;
+    run_reads_ = 0;
+  }
+  ++run_reads_;
+  std::vector<uint8_t>& record = record_scratch_;
+  record.resize(static_cast<size_t>(record_size_));
   file_.ReadData(data_offset, record);
   for (int32_t f = 0; f < buffers.Count(); ++f) {
     TFieldBufferItem& item = buffers.Item(f);
@@ -292,6 +305,13 @@ void TDadaTableIO::ReadRecord(TFieldBuffers& buffers, const TRecordList& list, i
     if (IsStringFieldType(def.FieldType) && !std::memchr(dst, 0, static_cast<size_t>(item.DataSize)))
       dst[item.DataSize - 1] = 0;
   }
+}
+
+void TDadaTableIO::EndReadRun() {
+  if (run_holds_lock_ && file_.Locked()) file_.Unlock();
+  run_holds_lock_ = false;
+  read_run_ = false;
+  run_reads_ = 0;
 }
 
 std::vector<uint8_t> TDadaTableIO::ReadFieldValue(int32_t record_no, int32_t field_no) const {

@@ -129,6 +129,24 @@ class TDadaTableIO {
   // the buffers (a string always ends with a NUL inside its buffer), blob
   // streams pointed at their descriptors to load on first use.
   void ReadRecord(TFieldBuffers& buffers, const TRecordList& list, int32_t pos);
+  // A run of ReadRecord calls (a filter's pass over a view) that shares the
+  // file lock instead of taking it for every record: the lock is taken at
+  // the first read and taken again every kReadsPerLock reads, so every read
+  // still happens under it and other processes wait no longer than for one
+  // stretch of reads.  Ended (and the lock released) by EndReadRun or by the
+  // TReadRun going out of scope.
+  static constexpr int32_t kReadsPerLock = 256;
+  class TReadRun {
+   public:
+    explicit TReadRun(TDadaTableIO& table) : table_(table) { table_.read_run_ = true; }
+    ~TReadRun() { table_.EndReadRun(); }
+    TReadRun(const TReadRun&) = delete;
+    TReadRun& operator=(const TReadRun&) = delete;
+
+   private:
+    TDadaTableIO& table_;
+  };
+  void EndReadRun();
   // The decoded stored value of a field of record `record_no`: the slot's
   // bytes, or the blob's content.
   std::vector<uint8_t> ReadFieldValue(int32_t record_no, int32_t field_no) const;
@@ -221,6 +239,10 @@ class TDadaTableIO {
   std::vector<std::vector<int32_t>> index_blocks_;  // per index, its blocks in chain order
   std::vector<std::unique_ptr<TRecordList>> lists_;  // list 0, then one per index
 
+  bool read_run_ = false;        // inside a TReadRun
+  bool run_holds_lock_ = false;  // the run took the file lock and holds it
+  int32_t run_reads_ = 0;        // reads since the run last took the lock
+  std::vector<uint8_t> record_scratch_;         // a fixed part as read by ReadRecord
   mutable std::vector<uint8_t> scratch_raw_;    // a slot as read, for comparisons
   mutable std::vector<uint8_t> scratch_value_;  // the same slot decoded
 };
