@@ -329,10 +329,12 @@ namespace {
 
 // Walks the chain of blocks that holds `total` entries of `item_size` bytes,
 // checking each block against the file, and hands each block's bytes and the
-// number of its entries in use to `take`.
-template <typename Take>
+// number of its entries in use to `take`.  `items` is sized for the entries
+// once the count has been found to fit in the file, so it is filled without
+// growing by steps.
+template <typename Item, typename Take>
 void WalkBlocks(const TRadiVOFileIO& io, int64_t first, int32_t total, size_t block_size,
-                std::vector<int32_t>& block_positions, Take take, const char* what,
+                std::vector<int32_t>& block_positions, std::vector<Item>& items, Take take, const char* what,
                 const std::function<void(const std::string&)>& damaged) {
   block_positions.clear();
   if (total == 0) return;
@@ -342,6 +344,7 @@ void WalkBlocks(const TRadiVOFileIO& io, int64_t first, int32_t total, size_t bl
   if (blocks > io.FileSize() / static_cast<int64_t>(block_size))
     damaged(std::string(what) + " of " + std::to_string(total) + " entries does not fit in the file");
   block_positions.reserve(static_cast<size_t>(blocks));
+  items.reserve(static_cast<size_t>(total));
   std::vector<uint8_t> block(block_size);
   int64_t pos = first;
   for (int64_t b = 0; b < blocks; ++b) {
@@ -363,7 +366,7 @@ std::vector<TRecordTabItem> TRadiVOFileIO::ReadRecordTable(const TTableHeader& h
   if (header.RecordTotal < 0) Damaged("record total " + ToString(header.RecordTotal));
   auto damaged = [this](const std::string& what) { Damaged(what); };
   WalkBlocks(
-      *this, header.RecTabOffset, header.RecordTotal, kRecordTabBlockSize, block_positions,
+      *this, header.RecTabOffset, header.RecordTotal, kRecordTabBlockSize, block_positions, items,
       [&](const uint8_t* p, int32_t used) {
         for (int32_t i = 0; i < used; ++i)
           items.push_back(tdb::ReadRecordTabItem(std::span<const uint8_t>(p + i * kRecordTabItemSize, kRecordTabItemSize)));
@@ -381,7 +384,7 @@ std::vector<TIndexTabItem> TRadiVOFileIO::ReadIndexTable(const TIndexHeader& ind
   if (record_total < 0) Damaged("record total " + ToString(record_total));
   auto damaged = [this](const std::string& what) { Damaged(what); };
   WalkBlocks(
-      *this, index.IndexTabOffset, record_total, kIndexTabBlockSize, block_positions,
+      *this, index.IndexTabOffset, record_total, kIndexTabBlockSize, block_positions, items,
       [&](const uint8_t* p, int32_t used) {
         for (int32_t i = 0; i < used; ++i) {
           TIndexTabItem item =

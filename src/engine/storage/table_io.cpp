@@ -24,15 +24,17 @@ void TDadaTableIO::RequireOpen() const {
 
 // ---- opening ------------------------------------------------------------------------
 
-void TDadaTableIO::OpenTable() {
+void TDadaTableIO::OpenTable(TListLoading loading) {
   if (open_count_ == 0) {
     TLockHold lock(file_);
     try {
-      LoadTable();
+      LoadTable(loading);
     } catch (...) {
       DropTable();
       throw;
     }
+  } else if (loading == TListLoading::kAllLists) {
+    EnsureAllLists();
   }
   ++open_count_;
 }
@@ -57,9 +59,10 @@ void TDadaTableIO::DropTable() {
   rec_blocks_.clear();
   index_blocks_.clear();
   lists_.clear();
+  built_.clear();
 }
 
-void TDadaTableIO::LoadTable() {
+void TDadaTableIO::LoadTable(TListLoading loading) {
   std::vector<std::string> names = file_.GetTableNames();
   table_no_ = -1;
   for (size_t i = 0; i < names.size(); ++i)
@@ -95,6 +98,8 @@ void TDadaTableIO::LoadTable() {
   record_size_ = offset;
   scratch_raw_.assign(static_cast<size_t>(max_slot_size_) + 1, 0);
   scratch_value_.assign(static_cast<size_t>(max_slot_size_) + 1, 0);
+  built_.assign(static_cast<size_t>(header_.IndexCount) + 1, loading == TListLoading::kAllLists);
+  built_[0] = true;
   LoadRecordsAndLists();
 }
 
@@ -110,7 +115,30 @@ void TDadaTableIO::LoadRecordsAndLists() {
   }
   for (size_t n = 0; n < rec_tab_.size(); ++n)
     if (!rec_tab_[n].Deleted) lists_[0]->push_back(TListItem{rec_tab_[n].DataOffset, static_cast<int32_t>(n)});
-  for (int32_t i = 0; i < header_.IndexCount; ++i) BuildIndexList(i, *lists_[static_cast<size_t>(i) + 1]);
+  for (int32_t i = 0; i < header_.IndexCount; ++i)
+    if (built_[static_cast<size_t>(i) + 1]) BuildIndexList(i, *lists_[static_cast<size_t>(i) + 1]);
+}
+
+void TDadaTableIO::EnsureList(int32_t list_no) {
+  if (built_[static_cast<size_t>(list_no)]) return;
+  // Built from the file as it is now, so first the lists already built are
+  // brought up to date with it: all of them then describe the same file.
+  TLockHold lock(file_);
+  SyncWithFile();
+  if (built_[static_cast<size_t>(list_no)]) return;
+  TRecordList& list = *lists_[static_cast<size_t>(list_no)];
+  try {
+    BuildIndexList(list_no - 1, list);
+  } catch (...) {
+    list.clear();
+    index_blocks_[static_cast<size_t>(list_no) - 1].clear();
+    throw;
+  }
+  built_[static_cast<size_t>(list_no)] = true;
+}
+
+void TDadaTableIO::EnsureAllLists() {
+  for (int32_t k = 1; k < static_cast<int32_t>(lists_.size()); ++k) EnsureList(k);
 }
 
 void TDadaTableIO::BuildIndexList(int32_t index_no, TRecordList& list) {
@@ -179,16 +207,21 @@ const TRecordList& TDadaTableIO::IndexLists(int32_t list_no) const {
   RequireOpen();
   if (list_no < 0 || list_no >= static_cast<int32_t>(lists_.size()))
     DatabaseError(Format("Table '%s' has no list %s", {table_name_, std::to_string(list_no)}));
+  // Building a list on first use changes no answer: it is what the open
+  // would have built, brought up to date as LoadIndexList does.
+  const_cast<TDadaTableIO*>(this)->EnsureList(list_no);
   return *lists_[static_cast<size_t>(list_no)];
 }
 
 void TDadaTableIO::LoadIndexList(int32_t list_no, bool reload) {
   RequireOpen();
-  IndexLists(list_no);  // checks the number; every list is built at open
+  if (list_no < 0 || list_no >= static_cast<int32_t>(lists_.size()))
+    DatabaseError(Format("Table '%s' has no list %s", {table_name_, std::to_string(list_no)}));
   if (reload) {
     TLockHold lock(file_);
     SyncWithFile();
   }
+  EnsureList(list_no);
 }
 
 int32_t TDadaTableIO::FindInList0(int32_t rec_index) const {

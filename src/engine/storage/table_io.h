@@ -78,7 +78,12 @@ class TDadaTableIO {
   // Counts an open; the first loads the table.  Raises "Table '%s' not
   // found", "General error" for an unknown field type, the damage error of
   // the file object for a damaged table, or "Wait for unlock time out".
-  void OpenTable();
+  // kAllLists builds every index list now (and checks every chain);
+  // kListsOnDemand builds list 0 now and an index's list when it is first
+  // needed (IndexLists, LoadIndexList, a change), so a damaged chain of an
+  // index is reported by the operation that first needs that index.
+  enum class TListLoading { kAllLists, kListsOnDemand };
+  void OpenTable(TListLoading loading = TListLoading::kAllLists);
   // Counts a close; the last drops definitions and lists.  Never below 0.
   void CloseTable();
   int32_t OpenCount() const { return open_count_; }
@@ -102,10 +107,12 @@ class TDadaTableIO {
   bool FieldCompressed(int32_t field_no) const;
 
   // ---- lists (REQUIRE: open) ----
-  // List 0 (record order) or index + 1.  REQUIRES: 0 <= list_no <= index count.
+  // List 0 (record order) or index + 1, built first when it is not yet.
+  // REQUIRES: 0 <= list_no <= index count.
   const TRecordList& IndexLists(int32_t list_no) const;
-  // Makes sure list `list_no` exists; with `reload` the table is first
-  // brought up to date with the file (under the file lock).
+  // Makes sure list `list_no` exists (built from the file under the file
+  // lock when it does not); with `reload` the table is first brought up to
+  // date with the file.
   void LoadIndexList(int32_t list_no, bool reload);
   // Position in list 0 of the entry at `pos` of `list`, or -1.
   int32_t RecordPosOfIndexPos(const TRecordList& list, int32_t pos) const;
@@ -172,8 +179,12 @@ class TDadaTableIO {
   struct TLockHold;
 
   void RequireOpen() const;
-  void LoadTable();
+  void LoadTable(TListLoading loading);
+  // Reads the record table and builds list 0 and every index list built so far.
   void LoadRecordsAndLists();
+  // Builds list `list_no` when it is not built yet; EnsureAllLists every list.
+  void EnsureList(int32_t list_no);
+  void EnsureAllLists();
   void BuildIndexList(int32_t index_no, TRecordList& list);
   void DropTable();
   // Under the file lock: reloads when the header on disk differs.  True when it did.
@@ -238,6 +249,7 @@ class TDadaTableIO {
   std::vector<int32_t> rec_blocks_;                 // record table blocks in chain order
   std::vector<std::vector<int32_t>> index_blocks_;  // per index, its blocks in chain order
   std::vector<std::unique_ptr<TRecordList>> lists_;  // list 0, then one per index
+  std::vector<bool> built_;                          // per list: built and kept current
 
   bool read_run_ = false;        // inside a TReadRun
   bool run_holds_lock_ = false;  // the run took the file lock and holds it

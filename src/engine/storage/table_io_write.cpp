@@ -217,6 +217,7 @@ void TDadaTableIO::AppendRecord(TFieldBuffers& buffers, bool flush, TIndexAdjust
   CheckBuffers(buffers);
   TLockHold lock(file_);
   SyncWithFile();
+  EnsureAllLists();
   const int32_t n = header_.RecordTotal;
   if (n == std::numeric_limits<int32_t>::max()) DatabaseError(Format("Table '%s' is full", {table_name_}));
   if (n > 0 && (rec_blocks_.size() != static_cast<size_t>((n - 1) / kTabItemsPerBlock) + 1))
@@ -402,6 +403,7 @@ void TDadaTableIO::ModifyRecord(TFieldBuffers& buffers, int32_t record_pos, TInd
   if (SyncWithFile() && FindInList0(target.RecIndex) < 0)
     DatabaseError(Format("Record %s of table '%s' was deleted by another user",
                          {std::to_string(target.RecIndex), table_name_}));
+  EnsureAllLists();
 
   CutStrings(buffers);
   CheckUnique(buffers, target.RecIndex, target.DataOffset);
@@ -520,6 +522,7 @@ void TDadaTableIO::DeleteRecord(int32_t record_pos, bool flush) {
   if (SyncWithFile() && FindInList0(target.RecIndex) < 0)
     DatabaseError(Format("Record %s of table '%s' was deleted by another user",
                          {std::to_string(target.RecIndex), table_name_}));
+  EnsureAllLists();
   std::vector<int32_t> positions(static_cast<size_t>(index_defs_.Count()));
   for (int32_t i = 0; i < index_defs_.Count(); ++i) positions[static_cast<size_t>(i)] = FindInIndexList(i, target);
   size_t block = static_cast<size_t>(target.RecIndex) / kTabItemsPerBlock;
