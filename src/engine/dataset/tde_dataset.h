@@ -143,8 +143,9 @@ class TTDEDataSet : public TTDBDataSet, public TIndexAdjustCallback, public TFil
   // The items of `buffer` for the storage, one per table field.
   void BuildFieldBuffers(uint8_t* buffer, TFieldBuffers& out) const;
   TOptimBlobStream* StreamOf(const uint8_t* buffer, const TField& field) const;
-  // Reads the record at view position `pos` into `buffer`.
-  void ReadViewRecord(uint8_t* buffer, int pos);
+  // Reads the record at view position `pos` into `buffer`; with `only`, just
+  // the fields whose entry in it is true (the others keep what they held).
+  void ReadViewRecord(uint8_t* buffer, int pos, const std::vector<bool>* only = nullptr);
 
   // The storage the view list comes from; set by TDadaTable while open.
   TDadaTableIO* table_io_ = nullptr;
@@ -173,6 +174,9 @@ class TTDEDataSet : public TTDBDataSet, public TIndexAdjustCallback, public TFil
   // Whether the record in the filter buffer passes OnFilterRecord and the
   // parsed filter.
   bool RecordPasses();
+  // Per field, whether the parsed filter expression names it (all false for
+  // an empty filter text).
+  std::vector<bool> FilterFields() const;
   // Parses the filter text when it is not empty.
   void ParseFilter(const std::string& text);
   bool Search(bool forward, bool from_end);

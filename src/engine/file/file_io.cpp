@@ -203,8 +203,6 @@ void TRadiVOFileIO::Lock() {
     // each other even inside one process.
     if (::fcntl(disk_->Descriptor(), F_OFD_SETLK, &fl) == 0) {
       locked_ = true;
-      // What others wrote before we got the lock counts from here on.
-      known_size_ = stream_->Size();
       return;
     }
     if (errno != EAGAIN && errno != EACCES && errno != EINTR)
@@ -451,10 +449,14 @@ int64_t TRadiVOFileIO::FileSize() const {
   return known_size_;
 }
 
-void TRadiVOFileIO::ReadData(int64_t pos, std::span<uint8_t> dst) const {
+void TRadiVOFileIO::CheckReadable(int64_t pos, int64_t n) const {
   RequireOpen();
-  int64_t n = static_cast<int64_t>(dst.size());
   if (!WithinFile(pos, n)) Damaged("read of " + ToString(n) + " bytes at " + ToString(pos) + " outside the file");
+}
+
+void TRadiVOFileIO::ReadData(int64_t pos, std::span<uint8_t> dst) const {
+  int64_t n = static_cast<int64_t>(dst.size());
+  CheckReadable(pos, n);
   if (stream_->ReadAt(pos, dst.data(), dst.size()) != dst.size()) {
     // A file cut short behind our back reads as a read outside it.
     known_size_ = stream_->Size();

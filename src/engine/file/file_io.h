@@ -157,6 +157,8 @@ class TRadiVOFileIO {
   // Reads exactly dst.size() bytes at pos; the damage error when they are
   // not all inside the file.
   void ReadData(int64_t pos, std::span<uint8_t> dst) const;
+  // The damage error of ReadData when [pos, pos + n) is not all inside the file.
+  void CheckReadable(int64_t pos, int64_t n) const;
   // Writes at pos, which must not lie beyond the end of the file.
   void WriteData(int64_t pos, std::span<const uint8_t> src);
   // Writes at the end of the file; returns the position written at.
@@ -206,8 +208,8 @@ class TRadiVOFileIO {
   bool read_only_ = false;
   bool file_is_read_only_ = false;
   bool locked_ = false;
-  // The medium's size as last seen: at every lock, after every own write,
-  // and whenever a check against it failed.  Never more than the real size
+  // The medium's size as last seen: after every own write and whenever a
+  // check against it failed.  Never more than the real size
   // while the medium only grows.
   mutable int64_t known_size_ = 0;
 

@@ -313,12 +313,27 @@ void TDadaTableIO::ReadRecord(TFieldBuffers& buffers, const TRecordList& list, i
   ++run_reads_;
   std::vector<uint8_t>& record = record_scratch_;
   record.resize(static_cast<size_t>(record_size_));
-  file_.ReadData(data_offset, record);
+  // A few small fields (a filter's) are read slot by slot, each a copy from
+  // the file's map; otherwise the fixed part in one read.  Either way the
+  // whole fixed part must lie inside the file.
+  size_t wanted = 0, wanted_bytes = 0;
+  for (int32_t f = 0; f < buffers.Count(); ++f) {
+    const TFieldBufferItem& item = buffers.Item(f);
+    if (!item.Active || IsBlobFieldType(field_defs_[f].FieldType)) continue;
+    ++wanted;
+    wanted_bytes += static_cast<size_t>(SlotSize(f));
+  }
+  const bool by_slot = wanted <= kSlotReadFields && wanted_bytes <= kSlotReadBytes;
+  if (by_slot) file_.CheckReadable(data_offset, record_size_);
+  else file_.ReadData(data_offset, record);
   for (int32_t f = 0; f < buffers.Count(); ++f) {
     TFieldBufferItem& item = buffers.Item(f);
     if (!item.Active) continue;
     const TDadaFieldDef& def = field_defs_[f];
-    const uint8_t* slot = record.data() + field_offsets_[static_cast<size_t>(f)];
+    uint8_t* slot = record.data() + field_offsets_[static_cast<size_t>(f)];
+    if (by_slot && !IsBlobFieldType(def.FieldType))
+      file_.ReadData(static_cast<int64_t>(data_offset) + field_offsets_[static_cast<size_t>(f)],
+                     std::span<uint8_t>(slot, static_cast<size_t>(SlotSize(f))));
     if (IsBlobFieldType(def.FieldType)) {
       if (item.Stream)
         item.Stream->SetSource(&file_, static_cast<int64_t>(data_offset) + field_offsets_[static_cast<size_t>(f)],

@@ -143,6 +143,10 @@ class TDadaTableIO {
   // stretch of reads.  Ended (and the lock released) by EndReadRun or by the
   // TReadRun going out of scope.
   static constexpr int32_t kReadsPerLock = 256;
+  // ReadRecord reads the active fields slot by slot when there are at most
+  // this many (blob fields aside) of at most this many bytes together.
+  static constexpr size_t kSlotReadFields = 4;
+  static constexpr size_t kSlotReadBytes = 256;
   class TReadRun {
    public:
     explicit TReadRun(TDadaTableIO& table) : table_(table) { table_.read_run_ = true; }

@@ -102,6 +102,41 @@ TEST(StorageDamageTest, AListBuiltOnDemandAgreesWithTheListsBuiltBefore) {
   EXPECT_EQ(RecNos(lazy.IndexLists(0)), (std::vector<int32_t>{0, 1, 2}));
 }
 
+// A read of a few fields takes them slot by slot; it reads the same values
+// and refuses the same records as a read of every field.
+TEST(StorageDamageTest, ReadingAFewFieldsReadsAndRefusesAsReadingThemAll) {
+  std::vector<uint8_t> image = NotesImage({"a", "bb"});
+  TTableHeader h = ReadTableHeaderBytes(std::span<const uint8_t>(image).subspan(kTableHeaderAt));
+  // Record 1's fixed part now begins 4 bytes before the end of the file: its
+  // first field lies inside, the rest does not.
+  PutInt32LE(&image[static_cast<size_t>(h.RecTabOffset) + 4 + 5], static_cast<int32_t>(image.size()) - 4);
+  TMemoryDb db(image);
+  auto table = db.Open("notes");
+  struct Case {
+    const char* what;
+    std::vector<bool> active;  // no, name, note
+  };
+  for (const Case& c : {Case{"every field", {true, true, true}}, Case{"the number", {true, false, false}},
+                        Case{"the name", {false, true, false}}, Case{"nothing", {false, false, false}}}) {
+    TRecordBuffer r(*table);
+    for (int f = 0; f < 3; ++f)
+      if (!c.active[static_cast<size_t>(f)]) r.Inactive(f);
+    table->ReadRecord(r.Buffers(), table->IndexLists(0), 0);
+    if (c.active[kNo]) {
+      EXPECT_EQ(r.GetInt(kNo), 0) << c.what;
+    }
+    if (c.active[kName]) {
+      EXPECT_EQ(r.GetStr(kName), "a") << c.what;
+    }
+    try {
+      table->ReadRecord(r.Buffers(), table->IndexLists(0), 1);
+      ADD_FAILURE() << c.what << ": no error";
+    } catch (const EDatabaseError& e) {
+      EXPECT_THAT(e.what(), HasSubstr("outside the file")) << c.what;
+    }
+  }
+}
+
 TEST(StorageDamageTest, PositionsOutsideTheFileFailCleanly) {
   std::vector<uint8_t> good = NotesImage({"a", "b"});
   TTableHeader h = ReadTableHeaderBytes(std::span<const uint8_t>(good).subspan(kTableHeaderAt));
