@@ -220,6 +220,11 @@ class TDadaTableIO {
   void WriteBlobArea(int64_t pos, std::span<const uint8_t> value, std::vector<uint8_t>& encoded,
                      int32_t area_size, int32_t field_no);
 
+  // Reads into `before` (record_size_ bytes) the slots of the record at
+  // `data_offset` that a rewrite from `buffers` keeps or compares: one read of
+  // the fixed part, or the few slots alone when they are small.
+  static constexpr size_t kOldSlotReadBytes = 512;
+  void ReadOldSlots(const TFieldBuffers& buffers, int32_t data_offset, std::vector<uint8_t>& before) const;
   // Whether a rewrite from the fixed part `before` to `after` can change
   // the key of index `index_no` (false when every key field compares equal).
   bool KeyMayChange(int32_t index_no, const TFieldBuffers& buffers, const std::vector<uint8_t>& before,

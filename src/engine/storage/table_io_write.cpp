@@ -358,6 +358,34 @@ void TDadaTableIO::AppendRecord(TFieldBuffers& buffers, bool flush, TIndexAdjust
 
 // ---- rewrite -------------------------------------------------------------------------------------
 
+void TDadaTableIO::ReadOldSlots(const TFieldBuffers& buffers, int32_t data_offset, std::vector<uint8_t>& before) const {
+  // The slots a rewrite keeps or looks at: fields without a new value, blob
+  // descriptors, the auto-increment field (0 keeps it) and every key field.
+  std::vector<int32_t> wanted;
+  size_t bytes = 0;
+  for (int32_t f = 0; f < field_defs_.Count(); ++f) {
+    const TFieldBufferItem& item = buffers.Item(f);
+    TFieldType type = field_defs_[f].FieldType;
+    bool keep = !item.Active || IsBlobFieldType(type) || type == ftAutoInc || !item.Buffer;
+    for (int32_t i = 0; i < index_defs_.Count() && !keep; ++i)
+      for (int32_t k : index_defs_[i].FieldNos) keep = keep || k == f;
+    if (!keep) continue;
+    wanted.push_back(f);
+    bytes += static_cast<size_t>(SlotSize(f));
+  }
+  if (bytes > kOldSlotReadBytes) {
+    file_.ReadData(data_offset, before);
+    return;
+  }
+  // Every other slot is overwritten whole; the fixed part must still lie
+  // inside the file, as for a read of all of it.
+  file_.CheckReadable(data_offset, record_size_);
+  for (int32_t f : wanted)
+    file_.ReadData(static_cast<int64_t>(data_offset) + field_offsets_[static_cast<size_t>(f)],
+                   std::span<uint8_t>(before.data() + field_offsets_[static_cast<size_t>(f)],
+                                      static_cast<size_t>(SlotSize(f))));
+}
+
 bool TDadaTableIO::KeyMayChange(int32_t index_no, const TFieldBuffers& buffers, const std::vector<uint8_t>& before,
                                 const std::vector<uint8_t>& after) const {
   const TDadaIndexDef& index = index_defs_[index_no];
@@ -411,7 +439,7 @@ void TDadaTableIO::ModifyRecord(TFieldBuffers& buffers, int32_t record_pos, TInd
   // The new fixed part is built in memory first; blob values and the
   // auto-increment counter reach the file only once every check has passed.
   std::vector<uint8_t> before(static_cast<size_t>(record_size_));
-  file_.ReadData(target.DataOffset, before);
+  ReadOldSlots(buffers, target.DataOffset, before);
   std::vector<uint8_t> record = before;
   int32_t new_counter = header_.AutoIncCounter;
   for (int32_t f = 0; f < field_defs_.Count(); ++f) {
