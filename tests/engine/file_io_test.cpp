@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <gmock/gmock.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -251,6 +252,39 @@ TEST(FileIODamageTest, DamagedFilesFailCleanly) {
     });
     EXPECT_THAT(error, HasSubstr("Database file '" + path + "' is damaged")) << c.what;
   }
+}
+
+// Small reads come from a memory map of the file.  What another program
+// writes or cuts off behind the file object's back reads as a read of the
+// file would: new bytes are seen, bytes cut off are damage, and nothing
+// ends the process.
+TEST(FileIODamageTest, ReadsSeeTheFileAsItIsNowAlsoWhenItGrowsOrIsCutShort) {
+  TempDir dir;
+  std::vector<uint8_t> image = EmptyImage();
+  image.resize(3 * 4096, 0x5A);
+  std::string path = dir.File("m.tdb", image);
+  TRadiVOFileIO io;
+  io.Open(path, mtDisk, false, false);
+  uint8_t small[8];
+  io.ReadData(2 * 4096, small);
+  EXPECT_EQ(small[0], 0x5A);
+
+  int fd = ::open(path.c_str(), O_RDWR);
+  ASSERT_GE(fd, 0);
+  const uint8_t grown[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+  ASSERT_EQ(::pwrite(fd, grown, sizeof grown, 3 * 4096), 8);  // behind the end
+  ASSERT_EQ(::pwrite(fd, grown, 1, 2 * 4096), 1);             // over a byte read before
+  io.ReadData(3 * 4096, small);
+  EXPECT_EQ(small[7], 8);
+  io.ReadData(2 * 4096, small);
+  EXPECT_EQ(small[0], 1);
+
+  ASSERT_EQ(::ftruncate(fd, 4096), 0);  // cut off the pages read from
+  ::close(fd);
+  for (int64_t pos : {int64_t{2 * 4096}, int64_t{3 * 4096}})
+    EXPECT_THAT(ErrorOf([&] { io.ReadData(pos, small); }), HasSubstr("outside the file")) << pos;
+  io.ReadData(4096 - 8, small);  // what is left reads as ever
+  EXPECT_EQ(small[7], 0x5A);
 }
 
 TEST(FileIODamageTest, UnknownFieldTypeIsAGeneralErrorWhenTheTableIsRead) {

@@ -22,7 +22,7 @@ std::vector<TField*> TDadaTable::FieldList(const std::string& names) const {
 }
 
 int TDadaTable::LocateRecord(const std::string& key_fields, const std::vector<TVariant>& values,
-                             bool case_insensitive, bool partial, uint8_t* scratch) {
+                             bool case_insensitive, bool partial, uint8_t* scratch, bool read_found) {
   std::vector<TField*> keys = FieldList(key_fields);
   if (keys.empty()) return -1;
 
@@ -92,7 +92,7 @@ int TDadaTable::LocateRecord(const std::string& key_fields, const std::vector<TV
       if (match) found = static_cast<int>(p);
     }
   }
-  if (found >= 0) ReadViewRecord(scratch, found);
+  if (found >= 0 && read_found) ReadViewRecord(scratch, found);
   return found;
 }
 
@@ -100,7 +100,10 @@ bool TDadaTable::Locate(const std::string& key_fields, const std::vector<TVarian
   CheckBrowseMode();
   if (BeforeScroll) BeforeScroll(*this);
   Buffer scratch = AllocBuffer();
-  int found = LocateRecord(key_fields, values, options & loCaseInsensitive, options & loPartialKey, scratch.get());
+  // The found record becomes current and is read into the current buffer;
+  // the scratch buffer only carries the key.
+  int found = LocateRecord(key_fields, values, options & loCaseInsensitive, options & loPartialKey, scratch.get(),
+                           false);
   if (found < 0) return false;
   position_ = found;
   Resync();
@@ -115,7 +118,7 @@ std::optional<std::vector<TVariant>> TDadaTable::Lookup(const std::string& key_f
   std::vector<TField*> results = FieldList(result_fields);
   Buffer scratch = AllocBuffer();
   int saved = position_;
-  int found = LocateRecord(key_fields, values, false, false, scratch.get());
+  int found = LocateRecord(key_fields, values, false, false, scratch.get(), true);
   position_ = saved;
   if (found < 0) return std::nullopt;
   std::vector<TVariant> out;

@@ -66,7 +66,9 @@ void TDadaTable::InternalOpen() {
   TDadaTableIO* table = db->FindTableIO(table_name_);
   if (!table) Error(Format("Table '%s' not found", {table_name_}));
   db->CheckAccess();
-  table->OpenTable();
+  // The lists of the other indexes are built when first needed: a first
+  // screen of a large table reads only record order and its own index.
+  table->OpenTable(TDadaTableIO::TListLoading::kListsOnDemand);
   table_opened_ = true;
   table_io_ = table;
   view_.clear();

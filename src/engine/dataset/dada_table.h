@@ -146,10 +146,10 @@ class TDadaTable : public TTDEDataSet {
   void ApplyRange();
 
  private:
-  // The view position of the record matching the key, read into `scratch`;
-  // -1 when none.
+  // The view position of the record matching the key (given in `scratch`),
+  // read into `scratch` when `read_found`; -1 when none.
   int LocateRecord(const std::string& key_fields, const std::vector<TVariant>& values, bool case_insensitive,
-                   bool partial, uint8_t* scratch);
+                   bool partial, uint8_t* scratch, bool read_found);
   std::vector<TField*> FieldList(const std::string& names) const;
   void RemoveRange();
 

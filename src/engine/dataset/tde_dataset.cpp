@@ -102,11 +102,14 @@ void TTDEDataSet::BuildFieldBuffers(uint8_t* buffer, TFieldBuffers& out) const {
   }
 }
 
-void TTDEDataSet::ReadViewRecord(uint8_t* buffer, int pos) {
+void TTDEDataSet::ReadViewRecord(uint8_t* buffer, int pos, const std::vector<bool>* only) {
   if (pos < 0 || static_cast<size_t>(pos) >= view_.size()) return;
-  TFieldBuffers items;
-  BuildFieldBuffers(buffer, items);
-  table_io_->ReadRecord(items, view_, pos);
+  // One item list serves every read; only its addresses change with the buffer.
+  BuildFieldBuffers(buffer, read_items_);
+  if (only)
+    for (int i = 0; i < read_items_.Count(); ++i)
+      if (!(*only)[static_cast<size_t>(i)]) read_items_.Item(i).Active = false;
+  table_io_->ReadRecord(read_items_, view_, pos);
   PutInt32LE(buffer + data_size_, view_[static_cast<size_t>(pos)].RecIndex);
   buffer[data_size_ + 4] = 0;
 }

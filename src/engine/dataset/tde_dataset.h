@@ -143,8 +143,9 @@ class TTDEDataSet : public TTDBDataSet, public TIndexAdjustCallback, public TFil
   // The items of `buffer` for the storage, one per table field.
   void BuildFieldBuffers(uint8_t* buffer, TFieldBuffers& out) const;
   TOptimBlobStream* StreamOf(const uint8_t* buffer, const TField& field) const;
-  // Reads the record at view position `pos` into `buffer`.
-  void ReadViewRecord(uint8_t* buffer, int pos);
+  // Reads the record at view position `pos` into `buffer`; with `only`, just
+  // the fields whose entry in it is true (the others keep what they held).
+  void ReadViewRecord(uint8_t* buffer, int pos, const std::vector<bool>* only = nullptr);
 
   // The storage the view list comes from; set by TDadaTable while open.
   TDadaTableIO* table_io_ = nullptr;
@@ -198,6 +199,9 @@ class TTDEDataSet : public TTDBDataSet, public TIndexAdjustCallback, public TFil
   // Whether the record in the filter buffer passes OnFilterRecord and the
   // parsed filter.
   bool RecordPasses();
+  // Per field, whether the parsed filter expression names it (all false for
+  // an empty filter text).
+  std::vector<bool> FilterFields() const;
   // Parses the filter text when it is not empty.
   void ParseFilter(const std::string& text);
   bool Search(bool forward, bool from_end);
@@ -208,6 +212,7 @@ class TTDEDataSet : public TTDBDataSet, public TIndexAdjustCallback, public TFil
   std::unique_ptr<TFilterParser> parser_;  // bound to this dataset for its whole life
 
  private:
+  TFieldBuffers read_items_;  // the items of the last ReadViewRecord, kept for their capacity
   size_t data_size_ = 0;    // the data area
   size_t buffer_size_ = 0;  // data area + 5
 };

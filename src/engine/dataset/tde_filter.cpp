@@ -36,6 +36,15 @@ void TTDEDataSet::ParseFilter(const std::string& text) {
   if (!text.empty()) parser_->Parse(text);
 }
 
+std::vector<bool> TTDEDataSet::FilterFields() const {
+  std::vector<bool> named(static_cast<size_t>(FieldCount()), false);
+  if (filter_text_.empty()) return named;
+  for (const TExprNode* node = parser_->nodes().head(); node; node = node->next())
+    if (node->kind == TExprNodeKind::kField && node->field_index >= 0 && node->field_index < FieldCount())
+      named[static_cast<size_t>(node->field_index)] = true;
+  return named;
+}
+
 bool TTDEDataSet::RecordPasses() {
   bool accept = true;
   if (OnFilterRecord) OnFilterRecord(*this, accept);
@@ -65,11 +74,20 @@ void TTDEDataSet::ApplyFilter() {
   ParseFilter(filter_text_);
   const size_t count = view_.size();
   TRecordList passed;
-  for (size_t i = 0; i < count; ++i) {
-    position_ = static_cast<int>(i);
-    ReadViewRecord(filter_buffer_, position_);
-    if (RecordPasses()) passed.push_back(view_[i]);
-    if (OnFilterProgress) OnFilterProgress(*this, static_cast<int>(i * 100 / count));
+  {
+    // The pass reads every record of the view: the reads share the file lock.
+    TDadaTableIO::TReadRun run(*table_io_);
+    // With no event to see the record, only the fields the expression names
+    // are read; the buffer is read whole again when the pass ends.
+    std::vector<bool> named;
+    const bool only_named = !OnFilterRecord && !OnFilterProgress;
+    if (only_named) named = FilterFields();
+    for (size_t i = 0; i < count; ++i) {
+      position_ = static_cast<int>(i);
+      ReadViewRecord(filter_buffer_, position_, only_named ? &named : nullptr);
+      if (RecordPasses()) passed.push_back(view_[i]);
+      if (OnFilterProgress) OnFilterProgress(*this, static_cast<int>(i * 100 / count));
+    }
   }
   if (passed.size() != view_.size()) view_ = std::move(passed);
   filtered_view_ = true;
@@ -158,6 +176,7 @@ bool TTDEDataSet::Search(bool forward, bool from_end) {
   int found = -1;
   try {
     TFilterScope scope(*this, CurrentRecordBuffer());
+    TDadaTableIO::TReadRun run(*table_io_);
     for (int i = start; i >= 0 && i < count && found < 0; i += forward ? 1 : -1) {
       position_ = i;
       ReadViewRecord(filter_buffer_, i);

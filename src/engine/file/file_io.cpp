@@ -170,6 +170,7 @@ void TRadiVOFileIO::Close() {
   stream_ = nullptr;
   EndChange();
   decorated_.reset();
+  known_size_ = 0;
   disk_.reset();  // closing the descriptor drops its flock and byte locks
   memory_.reset();
 }
@@ -187,9 +188,19 @@ void TRadiVOFileIO::Damaged(const std::string& what) const {
   DatabaseError(Format("Database file '%s' is damaged: %s", {name_, what}));
 }
 
+bool TRadiVOFileIO::WithinFile(int64_t pos, int64_t size) const {
+  if (pos < 0 || size < 0) return false;
+  if (pos <= known_size_ - size) return true;
+  // Only a miss asks the medium: the file may have grown since it was last
+  // seen (another opener's appends).
+  known_size_ = stream_->Size();
+  return pos <= known_size_ - size;
+}
+
 void TRadiVOFileIO::CheckInside(int64_t pos, int64_t size, const char* what) const {
+  RequireOpen();
   // Nothing the engine reads through a position lies in the fixed area.
-  if (pos < kFirstTableHeaderPos || size < 0 || pos > FileSize() - size)
+  if (pos < kFirstTableHeaderPos || !WithinFile(pos, size))
     Damaged(std::string(what) + " position " + ToString(pos) + " outside the file");
 }
 
@@ -344,10 +355,12 @@ namespace {
 
 // Walks the chain of blocks that holds `total` entries of `item_size` bytes,
 // checking each block against the file, and hands each block's bytes and the
-// number of its entries in use to `take`.
-template <typename Take>
+// number of its entries in use to `take`.  `items` is sized for the entries
+// once the count has been found to fit in the file, so it is filled without
+// growing by steps.
+template <typename Item, typename Take>
 void WalkBlocks(const TRadiVOFileIO& io, int64_t first, int32_t total, size_t block_size,
-                std::vector<int32_t>& block_positions, Take take, const char* what,
+                std::vector<int32_t>& block_positions, std::vector<Item>& items, Take take, const char* what,
                 const std::function<void(const std::string&)>& damaged) {
   block_positions.clear();
   if (total == 0) return;
@@ -357,6 +370,7 @@ void WalkBlocks(const TRadiVOFileIO& io, int64_t first, int32_t total, size_t bl
   if (blocks > io.FileSize() / static_cast<int64_t>(block_size))
     damaged(std::string(what) + " of " + std::to_string(total) + " entries does not fit in the file");
   block_positions.reserve(static_cast<size_t>(blocks));
+  items.reserve(static_cast<size_t>(total));
   std::vector<uint8_t> block(block_size);
   int64_t pos = first;
   for (int64_t b = 0; b < blocks; ++b) {
@@ -378,7 +392,7 @@ std::vector<TRecordTabItem> TRadiVOFileIO::ReadRecordTable(const TTableHeader& h
   if (header.RecordTotal < 0) Damaged("record total " + ToString(header.RecordTotal));
   auto damaged = [this](const std::string& what) { Damaged(what); };
   WalkBlocks(
-      *this, header.RecTabOffset, header.RecordTotal, kRecordTabBlockSize, block_positions,
+      *this, header.RecTabOffset, header.RecordTotal, kRecordTabBlockSize, block_positions, items,
       [&](const uint8_t* p, int32_t used) {
         for (int32_t i = 0; i < used; ++i)
           items.push_back(tdb::ReadRecordTabItem(std::span<const uint8_t>(p + i * kRecordTabItemSize, kRecordTabItemSize)));
@@ -396,7 +410,7 @@ std::vector<TIndexTabItem> TRadiVOFileIO::ReadIndexTable(const TIndexHeader& ind
   if (record_total < 0) Damaged("record total " + ToString(record_total));
   auto damaged = [this](const std::string& what) { Damaged(what); };
   WalkBlocks(
-      *this, index.IndexTabOffset, record_total, kIndexTabBlockSize, block_positions,
+      *this, index.IndexTabOffset, record_total, kIndexTabBlockSize, block_positions, items,
       [&](const uint8_t* p, int32_t used) {
         for (int32_t i = 0; i < used; ++i) {
           TIndexTabItem item =
@@ -459,21 +473,30 @@ void TRadiVOFileIO::WriteNextBlockPos(int32_t block_pos, int32_t next) {
 
 int64_t TRadiVOFileIO::FileSize() const {
   RequireOpen();
-  return stream_->Size();
+  known_size_ = stream_->Size();
+  return known_size_;
+}
+
+void TRadiVOFileIO::CheckReadable(int64_t pos, int64_t n) const {
+  RequireOpen();
+  if (!WithinFile(pos, n)) Damaged("read of " + ToString(n) + " bytes at " + ToString(pos) + " outside the file");
 }
 
 void TRadiVOFileIO::ReadData(int64_t pos, std::span<uint8_t> dst) const {
-  RequireOpen();
   int64_t n = static_cast<int64_t>(dst.size());
-  if (pos < 0 || pos > FileSize() - n) Damaged("read of " + ToString(n) + " bytes at " + ToString(pos) + " outside the file");
-  if (stream_->ReadAt(pos, dst.data(), dst.size()) != dst.size())
+  CheckReadable(pos, n);
+  if (stream_->ReadAt(pos, dst.data(), dst.size()) != dst.size()) {
+    // A file cut short behind our back reads as a read outside it.
+    known_size_ = stream_->Size();
+    if (!WithinFile(pos, n)) Damaged("read of " + ToString(n) + " bytes at " + ToString(pos) + " outside the file");
     Damaged("short read of " + ToString(n) + " bytes at " + ToString(pos));
+  }
 }
 
 void TRadiVOFileIO::WriteData(int64_t pos, std::span<const uint8_t> src) {
   RequireWritable();
   int64_t n = static_cast<int64_t>(src.size());
-  if (pos < 0 || pos > FileSize()) Damaged("write at " + ToString(pos) + " beyond the end of the file");
+  if (!WithinFile(pos, 0)) Damaged("write at " + ToString(pos) + " beyond the end of the file");
   if (pos > kMaxFileSize - n) DatabaseError(Format("Database file '%s' cannot grow beyond 2 GB", {name_}));
   if (in_change_ && pos < change_start_size_) {
     TUndoEntry old{pos, std::vector<uint8_t>(static_cast<size_t>(std::min(n, change_start_size_ - pos)))};
@@ -481,6 +504,7 @@ void TRadiVOFileIO::WriteData(int64_t pos, std::span<const uint8_t> src) {
     undo_.push_back(std::move(old));
   }
   stream_->WriteAt(pos, src.data(), src.size());
+  known_size_ = std::max(known_size_, pos + n);
 }
 
 void TRadiVOFileIO::BeginChange() {

@@ -165,6 +165,8 @@ class TRadiVOFileIO {
   // Reads exactly dst.size() bytes at pos; the damage error when they are
   // not all inside the file.
   void ReadData(int64_t pos, std::span<uint8_t> dst) const;
+  // The damage error of ReadData when [pos, pos + n) is not all inside the file.
+  void CheckReadable(int64_t pos, int64_t n) const;
   // Writes at pos, which must not lie beyond the end of the file.
   void WriteData(int64_t pos, std::span<const uint8_t> src);
   // Writes at the end of the file; returns the position written at.
@@ -209,6 +211,11 @@ class TRadiVOFileIO {
   void RequireOpen() const;
   void RequireWritable() const;
   [[noreturn]] void Damaged(const std::string& what) const;
+  // Whether [pos, pos + size) lies inside the medium.  Answers from the size
+  // last seen and asks the medium only when that says no, so a read costs no
+  // system call for the size; the medium never shrinks under an open file
+  // object, and a read that comes back short is checked again.
+  bool WithinFile(int64_t pos, int64_t size) const;
   void CheckInside(int64_t pos, int64_t size, const char* what) const;
   int64_t TableHeaderPos(int32_t table_no) const;
   int64_t TabItemPos(int32_t block_pos, int32_t slot, size_t block_size, size_t item_size) const;
@@ -220,6 +227,10 @@ class TRadiVOFileIO {
   bool read_only_ = false;
   bool file_is_read_only_ = false;
   bool locked_ = false;
+  // The medium's size as last seen: after every own write and whenever a
+  // check against it failed.  Never more than the real size
+  // while the medium only grows.
+  mutable int64_t known_size_ = 0;
 
   std::unique_ptr<TRadiVOFileStream> disk_;  // owned; set while a disk file is open
   std::shared_ptr<TMemoryStream> memory_;    // shared with the registry while open

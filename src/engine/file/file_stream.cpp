@@ -35,6 +35,10 @@ int64_t TRadiVOFileStream::Size() const {
 }
 
 size_t TRadiVOFileStream::ReadAt(int64_t pos, uint8_t* dst, size_t n) const {
+  if (n <= kMappedReadMax) {
+    if (!map_) map_ = std::make_unique<TFileMap>(fd_);
+    if (map_->Read(pos, dst, n)) return n;
+  }
   size_t done = 0;
   while (done < n) {
     ssize_t r = ::pread(fd_, dst + done, n - done, static_cast<off_t>(pos + static_cast<int64_t>(done)));
@@ -59,6 +63,7 @@ void TRadiVOFileStream::WriteAt(int64_t pos, const uint8_t* src, size_t n) {
     }
     done += static_cast<size_t>(r);
   }
+  if (map_) map_->Grew(pos + static_cast<int64_t>(n));
 }
 
 void TRadiVOFileStream::Flush() {

@@ -1,13 +1,18 @@
 // TRadiVOFileStream: a database file on disk, read and written at absolute
-// positions (pread/pwrite), with a flushed flag.
+// positions (pread/pwrite), with a flushed flag.  Reads of up to
+// kMappedReadMax bytes are copied from a memory map of the file (file_map.h)
+// when it can serve them; whole records and larger blocks are read with pread,
+// so a walk over a table does not make the file resident.
 //
 // The stream owns its descriptor and closes it when destroyed.  The flushed
 // flag is true after opening and after every Flush(), false after every
 // write.  Used by one thread at a time.
 #pragma once
 
+#include <memory>
 #include <string>
 
+#include "engine/file/file_map.h"
 #include "engine/file/radivo_stream.h"
 
 namespace tdb {
@@ -20,6 +25,9 @@ class TRadiVOFileStream : public TRadiVOStream {
   ~TRadiVOFileStream() override;
   TRadiVOFileStream(const TRadiVOFileStream&) = delete;
   TRadiVOFileStream& operator=(const TRadiVOFileStream&) = delete;
+
+  // Reads this small come from the memory map.
+  static constexpr size_t kMappedReadMax = 512;
 
   int64_t Size() const override;
   size_t ReadAt(int64_t pos, uint8_t* dst, size_t n) const override;
@@ -41,6 +49,7 @@ class TRadiVOFileStream : public TRadiVOStream {
   int fd_ = -1;
   bool writable_;
   bool flushed_ = true;
+  mutable std::unique_ptr<TFileMap> map_;  // made on the first small read
 };
 
 }  // namespace tdb

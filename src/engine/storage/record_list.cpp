@@ -11,7 +11,8 @@ std::unique_ptr<TRecordList::Chunk> TRecordList::NewChunk() {
   return chunk;
 }
 
-void TRecordList::RebuildFenwick() {
+void TRecordList::RebuildFenwick() const {
+  fenwick_stale_ = false;
   size_t n = chunks_.size();
   fenwick_.assign(n + 1, 0);
   for (size_t i = 1; i <= n; ++i) {
@@ -28,6 +29,7 @@ void TRecordList::FenwickAdd(size_t chunk, long delta) {
 
 void TRecordList::Locate(size_t pos, size_t* chunk, size_t* offset) const {
   assert(pos < size_);
+  if (fenwick_stale_) RebuildFenwick();
   // Descend the Fenwick tree: find the last chunk whose prefix sum is <= pos.
   size_t idx = 0;
   size_t remaining = pos;
@@ -61,14 +63,14 @@ void TRecordList::push_back(const TListItem& item) {
     chunks_.push_back(NewChunk());
     chunks_.back()->push_back(item);
     ++size_;
-    // A new last chunk only appends a leaf; rebuilding is O(chunks) but
-    // happens once per kChunkCapacity appends.
-    RebuildFenwick();
+    // The tree gains a leaf: rebuilt when next used, so a run of appends
+    // rebuilds it once.
+    fenwick_stale_ = true;
     return;
   }
   chunks_.back()->push_back(item);
   ++size_;
-  FenwickAdd(chunks_.size() - 1, 1);
+  if (!fenwick_stale_) FenwickAdd(chunks_.size() - 1, 1);
 }
 
 void TRecordList::insert(size_t pos, const TListItem& item) {
@@ -133,6 +135,7 @@ void TRecordList::move(size_t from, size_t to) {
 void TRecordList::clear() {
   chunks_.clear();
   fenwick_.clear();
+  fenwick_stale_ = false;
   size_ = 0;
 }
 

@@ -8,7 +8,10 @@
 // Fenwick tree over the chunk sizes turns a position into (chunk, offset).
 //
 // Invariants: no chunk is empty; every chunk holds at most kChunkCapacity
-// items; fenwick_ sums exactly the chunk sizes.  Items appended at the end
+// items; fenwick_ sums exactly the chunk sizes unless fenwick_stale_ is set,
+// in which case it is rebuilt before it is next used.  Appends only mark it
+// stale when they start a chunk, so a list built by appends (a table's lists
+// at open, a view list) costs O(1) per item and one rebuild.  Items appended at the end
 // fill the last chunk completely before a new one starts, so a list built by
 // appends (as at table open) carries no slack beyond its last chunk.
 //
@@ -78,11 +81,12 @@ class TRecordList {
   // Chunk index and offset within it of position `pos` (< size_).
   void Locate(size_t pos, size_t* chunk, size_t* offset) const;
   void FenwickAdd(size_t chunk, long delta);
-  void RebuildFenwick();
+  void RebuildFenwick() const;
   std::unique_ptr<Chunk> NewChunk();
 
   std::vector<std::unique_ptr<Chunk>> chunks_;
-  std::vector<size_t> fenwick_;  // 1-based Fenwick tree over chunk sizes
+  mutable std::vector<size_t> fenwick_;  // 1-based Fenwick tree over chunk sizes
+  mutable bool fenwick_stale_ = false;
   size_t size_ = 0;
 };
 

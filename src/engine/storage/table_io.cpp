@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstring>
+#include <optional>
 
 #include "engine/base/byte_order.h"
 #include "engine/base/database_error.h"
@@ -23,15 +24,17 @@ void TDadaTableIO::RequireOpen() const {
 
 // ---- opening ------------------------------------------------------------------------
 
-void TDadaTableIO::OpenTable() {
+void TDadaTableIO::OpenTable(TListLoading loading) {
   if (open_count_ == 0) {
     TLockHold lock(file_);
     try {
-      LoadTable();
+      LoadTable(loading);
     } catch (...) {
       DropTable();
       throw;
     }
+  } else if (loading == TListLoading::kAllLists) {
+    EnsureAllLists();
   }
   ++open_count_;
 }
@@ -56,9 +59,10 @@ void TDadaTableIO::DropTable() {
   rec_blocks_.clear();
   index_blocks_.clear();
   lists_.clear();
+  built_.clear();
 }
 
-void TDadaTableIO::LoadTable() {
+void TDadaTableIO::LoadTable(TListLoading loading) {
   std::vector<std::string> names = file_.GetTableNames();
   table_no_ = -1;
   for (size_t i = 0; i < names.size(); ++i)
@@ -94,6 +98,8 @@ void TDadaTableIO::LoadTable() {
   record_size_ = offset;
   scratch_raw_.assign(static_cast<size_t>(max_slot_size_) + 1, 0);
   scratch_value_.assign(static_cast<size_t>(max_slot_size_) + 1, 0);
+  built_.assign(static_cast<size_t>(header_.IndexCount) + 1, loading == TListLoading::kAllLists);
+  built_[0] = true;
   LoadRecordsAndLists();
 }
 
@@ -110,7 +116,30 @@ void TDadaTableIO::LoadRecordsAndLists() {
   }
   for (size_t n = 0; n < rec_tab_.size(); ++n)
     if (!rec_tab_[n].Deleted) lists_[0]->push_back(TListItem{rec_tab_[n].DataOffset, static_cast<int32_t>(n)});
-  for (int32_t i = 0; i < header_.IndexCount; ++i) BuildIndexList(i, *lists_[static_cast<size_t>(i) + 1]);
+  for (int32_t i = 0; i < header_.IndexCount; ++i)
+    if (built_[static_cast<size_t>(i) + 1]) BuildIndexList(i, *lists_[static_cast<size_t>(i) + 1]);
+}
+
+void TDadaTableIO::EnsureList(int32_t list_no) {
+  if (built_[static_cast<size_t>(list_no)]) return;
+  // Built from the file as it is now, so first the lists already built are
+  // brought up to date with it: all of them then describe the same file.
+  TLockHold lock(file_);
+  SyncWithFile();
+  if (built_[static_cast<size_t>(list_no)]) return;
+  TRecordList& list = *lists_[static_cast<size_t>(list_no)];
+  try {
+    BuildIndexList(list_no - 1, list);
+  } catch (...) {
+    list.clear();
+    index_blocks_[static_cast<size_t>(list_no) - 1].clear();
+    throw;
+  }
+  built_[static_cast<size_t>(list_no)] = true;
+}
+
+void TDadaTableIO::EnsureAllLists() {
+  for (int32_t k = 1; k < static_cast<int32_t>(lists_.size()); ++k) EnsureList(k);
 }
 
 void TDadaTableIO::BuildIndexList(int32_t index_no, TRecordList& list) {
@@ -179,16 +208,21 @@ const TRecordList& TDadaTableIO::IndexLists(int32_t list_no) const {
   RequireOpen();
   if (list_no < 0 || list_no >= static_cast<int32_t>(lists_.size()))
     DatabaseError(Format("Table '%s' has no list %s", {table_name_, std::to_string(list_no)}));
+  // Building a list on first use changes no answer: it is what the open
+  // would have built, brought up to date as LoadIndexList does.
+  const_cast<TDadaTableIO*>(this)->EnsureList(list_no);
   return *lists_[static_cast<size_t>(list_no)];
 }
 
 void TDadaTableIO::LoadIndexList(int32_t list_no, bool reload) {
   RequireOpen();
-  IndexLists(list_no);  // checks the number; every list is built at open
+  if (list_no < 0 || list_no >= static_cast<int32_t>(lists_.size()))
+    DatabaseError(Format("Table '%s' has no list %s", {table_name_, std::to_string(list_no)}));
   if (reload) {
     TLockHold lock(file_);
     SyncWithFile();
   }
+  EnsureList(list_no);
 }
 
 int32_t TDadaTableIO::FindInList0(int32_t rec_index) const {
@@ -266,14 +300,41 @@ void TDadaTableIO::ReadRecord(TFieldBuffers& buffers, const TRecordList& list, i
   if (pos < 0 || static_cast<size_t>(pos) >= list.size())
     DatabaseError(Format("Record position %s out of range", {std::to_string(pos)}));
   int32_t data_offset = list[static_cast<size_t>(pos)].DataOffset;
-  TLockHold lock(file_);
-  std::vector<uint8_t> record(static_cast<size_t>(record_size_));
-  file_.ReadData(data_offset, record);
+  std::optional<TLockHold> lock;
+  if (!read_run_) {
+    lock.emplace(file_);
+  } else if (!run_holds_lock_ || run_reads_ >= kReadsPerLock || !file_.Locked()) {
+    // Give others their turn between stretches of reads.
+    if (run_holds_lock_ && file_.Locked()) file_.Unlock();
+    run_holds_lock_ = false;
+    file_.Lock();
+    run_holds_lock_ = true;
+    run_reads_ = 0;
+  }
+  ++run_reads_;
+  std::vector<uint8_t>& record = record_scratch_;
+  record.resize(static_cast<size_t>(record_size_));
+  // A few small fields (a filter's) are read slot by slot, each a copy from
+  // the file's map; otherwise the fixed part in one read.  Either way the
+  // whole fixed part must lie inside the file.
+  size_t wanted = 0, wanted_bytes = 0;
+  for (int32_t f = 0; f < buffers.Count(); ++f) {
+    const TFieldBufferItem& item = buffers.Item(f);
+    if (!item.Active || IsBlobFieldType(field_defs_[f].FieldType)) continue;
+    ++wanted;
+    wanted_bytes += static_cast<size_t>(SlotSize(f));
+  }
+  const bool by_slot = wanted <= kSlotReadFields && wanted_bytes <= kSlotReadBytes;
+  if (by_slot) file_.CheckReadable(data_offset, record_size_);
+  else file_.ReadData(data_offset, record);
   for (int32_t f = 0; f < buffers.Count(); ++f) {
     TFieldBufferItem& item = buffers.Item(f);
     if (!item.Active) continue;
     const TDadaFieldDef& def = field_defs_[f];
-    const uint8_t* slot = record.data() + field_offsets_[static_cast<size_t>(f)];
+    uint8_t* slot = record.data() + field_offsets_[static_cast<size_t>(f)];
+    if (by_slot && !IsBlobFieldType(def.FieldType))
+      file_.ReadData(static_cast<int64_t>(data_offset) + field_offsets_[static_cast<size_t>(f)],
+                     std::span<uint8_t>(slot, static_cast<size_t>(SlotSize(f))));
     if (IsBlobFieldType(def.FieldType)) {
       if (item.Stream)
         item.Stream->SetSource(&file_, static_cast<int64_t>(data_offset) + field_offsets_[static_cast<size_t>(f)],
@@ -293,6 +354,13 @@ void TDadaTableIO::ReadRecord(TFieldBuffers& buffers, const TRecordList& list, i
     if (IsStringFieldType(def.FieldType) && !std::memchr(dst, 0, static_cast<size_t>(item.DataSize)))
       dst[item.DataSize - 1] = 0;
   }
+}
+
+void TDadaTableIO::EndReadRun() {
+  if (run_holds_lock_ && file_.Locked()) file_.Unlock();
+  run_holds_lock_ = false;
+  read_run_ = false;
+  run_reads_ = 0;
 }
 
 std::vector<uint8_t> TDadaTableIO::ReadFieldValue(int32_t record_no, int32_t field_no) const {
@@ -449,6 +517,11 @@ TSearchResult TDadaTableIO::SearchBound(const TKey& key, const TRecordList& list
 }
 
 int32_t TDadaTableIO::InsertPosition(const TKey& key, const TRecordList& list, int32_t index_no) const {
+  // A key above the last entry goes behind it, which is where the search
+  // would put it too (every probe finds the key greater): appends in key
+  // order, such as receipt numbers, cost one comparison instead of log n.
+  if (!list.empty() && CompareWithEntry(key, list[list.size() - 1], index_no, false) > 0)
+    return static_cast<int32_t>(list.size());
   TSearchResult r = Search(key, list, index_no, false);
   if (r.Side == kSearchEmpty) return 0;
   return r.Side == kSearchSmaller ? r.Position : r.Position + 1;

@@ -78,7 +78,12 @@ class TDadaTableIO {
   // Counts an open; the first loads the table.  Raises "Table '%s' not
   // found", "General error" for an unknown field type, the damage error of
   // the file object for a damaged table, or "Wait for unlock time out".
-  void OpenTable();
+  // kAllLists builds every index list now (and checks every chain);
+  // kListsOnDemand builds list 0 now and an index's list when it is first
+  // needed (IndexLists, LoadIndexList, a change), so a damaged chain of an
+  // index is reported by the operation that first needs that index.
+  enum class TListLoading { kAllLists, kListsOnDemand };
+  void OpenTable(TListLoading loading = TListLoading::kAllLists);
   // Counts a close; the last drops definitions and lists.  Never below 0.
   void CloseTable();
   int32_t OpenCount() const { return open_count_; }
@@ -102,7 +107,8 @@ class TDadaTableIO {
   bool FieldCompressed(int32_t field_no) const;
 
   // ---- lists (REQUIRE: open) ----
-  // List 0 (record order) or index + 1.  REQUIRES: 0 <= list_no <= index count.
+  // List 0 (record order) or index + 1, built first when it is not yet.
+  // REQUIRES: 0 <= list_no <= index count.
   const TRecordList& IndexLists(int32_t list_no) const;
   // Counts every change of the lists: each load or reload (at open, when
   // another process had changed the table, after a change that failed),
@@ -110,8 +116,9 @@ class TDadaTableIO {
   // was c follows that list position for position while the count stays c;
   // the callbacks of a change run before the count moves on.
   uint64_t ChangeCount() const { return change_count_; }
-  // Makes sure list `list_no` exists; with `reload` the table is first
-  // brought up to date with the file (under the file lock).
+  // Makes sure list `list_no` exists (built from the file under the file
+  // lock when it does not); with `reload` the table is first brought up to
+  // date with the file.
   void LoadIndexList(int32_t list_no, bool reload);
   // Position in list 0 of the entry at `pos` of `list`, or -1.
   int32_t RecordPosOfIndexPos(const TRecordList& list, int32_t pos) const;
@@ -135,6 +142,28 @@ class TDadaTableIO {
   // the buffers (a string always ends with a NUL inside its buffer), blob
   // streams pointed at their descriptors to load on first use.
   void ReadRecord(TFieldBuffers& buffers, const TRecordList& list, int32_t pos);
+  // A run of ReadRecord calls (a filter's pass over a view) that shares the
+  // file lock instead of taking it for every record: the lock is taken at
+  // the first read and taken again every kReadsPerLock reads, so every read
+  // still happens under it and other processes wait no longer than for one
+  // stretch of reads.  Ended (and the lock released) by EndReadRun or by the
+  // TReadRun going out of scope.
+  static constexpr int32_t kReadsPerLock = 256;
+  // ReadRecord reads the active fields slot by slot when there are at most
+  // this many (blob fields aside) of at most this many bytes together.
+  static constexpr size_t kSlotReadFields = 4;
+  static constexpr size_t kSlotReadBytes = 256;
+  class TReadRun {
+   public:
+    explicit TReadRun(TDadaTableIO& table) : table_(table) { table_.read_run_ = true; }
+    ~TReadRun() { table_.EndReadRun(); }
+    TReadRun(const TReadRun&) = delete;
+    TReadRun& operator=(const TReadRun&) = delete;
+
+   private:
+    TDadaTableIO& table_;
+  };
+  void EndReadRun();
   // The decoded stored value of a field of record `record_no`: the slot's
   // bytes, or the blob's content.
   std::vector<uint8_t> ReadFieldValue(int32_t record_no, int32_t field_no) const;
@@ -161,8 +190,12 @@ class TDadaTableIO {
   struct TChangeHold;
 
   void RequireOpen() const;
-  void LoadTable();
+  void LoadTable(TListLoading loading);
+  // Reads the record table and builds list 0 and every index list built so far.
   void LoadRecordsAndLists();
+  // Builds list `list_no` when it is not built yet; EnsureAllLists every list.
+  void EnsureList(int32_t list_no);
+  void EnsureAllLists();
   void BuildIndexList(int32_t index_no, TRecordList& list);
   void DropTable();
   // Under the file lock: reloads when the header on disk differs.  True when it did.
@@ -196,7 +229,17 @@ class TDadaTableIO {
   void WriteBlobArea(int64_t pos, std::span<const uint8_t> value, std::vector<uint8_t>& encoded,
                      int32_t area_size, int32_t field_no);
 
-  // Moves a rewritten record to its new place in every index list and chain.
+  // Reads into `before` (record_size_ bytes) the slots of the record at
+  // `data_offset` that a rewrite from `buffers` keeps or compares: one read of
+  // the fixed part, or the few slots alone when they are small.
+  static constexpr size_t kOldSlotReadBytes = 512;
+  void ReadOldSlots(const TFieldBuffers& buffers, int32_t data_offset, std::vector<uint8_t>& before) const;
+  // Whether a rewrite from the fixed part `before` to `after` can change
+  // the key of index `index_no` (false when every key field compares equal).
+  bool KeyMayChange(int32_t index_no, const TFieldBuffers& buffers, const std::vector<uint8_t>& before,
+                    const std::vector<uint8_t>& after) const;
+  // Moves a rewritten record to its new place in every index list and chain
+  // whose old position is given (not -1).
   void MoveInIndexes(const TListItem& target, const std::vector<int32_t>& old_positions,
                      TIndexAdjustCallback* callback);
 
@@ -225,7 +268,12 @@ class TDadaTableIO {
   std::vector<int32_t> rec_blocks_;                 // record table blocks in chain order
   std::vector<std::vector<int32_t>> index_blocks_;  // per index, its blocks in chain order
   std::vector<std::unique_ptr<TRecordList>> lists_;  // list 0, then one per index
+  std::vector<bool> built_;                          // per list: built and kept current
 
+  bool read_run_ = false;        // inside a TReadRun
+  bool run_holds_lock_ = false;  // the run took the file lock and holds it
+  int32_t run_reads_ = 0;        // reads since the run last took the lock
+  std::vector<uint8_t> record_scratch_;         // a fixed part as read by ReadRecord
   mutable std::vector<uint8_t> scratch_raw_;    // a slot as read, for comparisons
   mutable std::vector<uint8_t> scratch_value_;  // the same slot decoded
 };

@@ -270,6 +270,7 @@ void TDadaTableIO::AppendRecord(TFieldBuffers& buffers, bool flush, TIndexAdjust
   CheckBuffers(buffers);
   TLockHold lock(file_);
   SyncWithFile();
+  EnsureAllLists();
   const int32_t n = header_.RecordTotal;
   if (n == std::numeric_limits<int32_t>::max()) DatabaseError(Format("Table '%s' is full", {table_name_}));
   if (n > 0 && (rec_blocks_.size() != static_cast<size_t>((n - 1) / kTabItemsPerBlock) + 1))
@@ -413,6 +414,64 @@ void TDadaTableIO::AppendRecord(TFieldBuffers& buffers, bool flush, TIndexAdjust
 
 // ---- rewrite -------------------------------------------------------------------------------------
 
+void TDadaTableIO::ReadOldSlots(const TFieldBuffers& buffers, int32_t data_offset, std::vector<uint8_t>& before) const {
+  // The slots a rewrite keeps or looks at: fields without a new value, blob
+  // descriptors, the auto-increment field (0 keeps it) and every key field.
+  std::vector<int32_t> wanted;
+  size_t bytes = 0;
+  for (int32_t f = 0; f < field_defs_.Count(); ++f) {
+    const TFieldBufferItem& item = buffers.Item(f);
+    TFieldType type = field_defs_[f].FieldType;
+    bool keep = !item.Active || IsBlobFieldType(type) || type == ftAutoInc || !item.Buffer;
+    for (int32_t i = 0; i < index_defs_.Count() && !keep; ++i)
+      for (int32_t k : index_defs_[i].FieldNos) keep = keep || k == f;
+    if (!keep) continue;
+    wanted.push_back(f);
+    bytes += static_cast<size_t>(SlotSize(f));
+  }
+  if (bytes > kOldSlotReadBytes) {
+    file_.ReadData(data_offset, before);
+    return;
+  }
+  // Every other slot is overwritten whole; the fixed part must still lie
+  // inside the file, as for a read of all of it.
+  file_.CheckReadable(data_offset, record_size_);
+  for (int32_t f : wanted)
+    file_.ReadData(static_cast<int64_t>(data_offset) + field_offsets_[static_cast<size_t>(f)],
+                   std::span<uint8_t>(before.data() + field_offsets_[static_cast<size_t>(f)],
+                                      static_cast<size_t>(SlotSize(f))));
+}
+
+bool TDadaTableIO::KeyMayChange(int32_t index_no, const TFieldBuffers& buffers, const std::vector<uint8_t>& before,
+                                const std::vector<uint8_t>& after) const {
+  const TDadaIndexDef& index = index_defs_[index_no];
+  const bool case_insensitive = index.Has(tiCaseInsensitive);
+  for (int32_t f : index.FieldNos) {
+    TFieldType type = field_defs_[f].FieldType;
+    if (IsBlobFieldType(type)) {
+      // A blob key is compared only when its value is given.
+      const TFieldBufferItem& item = buffers.Item(f);
+      if (item.Active && item.Stream) return true;
+      continue;
+    }
+    const size_t offset = static_cast<size_t>(field_offsets_[static_cast<size_t>(f)]);
+    const size_t size = static_cast<size_t>(SlotSize(f));
+    if (std::memcmp(before.data() + offset, after.data() + offset, size) == 0) continue;
+    // Different bytes may still be an equal key (letter case, what follows a
+    // string's NUL): the index's own comparison decides.
+    std::vector<uint8_t> old_value(size + 1, 0), new_value(size + 1, 0);
+    const bool encrypted = FieldEncrypted(f);
+    const_cast<TRadiVOFileIO&>(file_).DecodeBuffer(before.data() + offset, old_value.data(), encrypted, size);
+    const_cast<TRadiVOFileIO&>(file_).DecodeBuffer(after.data() + offset, new_value.data(), encrypted, size);
+    const std::ptrdiff_t length = IsStringFieldType(type) ? static_cast<std::ptrdiff_t>(size) - 1 : -1;
+    if (tdb::CompareKeyValue(TFieldValue{new_value.data(), type, length}, TFieldValue{old_value.data(), type, length},
+                             false, case_insensitive) != 0)
+      return true;
+  }
+  return false;
+}
+
+
 int32_t TDadaTableIO::CheckedRecordPos(int32_t record_pos) const {
   if (record_pos < 0 || static_cast<size_t>(record_pos) >= lists_[0]->size())
     DatabaseError(Format("Record position %s out of range", {std::to_string(record_pos)}));
@@ -428,53 +487,72 @@ void TDadaTableIO::ModifyRecord(TFieldBuffers& buffers, int32_t record_pos, TInd
   if (SyncWithFile() && FindInList0(target.RecIndex) < 0)
     DatabaseError(Format("Record %s of table '%s' was deleted by another user",
                          {std::to_string(target.RecIndex), table_name_}));
+  EnsureAllLists();
 
   CutStrings(buffers);
   CheckUnique(buffers, target.RecIndex, target.DataOffset);
 
-  // The record's places in the index lists, found by its key as stored now.
-  std::vector<int32_t> old_positions(static_cast<size_t>(index_defs_.Count()));
+  // The new fixed part is built in memory first; blob values and the
+  // auto-increment counter reach the file only once every check has passed.
+  std::vector<uint8_t> before(static_cast<size_t>(record_size_));
+  ReadOldSlots(buffers, target.DataOffset, before);
+  std::vector<uint8_t> record = before;
+  int32_t new_counter = header_.AutoIncCounter;
+  for (int32_t f = 0; f < field_defs_.Count(); ++f) {
+    const TFieldBufferItem& item = buffers.Item(f);
+    if (!item.Active) continue;
+    TFieldType type = field_defs_[f].FieldType;
+    uint8_t* dst = record.data() + field_offsets_[static_cast<size_t>(f)];
+    if (IsBlobFieldType(type)) continue;
+    if (type == ftAutoInc) {
+      if (!item.Buffer || item.DataSize < 4) continue;
+      int32_t value = GetInt32LE(static_cast<const uint8_t*>(item.Buffer));
+      if (value == 0) continue;
+      EncodeSlot(&item, f, dst);
+      new_counter = std::max(new_counter, value);
+    } else if (item.Buffer) {
+      EncodeSlot(&item, f, dst);
+    }
+  }
+
+  // An index whose key the rewrite leaves equal keeps the record where it
+  // stands: searched again among equal keys it could land elsewhere in their
+  // run, and a caller walking that order would meet records twice or never.
+  std::vector<bool> moves(static_cast<size_t>(index_defs_.Count()));
+  for (int32_t i = 0; i < index_defs_.Count(); ++i) moves[static_cast<size_t>(i)] = KeyMayChange(i, buffers, before, record);
+
+  // The record's places in the index lists it may leave, found by its key as stored now.
+  std::vector<int32_t> old_positions(static_cast<size_t>(index_defs_.Count()), -1);
   for (int32_t i = 0; i < index_defs_.Count(); ++i) {
+    if (!moves[static_cast<size_t>(i)]) continue;
     old_positions[static_cast<size_t>(i)] = FindInIndexList(i, target);
     if (old_positions[static_cast<size_t>(i)] < 0)
       DatabaseError(Format("Database file '%s' is damaged: record %s is missing from index %s",
                            {file_.FileName(), std::to_string(target.RecIndex), index_defs_[i].Name}));
   }
 
-  // The old bytes of a blob area rewritten in place are put back too; the
-  // dataset hears of the moves once everything is written.
+  // From here on the file changes: a failure puts back what was written
+  // (the old bytes of a blob area rewritten in place too), and the dataset
+  // hears of the moves once everything is written.
   TChangeHold change(*this, true);
-  TDeferredModifies moves;
-  std::vector<uint8_t> record(static_cast<size_t>(record_size_));
-  file_.ReadData(target.DataOffset, record);
+  TDeferredModifies deferred;
   for (int32_t f = 0; f < field_defs_.Count(); ++f) {
     const TFieldBufferItem& item = buffers.Item(f);
-    if (!item.Active) continue;
-    TFieldType type = field_defs_[f].FieldType;
+    if (!item.Active || !item.Stream || !IsBlobFieldType(field_defs_[f].FieldType)) continue;
     uint8_t* dst = record.data() + field_offsets_[static_cast<size_t>(f)];
-    if (IsBlobFieldType(type)) {
-      if (!item.Stream) continue;
-      TBlobDescriptor old = ReadBlobDescriptor(std::span<const uint8_t>(dst, kBlobDescriptorSize));
-      WriteBlobDescriptor(RewriteBlob(BlobValueOf(item), f, old), std::span<uint8_t>(dst, kBlobDescriptorSize));
-    } else if (type == ftAutoInc) {
-      if (!item.Buffer || item.DataSize < 4) continue;
-      int32_t value = GetInt32LE(static_cast<const uint8_t*>(item.Buffer));
-      if (value == 0) continue;
-      EncodeSlot(&item, f, dst);
-      if (value > header_.AutoIncCounter) {
-        file_.WriteAutoIncCounter(table_no_, value);
-        header_.AutoIncCounter = value;
-      }
-    } else if (item.Buffer) {
-      EncodeSlot(&item, f, dst);
-    }
+    TBlobDescriptor old = ReadBlobDescriptor(std::span<const uint8_t>(dst, kBlobDescriptorSize));
+    WriteBlobDescriptor(RewriteBlob(BlobValueOf(item), f, old), std::span<uint8_t>(dst, kBlobDescriptorSize));
+  }
+  if (new_counter != header_.AutoIncCounter) {
+    file_.WriteAutoIncCounter(table_no_, new_counter);
+    header_.AutoIncCounter = new_counter;
   }
   file_.WriteData(target.DataOffset, record);
-  MoveInIndexes(target, old_positions, &moves);
+  MoveInIndexes(target, old_positions, &deferred);
   if (flush) file_.Flush();
   change.Commit();
   if (callback)
-    for (const auto& m : moves.moves) callback->IndexAdjustModify(m[0], m[1], m[2]);
+    for (const auto& m : deferred.moves) callback->IndexAdjustModify(m[0], m[1], m[2]);
   ++change_count_;  // the lists now hold this change
 }
 
@@ -483,6 +561,7 @@ void TDadaTableIO::MoveInIndexes(const TListItem& target, const std::vector<int3
   for (int32_t i = 0; i < index_defs_.Count(); ++i) {
     TRecordList& list = *lists_[static_cast<size_t>(i) + 1];
     const int32_t old_pos = old_positions[static_cast<size_t>(i)];
+    if (old_pos < 0) continue;  // the key stayed equal: the record keeps its place
     list.erase(static_cast<size_t>(old_pos));
     const int32_t among_others = InsertPosition(StoredKey(target.DataOffset, i), list, i);
     list.insert(static_cast<size_t>(old_pos), target);
@@ -526,6 +605,7 @@ void TDadaTableIO::DeleteRecord(int32_t record_pos, bool flush) {
   if (SyncWithFile() && FindInList0(target.RecIndex) < 0)
     DatabaseError(Format("Record %s of table '%s' was deleted by another user",
                          {std::to_string(target.RecIndex), table_name_}));
+  EnsureAllLists();
   std::vector<int32_t> positions(static_cast<size_t>(index_defs_.Count()));
   for (int32_t i = 0; i < index_defs_.Count(); ++i) positions[static_cast<size_t>(i)] = FindInIndexList(i, target);
   size_t block = static_cast<size_t>(target.RecIndex) / kTabItemsPerBlock;

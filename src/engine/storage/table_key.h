@@ -15,13 +15,20 @@
 
 namespace tdb {
 
-// Holds the file lock for one operation, released however it ends.
+// Holds the file lock for one operation, released however it ends.  Inside
+// a run of reads that already holds it (a change made from a filter's
+// record event) the operation runs under that lock and leaves it held.
 struct TDadaTableIO::TLockHold {
-  explicit TLockHold(TRadiVOFileIO& file) : file_(file) { file_.Lock(); }
-  ~TLockHold() { file_.Unlock(); }
+  explicit TLockHold(TRadiVOFileIO& file) : file_(file), owns_(!file.Locked()) {
+    if (owns_) file_.Lock();
+  }
+  ~TLockHold() {
+    if (owns_) file_.Unlock();
+  }
   TLockHold(const TLockHold&) = delete;
   TLockHold& operator=(const TLockHold&) = delete;
   TRadiVOFileIO& file_;
+  bool owns_;
 };
 
 class TDadaTableIO::TKey {

@@ -389,5 +389,22 @@ TEST_F(EncryptedTableTest, CancelIsSilentAndAWrongPasswordIsTriedAgainUntilDisco
   (void)db;
 }
 
+// The register renumbers its receipts in payer order: Edit, Post, Next from
+// the first record.  Posting a record whose key did not change must leave it
+// in its place, or the walk meets records twice or never.
+TEST_F(DadaTableTest, RenumberingInAnOrderOfEqualKeysVisitsEveryRecordOnce) {
+  auto t = OpenTable("inomer");
+  for (int i = 1; i <= 7; ++i) Add(*t, i, i % 2 ? "same" : "other");
+  t->SetIndexName("iname");
+  int k = 0;
+  for (t->First(); !t->Eof() && k < 100; t->Next()) {
+    t->Edit();
+    t->FieldByName("nomer").SetAsInteger(100 + ++k);
+    t->Post();
+  }
+  EXPECT_EQ(k, 7);
+  EXPECT_EQ(Numbers(*t), (std::vector<int>{101, 102, 103, 104, 105, 106, 107}));
+}
+
 }  // namespace
 }  // namespace tdb

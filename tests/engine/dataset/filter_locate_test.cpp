@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/dataset/table_fixture.h"
+#include "engine/file/file_io.h"
 
 namespace tdb {
 namespace {
@@ -210,6 +211,61 @@ TEST_F(DataSetFilterTest, MasterDetailRange) {
   TDataSource own;
   own.SetDataSet(detail.get());
   EXPECT_THAT(ErrorOf([&] { detail->SetMasterSource(&own); }), HasSubstr("Circular datalinks are not allowed"));
+}
+
+// Applying a filter reads every record of the view under the file lock, but
+// takes the lock once per stretch of reads rather than once per record.
+// Another file object on the same file is kept out while a stretch runs and
+// gets in once the filter is done, also after the filter failed.
+TEST_F(DataSetFilterTest, AFiltersReadsHoldTheFileLockAndReleaseItAtTheEnd) {
+  auto t = Filled();
+  TRadiVOFileIO other;
+  other.Open(path_, mtDisk, false, false);
+  other.SetLockSettingsSource([] { return TLockSettings{1, 0}; });
+  auto other_gets_lock = [&] {
+    try {
+      other.Lock();
+    } catch (const EDatabaseError&) {
+      return false;
+    }
+    other.Unlock();
+    return true;
+  };
+  struct Case {
+    const char* what;
+    bool throws;
+  };
+  for (const Case& c : {Case{"accepting", false}, Case{"failing", true}}) {
+    int tested = 0;
+    bool kept_out = true;
+    t->OnFilterRecord = [&](TDataSet&, bool& accept) {
+      kept_out = kept_out && !other_gets_lock();
+      ++tested;
+      if (c.throws) throw EDatabaseError("no");
+      accept = true;
+    };
+    t->SetFiltered(false);
+    if (c.throws) EXPECT_EQ(ErrorOf([&] { t->SetFiltered(true); }), "no");
+    else t->SetFiltered(true);
+    EXPECT_GT(tested, 0) << c.what;
+    EXPECT_TRUE(kept_out) << c.what;
+    EXPECT_TRUE(other_gets_lock()) << c.what;
+  }
+  // A change made from the record event runs under the filter's lock.
+  t->OnFilterRecord = [&](TDataSet&, bool& accept) { accept = true; };
+  t->SetFiltered(false);
+  auto second = OpenTable("inomer");
+  t->OnFilterRecord = [&](TDataSet&, bool& accept) {
+    if (second->RecordCount() == 6) {
+      second->Insert();
+      second->FieldByName("nomer").SetAsInteger(7);
+      second->Post();
+    }
+    accept = true;
+  };
+  t->SetFiltered(true);
+  EXPECT_EQ(second->RecordCount(), 7);
+  EXPECT_TRUE(other_gets_lock());
 }
 
 }  // namespace

@@ -51,6 +51,92 @@ TEST(StorageDamageTest, ALoopingChainFailsToOpen) {
   EXPECT_THAT(OpenError(image), HasSubstr("chain of index ino loops"));
 }
 
+TEST(StorageDamageTest, ALoopingChainOfAListBuiltOnDemandFailsWhereItIsFirstNeeded) {
+  std::vector<uint8_t> image = NotesImage({"a", "b", "c"});
+  TTableHeader h = ReadTableHeaderBytes(std::span<const uint8_t>(image).subspan(kTableHeaderAt));
+  int32_t block = h.IndexHeaders[0].IndexTabOffset;
+  WriteIndexTabItem(TIndexTabItem{1, 0}, std::span<uint8_t>(image).subspan(static_cast<size_t>(block) + 4 + 1 * 8));
+  TMemoryDb db(image);
+  TDadaTableIO table(db.file(), "notes");
+  table.OpenTable(TDadaTableIO::TListLoading::kListsOnDemand);
+  // Record order and the sound index read as ever.
+  EXPECT_EQ(RecNos(table.IndexLists(0)), (std::vector<int32_t>{0, 1, 2}));
+  EXPECT_EQ(RecNos(table.IndexLists(2)), (std::vector<int32_t>{0, 1, 2}));
+  // The damaged one fails every time it is asked for, and so does a change.
+  for (int attempt = 0; attempt < 2; ++attempt)
+    EXPECT_THROW(
+        try { table.IndexLists(1); } catch (const EDatabaseError& e) {
+          EXPECT_THAT(e.what(), HasSubstr("chain of index ino loops"));
+          throw;
+        },
+        EDatabaseError);
+  std::vector<uint8_t> before = db.Bytes();
+  TRecordBuffer r(table);
+  r.Int(kNo, 9).Str(kName, "z");
+  EXPECT_THROW(table.AppendRecord(r.Buffers(), false, nullptr), EDatabaseError);
+  EXPECT_EQ(db.Bytes(), before);
+  // An open that asks for every list reports it at once.
+  EXPECT_THROW(table.OpenTable(), EDatabaseError);
+}
+
+// A list built on demand describes the file as it is when it is built, as
+// the lists built before it do: records another opener appended meanwhile
+// are in all of them.
+TEST(StorageDamageTest, AListBuiltOnDemandAgreesWithTheListsBuiltBefore) {
+  TMemoryDb db(NotesImage({"c", "a"}));
+  TDadaTableIO lazy(db.file(), "notes");
+  lazy.OpenTable(TDadaTableIO::TListLoading::kListsOnDemand);
+  ASSERT_EQ(lazy.IndexLists(0).size(), 2u);
+  TMemoryStreamHandle handle = RegisterMemoryStream(db.shared_stream());
+  {
+    TRadiVOFileIO other;
+    other.Open(MemoryDatabaseName(handle), mtMemory, false, false);
+    TDadaTableIO writer(other, "notes");
+    writer.OpenTable();
+    TRecordBuffer r(writer);
+    r.Int(kNo, 5).Str(kName, "b");
+    writer.AppendRecord(r.Buffers(), false, nullptr);
+  }
+  UnregisterMemoryStream(handle);
+  EXPECT_EQ(RecNos(lazy.IndexLists(2)), (std::vector<int32_t>{1, 2, 0}));
+  EXPECT_EQ(RecNos(lazy.IndexLists(0)), (std::vector<int32_t>{0, 1, 2}));
+}
+
+// A read of a few fields takes them slot by slot; it reads the same values
+// and refuses the same records as a read of every field.
+TEST(StorageDamageTest, ReadingAFewFieldsReadsAndRefusesAsReadingThemAll) {
+  std::vector<uint8_t> image = NotesImage({"a", "bb"});
+  TTableHeader h = ReadTableHeaderBytes(std::span<const uint8_t>(image).subspan(kTableHeaderAt));
+  // Record 1's fixed part now begins 4 bytes before the end of the file: its
+  // first field lies inside, the rest does not.
+  PutInt32LE(&image[static_cast<size_t>(h.RecTabOffset) + 4 + 5], static_cast<int32_t>(image.size()) - 4);
+  TMemoryDb db(image);
+  auto table = db.Open("notes");
+  struct Case {
+    const char* what;
+    std::vector<bool> active;  // no, name, note
+  };
+  for (const Case& c : {Case{"every field", {true, true, true}}, Case{"the number", {true, false, false}},
+                        Case{"the name", {false, true, false}}, Case{"nothing", {false, false, false}}}) {
+    TRecordBuffer r(*table);
+    for (int f = 0; f < 3; ++f)
+      if (!c.active[static_cast<size_t>(f)]) r.Inactive(f);
+    table->ReadRecord(r.Buffers(), table->IndexLists(0), 0);
+    if (c.active[kNo]) {
+      EXPECT_EQ(r.GetInt(kNo), 0) << c.what;
+    }
+    if (c.active[kName]) {
+      EXPECT_EQ(r.GetStr(kName), "a") << c.what;
+    }
+    try {
+      table->ReadRecord(r.Buffers(), table->IndexLists(0), 1);
+      ADD_FAILURE() << c.what << ": no error";
+    } catch (const EDatabaseError& e) {
+      EXPECT_THAT(e.what(), HasSubstr("outside the file")) << c.what;
+    }
+  }
+}
+
 TEST(StorageDamageTest, PositionsOutsideTheFileFailCleanly) {
   std::vector<uint8_t> good = NotesImage({"a", "b"});
   TTableHeader h = ReadTableHeaderBytes(std::span<const uint8_t>(good).subspan(kTableHeaderAt));

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <random>
 
@@ -252,6 +253,56 @@ TEST_F(TableIOTest, ModifyCallbacksCountTheNewPositionInTheListThatStillHoldsThe
   }
   auto reopened = db_->Open("People");
   EXPECT_EQ(RecNos(reopened->IndexLists(1 + kByCodeName)), (std::vector<int32_t>{3, 1, 2, 0}));
+}
+
+TEST_F(TableIOTest, RewriteThatLeavesAKeyEqualKeepsTheRecordsPlaceAmongEqualKeys) {
+  Make();
+  for (int i = 0; i < 4; ++i) Append("same", i, i);
+  const std::vector<int32_t> order = {0, 2, 3, 1};
+  ASSERT_EQ(RecNos(table_->IndexLists(1 + kByName)), order);
+  struct Case {
+    const char* what;
+    std::function<void(TRecordBuffer&)> change;
+  };
+  std::vector<Case> cases = {
+      {"another field", [](TRecordBuffer& r) { r.Double(kAmount, 50); }},
+      {"the same name again", [](TRecordBuffer& r) { r.Str(kName, "same"); }},
+      {"nothing", [](TRecordBuffer&) {}},
+  };
+  for (const Case& c : cases) {
+    // Every record in turn, walking the name order as a caller would.
+    for (int32_t pos = 0; pos < 4; ++pos) {
+      int32_t record_pos = table_->RecordPosOfIndexPos(table_->IndexLists(1 + kByName), pos);
+      TRecordBuffer r = Read(table_->IndexLists(0), record_pos);
+      c.change(r);
+      calls_.calls.clear();
+      table_->ModifyRecord(r.Buffers(), record_pos, &calls_, false);
+      for (const auto& call : calls_.calls) EXPECT_NE(std::get<1>(call), kByName) << c.what;
+      EXPECT_EQ(RecNos(table_->IndexLists(1 + kByName)), order) << c.what << ", position " << pos;
+    }
+  }
+  auto reopened = db_->Open("People");
+  EXPECT_EQ(RecNos(reopened->IndexLists(1 + kByName)), order);
+}
+
+TEST_F(TableIOTest, RewriteThatOnlyChangesLetterCaseStaysInACaseInsensitiveIndex) {
+  TTableHeader h = TableHeader("w", {{"word", ftString, 20, 0}, {"n", ftInteger, 0, 0}});
+  AddIndex(h, "ci", kCaseInsensitive, {0});
+  Make(h);
+  for (int i = 0; i < 3; ++i) {
+    TRecordBuffer r(*table_);
+    r.Str(0, "abc").Int(1, i);
+    table_->AppendRecord(r.Buffers(), false, nullptr);
+  }
+  std::vector<int32_t> order = RecNos(table_->IndexLists(1));
+  TRecordBuffer r = Read(table_->IndexLists(1), 0);
+  r.Str(0, "ABC");
+  int32_t record_pos = table_->RecordPosOfIndexPos(table_->IndexLists(1), 0);
+  calls_.calls.clear();
+  table_->ModifyRecord(r.Buffers(), record_pos, &calls_, false);
+  EXPECT_TRUE(calls_.calls.empty());
+  EXPECT_EQ(RecNos(table_->IndexLists(1)), order);
+  EXPECT_EQ(Read(table_->IndexLists(1), 0).GetStr(0), "ABC");
 }
 
 TEST_F(TableIOTest, DescendingAndCaseInsensitiveOrders) {

@@ -1,0 +1,202 @@
+// The engine's side of workload W.
+#include "engine_side.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "bench_data.h"
+#include "bench_measure.h"
+#include "data/receipt_tables.h"
+#include "engine/base/byte_order.h"
+#include "engine/dataset/dada_table.h"
+#include "engine/file/file_io.h"
+#include "engine/format/file_structures.h"
+
+namespace bench {
+
+using tdb::TDadaTable;
+
+void CreateEngineFile(const std::string& path) {
+  std::filesystem::remove(path);
+  for (const receipts::ReceiptFile& file : receipts::ReceiptFiles())
+    if (file.file_name == "formix.tdb") receipts::CreateDatabaseFile(path, file.schema);
+}
+
+EngineRegister::EngineRegister(const std::string& path, const std::string& index)
+    : table_(std::make_unique<TDadaTable>()) {
+  table_->SetDatabaseName(path);
+  table_->SetTableName("formix");
+  table_->SetIndexName(index);
+  table_->Open();
+  for (const FieldSpec& spec : ReceiptFields()) fields_.push_back(&table_->FieldByName(spec.name));
+}
+
+EngineRegister::~EngineRegister() = default;
+
+void EngineRegister::ReadScreen(int rows) {
+  size_t bytes = 0;
+  table_->First();
+  for (int r = 0; r < rows && !table_->Eof(); ++r, table_->Next())
+    for (tdb::TField* f : fields_) bytes += f->AsString().size();
+  if (bytes == 0) std::fprintf(stderr, "engine: empty screen\n");
+}
+
+double EngineRegister::Append(int64_t n) {
+  Stopwatch watch;
+  for (int64_t i = 0; i < n; ++i) {
+    std::vector<FieldValue> values = MakeReceipt(i);
+    table_->Insert();
+    for (size_t f = 0; f < values.size(); ++f) {
+      const FieldValue& v = values[f];
+      switch (v.kind) {
+        case FieldValue::kText: fields_[f]->SetAsString(v.cp1251); break;
+        case FieldValue::kInteger: fields_[f]->SetAsInteger(static_cast<int32_t>(v.integer)); break;
+        case FieldValue::kMoney: fields_[f]->SetAsCurrency(tdb::TCurrency::FromDouble(v.money)); break;
+        case FieldValue::kDate: fields_[f]->SetAsDateTime(DayToDateTime(v.integer)); break;
+        case FieldValue::kBool: fields_[f]->SetAsBoolean(v.integer != 0); break;
+      }
+    }
+    table_->Post();
+  }
+  return watch.Seconds();
+}
+
+double EngineRegister::Resort() {
+  Stopwatch watch;
+  table_->SetIndexName("iplatel");
+  ReadScreen(50);
+  double s = watch.Seconds();
+  table_->SetIndexName("inomer");
+  return s;
+}
+
+double EngineRegister::Filter(int64_t* count) {
+  Stopwatch watch;
+  table_->SetFilter("slugebnoe=true");
+  table_->SetFiltered(true);
+  *count = table_->RecordCount();
+  double s = watch.Seconds();
+  table_->SetFiltered(false);
+  table_->SetFilter("");
+  return s;
+}
+
+double EngineRegister::Locate(const std::vector<int64_t>& nomers, int64_t* found) {
+  *found = 0;
+  Stopwatch watch;
+  for (int64_t nomer : nomers)
+    if (table_->Locate("nomer", {tdb::TVariant(nomer)}, 0)) ++*found;
+  return watch.Seconds();
+}
+
+double EngineRegister::Modify(const std::vector<int64_t>& nomers) {
+  tdb::TField& summa = *fields_[18];
+  Stopwatch watch;
+  for (size_t k = 0; k < nomers.size(); ++k) {
+    if (!table_->Locate("nomer", {tdb::TVariant(nomers[k])}, 0)) continue;
+    table_->Edit();
+    summa.SetAsCurrency(tdb::TCurrency::FromDouble(NewAmount(static_cast<int64_t>(k))));
+    table_->Post();
+  }
+  return watch.Seconds();
+}
+
+double EngineRegister::Purge(int64_t* remaining, bool* renumbered_ok) {
+  TDadaTable& t = *table_;
+  tdb::TField& nomer = *fields_[0];
+  t.SetIndexName("iplatel");
+  Stopwatch watch;
+  t.SetFilter("slugebnoe=true");
+  t.SetFiltered(true);
+  t.First();
+  while (!t.Eof()) t.Delete();
+  t.SetFiltered(false);
+  t.SetFilter("");
+  t.First();
+  int32_t k = 0;
+  while (!t.Eof()) {
+    t.Edit();
+    nomer.SetAsInteger(++k);
+    t.Post();
+    t.Next();
+  }
+  double s = watch.Seconds();
+  *remaining = t.RecordCount();
+  bool ok = k == t.RecordCount();
+  int32_t expect = 0;
+  for (t.First(); !t.Eof() && ok; t.Next()) ok = nomer.AsInteger() == ++expect;
+  *renumbered_ok = ok;
+  t.SetIndexName("inomer");
+  return s;
+}
+
+// ---- children ----
+
+int EngineOpenChild(const std::string& path) {
+  Stopwatch watch;
+  EngineRegister reg(path, "inomer");
+  size_t bytes = 0;
+  TDadaTable& t = reg.Table();
+  for (int r = 0; r < 50 && !t.Eof(); ++r, t.Next())
+    for (int f = 0; f < t.FieldCount(); ++f) bytes += t.Field(f).AsString().size();
+  double s = watch.Seconds();
+  std::printf("%.9f %lld %zu\n", s, static_cast<long long>(PeakRssBytes()), bytes);
+  return 0;
+}
+
+int EngineMemoryChild(const std::string& path, const std::string& empty_path) {
+  // The fixed overhead: the engine with an empty table of the same schema open and walked.
+  {
+    EngineRegister empty(empty_path, "iplatel");
+    for (empty.Table().First(); !empty.Table().Eof(); empty.Table().Next()) {
+    }
+  }
+  int64_t fixed = CurrentRssBytes();
+  Stopwatch watch;
+  EngineRegister reg(path, "iplatel");
+  TDadaTable& t = reg.Table();
+  int64_t records = 0;
+  for (t.First(); !t.Eof(); t.Next()) ++records;
+  double s = watch.Seconds();
+  std::printf("%.9f %lld %lld %lld\n", s, static_cast<long long>(PeakRssBytes()), static_cast<long long>(fixed),
+              static_cast<long long>(records));
+  return 0;
+}
+
+int SequentialReadChild(const std::string& path) {
+  // Where the blocks are, from the table header.
+  tdb::TTableHeader header;
+  {
+    tdb::TRadiVOFileIO file;
+    file.Open(path, tdb::mtDisk, true, false);
+    header = file.ReadTableHeader(0);
+  }
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return 1;
+  const int64_t blocks = (header.RecordTotal + tdb::kTabItemsPerBlock - 1) / tdb::kTabItemsPerBlock;
+  std::vector<uint8_t> block(tdb::kIndexTabBlockSize);
+  int64_t bytes = 0;
+  Stopwatch watch;
+  auto walk = [&](int64_t first, size_t block_size) {
+    int64_t pos = first;
+    for (int64_t b = 0; b < blocks && pos > 0; ++b) {
+      if (::pread(fd, block.data(), block_size, pos) != static_cast<ssize_t>(block_size)) return false;
+      bytes += static_cast<int64_t>(block_size);
+      pos = tdb::GetInt32LE(block.data());
+    }
+    return true;
+  };
+  bool ok = walk(header.RecTabOffset, tdb::kRecordTabBlockSize);
+  for (int32_t i = 0; i < header.IndexCount && ok; ++i)
+    ok = walk(header.IndexHeaders[static_cast<size_t>(i)].IndexTabOffset, tdb::kIndexTabBlockSize);
+  double s = watch.Seconds();
+  ::close(fd);
+  if (!ok) return 1;
+  std::printf("%.9f %lld\n", s, static_cast<long long>(bytes));
+  return 0;
+}
+
+}  // namespace bench

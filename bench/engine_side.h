@@ -1,0 +1,56 @@
+// Workload W on the engine, through TDadaTable as the program uses it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tdb {
+class TDadaTable;
+class TField;
+}  // namespace tdb
+
+namespace bench {
+
+// Creates an empty "formix.tdb"-shaped file at `path` (an existing file is removed first).
+void CreateEngineFile(const std::string& path);
+
+// The receipts table of one file, open on one index, with its fields looked up once.
+class EngineRegister {
+ public:
+  EngineRegister(const std::string& path, const std::string& index);
+  ~EngineRegister();
+
+  // 1. The receipts 0..n-1 appended one at a time, each its own Insert and Post.
+  double Append(int64_t n);
+  // 3. Switches to "iplatel" and reads the first 50 records; back to "inomer" untimed.
+  double Resort();
+  // 4. Counts the records that pass "slugebnoe=true"; the filter is removed untimed.
+  double Filter(int64_t* count);
+  // 5. Locate on nomer for every value; `found` counts the hits.
+  double Locate(const std::vector<int64_t>& nomers, int64_t* found);
+  // 6. The record of each nomer gets a new Summa (Locate, Edit, Post).
+  double Modify(const std::vector<int64_t>& nomers);
+  // 7. The register's purge in "iplatel" order.  `remaining` receives the
+  //    record count after it; `renumbered_ok` whether nomer runs 1..M in that order.
+  double Purge(int64_t* remaining, bool* renumbered_ok);
+
+  tdb::TDadaTable& Table() { return *table_; }
+
+ private:
+  void ReadScreen(int rows);
+
+  std::unique_ptr<tdb::TDadaTable> table_;
+  std::vector<tdb::TField*> fields_;
+};
+
+// Child processes: each prints its figures on one line.
+//   open:    seconds to open on "inomer" and read the first 50 records, peak RSS
+//   memory:  seconds of the walk, peak RSS, fixed overhead, record count
+//   seqread: seconds to read the record table and index tables, bytes read
+int EngineOpenChild(const std::string& path);
+int EngineMemoryChild(const std::string& path, const std::string& empty_path);
+int SequentialReadChild(const std::string& path);
+
+}  // namespace bench

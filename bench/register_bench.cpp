@@ -1,0 +1,429 @@
+// register_bench: workload W on the engine and on SQLite in one run, and the
+// table of their times.  See README.md for what each row measures.
+//
+//   register_bench [--json] [--quick] [--n N] [--big N] [--runs R] [--dir DIR] [--rebuild]
+//
+// Each figure is the median of R runs.  The operations at N run on files
+// built by the timed append of the same run; the files at the big size are
+// built once (untimed) and kept in DIR for later runs.
+#include <sys/stat.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "bench_data.h"
+#include "bench_measure.h"
+#include "engine/base/database_error.h"
+#include "engine_side.h"
+#include "sqlite_side.h"
+
+namespace bench {
+namespace {
+
+struct Options {
+  bool json = false;
+  int64_t n = 100'000;
+  int64_t big = 1'000'000;
+  int runs = 3;
+  std::string dir = "build-bench/data";
+  bool rebuild = false;
+};
+
+// One row of the table: the samples of every run, reduced to medians.
+struct Row {
+  std::string op;
+  int64_t n = 0;
+  int64_t items = 0;  // operations in the row (appends, Locate calls, ...)
+  std::vector<double> engine, sqlite_auto, sqlite_tx, peak;
+  // Extra figures of the memory and sequential-read rows.
+  std::map<std::string, std::vector<double>> extra;
+};
+
+class Table {
+ public:
+  Row& Get(const std::string& op, int64_t n) {
+    for (Row& r : rows_)
+      if (r.op == op && r.n == n) return r;
+    rows_.push_back(Row{op, n});
+    return rows_.back();
+  }
+  const std::vector<Row>& Rows() const { return rows_; }
+
+ private:
+  std::vector<Row> rows_;
+};
+
+std::optional<double> MedianOf(const std::vector<double>& v) {
+  if (v.empty()) return std::nullopt;
+  return Median(v);
+}
+
+std::string Json(std::optional<double> v, bool integer = false) {
+  if (!v) return "null";
+  char buf[64];
+  if (integer) std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(std::llround(*v)));
+  else std::snprintf(buf, sizeof buf, "%.9g", *v);
+  return buf;
+}
+
+std::optional<double> Ratio(std::optional<double> a, std::optional<double> b) {
+  if (!a || !b || *b <= 0) return std::nullopt;
+  return *a / *b;
+}
+
+void Require(bool ok, const std::string& what) {
+  if (!ok) throw std::runtime_error(what);
+}
+
+// ---- the operations at N (a fresh register every run) ----
+
+void RunAtN(const Options& o, Table& table) {
+  const int64_t n = o.n;
+  const std::string engine_path = o.dir + "/engine.tdb";
+  const std::string auto_path = o.dir + "/auto.db";
+  const std::string tx_path = o.dir + "/tx.db";
+  std::filesystem::remove(auto_path);
+  std::filesystem::remove(tx_path);
+  CreateEngineFile(engine_path);
+
+  EngineRegister engine(engine_path, "inomer");
+  SqliteRegister sa(auto_path, SqliteMode::kAutocommit);
+  SqliteRegister st(tx_path, SqliteMode::kOneTransaction);
+  sa.CreateSchema();
+  st.CreateSchema();
+
+  Row& append = table.Get("append", n);
+  append.items = n;
+  append.engine.push_back(engine.Append(n));
+  append.sqlite_auto.push_back(sa.Append(n));
+  append.sqlite_tx.push_back(st.Append(n));
+
+  Row& open = table.Get("open", n);
+  open.items = 50;
+  std::vector<double> e = RunChild({"--child", "engine-open", engine_path});
+  open.engine.push_back(e.at(0));
+  open.peak.push_back(e.at(1));
+  open.sqlite_auto.push_back(RunChild({"--child", "sqlite-open", auto_path, "auto"}).at(0));
+  open.sqlite_tx.push_back(RunChild({"--child", "sqlite-open", tx_path, "tx"}).at(0));
+
+  Row& resort = table.Get("resort", n);
+  resort.items = 50;
+  resort.engine.push_back(engine.Resort());
+  resort.sqlite_auto.push_back(sa.Resort());
+  resort.sqlite_tx.push_back(st.Resort());
+
+  Row& filter = table.Get("filter", n);
+  filter.items = n;
+  int64_t ce = 0, ca = 0, ct = 0;
+  filter.engine.push_back(engine.Filter(&ce));
+  filter.sqlite_auto.push_back(sa.Filter(&ca));
+  filter.sqlite_tx.push_back(st.Filter(&ct));
+  Require(ce == ca && ca == ct, "filter counts differ: " + std::to_string(ce) + " " + std::to_string(ca));
+
+  const std::vector<int64_t> targets = RandomNomers(n, 10'000, 1);
+  Row& locate = table.Get("locate", n);
+  locate.items = static_cast<int64_t>(targets.size());
+  int64_t fe = 0, fa = 0, ft = 0;
+  locate.engine.push_back(engine.Locate(targets, &fe));
+  locate.sqlite_auto.push_back(sa.Locate(targets, &fa));
+  locate.sqlite_tx.push_back(st.Locate(targets, &ft));
+  Require(fe == fa && fa == ft && fe == locate.items, "locate found " + std::to_string(fe) + " " + std::to_string(fa));
+
+  const std::vector<int64_t> changed = RandomNomers(n, 10'000, 2);
+  Row& modify = table.Get("modify", n);
+  modify.items = static_cast<int64_t>(changed.size());
+  modify.engine.push_back(engine.Modify(changed));
+  modify.sqlite_auto.push_back(sa.Modify(changed));
+  modify.sqlite_tx.push_back(st.Modify(changed));
+
+  // The memory walk runs before the purge so that it sees all N records.
+  Row& memory = table.Get("memory", n);
+  memory.items = n;
+  std::vector<double> m = RunChild({"--child", "engine-memory", engine_path, o.dir + "/empty.tdb"});
+  memory.engine.push_back(m.at(0));
+  memory.peak.push_back(m.at(1));
+  memory.extra["fixed_bytes"].push_back(m.at(2));
+  memory.extra["records"].push_back(m.at(3));
+  std::vector<double> ma = RunChild({"--child", "sqlite-memory", auto_path, "auto"});
+  memory.sqlite_auto.push_back(ma.at(0));
+  memory.extra["sqlite_peak_rss_bytes"].push_back(ma.at(1));
+  memory.sqlite_tx.push_back(RunChild({"--child", "sqlite-memory", tx_path, "tx"}).at(0));
+
+  Row& purge = table.Get("purge", n);
+  int64_t re = 0, ra = 0, rt = 0;
+  bool renumbered = false;
+  purge.engine.push_back(engine.Purge(&re, &renumbered));
+  purge.sqlite_auto.push_back(sa.Purge(&ra));
+  purge.sqlite_tx.push_back(st.Purge(&rt));
+  purge.items = re;
+  Require(re == ra && ra == rt, "purge left " + std::to_string(re) + " " + std::to_string(ra));
+  Require(renumbered, "the engine's purge did not renumber 1..M in iplatel order");
+}
+
+// ---- the operations at the big size (files built once) ----
+
+bool Exists(const std::string& path) { return std::filesystem::exists(path); }
+
+void BuildBig(const Options& o, const std::string& stem) {
+  const std::string done = stem + ".complete";
+  if (!o.rebuild && Exists(done)) return;
+  std::filesystem::remove(done);
+  std::fprintf(stderr, "building the register of %lld receipts (once; kept in %s) ...\n",
+               static_cast<long long>(o.big), o.dir.c_str());
+  CreateEngineFile(stem + ".tdb");
+  {
+    EngineRegister engine(stem + ".tdb", "inomer");
+    double s = engine.Append(o.big);
+    std::fprintf(stderr, "  engine: %.1f s\n", s);
+  }
+  for (const char* mode : {"auto", "tx"}) {
+    std::string path = stem + "-" + mode + ".db";
+    std::filesystem::remove(path);
+    // Built in one transaction either way: the files are the same.
+    SqliteRegister s(path, SqliteMode::kOneTransaction);
+    s.CreateSchema();
+    s.Append(o.big);
+  }
+  std::ofstream(done) << "complete\n";
+}
+
+void RunAtBig(const Options& o, Table& table) {
+  const int64_t n = o.big;
+  const std::string stem = o.dir + "/big-" + std::to_string(n);
+  BuildBig(o, stem);
+  const std::string engine_path = stem + ".tdb", auto_path = stem + "-auto.db", tx_path = stem + "-tx.db";
+
+  Row& open = table.Get("open", n);
+  open.items = 50;
+  std::vector<double> e = RunChild({"--child", "engine-open", engine_path});
+  open.engine.push_back(e.at(0));
+  open.peak.push_back(e.at(1));
+  open.sqlite_auto.push_back(RunChild({"--child", "sqlite-open", auto_path, "auto"}).at(0));
+  open.sqlite_tx.push_back(RunChild({"--child", "sqlite-open", tx_path, "tx"}).at(0));
+
+  Row& seq = table.Get("sequential_read", n);
+  std::vector<double> q = RunChild({"--child", "seqread", engine_path});
+  seq.engine.push_back(q.at(0));
+  seq.extra["bytes"].push_back(q.at(1));
+
+  Row& filter = table.Get("filter", n);
+  filter.items = n;
+  int64_t ce = 0, ca = 0, ct = 0;
+  {
+    EngineRegister engine(engine_path, "inomer");
+    filter.engine.push_back(engine.Filter(&ce));
+  }
+  {
+    SqliteRegister sa(auto_path, SqliteMode::kAutocommit);
+    filter.sqlite_auto.push_back(sa.Filter(&ca));
+  }
+  {
+    SqliteRegister st(tx_path, SqliteMode::kOneTransaction);
+    filter.sqlite_tx.push_back(st.Filter(&ct));
+  }
+  Require(ce == ca && ca == ct, "filter counts differ at the big size");
+
+  Row& memory = table.Get("memory", n);
+  memory.items = n;
+  std::vector<double> m = RunChild({"--child", "engine-memory", engine_path, o.dir + "/empty.tdb"});
+  memory.engine.push_back(m.at(0));
+  memory.peak.push_back(m.at(1));
+  memory.extra["fixed_bytes"].push_back(m.at(2));
+  memory.extra["records"].push_back(m.at(3));
+  std::vector<double> ma = RunChild({"--child", "sqlite-memory", auto_path, "auto"});
+  memory.sqlite_auto.push_back(ma.at(0));
+  memory.extra["sqlite_peak_rss_bytes"].push_back(ma.at(1));
+  memory.sqlite_tx.push_back(RunChild({"--child", "sqlite-memory", tx_path, "tx"}).at(0));
+}
+
+// ---- output ----
+
+// The lists the engine holds for a table a dataset opened and walks in one
+// order: the record table, list 0, that index's list and the dataset's view
+// list (the other indexes' lists are built when first needed).
+constexpr int kListsHeld = 4;
+
+double MemoryLimit(const Row& r) {
+  double fixed = *MedianOf(r.extra.at("fixed_bytes"));
+  return 8.0 * static_cast<double>(r.n) * kListsHeld * 1.10 + fixed;
+}
+
+void PrintJson(const Table& table) {
+  for (const Row& r : table.Rows()) {
+    auto eng = MedianOf(r.engine), sa = MedianOf(r.sqlite_auto), st = MedianOf(r.sqlite_tx);
+    std::printf("{\"op\":\"%s\",\"n\":%lld,\"engine_s\":%s,\"sqlite_auto_s\":%s,\"sqlite_tx_s\":%s,"
+                "\"ratio_auto\":%s,\"ratio_tx\":%s,\"peak_rss_bytes\":%s",
+                r.op.c_str(), static_cast<long long>(r.n), Json(eng).c_str(), Json(sa).c_str(), Json(st).c_str(),
+                Json(Ratio(eng, sa)).c_str(), Json(Ratio(eng, st)).c_str(), Json(MedianOf(r.peak), true).c_str());
+    for (const auto& [key, values] : r.extra) std::printf(",\"%s\":%s", key.c_str(), Json(MedianOf(values), true).c_str());
+    if (r.op == "memory") std::printf(",\"limit_bytes\":%s", Json(MemoryLimit(r), true).c_str());
+    std::printf("}\n");
+  }
+}
+
+std::string Seconds(std::optional<double> v) {
+  if (!v) return "-";
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.4f", *v);
+  return buf;
+}
+
+std::string Times(std::optional<double> v) {
+  if (!v) return "-";
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.2f", *v);
+  return buf;
+}
+
+std::string Mib(std::optional<double> v) {
+  if (!v) return "-";
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.1f MiB", *v / 1048576.0);
+  return buf;
+}
+
+void PrintText(const Table& table, const Options& o) {
+  std::printf("%-16s %9s %11s %13s %11s %8s %8s %11s %11s\n", "operation", "n", "engine s", "sqlite auto s",
+              "sqlite tx s", "x auto", "x tx", "engine us", "peak RSS");
+  for (const Row& r : table.Rows()) {
+    if (r.op == "sequential_read") continue;
+    auto eng = MedianOf(r.engine), sa = MedianOf(r.sqlite_auto), st = MedianOf(r.sqlite_tx);
+    std::optional<double> per;
+    if (eng && r.items > 0) per = *eng * 1e6 / static_cast<double>(r.items);
+    char per_text[32] = "-";
+    if (per) std::snprintf(per_text, sizeof per_text, "%.2f", *per);
+    std::printf("%-16s %9lld %11s %13s %11s %8s %8s %11s %11s\n", r.op.c_str(), static_cast<long long>(r.n),
+                Seconds(eng).c_str(), Seconds(sa).c_str(), Seconds(st).c_str(), Times(Ratio(eng, sa)).c_str(),
+                Times(Ratio(eng, st)).c_str(), per_text, Mib(MedianOf(r.peak)).c_str());
+  }
+  std::printf("(medians of %d run%s; \"engine us\" is per item: per append, Locate, modify, record filtered, "
+              "record walked, record left by the purge, or row of the first screen)\n",
+              o.runs, o.runs == 1 ? "" : "s");
+
+  for (const Row& r : table.Rows()) {
+    if (r.op == "sequential_read") {
+      double s = *MedianOf(r.engine);
+      double bytes = *MedianOf(r.extra.at("bytes"));
+      std::printf("\nsequential read of the record table and index tables at %lld: %.4f s (%.1f MiB); "
+                  "open target 3x = %.4f s\n",
+                  static_cast<long long>(r.n), s, bytes / 1048576.0, 3 * s);
+    }
+  }
+  for (const Row& r : table.Rows()) {
+    if (r.op != "memory") continue;
+    double peak = *MedianOf(r.peak), fixed = *MedianOf(r.extra.at("fixed_bytes"));
+    double lists = 8.0 * static_cast<double>(r.n) * kListsHeld;
+    std::printf("\nmemory at %lld: peak %s = fixed overhead %s + %s above it; lists: 8 B x %lld records x %d "
+                "(record table, list 0, the index's list, view list) = %s; limit (+10%%) %s; SQLite peak %s\n",
+                static_cast<long long>(r.n), Mib(peak).c_str(), Mib(fixed).c_str(), Mib(peak - fixed).c_str(),
+                static_cast<long long>(r.n), kListsHeld, Mib(lists).c_str(), Mib(MemoryLimit(r)).c_str(),
+                Mib(MedianOf(r.extra.at("sqlite_peak_rss_bytes"))).c_str());
+  }
+
+  // The targets of the issue, against the figures above.
+  std::printf("\ntargets:\n");
+  auto ratio = [&](const char* op, int64_t n, bool tx) -> std::optional<double> {
+    for (const Row& r : table.Rows())
+      if (r.op == op && r.n == n) return Ratio(MedianOf(r.engine), MedianOf(tx ? r.sqlite_tx : r.sqlite_auto));
+    return std::nullopt;
+  };
+  auto line = [&](const std::string& what, std::optional<double> value, double limit) {
+    if (!value) return;
+    std::printf("  %-36s %8.2f <= %-5.2f %s\n", what.c_str(), *value, limit, *value <= limit ? "met" : "NOT met");
+  };
+  line("append x autocommit", ratio("append", o.n, false), 1.0);
+  line("append x one transaction", ratio("append", o.n, true), 2.0);
+  line("modify x autocommit", ratio("modify", o.n, false), 1.0);
+  line("purge x autocommit", ratio("purge", o.n, false), 1.0);
+  line("locate x autocommit", ratio("locate", o.n, false), 2.0);
+  line("filter x autocommit", ratio("filter", o.n, false), 3.0);
+  if (o.big > 0) line("filter x autocommit at big size", ratio("filter", o.big, false), 3.0);
+  line("resort x autocommit", ratio("resort", o.n, false), 5.0);
+  for (const Row& r : table.Rows())
+    if (r.op == "sequential_read") {
+      const Row* open = nullptr;
+      for (const Row& x : table.Rows())
+        if (x.op == "open" && x.n == r.n) open = &x;
+      if (open) line("open / sequential read at " + std::to_string(r.n), Ratio(MedianOf(open->engine), MedianOf(r.engine)), 3.0);
+    }
+  for (const Row& r : table.Rows())
+    if (r.op == "memory")
+      line("memory / limit at " + std::to_string(r.n), *MedianOf(r.peak) / MemoryLimit(r), 1.0);
+}
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: register_bench [--json] [--quick] [--n N] [--big N (0: none)] [--runs R] [--dir DIR] "
+               "[--rebuild]\n");
+  return 2;
+}
+
+int RunChildMode(int argc, char** argv) {
+  std::string kind = argc > 2 ? argv[2] : "";
+  std::string path = argc > 3 ? argv[3] : "";
+  std::string arg = argc > 4 ? argv[4] : "";
+  SqliteMode mode = arg == "tx" ? SqliteMode::kOneTransaction : SqliteMode::kAutocommit;
+  if (kind == "engine-open") return EngineOpenChild(path);
+  if (kind == "engine-memory") return EngineMemoryChild(path, arg);
+  if (kind == "seqread") return SequentialReadChild(path);
+  if (kind == "sqlite-open") return SqliteOpenChild(path, mode);
+  if (kind == "sqlite-memory") return SqliteMemoryChild(path, mode);
+  return 2;
+}
+
+int Main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "--child") == 0) return RunChildMode(argc, argv);
+  Options o;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    auto value = [&]() -> std::string {
+      if (i + 1 >= argc) throw std::runtime_error(a + " needs a value");
+      return argv[++i];
+    };
+    if (a == "--json") o.json = true;
+    else if (a == "--quick") o.n = 5'000, o.big = 0, o.runs = 1;
+    else if (a == "--n") o.n = std::stoll(value());
+    else if (a == "--big") o.big = std::stoll(value());
+    else if (a == "--runs") o.runs = std::stoi(value());
+    else if (a == "--dir") o.dir = value();
+    else if (a == "--rebuild") o.rebuild = true;
+    else return Usage();
+  }
+  if (o.n < 1 || o.runs < 1 || o.big < 0) return Usage();
+  std::filesystem::create_directories(o.dir);
+  CreateEngineFile(o.dir + "/empty.tdb");
+
+  Table table;
+  for (int run = 0; run < o.runs; ++run) {
+    std::fprintf(stderr, "run %d of %d at %lld ...\n", run + 1, o.runs, static_cast<long long>(o.n));
+    RunAtN(o, table);
+    if (o.big > 0) {
+      std::fprintf(stderr, "run %d of %d at %lld ...\n", run + 1, o.runs, static_cast<long long>(o.big));
+      RunAtBig(o, table);
+    }
+  }
+  if (o.json) PrintJson(table);
+  else PrintText(table, o);
+  return 0;
+}
+
+}  // namespace
+}  // namespace bench
+
+int main(int argc, char** argv) {
+  try {
+    return bench::Main(argc, argv);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "register_bench: %s\n", e.what());
+    return 1;
+  }
+}
