@@ -53,7 +53,10 @@ class Table {
   Row& Get(const std::string& op, int64_t n) {
     for (Row& r : rows_)
       if (r.op == op && r.n == n) return r;
-    rows_.push_back(Row{op, n});
+    Row row;
+    row.op = op;
+    row.n = n;
+    rows_.push_back(std::move(row));
     return rows_.back();
   }
   const std::vector<Row>& Rows() const { return rows_; }
