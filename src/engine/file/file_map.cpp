@@ -6,6 +6,7 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cstring>
 #include <limits>
 #include <mutex>
@@ -18,7 +19,9 @@ constexpr size_t kReservedBytes = static_cast<size_t>(std::numeric_limits<int32_
 
 // The copy in progress on this thread, if any: a fault while it is set ends
 // the copy instead of the process.
-thread_local sigjmp_buf* copy_guard = nullptr;
+// volatile: the stores around the copy must happen in program order, or an
+// optimiser would drop the first one as overwritten before any call.
+thread_local sigjmp_buf* volatile copy_guard = nullptr;
 struct sigaction previous_bus_action;
 
 void OnBusError(int sig, siginfo_t* info, void* context) {
@@ -59,7 +62,9 @@ void InstallBusHandler() {
   sigjmp_buf env;
   if (sigsetjmp(env, 0) != 0) return false;
   copy_guard = &env;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
   std::memcpy(dst, src, n);
+  std::atomic_signal_fence(std::memory_order_seq_cst);
   copy_guard = nullptr;
   return true;
 }
