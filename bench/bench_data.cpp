@@ -91,9 +91,9 @@ double Amount(int64_t i, uint64_t slot) {
 
 }  // namespace
 
-const std::vector<FieldSpec>& ReceiptFields() {
+const std::vector<ReceiptField>& ReceiptFields() {
   using K = FieldValue::Kind;
-  static const std::vector<FieldSpec> fields = {
+  static const std::vector<ReceiptField> fields = {
       {"nomer", K::kInteger},      {"DatePlat", K::kDate},     {"document", K::kText},    {"Platel", K::kText},
       {"AdresPlat", K::kText},     {"InnPlat", K::kText},      {"LschPlat", K::kText},    {"nomerPlat", K::kInteger},
       {"Poluchat", K::kText},      {"InnPoluch", K::kText},    {"KppPoluch", K::kText},   {"SchetPoluch", K::kText},

@@ -24,13 +24,13 @@ struct FieldValue {
   double money = 0;    // kMoney: roubles with kopecks
 };
 
-struct FieldSpec {
+struct ReceiptField {
   const char* name;
   FieldValue::Kind kind;
 };
 
 // The 32 fields of the table "formix", in storage order.
-const std::vector<FieldSpec>& ReceiptFields();
+const std::vector<ReceiptField>& ReceiptFields();
 
 // Receipt number `i` (0-based; its nomer is i + 1).
 std::vector<FieldValue> MakeReceipt(int64_t i);

@@ -31,7 +31,7 @@ EngineRegister::EngineRegister(const std::string& path, const std::string& index
   table_->SetTableName("formix");
   table_->SetIndexName(index);
   table_->Open();
-  for (const FieldSpec& spec : ReceiptFields()) fields_.push_back(&table_->FieldByName(spec.name));
+  for (const ReceiptField& field : ReceiptFields()) fields_.push_back(&table_->FieldByName(field.name));
 }
 
 EngineRegister::~EngineRegister() = default;

@@ -13,6 +13,7 @@
 #include "engine/file/file_io.h"
 #include "engine/format/field_types.h"
 #include "engine/format/index_options.h"
+#include "tdb/file_args.h"
 #include "tdb/table_commands.h"
 
 namespace tdbtool {
@@ -219,19 +220,10 @@ class TTableChecker {
 
 int CheckCommand(const std::vector<std::string>& args, std::ostream& out) {
   const std::string usage = "check needs FILE [--password P]";
-  std::string path, password;
-  bool has_password = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--password" && i + 1 < args.size() && !has_password) {
-      password = Utf8ToCp1251(args[++i]);
-      has_password = true;
-    } else if (!args[i].starts_with("--") && path.empty()) {
-      path = args[i];
-    } else {
-      throw TUsageError{usage};
-    }
-  }
-  if (path.empty()) throw TUsageError{usage};
+  const TFileArgs parsed = ParseFileArgs(args, usage);
+  const std::string& path = parsed.path;
+  const std::string& password = parsed.password;
+  const bool has_password = parsed.has_password;
   TRadiVOFileIO file;
   file.Open(path, mtDisk, true, false);
   if (has_password && !file.SetPassword(password)) DatabaseError("Invalid password");
