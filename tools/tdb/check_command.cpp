@@ -14,6 +14,7 @@
 #include "engine/format/field_types.h"
 #include "engine/format/index_options.h"
 #include "tdb/file_args.h"
+#include "tdb/raw_table.h"
 #include "tdb/table_commands.h"
 
 namespace tdbtool {
@@ -24,27 +25,18 @@ using namespace tdb;
 // Records met that a problem names, at most this many per kind and index.
 constexpr int kMaxListed = 10;
 
-class TTableChecker {
+class TTableChecker : public TRawTable {
  public:
   TTableChecker(TRadiVOFileIO& file, int32_t table_no, std::vector<std::string>& problems)
-      : file_(file), table_no_(table_no), problems_(problems) {}
+      : TRawTable(file, table_no), problems_(problems) {}
 
   void Run() {
     try {
-      header_ = file_.ReadTableHeader(table_no_);
+      ReadHeader();
     } catch (const EDatabaseError& e) {
       Problem(e.what());
       return;
     }
-    name_ = Cp1251ToUtf8(header_.TableName);
-    int32_t offset = 0;
-    for (int32_t f = 0; f < header_.FieldCount; ++f) {
-      const TFieldTabItem& field = header_.FieldTab[static_cast<size_t>(f)];
-      offsets_.push_back(offset);
-      sizes_.push_back(FieldSlotSize(field.FieldType, field.FieldSize));
-      offset += sizes_.back();
-    }
-    record_size_ = offset;
     try {
       std::vector<int32_t> blocks;
       records_ = file_.ReadRecordTable(header_, blocks);
@@ -59,10 +51,6 @@ class TTableChecker {
 
  private:
   void Problem(const std::string& what) { problems_.push_back("table '" + name_ + "': " + what); }
-
-  bool Encrypted(int32_t f) const {
-    return file_.DataProcessBlock().Encrypted && header_.FieldTab[static_cast<size_t>(f)].ProcessMode == 0;
-  }
 
   void CheckRecord(int32_t n) {
     int64_t pos = records_[static_cast<size_t>(n)].DataOffset;
@@ -101,50 +89,6 @@ class TTableChecker {
           Problem(where + ": blob area at " + std::to_string(blob.BlobOffset) + " outside the file");
       }
     }
-  }
-
-  // The stored value of a key field, decoded; nothing when unreadable.
-  std::optional<std::vector<uint8_t>> FieldValue(int32_t n, int32_t f) {
-    int64_t slot = static_cast<int64_t>(records_[static_cast<size_t>(n)].DataOffset) + offsets_[static_cast<size_t>(f)];
-    try {
-      const TFieldTabItem& field = header_.FieldTab[static_cast<size_t>(f)];
-      std::vector<uint8_t> value;
-      if (IsBlobFieldType(field.FieldType)) {
-        bool compressed = file_.DataProcessBlock().Compressed && field.ProcessMode == 0;
-        value = file_.ReadBlobData(slot, compressed, Encrypted(f));
-      } else {
-        std::vector<uint8_t> raw(static_cast<size_t>(sizes_[static_cast<size_t>(f)]));
-        file_.ReadData(slot, raw);
-        value.resize(raw.size());
-        file_.DecodeBuffer(raw.data(), value.data(), Encrypted(f), raw.size());
-        if (IsStringFieldType(field.FieldType)) value.back() = 0;
-      }
-      value.push_back(0);
-      return value;
-    } catch (const EDatabaseError&) {
-      return std::nullopt;
-    }
-  }
-
-  // -1, 0 or 1 for records a and b by index i; 0 when a value cannot be read.
-  int CompareRecords(const TIndexHeader& index, int32_t a, int32_t b) {
-    bool ci = HasIndexOption(index.IndexOptions, tiCaseInsensitive);
-    for (int32_t k = 0; k < IndexKeyLength(index); ++k) {
-      int32_t f = index.IndexFields[static_cast<size_t>(k)];
-      TFieldType type = static_cast<TFieldType>(header_.FieldTab[static_cast<size_t>(f)].FieldType);
-      auto va = FieldValue(a, f), vb = FieldValue(b, f);
-      if (!va || !vb) return 0;
-      std::ptrdiff_t la = IsBlobFieldType(type) ? static_cast<std::ptrdiff_t>(va->size() - 1) : -1;
-      std::ptrdiff_t lb = IsBlobFieldType(type) ? static_cast<std::ptrdiff_t>(vb->size() - 1) : -1;
-      int c;
-      try {
-        c = tdb::CompareKeyValue(TFieldValue{va->data(), type, la}, TFieldValue{vb->data(), type, lb}, false, ci);
-      } catch (const EDatabaseError&) {
-        return 0;
-      }
-      if (c) return HasIndexOption(index.IndexOptions, tiDescending) ? -c : c;
-    }
-    return 0;
   }
 
   void CheckIndex(int32_t i) {
@@ -205,14 +149,7 @@ class TTableChecker {
     return false;
   }
 
-  TRadiVOFileIO& file_;
-  int32_t table_no_;
   std::vector<std::string>& problems_;
-  TTableHeader header_;
-  std::string name_;
-  std::vector<int32_t> offsets_, sizes_;
-  int32_t record_size_ = 0;
-  std::vector<TRecordTabItem> records_;
   std::vector<int32_t> bad_records_;
 };
 

@@ -21,6 +21,7 @@
 #include "engine/format/field_types.h"
 #include "engine/format/index_options.h"
 #include "tdb/file_args.h"
+#include "tdb/raw_table.h"
 #include "tdb/table_commands.h"
 
 namespace tdbtool {
@@ -72,23 +73,14 @@ std::string CopyBeside(const std::string& path) {
 }
 
 // The repairs one table needs, found first and made afterwards.
-class TTableRepair {
+class TTableRepair : public TRawTable {
  public:
-  TTableRepair(TRadiVOFileIO& file, int32_t table_no) : file_(file), table_no_(table_no) {}
+  TTableRepair(TRadiVOFileIO& file, int32_t table_no) : TRawTable(file, table_no) { sound_blob_areas_ = true; }
 
   // Reads the table and works out its repairs; raises when the table cannot
   // be repaired (its header or record table is damaged).
   void Plan() {
-    header_ = file_.ReadTableHeader(table_no_);
-    name_ = Cp1251ToUtf8(header_.TableName);
-    int32_t offset = 0;
-    for (int32_t f = 0; f < header_.FieldCount; ++f) {
-      const TFieldTabItem& field = header_.FieldTab[static_cast<size_t>(f)];
-      offsets_.push_back(offset);
-      sizes_.push_back(FieldSlotSize(field.FieldType, field.FieldSize));
-      offset += sizes_.back();
-    }
-    record_size_ = offset;
+    ReadHeader();
     try {
       records_ = file_.ReadRecordTable(header_, rec_blocks_);
     } catch (const EDatabaseError& e) {
@@ -146,10 +138,6 @@ class TTableRepair {
     bool changed = false;
   };
 
-  bool Encrypted(int32_t f) const {
-    return file_.DataProcessBlock().Encrypted && header_.FieldTab[static_cast<size_t>(f)].ProcessMode == 0;
-  }
-
   // Whether record n's fixed part and blob areas lie inside the file and
   // every value of it can be read.
   bool Whole(int32_t n) {
@@ -158,56 +146,6 @@ class TTableRepair {
     for (int32_t f = 0; f < header_.FieldCount; ++f)
       if (!FieldValue(n, f)) return false;
     return true;
-  }
-
-  // The stored value of a field, decoded; nothing when unreadable.
-  std::optional<std::vector<uint8_t>> FieldValue(int32_t n, int32_t f) {
-    int64_t slot = static_cast<int64_t>(records_[static_cast<size_t>(n)].DataOffset) + offsets_[static_cast<size_t>(f)];
-    try {
-      const TFieldTabItem& field = header_.FieldTab[static_cast<size_t>(f)];
-      std::vector<uint8_t> value;
-      if (IsBlobFieldType(field.FieldType)) {
-        uint8_t raw[kBlobDescriptorSize];
-        file_.ReadData(slot, raw);
-        TBlobDescriptor blob = ReadBlobDescriptor(std::span<const uint8_t>(raw, kBlobDescriptorSize));
-        if (blob.AreaSize <= blob.BlobSize || blob.AreaSize % 64 != 0 ||
-            static_cast<int64_t>(blob.BlobOffset) + blob.AreaSize > file_.FileSize())
-          return std::nullopt;
-        bool compressed = file_.DataProcessBlock().Compressed && field.ProcessMode == 0;
-        value = file_.ReadBlobData(slot, compressed, Encrypted(f));
-      } else {
-        std::vector<uint8_t> raw(static_cast<size_t>(sizes_[static_cast<size_t>(f)]));
-        file_.ReadData(slot, raw);
-        value.resize(raw.size());
-        file_.DecodeBuffer(raw.data(), value.data(), Encrypted(f), raw.size());
-        if (IsStringFieldType(field.FieldType)) value.back() = 0;
-      }
-      value.push_back(0);
-      return value;
-    } catch (const EDatabaseError&) {
-      return std::nullopt;
-    }
-  }
-
-  // -1, 0 or 1 for records a and b in the order of index i.
-  int CompareRecords(const TIndexHeader& index, int32_t a, int32_t b) {
-    bool ci = HasIndexOption(index.IndexOptions, tiCaseInsensitive);
-    for (int32_t k = 0; k < IndexKeyLength(index); ++k) {
-      int32_t f = index.IndexFields[static_cast<size_t>(k)];
-      TFieldType type = static_cast<TFieldType>(header_.FieldTab[static_cast<size_t>(f)].FieldType);
-      auto va = FieldValue(a, f), vb = FieldValue(b, f);
-      if (!va || !vb) return 0;
-      std::ptrdiff_t la = IsBlobFieldType(type) ? static_cast<std::ptrdiff_t>(va->size() - 1) : -1;
-      std::ptrdiff_t lb = IsBlobFieldType(type) ? static_cast<std::ptrdiff_t>(vb->size() - 1) : -1;
-      int c = 0;
-      try {
-        c = tdb::CompareKeyValue(TFieldValue{va->data(), type, la}, TFieldValue{vb->data(), type, lb}, false, ci);
-      } catch (const EDatabaseError&) {
-        return 0;
-      }
-      if (c) return HasIndexOption(index.IndexOptions, tiDescending) ? -c : c;
-    }
-    return 0;
   }
 
   void PlanIndex(int32_t i) {
@@ -276,13 +214,6 @@ class TTableRepair {
     return blocks;
   }
 
-  TRadiVOFileIO& file_;
-  int32_t table_no_;
-  TTableHeader header_;
-  std::string name_;
-  std::vector<int32_t> offsets_, sizes_;
-  int32_t record_size_ = 0;
-  std::vector<TRecordTabItem> records_;
   std::vector<int32_t> rec_blocks_;
   std::vector<int32_t> dropped_;
   std::vector<TIndexPlan> indexes_;
