@@ -89,6 +89,34 @@ void Require(bool ok, const std::string& what) {
 
 // ---- the operations at N (a fresh register every run) ----
 
+// The open row: a fresh process opens each file and reads the first screen.
+void MeasureOpen(Table& table, int64_t n, const std::string& engine_path, const std::string& auto_path,
+                 const std::string& tx_path) {
+  Row& open = table.Get("open", n);
+  open.items = 50;
+  std::vector<double> e = RunChild({"--child", "engine-open", engine_path});
+  open.engine.push_back(e.at(0));
+  open.peak.push_back(e.at(1));
+  open.sqlite_auto.push_back(RunChild({"--child", "sqlite-open", auto_path, "auto"}).at(0));
+  open.sqlite_tx.push_back(RunChild({"--child", "sqlite-open", tx_path, "tx"}).at(0));
+}
+
+// The memory row: a fresh process opens each file and walks it once.
+void MeasureMemory(const Options& o, Table& table, int64_t n, const std::string& engine_path,
+                   const std::string& auto_path, const std::string& tx_path) {
+  Row& memory = table.Get("memory", n);
+  memory.items = n;
+  std::vector<double> m = RunChild({"--child", "engine-memory", engine_path, o.dir + "/empty.tdb"});
+  memory.engine.push_back(m.at(0));
+  memory.peak.push_back(m.at(1));
+  memory.extra["fixed_bytes"].push_back(m.at(2));
+  memory.extra["records"].push_back(m.at(3));
+  std::vector<double> ma = RunChild({"--child", "sqlite-memory", auto_path, "auto"});
+  memory.sqlite_auto.push_back(ma.at(0));
+  memory.extra["sqlite_peak_rss_bytes"].push_back(ma.at(1));
+  memory.sqlite_tx.push_back(RunChild({"--child", "sqlite-memory", tx_path, "tx"}).at(0));
+}
+
 void RunAtN(const Options& o, Table& table) {
   const int64_t n = o.n;
   const std::string engine_path = o.dir + "/engine.tdb";
@@ -110,13 +138,7 @@ void RunAtN(const Options& o, Table& table) {
   append.sqlite_auto.push_back(sa.Append(n));
   append.sqlite_tx.push_back(st.Append(n));
 
-  Row& open = table.Get("open", n);
-  open.items = 50;
-  std::vector<double> e = RunChild({"--child", "engine-open", engine_path});
-  open.engine.push_back(e.at(0));
-  open.peak.push_back(e.at(1));
-  open.sqlite_auto.push_back(RunChild({"--child", "sqlite-open", auto_path, "auto"}).at(0));
-  open.sqlite_tx.push_back(RunChild({"--child", "sqlite-open", tx_path, "tx"}).at(0));
+  MeasureOpen(table, n, engine_path, auto_path, tx_path);
 
   Row& resort = table.Get("resort", n);
   resort.items = 50;
@@ -149,17 +171,7 @@ void RunAtN(const Options& o, Table& table) {
   modify.sqlite_tx.push_back(st.Modify(changed));
 
   // The memory walk runs before the purge so that it sees all N records.
-  Row& memory = table.Get("memory", n);
-  memory.items = n;
-  std::vector<double> m = RunChild({"--child", "engine-memory", engine_path, o.dir + "/empty.tdb"});
-  memory.engine.push_back(m.at(0));
-  memory.peak.push_back(m.at(1));
-  memory.extra["fixed_bytes"].push_back(m.at(2));
-  memory.extra["records"].push_back(m.at(3));
-  std::vector<double> ma = RunChild({"--child", "sqlite-memory", auto_path, "auto"});
-  memory.sqlite_auto.push_back(ma.at(0));
-  memory.extra["sqlite_peak_rss_bytes"].push_back(ma.at(1));
-  memory.sqlite_tx.push_back(RunChild({"--child", "sqlite-memory", tx_path, "tx"}).at(0));
+  MeasureMemory(o, table, n, engine_path, auto_path, tx_path);
 
   Row& purge = table.Get("purge", n);
   int64_t re = 0, ra = 0, rt = 0;
@@ -205,13 +217,7 @@ void RunAtBig(const Options& o, Table& table) {
   BuildBig(o, stem);
   const std::string engine_path = stem + ".tdb", auto_path = stem + "-auto.db", tx_path = stem + "-tx.db";
 
-  Row& open = table.Get("open", n);
-  open.items = 50;
-  std::vector<double> e = RunChild({"--child", "engine-open", engine_path});
-  open.engine.push_back(e.at(0));
-  open.peak.push_back(e.at(1));
-  open.sqlite_auto.push_back(RunChild({"--child", "sqlite-open", auto_path, "auto"}).at(0));
-  open.sqlite_tx.push_back(RunChild({"--child", "sqlite-open", tx_path, "tx"}).at(0));
+  MeasureOpen(table, n, engine_path, auto_path, tx_path);
 
   Row& seq = table.Get("sequential_read", n);
   std::vector<double> q = RunChild({"--child", "seqread", engine_path});
@@ -235,17 +241,7 @@ void RunAtBig(const Options& o, Table& table) {
   }
   Require(ce == ca && ca == ct, "filter counts differ at the big size");
 
-  Row& memory = table.Get("memory", n);
-  memory.items = n;
-  std::vector<double> m = RunChild({"--child", "engine-memory", engine_path, o.dir + "/empty.tdb"});
-  memory.engine.push_back(m.at(0));
-  memory.peak.push_back(m.at(1));
-  memory.extra["fixed_bytes"].push_back(m.at(2));
-  memory.extra["records"].push_back(m.at(3));
-  std::vector<double> ma = RunChild({"--child", "sqlite-memory", auto_path, "auto"});
-  memory.sqlite_auto.push_back(ma.at(0));
-  memory.extra["sqlite_peak_rss_bytes"].push_back(ma.at(1));
-  memory.sqlite_tx.push_back(RunChild({"--child", "sqlite-memory", tx_path, "tx"}).at(0));
+  MeasureMemory(o, table, n, engine_path, auto_path, tx_path);
 }
 
 // ---- output ----
