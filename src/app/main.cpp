@@ -8,6 +8,7 @@
 #include "app/forms.h"
 #include "app/pictures.h"
 #include "app/program_dir.h"
+#include "app/startup_check.h"
 #include "app/ui_prompts.h"
 
 int main(int argc, char** argv) {
@@ -40,6 +41,7 @@ int main(int argc, char** argv) {
     prompts.ShowError(QString::fromUtf8(e.what()));
     return 1;
   }
+  app::ArmStartupCheck(*forms, context, std::getenv(app::kStartupCheckVariable));
   forms->Fmain->show();
   return QApplication::exec();
 }

@@ -79,7 +79,7 @@ void TFmain::BuildToolBar() {
 }
 
 QString TFmain::SettingsPath() const {
-  return context_.programDir + QString::fromUtf16(kSettingsFileName);
+  return SettingsFilePath(context_.programDir);
 }
 
 bool TFmain::event(QEvent* event) {

@@ -35,7 +35,7 @@ class TFmain : public QMainWindow {
   TFmain(const AppContext& context, Forms& forms);
 
   const AppContext& Context() const { return context_; }
-  // The settings file: "formix.ini" in the program directory.
+  // The settings file "formix.ini" (see SettingsFilePath).
   QString SettingsPath() const;
 
   // The start-up sequence; does its work on the first call only.  Runs by

@@ -1,13 +1,38 @@
 // Moves the program's settings between memory and "formix.ini".
 #include "app/settings_file.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <cstdlib>
+
 #include "app/ini_file.h"
+#include "app/program_dir.h"
 
 namespace app {
 namespace {
 constexpr char16_t kMain[] = u"Main";
 constexpr char16_t kNastr[] = u"Nastr";
 }  // namespace
+
+QString UserConfigHome(const std::function<QString(const char*)>& getenv) {
+  const QString xdg = getenv("XDG_CONFIG_HOME");
+  if (!xdg.isEmpty() && QDir::isAbsolutePath(xdg)) return QDir::cleanPath(xdg);
+  return QDir::cleanPath(getenv("HOME") + QStringLiteral("/.config"));
+}
+
+QString SettingsFilePath(const QString& programDir, const QString& configHome) {
+  const QString dir = programDir.isEmpty() ? QStringLiteral(".") : programDir;
+  if (!IsInstalledLayout(programDir) && QFileInfo(dir).isWritable()) {
+    return programDir + QString::fromUtf16(kSettingsFileName);
+  }
+  return configHome + QStringLiteral("/formix/") + QString::fromUtf16(kSettingsFileName);
+}
+
+QString SettingsFilePath(const QString& programDir) {
+  return SettingsFilePath(programDir, UserConfigHome([](const char* name) {
+                            return QString::fromLocal8Bit(std::getenv(name));
+                          }));
+}
 
 bool ReadSettingsFile(const QString& path, Settings& settings) {
   IniFile ini;
@@ -21,6 +46,11 @@ bool ReadSettingsFile(const QString& path, Settings& settings) {
 }
 
 bool WriteSettingsFile(const QString& path, const Settings& settings, QString* error) {
+  const QString folder = QFileInfo(path).absolutePath();
+  if (!QDir().mkpath(folder)) {
+    if (error) *error = QStringLiteral("не удалось создать папку %1").arg(QDir::toNativeSeparators(folder));
+    return false;
+  }
   IniFile ini;
   // Read first so that lines the program does not own survive the write.
   if (!IniFile::Load(path, &ini, error)) return false;

@@ -1,6 +1,7 @@
 // The settings file: number reading, the INI rules, the four settings on disk,
 // and the program directory and display checks that locate and guard it.
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -173,10 +174,97 @@ class SettingsFileTest : public QObject {
 
   void failedWriteLeavesTheOldFile() {
     QTemporaryDir dir;
-    const QString path = dir.filePath("missing-folder/formix.ini");
+    // The folder cannot be made: a file stands where it should be.
+    QFile blocker(dir.filePath("not-a-folder"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QString path = dir.filePath("not-a-folder/formix.ini");
     QString error;
     QVERIFY(!app::WriteSettingsFile(path, app::Settings{}, &error));
+    QVERIFY(!error.isEmpty());
     QVERIFY(!QFile::exists(path));
+  }
+
+  // The user's configuration folder has no settings folder yet on a first
+  // run: writing makes it.
+  void writingMakesTheSettingsFolder() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("config/formix/formix.ini");
+    QString error;
+    QVERIFY2(app::WriteSettingsFile(path, app::Settings{}, &error), qPrintable(error));
+    app::Settings s{true, false, true, QStringLiteral("x")};
+    QVERIFY(app::ReadSettingsFile(path, s));
+    QCOMPARE(s.summa, true);
+    QCOMPARE(s.password, QString());
+  }
+
+  void userConfigHome_data() {
+    QTest::addColumn<QString>("xdg");
+    QTest::addColumn<QString>("home");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("XDG_CONFIG_HOME set") << "/cfg/" << "/home/u" << "/cfg";
+    QTest::newRow("unset") << "" << "/home/u" << "/home/u/.config";
+    QTest::newRow("relative is ignored") << "cfg" << "/home/u" << "/home/u/.config";
+  }
+  void userConfigHome() {
+    QFETCH(QString, xdg);
+    QFETCH(QString, home);
+    QFETCH(QString, expected);
+    const auto env = [&](const char* name) {
+      return QByteArray(name) == "XDG_CONFIG_HOME" ? xdg : QByteArray(name) == "HOME" ? home : QString();
+    };
+    QCOMPARE(app::UserConfigHome(env), expected);
+  }
+
+  // Where the settings file goes for each kind of program directory.  The
+  // layouts are made for real: bin/ alone (a build tree, an unpacked copy),
+  // bin/ beside share/formix/ (an installed prefix), a read-only folder.
+  void settingsFileLocation_data() {
+    QTest::addColumn<QString>("layout");
+    QTest::addColumn<bool>("inProgramDir");
+    QTest::newRow("own writable folder") << "own" << true;
+    QTest::newRow("installed prefix, writable") << "installed" << false;
+    QTest::newRow("read-only folder") << "read-only" << false;
+  }
+  void settingsFileLocation() {
+    QFETCH(QString, layout);
+    QFETCH(bool, inProgramDir);
+    QTemporaryDir root;
+    QDir(root.path()).mkpath("bin");
+    if (layout == "installed") QDir(root.path()).mkpath("share/formix");
+    const QString bin = root.filePath("bin") + '/';
+    if (layout == "read-only") QFile::setPermissions(bin, QFile::ReadOwner | QFile::ExeOwner);
+    const bool writable = QFileInfo(bin).isWritable();
+    const QString path = app::SettingsFilePath(bin, "/home/u/.config");
+    QFile::setPermissions(bin, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    // Root writes anywhere; the install test drops that privilege instead.
+    if (layout == "read-only" && writable) QSKIP("this user writes into read-only folders");
+    QCOMPARE(path, inProgramDir ? bin + "formix.ini" : QStringLiteral("/home/u/.config/formix/formix.ini"));
+  }
+
+  // Program files are taken from the program directory first, then from the
+  // installed prefix's share/formix/.
+  void programFiles_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("found");  // relative to the prefix; empty: not found
+    QTest::newRow("next to the program wins") << "both.xlsx" << "bin/both.xlsx";
+    QTest::newRow("installed copy") << "shared.xlsx" << "share/formix/shared.xlsx";
+    QTest::newRow("nowhere") << "none.xlsx" << "";
+    QTest::newRow("a folder is no file") << "folder" << "";
+  }
+  void programFiles() {
+    QFETCH(QString, name);
+    QFETCH(QString, found);
+    QTemporaryDir root;
+    QDir(root.path()).mkpath("bin/folder");
+    QDir(root.path()).mkpath("share/formix/folder");
+    for (const char* file : {"bin/both.xlsx", "share/formix/both.xlsx", "share/formix/shared.xlsx"}) {
+      QFile f(root.filePath(file));
+      QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    const QString bin = root.filePath("bin") + '/';
+    QCOMPARE(app::FindProgramFile(bin, name), found.isEmpty() ? QString() : root.filePath(found));
+    QVERIFY(app::IsInstalledLayout(bin));
   }
 
   void programDirectory_data() {

@@ -16,6 +16,7 @@
 #include "data/database_creator.h"
 #include "data/receipt_tables.h"
 #include "engine/base/database_error.h"
+#include "formix_version.h"
 #include "tdb/database_info.h"
 #include "tdb/repair_command.h"
 #include "tdb/schema_json.h"
@@ -126,6 +127,9 @@ const char kUsage[] =
     "  tdb help\n"
     "      Prints this text.\n"
     "\n"
+    "  tdb --version\n"
+    "      Prints the version, the same as the program's about box.\n"
+    "\n"
     "Exit codes: 0 success, 1 failure (message on stderr), 2 usage error.\n";
 
 int Usage(const std::string& problem) {
@@ -214,6 +218,10 @@ int RunCommand(int argc, char** argv) {
   std::vector<std::string> args(argv + 2, argv + argc);
   if (command == "help" || command == "--help" || command == "-h") {
     std::cout << kUsage;
+    return 0;
+  }
+  if (command == "--version") {
+    std::cout << "tdb (formix) " FORMIX_VERSION "\n";
     return 0;
   }
   try {
