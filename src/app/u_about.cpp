@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 
 #include "app/pictures.h"
-#include "formix_version.h"
+#include "app/version.h"
 #include "app/window_placement.h"
 
 namespace app {

@@ -9,7 +9,7 @@
 #include <QTest>
 
 #include "app/forms.h"
-#include "formix_version.h"
+#include "app/version.h"
 #include "scripted_prompts.h"
 
 class WindowsTest : public QObject {
