@@ -26,6 +26,12 @@ QString FindProgramFile(const QString& programDir, const QString& name) {
   return {};
 }
 
+QString ProgramFileFolder(const QString& programDir, const QString& name) {
+  const QString found = FindProgramFile(programDir, name);
+  if (found.isEmpty()) return programDir;
+  return QFileInfo(found).path() + '/';
+}
+
 QString FindProgramFile(const QString& name) {
   return FindProgramFile(QCoreApplication::applicationDirPath() + '/', name);
 }

@@ -35,6 +35,13 @@ QStringList ProgramFileCandidates(const QString& programDir, const QString& name
 // can list the candidates).
 QString FindProgramFile(const QString& programDir, const QString& name);
 
+// The folder, ending with a separator, that holds the program file `name`:
+// the folder of FindProgramFile's answer, or `programDir` when there is none
+// (so a message about the missing file names the program directory).  For
+// code that appends a file name to a folder, as the spreadsheet templates are
+// opened: every template is installed beside the others.
+QString ProgramFileFolder(const QString& programDir, const QString& name);
+
 // The same for the running program: the executable's directory.  Requires a
 // QCoreApplication.
 QString FindProgramFile(const QString& name);

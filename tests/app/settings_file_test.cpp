@@ -264,6 +264,8 @@ class SettingsFileTest : public QObject {
     }
     const QString bin = root.filePath("bin") + '/';
     QCOMPARE(app::FindProgramFile(bin, name), found.isEmpty() ? QString() : root.filePath(found));
+    const QString folder = found.isEmpty() ? bin : QFileInfo(root.filePath(found)).path() + '/';
+    QCOMPARE(app::ProgramFileFolder(bin, name), folder);
     QVERIFY(app::IsInstalledLayout(bin));
   }
 
