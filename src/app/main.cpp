@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
   try {
     forms = app::CreateForms(context);
   } catch (const std::exception& e) {
-    prompts.ShowError(QString::fromUtf8(e.what()));
+    prompts.ShowError(app::ErrorText(e));
     return 1;
   }
   forms->Fmain->show();
