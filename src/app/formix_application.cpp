@@ -4,19 +4,28 @@
 #include <cstdio>
 #include <exception>
 
+#include "engine/base/codepage.h"
 #include "engine/base/database_error.h"
 
 namespace app {
+
+QString ErrorText(const std::exception& e) {
+  if (dynamic_cast<const tdb::EDatabaseError*>(&e)) {
+    const std::u16string text = tdb::Cp1251ToUtf16(e.what());
+    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+  }
+  return QString::fromUtf8(e.what());
+}
 
 FormixApplication::FormixApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
 bool FormixApplication::notify(QObject* receiver, QEvent* event) {
   try {
     return QApplication::notify(receiver, event);
-  } catch (const tdb::EDatabaseError& e) {
-    ReportError(QString::fromUtf8(e.what()));
+  } catch (const tdb::EAbort&) {
+    // The silent abort: the command ends and nothing is shown.
   } catch (const std::exception& e) {
-    ReportError(QString::fromUtf8(e.what()));
+    ReportError(ErrorText(e));
   } catch (...) {
     ReportError(QStringLiteral("Неизвестная ошибка"));
   }

@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
   try {
     forms = app::CreateForms(context);
   } catch (const std::exception& e) {
-    prompts.ShowError(QString::fromUtf8(e.what()));
+    prompts.ShowError(app::ErrorText(e));
     return 1;
   }
   app::ArmStartupCheck(*forms, context, std::getenv(app::kStartupCheckVariable));

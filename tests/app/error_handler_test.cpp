@@ -4,7 +4,9 @@
 #include <stdexcept>
 
 #include "app/formix_application.h"
+#include "engine/base/codepage.h"
 #include "engine/base/database_error.h"
+#include "engine/dataset/dada_table.h"
 #include "scripted_prompts.h"
 
 namespace {
@@ -38,6 +40,16 @@ class ErrorHandlerTest : public QObject {
          "formix: Cannot open file formix.tdb"},
         {[] { throw std::runtime_error("plain failure"); }, "plain failure"},
         {[] { throw 42; }, "Неизвестная ошибка"},
+        // The engine's texts are Windows-1251: stored names and values come through whole.
+        {[] { tdb::DatabaseError(tdb::Utf8ToCp1251("Invalid unique field value 'Пётр Ёлкин'")); },
+         "Invalid unique field value 'Пётр Ёлкин'"},
+        {[] {
+           tdb::TDadaTable table;
+           table.SetSessionName(tdb::Utf8ToCp1251("Касса"));
+           table.SetDatabaseName("formix.tdb");
+           table.Open();
+         },
+         "Invalid session name Касса"},
     };
     for (const auto& [raise, text] : cases) {
       prompts_.errors.clear();
@@ -52,7 +64,17 @@ class ErrorHandlerTest : public QObject {
     QCoreApplication::postEvent(&thrower, new QEvent(QEvent::User));
     QCoreApplication::sendPostedEvents(&thrower);
     QCOMPARE(prompts_.errors, QStringList{"from the loop"});
-    QCOMPARE(thrower.handled, 4);
+    QCOMPARE(thrower.handled, 6);
+  }
+
+  void anAbortEndsTheCommandSilently() {
+    Thrower thrower;
+    thrower.raise = [] { throw tdb::EAbort(); };
+    prompts_.errors.clear();
+    QEvent event(QEvent::User);
+    QCOMPARE(QCoreApplication::sendEvent(&thrower, &event), false);
+    QCOMPARE(thrower.handled, 1);
+    QVERIFY(prompts_.errors.isEmpty());
   }
 
  private:

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/dataset/dada_table.h"
 #include "tdb/json.h"
 
 namespace tdbtool {
@@ -197,6 +198,12 @@ TEST_F(TdbDatasetCommandsTest, Locate) {
       {{"nomer;name", "1;Петров"}, 0, 1, ""},
       {{"nomer;name", "1;Иванов"}, 1, -1, ""},
       {{"sum", "12,5"}, 0, 0, ""},
+      {{"sum", "12.5"}, 0, 0, ""},  // as dump prints it
+      {{"sum", "-3"}, 0, 4, ""},
+      {{"d", "2023-12-31"}, 0, 1, ""},
+      {{"ok", "true"}, 0, 0, ""},
+      {{"nomer;d", "4;2024-03-05"}, 0, 4, ""},
+      {{"d", "2023-02-30"}, 1, -1, "is not a valid date"},
       {{"d", "31.12.2023"}, 0, 1, ""},
       {{"ok", "True"}, 0, 0, ""},
       {{"nomer", "абв"}, 1, -1, "'абв' is not a valid integer value"},
@@ -253,7 +260,7 @@ TEST_F(TdbDatasetCommandsTest, EncryptedFileWithAndWithoutThePassword) {
             (std::vector<int>{1, 3, 4}));
   EXPECT_EQ(Tdb({"check", e, "--password", "Пароль"}).code, 0);
 
-  std::string needs = "Access denied: " + e + " needs a password (--password)";
+  std::string needs = "Access denied: " + e + " needs a password (--password, --password-file or a terminal)";
   struct Case {
     std::vector<std::string> args;
     std::string input;
@@ -273,6 +280,35 @@ TEST_F(TdbDatasetCommandsTest, EncryptedFileWithAndWithoutThePassword) {
   }
   // Nothing of the refused commands reached the file.
   EXPECT_EQ(Tdb({"dump", e, "t", "--password", "Пароль"}).out, kRecords);
+}
+
+TEST_F(TdbDatasetCommandsTest, PasswordFromAFile) {
+  std::string e = Encrypted();
+  const std::string right = dir_ + "/right.txt", wrong = dir_ + "/wrong.txt";
+  std::ofstream(right) << "Пароль\n";
+  std::ofstream(wrong) << "пароль\r\n";
+  ToolRun dump = Tdb({"dump", e, "t", "--password-file", right});
+  EXPECT_EQ(dump.code, 0) << dump.out;
+  EXPECT_EQ(dump.out, kRecords);
+  EXPECT_EQ(Tdb({"check", e, "--password-file", right}).code, 0);
+  ToolRun inserted = Tdb({"insert", e, "t", "--password-file", right}, "{\"nomer\":9}\n");
+  EXPECT_EQ(inserted.code, 0) << inserted.out;
+  EXPECT_EQ(Recnos(Tdb({"locate", e, "t", "nomer", "9", "--password-file", right}).out), std::vector<int>{5});
+  EXPECT_EQ(Tdb({"delete", e, "t", "--recno", "5", "--password-file", right}).code, 0);
+
+  EXPECT_THAT(Tdb({"dump", e, "t", "--password-file", wrong}).out, HasSubstr("tdb: Access denied\n"));
+  ToolRun missing = Tdb({"dump", e, "t", "--password-file", dir_ + "/none.txt"});
+  EXPECT_EQ(missing.code, 1);
+  EXPECT_THAT(missing.out, HasSubstr("Cannot read password file " + dir_ + "/none.txt"));
+  EXPECT_EQ(Tdb({"dump", e, "t", "--password", "Пароль", "--password-file", right}).code, 2);
+
+  // A new encrypted file takes its password from a file as well.
+  const std::string made = dir_ + "/made.tdb";
+  ToolRun created = Tdb({"create", made, "--schema", schema_, "--encrypt", "Blowfish", "--password-file", right});
+  ASSERT_EQ(created.code, 0) << created.out;
+  EXPECT_EQ(Tdb({"insert", made, "t", "--password", "Пароль"}, kRecords).code, 0);
+  EXPECT_EQ(Tdb({"dump", made, "t", "--password-file", right}).out, kRecords);
+  EXPECT_EQ(Tdb({"dump", made, "t", "--password", "x"}).code, 1);
 }
 
 // The tool run with a pseudo-terminal as its standard input, output and
@@ -340,12 +376,134 @@ TEST_F(TdbDatasetCommandsTest, PasswordTypedOnTheTerminal) {
   EXPECT_FALSE(right.echo_at_prompt);
   EXPECT_TRUE(right.echo_afterwards);
 
+  // A new encrypted file: the password typed twice, never echoed.
+  const std::string made = dir_ + "/typed.tdb";
+  TerminalRun created = TdbOnTerminal({"create", made, "--schema", schema_, "--encrypt", "Gost"}, "Тайна\nТайна");
+  EXPECT_EQ(created.code, 0) << created.screen;
+  EXPECT_THAT(created.screen, HasSubstr("Again: "));
+  EXPECT_THAT(created.screen, Not(HasSubstr("Тайна")));
+  EXPECT_TRUE(created.echo_afterwards);
+  EXPECT_EQ(Tdb({"insert", made, "t", "--password", "Тайна"}, kRecords).code, 0);
+  EXPECT_EQ(Tdb({"dump", made, "t", "--password", "Тайна"}).out, kRecords);
+  const std::string mistyped = dir_ + "/mistyped.tdb";
+  TerminalRun differ = TdbOnTerminal({"create", mistyped, "--schema", schema_, "--encrypt", "Gost"}, "Тайна\nТайнa");
+  EXPECT_EQ(differ.code, 1) << differ.screen;
+  EXPECT_THAT(differ.screen, HasSubstr("The two passwords differ"));
+  struct stat st;
+  EXPECT_NE(::stat(mistyped.c_str(), &st), 0);
+
   TerminalRun wrong = TdbOnTerminal({"dump", e, "t"}, "secret");
   EXPECT_EQ(wrong.code, 1) << wrong.screen;
   EXPECT_THAT(wrong.screen, HasSubstr("tdb: Access denied"));
   EXPECT_THAT(wrong.screen, Not(HasSubstr("secret")));
   EXPECT_THAT(wrong.screen, Not(HasSubstr("_recno")));
   EXPECT_TRUE(wrong.echo_afterwards);
+}
+
+// Every type dump prints goes back in through insert unchanged, 64-bit
+// integers beyond 2^53 included, and locate finds records by those forms.
+TEST(TdbRoundTripTest, DumpInsertAndLocateTakeTheSameForms) {
+  char pattern[] = "/tmp/tdb-roundtrip-XXXXXX";
+  const std::string dir = ::mkdtemp(pattern);
+  const std::string schema = dir + "/s.json";
+  std::ofstream(schema) << R"({"tables": [{"name": "v", "fields": [
+    {"name": "big", "type": "ftLargeint"}, {"name": "small", "type": "ftSmallint"}, {"name": "w", "type": "ftWord"},
+    {"name": "money", "type": "ftCurrency"}, {"name": "x", "type": "ftFloat"}, {"name": "at", "type": "ftTime"},
+    {"name": "stamp", "type": "ftDateTime"}, {"name": "day", "type": "ftDate"}, {"name": "flag", "type": "ftBoolean"},
+    {"name": "name", "type": "ftString", "size": 12}, {"name": "pic", "type": "ftBlob"}],
+   "indexes": [{"name": "ibig", "fields": ["big"]}]}]})";
+  const char records[] =
+      R"({"_recno":0,"big":9007199254740993,"small":-32768,"w":65535,"money":1234.56,"x":0.1,"at":"09:30:00.250","stamp":"2024-03-05T09:30:00.250","day":"2024-03-05","flag":true,"name":"Ёлка","pic":"AAEC/w=="})"
+      "\n"
+      R"({"_recno":1,"big":9007199254740992,"small":0,"w":0,"money":-0.01,"x":-1e+300,"at":"00:00:00.000","stamp":"1899-12-30T00:00:00.000","day":"0001-01-01","flag":false,"name":"","pic":""})"
+      "\n"
+      R"({"_recno":2,"big":-9223372036854775808,"small":7,"w":1,"money":0,"x":5e-324,"at":"23:59:59.999","stamp":"9999-12-31T23:59:59.999","day":"9999-12-31","flag":false,"name":"b","pic":""})"
+      "\n"
+      R"({"_recno":3,"big":9223372036854775807,"small":1,"w":2,"money":3,"x":2,"at":"12:00:00.000","stamp":"2000-01-01T12:00:00.000","day":"2000-01-01","flag":true,"name":"c","pic":""})"
+      "\n";
+  const std::string first = dir + "/a.tdb", second = dir + "/b.tdb";
+  ASSERT_EQ(Tdb({"create", first, "--schema", schema}).code, 0);
+  ASSERT_EQ(Tdb({"create", second, "--schema", schema}).code, 0);
+  ToolRun in = Tdb({"insert", first, "v"}, records);
+  ASSERT_EQ(in.code, 0) << in.out;
+  const ToolRun dumped = Tdb({"dump", first, "v"});
+  EXPECT_EQ(dumped.out, records);
+  ToolRun again = Tdb({"insert", second, "v"}, dumped.out);
+  ASSERT_EQ(again.code, 0) << again.out;
+  EXPECT_EQ(Tdb({"dump", second, "v"}).out, records);
+
+  struct Case {
+    std::string field, value;
+    int recno;  // -1: none
+  } cases[] = {
+      {"big", "9007199254740993", 0}, {"big", "9007199254740992", 1}, {"big", "-9223372036854775808", 2},
+      {"big", "9223372036854775807", 3}, {"money", "1234.56", 0},     {"money", "1234,56", 0},
+      {"x", "0.1", 0},                   {"at", "09:30:00.250", 0},    {"at", "23:59:59.999", 2},
+      {"stamp", "2024-03-05T09:30:00.250", 0}, {"stamp", "2000-01-01T12:00:00.000", 3},
+      {"day", "9999-12-31", 2},          {"flag", "true", 0},          {"small", "-32768", 0},
+      {"big", "9007199254740994", -1},
+  };
+  for (const Case& c : cases) {
+    ToolRun r = Tdb({"locate", first, "v", c.field, c.value});
+    if (c.recno < 0) {
+      EXPECT_EQ(r.code, 1) << c.field << " " << c.value << "\n" << r.out;
+    } else {
+      EXPECT_EQ(r.code, 0) << c.field << " " << c.value << "\n" << r.out;
+      if (r.code == 0) EXPECT_EQ(Recnos(r.out), std::vector<int>{c.recno}) << c.field << " " << c.value;
+    }
+  }
+
+  // What dump prints for a value with no form (a NaN) insert refuses, by name.
+  ToolRun nan = Tdb({"insert", second, "v"}, "{\"x\":null}\n");
+  EXPECT_EQ(nan.code, 1);
+  EXPECT_THAT(nan.out, HasSubstr("field x: null"));
+  ToolRun beyond = Tdb({"insert", second, "v"}, "{\"big\":9223372036854775808}\n");
+  EXPECT_EQ(beyond.code, 1);
+  EXPECT_THAT(beyond.out, HasSubstr("field big: an integer from -9223372036854775808 to 9223372036854775807"));
+  std::system(("rm -rf '" + dir + "'").c_str());
+}
+
+// insert and delete open the file shared, as the program does, so they work
+// while another process has it open.
+TEST_F(TdbDatasetCommandsTest, InsertAndDeleteWhileAnotherProcessHasTheFileOpen) {
+  int ready[2], done[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  ASSERT_EQ(::pipe(done), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    char c = 0;
+    int code = 0;
+    try {
+      tdb::TDadaTable table;
+      table.SetDatabaseName(file_);
+      table.SetTableName("t");
+      table.Open();
+      code = table.RecordCount() == 5 ? 0 : 3;
+      if (::write(ready[1], "r", 1) != 1) code = 4;
+      if (::read(done[0], &c, 1) != 1) code = 5;
+      table.Close();
+    } catch (const std::exception&) {
+      code = 6;
+      if (::write(ready[1], "x", 1) != 1) code = 7;
+    }
+    ::_exit(code);
+  }
+  char c = 0;
+  ASSERT_EQ(::read(ready[0], &c, 1), 1);
+  ASSERT_EQ(c, 'r');  // the other process has the file open
+
+  ToolRun inserted = Tdb({"insert", file_, "t"}, "{\"nomer\":9,\"name\":\"Новый\"}\n");
+  ToolRun deleted = Tdb({"delete", file_, "t", "--recno", "3"});
+  ToolRun dumped = Tdb({"dump", file_, "t", "--index", "inomer"});
+  ASSERT_EQ(::write(done[1], "d", 1), 1);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(inserted.code, 0) << inserted.out;
+  EXPECT_EQ(deleted.code, 0) << deleted.out;
+  EXPECT_EQ(Recnos(dumped.out), (std::vector<int>{1, 0, 4, 2, 5}));
+  EXPECT_EQ(Tdb({"check", file_}).code, 0);
+  for (int fd : {ready[0], ready[1], done[0], done[1]}) ::close(fd);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +21,7 @@ namespace tdbtool {
 namespace {
 
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 struct ToolRun {
   int code;
@@ -152,7 +154,7 @@ TEST_F(TdbToolTest, CreateEncryptedAndCompressed) {
     int code;
     std::string text;
   } refused[] = {
-      {" --encrypt Blowfish", 2, "--encrypt needs --password"},
+      {" --encrypt Blowfish < /dev/null", 1, "--encrypt needs a password"},  // and no terminal to ask on
       {" --password x", 2, "need --encrypt"},
       {" --encrypt Rot13 --password x", 1, "Encryption algorithm module 'Rot13' not found"},
       {" --encrypt Gost --password x --mode 5", 1, "Cipher mode 5 is not supported"},
@@ -198,6 +200,39 @@ TEST_F(TdbToolTest, ErrorsAndUsage) {
   }
   struct stat st;
   EXPECT_NE(::stat((dir_ + "/n.tdb").c_str(), &st), 0);
+
+  // A usage error says what is wrong and shows the command's own usage line,
+  // not the whole help.
+  struct UsageCase {
+    std::string args;
+    std::string problem;
+    std::string line;
+  } usage_cases[] = {
+      {"", "no command given", "COMMAND one of: create create-receipts info dump"},
+      {"frobnicate", "unknown command 'frobnicate'", "COMMAND one of:"},
+      {"create x.tdb", "--schema is missing", "usage: tdb create FILE --schema SCHEMA.json"},
+      {"create x.tdb --schema s.json --mode 2", "--password and --mode need --encrypt", "usage: tdb create FILE"},
+      {"info a b", "info takes one FILE", "usage: tdb info FILE\n"},
+      {"dump f.tdb", "too few arguments", "usage: tdb dump FILE TABLE [--index NAME]"},
+      {"dump f.tdb t --index", "--index needs a value", "usage: tdb dump FILE TABLE"},
+      {"dump f.tdb t --recno 1", "unknown option --recno", "usage: tdb dump FILE TABLE"},
+      {"insert f.tdb t extra", "unexpected argument 'extra'", "usage: tdb insert FILE TABLE [PASSWORD]"},
+      {"delete f.tdb t", "--recno is missing", "usage: tdb delete FILE TABLE --recno N [PASSWORD]"},
+      {"delete f.tdb t --recno -1", "--recno needs a record number from 0 to 2147483647", "usage: tdb delete"},
+      {"locate f.tdb t a", "too few arguments", "usage: tdb locate FILE TABLE FIELDS VALUES"},
+      {"check f.tdb --password a --password-file b", "--password given twice", "usage: tdb check FILE [PASSWORD]"},
+      {"repair", "too few arguments", "usage: tdb repair FILE [PASSWORD]"},
+      {"create-receipts a b", "unexpected argument 'b'", "usage: tdb create-receipts DIR [--if-missing]"},
+  };
+  for (const UsageCase& c : usage_cases) {
+    ToolRun r = Tdb(c.args);
+    EXPECT_EQ(r.code, 2) << c.args << "\n" << r.out;
+    EXPECT_THAT(r.out, HasSubstr("tdb: " + c.problem + "\n")) << c.args;
+    EXPECT_THAT(r.out, HasSubstr(c.line)) << c.args;
+    EXPECT_THAT(r.out, Not(HasSubstr("Exit codes:"))) << c.args;  // a line of the whole help
+    EXPECT_LE(std::count(r.out.begin(), r.out.end(), '\n'), 4) << c.args;
+  }
+
   ToolRun help = Tdb("help");
   EXPECT_EQ(help.code, 0);
   EXPECT_THAT(help.out, HasSubstr("create-receipts"));

@@ -156,8 +156,7 @@ class TTableChecker : public TRawTable {
 }  // namespace
 
 int CheckCommand(const std::vector<std::string>& args, std::ostream& out) {
-  const std::string usage = "check needs FILE [--password P]";
-  const TFileArgs parsed = ParseFileArgs(args, usage);
+  const TFileArgs parsed = ParseFileArgs(args);
   const std::string& path = parsed.path;
   const std::string& password = parsed.password;
   const bool has_password = parsed.has_password;

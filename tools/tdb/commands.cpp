@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -16,11 +17,13 @@
 #include "data/database_creator.h"
 #include "data/receipt_tables.h"
 #include "engine/base/database_error.h"
+#include "engine/processing/secure_wipe.h"
 #include "formix_version.h"
 #include "tdb/database_info.h"
 #include "tdb/repair_command.h"
 #include "tdb/schema_json.h"
 #include "tdb/table_commands.h"
+#include "tdb/terminal_login.h"
 
 namespace tdbtool {
 
@@ -31,12 +34,13 @@ const char kUsage[] =
     "Commands for database files (.tdb):\n"
     "\n"
     "  tdb create FILE --schema SCHEMA.json [--compress] [--verify-writes]\n"
-    "             [--encrypt CIPHER --password P [--mode N]]\n"
+    "             [--encrypt CIPHER [--password P | --password-file F] [--mode N]]\n"
     "      Writes a new, empty database file from a schema.  An existing FILE\n"
     "      is never replaced.  --compress stores blob values compressed (ZLIB);\n"
     "      --encrypt stores field and blob values encrypted with CIPHER\n"
     "      (Blowfish, Twofish or Gost) in mode N (0 to 4, default 0) under the\n"
-    "      password P; fields whose process_mode is not 0 stay unprocessed.\n"
+    "      password (see Passwords; typed twice when asked on the terminal);\n"
+    "      fields whose process_mode is not 0 stay unprocessed.\n"
     "      The file keeps a check string derived from the password, and that\n"
     "      is enough to decrypt it: the password keeps out casual readers only.\n"
     "      The schema is JSON:\n"
@@ -70,7 +74,7 @@ const char kUsage[] =
     "      type, size, process_mode) and indexes (name, options, fields).\n"
     "\n"
     "  tdb dump FILE TABLE [--index NAME] [--filter EXPR\n"
-    "           [--filter-options ci,nopartial]] [--password P]\n"
+    "           [--filter-options ci,nopartial]] [PASSWORD]\n"
     "      Prints the records of TABLE as JSON Lines, in the order of the\n"
     "      index NAME (any letter case; a name the table lacks is an error) or\n"
     "      in record order: \"_recno\" (the record number) first, then every\n"
@@ -83,36 +87,38 @@ const char kUsage[] =
     "      in that order.  --filter-options: ci compares texts without regard\n"
     "      to letter case, nopartial takes \"*\" in a text as itself.\n"
     "\n"
-    "  tdb insert FILE TABLE [--password P]\n"
+    "  tdb insert FILE TABLE [PASSWORD]\n"
     "      Appends the records read from standard input, one JSON object a\n"
-    "      line in the form dump prints (\"_recno\" is ignored).  Fields left\n"
+    "      line in the form dump prints (\"_recno\" is ignored), so that the\n"
+    "      output of dump goes back in unchanged.  Fields left\n"
     "      out take a new record's values: zero or empty, dates today, times\n"
     "      now, date-times 1899-12-30.  A bad line stops the command with its\n"
     "      line number; nothing of it is written.\n"
     "\n"
-    "  tdb delete FILE TABLE --recno N [--password P]\n"
+    "  tdb delete FILE TABLE --recno N [PASSWORD]\n"
     "      Marks record number N deleted.\n"
     "\n"
     "  tdb locate FILE TABLE FIELDS VALUES [--ci] [--partial] [--index NAME]\n"
-    "             [--password P]\n"
+    "             [PASSWORD]\n"
     "      Finds the first record, in the order of --index (or the table's\n"
     "      primary index, or record order), whose key fields FIELDS hold\n"
     "      VALUES, and prints it as one line in the form dump prints; exit\n"
     "      code 1 and no output when there is none.  FIELDS are field names\n"
     "      and VALUES their values, each list separated by \";\" (so a value\n"
-    "      cannot hold a \";\").  A value is read as its field reads text:\n"
-    "      numbers with a decimal comma (12,5), dates as dd.MM.yyyy\n"
-    "      (05.03.2024), times as H:mm:ss, booleans True or False.  --ci\n"
+    "      cannot hold a \";\").  A value is written as dump prints it:\n"
+    "      numbers 12.5, dates 2024-03-05, times 09:30:00.000, date-times\n"
+    "      2024-03-05T09:30:00.000, booleans true or false; the field's own\n"
+    "      text forms are taken too (12,5, 05.03.2024, 9:30:00, True).  --ci\n"
     "      compares texts without regard to letter case; --partial lets a\n"
     "      text value match any text that begins with it.\n"
     "\n"
-    "  tdb check FILE [--password P]\n"
+    "  tdb check FILE [PASSWORD]\n"
     "      Verifies the structure of every table: positions inside the file,\n"
     "      record and index tables, every live record once in every index\n"
     "      chain and in key order, clean string slots, sound blob areas.\n"
     "      Exit code 0 when sound, 1 with one line per problem.\n"
     "\n"
-    "  tdb repair FILE [--password P]\n"
+    "  tdb repair FILE [PASSWORD]\n"
     "      Brings back to a sound state a file whose last change was cut short\n"
     "      (an append, rewrite or deletion interrupted by a crash): records\n"
     "      never written whole are marked deleted and every index chain is\n"
@@ -120,9 +126,11 @@ const char kUsage[] =
     "      original is first copied to FILE.bak (or FILE.bak.N).  A sound file\n"
     "      is left as it is.  The file must not be open elsewhere; an encrypted\n"
     "      file needs its password.\n"
-    "  Passwords: --password P opens an encrypted file; without it the\n"
-    "  password is asked on the terminal, and with no terminal the command\n"
-    "  fails.  A wrong password gives \"Access denied\".\n"
+    "  Passwords: PASSWORD is --password P or --password-file F, whose first\n"
+    "  line is the password (which then shows in no process list); without\n"
+    "  either the password of an encrypted file is asked on the terminal, and\n"
+    "  with no terminal the command fails.  A wrong password gives \"Access\n"
+    "  denied\".\n"
     "\n"
     "  tdb help\n"
     "      Prints this text.\n"
@@ -132,8 +140,42 @@ const char kUsage[] =
     "\n"
     "Exit codes: 0 success, 1 failure (message on stderr), 2 usage error.\n";
 
-int Usage(const std::string& problem) {
-  std::cerr << "tdb: " << problem << "\n" << kUsage;
+// The usage line of each command, shown with a usage error.
+struct TSynopsis {
+  const char* command;
+  const char* line;
+};
+const TSynopsis kSynopses[] = {
+    {"create",
+     "tdb create FILE --schema SCHEMA.json [--compress] [--verify-writes] "
+     "[--encrypt CIPHER [--password P | --password-file F] [--mode N]]"},
+    {"create-receipts", "tdb create-receipts DIR [--if-missing]"},
+    {"info", "tdb info FILE"},
+    {"dump", "tdb dump FILE TABLE [--index NAME] [--filter EXPR [--filter-options ci,nopartial]] [PASSWORD]"},
+    {"insert", "tdb insert FILE TABLE [PASSWORD]"},
+    {"delete", "tdb delete FILE TABLE --recno N [PASSWORD]"},
+    {"locate", "tdb locate FILE TABLE FIELDS VALUES [--ci] [--partial] [--index NAME] [PASSWORD]"},
+    {"check", "tdb check FILE [PASSWORD]"},
+    {"repair", "tdb repair FILE [PASSWORD]"},
+};
+
+// A usage error: what is wrong, the command's usage line (or the list of
+// commands), and where the whole help is.
+int Usage(const std::string& command, const std::string& problem) {
+  std::cerr << "tdb: " << problem << "\n";
+  const TSynopsis* known = nullptr;
+  for (const TSynopsis& s : kSynopses)
+    if (command == s.command) known = &s;
+  if (known) {
+    std::cerr << "usage: " << known->line << "\n";
+    if (std::string(known->line).find("PASSWORD") != std::string::npos)
+      std::cerr << "       PASSWORD: --password P or --password-file F\n";
+  } else {
+    std::cerr << "usage: tdb COMMAND [ARGS], COMMAND one of:";
+    for (const TSynopsis& s : kSynopses) std::cerr << " " << s.command;
+    std::cerr << " help\n";
+  }
+  std::cerr << "\"tdb help\" describes every command.\n";
   return 2;
 }
 
@@ -152,35 +194,48 @@ std::string ReadWholeFile(const std::string& path) {
 }
 
 int Create(const std::vector<std::string>& args) {
-  const char* usage = "create needs FILE --schema SCHEMA.json [--compress] [--verify-writes] "
-                      "[--encrypt CIPHER --password P [--mode N]]";
   std::string file, schema_path;
   receipts::StorageOptions storage;
-  bool password_given = false, mode_given = false;
+  std::optional<std::string> password;  // UTF-8
+  bool mode_given = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    bool has_value = i + 1 < args.size();
-    if (a == "--schema" && has_value) schema_path = args[++i];
+    const bool has_value = i + 1 < args.size();
+    const bool takes_value =
+        a == "--schema" || a == "--encrypt" || a == "--password" || a == "--password-file" || a == "--mode";
+    if (takes_value && !has_value) throw TUsageError{a + " needs a value"};
+    if ((a == "--password" || a == "--password-file") && password) throw TUsageError{"--password given twice"};
+    if (a == "--schema") schema_path = args[++i];
     else if (a == "--compress") storage.compress = true;
     else if (a == "--verify-writes") storage.verify_writes = true;
-    else if (a == "--encrypt" && has_value) storage.cipher = args[++i];
-    else if (a == "--password" && has_value) {
-      storage.password = tdb::Utf8ToCp1251(args[++i]);
-      password_given = true;
-    } else if (a == "--mode" && has_value) {
+    else if (a == "--encrypt") storage.cipher = args[++i];
+    else if (a == "--password") password = args[++i];
+    else if (a == "--password-file") password = ReadPasswordFile(args[++i]);
+    else if (a == "--mode") {
       const std::string& m = args[++i];
-      if (m.size() != 1 || m[0] < '0' || m[0] > '9') return Usage(usage);
+      if (m.size() != 1 || m[0] < '0' || m[0] > '9') throw TUsageError{"--mode needs a digit"};
       storage.mode = m[0] - '0';
       mode_given = true;
-    } else if (file.empty() && !a.starts_with("--")) file = a;
-    else return Usage(usage);
+    } else if (a.starts_with("--")) throw TUsageError{"unknown option " + a};
+    else if (file.empty()) file = a;
+    else throw TUsageError{"unexpected argument '" + a + "'"};
   }
-  if (file.empty() || schema_path.empty()) return Usage(usage);
-  if (storage.cipher.empty() && (password_given || mode_given)) return Usage("--password and --mode need --encrypt");
-  if (!storage.cipher.empty() && !password_given) return Usage("--encrypt needs --password");
+  if (file.empty()) throw TUsageError{"FILE is missing"};
+  if (schema_path.empty()) throw TUsageError{"--schema is missing"};
+  if (storage.cipher.empty() && (password || mode_given)) throw TUsageError{"--password and --mode need --encrypt"};
   receipts::DatabaseSchema schema = SchemaFromJson(ReadWholeFile(schema_path));
+  if (!storage.cipher.empty()) {
+    if (password) {
+      storage.password = tdb::Utf8ToCp1251(*password);
+      tdb::SecureWipe(*password);
+    } else if (!TerminalNewPassword(file, storage.password)) {
+      tdb::DatabaseError("--encrypt needs a password: --password, --password-file or a terminal to type it on");
+    }
+  }
   schema.storage = storage;
   receipts::CreateDatabaseFile(file, schema);
+  tdb::SecureWipe(schema.storage.password);
+  tdb::SecureWipe(storage.password);
   return 0;
 }
 
@@ -189,10 +244,11 @@ int CreateReceipts(const std::vector<std::string>& args) {
   std::string dir;
   for (const std::string& a : args) {
     if (a == "--if-missing") if_missing = true;
-    else if (dir.empty() && !a.starts_with("--")) dir = a;
-    else return Usage("create-receipts needs DIR [--if-missing]");
+    else if (a.starts_with("--")) throw TUsageError{"unknown option " + a};
+    else if (dir.empty()) dir = a;
+    else throw TUsageError{"unexpected argument '" + a + "'"};
   }
-  if (dir.empty()) return Usage("create-receipts needs DIR [--if-missing]");
+  if (dir.empty()) throw TUsageError{"DIR is missing"};
   auto path_of = [&](const receipts::ReceiptFile& f) { return dir + "/" + f.file_name; };
   if (!if_missing)
     for (const auto& f : receipts::ReceiptFiles())
@@ -205,7 +261,7 @@ int CreateReceipts(const std::vector<std::string>& args) {
 }
 
 int Info(const std::vector<std::string>& args) {
-  if (args.size() != 1) return Usage("info needs FILE");
+  if (args.size() != 1 || args[0].starts_with("--")) throw TUsageError{"info takes one FILE"};
   std::cout << DatabaseInfoJson(args[0]);
   return 0;
 }
@@ -213,7 +269,7 @@ int Info(const std::vector<std::string>& args) {
 }  // namespace
 
 int RunCommand(int argc, char** argv) {
-  if (argc < 2) return Usage("no command given");
+  if (argc < 2) return Usage("", "no command given");
   std::string command = argv[1];
   std::vector<std::string> args(argv + 2, argv + argc);
   if (command == "help" || command == "--help" || command == "-h") {
@@ -235,7 +291,7 @@ int RunCommand(int argc, char** argv) {
     if (command == "check") return CheckCommand(args, std::cout);
     if (command == "repair") return RepairCommand(args, std::cout);
   } catch (const TUsageError& e) {
-    return Usage(e.problem);
+    return Usage(command, e.problem);
   } catch (const tdb::EDatabaseError& e) {
     std::cerr << "tdb: " << e.what() << "\n";
     return 1;
@@ -243,7 +299,7 @@ int RunCommand(int argc, char** argv) {
     std::cerr << "tdb: " << e.what() << "\n";
     return 1;
   }
-  return Usage("unknown command '" + command + "'");
+  return Usage("", "unknown command '" + command + "'");
 }
 
 }  // namespace tdbtool

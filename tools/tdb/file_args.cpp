@@ -1,24 +1,21 @@
-// Reading FILE [--password P] from a command line.
+// Reading FILE [--password P | --password-file F] from a command line.
 #include "tdb/file_args.h"
 
 #include "engine/base/codepage.h"
+#include "engine/processing/secure_wipe.h"
 #include "tdb/table_access.h"
 
 namespace tdbtool {
 
-TFileArgs ParseFileArgs(const std::vector<std::string>& args, const std::string& usage) {
+TFileArgs ParseFileArgs(const std::vector<std::string>& args) {
+  TToolArgs a = ParseToolArgs(args, {"--password"}, 1);
   TFileArgs out;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--password" && i + 1 < args.size() && !out.has_password) {
-      out.password = tdb::Utf8ToCp1251(args[++i]);
-      out.has_password = true;
-    } else if (!args[i].starts_with("--") && out.path.empty()) {
-      out.path = args[i];
-    } else {
-      throw TUsageError{usage};
-    }
+  out.path = a.words[0];
+  if (a.password) {
+    out.password = tdb::Utf8ToCp1251(*a.password);
+    out.has_password = true;
+    tdb::SecureWipe(*a.password);
   }
-  if (out.path.empty()) throw TUsageError{usage};
   return out;
 }
 

@@ -1,4 +1,5 @@
-// The arguments of the commands that take a whole file: FILE [--password P].
+// The arguments of the commands that take a whole file:
+// FILE [--password P | --password-file F].
 #pragma once
 
 #include <string>
@@ -12,7 +13,8 @@ struct TFileArgs {
   bool has_password = false;
 };
 
-// Raises TUsageError{usage} for anything else on the command line.
-TFileArgs ParseFileArgs(const std::vector<std::string>& args, const std::string& usage);
+// Raises TUsageError naming what does not fit; a password file that cannot
+// be read raises tdb::EDatabaseError.
+TFileArgs ParseFileArgs(const std::vector<std::string>& args);
 
 }  // namespace tdbtool

@@ -132,7 +132,8 @@ class Parser {
     }
     JsonValue v;
     v.kind = JsonValue::kNumber;
-    v.number = std::strtod(std::string(s_.substr(start, pos_ - start)).c_str(), nullptr);
+    v.text = std::string(s_.substr(start, pos_ - start));
+    v.number = std::strtod(v.text.c_str(), nullptr);
     return v;
   }
 

@@ -17,7 +17,7 @@ struct JsonValue {
   Kind kind = kNull;
   bool boolean = false;
   double number = 0;
-  std::string text;                                          // kString
+  std::string text;                                          // kString; kNumber: the literal
   std::vector<JsonValue> items;                              // kArray
   std::vector<std::pair<std::string, JsonValue>> members;    // kObject, in text order
 

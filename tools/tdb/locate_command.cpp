@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "engine/base/codepage.h"
+#include "engine/dataset/field.h"
 #include "engine/dataset/variant.h"
 #include "tdb/record_json.h"
 #include "tdb/table_commands.h"
@@ -25,20 +26,24 @@ std::vector<std::string> SplitAtSemicolons(const std::string& text) {
 }  // namespace
 
 int LocateCommand(const std::vector<std::string>& args, std::ostream& out) {
-  const std::string usage = "locate needs FILE TABLE FIELDS VALUES [--ci] [--partial] [--index NAME] [--password P]";
-  TToolArgs a = ParseToolArgs(args, usage, {"--ci", "--partial", "--index", "--password"}, 4);
-  std::string fields = tdb::Utf8ToCp1251(a.words[2]);
-  std::vector<tdb::TVariant> values;
-  // Given as text, each value takes its key field's type through the field's
-  // own conversion (decimal comma, dd.MM.yyyy dates).
-  for (const std::string& v : SplitAtSemicolons(a.words[3])) values.emplace_back(tdb::Utf8ToCp1251(v));
-  if (values.size() != SplitAtSemicolons(a.words[2]).size())
-    throw TUsageError{"locate needs as many VALUES as FIELDS, separated by \";\""};
+  TToolArgs a = ParseToolArgs(args, {"--ci", "--partial", "--index", "--password"}, 4);
+  const std::vector<std::string> field_names = SplitAtSemicolons(a.words[2]);
+  const std::vector<std::string> texts = SplitAtSemicolons(a.words[3]);
+  if (texts.size() != field_names.size()) throw TUsageError{"locate needs as many VALUES as FIELDS, separated by \";\""};
   TToolTable tool(a.words[0], a.words[1], a, true);
   tdb::TDadaTable& table = tool.Table();
+  // Each value takes its key field's type: in dump's form directly, else
+  // through the field's own text conversion.  A name no field bears is left
+  // for Locate to report.
+  std::vector<tdb::TVariant> values;
+  for (size_t i = 0; i < texts.size(); ++i) {
+    const tdb::TField* field = table.FindField(tdb::Utf8ToCp1251(field_names[i]));
+    values.push_back(field ? VariantFromText(*field, texts[i]) : tdb::TVariant(tdb::Utf8ToCp1251(texts[i])));
+  }
   tdb::TLocateOptions options = 0;
   if (a.ci) options |= tdb::loCaseInsensitive;
   if (a.partial) options |= tdb::loPartialKey;
+  const std::string fields = tdb::Utf8ToCp1251(a.words[2]);
   bool found = InUtf8([&] { return table.Locate(fields, values, options); });
   if (!found) return 1;
   out << RecordToJson(table) << "\n";

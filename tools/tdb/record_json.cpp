@@ -60,6 +60,15 @@ bool Digits(const std::string& text, size_t pos, size_t digits, int& out) {
   return true;
 }
 
+// A JSON integer literal (an optional "-" and digits) that fits 64 bits.
+std::optional<int64_t> IntegerLiteral(const std::string& text) {
+  int64_t n = 0;
+  const char* end = text.data() + text.size();
+  auto [ptr, ec] = std::from_chars(text.data(), end, n);
+  if (ec != std::errc() || ptr != end || text.empty()) return std::nullopt;
+  return n;
+}
+
 std::optional<int32_t> ParseDate(const std::string& t) {
   int y, m, d;
   if (t.size() != 10 || t[4] != '-' || t[7] != '-' || !Digits(t, 0, 4, y) || !Digits(t, 5, 2, m) || !Digits(t, 8, 2, d))
@@ -205,11 +214,18 @@ void RecordFromJson(const JsonValue& object, TDataSet& data) {
       if (c.find('\0') != std::string::npos && !IsBlobFieldType(type)) Bad(name, "a NUL character");
       return c;
     };
-    auto integer = [&](double lo, double hi) -> int64_t {
-      if (value.kind != JsonValue::kNumber || value.number != std::floor(value.number) || value.number < lo ||
-          value.number > hi)
-        Bad(name, "an integer from " + DoubleText(lo) + " to " + DoubleText(hi) + " is expected");
-      return static_cast<int64_t>(value.number);
+    auto integer = [&](int64_t lo, int64_t hi) -> int64_t {
+      // Read from the literal, so that a 64-bit value beyond 2^53 (which a
+      // double cannot hold) comes in exactly; "5.0" or "1e3" still count.
+      std::optional<int64_t> n;
+      if (value.kind == JsonValue::kNumber) {
+        n = IntegerLiteral(value.text);
+        if (!n && value.number == std::floor(value.number) && std::fabs(value.number) <= 9007199254740992.0)
+          n = static_cast<int64_t>(value.number);
+      }
+      if (!n || *n < lo || *n > hi)
+        Bad(name, "an integer from " + std::to_string(lo) + " to " + std::to_string(hi) + " is expected");
+      return *n;
     };
     if (field.IsBlob()) {
       if (IsMemoType(type)) {
@@ -237,15 +253,18 @@ void RecordFromJson(const JsonValue& object, TDataSet& data) {
       case ftSmallint: PutInt16LE(v, static_cast<int16_t>(integer(-32768, 32767))); break;
       case ftWord: PutUInt16LE(v, static_cast<uint16_t>(integer(0, 65535))); break;
       case ftInteger:
-      case ftAutoInc: PutInt32LE(v, static_cast<int32_t>(integer(-2147483648.0, 2147483647.0))); break;
-      case ftLargeint: PutInt64LE(v, integer(-9007199254740992.0, 9007199254740992.0)); break;
+      case ftAutoInc: PutInt32LE(v, static_cast<int32_t>(integer(INT32_MIN, INT32_MAX))); break;
+      case ftLargeint:
+        PutInt64LE(v, integer(std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max()));
+        break;
       case ftBoolean:
         if (value.kind != JsonValue::kBool) Bad(name, "true or false is expected");
         PutUInt16LE(v, value.boolean ? 1 : 0);
         break;
       case ftFloat:
       case ftCurrency:
-        if (value.kind != JsonValue::kNumber) Bad(name, "a number is expected");
+        if (value.kind == JsonValue::kNull) Bad(name, "null (a value that is not a finite number) cannot be stored");
+        if (value.kind != JsonValue::kNumber || !std::isfinite(value.number)) Bad(name, "a number is expected");
         PutDoubleLE(v, value.number);
         break;
       case ftDate: {
@@ -277,6 +296,44 @@ void RecordFromJson(const JsonValue& object, TDataSet& data) {
     }
     field.SetData(v);
   }
+}
+
+TVariant VariantFromText(const TField& field, const std::string& utf8) {
+  switch (field.DataType()) {
+    case ftSmallint:
+    case ftWord:
+    case ftInteger:
+    case ftAutoInc:
+    case ftLargeint:
+      if (auto n = IntegerLiteral(utf8)) return *n;
+      break;
+    case ftFloat:
+    case ftCurrency: {
+      double d = 0;
+      const char* end = utf8.data() + utf8.size();
+      auto [ptr, ec] = std::from_chars(utf8.data(), end, d);
+      if (ec == std::errc() && ptr == end && !utf8.empty() && std::isfinite(d)) return d;
+      break;
+    }
+    case ftBoolean:
+      if (utf8 == "true" || utf8 == "false") return utf8 == "true";
+      break;
+    case ftDate:
+      if (auto d = ParseDate(utf8)) return StampToDateTime(TTimeStamp{*d, 0});
+      break;
+    case ftTime:
+      if (auto t = ParseTime(utf8)) return StampToDateTime(TTimeStamp{kDayNumberOf18991230, *t});
+      break;
+    case ftDateTime: {
+      auto d = utf8.size() == 23 && utf8[10] == 'T' ? ParseDate(utf8.substr(0, 10)) : std::nullopt;
+      auto t = d ? ParseTime(utf8.substr(11)) : std::nullopt;
+      if (t) return StampToDateTime(TTimeStamp{*d, *t});
+      break;
+    }
+    default:
+      break;
+  }
+  return Utf8ToCp1251(utf8);
 }
 
 }  // namespace tdbtool

@@ -3,7 +3,7 @@
 // every field by its stored name (UTF-8).
 //
 //   ftString, ftFixedChar, ftMemo, ftFmtMemo   UTF-8 text
-//   integer types                              JSON integers
+//   integer types                              JSON integers (64-bit ones exact)
 //   ftBoolean                                  true / false
 //   ftFloat, ftCurrency                        numbers, shortest round-trip form
 //   ftDate / ftTime / ftDateTime               "YYYY-MM-DD" / "HH:MM:SS.mmm" /
@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "engine/dataset/dataset.h"
+#include "engine/dataset/variant.h"
 #include "tdb/json.h"
 
 namespace tdbtool {
@@ -35,6 +36,13 @@ std::string RecordToJson(const tdb::TDataSet& data);
 // the wrong kind or out of range, a text too long or outside Windows-1251.
 // REQUIRES: the dataset is in insert or edit state.
 void RecordFromJson(const JsonValue& object, tdb::TDataSet& data);
+
+// A value for `field` given as text (a tdb locate VALUE): in the form dump
+// prints for the field's type (12.5, 2024-03-05, 09:30:00.000,
+// 2024-03-05T09:30:00.000, true, a 64-bit integer) it becomes that typed
+// value; any other text goes as Windows-1251 text, which the field reads in
+// its own way (12,5, 05.03.2024, True) or refuses.
+tdb::TVariant VariantFromText(const tdb::TField& field, const std::string& utf8);
 
 std::string Base64Encode(const std::vector<uint8_t>& bytes);
 // Raises tdb::EDatabaseError for text that is not standard Base64.

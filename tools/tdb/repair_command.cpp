@@ -222,8 +222,7 @@ class TTableRepair : public TRawTable {
 }  // namespace
 
 int RepairCommand(const std::vector<std::string>& args, std::ostream& out) {
-  const std::string usage = "repair needs FILE [--password P]";
-  const TFileArgs parsed = ParseFileArgs(args, usage);
+  const TFileArgs parsed = ParseFileArgs(args);
   const std::string& path = parsed.path;
   const std::string& password = parsed.password;
   const bool has_password = parsed.has_password;
@@ -233,7 +232,8 @@ int RepairCommand(const std::vector<std::string>& args, std::ostream& out) {
   if (file.ReadOnly()) DatabaseError(Format("File %s is read-only", {path}));
   if (file.DataProcessBlock().Encrypted) {
     // Keys are compared by their values, which only the password reveals.
-    if (!has_password) DatabaseError(Format("File %s is encrypted: repair needs --password", {path}));
+    if (!has_password)
+      DatabaseError(Format("File %s is encrypted: repair needs --password or --password-file", {path}));
     if (!file.SetPassword(password)) DatabaseError("Invalid password");
   }
   file.Lock();

@@ -15,9 +15,6 @@
 namespace tdbtool {
 namespace {
 
-const char kDumpUsage[] =
-    "dump needs FILE TABLE [--index NAME] [--filter EXPR [--filter-options ci,nopartial]] [--password P]";
-
 // The comma-separated --filter-options list.
 tdb::TFilterOptions ParseFilterOptions(const std::string& list) {
   tdb::TFilterOptions options = 0;
@@ -27,7 +24,7 @@ tdb::TFilterOptions ParseFilterOptions(const std::string& list) {
     std::string item = list.substr(start, end - start);
     if (item == "ci") options |= tdb::foCaseInsensitive;
     else if (item == "nopartial") options |= tdb::foNoPartialCompare;
-    else if (!item.empty()) throw TUsageError{"unknown filter option '" + item + "'; " + kDumpUsage};
+    else if (!item.empty()) throw TUsageError{"unknown filter option '" + item + "'"};
     start = end + 1;
   }
   return options;
@@ -36,8 +33,8 @@ tdb::TFilterOptions ParseFilterOptions(const std::string& list) {
 }  // namespace
 
 int DumpCommand(const std::vector<std::string>& args, std::ostream& out) {
-  TToolArgs a = ParseToolArgs(args, kDumpUsage, {"--index", "--password", "--filter", "--filter-options"}, 2);
-  if (a.filter_options && !a.filter) throw TUsageError{kDumpUsage};
+  TToolArgs a = ParseToolArgs(args, {"--index", "--password", "--filter", "--filter-options"}, 2);
+  if (a.filter_options && !a.filter) throw TUsageError{"--filter-options needs --filter"};
   tdb::TFilterOptions options = a.filter_options ? ParseFilterOptions(*a.filter_options) : 0;
   TToolTable tool(a.words[0], a.words[1], a, true);
   tdb::TDadaTable& table = tool.Table();
@@ -61,7 +58,7 @@ int DumpCommand(const std::vector<std::string>& args, std::ostream& out) {
 }
 
 int InsertCommand(const std::vector<std::string>& args, std::istream& in, std::ostream& err) {
-  TToolArgs a = ParseToolArgs(args, "insert needs FILE TABLE [--password P]", {"--password"}, 2);
+  TToolArgs a = ParseToolArgs(args, {"--password"}, 2);
   TToolTable tool(a.words[0], a.words[1], a, false);
   tdb::TDadaTable& table = tool.Table();
   // A file that cannot take records is no fault of the first line.
@@ -85,9 +82,8 @@ int InsertCommand(const std::vector<std::string>& args, std::istream& in, std::o
 }
 
 int DeleteCommand(const std::vector<std::string>& args) {
-  const std::string usage = "delete needs FILE TABLE --recno N [--password P]";
-  TToolArgs a = ParseToolArgs(args, usage, {"--recno", "--password"}, 2);
-  if (!a.recno) throw TUsageError{usage};
+  TToolArgs a = ParseToolArgs(args, {"--recno", "--password"}, 2);
+  if (!a.recno) throw TUsageError{"--recno is missing"};
   int64_t recno = -1;
   try {
     size_t used = 0;
@@ -96,7 +92,7 @@ int DeleteCommand(const std::vector<std::string>& args) {
   } catch (const std::exception&) {
     recno = -1;
   }
-  if (recno < 0 || recno > INT32_MAX) throw TUsageError{usage};
+  if (recno < 0 || recno > INT32_MAX) throw TUsageError{"--recno needs a record number from 0 to 2147483647"};
   TToolTable tool(a.words[0], a.words[1], a, false);
   tdb::TDadaTable& table = tool.Table();
   // The record number is the bookmark; the view holds every live record.

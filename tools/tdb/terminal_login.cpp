@@ -6,8 +6,11 @@
 #include <unistd.h>
 
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "engine/base/codepage.h"
+#include "engine/base/database_error.h"
 #include "engine/processing/secure_wipe.h"
 
 namespace tdbtool {
@@ -55,25 +58,51 @@ class TEchoOff {
   struct sigaction previous_[std::size(kSignals)] = {};
 };
 
+// Reads one line per prompt with echo off, the prompts on stderr; false
+// when the input ends first.  Echo stays off between the prompts, so that
+// nothing typed ahead is thrown away or shown.
+bool ReadHidden(const std::vector<std::string>& prompts, std::vector<std::string>& lines) {
+  bool got = true;
+  {
+    TEchoOff echo_off;
+    for (const std::string& prompt : prompts) {
+      std::cerr << prompt << std::flush;
+      std::string line;
+      got = static_cast<bool>(std::getline(std::cin, line));
+      // The typed Enter was not echoed either.
+      std::cerr << "\n" << std::flush;
+      if (!got) break;
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      lines.push_back(std::move(line));
+    }
+  }
+  return got;
+}
+
+void Wipe(std::vector<std::string>& lines) {
+  for (std::string& line : lines) tdb::SecureWipe(line);
+}
+
 }  // namespace
+
+bool TerminalNewPassword(const std::string& file_name, std::string& password) {
+  if (!::isatty(STDIN_FILENO)) return false;
+  std::vector<std::string> lines;
+  const bool got = ReadHidden({"Password for " + file_name + ": ", "Again: "}, lines);
+  const bool same = got && lines[0] == lines[1];
+  if (same) password = tdb::Utf8ToCp1251(lines[0]);
+  Wipe(lines);
+  if (got && !same) tdb::DatabaseError("The two passwords differ; nothing was written");
+  return got;
+}
 
 bool TerminalLogin(const std::string& file_name, std::string& password) {
   if (!::isatty(STDIN_FILENO)) return false;
-  std::string line;
-  bool got = false;
-  {
-    // Echo goes off before the prompt shows, so nothing typed after it echoes.
-    TEchoOff echo_off;
-    std::cerr << "Password for " << file_name << ": " << std::flush;
-    got = static_cast<bool>(std::getline(std::cin, line));
-  }
-  // The typed Enter was not echoed either.
-  std::cerr << "\n" << std::flush;
-  if (!got) return false;
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  password = tdb::Utf8ToCp1251(line);
-  tdb::SecureWipe(line);
-  return true;
+  std::vector<std::string> lines;
+  const bool got = ReadHidden({"Password for " + file_name + ": "}, lines);
+  if (got) password = tdb::Utf8ToCp1251(lines[0]);
+  Wipe(lines);
+  return got;
 }
 
 }  // namespace tdbtool

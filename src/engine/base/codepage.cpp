@@ -1,13 +1,10 @@
-// Windows-1251 conversions through a fixed table built once from ICU's
-// converter, so that no converter object is shared between threads.
+// Windows-1251 conversions through the fixed table of cp1251_table.h.
 #include "engine/base/codepage.h"
 
-#include <unicode/ucnv.h>
-#include <unicode/ustring.h>
-
 #include <array>
-#include <mutex>
 #include <unordered_map>
+
+#include "engine/base/cp1251_table.h"
 
 namespace tdb {
 namespace {
@@ -17,20 +14,11 @@ struct Cp1251Table {
   std::unordered_map<char16_t, unsigned char> from_unicode;
 
   Cp1251Table() {
-    UErrorCode status = U_ZERO_ERROR;
-    UConverter* conv = ucnv_open("windows-1251", &status);
     for (int b = 0; b < 256; ++b) {
-      char in = static_cast<char>(b);
-      UChar out[4] = {0};
-      UErrorCode st = U_ZERO_ERROR;
-      int32_t n = U_SUCCESS(status) ? ucnv_toUChars(conv, out, 4, &in, 1, &st) : 0;
-      char16_t u = (U_SUCCESS(st) && n == 1) ? static_cast<char16_t>(out[0]) : u'\uFFFD';
-      if (u == u'\x1A' && b != 0x1A) u = u'\uFFFD';  // ICU's substitute for an unassigned byte
-      if (b < 0x80) u = static_cast<char16_t>(b);
-      to_unicode[b] = u;
+      const char16_t u = b < 0x80 ? static_cast<char16_t>(b) : cp1251::kHighHalf[b - 0x80];
+      to_unicode[static_cast<size_t>(b)] = u;
       if (u != u'\uFFFD') from_unicode.emplace(u, static_cast<unsigned char>(b));
     }
-    if (conv) ucnv_close(conv);
   }
 };
 

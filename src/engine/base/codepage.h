@@ -12,8 +12,8 @@
 
 namespace tdb {
 
-// Windows-1251 bytes to UTF-8.  Every byte has a meaning except 0x98, which
-// becomes U+FFFD.
+// Windows-1251 bytes to UTF-8.  Every byte has a meaning; 0x98, which the
+// code page leaves unassigned, is U+0098.
 std::string Cp1251ToUtf8(std::string_view cp1251);
 
 // UTF-8 to Windows-1251 bytes; characters outside the code page become "?".

@@ -1,269 +1,255 @@
-// The process's collation: ICU's root collator (whose order matches the
-// desktop's default locale order; the "ru" tailoring would put Cyrillic before
-// Latin) at tertiary strength for case-sensitive and secondary strength for
-// case-insensitive comparison, with a table of per-byte weights in front of it.
+// The process's collation: a fixed table of collation elements per byte
+// (collation_weights.h, drawn once from ICU's root collation and committed),
+// compared level by level as the Unicode collation algorithm does.
 //
-// The weights: for every byte that maps to exactly one collation element with
-// a primary weight (no expansion, no part of a contraction) the collator's own
-// rank of that character at primary, secondary and tertiary strength.  Two
-// texts made only of such bytes compare like the collator compares them:
-// first by the primary ranks position by position (a shorter text first when
-// one is a prefix of the other), then by the secondary ranks, then the
-// tertiary ones.  Anything else goes to the collator.
+// A text becomes a sequence of collation elements (CEs): each byte gives its
+// own run (none for a control, two for Ё, which is Е with an accent,
+// three for "…"), except where a contraction of several bytes matches, the
+// longest first.  Two sequences compare by their non-zero primary weights
+// position by position (a sequence that runs out first is smaller), then by
+// their non-zero secondary weights, then, when case counts, by their
+// tertiary weights.  The word-sort marks are taken out before and break a
+// remaining tie after.  Texts whose every byte is one CE weighing at every
+// level (most names, numbers and punctuation) give the same answer in one
+// pass over both, which is tried first.
 #include "engine/compare/collation.h"
-
-#include <unicode/ucol.h>
-#include <unicode/uset.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <memory>
-#include <string>
 #include <vector>
 
-#include "engine/base/codepage.h"
-#include "engine/base/database_error.h"
+#include "engine/compare/collation_weights.h"
 
 namespace tdb {
 namespace {
 
-constexpr size_t kStackChars = 256;
+namespace cw = collation_weights;
 
-bool IsWordSortMark(unsigned char c) { return c == '-' || c == '\''; }
+constexpr bool IsWordSortMark(unsigned char c) { return c == '-' || c == '\''; }
 
-struct TCollatorCloser {
-  void operator()(UCollator* c) const { ucol_close(c); }
-};
-using TCollatorPtr = std::unique_ptr<UCollator, TCollatorCloser>;
+constexpr size_t kElementCount = sizeof cw::kElements / sizeof cw::kElements[0];
+constexpr size_t kContractionCount = sizeof cw::kContractions / sizeof cw::kContractions[0];
 
-TCollatorPtr OpenRoot(UColAttributeValue strength) {
-  UErrorCode status = U_ZERO_ERROR;
-  TCollatorPtr coll(ucol_open("", &status));
-  if (U_FAILURE(status)) return nullptr;
-  ucol_setAttribute(coll.get(), UCOL_STRENGTH, strength, &status);
-  ucol_setAttribute(coll.get(), UCOL_ALTERNATE_HANDLING, UCOL_NON_IGNORABLE, &status);
-  ucol_setAttribute(coll.get(), UCOL_NORMALIZATION_MODE, UCOL_OFF, &status);
-  if (U_FAILURE(status)) return nullptr;
-  return coll;
-}
+// Whether a byte begins a contraction, so that the reader must look further.
+constexpr std::array<bool, 256> kStartsContraction = [] {
+  std::array<bool, 256> starts{};
+  for (const cw::TContraction& c : cw::kContractions)
+    if (c.bytes[0] != '\0') starts[static_cast<unsigned char>(c.bytes[0])] = true;
+  return starts;
+}();
 
-// Weights of one byte; primary 0 means "not on the fast path".
-struct TByteWeights {
-  uint16_t primary = 0;
-  uint16_t secondary = 0;
-  uint16_t tertiary = 0;
-};
+// The weights of a byte that is one CE with a primary weight and begins no
+// contraction; a text of such bytes compares in one pass.  primary 0: not so.
+constexpr std::array<cw::TElement, 256> kSimple = [] {
+  std::array<cw::TElement, 256> simple{};
+  for (int b = 0; b < 256; ++b) {
+    const cw::TRun& run = cw::kBytes[b];
+    const cw::TElement& e = cw::kElements[run.first];
+    if (run.count == 1 && e.primary != 0 && e.secondary != 0 && e.tertiary != 0 &&
+        !kStartsContraction[static_cast<size_t>(b)] && !IsWordSortMark(static_cast<unsigned char>(b)))
+      simple[static_cast<size_t>(b)] = cw::kElements[run.first];
+  }
+  return simple;
+}();
 
-class TCollation {
+static_assert([] {
+  for (const cw::TRun& run : cw::kBytes)
+    if (static_cast<size_t>(run.first) + run.count > kElementCount) return false;
+  for (const cw::TContraction& c : cw::kContractions)
+    if (static_cast<size_t>(c.run.first) + c.run.count > kElementCount) return false;
+  return true;
+}(), "every run lies inside the element table");
+
+// A sequence of CEs that lives on the stack while it is short.
+class TElementBuffer {
  public:
-  static const TCollation& Instance() {
-    static const TCollation collation;
-    if (!collation.tertiary_ || !collation.secondary_) DatabaseError("Cannot open the text collation");
-    return collation;
+  void push_back(const cw::TElement& e) {
+    if (size_ < stack_.size()) stack_[size_] = e;
+    else heap_.push_back(e);
+    ++size_;
   }
-
-  int Compare(std::string_view left, std::string_view right, TCaseSensitivity sensitivity) const {
-    if (left == right) return 0;
-    int result = 0;
-    bool left_marks = false, right_marks = false;
-    if (!CompareByWeights(left, right, sensitivity, result, left_marks, right_marks))
-      result = CompareByCollator(left, right, sensitivity, left_marks, right_marks);
-    if (result == 0 && (left_marks || right_marks)) result = CompareMarks(left, right);
-    return result;
-  }
-
-  int CompareByCollatorOnly(std::string_view left, std::string_view right, TCaseSensitivity sensitivity) const {
-    if (left == right) return 0;
-    bool left_marks = false, right_marks = false;
-    int result = CompareByCollator(left, right, sensitivity, left_marks, right_marks);
-    if (result == 0 && (left_marks || right_marks)) result = CompareMarks(left, right);
-    return result;
-  }
-
-  bool HasWeights(unsigned char c) const { return weights_[c].primary != 0; }
+  size_t size() const { return size_; }
+  const cw::TElement& operator[](size_t i) const { return i < stack_.size() ? stack_[i] : heap_[i - stack_.size()]; }
 
  private:
-  TCollation() : tertiary_(OpenRoot(UCOL_TERTIARY)), secondary_(OpenRoot(UCOL_SECONDARY)) {
-    if (tertiary_ && secondary_) BuildWeights();
-  }
-
-  // Fills weights_ from the collator's ranking of the single characters.
-  void BuildWeights() {
-    const std::array<char16_t, 256>& unicode = UnicodeTable();
-    TCollatorPtr primary = OpenRoot(UCOL_PRIMARY);
-    if (!primary) return;  // no fast path; the collator answers everything
-    UErrorCode status = U_ZERO_ERROR;
-    USet* contractions = uset_openEmpty();
-    USet* expansions = uset_openEmpty();
-    ucol_getContractionsAndExpansions(tertiary_.get(), contractions, expansions, true, &status);
-    // A contraction matters only when all of its characters can occur in
-    // Windows-1251 text (most pair a letter with a combining mark, which the
-    // code page lacks); the characters of those stay with the collator.
-    std::u16string code_page(unicode.begin() + 1, unicode.end());
-    USet* in_contraction = uset_openEmpty();
-    const int32_t item_count = U_SUCCESS(status) ? uset_getItemCount(contractions) : 0;
-    for (int32_t i = 0; i < item_count; ++i) {
-      UChar32 start = 0, end = 0;
-      UChar text[64];
-      UErrorCode st = U_ZERO_ERROR;
-      const int32_t len = uset_getItem(contractions, i, &start, &end, text, 64, &st);
-      if (len == 0) {
-        uset_addRange(in_contraction, start, end);
-      } else if (U_FAILURE(st)) {
-        status = st;  // too long to inspect: leave everything to the collator
-      } else if (std::all_of(text, text + len, [&](UChar c) {
-                   return code_page.find(static_cast<char16_t>(c)) != std::u16string::npos;
-                 })) {
-        for (int32_t k = 0; k < len; ++k) uset_add(in_contraction, text[k]);
-      }
-    }
-
-    std::vector<unsigned char> simple;
-    for (int b = 1; b < 256; ++b) {
-      const UChar u = static_cast<UChar>(unicode[b]);
-      if (U_FAILURE(status) || IsWordSortMark(static_cast<unsigned char>(b)) || u == 0xFFFD ||
-          uset_contains(in_contraction, u) || uset_contains(expansions, u))
-        continue;
-      // A character that weighs nothing at primary strength (controls) stays
-      // with the collator.
-      if (ucol_strcoll(primary.get(), &u, 1, nullptr, 0) == UCOL_EQUAL) continue;
-      simple.push_back(static_cast<unsigned char>(b));
-    }
-    uset_close(contractions);
-    uset_close(expansions);
-    uset_close(in_contraction);
-
-    auto rank = [&](const UCollator* coll, uint16_t TByteWeights::*slot) {
-      std::vector<unsigned char> order = simple;
-      auto cmp = [&](unsigned char a, unsigned char b) {
-        const UChar ua = static_cast<UChar>(unicode[a]), ub = static_cast<UChar>(unicode[b]);
-        return ucol_strcoll(coll, &ua, 1, &ub, 1);
-      };
-      std::stable_sort(order.begin(), order.end(),
-                       [&](unsigned char a, unsigned char b) { return cmp(a, b) == UCOL_LESS; });
-      uint16_t r = 1;
-      for (size_t i = 0; i < order.size(); ++i) {
-        if (i > 0 && cmp(order[i - 1], order[i]) != UCOL_EQUAL) ++r;
-        weights_[order[i]].*slot = r;
-      }
-    };
-    rank(primary.get(), &TByteWeights::primary);
-    rank(secondary_.get(), &TByteWeights::secondary);
-    rank(tertiary_.get(), &TByteWeights::tertiary);
-  }
-
-  // Compares by the byte weights when every byte that matters has them; false
-  // when the collator must answer.  Reports whether either text holds marks.
-  bool CompareByWeights(std::string_view left, std::string_view right, TCaseSensitivity sensitivity, int& result,
-                        bool& left_marks, bool& right_marks) const {
-    const auto* l = reinterpret_cast<const unsigned char*>(left.data());
-    const auto* r = reinterpret_cast<const unsigned char*>(right.data());
-    const size_t ln = left.size(), rn = right.size();
-    size_t i = 0, j = 0;
-    int secondary = 0, tertiary = 0;
-    for (;;) {
-      while (i < ln && IsWordSortMark(l[i])) ++i, left_marks = true;
-      while (j < rn && IsWordSortMark(r[j])) ++j, right_marks = true;
-      if (i == ln || j == rn) break;
-      const TByteWeights& a = weights_[l[i]];
-      const TByteWeights& b = weights_[r[j]];
-      if (a.primary == 0 || b.primary == 0) return false;
-      if (a.primary != b.primary) {
-        result = a.primary < b.primary ? -1 : 1;
-        return true;
-      }
-      if (secondary == 0 && a.secondary != b.secondary) secondary = a.secondary < b.secondary ? -1 : 1;
-      if (tertiary == 0 && a.tertiary != b.tertiary) tertiary = a.tertiary < b.tertiary ? -1 : 1;
-      ++i, ++j;
-    }
-    // One text ran out: the rest of the other decides only if it weighs
-    // something at primary strength, which the weights can tell.
-    bool rest_weighs = false;
-    for (size_t k = i; k < ln; ++k) {
-      if (IsWordSortMark(l[k])) { left_marks = true; continue; }
-      if (weights_[l[k]].primary == 0) return false;
-      rest_weighs = true;
-    }
-    for (size_t k = j; k < rn; ++k) {
-      if (IsWordSortMark(r[k])) { right_marks = true; continue; }
-      if (weights_[r[k]].primary == 0) return false;
-      rest_weighs = true;
-    }
-    if (rest_weighs) result = i < ln ? 1 : -1;
-    else if (secondary != 0) result = secondary;
-    else if (sensitivity == TCaseSensitivity::kSensitive) result = tertiary;
-    else result = 0;
-    return true;
-  }
-
-  int CompareByCollator(std::string_view left, std::string_view right, TCaseSensitivity sensitivity,
-                        bool& left_marks, bool& right_marks) const {
-    UChar left_stack[kStackChars], right_stack[kStackChars];
-    std::u16string left_heap, right_heap;
-    int32_t ln = 0, rn = 0;
-    const UChar* l = ToUnicode(left, left_stack, left_heap, left_marks, ln);
-    const UChar* r = ToUnicode(right, right_stack, right_heap, right_marks, rn);
-    const UCollator* coll = sensitivity == TCaseSensitivity::kSensitive ? tertiary_.get() : secondary_.get();
-    switch (ucol_strcoll(coll, l, ln, r, rn)) {
-      case UCOL_LESS: return -1;
-      case UCOL_GREATER: return 1;
-      default: return 0;
-    }
-  }
-
-  // The text's characters without marks, in `stack` when they fit.
-  static const UChar* ToUnicode(std::string_view text, UChar* stack, std::u16string& heap, bool& marks,
-                                int32_t& length) {
-    const std::array<char16_t, 256>& table = UnicodeTable();
-    UChar* out = stack;
-    if (text.size() > kStackChars) {
-      heap.resize(text.size());
-      out = reinterpret_cast<UChar*>(heap.data());
-    }
-    size_t n = 0;
-    for (unsigned char c : text) {
-      if (IsWordSortMark(c)) {
-        marks = true;
-        continue;
-      }
-      out[n++] = static_cast<UChar>(table[c]);
-    }
-    length = static_cast<int32_t>(n);
-    return out;
-  }
-
-  static const std::array<char16_t, 256>& UnicodeTable() {
-    static const std::array<char16_t, 256> table = [] {
-      std::array<char16_t, 256> t{};
-      std::string all;
-      for (int b = 1; b < 256; ++b) all.push_back(static_cast<char>(b));
-      const std::u16string u = Cp1251ToUtf16(all);
-      for (int b = 1; b < 256; ++b) t[b] = u[b - 1];
-      return t;
-    }();
-    return table;
-  }
-
-  // The last tie-break: the texts' marks as (position, mark) pairs in order;
-  // no marks sorts first.
-  static int CompareMarks(std::string_view left, std::string_view right) {
-    size_t i = 0, j = 0;
-    for (;;) {
-      while (i < left.size() && !IsWordSortMark(static_cast<unsigned char>(left[i]))) ++i;
-      while (j < right.size() && !IsWordSortMark(static_cast<unsigned char>(right[j]))) ++j;
-      const bool left_end = i == left.size(), right_end = j == right.size();
-      if (left_end || right_end) return left_end == right_end ? 0 : (left_end ? -1 : 1);
-      if (i != j) return i < j ? -1 : 1;
-      if (left[i] != right[j]) return static_cast<unsigned char>(left[i]) < static_cast<unsigned char>(right[j]) ? -1 : 1;
-      ++i, ++j;
-    }
-  }
-
-  TCollatorPtr tertiary_;   // case-sensitive comparisons
-  TCollatorPtr secondary_;  // case-insensitive comparisons
-  std::array<TByteWeights, 256> weights_{};
+  std::array<cw::TElement, 128> stack_;
+  std::vector<cw::TElement> heap_;
+  size_t size_ = 0;
 };
+
+// Hands out the CEs of a text one by one and keeps every CE handed out.
+class TElementReader {
+ public:
+  explicit TElementReader(std::string_view text)
+      : p_(reinterpret_cast<const unsigned char*>(text.data())), end_(p_ + text.size()) {}
+
+  // The next CE with a primary weight, or nullptr at the end of the text;
+  // the CEs without one on the way are kept too.
+  const cw::TElement* NextPrimary() {
+    for (;;) {
+      if (run_left_ == 0 && !NextRun()) return nullptr;
+      const cw::TElement& e = cw::kElements[run_next_++];
+      --run_left_;
+      kept_.push_back(e);
+      if (e.primary != 0) return &e;
+    }
+  }
+
+  const TElementBuffer& Kept() const { return kept_; }
+  bool SawMarks() const { return marks_; }
+
+ private:
+  void SkipMarks() {
+    while (p_ < end_ && IsWordSortMark(*p_)) ++p_, marks_ = true;
+  }
+
+  // Starts the run of the next byte or contraction; false at the end.
+  bool NextRun() {
+    for (;;) {
+      SkipMarks();
+      if (p_ == end_) return false;
+      cw::TRun run = cw::kBytes[*p_];
+      const unsigned char* after = p_ + 1;
+      if (kStartsContraction[*p_]) MatchContraction(run, after);
+      p_ = after;
+      if (run.count == 0) continue;
+      run_next_ = run.first;
+      run_left_ = run.count;
+      return true;
+    }
+  }
+
+  // The longest contraction at p_, its bytes read past marks as the rest of
+  // the text is.
+  void MatchContraction(cw::TRun& run, const unsigned char*& after) {
+    size_t best = 1;
+    for (size_t i = 0; i < kContractionCount; ++i) {
+      const char* want = cw::kContractions[i].bytes;
+      const unsigned char* q = p_;
+      size_t n = 0;
+      bool match = true;
+      for (; want[n] != '\0'; ++n) {
+        while (n > 0 && q < end_ && IsWordSortMark(*q)) ++q;
+        if (q == end_ || *q != static_cast<unsigned char>(want[n])) {
+          match = false;
+          break;
+        }
+        ++q;
+      }
+      if (match && n > best) {
+        best = n;
+        run = cw::kContractions[i].run;
+        after = q;
+      }
+    }
+    if (best > 1)
+      for (const unsigned char* q = p_; q < after; ++q) marks_ = marks_ || IsWordSortMark(*q);
+  }
+
+  const unsigned char* p_;
+  const unsigned char* end_;
+  uint16_t run_next_ = 0;
+  uint16_t run_left_ = 0;
+  bool marks_ = false;
+  TElementBuffer kept_;
+};
+
+// Compares one level of two CE sequences, passing over CEs without a weight there.
+template <uint16_t cw::TElement::*kLevel>
+int CompareLevel(const TElementBuffer& left, const TElementBuffer& right) {
+  size_t i = 0, j = 0;
+  for (;;) {
+    while (i < left.size() && left[i].*kLevel == 0) ++i;
+    while (j < right.size() && right[j].*kLevel == 0) ++j;
+    const bool left_end = i == left.size(), right_end = j == right.size();
+    if (left_end || right_end) return left_end == right_end ? 0 : (left_end ? -1 : 1);
+    const uint16_t a = left[i].*kLevel, b = right[j].*kLevel;
+    if (a != b) return a < b ? -1 : 1;
+    ++i, ++j;
+  }
+}
+
+// The last tie-break: the texts' marks as (position, mark) pairs in order;
+// no marks sorts first.
+int CompareMarks(std::string_view left, std::string_view right) {
+  size_t i = 0, j = 0;
+  for (;;) {
+    while (i < left.size() && !IsWordSortMark(static_cast<unsigned char>(left[i]))) ++i;
+    while (j < right.size() && !IsWordSortMark(static_cast<unsigned char>(right[j]))) ++j;
+    const bool left_end = i == left.size(), right_end = j == right.size();
+    if (left_end || right_end) return left_end == right_end ? 0 : (left_end ? -1 : 1);
+    if (i != j) return i < j ? -1 : 1;
+    if (left[i] != right[j]) return static_cast<unsigned char>(left[i]) < static_cast<unsigned char>(right[j]) ? -1 : 1;
+    ++i, ++j;
+  }
+}
+
+// Compares texts of simple bytes (and marks) in one pass: position by
+// position the primaries decide, the first differing secondary and tertiary
+// are kept for a tie.  False when a byte that is not simple takes part.
+bool CompareSimple(std::string_view left, std::string_view right, TCaseSensitivity sensitivity, int& result,
+                   bool& marks) {
+  const auto* l = reinterpret_cast<const unsigned char*>(left.data());
+  const auto* r = reinterpret_cast<const unsigned char*>(right.data());
+  const size_t ln = left.size(), rn = right.size();
+  size_t i = 0, j = 0;
+  int secondary = 0, tertiary = 0;
+  for (;;) {
+    while (i < ln && IsWordSortMark(l[i])) ++i, marks = true;
+    while (j < rn && IsWordSortMark(r[j])) ++j, marks = true;
+    if (i == ln || j == rn) break;
+    const cw::TElement& a = kSimple[l[i]];
+    const cw::TElement& b = kSimple[r[j]];
+    if (a.primary == 0 || b.primary == 0) return false;
+    if (a.primary != b.primary) {
+      result = a.primary < b.primary ? -1 : 1;
+      return true;
+    }
+    if (secondary == 0 && a.secondary != b.secondary) secondary = a.secondary < b.secondary ? -1 : 1;
+    if (tertiary == 0 && a.tertiary != b.tertiary) tertiary = a.tertiary < b.tertiary ? -1 : 1;
+    ++i, ++j;
+  }
+  // One text ran out: any simple byte left in the other makes it the greater.
+  bool rest = false;
+  for (size_t k = i; k < ln; ++k) {
+    if (IsWordSortMark(l[k])) { marks = true; continue; }
+    if (kSimple[l[k]].primary == 0) return false;
+    rest = true;
+  }
+  for (size_t k = j; k < rn; ++k) {
+    if (IsWordSortMark(r[k])) { marks = true; continue; }
+    if (kSimple[r[k]].primary == 0) return false;
+    rest = true;
+  }
+  if (rest) result = i < ln ? 1 : -1;
+  else if (secondary != 0) result = secondary;
+  else result = sensitivity == TCaseSensitivity::kSensitive ? tertiary : 0;
+  return true;
+}
+
+int Compare(std::string_view left, std::string_view right, TCaseSensitivity sensitivity) {
+  if (left == right) return 0;
+  int simple = 0;
+  bool simple_marks = false;
+  if (CompareSimple(left, right, sensitivity, simple, simple_marks))
+    return simple == 0 && simple_marks ? CompareMarks(left, right) : simple;
+  TElementReader l(left), r(right);
+  for (;;) {
+    const cw::TElement* a = l.NextPrimary();
+    const cw::TElement* b = r.NextPrimary();
+    if (!a || !b) {
+      if (a || b) return a ? 1 : -1;
+      break;
+    }
+    if (a->primary != b->primary) return a->primary < b->primary ? -1 : 1;
+  }
+  int result = CompareLevel<&cw::TElement::secondary>(l.Kept(), r.Kept());
+  if (result == 0 && sensitivity == TCaseSensitivity::kSensitive)
+    result = CompareLevel<&cw::TElement::tertiary>(l.Kept(), r.Kept());
+  if (result == 0 && (l.SawMarks() || r.SawMarks())) result = CompareMarks(left, right);
+  return result;
+}
 
 }  // namespace
 
@@ -272,20 +258,11 @@ int CompareText(std::string_view left, std::string_view right, TCaseSensitivity 
     left = left.substr(0, std::min<size_t>(left.size(), static_cast<size_t>(limit)));
     right = right.substr(0, std::min<size_t>(right.size(), static_cast<size_t>(limit)));
   }
-  return TCollation::Instance().Compare(left, right, sensitivity);
+  return Compare(left, right, sensitivity);
 }
 
 bool SameTextIgnoringCase(std::string_view left, std::string_view right) {
   return CompareText(left, right, TCaseSensitivity::kInsensitive) == 0;
 }
 
-namespace detail {
-
-int CompareTextByCollator(std::string_view left, std::string_view right, TCaseSensitivity sensitivity) {
-  return TCollation::Instance().CompareByCollatorOnly(left, right, sensitivity);
-}
-
-bool HasFastWeights(unsigned char byte) { return TCollation::Instance().HasWeights(byte); }
-
-}  // namespace detail
 }  // namespace tdb

@@ -11,11 +11,12 @@
 // first, otherwise the earlier mark sorts first.  Other punctuation and blanks
 // take part like letters.
 //
-// The collation is opened once for the process on first use and never
-// changes; comparisons are safe from any number of threads at once.  A
-// comparison of short texts allocates nothing; texts of letters, digits and
-// common punctuation are compared through precomputed weights that give the
-// collator's own answer.
+// The order is a fixed table in the source (collation_weights.h, drawn from
+// ICU's root collation once and held to it by the tests), so it never
+// depends on the libraries of the machine: an index written in this order
+// stays in order wherever the file is opened.  Comparisons allocate nothing
+// for texts of up to 128 characters and are safe from any number of threads
+// at once.
 #pragma once
 
 #include <cstddef>
@@ -26,8 +27,7 @@ namespace tdb {
 enum class TCaseSensitivity { kSensitive, kInsensitive };
 
 // Compares two Windows-1251 texts; -1, 0 or 1.  With `limit` of 0 or more only
-// the first `limit` characters of each text take part.  Raises EDatabaseError
-// when the collation cannot be opened (the ICU data is missing).
+// the first `limit` characters of each text take part.
 int CompareText(std::string_view left, std::string_view right, TCaseSensitivity sensitivity,
                 std::ptrdiff_t limit = -1);
 
@@ -35,14 +35,4 @@ int CompareText(std::string_view left, std::string_view right, TCaseSensitivity 
 // of fields, tables and indexes.
 bool SameTextIgnoringCase(std::string_view left, std::string_view right);
 
-namespace detail {
-
-// CompareText without the precomputed weights, always through the collator;
-// lets tests hold the fast path to the collator's answer.
-int CompareTextByCollator(std::string_view left, std::string_view right, TCaseSensitivity sensitivity);
-
-// True when the byte is compared through the precomputed weights.
-bool HasFastWeights(unsigned char byte);
-
-}  // namespace detail
 }  // namespace tdb

@@ -294,6 +294,11 @@ double TField::AsFloat() const {
 }
 
 void TField::StoreFloat(double value) {
+  // NaN compares neither less nor greater than anything, and an infinity
+  // has no text form to search by: either would break an index's order.
+  if (!std::isfinite(value))
+    dataset_->Error(Format("Invalid floating point value %s for field '%s'",
+                           {std::isnan(value) ? "NaN" : value > 0 ? "INF" : "-INF", name_}));
   uint8_t bytes[8];
   PutDoubleLE(bytes, value);
   Store(bytes);

@@ -54,6 +54,7 @@ void TOptimBlobStream::SetSource(TRadiVOFileIO* file, int64_t descriptor_pos, bo
   compressed_ = compressed;
   encrypted_ = encrypted;
   loaded_ = false;
+  modified_ = false;
   // The bytes of the record read before must not mix with later writes.
   bytes_.clear();
   position_ = 0;
@@ -61,11 +62,11 @@ void TOptimBlobStream::SetSource(TRadiVOFileIO* file, int64_t descriptor_pos, bo
 
 void TOptimBlobStream::EnsureLoaded() {
   if (loaded_ || source_pos_ == 0 || file_ == nullptr) return;
-  // The flag goes first: a failed load is not retried on every access, and
-  // the content then stays what it was.
-  loaded_ = true;
+  // The flag follows the read: a failed load raises again at the next
+  // access rather than leave an empty value that a post would store.
   bytes_ = file_->ReadBlobData(source_pos_, compressed_, encrypted_);
   position_ = 0;
+  loaded_ = true;
 }
 
 size_t TOptimBlobStream::Read(void* dst, size_t n) {
@@ -90,16 +91,19 @@ const std::vector<uint8_t>& TOptimBlobStream::Bytes() {
 
 void TOptimBlobStream::Write(const void* src, size_t n) {
   loaded_ = true;
+  modified_ = true;
   TBlobMemoryStream::Write(src, n);
 }
 
 void TOptimBlobStream::SetSize(int64_t size) {
   loaded_ = true;
+  modified_ = true;
   TBlobMemoryStream::SetSize(size);
 }
 
 void TOptimBlobStream::Assign(std::span<const uint8_t> bytes) {
   loaded_ = true;
+  modified_ = true;
   TBlobMemoryStream::Assign(bytes);
 }
 

@@ -6,8 +6,12 @@
 // position of a blob descriptor in a database file, with the compressed and
 // encrypted flags of its field.  ReadRecord points it at its source; the
 // first read, seek or size query then replaces the content with the decoded
-// stored value (without the file lock).  Any write, size change or Assign
-// marks the stream loaded first, so a late load never overwrites new content.
+// stored value (without the file lock).  A load that fails raises and leaves
+// the stream unloaded, so the next access tries again: a stream never passes
+// for an empty value it could not read.  Any write, size change or Assign
+// marks the stream loaded and modified, so a late load never overwrites new
+// content; the modified flag tells a rewrite of the record which blobs it must
+// store (an unmodified stream still holds exactly what its source holds).
 // The stream owns its bytes; the file object it loads from must stay open
 // while a source is set.
 //
@@ -68,12 +72,21 @@ class TOptimBlobStream : public TBlobMemoryStream {
 
   // Points the stream at the blob descriptor at `descriptor_pos` of `file`,
   // empties it and clears the loaded flag; position 0 (or a null file) means
-  // no source.
+  // no source.  Clears the modified flag.
   void SetSource(TRadiVOFileIO* file, int64_t descriptor_pos, bool compressed, bool encrypted);
   int64_t SourcePosition() const { return source_pos_; }
+  const TRadiVOFileIO* SourceFile() const { return file_; }
   bool Compressed() const { return compressed_; }
   bool Encrypted() const { return encrypted_; }
   bool Loaded() const { return loaded_; }
+  // True once the content was written, resized or assigned since the source
+  // was last set.
+  bool Modified() const { return modified_; }
+  // True when the content is that of the blob described at `descriptor_pos`
+  // of `file`, loaded or not: nothing was written since it was pointed there.
+  bool HoldsStoredValueOf(const TRadiVOFileIO& file, int64_t descriptor_pos) const {
+    return !modified_ && file_ == &file && source_pos_ == descriptor_pos && descriptor_pos != 0;
+  }
 
   size_t Read(void* dst, size_t n) override;
   void Write(const void* src, size_t n) override;
@@ -92,6 +105,7 @@ class TOptimBlobStream : public TBlobMemoryStream {
   bool compressed_ = false;
   bool encrypted_ = false;
   bool loaded_ = false;
+  bool modified_ = false;
 };
 
 enum class TBlobStreamMode { bmRead = 0, bmWrite = 1, bmReadWrite = 2 };

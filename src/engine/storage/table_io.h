@@ -234,10 +234,14 @@ class TDadaTableIO {
   // the fixed part, or the few slots alone when they are small.
   static constexpr size_t kOldSlotReadBytes = 512;
   void ReadOldSlots(const TFieldBuffers& buffers, int32_t data_offset, std::vector<uint8_t>& before) const;
-  // Whether a rewrite from the fixed part `before` to `after` can change
-  // the key of index `index_no` (false when every key field compares equal).
-  bool KeyMayChange(int32_t index_no, const TFieldBuffers& buffers, const std::vector<uint8_t>& before,
-                    const std::vector<uint8_t>& after) const;
+  // Whether a rewrite from the fixed part `before` to `after` of the record
+  // at `data_offset` can change the key of index `index_no` (false when every
+  // key field compares equal).
+  bool KeyMayChange(int32_t index_no, const TFieldBuffers& buffers, int32_t data_offset,
+                    const std::vector<uint8_t>& before, const std::vector<uint8_t>& after) const;
+  // Whether the blob item holds, untouched, the value stored for field
+  // `field_no` of the record at `data_offset`; a rewrite then leaves it be.
+  bool BlobUnchanged(const TFieldBufferItem& item, int32_t data_offset, int32_t field_no) const;
   // Moves a rewritten record to its new place in every index list and chain
   // whose old position is given (not -1).
   void MoveInIndexes(const TListItem& target, const std::vector<int32_t>& old_positions,

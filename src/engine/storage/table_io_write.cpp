@@ -442,16 +442,17 @@ void TDadaTableIO::ReadOldSlots(const TFieldBuffers& buffers, int32_t data_offse
                                       static_cast<size_t>(SlotSize(f))));
 }
 
-bool TDadaTableIO::KeyMayChange(int32_t index_no, const TFieldBuffers& buffers, const std::vector<uint8_t>& before,
+bool TDadaTableIO::KeyMayChange(int32_t index_no, const TFieldBuffers& buffers, int32_t data_offset,
+                                const std::vector<uint8_t>& before,
                                 const std::vector<uint8_t>& after) const {
   const TDadaIndexDef& index = index_defs_[index_no];
   const bool case_insensitive = index.Has(tiCaseInsensitive);
   for (int32_t f : index.FieldNos) {
     TFieldType type = field_defs_[f].FieldType;
     if (IsBlobFieldType(type)) {
-      // A blob key is compared only when its value is given.
+      // A blob key is compared only when a new value is given.
       const TFieldBufferItem& item = buffers.Item(f);
-      if (item.Active && item.Stream) return true;
+      if (item.Active && item.Stream && !BlobUnchanged(item, data_offset, f)) return true;
       continue;
     }
     const size_t offset = static_cast<size_t>(field_offsets_[static_cast<size_t>(f)]);
@@ -471,6 +472,11 @@ bool TDadaTableIO::KeyMayChange(int32_t index_no, const TFieldBuffers& buffers, 
   return false;
 }
 
+
+bool TDadaTableIO::BlobUnchanged(const TFieldBufferItem& item, int32_t data_offset, int32_t field_no) const {
+  return item.Stream->HoldsStoredValueOf(
+      file_, static_cast<int64_t>(data_offset) + field_offsets_[static_cast<size_t>(field_no)]);
+}
 
 int32_t TDadaTableIO::CheckedRecordPos(int32_t record_pos) const {
   if (record_pos < 0 || static_cast<size_t>(record_pos) >= lists_[0]->size())
@@ -519,7 +525,7 @@ void TDadaTableIO::ModifyRecord(TFieldBuffers& buffers, int32_t record_pos, TInd
   // stands: searched again among equal keys it could land elsewhere in their
   // run, and a caller walking that order would meet records twice or never.
   std::vector<bool> moves(static_cast<size_t>(index_defs_.Count()));
-  for (int32_t i = 0; i < index_defs_.Count(); ++i) moves[static_cast<size_t>(i)] = KeyMayChange(i, buffers, before, record);
+  for (int32_t i = 0; i < index_defs_.Count(); ++i) moves[static_cast<size_t>(i)] = KeyMayChange(i, buffers, target.DataOffset, before, record);
 
   // The record's places in the index lists it may leave, found by its key as stored now.
   std::vector<int32_t> old_positions(static_cast<size_t>(index_defs_.Count()), -1);
@@ -539,6 +545,9 @@ void TDadaTableIO::ModifyRecord(TFieldBuffers& buffers, int32_t record_pos, TInd
   for (int32_t f = 0; f < field_defs_.Count(); ++f) {
     const TFieldBufferItem& item = buffers.Item(f);
     if (!item.Active || !item.Stream || !IsBlobFieldType(field_defs_[f].FieldType)) continue;
+    // A blob the caller left as it read it stays where it is, unwritten: its
+    // copy may be stale, or not loaded at all.
+    if (BlobUnchanged(item, target.DataOffset, f)) continue;
     uint8_t* dst = record.data() + field_offsets_[static_cast<size_t>(f)];
     TBlobDescriptor old = ReadBlobDescriptor(std::span<const uint8_t>(dst, kBlobDescriptorSize));
     WriteBlobDescriptor(RewriteBlob(BlobValueOf(item), f, old), std::span<uint8_t>(dst, kBlobDescriptorSize));

@@ -21,12 +21,25 @@ std::vector<uint8_t> WithVerifyWrites(std::vector<uint8_t> image) {
 // A medium that spoils the first byte of the next `spoil` blob area writes
 // (the only writes whose size is a multiple of 64 in these tables) that
 // begin with `marker`.
+// It also records every write, and fails the next `failing_reads` reads
+// that reach the byte at `fail_at`, as a medium with a passing fault does.
 class TSpoilingStream : public TMemoryStream {
  public:
   using TMemoryStream::TMemoryStream;
   int spoil = 0;
   uint8_t marker = 'v';
+  mutable int failing_reads = 0;
+  int64_t fail_at = -1;
+  std::vector<std::pair<int64_t, size_t>> writes;
+  size_t ReadAt(int64_t pos, uint8_t* dst, size_t n) const override {
+    if (failing_reads > 0 && pos <= fail_at && fail_at < pos + static_cast<int64_t>(n)) {
+      --failing_reads;
+      return 0;
+    }
+    return TMemoryStream::ReadAt(pos, dst, n);
+  }
   void WriteAt(int64_t pos, const uint8_t* src, size_t n) override {
+    writes.emplace_back(pos, n);
     if (spoil > 0 && n % 64 == 0 && n > 0 && src[0] == marker) {
       --spoil;
       std::vector<uint8_t> bad(src, src + n);
@@ -140,6 +153,61 @@ TEST_F(BlobTest, ReadRecordLoadsLazilyAndNeverOverNewContent) {
   r.Stream(kData).Seek(0, TSeekOrigin::kBegin);
   EXPECT_EQ(r.Stream(kData).Read(&c, 1), 1u);
   EXPECT_EQ(c, 'n');
+}
+
+TEST_F(BlobTest, AFailedLoadRaisesUntilItSucceedsAndIsNeverStoredAsEmpty) {
+  Make();
+  Append(0, 20);
+  const TBlobDescriptor stored = Descriptor(0);
+  stream_->fail_at = stored.BlobOffset;
+  stream_->failing_reads = 2;
+
+  TRecordBuffer r(*table_);
+  table_->ReadRecord(r.Buffers(), table_->IndexLists(0), 0);
+  EXPECT_THROW(r.Stream(kData).Size(), EDatabaseError);
+  EXPECT_FALSE(r.Stream(kData).Loaded());
+  EXPECT_THROW(r.Stream(kData).Bytes(), EDatabaseError);  // tried again, failed again
+
+  r.Int(kKey, 5);
+  table_->ModifyRecord(r.Buffers(), 0, nullptr, false);  // the blob is not part of the change
+  EXPECT_EQ(Descriptor(0).BlobOffset, stored.BlobOffset);
+  EXPECT_EQ(Descriptor(0).BlobSize, 20);
+  EXPECT_EQ(r.GetBlob(kData), std::string(20, 'v'));  // the medium recovered: the stored value
+  EXPECT_EQ(Value(0), std::string(20, 'v'));
+}
+
+TEST_F(BlobTest, ARewriteWritesOnlyTheBlobsThatChanged) {
+  Make();
+  Append(0, 20);
+  const TBlobDescriptor stored = Descriptor(0);
+  auto blob_writes = [&] {
+    int n = 0;
+    for (auto [pos, size] : stream_->writes)
+      n += pos < stored.BlobOffset + stored.AreaSize && stored.BlobOffset < pos + static_cast<int64_t>(size);
+    return n;
+  };
+
+  TRecordBuffer r(*table_);
+  table_->ReadRecord(r.Buffers(), table_->IndexLists(0), 0);
+  EXPECT_EQ(r.GetBlob(kData), std::string(20, 'v'));  // loaded: a copy that could be written back
+  stream_->writes.clear();
+  r.Int(kKey, 5);
+  table_->ModifyRecord(r.Buffers(), 0, nullptr, false);
+  EXPECT_EQ(blob_writes(), 0);
+  EXPECT_FALSE(stream_->writes.empty());  // the fixed part was written
+
+  // A buffer read from another record is no copy of this one's blob.
+  Append(1, 3);
+  table_->ReadRecord(r.Buffers(), table_->IndexLists(0), 1);
+  r.Int(kKey, 6);
+  table_->ModifyRecord(r.Buffers(), 0, nullptr, false);
+  EXPECT_EQ(Value(0), "vvv");
+
+  table_->ReadRecord(r.Buffers(), table_->IndexLists(0), 0);
+  r.Stream(kData).Seek(0, TSeekOrigin::kEnd);
+  r.Stream(kData).Write("!", 1);
+  table_->ModifyRecord(r.Buffers(), 0, nullptr, false);
+  EXPECT_EQ(Value(0), "vvv!");
 }
 
 TEST_F(BlobTest, DadaBlobStreamModes) {
