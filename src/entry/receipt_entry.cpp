@@ -14,12 +14,12 @@ QDate SystemToday() { return QDate::currentDate(); }
 
 const std::vector<TaxBox>& TaxBoxes() {
   static const std::vector<TaxBox> boxes = {
-      {"ComboBox1", "status", {"02", "03", "09", "10", "11", "12", "13", "14"}},
-      {"ComboBox2", "osnovanie",
+      {"status", {"02", "03", "09", "10", "11", "12", "13", "14"}},
+      {"osnovanie",
        {QStringLiteral("ТП"), QStringLiteral("ЗД"), QStringLiteral("ТР"), QStringLiteral("РС"),
         QStringLiteral("ОТ"), QStringLiteral("АП"), QStringLiteral("АР")}},
-      {"ComboBox3", "srok", {}},
-      {"ComboBox4", "tipplat",
+      {"srok", {}},
+      {"tipplat",
        {QStringLiteral("НС"), QStringLiteral("ПЛ"), QStringLiteral("ГП"), QStringLiteral("ВЗ"),
         QStringLiteral("АВ"), QStringLiteral("ПЕ"), QStringLiteral("ПЦ"), QStringLiteral("СА"),
         QStringLiteral("АШ"), QStringLiteral("ИШ")}},

@@ -26,10 +26,9 @@ namespace entry {
 using Clock = std::function<QDate()>;
 QDate SystemToday();
 
-// A drop-down box of the tax dialog: its object name, the receipt field it
-// fills at "Ok", and its fixed list (the period's list is built anew).
+// A drop-down box of the tax dialog: the receipt field it fills at "Ok" and
+// its fixed list (the period's list is built anew at each showing).
 struct TaxBox {
-  const char* object;
   const char* field;
   QStringList items;
 };
