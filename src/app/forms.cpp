@@ -28,13 +28,21 @@ std::unique_ptr<Forms> CreateForms(const AppContext& context) {
   forms->FsprPlat->SetEditDialog(forms->FsprPlatIns.get());
   forms->Fsprpoluch->SetEditDialog(forms->FsprPoluchIns.get());
   forms->FkodBK->SetEditDialog(forms->FsprkodBKins.get());
-  for (entry::ReceiptDialog* dialog :
-       {static_cast<entry::ReceiptDialog*>(forms->Fformixins.get()), static_cast<entry::ReceiptDialog*>(forms->Fformixinsnal.get())}) {
+  for (entry::ReceiptDialog* dialog : {static_cast<entry::ReceiptDialog*>(forms->Fformixins.get()),
+                                       static_cast<entry::ReceiptDialog*>(forms->Fformixinsnal.get())}) {
     dialog->SetPayers(forms->FsprPlat.get());
     dialog->SetRecipients(forms->Fsprpoluch.get());
   }
   forms->Fformixinsnal->SetCodes(forms->FkodBK.get());
+  for (directories::TFdirectory* directory :
+       {static_cast<directories::TFdirectory*>(forms->FsprPlat.get()),
+        static_cast<directories::TFdirectory*>(forms->Fsprpoluch.get()),
+        static_cast<directories::TFdirectory*>(forms->FkodBK.get())})
+    directory->SetReceipt(&main->Receipts());
+  forms->Fformixins->SetSource(&main->ReceiptsSource());
+  forms->Fformixinsnal->SetSource(&main->ReceiptsSource());
   forms->receiptDialogs = std::make_unique<ReceiptDialogWindows>(*forms->Fformixins, *forms->Fformixinsnal);
+  main->SetReceiptDialogs(forms->receiptDialogs.get());
   return forms;
 }
 

@@ -23,6 +23,9 @@ namespace app {
 
 // Members in creation order (see CreateForms).
 struct Forms {
+  // What the register shows its receipts in: Fformixins and Fformixinsnal.
+  // First, so that it goes last, after the register that calls it.
+  std::unique_ptr<ReceiptDialogWindows> receiptDialogs;
   std::unique_ptr<TFmain> Fmain;
   std::unique_ptr<entry::TFformixins> Fformixins;          // PD-4 receipt dialog
   std::unique_ptr<directories::TFsprPlat> FsprPlat;        // payers directory
@@ -36,8 +39,6 @@ struct Forms {
   std::unique_ptr<entry::TFformixinsnal> Fformixinsnal;  // tax receipt dialog
   std::unique_ptr<TFormAbout> FormAbout;
   std::unique_ptr<TFpechform> Fpechform;
-  // What the register shows its receipts in: the two dialogs above.
-  std::unique_ptr<ReceiptDialogWindows> receiptDialogs;
 };
 
 // Creates every window, hidden, in the program's order and wires them
