@@ -75,6 +75,7 @@ TFdirectoryIns::TFdirectoryIns(const DirectoryConfig& config, app::UiPrompts& pr
   buttons->addWidget(cancel_);
   outer->addLayout(buttons);
   setMinimumWidth(420);
+  layout()->setSizeConstraint(QLayout::SetFixedSize);  // a fixed dialog border
   connect(ok_, &QPushButton::clicked, this, &TFdirectoryIns::Store);
   connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -231,6 +232,8 @@ bool TFdirectory::eventFilter(QObject* watched, QEvent* event) {
     }
     const QString text = key->text();
     if (!text.isEmpty() && text.front().isPrint() && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+      if (!lastTyped_.isValid() || lastTyped_.elapsed() > kSearchPause) typed_.clear();
+      lastTyped_.start();
       typed_ += text;
       if (!logic_.Search(typed_)) typed_.chop(text.size());  // keep the text that still finds an entry
       return true;

@@ -22,6 +22,7 @@
 
 #include <QComboBox>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
 #include <QToolBar>
@@ -65,6 +66,9 @@ class TFdirectory : public QDialog {
   Q_OBJECT
 
  public:
+  // Typing within this many milliseconds goes on with the same search.
+  static constexpr int kSearchPause = 1500;
+
   TFdirectory(const DirectoryConfig& config, app::UiPrompts& prompts, QWidget* parent = nullptr);
   ~TFdirectory() override;
 
@@ -100,6 +104,7 @@ class TFdirectory : public QDialog {
   TFdirectoryIns* editDialog_ = nullptr;
   bool picked_ = false;
   QString typed_;  // what has been typed into the list since the last pause
+  QElapsedTimer lastTyped_;
 };
 
 class TFsprPlat : public TFdirectory {

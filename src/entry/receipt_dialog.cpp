@@ -190,7 +190,7 @@ TFformixins::TFformixins(app::UiPrompts& prompts, QWidget* parent) : ReceiptDial
   grid_->setColumnStretch(1, 1);
   grid_->setColumnStretch(3, 1);
   SetTabOrder({Editor("nomer"), Editor("DatePlat"), platel, poluchat, summa, uslug, nazn, OkButton, CancelButton});
-  setMinimumSize(507, 224);
+  setFixedSize(sizeHint().expandedTo(QSize(507, 224)));  // a fixed dialog border at the designed size
 }
 
 // ---- TFformixinsnal ----
@@ -244,7 +244,7 @@ TFformixinsnal::TFformixinsnal(app::UiPrompts& prompts, QWidget* parent) : Recei
   grid_->setColumnStretch(5, 1);
   SetTabOrder({Editor("nomer"), Editor("DatePlat"), index, platel, poluchat, summa, peni, straf, kod, ComboBox1,
                okato, ComboBox3, ComboBox4, ComboBox2, nazn, OkButton, CancelButton, RulesButton});
-  setMinimumSize(552, 267);
+  setFixedSize(sizeHint().expandedTo(QSize(552, 267)));
 }
 
 QComboBox* TFformixinsnal::Box(const char* field) const {
