@@ -30,6 +30,7 @@
 
 #include "app/ui_prompts.h"
 #include "directories/directory.h"
+#include "widgets/data_grid.h"
 
 namespace directories {
 
@@ -89,7 +90,7 @@ class TFdirectory : public QDialog {
   QAction* actCopy;
   QToolBar* ToolBar1;
   QComboBox* KindFilter = nullptr;  // the code directory only
-  QWidget* DBGrid1;  // the list of entries
+  widgets::DataGrid* DBGrid1;  // the list of entries
   QPushButton* CloseButton;  // "Закрыть"
 
  protected:
@@ -98,6 +99,8 @@ class TFdirectory : public QDialog {
  private:
   void ApplyEnabling();
   void PickCurrent();
+  // Redraws a cell of an entry marked for deletion: grey italics on white.
+  void PaintMarked(QPainter& painter, const QRect& rect, int row, int column);
 
   Directory logic_;
   app::UiPrompts& prompts_;

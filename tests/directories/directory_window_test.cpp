@@ -1,6 +1,7 @@
 // The directory windows driven through their widgets, offscreen: a pick from
 // the keyboard alone, refusals, closing without a pick, the code directory's
 // kind filter and its edit dialog's kind list, and a missing file.
+#include <QSet>
 #include <QTest>
 
 #include "app/receipt_files.h"
@@ -17,6 +18,7 @@ class DirectoryWindowTest : public QObject {
   void markedEntryIsRefusedAndEscClosesWithoutAPick();
   void kindFilterIsResetOnShowingAndTheKindListWritesTip();
   void missingFileShowsTheEnginesMessageAndNoWindow();
+  void markedRowsAreGreyOnWhiteAndADoubleClickPicks();
 };
 
 void DirectoryWindowTest::typeAFewLettersAndEnterPicks() {
@@ -126,6 +128,43 @@ void DirectoryWindowTest::missingFileShowsTheEnginesMessageAndNoWindow() {
   QVERIFY(prompts.errors.first().contains(QStringLiteral("platel.tdb")));
   QCOMPARE(receipt->State(), tdb::dsInsert);
   QCOMPARE(Text(*receipt, "Platel"), std::string("kept"));
+}
+
+void DirectoryWindowTest::markedRowsAreGreyOnWhiteAndADoubleClickPicks() {
+  ReceiptFiles files;
+  AddRecord("platel.tdb", "platel", {{"nomer", "1"}, {"Platel", "Помеченный Плательщик"}, {"slugebnoe", "1"}});
+  AddRecord("platel.tdb", "platel", {{"nomer", "2"}, {"Platel", "Петров"}});
+  auto receipt = OpenTable("formix.tdb", "formix", "inomer");
+  receipt->Insert();
+  ScriptedPrompts prompts;
+  TFsprPlat window(prompts);
+  window.SetReceipt(receipt.get());
+  prompts.Then([&](QDialog&) {
+    widgets::DataGrid& grid = *window.DBGrid1;
+    QCOMPARE(grid.model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Код"));
+    QCOMPARE(grid.model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Плательщик"));
+    // The current row is the marked one, yet it shows no highlight: white
+    // behind grey text.  The unmarked row has no grey in it.
+    const QImage image = grid.viewport()->grab().toImage();
+    auto colours = [&](int row) {
+      QSet<QRgb> seen;
+      const QRect r = grid.visualRect(grid.model()->index(row, 1));
+      for (int x = r.left() + 1; x < r.right(); ++x)
+        for (int y = r.top() + 1; y < r.bottom(); ++y) seen.insert(image.pixel(x, y));
+      return seen;
+    };
+    const QSet<QRgb> marked = colours(0);
+    QVERIFY(marked.contains(QColor(Qt::white).rgb()));
+    QVERIFY(!marked.contains(grid.palette().color(QPalette::Highlight).rgb()));
+    QVERIFY(marked.contains(QColor(200, 200, 200).rgb()));
+    QVERIFY(!colours(1).contains(QColor(200, 200, 200).rgb()));
+
+    const QRect second = grid.visualRect(grid.model()->index(1, 1));
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, second.center());
+    QTest::mouseDClick(grid.viewport(), Qt::LeftButton, {}, second.center());
+  });
+  QVERIFY(window.Execute());
+  QCOMPARE(Text(*receipt, "Platel"), std::string("Петров"));
 }
 
 QTEST_MAIN(DirectoryWindowTest)
