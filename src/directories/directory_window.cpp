@@ -154,9 +154,10 @@ TFdirectory::TFdirectory(const DirectoryConfig& config, app::UiPrompts& prompts,
   DBGrid1->setAccessibleName(config.caption);
   std::vector<widgets::GridColumn> columns;
   for (const DirectoryColumn& c : config.columns)
-    columns.push_back({c.title, QString::fromLatin1(c.field), c.field == config.columns.front().field ? 90 : 330});
+    columns.push_back({c.title, QString::fromLatin1(c.field), c.width});
   DBGrid1->setColumns(std::move(columns));
   if (config.centredTitles) DBGrid1->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+  DBGrid1->horizontalHeader()->setStretchLastSection(true);
   DBGrid1->setExtraFields({QStringLiteral("slugebnoe")});
   DBGrid1->setDataSource(&logic_.Source());
   DBGrid1->setCellPainter([this](QPainter& painter, const QRect& rect, int row, int column,
