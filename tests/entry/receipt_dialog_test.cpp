@@ -72,6 +72,7 @@ class ReceiptDialogTest : public QObject {
   void rulesDocumentIsAskedForAndNothingShown();
   void tabIntoEmptyEditorsOpensTheirDirectories();
   void refusedReceiptStaysOpenWithEverythingTyped();
+  void escStoresNothingAndOkWritesWhatIsBeingTyped();
 };
 
 void ReceiptDialogTest::taxBoxesShowWhatIsStoredAndOkWritesThem() {
@@ -210,6 +211,31 @@ void ReceiptDialogTest::refusedReceiptStaysOpenWithEverythingTyped() {
   });
   QVERIFY(w.Show(w.pd4));
   QCOMPARE(w.receipts->RecordCount(), 2);
+}
+
+void ReceiptDialogTest::escStoresNothingAndOkWritesWhatIsBeingTyped() {
+  ReceiptFiles files;
+  Windows w;
+  w.receipts->Insert();
+  w.prompts.Then([&](QDialog& dialog) {
+    QWidget* purpose = w.tax.Editor("NaznPlat");
+    purpose->setFocus();
+    TypeText(purpose, QStringLiteral("налог"));
+    QTest::keyClick(purpose, Qt::Key_Escape);
+    QVERIFY(!dialog.isVisible());
+  });
+  QVERIFY(!w.Show(w.tax));
+  QCOMPARE(w.receipts->RecordCount(), 0);
+
+  w.receipts->Insert();
+  w.prompts.Then([&](QDialog&) {
+    QWidget* okato = w.tax.Editor("okato");
+    okato->setFocus();
+    TypeText(okato, QStringLiteral("452860000001234"));  // longer than the field's 11 characters
+    w.tax.OkButton->click();  // the focus never left the editor
+  });
+  QVERIFY(w.Show(w.tax));
+  QCOMPARE(Text(*OpenTable("formix.tdb", "formix", "inomer"), "okato"), std::string("45286000000"));
 }
 
 QTEST_MAIN(ReceiptDialogTest)
