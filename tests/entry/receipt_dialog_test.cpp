@@ -73,6 +73,7 @@ class ReceiptDialogTest : public QObject {
   void tabIntoEmptyEditorsOpensTheirDirectories();
   void refusedReceiptStaysOpenWithEverythingTyped();
   void escStoresNothingAndOkWritesWhatIsBeingTyped();
+  void tabOrders();
 };
 
 void ReceiptDialogTest::taxBoxesShowWhatIsStoredAndOkWritesThem() {
@@ -236,6 +237,33 @@ void ReceiptDialogTest::escStoresNothingAndOkWritesWhatIsBeingTyped() {
   });
   QVERIFY(w.Show(w.tax));
   QCOMPARE(Text(*OpenTable("formix.tdb", "formix", "inomer"), "okato"), std::string("45286000000"));
+}
+
+// The chain Tab walks from the number editor, by object names and captions.
+static QStringList TabChain(ReceiptDialog& dialog) {
+  QStringList chain;
+  QWidget* start = dialog.Editor("nomer");
+  QWidget* w = start;
+  do {
+    // A drop-down box's own line edit is part of the box.
+    if ((w->focusPolicy() & Qt::TabFocus) && !qobject_cast<QComboBox*>(w->parentWidget())) {
+      auto* button = qobject_cast<QPushButton*>(w);
+      chain << (button ? button->text() : w->objectName());
+    }
+    w = w->nextInFocusChain();
+  } while (w != start && chain.size() < 40);
+  return chain;
+}
+
+void ReceiptDialogTest::tabOrders() {
+  ReceiptFiles files;
+  Windows w;
+  QCOMPARE(TabChain(w.pd4), (QStringList{"nomer", "DatePlat", "Platel", "Poluchat", "Summa", "SummaUslug",
+                                         "NaznPlat", "Ok", "Отмена"}));
+  QCOMPARE(TabChain(w.tax),
+           (QStringList{"nomer", "DatePlat", "indexdoc", "Platel", "Poluchat", "Summa", "peni", "straf", "kodklass",
+                        "status", "okato", "srok", "tipplat", "osnovanie", "NaznPlat", "Ok", "Отмена",
+                        "Правила заполнения формы № ПД (налог)"}));
 }
 
 QTEST_MAIN(ReceiptDialogTest)
