@@ -161,6 +161,13 @@ void DirectoryWindowTest::markedRowsAreGreyOnWhiteAndADoubleClickPicks() {
     QVERIFY(marked.contains(QColor(200, 200, 200).rgb()));
     QVERIFY(!colours(1).contains(QColor(200, 200, 200).rgb()));
 
+    // Ctrl+Delete removes nothing; Delete asks and marks.
+    prompts.answerYes = true;
+    QTest::keyClick(&grid, Qt::Key_Delete, Qt::ControlModifier);
+    QTest::keyClick(&grid, Qt::Key_Delete);
+    QCOMPARE(prompts.questions, QStringList{QString::fromUtf8(kAskMark)});
+    QCOMPARE(window.Logic().Table().RecordCount(), 2);
+
     const QRect second = grid.visualRect(grid.model()->index(1, 1));
     QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, second.center());
     QTest::mouseDClick(grid.viewport(), Qt::LeftButton, {}, second.center());
