@@ -4,6 +4,12 @@
 #include "data/requisites.h"
 
 #include <array>
+#include <cmath>
+
+#include "engine/base/codepage.h"
+#include "engine/dataset/dataset.h"
+#include "engine/dataset/field.h"
+#include "engine/locale/date_time.h"
 
 namespace receipts {
 namespace {
@@ -300,6 +306,28 @@ std::vector<RequisiteFailure> CheckReceiptRequisites(const ReceiptRequisites& r)
   add("srok", PeriodProblem(r.period, "Период"));
   add("indexdoc", UinProblem(r.doc_index, "УИН"));
   return failures;
+}
+
+ReceiptRequisites RequisitesOfReceipt(const tdb::TDataSet& receipts) {
+  auto text = [&](const char* field) { return tdb::Cp1251ToUtf8(receipts.FieldByName(field).AsString()); };
+  ReceiptRequisites r;
+  r.tax = receipts.FieldByName("naloglog").AsBoolean();
+  // Date-times count days from 30 December 1899, day number 693594.
+  double days = std::floor(receipts.FieldByName("DatePlat").AsDateTime());
+  if (std::isfinite(days) && std::abs(days) < 4e6)
+    if (auto d = tdb::DecodeDate(static_cast<int32_t>(days) + 693594)) r.date = d->year * 10000 + d->month * 100 + d->day;
+  r.payer_inn = text("InnPlat");
+  r.recipient_inn = text("InnPoluch");
+  r.kpp = text("KppPoluch");
+  r.account = text("SchetPoluch");
+  r.bik = text("Bik");
+  r.corr_account = text("korSchet");
+  r.kbk = text("kodklass");
+  r.oktmo = text("okato");
+  r.status = text("status");
+  r.period = text("srok");
+  r.doc_index = text("indexdoc");
+  return r;
 }
 
 }  // namespace receipts

@@ -21,6 +21,10 @@
 #include <string_view>
 #include <vector>
 
+namespace tdb {
+class TDataSet;
+}
+
 namespace receipts {
 
 // Nothing when the value passes; otherwise what is wrong with it.
@@ -104,5 +108,9 @@ struct RequisiteFailure {
 
 // Every failing requisite of a receipt, in the order of the printed form.
 std::vector<RequisiteFailure> CheckReceiptRequisites(const ReceiptRequisites& r);
+
+// The requisites of the current record of a receipts dataset (table
+// "formix"), its Windows-1251 texts in UTF-8.  REQUIRES: the dataset is open.
+ReceiptRequisites RequisitesOfReceipt(const tdb::TDataSet& receipts);
 
 }  // namespace receipts

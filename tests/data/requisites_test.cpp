@@ -3,11 +3,16 @@
 // and whole receipts taken from sample payment payloads.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <string>
 
+#include "data/receipt_tables.h"
 #include "data/requisites.h"
+#include "engine/base/codepage.h"
+#include "engine/dataset/dada_table.h"
+#include "engine/locale/date_time.h"
 
 namespace receipts {
 namespace {
@@ -297,6 +302,49 @@ TEST(RequisitesTest, ReceiptFailuresNameWhoseNumberItIs) {
   r.tax = true;
   ASSERT_EQ(CheckReceiptRequisites(r).size(), 1u);
   EXPECT_EQ(CheckReceiptRequisites(r)[0].text, "ИНН получателя: нужно 10 цифр");
+}
+
+// A stored receipt read back: every requisite field, the tax flag, and the
+// receipt's date deciding which status codes were in force.
+TEST(RequisitesTest, StoredReceiptIsReadWithItsDate) {
+  char pattern[] = "/tmp/requisites-XXXXXX";
+  std::string dir = ::mkdtemp(pattern);
+  std::string path = dir + "/formix.tdb";
+  CreateDatabaseFile(path, ReceiptFiles().at(0).schema);
+  {
+    tdb::TDadaTable table;
+    table.SetDatabaseName(path);
+    table.SetTableName("formix");
+    table.Open();
+    const std::pair<const char*, const char*> values[] = {
+        {"InnPlat", "583412345660"},        {"InnPoluch", "5834000014"},
+        {"KppPoluch", "583401001"},         {"SchetPoluch", "03100643000000015600"},
+        {"Bik", "015678001"},               {"korSchet", "40102810445370000099"},
+        {"kodklass", "18210604012021000110"}, {"okato", "56999000"},
+        {"status", "09"},                   {"srok", "ГД.00.2020"},
+        {"indexdoc", "18209965224567890124"},
+    };
+    for (int day : {30, 1}) {
+      table.Append();
+      for (const auto& [field, value] : values) table.FieldByName(field).SetAsString(tdb::Utf8ToCp1251(value));
+      table.FieldByName("naloglog").SetAsBoolean(true);
+      int32_t number = *tdb::EncodeDate(2021, day == 30 ? 9 : 10, day);
+      table.FieldByName("DatePlat").SetAsDateTime(number - 693594);
+      table.Post();
+    }
+    table.First();
+    ReceiptRequisites before = RequisitesOfReceipt(table);
+    EXPECT_EQ(before.date, 20210930);
+    EXPECT_TRUE(before.tax);
+    EXPECT_EQ(before.period, "ГД.00.2020");
+    EXPECT_EQ(before.corr_account, "40102810445370000099");
+    EXPECT_EQ(Texts(CheckReceiptRequisites(before)), "");
+    table.Next();
+    ReceiptRequisites after = RequisitesOfReceipt(table);
+    EXPECT_EQ(after.date, 20211001);
+    EXPECT_EQ(Texts(CheckReceiptRequisites(after)), "status: Статус 09 отменён с 01.10.2021: укажите 13\n");
+  }
+  std::system(("rm -rf '" + dir + "'").c_str());
 }
 
 }  // namespace
