@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QVBoxLayout>
 #include <QLineEdit>
 #include <QStyle>
 
@@ -70,10 +71,6 @@ WarningLabel::WarningLabel(FieldWarning* warning, QWidget* parent) : QWidget(par
   text_->setWordWrap(true);
   row->addWidget(icon_);
   row->addWidget(text_, 1);
-  // The layout keeps the room, so that fields do not jump while typing.
-  QSizePolicy keep = sizePolicy();
-  keep.setRetainSizeWhenHidden(true);
-  setSizePolicy(keep);
   connect(warning, &FieldWarning::ProblemChanged, this, &WarningLabel::Show);
   Show(warning->Problem());
 }
@@ -82,6 +79,25 @@ void WarningLabel::Show(const QString& problem) {
   text_->setText(problem);
   setAccessibleName(problem);
   setVisible(!problem.isEmpty());
+}
+
+WarningSummary::WarningSummary(QWidget* parent) : QWidget(parent) {
+  auto* column = new QVBoxLayout(this);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(2);
+}
+
+void WarningSummary::Add(FieldWarning* warning) {
+  auto* line = new WarningLabel(warning, this);
+  layout()->addWidget(line);
+  lines_.push_back(line);
+}
+
+QStringList WarningSummary::Shown() const {
+  QStringList shown;
+  for (const WarningLabel* line : lines_)
+    if (!line->isHidden()) shown << line->Text();
+  return shown;
 }
 
 bool ConfirmDespiteWarnings(const std::vector<FieldWarning*>& warnings,

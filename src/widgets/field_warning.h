@@ -10,9 +10,12 @@
 //                  explanation as its tooltip, and gives the editor the
 //                  explanation as its accessible description.  It is a child
 //                  of the editor and dies with it.
-//   WarningLabel   an optional icon and explanation that a dialog places in
-//                  its layout beside the editor; hidden while the value
-//                  passes.
+//   WarningLabel   an icon and the explanation, for a dialog to place in its
+//                  layout beside the editor; hidden (taking no room) while
+//                  the value passes.
+//   WarningSummary the labels of all of a dialog's warnings stacked in one
+//                  place (above its buttons), for a dialog whose layout has
+//                  no room beside each editor.
 //   ConfirmDespiteWarnings   the question on "Ok".
 //
 // User-interface thread only.
@@ -22,6 +25,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <functional>
 #include <vector>
@@ -81,6 +85,21 @@ class WarningLabel : public QWidget {
   void Show(const QString& problem);
   QLabel* icon_;
   QLabel* text_;
+};
+
+class WarningSummary : public QWidget {
+  Q_OBJECT
+
+ public:
+  // REQUIRES: `parent` is not null.
+  explicit WarningSummary(QWidget* parent);
+  // Adds a line that shows `warning`'s explanation while it fails.
+  void Add(FieldWarning* warning);
+  // The explanations shown now, in the order added.
+  QStringList Shown() const;
+
+ private:
+  std::vector<WarningLabel*> lines_;  // children of this
 };
 
 // For the dialog's "Ok": rechecks every editor; when none fails, true.

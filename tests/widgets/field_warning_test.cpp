@@ -110,6 +110,33 @@ class FieldWarningTest : public QObject {
     QVERIFY(against.Problem().isEmpty());
   }
 
+  void summaryShowsOnlyTheFailingFields() {
+    QDialog dialog;
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* first = new QLineEdit(&dialog);
+    auto* second = new QLineEdit(&dialog);
+    auto* summary = new widgets::WarningSummary(&dialog);
+    layout->addWidget(first);
+    layout->addWidget(second);
+    layout->addWidget(summary);
+    summary->Add(new widgets::FieldWarning(first, FourDigits));
+    summary->Add(new widgets::FieldWarning(second, FourDigits));
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QVERIFY(summary->Shown().isEmpty());
+    const int quiet = summary->sizeHint().height();
+
+    second->setText(QStringLiteral("1"));
+    QCOMPARE(summary->Shown(), QStringList{QStringLiteral("Код: нужно 4 цифры")});
+    first->setText(QStringLiteral("x"));
+    QCOMPARE(summary->Shown(), (QStringList{QStringLiteral("Код: только цифры"), QStringLiteral("Код: нужно 4 цифры")}));
+    QVERIFY(summary->sizeHint().height() > quiet);
+    first->clear();
+    second->setText(QStringLiteral("1000"));
+    QVERIFY(summary->Shown().isEmpty());
+    QCOMPARE(summary->sizeHint().height(), quiet);  // a passing field takes no room
+  }
+
   void okAsksOnceAndBothAnswersWork() {
     QDialog dialog;
     auto* layout = new QVBoxLayout(&dialog);

@@ -1,5 +1,5 @@
 // Attaches the requisite checks of the data layer to editors by object name.
-#include "entry/requisite_warnings.h"
+#include "directories/requisite_warnings.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -7,7 +7,7 @@
 
 #include "data/requisites.h"
 
-namespace entry {
+namespace directories {
 namespace {
 
 using receipts::Complaint;
@@ -36,16 +36,15 @@ void Warn(std::vector<widgets::FieldWarning*>& out, QWidget* dialog, const char*
 
 }  // namespace
 
-std::vector<widgets::FieldWarning*> WarnPayerRequisites(QWidget* dialog) {
-  std::vector<widgets::FieldWarning*> out;
-  Warn(out, dialog, "InnPlat", [](const std::string& v) { return receipts::CheckInn(v, receipts::InnKind::kPayer); });
-  return out;
-}
-
-std::vector<widgets::FieldWarning*> WarnRecipientRequisites(QWidget* dialog) {
+std::vector<widgets::FieldWarning*> WarnRequisites(QWidget* dialog, std::function<int()> receiptDate) {
+  using receipts::InnKind;
   std::vector<widgets::FieldWarning*> out;
   QWidget* bik = Editor(dialog, "Bik");
   auto bikText = [bik] { return bik ? TextOf(bik).toStdString() : std::string(); };
+  QWidget* code = Editor(dialog, "kodklass");
+  auto singleTax = [code] { return code && receipts::IsSingleTaxPaymentKbk(TextOf(code).toStdString()); };
+
+  Warn(out, dialog, "InnPlat", [](const std::string& v) { return receipts::CheckInn(v, InnKind::kPayer); });
   Warn(out, dialog, "InnPoluch", [](const std::string& v) { return receipts::CheckInn(v); });
   Warn(out, dialog, "KppPoluch", [](const std::string& v) { return receipts::CheckKpp(v); });
   Warn(out, dialog, "schetpoluch", [bikText](const std::string& v) { return receipts::CheckAccount(v, bikText()); },
@@ -53,22 +52,16 @@ std::vector<widgets::FieldWarning*> WarnRecipientRequisites(QWidget* dialog) {
   Warn(out, dialog, "Bik", [](const std::string& v) { return receipts::CheckBik(v); });
   Warn(out, dialog, "korSchet", [bikText](const std::string& v) { return receipts::CheckCorrAccount(v, bikText()); },
        {bik});
-  return out;
-}
-
-std::vector<widgets::FieldWarning*> WarnTaxRequisites(QWidget* dialog, std::function<int()> receiptDate) {
-  std::vector<widgets::FieldWarning*> out;
-  QWidget* code = Editor(dialog, "kodklass");
-  auto singleTax = [code] { return code && receipts::IsSingleTaxPaymentKbk(TextOf(code).toStdString()); };
+  Warn(out, dialog, "kodBK", [](const std::string& v) { return receipts::CheckKbk(v); });
   Warn(out, dialog, "kodklass", [](const std::string& v) { return receipts::CheckKbk(v); });
-  Warn(out, dialog, "OKATO", [singleTax](const std::string& v) { return receipts::CheckOktmo(v, singleTax()); },
+  Warn(out, dialog, "okato", [singleTax](const std::string& v) { return receipts::CheckOktmo(v, singleTax()); },
        {code});
-  Warn(out, dialog, "ComboBox1", [receiptDate](const std::string& v) {
+  Warn(out, dialog, "status", [receiptDate](const std::string& v) {
     return receipts::CheckPayerStatus(v, receiptDate ? receiptDate() : 0);
   });
-  Warn(out, dialog, "ComboBox3", [](const std::string& v) { return receipts::CheckTaxPeriod(v); });
-  Warn(out, dialog, "indexDoc", [](const std::string& v) { return receipts::CheckUin(v); });
+  Warn(out, dialog, "srok", [](const std::string& v) { return receipts::CheckTaxPeriod(v); });
+  Warn(out, dialog, "indexdoc", [](const std::string& v) { return receipts::CheckUin(v); });
   return out;
 }
 
-}  // namespace entry
+}  // namespace directories

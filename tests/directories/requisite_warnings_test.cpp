@@ -3,9 +3,15 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 
-#include "entry/requisite_warnings.h"
+#include "app/receipt_files.h"
+#include "app/scripted_prompts.h"
+#include "directories/directory_window.h"
+#include "directories/requisite_warnings.h"
+#include "engine/dataset/data_source.h"
+#include "entry/receipt_dialog.h"
 
 namespace {
 
@@ -39,6 +45,84 @@ class RequisiteWarningsTest : public QObject {
   Q_OBJECT
 
  private slots:
+  // The recipient's edit dialog: the mark while typing, the question on
+  // "Ok" with both answers, and none for empty values.
+  void recipientEditDialogAsksOnceOnOk() {
+    ReceiptFiles files;
+    ScriptedPrompts prompts;
+    directories::TFsprPoluchIns dialog(prompts);
+    auto table = OpenTable("Poluchat.tdb", "Poluchat", "inomer");
+    tdb::TDataSource source;
+    source.SetDataSet(table.get());
+    auto* inn = dialog.findChild<QLineEdit*>(QStringLiteral("InnPoluch"));
+    auto* summary = dialog.findChild<widgets::WarningSummary*>();
+    QVERIFY(inn && summary);
+
+    table->Insert();
+    prompts.Then([&](QDialog&) {
+      QVERIFY(summary->Shown().isEmpty());
+      inn->setFocus();
+      TypeText(inn, QStringLiteral("583412345"));
+      QCOMPARE(summary->Shown(), QStringList{QStringLiteral("ИНН: нужно 10 или 12 цифр")});
+      TypeText(inn, QStringLiteral("0"));
+      QCOMPARE(summary->Shown(), QStringList{QStringLiteral("ИНН: неверная контрольная цифра")});
+      prompts.answers = {false};
+      dialog.OkButton()->click();
+      QVERIFY(dialog.isVisible());  // No: back to the field, nothing stored
+      QCOMPARE(table->State(), tdb::dsInsert);
+      QTRY_VERIFY(inn->hasFocus());
+      prompts.answers = {true};
+      dialog.OkButton()->click();  // Yes: stored as typed
+    });
+    dialog.Execute(source);
+    const QString question = QStringLiteral("ИНН: неверная контрольная цифра\nСохранить всё равно?");
+    QCOMPARE(prompts.questions, (QStringList{question, question}));  // once for each "Ok"
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(table->RecordCount(), 1);
+
+    // Empty requisites: no question.
+    table->Insert();
+    prompts.Then([&](QDialog&) {
+      inn->clear();
+      dialog.OkButton()->click();
+    });
+    dialog.Execute(source);
+    QCOMPARE(prompts.questions.size(), 2);
+    QCOMPARE(table->RecordCount(), 2);
+  }
+
+  // The tax dialog labels the territory code for both classifiers and asks
+  // before storing a failing requisite.
+  void taxReceiptDialog() {
+    ReceiptFiles files;
+    ScriptedPrompts prompts;
+    entry::TFformixinsnal dialog(prompts);
+    auto receipts = OpenTable("formix.tdb", "formix", "inomer");
+    tdb::TDataSource source;
+    source.SetDataSet(receipts.get());
+    dialog.SetSource(&source);
+    QWidget* okato = dialog.Editor("okato");
+    QVERIFY(okato);
+    QStringList labels;
+    for (QLabel* l : dialog.findChildren<QLabel*>())
+      if (l->buddy() == okato) labels << l->text();
+    QCOMPARE(labels, QStringList{QStringLiteral("ОКТМО (ОКАТО):")});
+
+    receipts->Insert();
+    prompts.answers = {false};
+    prompts.Then([&](QDialog&) {
+      dialog.ComboBox1->setEditText(QStringLiteral("14"));
+      qobject_cast<QLineEdit*>(okato)->setText(QStringLiteral("5699900"));
+      dialog.OkButton->click();
+      QVERIFY(dialog.isVisible());
+      QTRY_VERIFY(okato->hasFocus());  // the first failing field in the form's order
+      dialog.reject();
+    });
+    QVERIFY(!dialog.Execute(false));
+    QCOMPARE(prompts.questions, QStringList{QStringLiteral(
+                                    "ОКТМО: нужно 8 или 11 цифр\nСтатус 14 исключён из перечня\nСохранить всё равно?")});
+  }
+
   void recipientDialog() {
     QDialog dialog;
     QWidget* name = Line(&dialog, "Poluchat");  // not a requisite: no warning
@@ -47,7 +131,7 @@ class RequisiteWarningsTest : public QObject {
     QWidget* account = Line(&dialog, "schetpoluch");
     QWidget* bik = Line(&dialog, "Bik");
     QWidget* corr = Line(&dialog, "korSchet");
-    auto warnings = entry::WarnRecipientRequisites(&dialog);
+    auto warnings = directories::WarnRequisites(&dialog);
     QCOMPARE(warnings.size(), size_t{5});
     QCOMPARE(ProblemOf(warnings, name), QStringLiteral("<no warning>"));
 
@@ -79,7 +163,7 @@ class RequisiteWarningsTest : public QObject {
   void payerDialog() {
     QDialog dialog;
     QWidget* inn = Line(&dialog, "InnPlat");
-    auto warnings = entry::WarnPayerRequisites(&dialog);
+    auto warnings = directories::WarnRequisites(&dialog);
     QCOMPARE(warnings.size(), size_t{1});
     SetText(inn, QStringLiteral("5834123457"));
     QCOMPARE(ProblemOf(warnings, inn), QStringLiteral("ИНН: нужно 12 цифр"));
@@ -90,12 +174,12 @@ class RequisiteWarningsTest : public QObject {
   void taxDialog() {
     QDialog dialog;
     QWidget* code = Line(&dialog, "kodklass");
-    QWidget* oktmo = Line(&dialog, "OKATO");
-    QWidget* status = Box(&dialog, "ComboBox1");
-    QWidget* period = Box(&dialog, "ComboBox3");
-    QWidget* index = Line(&dialog, "indexDoc");
+    QWidget* oktmo = Line(&dialog, "okato");
+    QWidget* status = Box(&dialog, "status");
+    QWidget* period = Box(&dialog, "srok");
+    QWidget* index = Line(&dialog, "indexdoc");
     int date = 20210901;
-    auto warnings = entry::WarnTaxRequisites(&dialog, [&date] { return date; });
+    auto warnings = directories::WarnRequisites(&dialog, [&date] { return date; });
     QCOMPARE(warnings.size(), size_t{5});
 
     struct Step {
