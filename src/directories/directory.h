@@ -48,6 +48,7 @@ struct EditField {
 struct DirectoryColumn {
   const char* field;
   QString title;
+  int width;  // pixels; the last column also takes what is left
 };
 
 struct DirectoryConfig {

@@ -4,7 +4,9 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QVBoxLayout>
 
 #include "app/window_placement.h"
@@ -84,6 +86,7 @@ TFdirectoryIns::TFdirectoryIns(const DirectoryConfig& config, app::UiPrompts& pr
   buttons->addWidget(cancel_);
   outer->addLayout(buttons);
   setMinimumWidth(420);
+  layout()->setSizeConstraint(QLayout::SetFixedSize);  // a fixed dialog border
   connect(ok_, &QPushButton::clicked, this, &TFdirectoryIns::Store);
   connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -156,10 +159,22 @@ TFdirectory::TFdirectory(const DirectoryConfig& config, app::UiPrompts& prompts,
     connect(KindFilter, &QComboBox::activated, this, [this](int position) { logic_.SetKindPosition(position); });
   }
 
-  DBGrid1 = new QWidget(this);  // the list comes with the widget layer's grid
-  DBGrid1->setMinimumSize(400, 260);
-  DBGrid1->setFocusPolicy(Qt::StrongFocus);
+  DBGrid1 = new widgets::DataGrid(this);
+  DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+  DBGrid1->setAccessibleName(config.caption);
+  std::vector<widgets::GridColumn> columns;
+  for (const DirectoryColumn& c : config.columns)
+    columns.push_back({c.title, QString::fromLatin1(c.field), c.width});
+  DBGrid1->setColumns(std::move(columns));
+  if (config.centredTitles) DBGrid1->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+  DBGrid1->horizontalHeader()->setStretchLastSection(true);
+  DBGrid1->setExtraFields({QStringLiteral("slugebnoe")});
+  DBGrid1->setDataSource(&logic_.Source());
+  DBGrid1->setCellPainter([this](QPainter& painter, const QRect& rect, int row, int column,
+                                 const QStyleOptionViewItem&) { PaintMarked(painter, rect, row, column); });
+  DBGrid1->setMinimumSize(460, 260);
   DBGrid1->installEventFilter(this);
+  connect(DBGrid1, &widgets::DataGrid::recordDoubleClicked, this, &TFdirectory::PickCurrent);
 
   CloseButton = new QPushButton(QStringLiteral("Закрыть"), this);
   CloseButton->setAutoDefault(false);
@@ -221,6 +236,21 @@ bool TFdirectory::Execute() {
   return picked_;
 }
 
+void TFdirectory::PaintMarked(QPainter& painter, const QRect& rect, int row, int column) {
+  const widgets::DataSetTableModel& model = *DBGrid1->dataModel();
+  if (!model.fieldValue(row, QStringLiteral("slugebnoe")).toBool()) return;
+  painter.fillRect(rect, Qt::white);
+  QFont font = DBGrid1->font();
+  font.setItalic(true);
+  painter.setFont(font);
+  painter.setPen(QColor(200, 200, 200));  // the scroll bars' grey
+  const QString text = model.editText(row, column);
+  const int width = painter.fontMetrics().horizontalAdvance(text);
+  const auto alignment = model.data(model.index(row, column), Qt::TextAlignmentRole).toInt();
+  const int left = (alignment & Qt::AlignRight) ? rect.right() - 2 - width : rect.left() + 2;
+  painter.drawText(QRect(left, rect.top() + 2, width + 1, rect.height() - 2), Qt::AlignLeft | Qt::AlignTop, text);
+}
+
 void TFdirectory::PickCurrent() {
   if (!logic_.Pick()) return;
   picked_ = true;
@@ -241,6 +271,8 @@ bool TFdirectory::eventFilter(QObject* watched, QEvent* event) {
     }
     const QString text = key->text();
     if (!text.isEmpty() && text.front().isPrint() && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+      if (!lastTyped_.isValid() || lastTyped_.elapsed() > kSearchPause) typed_.clear();
+      lastTyped_.start();
       typed_ += text;
       if (!logic_.Search(typed_)) typed_.chop(text.size());  // keep the text that still finds an entry
       return true;

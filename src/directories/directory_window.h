@@ -25,6 +25,7 @@
 
 #include <QComboBox>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
 #include <QToolBar>
@@ -32,6 +33,7 @@
 
 #include "app/ui_prompts.h"
 #include "directories/directory.h"
+#include "widgets/data_grid.h"
 #include "widgets/field_warning.h"
 
 namespace directories {
@@ -70,6 +72,9 @@ class TFdirectory : public QDialog {
   Q_OBJECT
 
  public:
+  // Typing within this many milliseconds goes on with the same search.
+  static constexpr int kSearchPause = 1500;
+
   TFdirectory(const DirectoryConfig& config, app::UiPrompts& prompts, QWidget* parent = nullptr);
   ~TFdirectory() override;
 
@@ -90,7 +95,7 @@ class TFdirectory : public QDialog {
   QAction* actCopy;
   QToolBar* ToolBar1;
   QComboBox* KindFilter = nullptr;  // the code directory only
-  QWidget* DBGrid1;  // the list of entries
+  widgets::DataGrid* DBGrid1;  // the list of entries
   QPushButton* CloseButton;  // "Закрыть"
 
  protected:
@@ -99,12 +104,15 @@ class TFdirectory : public QDialog {
  private:
   void ApplyEnabling();
   void PickCurrent();
+  // Redraws a cell of an entry marked for deletion: grey italics on white.
+  void PaintMarked(QPainter& painter, const QRect& rect, int row, int column);
 
   Directory logic_;
   app::UiPrompts& prompts_;
   TFdirectoryIns* editDialog_ = nullptr;
   bool picked_ = false;
   QString typed_;  // what has been typed into the list since the last pause
+  QElapsedTimer lastTyped_;
 };
 
 class TFsprPlat : public TFdirectory {

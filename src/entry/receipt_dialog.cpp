@@ -168,6 +168,12 @@ bool ReceiptDialog::Execute(bool focusNumber) {
   return stored_;
 }
 
+void ReceiptDialog::FixSize(const QSize& designed) {
+  designed_ = designed;
+  layout()->activate();
+  setFixedSize(sizeHint().expandedTo(designed_));
+}
+
 void ReceiptDialog::WarnRequisites() {
   auto receiptDate = [this] {
     const bool open = source_ && source_->DataSet() && source_->DataSet()->Active();
@@ -175,6 +181,11 @@ void ReceiptDialog::WarnRequisites() {
   };
   warnings_ = directories::WarnRequisites(this, receiptDate);
   for (widgets::FieldWarning* w : warnings_) warningSummary_->Add(w);
+  // The border stays fixed for the user; the explanations make room for
+  // themselves and give it back.
+  connect(warningSummary_, &widgets::WarningSummary::Changed, this, [this] {
+    if (!designed_.isEmpty()) FixSize(designed_);
+  });
 }
 
 void ReceiptDialog::Store() {
@@ -204,7 +215,7 @@ TFformixins::TFformixins(app::UiPrompts& prompts, QWidget* parent) : ReceiptDial
   grid_->setColumnStretch(1, 1);
   grid_->setColumnStretch(3, 1);
   SetTabOrder({Editor("nomer"), Editor("DatePlat"), platel, poluchat, summa, uslug, nazn, OkButton, CancelButton});
-  setMinimumSize(507, 224);
+  FixSize(QSize(507, 224));
 }
 
 // ---- TFformixinsnal ----
@@ -259,8 +270,8 @@ TFformixinsnal::TFformixinsnal(app::UiPrompts& prompts, QWidget* parent) : Recei
   grid_->setColumnStretch(5, 1);
   SetTabOrder({Editor("nomer"), Editor("DatePlat"), index, platel, poluchat, summa, peni, straf, kod, ComboBox1,
                okato, ComboBox3, ComboBox4, ComboBox2, nazn, OkButton, CancelButton, RulesButton});
-  setMinimumSize(552, 267);
   WarnRequisites();
+  FixSize(QSize(552, 267));
 }
 
 QComboBox* TFformixinsnal::Box(const char* field) const {

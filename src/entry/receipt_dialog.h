@@ -94,6 +94,8 @@ class ReceiptDialog : public QDialog {
   // Marks the requisite editors made so far whose values fail their checks;
   // "Ok" then asks once before storing such values.
   void WarnRequisites();
+  // A fixed dialog border at the layout's size, at least `designed`.
+  void FixSize(const QSize& designed);
 
   app::UiPrompts& prompts_;
   QGridLayout* grid_;
@@ -103,6 +105,7 @@ class ReceiptDialog : public QDialog {
   std::map<std::string, QWidget*> editors_;
   widgets::WarningSummary* warningSummary_;        // the explanations, above the buttons
   std::vector<widgets::FieldWarning*> warnings_;  // owned by their editors
+  QSize designed_;
 
  private:
   void Store();

@@ -91,6 +91,8 @@ void WarningSummary::Add(FieldWarning* warning) {
   auto* line = new WarningLabel(warning, this);
   layout()->addWidget(line);
   lines_.push_back(line);
+  // The line has already followed the problem (it connected first).
+  connect(warning, &FieldWarning::ProblemChanged, this, &WarningSummary::Changed);
 }
 
 QStringList WarningSummary::Shown() const {

@@ -98,6 +98,11 @@ class WarningSummary : public QWidget {
   // The explanations shown now, in the order added.
   QStringList Shown() const;
 
+ signals:
+  // A line was shown, hidden or given another explanation: the summary's
+  // size may have changed.
+  void Changed();
+
  private:
   std::vector<WarningLabel*> lines_;  // children of this
 };
