@@ -5,14 +5,15 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFontMetrics>
 #include <QMenuBar>
+#include <QPainter>
 #include <QStatusBar>
 #include <QStyle>
 #include <QVBoxLayout>
 
 #include "app/error_report.h"
 #include "app/forms.h"
-#include "app/popup_shortcuts.h"
 #include "app/stand_in_receipt_dialogs.h"
 
 namespace app {
@@ -120,16 +121,55 @@ void TFmain::BuildGrid() {
   auto* area = new QWidget(this);
   auto* layout = new QVBoxLayout(area);
   layout->setContentsMargins(0, 0, 0, 0);
-  DBGrid1 = new QWidget(area);
+  DBGrid1 = new widgets::DataGrid(area);
   DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-  DBGrid1->setFocusPolicy(Qt::StrongFocus);
-  DBGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
-  connect(DBGrid1, &QWidget::customContextMenuRequested, this,
-          [this](const QPoint& at) { PopupMenu1->popup(DBGrid1->mapToGlobal(at)); });
-  new PopupShortcuts(DBGrid1, PopupMenu1);
+  DBGrid1->setAccessibleName(QStringLiteral("Квитанции"));
+  std::vector<widgets::GridColumn> columns;
+  for (const RegisterColumn& c : RegisterColumns()) {
+    columns.push_back({QString::fromUtf16(c.title), QString::fromLatin1(c.field), c.width > 0 ? c.width : -1,
+                       c.index != nullptr});
+  }
+  DBGrid1->setColumns(std::move(columns));
+  DBGrid1->setExtraFields({QStringLiteral("slugebnoe")});
+  DBGrid1->setCellPainter([this](QPainter& painter, const QRect& rect, int row, int column,
+                                 const QStyleOptionViewItem& option) { DrawMarked(painter, rect, row, column, option); });
+  DBGrid1->setPopupMenu(PopupMenu1);
+  DBGrid1->confirmDelete = [this](QWidget*, const QString& question) {
+    return context_.prompts->AskOkCancel(question);
+  };
+  connect(DBGrid1, &widgets::DataGrid::titleClicked, this, &TFmain::TitleClick);
+  connect(DBGrid1, &widgets::DataGrid::recordDoubleClicked, this, &TFmain::Edit);
+  widgets::DataSetTableModel* model = DBGrid1->dataModel();
+  connect(model, &widgets::DataSetTableModel::readFailed, this,
+          [this](const QString& message) { context_.prompts->ShowError(message); });
+  // Whatever changed the rows (the grid's own Ctrl+Delete too), the menu and
+  // the toolbar follow.
+  connect(model, &QAbstractItemModel::modelReset, this, &TFmain::EnableAll);
+  connect(model, &QAbstractItemModel::rowsInserted, this, &TFmain::EnableAll);
+  connect(model, &QAbstractItemModel::rowsRemoved, this, &TFmain::EnableAll);
+  DBGrid1->setDataSource(&receiptsSource_);
   layout->addWidget(DBGrid1);
   setCentralWidget(area);
   DBGrid1->setFocus();
+}
+
+void TFmain::DrawMarked(QPainter& painter, const QRect& rect, int row, int column,
+                        const QStyleOptionViewItem& option) const {
+  widgets::DataSetTableModel* model = DBGrid1->dataModel();
+  if (!model->fieldValue(row, QStringLiteral("slugebnoe")).toBool()) return;
+  // A marked receipt: its text again, grey and italic on white, over the
+  // normal drawing and its selection highlight.
+  painter.fillRect(rect, Qt::white);
+  QFont italic = option.font;
+  italic.setItalic(true);
+  painter.setFont(italic);
+  painter.setPen(kMarkedTextColour);
+  const QString text = model->editText(row, column);
+  const int alignment = model->data(model->index(row, column), Qt::TextAlignmentRole).toInt();
+  const int width = QFontMetrics(italic).horizontalAdvance(text);
+  const int left = (alignment & Qt::AlignRight) ? rect.right() - 2 - width : rect.left() + 2;
+  painter.drawText(QRect(left, rect.top() + 2, qMax(width, rect.right() - left), rect.height() - 2),
+                   Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
 }
 
 void TFmain::BuildPanel() {
@@ -234,6 +274,7 @@ void TFmain::OpenRegister() {
   Run([this] {
     register_.Open();
     if (tdb::TDadaDatabase* database = receipts_.Database()) database->SetAutoFlush(true);
+    DBGrid1->setSortMarker(register_.SortColumn());
   });
   EnableAll();
 }
@@ -311,9 +352,19 @@ void TFmain::Copy() {
 }
 
 void TFmain::Purge() {
+  // The grid would follow every one of the purge's changes row by row; it
+  // reads the result once instead, when its source is enabled again.
   Run([this] {
-    register_.Purge([this] { ShowPanel(); }, [this](int done, int total) { PanelProgressed(done, total); },
-                    [this] { HidePanel(); });
+    register_.Purge(
+        [this] {
+          ShowPanel();
+          receiptsSource_.SetEnabled(false);
+        },
+        [this](int done, int total) { PanelProgressed(done, total); },
+        [this] {
+          receiptsSource_.SetEnabled(true);
+          HidePanel();
+        });
   });
 }
 
@@ -359,6 +410,7 @@ void TFmain::Calculator() {}
 
 void TFmain::TitleClick(int column) {
   Run([this, column] { register_.SortBy(column); });
+  DBGrid1->setSortMarker(register_.SortColumn());
 }
 
 void TFmain::Settings() {
