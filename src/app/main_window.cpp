@@ -14,6 +14,7 @@
 
 #include "app/error_report.h"
 #include "app/forms.h"
+#include "app/pictures.h"
 #include "app/register_requisites.h"
 #include "app/stand_in_receipt_dialogs.h"
 
@@ -100,20 +101,20 @@ void TFmain::BuildToolBar() {
   ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
   ToolBar1->setMovable(false);
   ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
-  const std::pair<QAction*, QStyle::StandardPixmap> buttons[] = {
-      {actCreate, QStyle::SP_FileIcon},
-      {actPrint, QStyle::SP_DialogSaveButton},
+  const std::pair<QAction*, QIcon> buttons[] = {
+      {actCreate, IconOf(ReceiptPicture)},
+      {actPrint, IconOf(PrinterPicture)},
       {nullptr, {}},
-      {actEdit, QStyle::SP_FileDialogDetailedView},
-      {actDelete, QStyle::SP_TrashIcon},
-      {actCopy, QStyle::SP_FileLinkIcon},
+      {actEdit, IconOf(EditPicture)},
+      {actDelete, style()->standardIcon(QStyle::SP_TrashIcon)},
+      {actCopy, IconOf(CopyPicture)},
   };
   for (const auto& [action, icon] : buttons) {
     if (!action) {
       ToolBar1->addSeparator();
       continue;
     }
-    action->setIcon(style()->standardIcon(icon));
+    action->setIcon(icon);
     ToolBar1->addAction(action);
   }
 }
@@ -125,10 +126,16 @@ void TFmain::BuildGrid() {
   DBGrid1 = new widgets::DataGrid(area);
   DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
   DBGrid1->setAccessibleName(QStringLiteral("Квитанции"));
+  // The designed widths, widened where this desktop's font would cut a
+  // title or a date short.
+  const QFontMetrics metrics(DBGrid1->font());
+  const int dateWidth = metrics.horizontalAdvance(QStringLiteral("00.00.0000")) + 12;
   std::vector<widgets::GridColumn> columns;
   for (const RegisterColumn& c : RegisterColumns()) {
-    columns.push_back({QString::fromUtf16(c.title), QString::fromLatin1(c.field), c.width > 0 ? c.width : -1,
-                       c.index != nullptr});
+    const QString title = QString::fromUtf16(c.title);
+    int width = c.width > 0 ? qMax(c.width, metrics.horizontalAdvance(title) + 24) : -1;
+    if (width > 0 && QLatin1String(c.field) == QLatin1String("DatePlat")) width = qMax(width, dateWidth);
+    columns.push_back({title, QString::fromLatin1(c.field), width, c.index != nullptr});
   }
   DBGrid1->setColumns(std::move(columns));
   DBGrid1->setExtraFields(QStringList{QStringLiteral("slugebnoe")} + RequisiteFields());
@@ -162,6 +169,7 @@ void TFmain::DrawMarked(QPainter& painter, const QRect& rect, int row, int colum
   if (!model->fieldValue(row, QStringLiteral("slugebnoe")).toBool()) return;
   // A marked receipt: its text again, grey and italic on white, over the
   // normal drawing and its selection highlight.
+  painter.setClipRect(rect);
   painter.fillRect(rect, Qt::white);
   QFont italic = option.font;
   italic.setItalic(true);

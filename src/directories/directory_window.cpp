@@ -55,6 +55,7 @@ TFdirectoryIns::TFdirectoryIns(const DirectoryConfig& config, app::UiPrompts& pr
       editor = MakeFieldEditor(EditorKindOf(f.kind), f.field, OneLine(f.label), this);
     }
     editors_[f.field] = editor;
+    if (f.kind == EditorKind::Text) editor->setMinimumWidth(320);
     auto* label = new QLabel(f.label, this);
     label->setBuddy(editor);
     if (f.group.isEmpty()) {
@@ -85,7 +86,6 @@ TFdirectoryIns::TFdirectoryIns(const DirectoryConfig& config, app::UiPrompts& pr
   buttons->addWidget(ok_);
   buttons->addWidget(cancel_);
   outer->addLayout(buttons);
-  setMinimumWidth(420);
   layout()->setSizeConstraint(QLayout::SetFixedSize);  // a fixed dialog border
   connect(ok_, &QPushButton::clicked, this, &TFdirectoryIns::Store);
   connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);

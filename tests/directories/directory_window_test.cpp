@@ -1,6 +1,7 @@
 // The directory windows driven through their widgets, offscreen: a pick from
 // the keyboard alone, refusals, closing without a pick, the code directory's
 // kind filter and its edit dialog's kind list, and a missing file.
+#include <QLineEdit>
 #include <QSet>
 #include <QTest>
 
@@ -19,6 +20,7 @@ class DirectoryWindowTest : public QObject {
   void kindFilterIsResetOnShowingAndTheKindListWritesTip();
   void missingFileShowsTheEnginesMessageAndNoWindow();
   void markedRowsAreGreyOnWhiteAndADoubleClickPicks();
+  void refusedEntryKeepsTheEditDialogOpen();
 };
 
 void DirectoryWindowTest::typeAFewLettersAndEnterPicks() {
@@ -165,6 +167,49 @@ void DirectoryWindowTest::markedRowsAreGreyOnWhiteAndADoubleClickPicks() {
   });
   QVERIFY(window.Execute());
   QCOMPARE(Text(*receipt, "Platel"), std::string("Петров"));
+}
+
+void DirectoryWindowTest::refusedEntryKeepsTheEditDialogOpen() {
+  ReceiptFiles files;
+  // A payers file whose number index is unique, so that a duplicate is refused.
+  QVERIFY(QFile::remove(files.Path("platel.tdb")));
+  receipts::DatabaseSchema schema = receipts::ReceiptFiles()[1].schema;
+  schema.tables[0].indexes[0].options = tdb::tiUnique;
+  receipts::CreateDatabaseFile("platel.tdb", schema);
+  AddRecord("platel.tdb", "platel", {{"nomer", "2"}, {"Platel", "Петров"}});
+  ScriptedPrompts prompts;
+  TFsprPlat window(prompts);
+  TFsprPlatIns editor(prompts);
+  window.SetEditDialog(&editor);
+  prompts.Then([&](QDialog&) {
+    QTest::keyClick(window.DBGrid1, Qt::Key_Insert);
+    QTest::keyClick(window.DBGrid1, Qt::Key_Escape);
+  });
+  prompts.Then([&](QDialog& dialog) {
+    QWidget* number = editor.Editor("nomer");
+    QCOMPARE(dialog.focusWidget(), number);
+    static_cast<QLineEdit*>(number)->selectAll();
+    TypeText(number, QStringLiteral("2"));  // the number of an existing entry
+    QTest::keyClick(number, Qt::Key_Tab);
+    TypeText(editor.Editor("Platel"), QStringLiteral("Сидоров"));
+    TypeText(editor.Editor("InnPlat"), QStringLiteral("12345678901234"));  // longer than its 12 characters
+    QTest::mouseClick(editor.OkButton(), Qt::LeftButton);
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(prompts.errors.size(), 1);
+    QCOMPARE(static_cast<QLineEdit*>(editor.Editor("Platel"))->text(), QStringLiteral("Сидоров"));
+    static_cast<QLineEdit*>(number)->setFocus();
+    static_cast<QLineEdit*>(number)->selectAll();
+    TypeText(number, QStringLiteral("3"));
+    QTest::mouseClick(editor.OkButton(), Qt::LeftButton);
+    QVERIFY(!dialog.isVisible());
+  });
+  window.Execute();
+  auto payers = OpenTable("platel.tdb", "platel", "inomer");
+  QCOMPARE(payers->RecordCount(), 2);
+  payers->Last();
+  QCOMPARE(payers->FieldByName("nomer").AsInteger(), 3);
+  QCOMPARE(Text(*payers, "Platel"), std::string("Сидоров"));
+  QCOMPARE(Text(*payers, "InnPlat"), std::string("123456789012"));
 }
 
 QTEST_MAIN(DirectoryWindowTest)

@@ -72,6 +72,8 @@ class ReceiptDialogTest : public QObject {
   void rulesDocumentIsAskedForAndNothingShown();
   void tabIntoEmptyEditorsOpensTheirDirectories();
   void refusedReceiptStaysOpenWithEverythingTyped();
+  void escStoresNothingAndOkWritesWhatIsBeingTyped();
+  void tabOrders();
 };
 
 void ReceiptDialogTest::taxBoxesShowWhatIsStoredAndOkWritesThem() {
@@ -210,6 +212,58 @@ void ReceiptDialogTest::refusedReceiptStaysOpenWithEverythingTyped() {
   });
   QVERIFY(w.Show(w.pd4));
   QCOMPARE(w.receipts->RecordCount(), 2);
+}
+
+void ReceiptDialogTest::escStoresNothingAndOkWritesWhatIsBeingTyped() {
+  ReceiptFiles files;
+  Windows w;
+  w.receipts->Insert();
+  w.prompts.Then([&](QDialog& dialog) {
+    QWidget* purpose = w.tax.Editor("NaznPlat");
+    purpose->setFocus();
+    TypeText(purpose, QStringLiteral("налог"));
+    QTest::keyClick(purpose, Qt::Key_Escape);
+    QVERIFY(!dialog.isVisible());
+  });
+  QVERIFY(!w.Show(w.tax));
+  QCOMPARE(w.receipts->RecordCount(), 0);
+
+  w.receipts->Insert();
+  w.prompts.Then([&](QDialog&) {
+    QWidget* okato = w.tax.Editor("okato");
+    okato->setFocus();
+    TypeText(okato, QStringLiteral("452860000001234"));  // longer than the field's 11 characters
+    w.tax.OkButton->click();  // the focus never left the editor
+  });
+  QVERIFY(w.Show(w.tax));
+  QCOMPARE(Text(*OpenTable("formix.tdb", "formix", "inomer"), "okato"), std::string("45286000000"));
+}
+
+// The chain Tab walks from the number editor, by object names and captions.
+static QStringList TabChain(ReceiptDialog& dialog) {
+  QStringList chain;
+  QWidget* start = dialog.Editor("nomer");
+  QWidget* w = start;
+  do {
+    // A drop-down box's own line edit is part of the box.
+    if ((w->focusPolicy() & Qt::TabFocus) && !qobject_cast<QComboBox*>(w->parentWidget())) {
+      auto* button = qobject_cast<QPushButton*>(w);
+      chain << (button ? button->text() : w->objectName());
+    }
+    w = w->nextInFocusChain();
+  } while (w != start && chain.size() < 40);
+  return chain;
+}
+
+void ReceiptDialogTest::tabOrders() {
+  ReceiptFiles files;
+  Windows w;
+  QCOMPARE(TabChain(w.pd4), (QStringList{"nomer", "DatePlat", "Platel", "Poluchat", "Summa", "SummaUslug",
+                                         "NaznPlat", "Ok", "Отмена"}));
+  QCOMPARE(TabChain(w.tax),
+           (QStringList{"nomer", "DatePlat", "indexdoc", "Platel", "Poluchat", "Summa", "peni", "straf", "kodklass",
+                        "status", "okato", "srok", "tipplat", "osnovanie", "NaznPlat", "Ok", "Отмена",
+                        "Правила заполнения формы № ПД (налог)"}));
 }
 
 QTEST_MAIN(ReceiptDialogTest)

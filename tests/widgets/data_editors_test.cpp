@@ -3,6 +3,7 @@
 #include <QCalendarWidget>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "widget_fixture.h"
@@ -124,6 +125,10 @@ class DataEditorsTest : public QObject {
     summa->bind(&p.source, "summa");
     QCOMPARE(summa->text(), QStringLiteral("10,5"));
     QCOMPARE(summa->alignment() & Qt::AlignRight, Qt::AlignRight);
+    // The drop-down button is named after what it opens.
+    QStringList buttons;
+    for (QToolButton* b : summa->findChildren<QToolButton*>()) buttons << b->text();
+    QCOMPARE(buttons, QStringList{"Калькулятор"});
 
     summa->setFocus();
     QTest::keyClick(summa, Qt::Key_Down, Qt::AltModifier);
