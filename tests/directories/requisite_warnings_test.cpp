@@ -45,6 +45,26 @@ class RequisiteWarningsTest : public QObject {
   Q_OBJECT
 
  private slots:
+  void everyEditDialogWarnsOnItsRequisites() {
+    ScriptedPrompts prompts;
+    auto warned = [](QDialog& dialog) {
+      QStringList names;
+      for (widgets::FieldWarning* w : dialog.findChildren<widgets::FieldWarning*>()) names << w->Editor()->objectName();
+      names.sort();
+      return names;
+    };
+    directories::TFsprPlatIns payers(prompts);
+    directories::TFsprPoluchIns recipients(prompts);
+    directories::TFsprkodBKins codes(prompts);
+    entry::TFformixins bank(prompts);
+    entry::TFformixinsnal tax(prompts);
+    QCOMPARE(warned(payers), QStringList{QStringLiteral("InnPlat")});
+    QCOMPARE(warned(recipients), (QStringList{"Bik", "InnPoluch", "KppPoluch", "korSchet", "schetpoluch"}));
+    QCOMPARE(warned(codes), QStringList{QStringLiteral("kodBK")});
+    QCOMPARE(warned(bank), QStringList{});
+    QCOMPARE(warned(tax), (QStringList{"indexdoc", "kodklass", "okato", "srok", "status"}));
+  }
+
   // The recipient's edit dialog: the mark while typing, the question on
   // "Ok" with both answers, and none for empty values.
   void recipientEditDialogAsksOnceOnOk() {
