@@ -286,7 +286,7 @@ int main(int argc, char** argv) {
   // The growth per row between the two sizes: the model's own memory beyond
   // the dataset's lists, which it does not copy.
   const double per_row = (bench::Median(model) - bench::Median(small_model)) / static_cast<double>(o.n - small_n);
-  std::printf("| grid model heap, growth per row (%.0f KB at %lld rows, %.0f KB at %lld) | %.3f bytes | a few bytes | %s |\n",
+  std::printf("| grid model heap, growth per row (%.0f KB at %lld rows, %.0f KB at %lld) | %.3f bytes | | a few bytes | %s |\n",
               bench::Median(model) / 1024, static_cast<long long>(o.n), bench::Median(small_model) / 1024,
               static_cast<long long>(small_n), per_row, per_row <= 4 ? "yes" : "NO");
   std::printf("\nLoad average while it ran: %s", LoadAverage().c_str());
