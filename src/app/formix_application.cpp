@@ -1,10 +1,9 @@
 // The general error handler around the program's event dispatch.
 #include "app/formix_application.h"
 
-#include <cstdio>
 #include <exception>
 
-#include "engine/base/database_error.h"
+#include "app/error_report.h"
 
 namespace app {
 
@@ -13,22 +12,10 @@ FormixApplication::FormixApplication(int& argc, char** argv) : QApplication(argc
 bool FormixApplication::notify(QObject* receiver, QEvent* event) {
   try {
     return QApplication::notify(receiver, event);
-  } catch (const tdb::EDatabaseError& e) {
-    ReportError(QString::fromUtf8(e.what()));
-  } catch (const std::exception& e) {
-    ReportError(QString::fromUtf8(e.what()));
   } catch (...) {
-    ReportError(QStringLiteral("Неизвестная ошибка"));
+    ReportError(std::current_exception(), prompts_);
   }
   return false;
-}
-
-void FormixApplication::ReportError(const QString& text) {
-  if (prompts_) {
-    prompts_->ShowError(text);
-  } else {
-    std::fprintf(stderr, "formix: %s\n", text.toLocal8Bit().constData());
-  }
 }
 
 }  // namespace app

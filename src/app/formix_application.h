@@ -3,7 +3,8 @@
 // The screens catch no errors: an exception that escapes an event handler
 // (the engine's tdb::EDatabaseError or any std::exception) ends the command
 // that raised it and its text is shown in a message box through the prompts
-// given here.  Without prompts the text goes to stderr.  One per process,
+// given here (error_report.h; the silent abort shows nothing).  Without
+// prompts the text goes to stderr.  One per process,
 // user-interface thread only.
 #pragma once
 
@@ -21,12 +22,11 @@ class FormixApplication : public QApplication {
 
   // `prompts` (not owned) shows the errors; it must outlive the event loop.
   void SetErrorPrompts(UiPrompts* prompts) { prompts_ = prompts; }
+  UiPrompts* ErrorPrompts() const { return prompts_; }
 
   bool notify(QObject* receiver, QEvent* event) override;
 
  private:
-  void ReportError(const QString& text);
-
   UiPrompts* prompts_ = nullptr;
 };
 

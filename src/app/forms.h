@@ -18,8 +18,8 @@
 
 namespace app {
 
-// Members in creation order (see CreateForms); the windows of later Parts
-// take the places marked for them.
+// Members in creation order (see CreateForms); the comments hold the places
+// of the windows the program does not have yet.
 struct Forms {
   std::unique_ptr<TFmain> Fmain;
   // Fformixins (PD-4 receipt dialog)

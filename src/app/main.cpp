@@ -6,8 +6,10 @@
 #include "app/display_check.h"
 #include "app/formix_application.h"
 #include "app/forms.h"
+#include "app/login_dialog.h"
 #include "app/pictures.h"
 #include "app/program_dir.h"
+#include "app/qt_timer_service.h"
 #include "app/ui_prompts.h"
 
 int main(int argc, char** argv) {
@@ -28,6 +30,13 @@ int main(int argc, char** argv) {
   app::QtUiPrompts prompts;
   application.SetErrorPrompts(&prompts);
 
+  // The engine asks for the password of an encrypted database in the
+  // "Database Login" dialog, and flushes on the event loop's timers; both
+  // report through the same prompts as every other failure.
+  app::InstallDatabaseLogin(&prompts);
+  app::QtTimerService timers(&prompts);
+  tdb::SetTimerService(&timers);
+
   app::AppContext context;
   context.programDir = QString::fromStdString(
       app::ProgramDirectoryOf(QCoreApplication::applicationFilePath().toStdString()));
@@ -41,5 +50,11 @@ int main(int argc, char** argv) {
     return 1;
   }
   forms->Fmain->show();
-  return QApplication::exec();
+  const int code = QApplication::exec();
+  // The windows close the receipts table, and with it its database and
+  // timer, while the timer service still exists.
+  forms.reset();
+  tdb::SetTimerService(nullptr);
+  app::InstallDatabaseLogin(nullptr);
+  return code;
 }

@@ -1,16 +1,19 @@
-// The main window: menus, toolbar, the start-up sequence and the closing
-// that saves the settings.
+// The main window: menus, toolbar, grid, the start-up sequence, the register's
+// commands and the closing that saves the settings.
 #include "app/main_window.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QStyle>
+#include <QVBoxLayout>
 
+#include "app/error_report.h"
 #include "app/forms.h"
+#include "app/popup_shortcuts.h"
+#include "app/stand_in_receipt_dialogs.h"
 
 namespace app {
 
@@ -18,65 +21,154 @@ bool MaximizedForSettings(Qt::WindowStates state) {
   return state.testFlag(Qt::WindowMaximized) && !state.testFlag(Qt::WindowMinimized);
 }
 
-TFmain::TFmain(const AppContext& context, Forms& forms) : context_(context), forms_(forms) {
+TFmain::TFmain(const AppContext& context, Forms& forms)
+    : context_(context),
+      forms_(forms),
+      standInDialogs_(std::make_unique<StandInReceiptDialogs>(receipts_, *context.prompts, this)),
+      dialogs_(standInDialogs_.get()),
+      register_(receipts_, *context.prompts, relay_) {
   setObjectName(QStringLiteral("Fmain"));
   setWindowTitle(ApplicationTitle());
+  setAccessibleName(ApplicationTitle());
   resize(696, 480);
+  receipts_.Name = "DadaTable1";
+  receiptsSource_.SetDataSet(&receipts_);
   BuildMenus();
   BuildToolBar();
-  // The grid of the register takes this place.
-  setCentralWidget(new QWidget(this));
+  BuildGrid();
+  BuildPanel();
   statusBar();
+  EnableAll();
+}
+
+TFmain::~TFmain() {
+  // The grid's links point at the data source, a member that goes before
+  // the child widgets would.
+  delete centralWidget();
+  receiptsSource_.SetDataSet(nullptr);
+  receipts_.Close();
 }
 
 void TFmain::BuildMenus() {
-  auto add = [this](QMenu* menu, const QString& text, const QKeySequence& key) {
+  auto add = [this](QMenu* menu, const QString& text, const QKeySequence& key, void (TFmain::*slot)()) {
     QAction* action = menu->addAction(text);
     action->setShortcut(key);
+    connect(action, &QAction::triggered, this, slot);
     return action;
   };
   QMenu* file = menuBar()->addMenu(QStringLiteral("Файл"));
-  actCreate = add(file, QStringLiteral("Создать"), QKeySequence(Qt::Key_Insert));
-  actPrint = add(file, QStringLiteral("Печать"), QKeySequence(Qt::CTRL | Qt::Key_P));
+  actCreate = add(file, QStringLiteral("Создать"), QKeySequence(Qt::Key_Insert), &TFmain::Create);
+  actPrint = add(file, QStringLiteral("Печать"), QKeySequence(Qt::CTRL | Qt::Key_P), &TFmain::Print);
+  actPdf = add(file, QStringLiteral("Сохранить в PDF…"), {}, &TFmain::SaveAsPdf);
   file->addSeparator();
-  actExit = add(file, QStringLiteral("Выход"), QKeySequence(Qt::ALT | Qt::Key_F4));
-  QMenu* edit = menuBar()->addMenu(QStringLiteral("Правка"));
-  actEdit = add(edit, QStringLiteral("Изменить"), QKeySequence(Qt::SHIFT | Qt::Key_Return));
-  actDelete = add(edit, QStringLiteral("Удалить"), QKeySequence(Qt::Key_Delete));
-  actCopy = add(edit, QStringLiteral("Скопировать"), QKeySequence(Qt::Key_F9));
-  QMenu* service = menuBar()->addMenu(QStringLiteral("Сервис"));
-  actCalculator = add(service, QStringLiteral("Калькулятор"), {});
-  actSettings = add(service, QStringLiteral("Настройка программы"), {});
-  actPurge = add(service, QStringLiteral("Удаление помеченных записей"), {});
-  QMenu* help = menuBar()->addMenu(QStringLiteral("Помощь"));
-  actAbout = add(help, QStringLiteral("О программе..."), {});
-
-  // Not built yet: the register's data commands and the calculator.
-  for (QAction* a : {actPrint, actEdit, actDelete, actCopy, actCalculator, actPurge}) {
-    a->setEnabled(false);
-  }
-  connect(actCreate, &QAction::triggered, this, &TFmain::Create);
+  actExit = file->addAction(QStringLiteral("Выход"));
+  actExit->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
   connect(actExit, &QAction::triggered, this, &TFmain::close);
-  connect(actSettings, &QAction::triggered, this, &TFmain::Settings);
-  connect(actAbout, &QAction::triggered, this, &TFmain::About);
+  QMenu* edit = menuBar()->addMenu(QStringLiteral("Правка"));
+  actEdit = add(edit, QStringLiteral("Изменить"), QKeySequence(Qt::SHIFT | Qt::Key_Return), &TFmain::Edit);
+  actDelete = add(edit, QStringLiteral("Удалить"), QKeySequence(Qt::Key_Delete), &TFmain::Mark);
+  actCopy = add(edit, QStringLiteral("Скопировать"), QKeySequence(Qt::Key_F9), &TFmain::Copy);
+  QMenu* service = menuBar()->addMenu(QStringLiteral("Сервис"));
+  actCalculator = add(service, QStringLiteral("Калькулятор"), {}, &TFmain::Calculator);
+  actSettings = add(service, QStringLiteral("Настройка программы"), {}, &TFmain::Settings);
+  actPurge = add(service, QStringLiteral("Удаление помеченных записей"), {}, &TFmain::Purge);
+  QMenu* help = menuBar()->addMenu(QStringLiteral("Помощь"));
+  actAbout = add(help, QStringLiteral("О программе..."), {}, &TFmain::About);
+  // Waits for the widget layer's calculator.
+  actCalculator->setEnabled(false);
+  // The menus follow the enabling rule whenever they open, whatever changed
+  // the table since.
+  for (QMenu* menu : {file, edit, service}) connect(menu, &QMenu::aboutToShow, this, &TFmain::EnableAll);
+
+  PopupMenu1 = new QMenu(this);
+  PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+  pmCreate = add(PopupMenu1, QStringLiteral("Создать"), QKeySequence(Qt::Key_Insert), &TFmain::Create);
+  pmPrint = add(PopupMenu1, QStringLiteral("Печать"), QKeySequence(Qt::CTRL | Qt::Key_P), &TFmain::Print);
+  pmPdf = add(PopupMenu1, QStringLiteral("Сохранить в PDF…"), {}, &TFmain::SaveAsPdf);
+  PopupMenu1->addSeparator();
+  // The popup's "Изменить" edits, as the main menu's does: an item that
+  // does nothing would only puzzle.
+  pmEdit = add(PopupMenu1, QStringLiteral("Изменить"), QKeySequence(Qt::SHIFT | Qt::Key_Return), &TFmain::Edit);
+  pmMark = add(PopupMenu1, QStringLiteral("Пометить на удаление"), QKeySequence(Qt::Key_Delete), &TFmain::Mark);
+  pmCopy = add(PopupMenu1, QStringLiteral("Скопировать"), QKeySequence(Qt::Key_F9), &TFmain::Copy);
 }
 
 void TFmain::BuildToolBar() {
   ToolBar1 = addToolBar(QStringLiteral("ToolBar1"));
+  ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
   ToolBar1->setMovable(false);
   ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
-  auto add = [this](QStyle::StandardPixmap icon, const QString& text) {
-    return ToolBar1->addAction(style()->standardIcon(icon), text);
+  const std::pair<QAction*, QStyle::StandardPixmap> buttons[] = {
+      {actCreate, QStyle::SP_FileIcon},
+      {actPrint, QStyle::SP_DialogSaveButton},
+      {nullptr, {}},
+      {actEdit, QStyle::SP_FileDialogDetailedView},
+      {actDelete, QStyle::SP_TrashIcon},
+      {actCopy, QStyle::SP_FileLinkIcon},
   };
-  tbCreate = add(QStyle::SP_FileIcon, QStringLiteral("Создать"));
-  tbPrint = add(QStyle::SP_DialogSaveButton, QStringLiteral("Печать"));
-  ToolBar1->addSeparator();
-  tbEdit = add(QStyle::SP_FileDialogDetailedView, QStringLiteral("Изменить"));
-  tbDelete = add(QStyle::SP_TrashIcon, QStringLiteral("Удалить"));
-  tbCopy = add(QStyle::SP_FileLinkIcon, QStringLiteral("Скопировать"));
-  for (QAction* a : {tbPrint, tbEdit, tbDelete, tbCopy}) a->setEnabled(false);
-  connect(tbCreate, &QAction::triggered, this, &TFmain::Create);
+  for (const auto& [action, icon] : buttons) {
+    if (!action) {
+      ToolBar1->addSeparator();
+      continue;
+    }
+    action->setIcon(style()->standardIcon(icon));
+    ToolBar1->addAction(action);
+  }
 }
+
+void TFmain::BuildGrid() {
+  auto* area = new QWidget(this);
+  auto* layout = new QVBoxLayout(area);
+  layout->setContentsMargins(0, 0, 0, 0);
+  DBGrid1 = new QWidget(area);
+  DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+  DBGrid1->setFocusPolicy(Qt::StrongFocus);
+  DBGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(DBGrid1, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& at) { PopupMenu1->popup(DBGrid1->mapToGlobal(at)); });
+  new PopupShortcuts(DBGrid1, PopupMenu1);
+  layout->addWidget(DBGrid1);
+  setCentralWidget(area);
+  DBGrid1->setFocus();
+}
+
+void TFmain::BuildPanel() {
+  Panel1 = new QFrame(centralWidget());
+  Panel1->setObjectName(QStringLiteral("Panel1"));
+  Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  Panel1->setLineWidth(2);
+  Panel1->setAutoFillBackground(true);
+  PanelLabel = new QLabel(QStringLiteral("Удаление записей Ждите..."), Panel1);
+  PanelLabel->setAlignment(Qt::AlignCenter);
+  QFont bold = PanelLabel->font();
+  bold.setBold(true);
+  PanelLabel->setFont(bold);
+  PanelProgress = new QProgressBar(Panel1);
+  PanelProgress->setAccessibleName(PanelLabel->text());
+  PanelProgress->setFormat(QStringLiteral("%v из %m"));
+  auto* layout = new QVBoxLayout(Panel1);
+  layout->addWidget(PanelLabel);
+  layout->addWidget(PanelProgress);
+  Panel1->setAccessibleName(PanelLabel->text());
+  Panel1->setFixedSize(320, 80);
+  Panel1->hide();
+}
+
+void TFmain::PlacePanel() {
+  const QWidget* area = centralWidget();
+  Panel1->move((area->width() - Panel1->width()) / 2, (area->height() - Panel1->height()) / 2);
+}
+
+void TFmain::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  PlacePanel();
+}
+
+void TFmain::SetReceiptDialogs(ReceiptDialogs* dialogs) {
+  dialogs_ = dialogs ? dialogs : standInDialogs_.get();
+}
+
+void TFmain::SetReceiptPrinter(ReceiptPrinter* printer) { printer_ = printer ? printer : &noPrinter_; }
 
 QString TFmain::SettingsPath() const {
   return context_.programDir + QString::fromUtf16(kSettingsFileName);
@@ -92,6 +184,14 @@ bool TFmain::event(QEvent* event) {
   if (first && !startupQueued_) {
     startupQueued_ = true;
     QMetaObject::invokeMethod(this, &TFmain::RunStartup, Qt::QueuedConnection);
+  } else if (event->type() == QEvent::WindowActivate && startupFinished_) {
+    if (skipActivation_) {
+      skipActivation_ = false;
+    } else if (!Run([this] { register_.Reread(); })) {
+      // The report's box takes the activation away; its closing gives it
+      // back, which must not read (and fail) again.
+      skipActivation_ = true;
+    }
   }
   return QMainWindow::event(event);
 }
@@ -124,10 +224,37 @@ void TFmain::RunStartup() {
 
   // Step 3.
   OpenRegister();
+  startupFinished_ = true;
   emit startupFinished();
 }
 
-void TFmain::OpenRegister() {}
+void TFmain::OpenRegister() {
+  // A missing, damaged or refused file is reported; the grid stays empty and
+  // the rest of the program (settings, about box, exit) keeps working.
+  Run([this] {
+    register_.Open();
+    if (tdb::TDadaDatabase* database = receipts_.Database()) database->SetAutoFlush(true);
+  });
+  EnableAll();
+}
+
+bool TFmain::Run(const std::function<void()>& command) {
+  bool ran = true;
+  try {
+    command();
+  } catch (...) {
+    ran = false;
+    ReportError(std::current_exception(), context_.prompts);
+  }
+  EnableAll();
+  return ran;
+}
+
+void TFmain::EnableAll() {
+  actCreate->setEnabled(register_.IsOpen());
+  const bool any = register_.HasRecords();
+  for (QAction* a : {actPrint, actPdf, actEdit, actDelete, actCopy, actPurge}) a->setEnabled(any);
+}
 
 bool TFmain::WriteSettings() {
   const TFnastr& nastr = *forms_.Fnastr;
@@ -157,22 +284,82 @@ void TFmain::closeEvent(QCloseEvent* event) {
 }
 
 void TFmain::Create() {
+  if (!register_.IsOpen()) return;
   TFpechform& chooser = *forms_.Fpechform;
   chooser.ListBox1->clear();
   chooser.ListBox1->addItem(QStringLiteral("Форма № ПД -4"));
   chooser.ListBox1->addItem(QStringLiteral("Форма № ПД (налог)"));
   if (context_.prompts->ShowModal(chooser) == QDialog::Rejected) return;
-  if (chooser.ListBox1->currentRow() == 1) {
-    CreateTax();
-  } else if (chooser.ListBox1->currentRow() == 0) {
-    CreatePd4();
+  const int row = chooser.ListBox1->currentRow();
+  if (row == 1) {
+    Run([this] { register_.Create(ReceiptForm::Tax); });
+  } else if (row == 0) {
+    Run([this] { register_.Create(ReceiptForm::Pd4); });
   }
 }
 
-// The receipt dialogs are not part of the program yet; choosing a form does
-// nothing so far.
-void TFmain::CreatePd4() {}
-void TFmain::CreateTax() {}
+void TFmain::Edit() {
+  Run([this] { register_.Edit(); });
+}
+
+void TFmain::Mark() {
+  Run([this] { register_.Mark(); });
+}
+
+void TFmain::Copy() {
+  Run([this] { register_.Copy(); });
+}
+
+void TFmain::Purge() {
+  Run([this] {
+    register_.Purge([this] { ShowPanel(); }, [this](int done, int total) { PanelProgressed(done, total); },
+                    [this] { HidePanel(); });
+  });
+}
+
+void TFmain::ShowPanel() {
+  panelPercent_ = -1;
+  PanelProgress->setRange(0, qMax(1, register_.Table().RecordCount()));
+  PanelProgress->setValue(0);
+  PlacePanel();
+  Panel1->show();
+  Panel1->raise();
+  // Painted at once, without running the event loop: a click let through now
+  // would reach a half-purged table.
+  Panel1->repaint();
+}
+
+void TFmain::PanelProgressed(int done, int total) {
+  // Repainted whenever the percentage moves: a hundred paints at most,
+  // however many receipts there are.
+  const int percent = total > 0 ? static_cast<int>(static_cast<int64_t>(done) * 100 / total) : 100;
+  if (percent == panelPercent_) return;
+  panelPercent_ = percent;
+  PanelProgress->setRange(0, qMax(1, total));
+  PanelProgress->setValue(done);
+  PanelProgress->repaint();
+}
+
+void TFmain::HidePanel() {
+  Panel1->hide();
+  centralWidget()->repaint();
+}
+
+void TFmain::Print() {
+  if (!register_.HasRecords()) return;
+  Run([this] { printer_->Print(receipts_); });
+}
+
+void TFmain::SaveAsPdf() {
+  if (!register_.HasRecords()) return;
+  Run([this] { printer_->SaveAsPdf(receipts_); });
+}
+
+void TFmain::Calculator() {}
+
+void TFmain::TitleClick(int column) {
+  Run([this, column] { register_.SortBy(column); });
+}
 
 void TFmain::Settings() {
   forms_.Fnastr->ApplyPasswordEditRule();

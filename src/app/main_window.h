@@ -2,27 +2,47 @@
 //
 // Its first activation runs the start-up sequence: the settings file into the
 // settings dialog's controls and this window's maximized state, the login
-// gate when a password is required, then the opening of the register.
-// Returning from a modal window is not a first activation.  Closing it (menu
-// "Выход", the close box, Alt+F4, or a refused login) writes the settings
-// file once and, being the last window, ends the program.
+// gate when a password is required, then the opening of the receipts table.
+// Returning from a modal window is not a first activation; every later
+// activation reads the table again, so receipts another process has stored
+// show up.  Closing it (menu "Выход", the close box, Alt+F4, or a refused
+// login) writes the settings file once and, being the last window, ends the
+// program.
 //
-// Commands are named actions so that each Part of the register can wire its
-// own; those not built yet stay disabled.  The window does not own the other
-// windows (Forms does) and reaches them through `forms`, which must outlive
-// it.  User-interface thread only.
+// The window is a thin view over ReceiptRegister, which does the commands'
+// work.  Every command is one QAction: the main menu and the toolbar share
+// them, so both follow the enabling rule together; the grid's popup menu has
+// its own, always enabled, and while the grid has the focus its shortcuts win
+// over the main menu's.  A command that fails ends with the engine's message
+// (the general error handler's report) and leaves the table in browse state.
+//
+// The window owns the receipts dataset and its data source for the whole run;
+// the receipt dialogs bind their editors to ReceiptsSource().  It does not own
+// the other windows (Forms does) and reaches them through `forms`, which must
+// outlive it.  User-interface thread only.
 #pragma once
 
 #include <QAction>
+#include <QFrame>
+#include <QLabel>
 #include <QMainWindow>
+#include <QMenu>
+#include <QProgressBar>
 #include <QToolBar>
+#include <memory>
 
 #include "app/app_context.h"
+#include "app/receipt_dialogs.h"
+#include "app/receipt_printer.h"
+#include "app/receipt_register.h"
 #include "app/settings_file.h"
+#include "engine/dataset/dada_table.h"
+#include "engine/dataset/data_source.h"
 
 namespace app {
 
 struct Forms;
+class StandInReceiptDialogs;
 
 // True when a window in `state` counts as maximized for the settings file: a
 // minimized window does not, even one minimized from maximized.
@@ -33,6 +53,7 @@ class TFmain : public QMainWindow {
 
  public:
   TFmain(const AppContext& context, Forms& forms);
+  ~TFmain() override;
 
   const AppContext& Context() const { return context_; }
   // The settings file: "formix.ini" in the program directory.
@@ -47,14 +68,40 @@ class TFmain : public QMainWindow {
   // window's state.  On failure shows why and returns false.
   bool WriteSettings();
 
-  // Commands.
+  // ---- what the receipt dialogs and printing stand on ----
+  // The receipts dataset, open from start-up to the end of the run (closed
+  // when opening failed).
+  tdb::TDadaTable& Receipts() { return receipts_; }
+  // The data source on it, for data-aware editors.
+  tdb::TDataSource& ReceiptsSource() { return receiptsSource_; }
+  ReceiptRegister& Register() { return register_; }
+  // The dialogs Create, Edit and Copy show (not owned; null: the stand-in
+  // dialog).  Must outlive this window or be replaced first.
+  void SetReceiptDialogs(ReceiptDialogs* dialogs);
+  // What "Печать" and "Сохранить в PDF…" call (not owned; null: nothing).
+  void SetReceiptPrinter(ReceiptPrinter* printer);
+
+  // ---- commands (each as its action runs it) ----
   void Create();    // the form chooser, then the new receipt of that kind
+  void Edit();      // the current receipt in its dialog, unless marked
+  void Mark();      // marks the current receipt for deletion
+  void Copy();      // a new receipt from the current one
+  void Purge();     // removes the marked receipts for good, renumbers the rest
+  void Print();     // the printer's Print on the current receipt
+  void SaveAsPdf(); // the printer's SaveAsPdf on the current receipt
+  void Calculator();
   void Settings();  // the settings dialog
   void About();     // the about box
+  // A click on the title of grid column `column` (sorts when it is a button).
+  void TitleClick(int column);
+  // The enabling rule, applied to the main menu and the toolbar together.
+  void EnableAll();
 
-  // Main menu.
+  // Main menu; the toolbar shows actCreate, actPrint, actEdit, actDelete and
+  // actCopy.
   QAction* actCreate;      // "Файл" > "Создать" (Insert)
   QAction* actPrint;       // "Файл" > "Печать" (Ctrl+P)
+  QAction* actPdf;         // "Файл" > "Сохранить в PDF…"
   QAction* actExit;        // "Файл" > "Выход" (Alt+F4)
   QAction* actEdit;        // "Правка" > "Изменить" (Shift+Enter)
   QAction* actDelete;      // "Правка" > "Удалить" (Delete)
@@ -63,13 +110,21 @@ class TFmain : public QMainWindow {
   QAction* actSettings;    // "Сервис" > "Настройка программы"
   QAction* actPurge;       // "Сервис" > "Удаление помеченных записей"
   QAction* actAbout;       // "Помощь" > "О программе..."
-  // Toolbar; enabled by the register's own rule, apart from the menu.
   QToolBar* ToolBar1;
-  QAction* tbCreate;
-  QAction* tbPrint;
-  QAction* tbEdit;
-  QAction* tbDelete;
-  QAction* tbCopy;
+  // The grid's popup menu; its items are always enabled.
+  QMenu* PopupMenu1;
+  QAction* pmCreate;  // "Создать" (Insert)
+  QAction* pmPrint;   // "Печать" (Ctrl+P)
+  QAction* pmPdf;     // "Сохранить в PDF…"
+  QAction* pmEdit;    // "Изменить" (Shift+Enter)
+  QAction* pmMark;    // "Пометить на удаление" (Delete)
+  QAction* pmCopy;    // "Скопировать" (F9)
+  // The grid: the only control of the window that takes the focus.
+  QWidget* DBGrid1;
+  // The waiting panel of the purge, hidden otherwise.
+  QFrame* Panel1;
+  QLabel* PanelLabel;         // "Удаление записей Ждите..."
+  QProgressBar* PanelProgress;  // records done of the total
 
  signals:
   // The settings file has been written (successfully).
@@ -80,20 +135,50 @@ class TFmain : public QMainWindow {
  protected:
   bool event(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void BuildMenus();
   void BuildToolBar();
+  void BuildGrid();
+  void BuildPanel();
   // Start-up step 3: open the receipts table and bind the grid.
   void OpenRegister();
-  void CreatePd4();
-  void CreateTax();
+  // Runs a command; a failure is reported as the general error handler
+  // reports it.  Answers whether it ran to its end.
+  bool Run(const std::function<void()>& command);
+  void ShowPanel();
+  void PanelProgressed(int done, int total);
+  void HidePanel();
+  void PlacePanel();
 
   AppContext context_;
   Forms& forms_;
+  tdb::TDadaTable receipts_;
+  tdb::TDataSource receiptsSource_;
+  std::unique_ptr<StandInReceiptDialogs> standInDialogs_;
+  ReceiptDialogs* dialogs_;  // not owned
+  NoReceiptPrinter noPrinter_;
+  ReceiptPrinter* printer_ = &noPrinter_;  // not owned
+  // Hands each call on to dialogs_, so the register can be built before the
+  // dialogs exist.
+  class DialogsRelay : public ReceiptDialogs {
+   public:
+    explicit DialogsRelay(TFmain& main) : main_(main) {}
+    void Show(ReceiptForm form, const QString& caption, bool focusNumber) override {
+      main_.dialogs_->Show(form, caption, focusNumber);
+    }
+
+   private:
+    TFmain& main_;
+  } relay_{*this};
+  ReceiptRegister register_;
   bool startupQueued_ = false;
   bool startupStarted_ = false;
+  bool startupFinished_ = false;
   bool closed_ = false;  // the settings are written once, at the first close
+  bool skipActivation_ = false;  // the activation that ends a failed reread's report
+  int panelPercent_ = -1;        // the percentage the panel last showed
 };
 
 }  // namespace app

@@ -35,7 +35,7 @@ class ScriptedPrompts : public app::UiPrompts {
   void ShowMessage(const QString& text) override { messages << text; }
   bool AskYesNo(const QString& text) override {
     questions << text;
-    return answerYes;
+    return answers.isEmpty() ? answerYes : answers.takeFirst();
   }
   void ShowError(const QString& text) override { errors << text; }
   int ShowModal(QDialog& dialog) override {
@@ -63,6 +63,7 @@ class ScriptedPrompts : public app::UiPrompts {
 
   QStringList messages, questions, errors, modalTitles;
   bool answerYes = true;
+  QList<bool> answers;  // the next questions' answers, before answerYes
 
  private:
   std::deque<Script> scripts_;

@@ -2,6 +2,7 @@
 // start-up sequence, the login gate, the settings dialog and the settings
 // file written when the main window closes.
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -9,6 +10,7 @@
 
 #include "app/forms.h"
 #include "app/ini_file.h"
+#include "data/receipt_tables.h"
 #include "engine/base/codepage.h"
 #include "scripted_prompts.h"
 
@@ -57,6 +59,7 @@ class StartupTest : public QObject {
   Q_OBJECT
 
   QTemporaryDir dir_;
+  QTemporaryDir data_;  // the current directory, with an empty "formix.tdb"
   QString Path() const { return dir_.filePath("formix.ini"); }
   QString Dir() const { return dir_.path() + '/'; }
   QByteArray FileBytes() const {
@@ -71,6 +74,10 @@ class StartupTest : public QObject {
   app::IniFile Ini() const { return app::IniFile::FromBytes(FileBytes().toStdString()); }
 
  private slots:
+  void initTestCase() {
+    QVERIFY(QDir::setCurrent(data_.path()));
+    receipts::CreateDatabaseFile(data_.filePath("formix.tdb").toStdString(), receipts::ReceiptFiles()[0].schema);
+  }
   void init() {
     QFile::remove(Path());
     QVERIFY(dir_.isValid());
@@ -81,6 +88,8 @@ class StartupTest : public QObject {
     p.Start();
     QVERIFY(p.prompts.modalTitles.isEmpty());
     QCOMPARE(p.finished->count(), 1);
+    QVERIFY(p.main()->Receipts().Active());
+    QVERIFY(p.prompts.errors.isEmpty());
     QVERIFY(!p.main()->isMaximized());
     QVERIFY(p.nastr()->CheckBox1->isChecked());
     QVERIFY(!p.nastr()->CheckBox2->isChecked());

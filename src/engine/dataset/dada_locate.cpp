@@ -128,4 +128,50 @@ std::optional<std::vector<TVariant>> TDadaTable::Lookup(const std::string& key_f
   return out;
 }
 
+TNearest TDadaTable::FindNearest(const TField& field, const TVariant& key, bool partial, bool case_insensitive) {
+  CheckActive();
+  if (index_no_ < 0) Error("No index currently active");
+  const TDadaIndexDef& index = table_io_->IndexDefs()[index_no_];
+  if (index.FieldNos.empty() || index.FieldNos[0] != field.FieldNo() - 1 || field.IsBlob())
+    Error(Format("Field '%s' does not order the view", {field.FieldName()}));
+  TNearest result;
+  if (view_.empty()) return result;
+
+  // The key in the field's encoding, written through the field into a scratch buffer.
+  Buffer scratch = AllocBuffer();
+  InternalInitRecord(scratch.get());
+  {
+    TFilterScope scope(*this, scratch.get());
+    AssignVariant(const_cast<TField&>(field), key);
+  }
+  const TFieldValue k{scratch.get() + field.Offset(), field.DataType(), -1};
+  const bool is_text = IsStringFieldType(field.DataType());
+  const bool descending = index.Has(tiDescending);
+  // Letter case is a lesser difference than the letters in the collation, so
+  // an order with case is still sorted when case is ignored: a binary search
+  // that ignores it finds the first row that matches without regard to it.
+  auto compare = [&](int pos) {
+    std::vector<uint8_t> stored = table_io_->ReadFieldValue(view_[static_cast<size_t>(pos)].RecIndex, field.FieldNo() - 1);
+    TFieldValue s{stored.data(), field.DataType(), is_text ? static_cast<std::ptrdiff_t>(stored.size()) : -1};
+    return CompareKeyValue(k, s, partial && is_text, case_insensitive);
+  };
+  // The first position whose value is not below the key in the view's order.
+  int lo = 0;
+  int hi = static_cast<int>(view_.size());
+  TDadaTableIO::TReadRun run(*table_io_);
+  while (lo < hi) {
+    int mid = lo + (hi - lo) / 2;
+    int c = compare(mid);
+    bool key_after = descending ? c < 0 : c > 0;
+    if (key_after)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  const int count = static_cast<int>(view_.size());
+  result.Position = lo < count ? lo : count - 1;
+  result.Match = lo < count && compare(lo) == 0;
+  return result;
+}
+
 }  // namespace tdb

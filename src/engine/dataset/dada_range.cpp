@@ -121,6 +121,7 @@ void TDadaTable::ApplyRange() {
   TRecordList items;
   for (int p = start; p <= end; ++p) items.push_back(view_[static_cast<size_t>(p)]);
   view_ = std::move(items);
+  ViewReplaced();
   range_ = true;
   position_ = -1;
   FetchFirst();

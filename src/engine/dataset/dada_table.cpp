@@ -2,6 +2,8 @@
 // and deleting through the table storage.
 #include "engine/dataset/dada_table.h"
 
+#include <algorithm>
+
 #include "engine/compare/collation.h"
 #include "engine/format/index_options.h"
 
@@ -134,6 +136,7 @@ void TDadaTable::LoadViewList() {
   view_.clear();
   source.ForEach([this](const TListItem& item) { view_.push_back(item); });
   view_version_ = table_io_->ChangeCount();
+  ViewReplaced();
   position_ = -1;
   filtered_view_ = false;
   range_ = false;
@@ -188,29 +191,111 @@ void TDadaTable::InternalInsert(bool append) {
   if (append) position_ = static_cast<int>(view_.size());
 }
 
+struct TDadaTable::TPostAdjust : TIndexAdjustCallback {
+  explicit TPostAdjust(int32_t index) : index_no(index) {}
+  // Only records: the storage calls in the middle of its change, and nothing
+  // here may fail or look at the lists there.
+  void IndexAdjustAppend(int32_t index, int32_t position, const TListItem& added) override {
+    if (index != index_no) return;
+    appended = true;
+    item = added;
+    append_position = position;
+  }
+  void IndexAdjustModify(int32_t index, int32_t old_position, int32_t new_position) override {
+    if (index != index_no || index < 0) return;
+    moved = true;
+    from = old_position;
+    to = new_position;
+  }
+  int32_t index_no;
+  bool appended = false;
+  TListItem item{};
+  int32_t append_position = -1;
+  bool moved = false;
+  int32_t from = -1;
+  int32_t to = -1;
+};
+
 void TDadaTable::InternalPost() {
   TDadaDatabase* db = Database();
   db->CheckReadOnly();
   TFieldBuffers items;
   BuildFieldBuffers(ActiveBuffer(), items);
   const uint64_t before = table_io_->ChangeCount();
-  if (State() == dsEdit) {
+  const bool inserting = State() != dsEdit;
+  TPostAdjust adjust(index_no_);
+  if (!inserting) {
     int32_t record_pos = table_io_->RecordPosOfIndexPos(view_, position_);
     if (record_pos < 0) Error("Record not found");
-    table_io_->ModifyRecord(items, record_pos, this, db->FlushAfterChange);
+    table_io_->ModifyRecord(items, record_pos, &adjust, db->FlushAfterChange);
   } else {
-    table_io_->AppendRecord(items, db->FlushAfterChange, this);
+    table_io_->AppendRecord(items, db->FlushAfterChange, &adjust);
   }
-  FollowOwnChange(before);
+  FollowPost(adjust, before, inserting);
+}
+
+void TDadaTable::FollowPost(const TPostAdjust& adjust, uint64_t before, bool inserted) {
+  const bool was_whole = !filtered_view_ && !range_;
+  const bool in_step = FollowOwnChange(before) && was_whole;
+  if (inserted) {
+    if (!adjust.appended) return;
+    if (index_no_ < 0) {
+      view_.push_back(adjust.item);
+      QueueRowChange({TViewChange::kInserted, static_cast<int>(view_.size()) - 1});
+      return;
+    }
+    int at = adjust.append_position;
+    if (!in_step) {
+      try {
+        at = ViewInsertPosition(ActiveBuffer());
+      } catch (...) {
+        // The record is stored; it shows at the end until the view is reloaded.
+        at = static_cast<int>(view_.size());
+      }
+    }
+    at = std::clamp(at, 0, static_cast<int>(view_.size()));
+    view_.insert(static_cast<size_t>(at), adjust.item);
+    position_ = at;
+    QueueRowChange({TViewChange::kInserted, at});
+    return;
+  }
+  if (position_ < 0 || position_ >= static_cast<int>(view_.size())) return;
+  if (adjust.moved) {
+    const int from = position_;
+    int to = from;
+    if (in_step && adjust.from == from) {
+      to = adjust.from < adjust.to ? adjust.to - 1 : adjust.to;
+      view_.move(static_cast<size_t>(from), static_cast<size_t>(to));
+    } else {
+      TListItem item = view_[static_cast<size_t>(from)];
+      view_.erase(static_cast<size_t>(from));
+      try {
+        to = ViewInsertPosition(ActiveBuffer());
+      } catch (...) {
+        to = from;  // it stays where it stood until the view is reloaded
+      }
+      to = std::clamp(to, 0, static_cast<int>(view_.size()));
+      view_.insert(static_cast<size_t>(to), item);
+    }
+    if (from != to) {
+      position_ = to;
+      QueueRowChange({TViewChange::kMoved, from, to});
+    }
+  }
+  QueueRowChange({TViewChange::kChanged, position_});
 }
 
 bool TDadaTable::ViewInStep() const {
   return !filtered_view_ && !range_ && view_version_ == table_io_->ChangeCount();
 }
 
-void TDadaTable::FollowOwnChange(uint64_t before) {
+bool TDadaTable::FollowOwnChange(uint64_t before) {
   // Only this dataset's change happened: the view still matches the list.
-  if (view_version_ == before && table_io_->ChangeCount() == before + 1) view_version_ = before + 1;
+  if (view_version_ == before && table_io_->ChangeCount() == before + 1) {
+    view_version_ = before + 1;
+    return true;
+  }
+  return false;
 }
 
 void TDadaTable::InternalDelete() {
@@ -224,7 +309,7 @@ void TDadaTable::InternalDelete() {
   int removed = position_;
   view_.erase(static_cast<size_t>(position_));
   if (position_ == static_cast<int>(view_.size())) --position_;
-  NotifyView(TViewChange::kRemoved, removed);
+  QueueRowChange({TViewChange::kRemoved, removed});
 }
 
 int TDadaTable::ViewInsertPosition(uint8_t* buffer) {
@@ -233,37 +318,6 @@ int TDadaTable::ViewInsertPosition(uint8_t* buffer) {
   TSearchResult found = table_io_->SearchIndex(items, view_, false, 0, index_no_);
   if (found.Side == kSearchEmpty) return 0;
   return found.Side == kSearchSmaller ? found.Position : found.Position + 1;
-}
-
-void TDadaTable::IndexAdjustAppend(int32_t index_no, int32_t position, const TListItem& item) {
-  if (index_no != index_no_) return;
-  if (index_no < 0) {
-    view_.push_back(item);
-    NotifyView(TViewChange::kInserted, static_cast<int>(view_.size()) - 1);
-    return;
-  }
-  int at = ViewInStep() ? position : ViewInsertPosition(ActiveBuffer());
-  view_.insert(static_cast<size_t>(at), item);
-  position_ = at;
-  NotifyView(TViewChange::kInserted, at);
-}
-
-void TDadaTable::IndexAdjustModify(int32_t index_no, int32_t old_position, int32_t new_position) {
-  if (index_no != index_no_ || index_no < 0) return;
-  if (!ViewInStep()) {
-    int from = position_;
-    TListItem item = view_[static_cast<size_t>(from)];
-    view_.erase(static_cast<size_t>(from));
-    int at = ViewInsertPosition(ActiveBuffer());
-    view_.insert(static_cast<size_t>(at), item);
-    position_ = at;
-    if (from != at) NotifyView(TViewChange::kMoved, from, at);
-    return;
-  }
-  int to = old_position < new_position ? new_position - 1 : new_position;
-  view_.move(static_cast<size_t>(old_position), static_cast<size_t>(to));
-  position_ = to;
-  if (old_position != to) NotifyView(TViewChange::kMoved, old_position, to);
 }
 
 }  // namespace tdb

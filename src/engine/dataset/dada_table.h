@@ -6,10 +6,14 @@
 // view list is loaded from the storage's list of the chosen index (record
 // order when the name matches no index and the table has no primary index;
 // a name that matches nothing is no error).  Posting hands the active
-// buffer's values to the storage, which calls back (IndexAdjustAppend /
-// IndexAdjustModify) so that the view follows: with an index the posted
-// record is current at its key position; in record order the record that was
-// current before Insert is current again.
+// buffer's values to the storage, which reports where the record went in
+// each order; once the storage has finished the change (its lists and its
+// change count moved on) the view follows: with an index the posted record is
+// current at its key position; in record order the record that was current
+// before Insert is current again.  Only then are the bound controls told
+// (TDataLink::ViewRowChanged, then the scroll), so a control that fails on
+// the news cannot leave the storage, this view or the dataset's state half
+// changed.
 //
 // Single thread.  The storage and the database are owned elsewhere; the
 // dataset holds the table open (OpenTable/CloseTable) while it is open.
@@ -93,6 +97,16 @@ class TDadaTable : public TTDEDataSet {
   std::optional<std::vector<TVariant>> Lookup(const std::string& key_fields, const std::vector<TVariant>& values,
                                               const std::string& result_fields);
 
+  // ---- incremental search ----
+  // The first view position, in the order of the current index, whose value
+  // of `field` is not below `key` (with partial, a text key compares as a
+  // prefix; with case_insensitive, without regard to letter case): the row a
+  // grid's incremental search lands on.  REQUIRES: `field` is the first
+  // field of the current index (record order has none: raises "No index
+  // currently active"; another field raises "Field '%s' does not order the
+  // view").  Never moves the current record.
+  TNearest FindNearest(const TField& field, const TVariant& key, bool partial, bool case_insensitive);
+
   // ---- master-detail range ----
   // The master's data source; a source that would link the table to itself
   // raises "Circular datalinks are not allowed".
@@ -123,9 +137,13 @@ class TDadaTable : public TTDEDataSet {
   void InternalGotoBookmark(TBookmark bookmark) override;
   void CheckCanModify() const override;
 
-  // TIndexAdjustCallback
-  void IndexAdjustAppend(int32_t index_no, int32_t position, const TListItem& item) override;
-  void IndexAdjustModify(int32_t index_no, int32_t old_position, int32_t new_position) override;
+  // Where the storage put the posted record in the current order.
+  struct TPostAdjust;
+  // Brings the view in step with a post that the storage has completed, and
+  // queues the row changes for the controls.  Reads the file only when the
+  // view is narrowed or out of step; should that read fail the record joins
+  // the view where it stood, since the change itself is done.
+  void FollowPost(const TPostAdjust& adjust, uint64_t before, bool inserted);
 
   // Picks the index for IndexName (or the primary one, or record order).
   void ChooseIndex();
@@ -135,8 +153,10 @@ class TDadaTable : public TTDEDataSet {
   // Whether the storage's positions count in the view: it is the whole list
   // of the current order and no change has happened since it matched.
   bool ViewInStep() const;
-  // After this dataset's own change, which began at ChangeCount() `before`.
-  void FollowOwnChange(uint64_t before);
+  // After this dataset's own change, which began at ChangeCount() `before`:
+  // whether the view matched the storage's list before it and only that
+  // change happened since (the view then still matches it).
+  bool FollowOwnChange(uint64_t before);
   // Where a key search of the view list puts the record in `buffer`.
   int ViewInsertPosition(uint8_t* buffer);
   // The master-detail range: set up from the master's fields (when a master

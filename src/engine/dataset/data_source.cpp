@@ -54,6 +54,7 @@ void TDataLink::Notify(TDataEvent event, intptr_t info) {
     case deRecordChange: RecordChanged(nullptr); break;
     case deDataSetChange: DataSetChanged(); break;
     case deDataSetScroll: DataSetScrolled(static_cast<int>(info)); break;
+    case deViewRowChange: ViewRowChanged(*reinterpret_cast<const TViewChange*>(info)); break;
     case deLayoutChange: LayoutChanged(); break;
     case deUpdateRecord: UpdateData(); break;
     default: break;
@@ -77,8 +78,11 @@ void TDataSource::SetDataSet(TDataSet* dataset) {
 }
 
 void TDataSource::SetEnabled(bool enabled) {
+  const bool reenabled = enabled && !enabled_;
   enabled_ = enabled;
   DataEvent(deUpdateState, 0);
+  // The links missed every change while disabled.
+  if (reenabled && dataset_ && dataset_->Active()) DataEvent(deDataSetChange, 0);
 }
 
 TDataSetState TDataSource::State() const { return dataset_ && enabled_ ? dataset_->State() : dsInactive; }
@@ -95,6 +99,7 @@ void TDataSource::DataEvent(TDataEvent event, intptr_t info) {
     case deRecordChange:
     case deDataSetChange:
     case deDataSetScroll:
+    case deViewRowChange:
       if (OnDataChange) OnDataChange(nullptr);
       break;
     case deUpdateState:

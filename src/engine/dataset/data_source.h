@@ -3,7 +3,9 @@
 // A dataset announces every change through TDataSet::DataEvent; each data
 // source registered with it passes the event to its links, which turn it into
 // the virtual notifications below.  Before a post the dataset asks every link
-// to write its pending edit into the fields (UpdateData).
+// to write its pending edit into the fields (UpdateData).  A disabled source
+// passes nothing on but state changes; enabled again, it tells its links to
+// read everything again (DataSetChanged), since they missed what happened.
 //
 // Ownership: a source does not own its dataset or its links; a link removes
 // itself from its source when destroyed, a source from its dataset.  Single
@@ -45,8 +47,14 @@ class TDataLink {
   virtual void ActiveChanged() {}
   // The content, order or filter changed: everything shown must be read again.
   virtual void DataSetChanged() {}
-  // The current record moved; distance is the number of records, 0 unknown.
+  // The current record moved (or, after a post or a cancel, was read
+  // again); distance is the number of records, 0 unknown.  The view's rows
+  // are those the link last heard of.
   virtual void DataSetScrolled(int /*distance*/) {}
+  // One row of the view was inserted, removed, moved or changed by a post or
+  // a delete; the scroll to the new current record follows.  The change has
+  // completed: the dataset is back in browse state.
+  virtual void ViewRowChanged(const TViewChange& /*change*/) {}
   // A field of the current record changed; nullptr: the record as a whole.
   virtual void RecordChanged(TField* /*field*/) {}
   virtual void EditingChanged() {}

@@ -103,6 +103,7 @@ void TDataSet::SetActive(bool active) {
     eof_ = bof_ = true;
     new_record_.reset();
     current_.reset();
+    row_changes_.clear();
     InternalClose();
     DestroyFields();
     DataEvent(deUpdateState, 0);
@@ -117,7 +118,7 @@ void TDataSet::FetchFirst() {
   has_current_ = GetRecord(current_.get(), gmNext, true) == grOK;
   bof_ = true;
   eof_ = !has_current_;
-  DataEvent(deDataSetChange, 0);
+  AnnouncePosition();
 }
 
 void TDataSet::First() {
@@ -134,7 +135,7 @@ void TDataSet::Last() {
   has_current_ = GetRecord(current_.get(), gmPrior, true) == grOK;
   eof_ = true;
   bof_ = !has_current_;
-  DataEvent(deDataSetChange, 0);
+  AnnouncePosition();
   Fire(AfterScroll, *this);
 }
 
@@ -178,7 +179,20 @@ void TDataSet::Resync() {
   if (!has_current_) has_current_ = GetRecord(current_.get(), gmNext, false) == grOK;
   if (!has_current_) has_current_ = GetRecord(current_.get(), gmPrior, false) == grOK;
   eof_ = bof_ = !has_current_;
-  DataEvent(deDataSetChange, 0);
+  AnnouncePosition();
+}
+
+void TDataSet::AnnouncePosition() {
+  std::vector<TViewChange> rows;
+  rows.swap(row_changes_);
+  if (view_generation_ != announced_generation_) {
+    // The rows queued were counted in a view that is gone.
+    announced_generation_ = view_generation_;
+    DataEvent(deDataSetChange, 0);
+    return;
+  }
+  for (const TViewChange& row : rows) DataEvent(deViewRowChange, reinterpret_cast<intptr_t>(&row));
+  DataEvent(deDataSetScroll, 0);
 }
 
 TBookmark TDataSet::GetBookmark() const {
@@ -236,7 +250,8 @@ void TDataSet::BeginInsert(bool append) {
   SetState(dsInsert);
   Fire(OnNewRecord, *this);
   modified_ = false;
-  DataEvent(deDataSetChange, 0);
+  // The view is as it was: only the record the fields show is another.
+  DataEvent(deRecordChange, 0);
   Fire(AfterInsert, *this);
   Fire(AfterScroll, *this);
 }
@@ -276,6 +291,7 @@ void TDataSet::Post() {
   UpdateRecord();
   DataEvent(deCheckBrowseMode, 0);
   Fire(BeforePost, *this);
+  row_changes_.clear();
   DoOperation([this] { InternalPost(); }, OnPostError);
   new_record_.reset();
   SetState(dsBrowse);
@@ -309,6 +325,7 @@ void TDataSet::Delete() {
   DataEvent(deCheckBrowseMode, 0);
   Fire(BeforeDelete, *this);
   Fire(BeforeScroll, *this);
+  row_changes_.clear();
   DoOperation([this] { InternalDelete(); }, OnDeleteError);
   SetState(dsBrowse);
   Resync();

@@ -11,7 +11,12 @@
 //   - Insert/Append fill a separate new-record buffer; Edit changes the
 //     current buffer; Post hands it to InternalPost and rereads the current
 //     record; Cancel drops the change and rereads it;
-//   - every change is announced to the data sources (DataEvent).
+//   - every change is announced to the data sources (DataEvent), after it has
+//     completed: a move of the current record as deDataSetScroll, a row that
+//     a post or a delete inserted, removed, moved or changed as
+//     deViewRowChange (before the move that follows it), and a view that was
+//     replaced as a whole (opened, re-sorted, filtered, refreshed) as
+//     deDataSetChange.  ViewGeneration tells the last from the others.
 // A record buffer is owned by this class and allocated through the concrete
 // dataset (which may place blob streams in it).
 //
@@ -111,6 +116,11 @@ class TDataSet {
   // Announces a change to every data source (and through them the links).
   void DataEvent(TDataEvent event, intptr_t info = 0);
 
+  // Moves on whenever the records in view or their order change other than
+  // by an announced row change: a reload, a new order, a filter, a range.
+  // A bound grid that saw generation g still knows every row while it is g.
+  uint64_t ViewGeneration() const { return view_generation_; }
+
   // Raises EDatabaseError with this dataset's name as the prefix.
   [[noreturn]] void Error(const std::string& message) const;
 
@@ -162,8 +172,16 @@ class TDataSet {
   void DestroyFields();
   void SetState(TDataSetState state);
   // Reads the current record again (after a post, a delete, a refresh, a
-  // change of order); falls back to the next, then the prior record.
+  // change of order); falls back to the next, then the prior record.  Then
+  // delivers the queued row changes and announces the position: as a data
+  // set change when the view generation moved since the last announcement,
+  // as a scroll otherwise.
   void Resync();
+  // The concrete dataset replaced its view (see ViewGeneration).
+  void ViewReplaced() { ++view_generation_; }
+  // Queues a row change of the view, delivered by the next Resync (dropped
+  // when the view is replaced before that).
+  void QueueRowChange(const TViewChange& change) { row_changes_.push_back(change); }
   // Fetches the first record as First does, without the checks and events.
   void FetchFirst();
   void SetModified(bool modified) { modified_ = modified; }
@@ -192,6 +210,8 @@ class TDataSet {
 
  private:
   void BeginInsert(bool append);
+  // Announces the current position after a move or a change (see Resync).
+  void AnnouncePosition();
   void DoOperation(const std::function<void()>& op, const TErrorEvent& on_error);
   static void Fire(const TNotifyEvent& event, TDataSet& self) {
     if (event) event(self);
@@ -206,6 +226,9 @@ class TDataSet {
   bool eof_ = true;
   bool bof_ = true;
   bool modified_ = false;
+  uint64_t view_generation_ = 0;
+  uint64_t announced_generation_ = 0;  // the generation the sources last heard of
+  std::vector<TViewChange> row_changes_;  // queued until the change completes
 };
 
 }  // namespace tdb

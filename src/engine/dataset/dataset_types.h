@@ -32,6 +32,21 @@ enum TDataEvent {
   deUpdateRecord,     // write pending edits into the fields now (before a post)
   deUpdateState,      // the state changed
   deCheckBrowseMode,  // about to leave the current record
+  deViewRowChange,    // one row of the view changed (info: const TViewChange*)
+};
+
+// One row of a dataset's view that changed through a post or a delete of
+// this dataset.  Announced after the change has completed: the view, the
+// storage and the dataset's state are all in step when it arrives.
+struct TViewChange {
+  enum Kind {
+    kInserted,  // a row now stands at `position`; rows from there on moved down by one
+    kRemoved,   // the row at `position` is gone; the rows behind it moved up by one
+    kMoved,     // the row at `position` now stands at `to` (both in the view as it is now)
+    kChanged,   // the row at `position` kept its place but its values changed
+  } kind;
+  int position;
+  int to = 0;
 };
 
 // A bookmark is a record's number: it identifies the record for its whole life.

@@ -58,8 +58,13 @@ void TField::ReadValue(uint8_t* dst) const {
 
 void TField::Store(const void* bytes) { SetData(bytes); }
 
+[[noreturn]] void TField::ValueError(const std::string& message) const {
+  const std::string& owner = dataset_->Name;
+  throw EFieldError(owner.empty() ? message : owner + ": " + message, name_);
+}
+
 [[noreturn]] void TField::ConversionError(std::string_view target) const {
-  dataset_->Error(Format("Cannot access field '%s' as type %s", {name_, target}));
+  ValueError(Format("Cannot access field '%s' as type %s", {name_, target}));
 }
 
 int64_t TField::IntegerOf(const uint8_t* v) const {
@@ -157,20 +162,20 @@ void TField::SetAsString(std::string_view text) {
     }
     case ftBoolean: {
       auto b = TextToBoolean(text);
-      if (!b) dataset_->Error(Format("'%s' is not a valid boolean value", {quoted}));
+      if (!b) ValueError(Format("'%s' is not a valid boolean value", {quoted}));
       SetAsBoolean(*b);
       return;
     }
     case ftFloat:
     case ftCurrency: {
       auto d = TextToFloat(text, settings->decimal_separator);
-      if (!d) dataset_->Error(Format("'%s' is not a valid floating point value", {quoted}));
+      if (!d) ValueError(Format("'%s' is not a valid floating point value", {quoted}));
       SetAsFloat(*d);
       return;
     }
     case ftDate: {
       auto day = TextToDate(text, *settings);
-      if (!day) dataset_->Error(Format("'%s' is not a valid date", {quoted}));
+      if (!day) ValueError(Format("'%s' is not a valid date", {quoted}));
       uint8_t bytes[4];
       PutInt32LE(bytes, *day);
       Store(bytes);
@@ -178,7 +183,7 @@ void TField::SetAsString(std::string_view text) {
     }
     case ftTime: {
       auto ms = TextToTime(text, *settings);
-      if (!ms) dataset_->Error(Format("'%s' is not a valid time", {quoted}));
+      if (!ms) ValueError(Format("'%s' is not a valid time", {quoted}));
       uint8_t bytes[4];
       PutInt32LE(bytes, *ms);
       Store(bytes);
@@ -186,7 +191,7 @@ void TField::SetAsString(std::string_view text) {
     }
     case ftDateTime: {
       auto stamp = TextToDateTime(text, *settings);
-      if (!stamp) dataset_->Error(Format("'%s' is not a valid date and time", {quoted}));
+      if (!stamp) ValueError(Format("'%s' is not a valid date and time", {quoted}));
       uint8_t bytes[8];
       PutDoubleLE(bytes, StampToDouble(*stamp));
       Store(bytes);
@@ -194,7 +199,7 @@ void TField::SetAsString(std::string_view text) {
     }
     default: {
       auto i = TextToInt64(text);
-      if (!i) dataset_->Error(Format("'%s' is not a valid integer value", {quoted}));
+      if (!i) ValueError(Format("'%s' is not a valid integer value", {quoted}));
       SetAsLargeInt(*i);
       return;
     }
@@ -210,12 +215,12 @@ int64_t TField::AsLargeInt() const {
   if (IsStringFieldType(type_)) {
     std::string text = AsString();
     auto i = TextToInt64(text);
-    if (!i) dataset_->Error(Format("'%s' is not a valid integer value", {text}));
+    if (!i) ValueError(Format("'%s' is not a valid integer value", {text}));
     return *i;
   }
   if (IsFloatType(type_)) {
     double d = std::round(AsFloat());
-    if (!(d > -9.2e18 && d < 9.2e18)) dataset_->Error("Integer value out of range");
+    if (!(d > -9.2e18 && d < 9.2e18)) ValueError("Integer value out of range");
     return static_cast<int64_t>(d);
   }
   ConversionError("Integer");
@@ -224,7 +229,7 @@ int64_t TField::AsLargeInt() const {
 int32_t TField::AsInteger() const {
   int64_t v = AsLargeInt();
   if (v < INT32_MIN || v > INT32_MAX)
-    dataset_->Error(Format("%s is not a valid value for field '%s'", {std::to_string(v), name_}));
+    ValueError(Format("%s is not a valid value for field '%s'", {std::to_string(v), name_}));
   return static_cast<int32_t>(v);
 }
 
@@ -232,7 +237,7 @@ void TField::StoreInteger(int64_t v) {
   uint8_t bytes[8] = {0};
   auto range_error = [&](int64_t lo, int64_t hi) {
     if (v < lo || v > hi)
-      dataset_->Error(Format("%s is not a valid value for field '%s'. The allowed range is %s to %s",
+      ValueError(Format("%s is not a valid value for field '%s'. The allowed range is %s to %s",
                              {std::to_string(v), name_, std::to_string(lo), std::to_string(hi)}));
   };
   switch (type_) {
@@ -261,7 +266,7 @@ bool TField::AsBoolean() const {
   if (IsStringFieldType(type_)) {
     std::string text = AsString();
     auto b = TextToBoolean(text);
-    if (!b) dataset_->Error(Format("'%s' is not a valid boolean value", {text}));
+    if (!b) ValueError(Format("'%s' is not a valid boolean value", {text}));
     return *b;
   }
   ConversionError("Boolean");
@@ -282,7 +287,7 @@ double TField::AsFloat() const {
   if (IsStringFieldType(type_)) {
     std::string text = AsString();
     auto d = TextToFloat(text, CurrentFormatSettings()->decimal_separator);
-    if (!d) dataset_->Error(Format("'%s' is not a valid floating point value", {text}));
+    if (!d) ValueError(Format("'%s' is not a valid floating point value", {text}));
     return *d;
   }
   ConversionError("Float");
@@ -298,7 +303,7 @@ void TField::SetAsFloat(double value) {
   if (IsFloatType(type_)) return StoreFloat(value);
   if (IsIntegerType(type_)) {
     double r = std::round(value);
-    if (!(r > -9.2e18 && r < 9.2e18)) dataset_->Error("Integer value out of range");
+    if (!(r > -9.2e18 && r < 9.2e18)) ValueError("Integer value out of range");
     return StoreInteger(static_cast<int64_t>(r));
   }
   if (IsDateType(type_)) return SetAsDateTime(value);
@@ -319,7 +324,7 @@ double TField::AsDateTime() const {
   if (IsStringFieldType(type_)) {
     std::string text = AsString();
     auto stamp = TextToDateTime(text, *CurrentFormatSettings());
-    if (!stamp) dataset_->Error(Format("'%s' is not a valid date and time", {text}));
+    if (!stamp) ValueError(Format("'%s' is not a valid date and time", {text}));
     return StampToDateTime(*stamp);
   }
   ConversionError("DateTime");
@@ -327,7 +332,7 @@ double TField::AsDateTime() const {
 
 void TField::StoreDateTime(double value) {
   auto stamp = DateTimeToStamp(value);
-  if (!stamp) dataset_->Error(Format("Invalid date-time value for field '%s'", {name_}));
+  if (!stamp) ValueError(Format("Invalid date-time value for field '%s'", {name_}));
   uint8_t bytes[8] = {0};
   switch (type_) {
     case ftDate: PutInt32LE(bytes, stamp->date); break;
@@ -342,7 +347,7 @@ void TField::SetAsDateTime(double value) {
   if (IsFloatType(type_)) return StoreFloat(value);
   if (IsStringFieldType(type_)) {
     auto stamp = DateTimeToStamp(value);
-    if (!stamp) dataset_->Error(Format("Invalid date-time value for field '%s'", {name_}));
+    if (!stamp) ValueError(Format("Invalid date-time value for field '%s'", {name_}));
     return SetAsString(DateTimeToText(*stamp));
   }
   ConversionError("DateTime");

@@ -9,19 +9,33 @@
 // amounts and date-time values (days since 30 December 1899 with the time as
 // a fraction).  A data field of this engine is never null: nothing written
 // reads as zero or empty text.  A conversion that makes no sense raises
-// EDatabaseError ("'abc' is not a valid integer value").
+// EFieldError ("'abc' is not a valid integer value"), which names the field
+// so that a screen can put the focus on the editor of the value refused.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "engine/base/database_error.h"
 #include "engine/dataset/currency.h"
 #include "engine/format/field_types.h"
 
 namespace tdb {
 
 class TDataSet;
+
+// A value that a field cannot take or give.
+class EFieldError : public EDatabaseError {
+ public:
+  EFieldError(const std::string& message, std::string field_name)
+      : EDatabaseError(message), field_name_(std::move(field_name)) {}
+  // The name of the field, as the dataset's field list spells it.
+  const std::string& FieldName() const { return field_name_; }
+
+ private:
+  std::string field_name_;
+};
 
 class TField {
  public:
@@ -85,6 +99,8 @@ class TField {
   void StoreFloat(double value);
   void StoreDateTime(double value);
   [[noreturn]] void ConversionError(std::string_view target) const;
+  // Raises EFieldError with the dataset's name as the prefix.
+  [[noreturn]] void ValueError(const std::string& message) const;
   void ReadValue(uint8_t* dst) const;
 
   TDataSet* dataset_;

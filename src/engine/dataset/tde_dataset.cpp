@@ -188,31 +188,50 @@ void TTDEDataSet::SetRecNo(int n) {
   if (AfterScroll) AfterScroll(*this);
 }
 
-std::vector<uint8_t> TTDEDataSet::ReadRowAt(int position) {
+std::vector<TRowValues> TTDEDataSet::ReadRows(int first, int count, const std::vector<int>& fields) {
   CheckActive();
-  if (position < 0 || static_cast<size_t>(position) >= view_.size()) Error("No records");
-  std::vector<uint8_t> row(buffer_size_, 0);
-  // Blob slots stay null: the row carries no blob values.
-  TFieldBuffers items;
-  for (int i = 0; i < FieldCount(); ++i) {
-    const TField& field = Field(i);
-    if (field.IsBlob())
-      items.AddInactive(field.DataType());
-    else
-      items.Add(row.data() + field.Offset(), field.DataType(), field.DataSize());
+  std::vector<TRowValues> rows;
+  const int size = static_cast<int>(view_.size());
+  if (first < 0) {
+    count += first;
+    first = 0;
   }
-  table_io_->ReadRecord(items, view_, position);
-  PutInt32LE(row.data() + data_size_, view_[static_cast<size_t>(position)].RecIndex);
-  return row;
+  const int end = count <= 0 || first >= size ? first : std::min(size, first + count);
+  if (end <= first) return rows;
+  std::vector<bool> only(static_cast<size_t>(FieldCount()), false);
+  for (int f : fields) {
+    if (f < 0 || f >= FieldCount()) Error(Format("Field index %s out of range", {std::to_string(f)}));
+    if (!Field(f).IsBlob()) only[static_cast<size_t>(f)] = true;
+  }
+  Buffer scratch = AllocBuffer();
+  rows.reserve(static_cast<size_t>(end - first));
+  TDadaTableIO::TReadRun run(*table_io_);
+  // The fields convert from the scratch buffer as from a filter's record.
+  TFilterScope scope(*this, scratch.get());
+  for (int pos = first; pos < end; ++pos) {
+    ReadViewRecord(scratch.get(), pos, &only);
+    TRowValues row;
+    row.Bookmark = view_[static_cast<size_t>(pos)].RecIndex;
+    row.Values.reserve(fields.size());
+    row.Texts.reserve(fields.size());
+    for (int f : fields) {
+      const TField& field = Field(f);
+      if (field.IsBlob()) {
+        row.Values.emplace_back();
+        row.Texts.emplace_back();
+        continue;
+      }
+      row.Values.push_back(FieldVariant(field));
+      row.Texts.push_back(field.AsString());
+    }
+    rows.push_back(std::move(row));
+  }
+  return rows;
 }
 
 TBookmark TTDEDataSet::BookmarkAt(int position) const {
   if (position < 0 || static_cast<size_t>(position) >= view_.size()) Error("No records");
   return view_[static_cast<size_t>(position)].RecIndex;
-}
-
-void TTDEDataSet::NotifyView(TViewChange::Kind kind, int position, int to) {
-  if (OnViewChange) OnViewChange(TViewChange{kind, position, to});
 }
 
 }  // namespace tdb

@@ -28,6 +28,7 @@
 
 #include "engine/dataset/dataset_defs.h"
 #include "engine/dataset/tdb_dataset.h"
+#include "engine/dataset/variant.h"
 #include "engine/filter/filter_parser.h"
 #include "engine/filter/filter_source.h"
 #include "engine/storage/blob_stream.h"
@@ -37,14 +38,20 @@
 
 namespace tdb {
 
-// What a dataset tells bound grids about single rows of its view.
-struct TViewChange {
-  enum Kind { kInserted, kRemoved, kMoved } kind;
-  int position;  // the row inserted or removed, or the row moved from
-  int to;        // kMoved: the row it now stands at
+// The values of one row of a view as ReadRows gives them.
+struct TRowValues {
+  TBookmark Bookmark = 0;
+  std::vector<TVariant> Values;    // per asked field, in the variant kind of its type
+  std::vector<std::string> Texts;  // per asked field, its edit text (as TField::AsString)
 };
 
-class TTDEDataSet : public TTDBDataSet, public TIndexAdjustCallback, public TFilterFieldSource {
+// Where FindNearest landed.
+struct TNearest {
+  int Position = -1;   // -1: the view is empty
+  bool Match = false;  // the row there holds the key (as a prefix when partial)
+};
+
+class TTDEDataSet : public TTDBDataSet, public TFilterFieldSource {
  public:
   explicit TTDEDataSet(TComponentOwner* owner = nullptr);
   ~TTDEDataSet() override;
@@ -65,11 +72,12 @@ class TTDEDataSet : public TTDBDataSet, public TIndexAdjustCallback, public TFil
   void SetRecNo(int n) override;
 
   // ---- reading without moving ----
-  // The record at view position `position`, read into a scratch buffer whose
-  // data area the fields can convert (TField::TextOf at Field::Offset());
-  // blob values are not loaded.  The cursor, the state and any pending edit
-  // stay as they are.  REQUIRES: open, 0 <= position < RecordCount().
-  std::vector<uint8_t> ReadRowAt(int position);
+  // The rows at view positions first .. first + count - 1 (those of them
+  // that exist), with the values of the fields at `fields` (indexes into the
+  // field list), read under one hold of the file lock: what a grid shows of
+  // one screen.  A blob field gives a null value and an empty text.  The
+  // cursor, the state and any pending edit stay as they are.  REQUIRES: open.
+  std::vector<TRowValues> ReadRows(int first, int count, const std::vector<int>& fields);
   // The record number of the item at a view position.
   TBookmark BookmarkAt(int position) const;
   // The current view position (-1 before the first record).
@@ -121,10 +129,6 @@ class TTDEDataSet : public TTDBDataSet, public TIndexAdjustCallback, public TFil
   const uint8_t* FieldValuePointer(int index) const override;
   std::string BlobFieldText(int index) const override;
 
-  // Row notifications for grids: called after the view changed by one row
-  // (a post or a delete through this dataset).
-  std::function<void(const TViewChange&)> OnViewChange;
-
  protected:
   // The buffer that field access uses in the current state; null when none.
   uint8_t* FieldBuffer() const;
@@ -166,7 +170,6 @@ class TTDEDataSet : public TTDBDataSet, public TIndexAdjustCallback, public TFil
   TFieldDefs field_defs_;
   TRadiVOMediumType medium_type_ = mtDisk;
 
-  void NotifyView(TViewChange::Kind kind, int position, int to = 0);
 
   // Enters the filter state with `buffer` as the filter buffer for its
   // lifetime and leaves it again, also when an error passes through.

@@ -89,7 +89,10 @@ void TTDEDataSet::ApplyFilter() {
       if (OnFilterProgress) OnFilterProgress(*this, static_cast<int>(i * 100 / count));
     }
   }
-  if (passed.size() != view_.size()) view_ = std::move(passed);
+  if (passed.size() != view_.size()) {
+    view_ = std::move(passed);
+    ViewReplaced();
+  }
   filtered_view_ = true;
 }
 

@@ -198,8 +198,11 @@ TEST_F(DadaTableTest, ValuesAndBlobsRoundTripThroughTheFile) {
   EXPECT_EQ(t->FieldByName("sum").AsCurrency().value, 12345600);
   EXPECT_EQ(t->FieldByName("memo").AsString(), "long text");
   EXPECT_THAT(ErrorOf([&] { t->FieldByName("memo").GetData(nullptr); }), HasSubstr("General error"));
-  std::vector<uint8_t> row = t->ReadRowAt(0);
-  EXPECT_EQ(t->FieldByName("nomer").TextOf(row.data() + t->FieldByName("nomer").Offset()), "12");
+  std::vector<TRowValues> rows = t->ReadRows(0, 1, {0, 2, 7});
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].Texts, (std::vector<std::string>{"12", "05.03.2024", ""}));
+  EXPECT_EQ(std::get<int64_t>(rows[0].Values[0]), 12);
+  EXPECT_TRUE(IsNull(rows[0].Values[2]));  // a blob is not read with a row
 }
 
 TEST_F(DadaTableTest, TwoDatasetsShareOneTemporaryDatabase) {

@@ -299,7 +299,13 @@ TEST(DataSetFrameworkTest, ConversionsFollowTheLocale) {
   amount.SetAsCurrency(TCurrency{1});  // 0.0001
   EXPECT_EQ(amount.AsString(), "0,0001");
   EXPECT_EQ(ds.FieldByName("Name").AsInteger(), 12);
-  EXPECT_THROW(ds.FieldByName("Number").SetAsString("abc"), EDatabaseError);
+  try {
+    ds.FieldByName("Number").SetAsString("abc");
+    ADD_FAILURE() << "no error";
+  } catch (const EFieldError& e) {
+    EXPECT_EQ(e.FieldName(), "Number");  // a dialog can point at the editor
+    EXPECT_STREQ(e.what(), "'abc' is not a valid integer value");
+  }
 
   TField& flag = ds.FieldByName("Flag");
   flag.SetAsBoolean(true);
@@ -336,8 +342,17 @@ TEST(DataSetFrameworkTest, LinksHearStatesFieldsAndAreAskedForPendingEdits) {
   ds.Edit();
   ds.Post();
   EXPECT_EQ(ds.rows[1].data[4], 't');
-  std::vector<std::string> expected{"editing", "record *", "update", "record Name", "browsing", "changed"};
+  // The view is the same: the post reads the record again as a move in place.
+  std::vector<std::string> expected{"editing", "record *", "update", "record Name", "browsing", "scrolled 0"};
   EXPECT_EQ(link.log, expected);
+
+  // A disabled source passes nothing on; enabled again, its links read everything again.
+  link.log.clear();
+  source.SetEnabled(false);
+  ds.First();
+  EXPECT_TRUE(link.log.empty());
+  source.SetEnabled(true);
+  EXPECT_EQ(link.log, (std::vector<std::string>{"changed"}));
 
   ds.Close();
   EXPECT_EQ(link.log.back(), "inactive");

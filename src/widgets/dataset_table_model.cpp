@@ -1,0 +1,377 @@
+// The table model over a table dataset: the block cache of rows, the link
+// that follows the dataset, and the current row kept in step.
+#include "widgets/dataset_table_model.h"
+
+#include <QDateTime>
+#include <QTimeZone>
+#include <algorithm>
+#include <cmath>
+
+#include "engine/base/database_error.h"
+#include "engine/compare/collation.h"
+#include "engine/dataset/dada_table.h"
+#include "engine/dataset/data_source.h"
+#include "engine/locale/format_settings.h"
+#include "widgets/data_text.h"
+
+namespace widgets {
+namespace {
+
+bool IsNumeric(tdb::TFieldType type) {
+  switch (type) {
+    case tdb::ftSmallint:
+    case tdb::ftInteger:
+    case tdb::ftWord:
+    case tdb::ftAutoInc:
+    case tdb::ftLargeint:
+    case tdb::ftFloat:
+    case tdb::ftCurrency: return true;
+    default: return false;
+  }
+}
+
+bool IsDateTime(tdb::TFieldType type) {
+  return type == tdb::ftDate || type == tdb::ftTime || type == tdb::ftDateTime;
+}
+
+QVariant ToQVariant(const tdb::TVariant& value, tdb::TFieldType type) {
+  if (const bool* b = std::get_if<bool>(&value)) return *b;
+  if (const int64_t* i = std::get_if<int64_t>(&value)) return static_cast<qint64>(*i);
+  if (const double* d = std::get_if<double>(&value)) {
+    if (!IsDateTime(type)) return *d;
+    // Days since 30 December 1899, the time of day as the fraction.
+    const double days = std::floor(*d);
+    const qint64 ms = std::llround((*d - days) * 86400000.0);
+    QDateTime at(QDate(1899, 12, 30).addDays(static_cast<qint64>(days)), QTime(0, 0), QTimeZone::utc());
+    return at.addMSecs(ms);
+  }
+  if (const std::string* s = std::get_if<std::string>(&value)) return FromCp1251(*s);
+  return QVariant();
+}
+
+}  // namespace
+
+// Turns the dataset's news into the model's.
+class DataSetTableModel::Link : public tdb::TDataLink {
+ public:
+  explicit Link(DataSetTableModel& model) : model_(model) {}
+
+ protected:
+  void ActiveChanged() override { model_.resetFromDataSet(); }
+  void DataSetChanged() override { model_.resetFromDataSet(); }
+  void LayoutChanged() override { model_.resetFromDataSet(); }
+  void DataSetScrolled(int) override { model_.followCurrent(false); }
+  void ViewRowChanged(const tdb::TViewChange& change) override { model_.applyRowChange(change); }
+
+ private:
+  DataSetTableModel& model_;
+};
+
+DataSetTableModel::DataSetTableModel(QObject* parent) : QAbstractTableModel(parent), link_(std::make_unique<Link>(*this)) {}
+
+DataSetTableModel::~DataSetTableModel() { link_->SetDataSource(nullptr); }
+
+void DataSetTableModel::setDataSource(tdb::TDataSource* source) {
+  if (source == link_->DataSource()) return;
+  link_->SetDataSource(source);
+  resetFromDataSet();
+}
+
+tdb::TDataSource* DataSetTableModel::dataSource() const { return link_->DataSource(); }
+
+tdb::TTDEDataSet* DataSetTableModel::dataSet() const {
+  if (!link_->Active()) return nullptr;
+  return dynamic_cast<tdb::TTDEDataSet*>(link_->DataSet());
+}
+
+void DataSetTableModel::setColumns(std::vector<GridColumn> columns) {
+  beginResetModel();
+  columns_ = std::move(columns);
+  resolveFields();
+  dropCache();
+  endResetModel();
+}
+
+void DataSetTableModel::setExtraFields(const QStringList& names) {
+  beginResetModel();
+  extra_names_ = names;
+  resolveFields();
+  dropCache();
+  endResetModel();
+}
+
+void DataSetTableModel::resolveFields() {
+  read_fields_.clear();
+  column_slot_.assign(columns_.size(), -1);
+  extra_slot_.assign(static_cast<size_t>(extra_names_.size()), -1);
+  tdb::TTDEDataSet* ds = dataSet();
+  if (!ds) return;
+  auto slot_of = [&](const QString& name) {
+    tdb::TField* field = ds->FindField(ToCp1251(name));
+    if (!field) return -1;
+    int index = -1;
+    for (int i = 0; i < ds->FieldCount(); ++i)
+      if (&ds->Field(i) == field) index = i;
+    auto at = std::find(read_fields_.begin(), read_fields_.end(), index);
+    if (at != read_fields_.end()) return static_cast<int>(at - read_fields_.begin());
+    read_fields_.push_back(index);
+    return static_cast<int>(read_fields_.size()) - 1;
+  };
+  for (size_t c = 0; c < columns_.size(); ++c) column_slot_[c] = slot_of(columns_[c].fieldName);
+  for (qsizetype e = 0; e < extra_names_.size(); ++e) extra_slot_[static_cast<size_t>(e)] = slot_of(extra_names_[e]);
+}
+
+tdb::TField* DataSetTableModel::columnField(int column) const {
+  tdb::TTDEDataSet* ds = dataSet();
+  if (!ds || column < 0 || static_cast<size_t>(column) >= column_slot_.size()) return nullptr;
+  int slot = column_slot_[static_cast<size_t>(column)];
+  return slot < 0 ? nullptr : &ds->Field(read_fields_[static_cast<size_t>(slot)]);
+}
+
+// ---- following the dataset ----
+
+void DataSetTableModel::resetFromDataSet() {
+  beginResetModel();
+  resolveFields();
+  dropCache();
+  read_error_reported_ = false;
+  tdb::TTDEDataSet* ds = dataSet();
+  rows_ = ds ? ds->RecordCount() : 0;
+  endResetModel();
+  followCurrent(true);
+}
+
+void DataSetTableModel::applyRowChange(const tdb::TViewChange& change) {
+  tdb::TTDEDataSet* ds = dataSet();
+  if (!ds) return;
+  const int p = change.position;
+  dropCache();
+  switch (change.kind) {
+    case tdb::TViewChange::kInserted:
+      if (p < 0 || p > rows_) break;
+      remap_ = [p](int row) { return row < p ? row : row + 1; };
+      beginInsertRows(QModelIndex(), p, p);
+      remap_ = nullptr;
+      ++rows_;
+      endInsertRows();
+      break;
+    case tdb::TViewChange::kRemoved:
+      if (p < 0 || p >= rows_) break;
+      remap_ = [p](int row) { return row < p ? row : row == p ? -1 : row - 1; };
+      beginRemoveRows(QModelIndex(), p, p);
+      remap_ = nullptr;
+      --rows_;
+      endRemoveRows();
+      break;
+    case tdb::TViewChange::kMoved: {
+      const int to = change.to;
+      if (p < 0 || p >= rows_ || to < 0 || to >= rows_ || p == to) break;
+      remap_ = [p, to](int row) {
+        if (row == p) return to;
+        const int without = row > p ? row - 1 : row;
+        return without >= to ? without + 1 : without;
+      };
+      // Qt counts the destination before the move: past the row when moving down.
+      const bool moving = beginMoveRows(QModelIndex(), p, p, QModelIndex(), to > p ? to + 1 : to);
+      remap_ = nullptr;
+      if (moving) endMoveRows();
+      break;
+    }
+    case tdb::TViewChange::kChanged:
+      if (p < 0 || p >= rows_) break;
+      emit dataChanged(index(p, 0), index(p, columnCount() - 1));
+      break;
+  }
+  // A row change missed (a handler that failed on an earlier one) must not
+  // leave the view counting rows the dataset does not have.
+  if (rows_ != ds->RecordCount()) resetFromDataSet();
+}
+
+void DataSetTableModel::followCurrent(bool always) {
+  int row = currentRow();
+  if (!always && row == current_) return;
+  current_ = row;
+  emit currentRowChanged(row);
+}
+
+int DataSetTableModel::currentRow() const {
+  tdb::TTDEDataSet* ds = dataSet();
+  if (!ds || ds->RecordCount() == 0) return -1;
+  return std::clamp(ds->CurrentPosition(), 0, ds->RecordCount() - 1);
+}
+
+void DataSetTableModel::setCurrentRow(int row) {
+  tdb::TTDEDataSet* ds = dataSet();
+  if (!ds || row < 0 || row >= ds->RecordCount() || row == currentRow()) return;
+  ds->SetRecNo(row + 1);
+}
+
+// ---- the cache ----
+
+void DataSetTableModel::dropCache() const { cache_.clear(); }
+
+int DataSetTableModel::cachedRows() const {
+  int rows = 0;
+  for (const Block& block : cache_) rows += static_cast<int>(block.rows.size());
+  return rows;
+}
+
+void DataSetTableModel::dropBlockOf(int row) const {
+  const int first = row - row % kBlockRows;
+  cache_.erase(std::remove_if(cache_.begin(), cache_.end(), [&](const Block& b) { return b.first == first; }),
+               cache_.end());
+}
+
+const tdb::TRowValues* DataSetTableModel::rowValues(int row) const {
+  tdb::TTDEDataSet* ds = dataSet();
+  if (!ds || row < 0 || row >= rows_) return nullptr;
+  if (remap_) row = remap_(row);
+  if (row < 0 || row >= ds->RecordCount()) return nullptr;
+  const int first = row - row % kBlockRows;
+  auto found = std::find_if(cache_.begin(), cache_.end(), [&](const Block& b) { return b.first == first; });
+  if (found == cache_.end()) {
+    Block block;
+    block.first = first;
+    try {
+      block.rows = ds->ReadRows(first, kBlockRows, read_fields_);
+    } catch (const std::exception& e) {
+      block.failed = true;
+      if (!read_error_reported_) {
+        read_error_reported_ = true;
+        QString message = FromCp1251(e.what());
+        auto* self = const_cast<DataSetTableModel*>(this);
+        QMetaObject::invokeMethod(self, [self, message] { emit self->readFailed(message); }, Qt::QueuedConnection);
+      }
+    }
+    if (static_cast<int>(cache_.size()) >= kCachedBlocks)
+      cache_.erase(std::min_element(cache_.begin(), cache_.end(),
+                                    [](const Block& a, const Block& b) { return a.used < b.used; }));
+    cache_.push_back(std::move(block));
+    found = cache_.end() - 1;
+  }
+  found->used = ++clock_;
+  const size_t at = static_cast<size_t>(row - first);
+  if (found->failed || at >= found->rows.size()) return nullptr;
+  return &found->rows[at];
+}
+
+// ---- values ----
+
+QVariant DataSetTableModel::fieldValue(int row, const QString& fieldName) const {
+  auto slot_value = [&](int slot) -> QVariant {
+    const tdb::TRowValues* values = slot >= 0 ? rowValues(row) : nullptr;
+    if (!values) return QVariant();
+    tdb::TTDEDataSet* ds = dataSet();
+    return ToQVariant(values->Values[static_cast<size_t>(slot)],
+                      ds->Field(read_fields_[static_cast<size_t>(slot)]).DataType());
+  };
+  const std::string name = ToCp1251(fieldName);
+  for (qsizetype e = 0; e < extra_names_.size(); ++e)
+    if (tdb::SameTextIgnoringCase(ToCp1251(extra_names_[e]), name)) return slot_value(extra_slot_[static_cast<size_t>(e)]);
+  for (size_t c = 0; c < columns_.size(); ++c)
+    if (tdb::SameTextIgnoringCase(ToCp1251(columns_[c].fieldName), name)) return slot_value(column_slot_[c]);
+  return QVariant();
+}
+
+QString DataSetTableModel::editText(int row, int column) const {
+  if (column < 0 || static_cast<size_t>(column) >= column_slot_.size()) return QString();
+  const int slot = column_slot_[static_cast<size_t>(column)];
+  const tdb::TRowValues* values = slot >= 0 ? rowValues(row) : nullptr;
+  return values ? FromCp1251(values->Texts[static_cast<size_t>(slot)]) : QString();
+}
+
+int DataSetTableModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_; }
+
+int DataSetTableModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(columns_.size());
+}
+
+QVariant DataSetTableModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.column() >= columnCount()) return QVariant();
+  const int row = index.row();
+  const int column = index.column();
+  switch (role) {
+    case Qt::DisplayRole: {
+      tdb::TField* field = columnField(column);
+      if (field && field->DataType() == tdb::ftCurrency) {
+        // Amounts show with their two kopeck digits.
+        QVariant value = fieldValue(row, columns_[static_cast<size_t>(column)].fieldName);
+        if (!value.isValid()) return QString();
+        const char separator = tdb::CurrentFormatSettings()->decimal_separator;
+        return QString::number(value.toDouble(), 'f', 2).replace(QLatin1Char('.'), QLatin1Char(separator));
+      }
+      return editText(row, column);
+    }
+    case EditTextRole:
+    case Qt::ToolTipRole: return editText(row, column);
+    case ValueRole: return fieldValue(row, columns_[static_cast<size_t>(column)].fieldName);
+    case BookmarkRole: {
+      const tdb::TRowValues* values = rowValues(row);
+      return values ? QVariant(values->Bookmark) : QVariant();
+    }
+    case Qt::TextAlignmentRole: {
+      tdb::TField* field = columnField(column);
+      bool right = field && IsNumeric(field->DataType());
+      return QVariant::fromValue(Qt::Alignment((right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));
+    }
+    default: return QVariant();
+  }
+}
+
+QVariant DataSetTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || section < 0 || section >= columnCount()) return QVariant();
+  if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole || role == Qt::ToolTipRole)
+    return columns_[static_cast<size_t>(section)].title;
+  return QVariant();
+}
+
+Qt::ItemFlags DataSetTableModel::flags(const QModelIndex& index) const {
+  if (!index.isValid()) return Qt::NoItemFlags;
+  return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}
+
+// ---- incremental search ----
+
+int DataSetTableModel::searchRow(int column, const QString& text, int from, bool* match) const {
+  bool dummy = false;
+  bool& matched = match ? *match : dummy;
+  matched = false;
+  tdb::TTDEDataSet* ds = dataSet();
+  tdb::TField* field = columnField(column);
+  if (!ds || !field || rows_ == 0 || text.isEmpty()) return -1;
+
+  // The column orders the view: a nearest-key search of the order.
+  if (auto* table = dynamic_cast<tdb::TDadaTable*>(ds); table && table->CurrentIndexNo() >= 0) {
+    const tdb::TIndexDef& index = table->IndexDefs()[static_cast<size_t>(table->CurrentIndexNo())];
+    const std::string first_field = index.Fields.substr(0, index.Fields.find(','));
+    if (tdb::SameTextIgnoringCase(first_field, field->FieldName())) return nearestRow(column, text, &matched);
+  }
+
+  // Any other column: the next row whose text begins with the typed text.
+  const int start = std::clamp(from, 0, rows_ - 1);
+  for (int i = 0; i < rows_; ++i) {
+    const int row = (start + i) % rows_;
+    if (editText(row, column).startsWith(text, Qt::CaseInsensitive)) {
+      matched = true;
+      return row;
+    }
+  }
+  return -1;
+}
+
+int DataSetTableModel::nearestRow(int column, const QString& text, bool* match) const {
+  auto* table = dynamic_cast<tdb::TDadaTable*>(dataSet());
+  tdb::TField* field = columnField(column);
+  const bool is_text = tdb::IsStringFieldType(field->DataType());
+  try {
+    tdb::TNearest found = table->FindNearest(*field, tdb::TVariant{ToCp1251(is_text ? text : text.trimmed())},
+                                             /*partial=*/is_text, /*case_insensitive=*/true);
+    *match = found.Match;
+    return found.Position;
+  } catch (const tdb::EDatabaseError&) {
+    // Text that is no value of the field yet (half a date, a letter in a number).
+    return -1;
+  }
+}
+
+}  // namespace widgets
