@@ -8,6 +8,7 @@
 #include "app/forms.h"
 #include "app/login_dialog.h"
 #include "app/pictures.h"
+#include "app/print_commands.h"
 #include "app/program_dir.h"
 #include "app/qt_timer_service.h"
 #include "app/ui_prompts.h"
@@ -49,6 +50,8 @@ int main(int argc, char** argv) {
     prompts.ShowError(QString::fromUtf8(e.what()));
     return 1;
   }
+  app::PrintCommands printer(context.programDir, *forms->Fpechform, prompts, forms->Fmain.get());
+  forms->Fmain->SetReceiptPrinter(&printer);
   forms->Fmain->show();
   const int code = QApplication::exec();
   // The windows close the receipts table, and with it its database and
