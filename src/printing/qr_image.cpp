@@ -5,6 +5,7 @@
 
 #include <QBuffer>
 #include <QImage>
+#include <cstring>
 #include <memory>
 
 namespace printing {
@@ -23,13 +24,15 @@ QByteArray QrCodePng(const std::string& bytes, int moduleSize) {
   image.setColor(1, qRgb(0, 0, 0));
   image.fill(0);
   for (int y = 0; y < code->width; ++y) {
+    // One pixel row of the module row, copied to the module's other rows.
+    const int top = (y + kQuietZone) * moduleSize;
     for (int x = 0; x < code->width; ++x) {
       // The low bit of each module's byte is its colour.
       if ((code->data[y * code->width + x] & 1) == 0) continue;
-      for (int dy = 0; dy < moduleSize; ++dy)
-        for (int dx = 0; dx < moduleSize; ++dx)
-          image.setPixel((x + kQuietZone) * moduleSize + dx, (y + kQuietZone) * moduleSize + dy, 1);
+      for (int dx = 0; dx < moduleSize; ++dx) image.setPixel((x + kQuietZone) * moduleSize + dx, top, 1);
     }
+    for (int dy = 1; dy < moduleSize; ++dy)
+      std::memcpy(image.scanLine(top + dy), image.constScanLine(top), static_cast<size_t>(image.bytesPerLine()));
   }
   QByteArray png;
   QBuffer buffer(&png);
