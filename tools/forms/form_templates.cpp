@@ -87,8 +87,8 @@ void Pd4Part(FormSheet& s, bool notice) {
          "банка, ознакомлен и согласен.",
          L::kNote);
   s.Text(Span("D", "E", row(17)).c_str(), "ИНН плательщика:", L::kLabel);
-  s.Formula(Span("F", "H", row(17)).c_str(), notice ? "='Плательщик'!A11" : "=F17", L::kFieldCentre);
-  s.Text(Span("I", "K", row(17)).c_str(), "Подпись плательщика", L::kLabelRight);
+  s.Formula(Span("F", "G", row(17)).c_str(), notice ? "='Плательщик'!A11" : "=F17", L::kFieldCentre);
+  s.Text(Span("H", "K", row(17)).c_str(), "Подпись плательщика", L::kLabelRight);
   s.Field(Span("L", "N", row(17)).c_str());
 
   const double heights[] = {4.5, 5.5, 3, 5.5, 3, 5.5, 3, 5.5, 3, 5.5, 3, 5.5, 5, 5, 5, 6.5, 6};
