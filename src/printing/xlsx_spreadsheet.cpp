@@ -1,7 +1,9 @@
 // The .xlsx application behind the print commands' spreadsheet interface.
 #include "printing/xlsx_spreadsheet.h"
 
+#include <QDateTime>
 #include <QDesktopServices>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -10,6 +12,20 @@
 
 namespace printing {
 namespace {
+
+// Filled copies are left for the spreadsheet application to read; those of
+// earlier prints go once they are this old, so that the temporary folder
+// does not fill up over months of printing.
+constexpr qint64 kCopyLifetimeDays = 7;
+
+void RemoveOldCopies(const QString& tempRoot) {
+  const QDateTime oldest = QDateTime::currentDateTime().addDays(-kCopyLifetimeDays);
+  QDirIterator it(tempRoot, {QStringLiteral("formix-print-*")}, QDir::Dirs | QDir::NoDotAndDotDot);
+  while (it.hasNext()) {
+    const QFileInfo folder(it.next());
+    if (folder.lastModified() < oldest) QDir(folder.filePath()).removeRecursively();
+  }
+}
 
 // What an application, its workbook and its worksheets share.
 struct Session {
@@ -25,6 +41,7 @@ struct Session {
   // workbook.
   void ShowWhenReady() {
     if (!visible || !activated || shown || !book) return;
+    RemoveOldCopies(tempRoot);
     QTemporaryDir dir(tempRoot + QStringLiteral("/formix-print-XXXXXX"));
     if (!dir.isValid())
       throw PrintError(QStringLiteral("Не удалось создать временную папку в «%1»: %2").arg(tempRoot, dir.errorString()));

@@ -8,7 +8,7 @@
 // given to the presenter, which by default opens it, detached, with the
 // desktop's application for spreadsheets.  The copy is never written into
 // the template's folder or over an earlier copy, and the template is never
-// changed.  Failures raise PrintError or XlsxError.  User-interface thread.
+// changed.  Copies of prints more than a week old are removed then.  Failures raise PrintError or XlsxError.  User-interface thread.
 #pragma once
 
 #include <QDir>

@@ -43,11 +43,8 @@ class RecordingSheet final : public Worksheet {
   }
   void SetPicture(const QString& name, const QByteArray& png) override {
     log_.Record(QStringLiteral("Picture %1 %2").arg(name, png.startsWith("\x89PNG") ? "PNG" : "not PNG"));
-    lastPicture = png;
   }
   void Activate() override { log_.Record(QStringLiteral("Activate %1").arg(index_)); }
-
-  static inline QByteArray lastPicture;
 
  private:
   CallLog& log_;

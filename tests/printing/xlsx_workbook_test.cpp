@@ -3,10 +3,12 @@
 #include "printing/xlsx_workbook.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <zip.h>
 
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -88,7 +90,9 @@ TEST_F(XlsxWorkbookTest, WrittenCellsKeepTheirStyleAndSitInOrder) {
     for (pugi::xml_node c : row.children("c")) {
       const std::string ref = c.attribute("r").value();
       const auto key = [](const std::string& r) { return std::make_pair(r.find_first_of("0123456789"), r); };
-      if (!lastCell.empty()) EXPECT_LT(key(lastCell), key(ref)) << ref;
+      if (!lastCell.empty()) {
+        EXPECT_LT(key(lastCell), key(ref)) << ref;
+      }
       lastCell = ref;
     }
   }
@@ -169,6 +173,20 @@ TEST_F(XlsxWorkbookTest, BadTemplatesAndBadPlacesFailWithAMessage) {
 }
 
 TEST_F(XlsxWorkbookTest, EveryPrintGetsAFolderOfItsOwn) {
+  // Copies of earlier prints: one from last month goes, yesterday's stays.
+  auto earlier = [&](const char* name, int daysAgo) {
+    QDir(dir_.path()).mkpath(name);
+    QFile copy(dir_.filePath(name) + "/f4pd.xlsx");
+    copy.open(QIODevice::WriteOnly);
+    copy.close();
+    const time_t when = QDateTime::currentDateTime().addDays(-daysAgo).toSecsSinceEpoch();
+    const timespec times[2] = {{when, 0}, {when, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, dir_.filePath(name).toUtf8().constData(), times, 0), 0);
+  };
+  earlier("formix-print-old", 30);
+  earlier("formix-print-new", 1);
+  earlier("other-old", 30);
+
   QStringList shown;
   const SpreadsheetStarter start = XlsxStarter([&](const QString& path) { shown << path; }, dir_.path());
   for (int i = 0; i < 2; ++i)
@@ -181,6 +199,9 @@ TEST_F(XlsxWorkbookTest, EveryPrintGetsAFolderOfItsOwn) {
     EXPECT_EQ(Xml(Part(path.toStdString(), "xl/worksheets/sheet1.xml")).Cell("D4").child("is").child("t").text().get(),
               std::string("5834123457"));
   }
+  EXPECT_FALSE(QDir(dir_.filePath("formix-print-old")).exists());
+  EXPECT_TRUE(QDir(dir_.filePath("formix-print-new")).exists());
+  EXPECT_TRUE(QDir(dir_.filePath("other-old")).exists());
 }
 
 TEST_F(XlsxWorkbookTest, FailuresOfTheBackendEndThePrintWithoutShowingAnything) {
