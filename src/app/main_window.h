@@ -38,8 +38,13 @@
 #include "app/settings_file.h"
 #include "engine/dataset/dada_table.h"
 #include "engine/dataset/data_source.h"
+#include "widgets/calculator.h"
+#include "widgets/data_grid.h"
 
 namespace app {
+
+// The text of a marked receipt in the grid: the grey of scroll bars.
+inline const QColor kMarkedTextColour(200, 200, 200);
 
 struct Forms;
 class StandInReceiptDialogs;
@@ -119,12 +124,15 @@ class TFmain : public QMainWindow {
   QAction* pmEdit;    // "Изменить" (Shift+Enter)
   QAction* pmMark;    // "Пометить на удаление" (Delete)
   QAction* pmCopy;    // "Скопировать" (F9)
-  // The grid: the only control of the window that takes the focus.
-  QWidget* DBGrid1;
+  // The grid: the only control of the window that takes the focus.  Its
+  // popup is PopupMenu1, whose shortcuts win while it has the focus.
+  widgets::DataGrid* DBGrid1;
   // The waiting panel of the purge, hidden otherwise.
   QFrame* Panel1;
   QLabel* PanelLabel;         // "Удаление записей Ждите..."
   QProgressBar* PanelProgress;  // records done of the total
+  // "Калькулятор", created once and shown modally.
+  widgets::CalculatorDialog* Calculator1;
 
  signals:
   // The settings file has been written (successfully).
@@ -142,6 +150,8 @@ class TFmain : public QMainWindow {
   void BuildToolBar();
   void BuildGrid();
   void BuildPanel();
+  // The drawing hook of the grid: a marked receipt's cells in grey italics.
+  void DrawMarked(QPainter& painter, const QRect& rect, int row, int column, const QStyleOptionViewItem& option) const;
   // Start-up step 3: open the receipts table and bind the grid.
   void OpenRegister();
   // Runs a command; a failure is reported as the general error handler
