@@ -9,6 +9,7 @@
 #include "app/forms.h"
 #include "app/login_dialog.h"
 #include "app/pictures.h"
+#include "app/print_commands.h"
 #include "app/program_dir.h"
 #include "app/qt_timer_service.h"
 #include "app/startup_check.h"
@@ -51,6 +52,11 @@ int main(int argc, char** argv) {
     prompts.ShowError(app::ErrorText(e));
     return 1;
   }
+  // The templates lie beside the program in a build tree and in share/formix
+  // when installed.
+  app::PrintCommands printer(app::ProgramFileFolder(context.programDir, QStringLiteral("f4pd.xlsx")),
+                             *forms->Fpechform, prompts, forms->Fmain.get());
+  forms->Fmain->SetReceiptPrinter(&printer);
   app::ArmStartupCheck(*forms, context, std::getenv(app::kStartupCheckVariable));
   forms->Fmain->show();
   const int code = QApplication::exec();

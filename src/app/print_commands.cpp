@@ -1,0 +1,48 @@
+// Wires the print commands of the printing layer into the register.
+#include "app/print_commands.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QStandardPaths>
+
+#include "data/receipt_values.h"
+#include "engine/dataset/dada_table.h"
+#include "printing/xlsx_spreadsheet.h"
+
+namespace app {
+
+PrintCommands::PrintCommands(QString programDir, TFpechform& chooser, UiPrompts& prompts, QWidget* dialogParent)
+    : start(printing::XlsxStarter()),
+      renderer(printing::DefaultPdfRenderer()),
+      programDir_(std::move(programDir)),
+      chooser_(chooser),
+      prompts_(prompts) {
+  askPdfPath = [dialogParent](const QString& suggested) {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    QString path = QFileDialog::getSaveFileName(dialogParent, QStringLiteral("Сохранить в PDF"),
+                                                QDir(folder).filePath(suggested), QStringLiteral("PDF (*.pdf)"));
+    if (!path.isEmpty() && !path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) path += QStringLiteral(".pdf");
+    return path;
+  };
+}
+
+printing::FormChooser PrintCommands::Chooser() {
+  return [this](const QStringList& items) -> std::optional<int> {
+    chooser_.ListBox1->clear();
+    chooser_.ListBox1->addItems(items);
+    if (prompts_.ShowModal(chooser_) == QDialog::Rejected) return std::nullopt;
+    return chooser_.ListBox1->currentRow();
+  };
+}
+
+void PrintCommands::Print(tdb::TDadaTable& receipts) {
+  printing::PrintReceipt(receipts::DataSetReceipt(receipts), programDir_, Chooser(), start);
+}
+
+void PrintCommands::SaveAsPdf(tdb::TDadaTable& receipts) {
+  const QString suggested = QStringLiteral("Квитанция %1.pdf").arg(receipts.FieldByName("nomer").AsInteger());
+  printing::SaveReceiptPdf(
+      receipts::DataSetReceipt(receipts), programDir_, Chooser(), [&] { return askPdfPath(suggested); }, renderer);
+}
+
+}  // namespace app
