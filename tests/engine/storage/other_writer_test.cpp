@@ -277,5 +277,35 @@ TEST(OtherWriterTest, ChangingARecordTheOtherDeletedWritesNothing) {
   EXPECT_EQ(ReadSound(db).size(), 2u);
 }
 
+// A load that fails (here: the other writer left a chain looping for a
+// while) leaves the table out of step: once the file is sound again, the
+// next change loads it again instead of working from half-built lists.
+TEST(OtherWriterTest, AfterALoadThatFailedTheNextChangeLoadsAgain) {
+  TMemoryDb db(OneTableImage(PeopleHeader()));
+  TWriter other(db), stale(db);
+  for (int32_t i = 1; i <= 3; ++i) other.Append({"p" + std::to_string(i), i, 1.0 * i});
+  other.Append({"p4", 4, 4.0});  // the stale writer sees the count change
+
+  // Record 2 of the name chain made to lead back to record 1.
+  TTableHeader h = db.file().ReadTableHeader(0);
+  const TIndexHeader& by_name = h.IndexHeaders[kByName];
+  const int64_t next_of_2 = static_cast<int64_t>(by_name.IndexTabOffset) + 4 + 2 * kIndexTabItemSize + 4;
+  uint8_t sound[4], looping[4];
+  db.file().ReadData(next_of_2, sound);
+  ASSERT_EQ(GetInt32LE(sound), 3);
+  PutInt32LE(looping, 1);
+  db.file().WriteData(next_of_2, looping);
+  EXPECT_THAT(ErrorText([&] { stale.Append({"p5", 5, 5.0}); }), HasSubstr("loops"));
+
+  db.file().WriteData(next_of_2, sound);
+  // A view loaded again (a dataset's refresh) gets the whole table...
+  stale.io().LoadIndexList(1 + kByName, true);
+  EXPECT_EQ(stale.io().IndexLists(1 + kByName).size(), 4u);
+  // ...and so does a change.
+  EXPECT_EQ(ErrorText([&] { stale.Append({"p5", 5, 5.0}); }), "");
+  EXPECT_EQ(ReadSound(db).size(), 5u);
+  EXPECT_EQ(stale.io().IndexLists(1 + kByName).size(), 5u);
+}
+
 }  // namespace
 }  // namespace tdb::testing
