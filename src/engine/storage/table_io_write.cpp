@@ -542,13 +542,12 @@ void TDadaTableIO::ModifyRecord(TFieldBuffers& buffers, int32_t record_pos, TInd
   std::vector<TKey> keys;
   std::vector<TGap> gaps;
   for (bool verify = true;; verify = false) {
-    if (FindInList0(target.RecIndex) < 0 || (verify && !LiveOnDisk(target.RecIndex))) {
-      if (verify) {
-        ReloadForOtherWriter();
-        continue;
-      }
+    if (FindInList0(target.RecIndex) < 0)
       DatabaseError(Format("Record %s of table '%s' was deleted by another user",
                            {std::to_string(target.RecIndex), table_name_}));
+    if (verify && !LiveOnDisk(target.RecIndex)) {
+      ReloadForOtherWriter();
+      continue;
     }
     // The new fixed part is built in memory first; blob values and the
     // auto-increment counter reach the file only once every check has passed.
