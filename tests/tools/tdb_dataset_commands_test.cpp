@@ -449,7 +449,9 @@ TEST(TdbRoundTripTest, DumpInsertAndLocateTakeTheSameForms) {
       EXPECT_EQ(r.code, 1) << c.field << " " << c.value << "\n" << r.out;
     } else {
       EXPECT_EQ(r.code, 0) << c.field << " " << c.value << "\n" << r.out;
-      if (r.code == 0) EXPECT_EQ(Recnos(r.out), std::vector<int>{c.recno}) << c.field << " " << c.value;
+      if (r.code == 0) {
+        EXPECT_EQ(Recnos(r.out), std::vector<int>{c.recno}) << c.field << " " << c.value;
+      }
     }
   }
 
