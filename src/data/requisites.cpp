@@ -308,14 +308,10 @@ std::vector<RequisiteFailure> CheckReceiptRequisites(const ReceiptRequisites& r)
   return failures;
 }
 
-ReceiptRequisites RequisitesOfReceipt(const tdb::TDataSet& receipts) {
-  auto text = [&](const char* field) { return tdb::Cp1251ToUtf8(receipts.FieldByName(field).AsString()); };
+ReceiptRequisites RequisitesFromFields(bool tax, int date, const std::function<std::string(const char* field)>& text) {
   ReceiptRequisites r;
-  r.tax = receipts.FieldByName("naloglog").AsBoolean();
-  // Date-times count days from 30 December 1899, day number 693594.
-  double days = std::floor(receipts.FieldByName("DatePlat").AsDateTime());
-  if (std::isfinite(days) && std::abs(days) < 4e6)
-    if (auto d = tdb::DecodeDate(static_cast<int32_t>(days) + 693594)) r.date = d->year * 10000 + d->month * 100 + d->day;
+  r.tax = tax;
+  r.date = date;
   r.payer_inn = text("InnPlat");
   r.recipient_inn = text("InnPoluch");
   r.kpp = text("KppPoluch");
@@ -328,6 +324,17 @@ ReceiptRequisites RequisitesOfReceipt(const tdb::TDataSet& receipts) {
   r.period = text("srok");
   r.doc_index = text("indexdoc");
   return r;
+}
+
+ReceiptRequisites RequisitesOfReceipt(const tdb::TDataSet& receipts) {
+  int date = 0;
+  // Date-times count days from 30 December 1899, day number 693594.
+  double days = std::floor(receipts.FieldByName("DatePlat").AsDateTime());
+  if (std::isfinite(days) && std::abs(days) < 4e6)
+    if (auto d = tdb::DecodeDate(static_cast<int32_t>(days) + 693594)) date = d->year * 10000 + d->month * 100 + d->day;
+  return RequisitesFromFields(receipts.FieldByName("naloglog").AsBoolean(), date, [&](const char* field) {
+    return tdb::Cp1251ToUtf8(receipts.FieldByName(field).AsString());
+  });
 }
 
 }  // namespace receipts

@@ -16,6 +16,7 @@
 // judged.  Stateless, thread-safe.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -108,6 +109,11 @@ struct RequisiteFailure {
 
 // Every failing requisite of a receipt, in the order of the printed form.
 std::vector<RequisiteFailure> CheckReceiptRequisites(const ReceiptRequisites& r);
+
+// The requisites of a receipt of kind `tax` dated `date` (YYYYMMDD, 0 when
+// unknown) whose text fields `text` gives by their names in the receipts
+// table, in UTF-8.
+ReceiptRequisites RequisitesFromFields(bool tax, int date, const std::function<std::string(const char* field)>& text);
 
 // The requisites of the current record of a receipts dataset (table
 // "formix"), its Windows-1251 texts in UTF-8.  REQUIRES: the dataset is open.

@@ -23,14 +23,6 @@ FieldEditorKind EditorKindOf(EditorKind kind) {
   return kind == EditorKind::Number ? FieldEditorKind::Number : FieldEditorKind::Text;
 }
 
-// A label's text as one line, for accessible names.
-QString OneLine(const QString& label) {
-  QString text = label;
-  text.replace(QLatin1Char('\n'), QLatin1Char(' '));
-  if (text.endsWith(QLatin1Char(':'))) text.chop(1);
-  return text;
-}
-
 }  // namespace
 
 // ---- TFdirectoryIns ----

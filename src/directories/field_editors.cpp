@@ -30,4 +30,11 @@ void BindFieldEditor(QWidget* editor, tdb::TDataSource* source) {
   bound->bind(source, source ? editor->objectName() : QString());
 }
 
+QString OneLine(const QString& label) {
+  QString text = label;
+  text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+  if (text.endsWith(QLatin1Char(':'))) text.chop(1);
+  return text;
+}
+
 }  // namespace directories

@@ -26,6 +26,11 @@ enum class FieldEditorKind {
 
 QWidget* MakeFieldEditor(FieldEditorKind kind, const char* field, const QString& label, QWidget* parent);
 
+// A label's text as one line without its closing colon, for the accessible
+// name of the editor it stands beside ("Назначение\nплатежа:" gives
+// "Назначение платежа").
+QString OneLine(const QString& label);
+
 // Binds `editor` (made by MakeFieldEditor) to `source` and its field; null
 // unbinds.
 void BindFieldEditor(QWidget* editor, tdb::TDataSource* source);

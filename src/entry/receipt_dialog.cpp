@@ -14,6 +14,7 @@
 #include "directories/requisite_warnings.h"
 #include "directories/directory.h"
 #include "directories/directory_window.h"
+#include "directories/field_editors.h"
 #include "engine/dataset/data_source.h"
 #include "engine/dataset/dataset.h"
 
@@ -45,13 +46,6 @@ class PickKeys : public QObject {
  private:
   OpenOnEntry* rule_;
 };
-
-QString OneLine(const QString& label) {
-  QString text = label;
-  text.replace(QLatin1Char('\n'), QLatin1Char(' '));
-  if (text.endsWith(QLatin1Char(':'))) text.chop(1);
-  return text;
-}
 
 }  // namespace
 
@@ -108,7 +102,7 @@ void ReceiptDialog::AddHeading(int row) {
 
 QWidget* ReceiptDialog::AddEditor(FieldEditorKind kind, const char* field, const QString& label, int row, int column,
                                   int editorSpan) {
-  QWidget* editor = directories::MakeFieldEditor(kind, field, OneLine(label), this);
+  QWidget* editor = directories::MakeFieldEditor(kind, field, directories::OneLine(label), this);
   auto* caption = new QLabel(label, this);
   caption->setBuddy(editor);
   grid_->addWidget(caption, row, column);
@@ -119,7 +113,7 @@ QWidget* ReceiptDialog::AddEditor(FieldEditorKind kind, const char* field, const
 
 QWidget* ReceiptDialog::AddPicked(const char* field, const QString& label, const QColor& colour, int row,
                                   int columnSpan, directories::TFdirectory** directory, QToolButton** button) {
-  QWidget* editor = directories::MakeFieldEditor(FieldEditorKind::ReadOnly, field, OneLine(label), this);
+  QWidget* editor = directories::MakeFieldEditor(FieldEditorKind::ReadOnly, field, directories::OneLine(label), this);
   QPalette palette = editor->palette();
   palette.setColor(QPalette::Base, colour);
   editor->setPalette(palette);
@@ -128,7 +122,7 @@ QWidget* ReceiptDialog::AddPicked(const char* field, const QString& label, const
   (*button)->setText(QStringLiteral("..."));
   (*button)->setFocusPolicy(Qt::NoFocus);
   (*button)->setToolTip(QStringLiteral("Выбрать из справочника (F4)"));
-  (*button)->setAccessibleName(OneLine(label) + QStringLiteral(": выбрать"));
+  (*button)->setAccessibleName(directories::OneLine(label) + QStringLiteral(": выбрать"));
   auto* cell = new QHBoxLayout;
   cell->setSpacing(0);
   cell->addWidget(editor, 1);
@@ -249,7 +243,7 @@ TFformixinsnal::TFformixinsnal(app::UiPrompts& prompts, QWidget* parent) : Recei
     combo->setEditable(true);
     combo->setInsertPolicy(QComboBox::NoInsert);
     combo->setObjectName(QString::fromLatin1(field));
-    combo->setAccessibleName(OneLine(label));
+    combo->setAccessibleName(directories::OneLine(label));
     for (const TaxBox& b : TaxBoxes())
       if (qstrcmp(b.field, field) == 0) combo->addItems(b.items);
     auto* caption = new QLabel(label, this);
