@@ -14,21 +14,29 @@
 #include "app/nastr.h"
 #include "app/password.h"
 #include "app/pechform.h"
+#include "app/receipt_dialog_windows.h"
 #include "app/u_about.h"
+#include "directories/directory_window.h"
+#include "entry/receipt_dialog.h"
 
 namespace app {
 
-// Members in creation order (see CreateForms); the comments hold the places
-// of the windows the program does not have yet.
+// Members in creation order (see CreateForms).
 struct Forms {
+  // What the register shows its receipts in: Fformixins and Fformixinsnal.
+  // First, so that it goes last, after the register that calls it.
+  std::unique_ptr<ReceiptDialogWindows> receiptDialogs;
   std::unique_ptr<TFmain> Fmain;
-  // Fformixins (PD-4 receipt dialog)
-  // FsprPlat, FsprPlatIns (payers directory and its edit dialog)
-  // Fsprpoluch, FsprPoluchIns (recipients directory and its edit dialog)
+  std::unique_ptr<entry::TFformixins> Fformixins;          // PD-4 receipt dialog
+  std::unique_ptr<directories::TFsprPlat> FsprPlat;        // payers directory
+  std::unique_ptr<directories::TFsprPlatIns> FsprPlatIns;  // and its edit dialog
+  std::unique_ptr<directories::TFsprpoluch> Fsprpoluch;    // recipients directory
+  std::unique_ptr<directories::TFsprPoluchIns> FsprPoluchIns;
   std::unique_ptr<TFnastr> Fnastr;
   std::unique_ptr<TFpassword> Fpassword;
-  // FkodBK, FsprkodBKins (budget classification codes and their edit dialog)
-  // Fformixinsnal (tax receipt dialog)
+  std::unique_ptr<directories::TFkodBK> FkodBK;  // budget classification codes
+  std::unique_ptr<directories::TFsprkodBKins> FsprkodBKins;
+  std::unique_ptr<entry::TFformixinsnal> Fformixinsnal;  // tax receipt dialog
   std::unique_ptr<TFormAbout> FormAbout;
   std::unique_ptr<TFpechform> Fpechform;
 };

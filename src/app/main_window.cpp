@@ -5,14 +5,16 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFontMetrics>
 #include <QMenuBar>
+#include <QPainter>
 #include <QStatusBar>
 #include <QStyle>
 #include <QVBoxLayout>
 
 #include "app/error_report.h"
 #include "app/forms.h"
-#include "app/popup_shortcuts.h"
+#include "app/pictures.h"
 #include "app/stand_in_receipt_dialogs.h"
 
 namespace app {
@@ -98,20 +100,20 @@ void TFmain::BuildToolBar() {
   ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
   ToolBar1->setMovable(false);
   ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
-  const std::pair<QAction*, QStyle::StandardPixmap> buttons[] = {
-      {actCreate, QStyle::SP_FileIcon},
-      {actPrint, QStyle::SP_DialogSaveButton},
+  const std::pair<QAction*, QIcon> buttons[] = {
+      {actCreate, IconOf(ReceiptPicture)},
+      {actPrint, IconOf(PrinterPicture)},
       {nullptr, {}},
-      {actEdit, QStyle::SP_FileDialogDetailedView},
-      {actDelete, QStyle::SP_TrashIcon},
-      {actCopy, QStyle::SP_FileLinkIcon},
+      {actEdit, IconOf(EditPicture)},
+      {actDelete, style()->standardIcon(QStyle::SP_TrashIcon)},
+      {actCopy, IconOf(CopyPicture)},
   };
   for (const auto& [action, icon] : buttons) {
     if (!action) {
       ToolBar1->addSeparator();
       continue;
     }
-    action->setIcon(style()->standardIcon(icon));
+    action->setIcon(icon);
     ToolBar1->addAction(action);
   }
 }
@@ -120,16 +122,62 @@ void TFmain::BuildGrid() {
   auto* area = new QWidget(this);
   auto* layout = new QVBoxLayout(area);
   layout->setContentsMargins(0, 0, 0, 0);
-  DBGrid1 = new QWidget(area);
+  DBGrid1 = new widgets::DataGrid(area);
   DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-  DBGrid1->setFocusPolicy(Qt::StrongFocus);
-  DBGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
-  connect(DBGrid1, &QWidget::customContextMenuRequested, this,
-          [this](const QPoint& at) { PopupMenu1->popup(DBGrid1->mapToGlobal(at)); });
-  new PopupShortcuts(DBGrid1, PopupMenu1);
+  DBGrid1->setAccessibleName(QStringLiteral("Квитанции"));
+  // The designed widths, widened where this desktop's font would cut a
+  // title or a date short.
+  const QFontMetrics metrics(DBGrid1->font());
+  const int dateWidth = metrics.horizontalAdvance(QStringLiteral("00.00.0000")) + 12;
+  std::vector<widgets::GridColumn> columns;
+  for (const RegisterColumn& c : RegisterColumns()) {
+    const QString title = QString::fromUtf16(c.title);
+    int width = c.width > 0 ? qMax(c.width, metrics.horizontalAdvance(title) + 24) : -1;
+    if (width > 0 && QLatin1String(c.field) == QLatin1String("DatePlat")) width = qMax(width, dateWidth);
+    columns.push_back({title, QString::fromLatin1(c.field), width, c.index != nullptr});
+  }
+  DBGrid1->setColumns(std::move(columns));
+  DBGrid1->setExtraFields({QStringLiteral("slugebnoe")});
+  DBGrid1->setCellPainter([this](QPainter& painter, const QRect& rect, int row, int column,
+                                 const QStyleOptionViewItem& option) { DrawMarked(painter, rect, row, column, option); });
+  DBGrid1->setPopupMenu(PopupMenu1);
+  DBGrid1->confirmDelete = [this](QWidget*, const QString& question) {
+    return context_.prompts->AskOkCancel(question);
+  };
+  connect(DBGrid1, &widgets::DataGrid::titleClicked, this, &TFmain::TitleClick);
+  connect(DBGrid1, &widgets::DataGrid::recordDoubleClicked, this, &TFmain::Edit);
+  widgets::DataSetTableModel* model = DBGrid1->dataModel();
+  connect(model, &widgets::DataSetTableModel::readFailed, this,
+          [this](const QString& message) { context_.prompts->ShowError(message); });
+  // Whatever changed the rows (the grid's own Ctrl+Delete too), the menu and
+  // the toolbar follow.
+  connect(model, &QAbstractItemModel::modelReset, this, &TFmain::EnableAll);
+  connect(model, &QAbstractItemModel::rowsInserted, this, &TFmain::EnableAll);
+  connect(model, &QAbstractItemModel::rowsRemoved, this, &TFmain::EnableAll);
+  DBGrid1->setDataSource(&receiptsSource_);
   layout->addWidget(DBGrid1);
   setCentralWidget(area);
   DBGrid1->setFocus();
+}
+
+void TFmain::DrawMarked(QPainter& painter, const QRect& rect, int row, int column,
+                        const QStyleOptionViewItem& option) const {
+  widgets::DataSetTableModel* model = DBGrid1->dataModel();
+  if (!model->fieldValue(row, QStringLiteral("slugebnoe")).toBool()) return;
+  // A marked receipt: its text again, grey and italic on white, over the
+  // normal drawing and its selection highlight.
+  painter.setClipRect(rect);
+  painter.fillRect(rect, Qt::white);
+  QFont italic = option.font;
+  italic.setItalic(true);
+  painter.setFont(italic);
+  painter.setPen(kMarkedTextColour);
+  const QString text = model->editText(row, column);
+  const int alignment = model->data(model->index(row, column), Qt::TextAlignmentRole).toInt();
+  const int width = QFontMetrics(italic).horizontalAdvance(text);
+  const int left = (alignment & Qt::AlignRight) ? rect.right() - 2 - width : rect.left() + 2;
+  painter.drawText(QRect(left, rect.top() + 2, qMax(width, rect.right() - left), rect.height() - 2),
+                   Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
 }
 
 void TFmain::BuildPanel() {
@@ -234,6 +282,7 @@ void TFmain::OpenRegister() {
   Run([this] {
     register_.Open();
     if (tdb::TDadaDatabase* database = receipts_.Database()) database->SetAutoFlush(true);
+    DBGrid1->setSortMarker(register_.SortColumn());
   });
   EnableAll();
 }
@@ -311,9 +360,19 @@ void TFmain::Copy() {
 }
 
 void TFmain::Purge() {
+  // The grid would follow every one of the purge's changes row by row; it
+  // reads the result once instead, when its source is enabled again.
   Run([this] {
-    register_.Purge([this] { ShowPanel(); }, [this](int done, int total) { PanelProgressed(done, total); },
-                    [this] { HidePanel(); });
+    register_.Purge(
+        [this] {
+          ShowPanel();
+          receiptsSource_.SetEnabled(false);
+        },
+        [this](int done, int total) { PanelProgressed(done, total); },
+        [this] {
+          receiptsSource_.SetEnabled(true);
+          HidePanel();
+        });
   });
 }
 
@@ -359,6 +418,7 @@ void TFmain::Calculator() {}
 
 void TFmain::TitleClick(int column) {
   Run([this, column] { register_.SortBy(column); });
+  DBGrid1->setSortMarker(register_.SortColumn());
 }
 
 void TFmain::Settings() {

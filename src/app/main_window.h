@@ -38,8 +38,12 @@
 #include "app/settings_file.h"
 #include "engine/dataset/dada_table.h"
 #include "engine/dataset/data_source.h"
+#include "widgets/data_grid.h"
 
 namespace app {
+
+// The text of a marked receipt in the grid: the grey of scroll bars.
+inline const QColor kMarkedTextColour(200, 200, 200);
 
 struct Forms;
 class StandInReceiptDialogs;
@@ -119,8 +123,9 @@ class TFmain : public QMainWindow {
   QAction* pmEdit;    // "Изменить" (Shift+Enter)
   QAction* pmMark;    // "Пометить на удаление" (Delete)
   QAction* pmCopy;    // "Скопировать" (F9)
-  // The grid: the only control of the window that takes the focus.
-  QWidget* DBGrid1;
+  // The grid: the only control of the window that takes the focus.  Its
+  // popup is PopupMenu1, whose shortcuts win while it has the focus.
+  widgets::DataGrid* DBGrid1;
   // The waiting panel of the purge, hidden otherwise.
   QFrame* Panel1;
   QLabel* PanelLabel;         // "Удаление записей Ждите..."
@@ -142,6 +147,8 @@ class TFmain : public QMainWindow {
   void BuildToolBar();
   void BuildGrid();
   void BuildPanel();
+  // The drawing hook of the grid: a marked receipt's cells in grey italics.
+  void DrawMarked(QPainter& painter, const QRect& rect, int row, int column, const QStyleOptionViewItem& option) const;
   // Start-up step 3: open the receipts table and bind the grid.
   void OpenRegister();
   // Runs a command; a failure is reported as the general error handler

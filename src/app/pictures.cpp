@@ -56,6 +56,42 @@ QPixmap PrinterPicture(int size) {
   return pixmap;
 }
 
+QPixmap EditPicture(int size) {
+  QPixmap pixmap = ReceiptPicture(size);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  const qreal s = size;
+  // A pencil from the lower left to the upper right.
+  p.translate(s * 0.5, s * 0.55);
+  p.rotate(-45);
+  p.setPen(QPen(QColor(60, 60, 60), std::max(1.0, s / 32)));
+  p.setBrush(QColor(230, 170, 40));
+  p.drawRect(QRectF(-s * 0.3, -s * 0.08, s * 0.5, s * 0.16));
+  QPainterPath tip;
+  tip.moveTo(-s * 0.3, -s * 0.08);
+  tip.lineTo(-s * 0.44, 0);
+  tip.lineTo(-s * 0.3, s * 0.08);
+  tip.closeSubpath();
+  p.setBrush(QColor(240, 220, 180));
+  p.drawPath(tip);
+  return pixmap;
+}
+
+QPixmap CopyPicture(int size) {
+  QPixmap pixmap = Blank(size);
+  QPainter p(&pixmap);
+  const int small = size * 3 / 4;
+  p.drawPixmap(size - small, 0, ReceiptPicture(small));
+  p.drawPixmap(0, size - small, ReceiptPicture(small));
+  return pixmap;
+}
+
+QIcon IconOf(QPixmap (*picture)(int size)) {
+  QIcon icon;
+  for (int size : {16, 22, 24, 32, 48}) icon.addPixmap(picture(size));
+  return icon;
+}
+
 QList<QPixmap> CoinFrames(int size) {
   QList<QPixmap> frames;
   const qreal s = size;

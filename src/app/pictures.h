@@ -15,6 +15,12 @@ QIcon ProgramIcon();
 QPixmap ReceiptPicture(int size);
 // A small printer: the about box's picture.
 QPixmap PrinterPicture(int size);
+// A receipt with a pencil over it: "Изменить".
+QPixmap EditPicture(int size);
+// Two receipts, one behind the other: "Скопировать".
+QPixmap CopyPicture(int size);
+// An icon of a picture drawn at the usual toolbar and menu sizes.
+QIcon IconOf(QPixmap (*picture)(int size));
 // Six frames of a coin turning about its upright axis.
 QList<QPixmap> CoinFrames(int size);
 

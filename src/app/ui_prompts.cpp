@@ -18,6 +18,12 @@ bool QtUiPrompts::AskYesNo(const QString& text) {
   return box.exec() == QMessageBox::Yes;
 }
 
+bool QtUiPrompts::AskOkCancel(const QString& text) {
+  QMessageBox box(QMessageBox::Question, QApplication::applicationName(), text,
+                  QMessageBox::Ok | QMessageBox::Cancel, QApplication::activeWindow());
+  return box.exec() == QMessageBox::Ok;
+}
+
 void QtUiPrompts::ShowError(const QString& text) {
   QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), text, QMessageBox::Ok,
                   QApplication::activeWindow());

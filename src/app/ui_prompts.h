@@ -20,6 +20,9 @@ class UiPrompts {
   virtual void ShowMessage(const QString& text) = 0;
   // A confirmation: a warning dialog with Yes and No; true for Yes.
   virtual bool AskYesNo(const QString& text) = 0;
+  // A question with OK and Cancel (the grid's "Delete record?"); true for
+  // OK.  By default asked as AskYesNo asks.
+  virtual bool AskOkCancel(const QString& text) { return AskYesNo(text); }
   // An error that ended a command (the general error handler).
   virtual void ShowError(const QString& text) = 0;
   // Shows `dialog` modally; returns when it has closed, with its result code.
@@ -30,6 +33,7 @@ class QtUiPrompts : public UiPrompts {
  public:
   void ShowMessage(const QString& text) override;
   bool AskYesNo(const QString& text) override;
+  bool AskOkCancel(const QString& text) override;
   void ShowError(const QString& text) override;
   int ShowModal(QDialog& dialog) override;
 };

@@ -69,7 +69,11 @@ class DataSetTableModel::Link : public tdb::TDataLink {
 
 DataSetTableModel::DataSetTableModel(QObject* parent) : QAbstractTableModel(parent), link_(std::make_unique<Link>(*this)) {}
 
-DataSetTableModel::~DataSetTableModel() { link_->SetDataSource(nullptr); }
+DataSetTableModel::~DataSetTableModel() {
+  // Views may be half destroyed by now: unbinding tells no one.
+  blockSignals(true);
+  link_->SetDataSource(nullptr);
+}
 
 void DataSetTableModel::setDataSource(tdb::TDataSource* source) {
   if (source == link_->DataSource()) return;
@@ -131,6 +135,15 @@ tdb::TField* DataSetTableModel::columnField(int column) const {
 // ---- following the dataset ----
 
 void DataSetTableModel::resetFromDataSet() {
+  if (signalsBlocked()) return;
+  struct Passing {
+    bool& flag;
+    bool outer;
+    ~Passing() {
+      if (outer) flag = false;
+    }
+  } passing{passing_on_, !passing_on_};
+  passing_on_ = true;
   beginResetModel();
   resolveFields();
   dropCache();
@@ -138,6 +151,7 @@ void DataSetTableModel::resetFromDataSet() {
   tdb::TTDEDataSet* ds = dataSet();
   rows_ = ds ? ds->RecordCount() : 0;
   endResetModel();
+  if (passing.outer) passing_on_ = false;
   followCurrent(true);
 }
 
@@ -146,41 +160,49 @@ void DataSetTableModel::applyRowChange(const tdb::TViewChange& change) {
   if (!ds) return;
   const int p = change.position;
   dropCache();
-  switch (change.kind) {
-    case tdb::TViewChange::kInserted:
-      if (p < 0 || p > rows_) break;
-      remap_ = [p](int row) { return row < p ? row : row + 1; };
-      beginInsertRows(QModelIndex(), p, p);
-      remap_ = nullptr;
-      ++rows_;
-      endInsertRows();
-      break;
-    case tdb::TViewChange::kRemoved:
-      if (p < 0 || p >= rows_) break;
-      remap_ = [p](int row) { return row < p ? row : row == p ? -1 : row - 1; };
-      beginRemoveRows(QModelIndex(), p, p);
-      remap_ = nullptr;
-      --rows_;
-      endRemoveRows();
-      break;
-    case tdb::TViewChange::kMoved: {
-      const int to = change.to;
-      if (p < 0 || p >= rows_ || to < 0 || to >= rows_ || p == to) break;
-      remap_ = [p, to](int row) {
-        if (row == p) return to;
-        const int without = row > p ? row - 1 : row;
-        return without >= to ? without + 1 : without;
-      };
-      // Qt counts the destination before the move: past the row when moving down.
-      const bool moving = beginMoveRows(QModelIndex(), p, p, QModelIndex(), to > p ? to + 1 : to);
-      remap_ = nullptr;
-      if (moving) endMoveRows();
-      break;
+  {
+    // Cleared however the views' handlers end.
+    struct Passing {
+      bool& flag;
+      ~Passing() { flag = false; }
+    } passing{passing_on_};
+    passing_on_ = true;
+    switch (change.kind) {
+      case tdb::TViewChange::kInserted:
+        if (p < 0 || p > rows_) break;
+        remap_ = [p](int row) { return row < p ? row : row + 1; };
+        beginInsertRows(QModelIndex(), p, p);
+        remap_ = nullptr;
+        ++rows_;
+        endInsertRows();
+        break;
+      case tdb::TViewChange::kRemoved:
+        if (p < 0 || p >= rows_) break;
+        remap_ = [p](int row) { return row < p ? row : row == p ? -1 : row - 1; };
+        beginRemoveRows(QModelIndex(), p, p);
+        remap_ = nullptr;
+        --rows_;
+        endRemoveRows();
+        break;
+      case tdb::TViewChange::kMoved: {
+        const int to = change.to;
+        if (p < 0 || p >= rows_ || to < 0 || to >= rows_ || p == to) break;
+        remap_ = [p, to](int row) {
+          if (row == p) return to;
+          const int without = row > p ? row - 1 : row;
+          return without >= to ? without + 1 : without;
+        };
+        // Qt counts the destination before the move: past the row when moving down.
+        const bool moving = beginMoveRows(QModelIndex(), p, p, QModelIndex(), to > p ? to + 1 : to);
+        remap_ = nullptr;
+        if (moving) endMoveRows();
+        break;
+      }
+      case tdb::TViewChange::kChanged:
+        if (p < 0 || p >= rows_) break;
+        emit dataChanged(index(p, 0), index(p, columnCount() - 1));
+        break;
     }
-    case tdb::TViewChange::kChanged:
-      if (p < 0 || p >= rows_) break;
-      emit dataChanged(index(p, 0), index(p, columnCount() - 1));
-      break;
   }
   // A row change missed (a handler that failed on an earlier one) must not
   // leave the view counting rows the dataset does not have.
@@ -202,7 +224,7 @@ int DataSetTableModel::currentRow() const {
 
 void DataSetTableModel::setCurrentRow(int row) {
   tdb::TTDEDataSet* ds = dataSet();
-  if (!ds || row < 0 || row >= ds->RecordCount() || row == currentRow()) return;
+  if (passing_on_ || !ds || row < 0 || row >= ds->RecordCount() || row == currentRow()) return;
   ds->SetRecNo(row + 1);
 }
 

@@ -89,7 +89,10 @@ class DataSetTableModel : public QAbstractTableModel {
   // The dataset's current record as a row; -1 when there is none.
   int currentRow() const;
   // Makes `row` the dataset's current record (ending a pending edit as any
-  // move does).  Rows outside the view and the current row are ignored.
+  // move does).  Rows outside the view and the current row are ignored, and
+  // so is every call while the model passes on a change of the dataset (a
+  // view moving its current index off a removed row must not move the
+  // dataset: the dataset says where its current record went).
   void setCurrentRow(int row);
 
   // Incremental search: the row a user typing `text` in `column` lands on.
@@ -152,6 +155,7 @@ class DataSetTableModel : public QAbstractTableModel {
   // maps the first to the second (-1: the row removed).
   std::function<int(int)> remap_;
   int current_ = -1;              // the current row last announced
+  bool passing_on_ = false;       // inside a change of the dataset being passed on
   mutable std::vector<Block> cache_;
   mutable unsigned long long clock_ = 0;
   mutable bool read_error_reported_ = false;

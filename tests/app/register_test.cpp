@@ -2,6 +2,8 @@
 // Create, Edit, Mark, Copy, the purge with its renumbering and its waiting
 // panel, sorting, the popup's shortcuts, reading another process's receipts
 // and commands that fail half-way.
+#include <QHeaderView>
+#include <QImage>
 #include <QMenu>
 #include <QPaintEvent>
 #include <QProgressBar>
@@ -22,6 +24,18 @@ std::vector<Receipt> Numbered(const QStringList& payers) {
   std::vector<Receipt> out;
   for (int i = 0; i < payers.size(); ++i) out.push_back({i + 1, payers[i], 100.0 * (i + 1)});
   return out;
+}
+
+// Clicks the title of grid column `column`.
+void ClickTitle(widgets::DataGrid& grid, int column) {
+  QHeaderView* header = grid.horizontalHeader();
+  const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2, header->height() / 2);
+  QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+}
+
+// The centre of a cell of the grid, in its viewport.
+QPoint CellCentre(widgets::DataGrid& grid, int row, int column) {
+  return grid.visualRect(grid.model()->index(row, column)).center();
 }
 
 QList<bool> MarksOf(tdb::TDadaTable& t) {
@@ -466,6 +480,133 @@ class RegisterTest : public QObject {
     QCOMPARE(popupCopy.count(), 1);
     QCOMPARE(p.prompts.questions, QStringList{kAsk});
     QCOMPARE(p.dialogs->shown.size(), size_t(2));
+  }
+
+  void gridColumnsAndTitleClicks() {
+    Program& p = Start({{1, "Сидоров", 30}, {2, "Андреев", 10}, {3, "Петров", 20}});
+    widgets::DataGrid& grid = *p.main()->DBGrid1;
+    QVERIFY(QTest::qWaitForWindowExposed(p.main()));
+    QStringList titles;
+    for (int c = 0; c < grid.model()->columnCount(); ++c) {
+      titles << grid.model()->headerData(c, Qt::Horizontal).toString();
+    }
+    QCOMPARE(titles, (QStringList{"Номер", "Дата", "Документ", "Плательшик", "Сумма", "Получатель",
+                                  "Назначение платежа"}));
+    const int widths[] = {0, 71, 119, 164, 84, 255, 482};
+    // The designed widths, or wider where the desktop's font needs it for a
+    // title or a date.
+    const QFontMetrics metrics(grid.font());
+    for (int c = 1; c < 7; ++c) {
+      QVERIFY(grid.columnWidth(c) >= widths[c]);
+      if (c != 1) QVERIFY(grid.columnWidth(c) <= qMax(widths[c], metrics.horizontalAdvance(titles[c]) + 40));
+    }
+    QVERIFY(grid.columnWidth(1) > metrics.horizontalAdvance("00.00.0000"));
+    QCOMPARE(grid.sortMarker(), 0);
+    QCOMPARE(grid.editTriggers(), QAbstractItemView::NoEditTriggers);
+
+    ClickTitle(grid, 3);  // "Плательшик"
+    QCOMPARE(grid.sortMarker(), 3);
+    QCOMPARE(PayersOf(p.table()), (QStringList{"Андреев", "Петров", "Сидоров"}));
+    QCOMPARE(grid.model()->index(0, 3).data().toString(), QStringLiteral("Андреев"));
+    QCOMPARE(grid.currentIndex().row(), 0);
+    QTest::keyClick(&grid, Qt::Key_End, Qt::ControlModifier);
+    ClickTitle(grid, 2);  // "Документ"
+    QCOMPARE(grid.sortMarker(), 3);
+    QCOMPARE(p.table().IndexName(), std::string("iplatel"));
+    QCOMPARE(p.table().RecNo(), 3);
+  }
+
+  // A marked receipt's cells are drawn again in grey italics on white, also
+  // when its row is the selected one; other rows are drawn as usual.
+  void markedRowsAreGreyItalics() {
+    Program& p = Start({{1, "Первый", 10}, {2, "Второй помеченный", 20, true}, {3, "Третий", 30}});
+    widgets::DataGrid& grid = *p.main()->DBGrid1;
+    QVERIFY(QTest::qWaitForWindowExposed(p.main()));
+    p.table().SetRecNo(2);
+    QTRY_COMPARE(grid.currentIndex().row(), 1);
+    const QImage image = grid.viewport()->grab().toImage();
+    auto inspect = [&](int row, int column, int* grey, int* dark, int* highlight) {
+      const QRect cell = grid.visualRect(grid.model()->index(row, column)).adjusted(1, 1, -1, -1);
+      const QColor selected = grid.palette().color(QPalette::Active, QPalette::Highlight);
+      const QColor unfocused = grid.palette().color(QPalette::Inactive, QPalette::Highlight);
+      *grey = *dark = *highlight = 0;
+      for (int y = cell.top(); y <= cell.bottom(); ++y) {
+        for (int x = cell.left(); x <= cell.right(); ++x) {
+          const QColor c = image.pixelColor(x, y);
+          if (c == selected || c == unfocused) ++*highlight;
+          if (c.red() == c.green() && c.green() == c.blue() && c.red() >= 190 && c.red() <= 215) ++*grey;
+          if (c.lightness() < 100) ++*dark;
+        }
+      }
+    };
+    int grey, dark, highlight;
+    inspect(1, 3, &grey, &dark, &highlight);
+    QVERIFY2(grey > 10 && dark == 0 && highlight == 0,
+             qPrintable(QStringLiteral("grey %1 dark %2 highlight %3").arg(grey).arg(dark).arg(highlight)));
+    inspect(0, 3, &grey, &dark, &highlight);
+    QVERIFY(dark > 10);
+  }
+
+  // Values a receipt may hold though no dialog would store them show
+  // without an error.
+  void unusualStoredValuesShow() {
+    const QString longest(100, QChar(0x0416));  // "Ж" x 100, the field's size
+    Program& p = Start({{0, "", 0}, {-3, longest, -5.5}});
+    tdb::TDadaTable& t = p.table();
+    t.First();  // -3 comes first
+    t.Edit();
+    t.FieldByName("DatePlat").SetAsDateTime(0);  // 30.12.1899
+    t.FieldByName("NaznPlat").SetAsString(std::string(210, '\xC6'));
+    t.Post();
+    widgets::DataGrid& grid = *p.main()->DBGrid1;
+    QVERIFY(QTest::qWaitForWindowExposed(p.main()));
+    grid.viewport()->grab();
+    QVERIFY(p.prompts.errors.isEmpty());
+    const int row = 0;
+    auto text = [&](int r, int c) { return grid.model()->index(r, c).data().toString(); };
+    QCOMPARE(text(row, 3), longest);
+    QVERIFY(text(row, 1).contains("1899"));
+    QVERIFY(text(row, 4).contains("5"));
+    QVERIFY(text(row, 4).contains("-") || text(row, 4).contains(QChar(0x2212)));
+    QCOMPARE(text(row, 6).size(), 210);
+    QCOMPARE(text(1, 3), QString());
+    QCOMPARE(text(1, 0), QStringLiteral("0"));
+  }
+
+  void ctrlDeleteDeletesForGood() {
+    Program& p = Start(Numbered({"А", "Б", "В"}));
+    app::TFmain& m = *p.main();
+    widgets::DataGrid& grid = *m.DBGrid1;
+    QVERIFY(QTest::qWaitForWindowExposed(&m));
+    p.table().SetRecNo(2);
+    grid.setFocus();
+    p.prompts.answerYes = false;
+    QTest::keyClick(&grid, Qt::Key_Delete, Qt::ControlModifier);
+    QCOMPARE(PayersOf(p.table()), (QStringList{"А", "Б", "В"}));
+    p.prompts.answerYes = true;
+    QTest::keyClick(&grid, Qt::Key_Delete, Qt::ControlModifier);
+    QCOMPARE(p.prompts.questions, (QStringList{"Delete record?", "Delete record?"}));
+    // Gone without a mark and without renumbering; "Пометить на удаление"
+    // (Delete) did not run.
+    QCOMPARE(NumbersOf(p.table()), (QList<int>{1, 3}));
+    QCOMPARE(MarksOf(p.table()), (QList<bool>{false, false}));
+    // Deleting the last one disables the commands at once.
+    for (int i = 0; i < 2; ++i) QTest::keyClick(&grid, Qt::Key_Delete, Qt::ControlModifier);
+    QCOMPARE(p.table().RecordCount(), 0);
+    QVERIFY(!m.actEdit->isEnabled());
+  }
+
+  void doubleClickEdits() {
+    Program& p = Start(Numbered({"А", "Б"}));
+    widgets::DataGrid& grid = *p.main()->DBGrid1;
+    QVERIFY(QTest::qWaitForWindowExposed(p.main()));
+    p.dialogs->store = false;
+    const QPoint at = CellCentre(grid, 1, 3);
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(grid.viewport(), Qt::LeftButton, {}, at);
+    QCOMPARE(p.dialogs->shown.size(), size_t(1));
+    QCOMPARE(p.dialogs->shown[0].caption, QStringLiteral("Квитанция №2 (Б)"));
+    QCOMPARE(p.dialogs->shown[0].state, tdb::dsEdit);
   }
 
   void receiptsOfAnotherProcessShowOnActivation() {

@@ -1,0 +1,253 @@
+// The directory pattern's three configurations and its commands.
+#include "directories/directory.h"
+
+#include <QStringList>
+
+#include "engine/base/codepage.h"
+
+namespace directories {
+
+QString FieldText(const tdb::TField& field) {
+  std::u16string text = tdb::Cp1251ToUtf16(field.AsString());
+  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void SetFieldText(tdb::TField& field, const QString& text) {
+  field.SetAsString(tdb::Utf16ToCp1251(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
+                                                           static_cast<size_t>(text.size()))));
+}
+
+const char* const kCannotChangeMarked = "Нельзя изменить запись помеченную на удаление!";
+const char* const kCannotPickMarked = "Нельзя выбрать запись помеченную на удаление!";
+const char* const kAskMark = "Удалить текущую запись?";
+
+const DirectoryConfig& PayersConfig() {
+  static const DirectoryConfig config{
+      "TFsprPlat",
+      "TFsprPlatIns",
+      QStringLiteral("Список плательщиков (Выбор)"),
+      "platel.tdb",
+      "platel",
+      "inomer",
+      {{"nomer", QStringLiteral("Код"), 60}, {"Platel", QStringLiteral("Плательщик"), 360}},
+      false,
+      QStringLiteral("Плательщик"),
+      "Platel",
+      &receipts::PayerPick(),
+      &receipts::PayerCopy(),
+      "nomerPlat",
+      false,
+      false,
+      {
+          {"nomer", QStringLiteral("Код:"), EditorKind::Number, {}},
+          {"Platel", QStringLiteral("Фамилия, имя,\nотчество:"), EditorKind::Text, {}},
+          {"adresPlat", QStringLiteral("адрес:"), EditorKind::Text, {}},
+          {"InnPlat", QStringLiteral("ИНН:"), EditorKind::Text, {}},
+          {"LschPlat", QStringLiteral("(номер лицевого\nсчета"), EditorKind::Text, {}},
+      },
+      QStringLiteral("Ok"),
+  };
+  return config;
+}
+
+const DirectoryConfig& RecipientsConfig() {
+  static const QString bank = QStringLiteral("Банк получателя");
+  static const DirectoryConfig config{
+      "TFsprpoluch",
+      "TFsprPoluchIns",
+      QStringLiteral("Список получателей (Выбор)"),
+      "Poluchat.tdb",
+      "Poluchat",
+      "inomer",
+      {{"nomer", QStringLiteral("Код"), 60}, {"Poluchat", QStringLiteral("Получатель"), 360}},
+      false,
+      QStringLiteral("Получатель"),
+      "Poluchat",
+      &receipts::RecipientPick(),
+      &receipts::RecipientCopy(),
+      "nomerPoluch",
+      false,
+      false,
+      {
+          {"nomer", QStringLiteral("Код:"), EditorKind::Number, {}},
+          {"Poluchat", QStringLiteral("Получатель:"), EditorKind::Text, {}},
+          {"InnPoluch", QStringLiteral("ИНН:"), EditorKind::Text, {}},
+          {"KppPoluch", QStringLiteral("КПП:"), EditorKind::Text, {}},
+          {"schetpoluch", QStringLiteral("счет:"), EditorKind::Text, {}},
+          {"BancPoluch", QStringLiteral("в"), EditorKind::Text, bank},
+          {"Bik", QStringLiteral("БИК:"), EditorKind::Text, bank},
+          {"korSchet", QStringLiteral("корр. счет:"), EditorKind::Text, bank},
+          {"Imns", QStringLiteral("ИМНС"), EditorKind::Text, {}},
+      },
+      QStringLiteral("Ok"),
+  };
+  return config;
+}
+
+const DirectoryConfig& CodesConfig() {
+  static const DirectoryConfig config{
+      "TFkodBK",
+      "TFsprkodBKins",
+      QStringLiteral("Код буджетной классификации"),
+      "sprkodBK.tdb",
+      "sprkodBK",
+      "ikodbk",
+      {{"kodBK", QStringLiteral("Код БК"), 170}, {"naim", QStringLiteral("Наименование БК"), 300}},
+      true,
+      QStringLiteral("Код БК"),
+      "kodBK",
+      &receipts::CodePick(),
+      &receipts::CodeCopy(),
+      "nomerBK",
+      true,
+      true,
+      {
+          {"nomer", QStringLiteral("Код:"), EditorKind::Number, {}},
+          {"kodBK", QStringLiteral("Код бюджетной\nклассификации:"), EditorKind::Text, {}},
+          {"naim", QStringLiteral("Наименование\nбюджетной\nклассификации:"), EditorKind::Text, {}},
+          {"tip", QStringLiteral("Тип\nперечисления:"), EditorKind::KindList, {}},
+      },
+      QStringLiteral("Оk"),  // the first letter is Cyrillic, as the form has always shown it
+  };
+  return config;
+}
+
+const QStringList& KindFilterItems() {
+  static const QStringList items = {QStringLiteral("Без отбора"), QStringLiteral("Перечисление налога"),
+                                    QStringLiteral("Уплата пени"), QStringLiteral("Уплата штрафа")};
+  return items;
+}
+
+const QStringList& PaymentKindItems() {
+  static const QStringList items = {QStringLiteral("Уплата налога"), QStringLiteral("Уплата пени"),
+                                    QStringLiteral("Уплата штрафа")};
+  return items;
+}
+
+Directory::Directory(const DirectoryConfig& config, app::UiPrompts& prompts) : config_(config), prompts_(prompts) {
+  table_.Name = config.windowClass;
+  source_.SetDataSet(&table_);
+}
+
+Directory::~Directory() { table_.Close(); }
+
+void Directory::Open() {
+  table_.SetDatabaseName(config_.database);
+  table_.SetTableName(config_.table);
+  table_.SetIndexName(config_.index);
+  // The code directory always opens unfiltered, whatever was chosen last time.
+  table_.SetFilter("");
+  table_.SetFiltered(false);
+  kind_ = 0;
+  try {
+    table_.Open();
+  } catch (...) {
+    Close();
+    throw;
+  }
+  if (receipt_ && receipt_->Active()) {
+    const int32_t number = receipt_->FieldByName(config_.receiptNumberField).AsInteger();
+    table_.Locate("nomer", {tdb::TVariant(int64_t{number})}, 0);
+  }
+  EnablingChanged();
+}
+
+void Directory::Close() {
+  table_.Close();
+  table_.SetDatabaseName("");  // also empties the table and index names
+}
+
+Directory::Enabling Directory::Enabled() const {
+  Enabling e;
+  const bool any = table_.Active() && table_.RecordCount() > 0;
+  e.change = e.mark = any;
+  e.copy = config_.copyAlwaysEnabled || any;
+  return e;
+}
+
+QString Directory::EntryCaption() const {
+  return config_.entryCaption + QLatin1Char(' ') + FieldText(table_.FieldByName(config_.captionField));
+}
+
+void Directory::RunEditor(const QString& caption) {
+  // Whatever happens in the dialog, the pending insert or edit ends here:
+  // cancelling after "Ok" has stored the entry changes nothing.
+  struct CancelAtEnd {
+    Directory& d;
+    ~CancelAtEnd() {
+      if (d.table_.Active()) d.table_.Cancel();
+      d.EnablingChanged();
+    }
+  } cancel{*this};
+  if (editor_) editor_(caption);
+}
+
+void Directory::Create() {
+  receipts::InsertNumbered(table_);
+  RunEditor(config_.entryCaption + QStringLiteral(" *Новый"));
+}
+
+void Directory::Change() {
+  if (table_.FieldByName("slugebnoe").AsBoolean()) {
+    prompts_.ShowMessage(QString::fromUtf8(kCannotChangeMarked));
+    return;
+  }
+  const QString caption = EntryCaption();
+  table_.Edit();
+  RunEditor(caption);
+}
+
+void Directory::Mark() {
+  if (!prompts_.AskYesNo(QString::fromUtf8(kAskMark))) return;
+  table_.Edit();
+  table_.FieldByName("slugebnoe").SetAsBoolean(true);
+  table_.Post();
+}
+
+void Directory::Copy() {
+  receipts::InsertCopy(table_, *config_.copy);
+  RunEditor(EntryCaption());
+}
+
+bool Directory::Pick() {
+  if (table_.FieldByName("slugebnoe").AsBoolean()) {
+    prompts_.ShowMessage(QString::fromUtf8(kCannotPickMarked));
+    return false;
+  }
+  if (receipt_) receipts::CopyFields(*config_.pick, table_, *receipt_);
+  return true;
+}
+
+void Directory::SetKindPosition(int position, bool apply) {
+  if (position < 0 || position >= static_cast<int>(receipts::KindFilterTexts().size())) position = 0;
+  kind_ = position;
+  if (!apply || !config_.kindFilter || !table_.Active()) return;
+  const std::string& text = receipts::KindFilterTexts()[static_cast<size_t>(position)];
+  table_.SetFiltered(false);
+  table_.SetFilter(text);
+  table_.SetFiltered(!text.empty());
+  EnablingChanged();
+}
+
+bool Directory::Search(const QString& typed) {
+  if (!table_.Active() || typed.isEmpty()) return false;
+  const DirectoryColumn& code = config_.columns.at(0);
+  const DirectoryColumn& name = config_.columns.at(1);
+  const bool byCode = typed.front().isDigit();
+  const tdb::TField& field = table_.FieldByName(byCode ? code.field : name.field);
+  if (field.DataType() == tdb::ftString) {
+    std::u16string_view utf16(reinterpret_cast<const char16_t*>(typed.utf16()), static_cast<size_t>(typed.size()));
+    return table_.Locate(field.FieldName(), {tdb::TVariant(tdb::Utf16ToCp1251(utf16))},
+                         tdb::loCaseInsensitive | tdb::loPartialKey);
+  }
+  bool ok = false;
+  const qlonglong number = typed.toLongLong(&ok);
+  if (!ok) return false;
+  return table_.Locate(field.FieldName(), {tdb::TVariant(int64_t{number})}, 0);
+}
+
+void Directory::EnablingChanged() {
+  if (OnEnablingChanged) OnEnablingChanged();
+}
+
+}  // namespace directories

@@ -1,0 +1,275 @@
+// The directory window and its edit dialog.
+#include "directories/directory_window.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QVBoxLayout>
+
+#include "app/window_placement.h"
+#include "directories/field_editors.h"
+#include "engine/base/database_error.h"
+
+namespace directories {
+
+namespace {
+
+FieldEditorKind EditorKindOf(EditorKind kind) {
+  return kind == EditorKind::Number ? FieldEditorKind::Number : FieldEditorKind::Text;
+}
+
+// A label's text as one line, for accessible names.
+QString OneLine(const QString& label) {
+  QString text = label;
+  text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+  if (text.endsWith(QLatin1Char(':'))) text.chop(1);
+  return text;
+}
+
+}  // namespace
+
+// ---- TFdirectoryIns ----
+
+TFdirectoryIns::TFdirectoryIns(const DirectoryConfig& config, app::UiPrompts& prompts, QWidget* parent)
+    : QDialog(parent), config_(config), prompts_(prompts) {
+  setObjectName(QString::fromLatin1(config.editorClass).mid(1));  // "FsprPlatIns"
+  auto* outer = new QVBoxLayout(this);
+  auto* form = new QFormLayout;
+  outer->addLayout(form);
+  QFormLayout* groupForm = nullptr;
+  QString group;
+  for (const EditField& f : config.editFields) {
+    QWidget* editor;
+    if (f.kind == EditorKind::KindList) {
+      kindList_ = new QComboBox(this);
+      kindList_->addItems(PaymentKindItems());
+      kindList_->setEditable(false);
+      kindList_->setObjectName(QString::fromLatin1(f.field));
+      kindList_->setAccessibleName(OneLine(f.label));
+      editor = kindList_;
+    } else {
+      editor = MakeFieldEditor(EditorKindOf(f.kind), f.field, OneLine(f.label), this);
+    }
+    editors_[f.field] = editor;
+    if (f.kind == EditorKind::Text) editor->setMinimumWidth(320);
+    auto* label = new QLabel(f.label, this);
+    label->setBuddy(editor);
+    if (f.group.isEmpty()) {
+      form->addRow(label, editor);
+      continue;
+    }
+    if (f.group != group) {  // a new titled group
+      group = f.group;
+      auto* box = new QGroupBox(group, this);
+      groupForm = new QFormLayout(box);
+      form->addRow(box);
+    }
+    groupForm->addRow(label, editor);
+  }
+  ok_ = new QPushButton(config.storeButton, this);
+  cancel_ = new QPushButton(QStringLiteral("Отмена"), this);
+  ok_->setDefault(true);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(ok_);
+  buttons->addWidget(cancel_);
+  outer->addLayout(buttons);
+  layout()->setSizeConstraint(QLayout::SetFixedSize);  // a fixed dialog border
+  connect(ok_, &QPushButton::clicked, this, &TFdirectoryIns::Store);
+  connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+QWidget* TFdirectoryIns::Editor(const char* field) const {
+  auto it = editors_.find(field);
+  return it == editors_.end() ? nullptr : it->second;
+}
+
+void TFdirectoryIns::Execute(tdb::TDataSource& source) {
+  source_ = &source;
+  for (auto& [field, editor] : editors_)
+    if (editor != kindList_) BindFieldEditor(editor, &source);
+  if (kindList_) {
+    // An entry of an unknown kind shows as a tax, as a new entry does.
+    const int tip = source.DataSet()->FieldByName("tip").AsInteger();
+    kindList_->setCurrentIndex(tip >= 0 && tip < kindList_->count() ? tip : 0);
+  }
+  QWidget* number = Editor("nomer");
+  if (number) number->setFocus(Qt::OtherFocusReason);
+  app::CentreOnScreen(*this);
+  prompts_.ShowModal(*this);
+}
+
+void TFdirectoryIns::Store() {
+  tdb::TDataSet& table = *source_->DataSet();
+  try {
+    if (kindList_) table.FieldByName("tip").SetAsInteger(kindList_->currentIndex());
+    table.Post();
+  } catch (const tdb::EDatabaseError& e) {
+    // Everything typed stays: the entry is still being inserted or edited.
+    prompts_.ShowError(QString::fromUtf8(e.what()));
+    return;
+  }
+  accept();
+}
+
+// ---- TFdirectory ----
+
+TFdirectory::TFdirectory(const DirectoryConfig& config, app::UiPrompts& prompts, QWidget* parent)
+    : QDialog(parent), logic_(config, prompts), prompts_(prompts) {
+  setObjectName(QString::fromLatin1(config.windowClass).mid(1));  // "FsprPlat"
+  setWindowTitle(config.caption);
+  setAccessibleName(config.caption);
+
+  ToolBar1 = new QToolBar(this);
+  auto add = [this](QStyle::StandardPixmap icon, const QString& text, const QKeySequence& key) {
+    QAction* a = ToolBar1->addAction(style()->standardIcon(icon), text);
+    a->setToolTip(text);
+    a->setShortcut(key);
+    a->setShortcutContext(Qt::WindowShortcut);
+    return a;
+  };
+  actCreate = add(QStyle::SP_FileIcon, QStringLiteral("Создать"), QKeySequence(Qt::Key_Insert));
+  actChange = add(QStyle::SP_FileDialogDetailedView, QStringLiteral("Изменить"), QKeySequence(Qt::Key_F2));
+  actMark = add(QStyle::SP_TrashIcon, QStringLiteral("Удалить"), QKeySequence(Qt::Key_Delete));
+  actCopy = add(QStyle::SP_FileDialogNewFolder, QStringLiteral("Скопировать"), QKeySequence(Qt::Key_F9));
+  if (config.kindFilter) {
+    ToolBar1->addSeparator();
+    auto* label = new QLabel(QStringLiteral("  Отбирать записи по   "), this);
+    ToolBar1->addWidget(label);
+    KindFilter = new QComboBox(this);
+    KindFilter->addItems(KindFilterItems());
+    KindFilter->setEditable(false);
+    KindFilter->setObjectName(QStringLiteral("KindFilter"));
+    KindFilter->setAccessibleName(QStringLiteral("Отбирать записи по"));
+    label->setBuddy(KindFilter);
+    ToolBar1->addWidget(KindFilter);
+    connect(KindFilter, &QComboBox::activated, this, [this](int position) { logic_.SetKindPosition(position); });
+  }
+
+  DBGrid1 = new widgets::DataGrid(this);
+  DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+  DBGrid1->setAccessibleName(config.caption);
+  std::vector<widgets::GridColumn> columns;
+  for (const DirectoryColumn& c : config.columns)
+    columns.push_back({c.title, QString::fromLatin1(c.field), c.width});
+  DBGrid1->setColumns(std::move(columns));
+  if (config.centredTitles) DBGrid1->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+  DBGrid1->horizontalHeader()->setStretchLastSection(true);
+  DBGrid1->setExtraFields({QStringLiteral("slugebnoe")});
+  DBGrid1->setDataSource(&logic_.Source());
+  DBGrid1->setCellPainter([this](QPainter& painter, const QRect& rect, int row, int column,
+                                 const QStyleOptionViewItem&) { PaintMarked(painter, rect, row, column); });
+  DBGrid1->setMinimumSize(460, 260);
+  DBGrid1->installEventFilter(this);
+  connect(DBGrid1, &widgets::DataGrid::recordDoubleClicked, this, &TFdirectory::PickCurrent);
+
+  CloseButton = new QPushButton(QStringLiteral("Закрыть"), this);
+  CloseButton->setAutoDefault(false);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(ToolBar1);
+  layout->addWidget(DBGrid1, 1);
+  auto* bottom = new QHBoxLayout;
+  bottom->addStretch(1);
+  bottom->addWidget(CloseButton);
+  layout->addLayout(bottom);
+  resize(520, 380);
+
+  connect(actCreate, &QAction::triggered, this, [this] { logic_.Create(); });
+  connect(actChange, &QAction::triggered, this, [this] { logic_.Change(); });
+  connect(actMark, &QAction::triggered, this, [this] { logic_.Mark(); });
+  connect(actCopy, &QAction::triggered, this, [this] { logic_.Copy(); });
+  connect(CloseButton, &QPushButton::clicked, this, &QDialog::reject);
+  logic_.OnEnablingChanged = [this] { ApplyEnabling(); };
+  ApplyEnabling();
+}
+
+TFdirectory::~TFdirectory() = default;
+
+void TFdirectory::SetEditDialog(TFdirectoryIns* dialog) {
+  editDialog_ = dialog;
+  logic_.SetEditor([this](const QString& caption) {
+    if (!editDialog_) return;
+    editDialog_->setWindowTitle(caption);
+    editDialog_->setAccessibleName(caption);
+    editDialog_->Execute(logic_.Source());
+  });
+}
+
+void TFdirectory::ApplyEnabling() {
+  const Directory::Enabling e = logic_.Enabled();
+  actCreate->setEnabled(e.create);
+  actChange->setEnabled(e.change);
+  actMark->setEnabled(e.mark);
+  actCopy->setEnabled(e.copy);
+}
+
+bool TFdirectory::Execute() {
+  picked_ = false;
+  typed_.clear();
+  try {
+    logic_.Open();
+  } catch (const tdb::EDatabaseError& e) {
+    prompts_.ShowError(QString::fromUtf8(e.what()));
+    return false;
+  }
+  if (KindFilter) KindFilter->setCurrentIndex(0);  // shown, not applied: the table opened unfiltered
+  DBGrid1->setFocus(Qt::OtherFocusReason);
+  app::CentreOnScreen(*this);
+  struct CloseAtEnd {
+    Directory& d;
+    ~CloseAtEnd() { d.Close(); }
+  } close{logic_};
+  prompts_.ShowModal(*this);
+  return picked_;
+}
+
+void TFdirectory::PaintMarked(QPainter& painter, const QRect& rect, int row, int column) {
+  const widgets::DataSetTableModel& model = *DBGrid1->dataModel();
+  if (!model.fieldValue(row, QStringLiteral("slugebnoe")).toBool()) return;
+  painter.fillRect(rect, Qt::white);
+  QFont font = DBGrid1->font();
+  font.setItalic(true);
+  painter.setFont(font);
+  painter.setPen(QColor(200, 200, 200));  // the scroll bars' grey
+  const QString text = model.editText(row, column);
+  const int width = painter.fontMetrics().horizontalAdvance(text);
+  const auto alignment = model.data(model.index(row, column), Qt::TextAlignmentRole).toInt();
+  const int left = (alignment & Qt::AlignRight) ? rect.right() - 2 - width : rect.left() + 2;
+  painter.drawText(QRect(left, rect.top() + 2, width + 1, rect.height() - 2), Qt::AlignLeft | Qt::AlignTop, text);
+}
+
+void TFdirectory::PickCurrent() {
+  if (!logic_.Pick()) return;
+  picked_ = true;
+  accept();
+}
+
+bool TFdirectory::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == DBGrid1 && event->type() == QEvent::KeyPress) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+      PickCurrent();
+      return true;
+    }
+    if (key->key() == Qt::Key_Backspace && !typed_.isEmpty()) {
+      typed_.chop(1);
+      if (!typed_.isEmpty()) logic_.Search(typed_);
+      return true;
+    }
+    const QString text = key->text();
+    if (!text.isEmpty() && text.front().isPrint() && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+      if (!lastTyped_.isValid() || lastTyped_.elapsed() > kSearchPause) typed_.clear();
+      lastTyped_.start();
+      typed_ += text;
+      if (!logic_.Search(typed_)) typed_.chop(text.size());  // keep the text that still finds an entry
+      return true;
+    }
+    if (key->key() != Qt::Key_Shift) typed_.clear();  // moving about starts a new search
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+}  // namespace directories

@@ -1,0 +1,138 @@
+// The directory windows and their edit dialogs: one pattern, three
+// configurations (directory.h).
+//
+// TFdirectory is the modal list window: a toolbar with "Создать",
+// "Изменить", "Удалить", "Скопировать" (and the code directory's kind filter),
+// the list of entries, and "Закрыть".  A double-click or Enter in the list
+// picks the current entry into the receipt and closes the window; typing in
+// the list searches by code (digits) or by name (anything else), so a pick
+// needs no mouse.  Execute() opens the table, shows the window and closes the
+// table however the window was left.
+//
+// TFdirectoryIns is the edit dialog for one entry: an editor per field of the
+// configuration, bound anew to the directory's data source at each showing;
+// "Ok" stores the entry and closes, "Отмена" and Esc close without storing.
+// An entry the engine refuses keeps the dialog open with what was typed.
+//
+// TFsprPlat, TFsprpoluch, TFkodBK and TFsprPlatIns, TFsprPoluchIns,
+// TFsprkodBKins are these two classes with their configurations.  Each
+// window owns its widgets and its Directory; the prompts must outlive it.
+// User-interface thread only.
+#pragma once
+
+#include <QComboBox>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
+#include <QToolBar>
+#include <map>
+
+#include "app/ui_prompts.h"
+#include "directories/directory.h"
+#include "widgets/data_grid.h"
+
+namespace directories {
+
+class TFdirectoryIns : public QDialog {
+  Q_OBJECT
+
+ public:
+  TFdirectoryIns(const DirectoryConfig& config, app::UiPrompts& prompts, QWidget* parent = nullptr);
+
+  // Binds the editors to `source` (the directory's) and shows the dialog
+  // modally with the number editor focused.  REQUIRES: the source's dataset
+  // is in insert or edit state.
+  void Execute(tdb::TDataSource& source);
+
+  // The editor of a field (by the configuration's spelling), or null.
+  QWidget* Editor(const char* field) const;
+  QComboBox* KindList() const { return kindList_; }
+  QPushButton* OkButton() const { return ok_; }
+  QPushButton* CancelButton() const { return cancel_; }
+
+ private:
+  void Store();
+
+  const DirectoryConfig& config_;
+  app::UiPrompts& prompts_;
+  tdb::TDataSource* source_ = nullptr;
+  std::map<std::string, QWidget*> editors_;
+  QComboBox* kindList_ = nullptr;  // the code directory's `tip`
+  QPushButton* ok_;
+  QPushButton* cancel_;
+};
+
+class TFdirectory : public QDialog {
+  Q_OBJECT
+
+ public:
+  // Typing within this many milliseconds goes on with the same search.
+  static constexpr int kSearchPause = 1500;
+
+  TFdirectory(const DirectoryConfig& config, app::UiPrompts& prompts, QWidget* parent = nullptr);
+  ~TFdirectory() override;
+
+  Directory& Logic() { return logic_; }
+  // The edit dialog Create, Change and Copy show; not owned.
+  void SetEditDialog(TFdirectoryIns* dialog);
+  void SetReceipt(tdb::TDataSet* receipt) { logic_.SetReceipt(receipt); }
+
+  // Opens the table and shows the window modally; closes the table when it
+  // has closed.  A table that cannot be opened shows the engine's message
+  // and the window is not shown.  Answers whether an entry was picked.
+  bool Execute();
+
+  // Toolbar commands; their enabled state is the enabling rule.
+  QAction* actCreate;
+  QAction* actChange;
+  QAction* actMark;
+  QAction* actCopy;
+  QToolBar* ToolBar1;
+  QComboBox* KindFilter = nullptr;  // the code directory only
+  widgets::DataGrid* DBGrid1;  // the list of entries
+  QPushButton* CloseButton;  // "Закрыть"
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void ApplyEnabling();
+  void PickCurrent();
+  // Redraws a cell of an entry marked for deletion: grey italics on white.
+  void PaintMarked(QPainter& painter, const QRect& rect, int row, int column);
+
+  Directory logic_;
+  app::UiPrompts& prompts_;
+  TFdirectoryIns* editDialog_ = nullptr;
+  bool picked_ = false;
+  QString typed_;  // what has been typed into the list since the last pause
+  QElapsedTimer lastTyped_;
+};
+
+class TFsprPlat : public TFdirectory {
+ public:
+  explicit TFsprPlat(app::UiPrompts& prompts) : TFdirectory(PayersConfig(), prompts) {}
+};
+class TFsprPlatIns : public TFdirectoryIns {
+ public:
+  explicit TFsprPlatIns(app::UiPrompts& prompts) : TFdirectoryIns(PayersConfig(), prompts) {}
+};
+class TFsprpoluch : public TFdirectory {
+ public:
+  explicit TFsprpoluch(app::UiPrompts& prompts) : TFdirectory(RecipientsConfig(), prompts) {}
+};
+class TFsprPoluchIns : public TFdirectoryIns {
+ public:
+  explicit TFsprPoluchIns(app::UiPrompts& prompts) : TFdirectoryIns(RecipientsConfig(), prompts) {}
+};
+class TFkodBK : public TFdirectory {
+ public:
+  explicit TFkodBK(app::UiPrompts& prompts) : TFdirectory(CodesConfig(), prompts) {}
+};
+class TFsprkodBKins : public TFdirectoryIns {
+ public:
+  explicit TFsprkodBKins(app::UiPrompts& prompts) : TFdirectoryIns(CodesConfig(), prompts) {}
+};
+
+}  // namespace directories

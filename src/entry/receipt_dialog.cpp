@@ -1,0 +1,275 @@
+// The two receipt dialogs' layouts and their shared behaviour.
+#include "entry/receipt_dialog.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "app/window_placement.h"
+#include "directories/directory.h"
+#include "directories/directory_window.h"
+#include "engine/dataset/data_source.h"
+#include "engine/dataset/dataset.h"
+
+namespace entry {
+
+using directories::FieldEditorKind;
+
+namespace {
+
+// Opens the directory from the keyboard while a picked editor has the focus:
+// F4, Alt+Down or the space bar do what "..." does.
+class PickKeys : public QObject {
+ public:
+  PickKeys(QWidget* editor, OpenOnEntry* rule) : QObject(editor), rule_(rule) { editor->installEventFilter(this); }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress) {
+      auto* key = static_cast<QKeyEvent*>(event);
+      const bool altDown = key->key() == Qt::Key_Down && (key->modifiers() & Qt::AltModifier);
+      if (key->key() == Qt::Key_F4 || altDown || key->key() == Qt::Key_Space) {
+        rule_->Open();
+        return true;
+      }
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  OpenOnEntry* rule_;
+};
+
+QString OneLine(const QString& label) {
+  QString text = label;
+  text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+  if (text.endsWith(QLatin1Char(':'))) text.chop(1);
+  return text;
+}
+
+}  // namespace
+
+// ---- ReceiptDialog ----
+
+ReceiptDialog::ReceiptDialog(app::UiPrompts& prompts, QWidget* parent) : QDialog(parent), prompts_(prompts) {
+  auto* outer = new QVBoxLayout(this);
+  grid_ = new QGridLayout;
+  grid_->setHorizontalSpacing(6);
+  outer->addLayout(grid_);
+  outer->addStretch(1);
+  OkButton = new QPushButton(QStringLiteral("Ok"), this);
+  CancelButton = new QPushButton(QStringLiteral("Отмена"), this);
+  OkButton->setAutoDefault(false);
+  CancelButton->setAutoDefault(false);
+  connect(OkButton, &QPushButton::clicked, this, &ReceiptDialog::Store);
+  connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void ReceiptDialog::AddHeading(int row) {
+  QFont font(QStringLiteral("Times New Roman"));
+  font.setStyleHint(QFont::Serif);
+  font.setPixelSize(16);
+  font.setBold(true);
+  font.setUnderline(true);
+  auto heading = [&](const QString& text) {
+    auto* label = new QLabel(text, this);
+    label->setFont(font);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, QColor(128, 0, 0));  // maroon
+    label->setPalette(palette);
+    return label;
+  };
+  HeadingNumber = heading(QStringLiteral("Квитанция №"));
+  HeadingDate = heading(QStringLiteral("от"));
+  QWidget* number = directories::MakeFieldEditor(FieldEditorKind::Number, "nomer", QStringLiteral("Квитанция №"), this);
+  QWidget* date = directories::MakeFieldEditor(FieldEditorKind::Date, "DatePlat", QStringLiteral("от"), this);
+  HeadingNumber->setBuddy(number);
+  HeadingDate->setBuddy(date);
+  editors_["nomer"] = number;
+  editors_["DatePlat"] = date;
+  grid_->addWidget(HeadingNumber, row, 0);
+  grid_->addWidget(number, row, 1);
+  grid_->addWidget(HeadingDate, row, 2, Qt::AlignRight);
+  grid_->addWidget(date, row, 3);
+}
+
+QWidget* ReceiptDialog::AddEditor(FieldEditorKind kind, const char* field, const QString& label, int row, int column,
+                                  int editorSpan) {
+  QWidget* editor = directories::MakeFieldEditor(kind, field, OneLine(label), this);
+  auto* caption = new QLabel(label, this);
+  caption->setBuddy(editor);
+  grid_->addWidget(caption, row, column);
+  grid_->addWidget(editor, row, column + 1, 1, editorSpan);
+  editors_[field] = editor;
+  return editor;
+}
+
+QWidget* ReceiptDialog::AddPicked(const char* field, const QString& label, const QColor& colour, int row,
+                                  int columnSpan, directories::TFdirectory** directory, QToolButton** button) {
+  QWidget* editor = directories::MakeFieldEditor(FieldEditorKind::ReadOnly, field, OneLine(label), this);
+  QPalette palette = editor->palette();
+  palette.setColor(QPalette::Base, colour);
+  editor->setPalette(palette);
+  editor->setAutoFillBackground(true);
+  *button = new QToolButton(this);
+  (*button)->setText(QStringLiteral("..."));
+  (*button)->setFocusPolicy(Qt::NoFocus);
+  (*button)->setToolTip(QStringLiteral("Выбрать из справочника (F4)"));
+  (*button)->setAccessibleName(OneLine(label) + QStringLiteral(": выбрать"));
+  auto* cell = new QHBoxLayout;
+  cell->setSpacing(0);
+  cell->addWidget(editor, 1);
+  cell->addWidget(*button);
+  auto* caption = new QLabel(label, this);
+  caption->setBuddy(editor);
+  grid_->addWidget(caption, row, 0);
+  grid_->addLayout(cell, row, 1, 1, columnSpan);
+  editors_[field] = editor;
+
+  auto* rule = new OpenOnEntry(
+      editor, [this, field] { return FieldEmpty(field); },
+      [this, directory] {
+        if (*directory) (*directory)->Execute();
+      });
+  new PickKeys(editor, rule);
+  connect(*button, &QToolButton::clicked, rule, &OpenOnEntry::Open);
+  return editor;
+}
+
+void ReceiptDialog::SetTabOrder(const std::vector<QWidget*>& order) {
+  for (size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+}
+
+bool ReceiptDialog::FieldEmpty(const char* field) const {
+  if (!source_ || !source_->DataSet() || !source_->DataSet()->Active()) return false;
+  return source_->DataSet()->FieldByName(field).AsString().empty();
+}
+
+QWidget* ReceiptDialog::Editor(const char* field) const {
+  auto it = editors_.find(field);
+  return it == editors_.end() ? nullptr : it->second;
+}
+
+bool ReceiptDialog::Execute(bool focusNumber) {
+  stored_ = false;
+  for (auto& [field, editor] : editors_) directories::BindFieldEditor(editor, source_);
+  Loading();
+  if (focusNumber) Editor("nomer")->setFocus(Qt::OtherFocusReason);
+  app::CentreOnScreen(*this);
+  prompts_.ShowModal(*this);
+  return stored_;
+}
+
+void ReceiptDialog::Store() {
+  Storing();
+  if (!StoreReceipt(*source_->DataSet(), prompts_)) return;  // shown; everything typed stays
+  stored_ = true;
+  accept();
+}
+
+// ---- TFformixins ----
+
+TFformixins::TFformixins(app::UiPrompts& prompts, QWidget* parent) : ReceiptDialog(prompts, parent) {
+  setObjectName(QStringLiteral("Fformixins"));
+  AddHeading(0);
+  QWidget* platel = AddPicked("Platel", QStringLiteral("Плательщик:"), ScrollBarColor(), 1, 3, &payers_, &PayerButton);
+  QWidget* poluchat =
+      AddPicked("Poluchat", QStringLiteral("Получатель:"), MenuColor(), 2, 3, &recipients_, &RecipientButton);
+  QWidget* summa = AddEditor(FieldEditorKind::Number, "Summa", QStringLiteral("Сумма:"), 3, 0);
+  QWidget* uslug = AddEditor(FieldEditorKind::Number, "SummaUslug", QStringLiteral("Сумма платы за услуги"), 3, 2);
+  QWidget* nazn = AddEditor(FieldEditorKind::Text, "NaznPlat", QStringLiteral("Назначение\nплатежа:"), 4, 0, 3);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(OkButton);
+  buttons->addWidget(CancelButton);
+  static_cast<QVBoxLayout*>(layout())->addLayout(buttons);
+  grid_->setColumnStretch(1, 1);
+  grid_->setColumnStretch(3, 1);
+  SetTabOrder({Editor("nomer"), Editor("DatePlat"), platel, poluchat, summa, uslug, nazn, OkButton, CancelButton});
+  setFixedSize(sizeHint().expandedTo(QSize(507, 224)));  // a fixed dialog border at the designed size
+}
+
+// ---- TFformixinsnal ----
+
+TFformixinsnal::TFformixinsnal(app::UiPrompts& prompts, QWidget* parent) : ReceiptDialog(prompts, parent) {
+  setObjectName(QStringLiteral("Fformixinsnal"));
+  openDocument_ = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+  AddHeading(0);
+  QWidget* index = AddEditor(FieldEditorKind::Text, "indexdoc", QStringLiteral("Индекс\nдокумента:"), 0, 4);
+  QWidget* platel = AddPicked("Platel", QStringLiteral("Плательщик:"), ScrollBarColor(), 1, 5, &payers_, &PayerButton);
+  QWidget* poluchat =
+      AddPicked("Poluchat", QStringLiteral("Получатель:"), MenuColor(), 2, 5, &recipients_, &RecipientButton);
+  QWidget* summa = AddEditor(FieldEditorKind::Number, "Summa", QStringLiteral("Сумма:"), 3, 0);
+  QWidget* peni = AddEditor(FieldEditorKind::Number, "peni", QStringLiteral("Пени:"), 3, 2);
+  QWidget* straf = AddEditor(FieldEditorKind::Number, "straf", QStringLiteral("Штраф:"), 3, 4);
+  QWidget* kod = AddPicked("kodklass", QStringLiteral("Код БК:"), ScrollBarColor(), 4, 3, &codes_, &CodeButton);
+
+  auto box = [this](const char* field, const QString& label, int row, int column) {
+    auto* combo = new QComboBox(this);
+    combo->setEditable(true);
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    combo->setObjectName(QString::fromLatin1(field));
+    combo->setAccessibleName(OneLine(label));
+    for (const TaxBox& b : TaxBoxes())
+      if (qstrcmp(b.field, field) == 0) combo->addItems(b.items);
+    auto* caption = new QLabel(label, this);
+    caption->setBuddy(combo);
+    grid_->addWidget(caption, row, column);
+    grid_->addWidget(combo, row, column + 1);
+    return combo;
+  };
+  ComboBox1 = box("status", QStringLiteral("Статус:"), 4, 4);
+  QWidget* okato = AddEditor(FieldEditorKind::Text, "okato", QStringLiteral("ОКАТО:"), 5, 0);
+  ComboBox3 = box("srok", QStringLiteral("Период:"), 5, 2);
+  ComboBox4 = box("tipplat", QStringLiteral("Тип платежа:"), 5, 4);
+  QWidget* nazn = AddEditor(FieldEditorKind::Text, "NaznPlat", QStringLiteral("Назначение\nплатежа:"), 6, 0, 3);
+  ComboBox2 = box("osnovanie", QStringLiteral("Основание\nплатежа:"), 6, 4);
+
+  RulesButton = new QPushButton(QStringLiteral("Правила заполнения формы № ПД (налог)"), this);
+  RulesButton->setAutoDefault(false);
+  connect(RulesButton, &QPushButton::clicked, this,
+          [this] { openDocument_(QDir::current().absoluteFilePath(QStringLiteral("prav.doc"))); });
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(RulesButton);
+  buttons->addStretch(1);
+  buttons->addWidget(OkButton);
+  buttons->addWidget(CancelButton);
+  static_cast<QVBoxLayout*>(layout())->addLayout(buttons);
+  grid_->setColumnStretch(1, 1);
+  grid_->setColumnStretch(3, 1);
+  grid_->setColumnStretch(5, 1);
+  SetTabOrder({Editor("nomer"), Editor("DatePlat"), index, platel, poluchat, summa, peni, straf, kod, ComboBox1,
+               okato, ComboBox3, ComboBox4, ComboBox2, nazn, OkButton, CancelButton, RulesButton});
+  setFixedSize(sizeHint().expandedTo(QSize(552, 267)));
+}
+
+QComboBox* TFformixinsnal::Box(const char* field) const {
+  return findChild<QComboBox*>(QString::fromLatin1(field));
+}
+
+void TFformixinsnal::Loading() {
+  tdb::TDataSet& receipt = *source_->DataSet();
+  for (const TaxBox& b : TaxBoxes()) {
+    QComboBox* combo = Box(b.field);
+    const tdb::TField& field = receipt.FieldByName(b.field);
+    combo->lineEdit()->setMaxLength(field.Size() > 0 ? field.Size() : 32767);
+    combo->setEditText(directories::FieldText(field));
+  }
+  // The list is rebuilt; the text read above stays.
+  const QString period = ComboBox3->currentText();
+  ComboBox3->clear();
+  ComboBox3->addItems(PeriodSuggestions(clock_()));
+  ComboBox3->setEditText(period);
+}
+
+void TFformixinsnal::Storing() {
+  tdb::TDataSet& receipt = *source_->DataSet();
+  for (QComboBox* combo : {ComboBox1, ComboBox2, ComboBox3, ComboBox4})
+    directories::SetFieldText(receipt.FieldByName(combo->objectName().toStdString()), combo->currentText());
+}
+
+}  // namespace entry

@@ -1,0 +1,143 @@
+// The two receipt dialogs: TFformixins (form "ПД-4") and TFformixinsnal (the
+// tax form "ПД (налог)").
+//
+// Both edit the register's current receipt through editors bound to the
+// register's data source; they hold no record of their own.  The register
+// captions the dialog, starts an insert or an edit, calls Execute and cancels
+// afterwards, so only what "Ok" stored survives.  "..." beside the payer, the
+// recipient (and the code) shows that directory; entering the empty editor
+// does the same, once (OpenOnEntry).  "Ok" posts the receipt and closes; an
+// engine refusal is shown and the dialog stays open with everything typed.
+// "Отмена", Esc and the close box close without storing.
+//
+// ReceiptDialog holds what the two share; the tax dialog adds its fields, its
+// four drop-down boxes (loaded at each showing, written at "Ok") and the
+// rules document button.  Each dialog owns its widgets; the directories
+// (not owned) and the prompts must outlive it.  User-interface thread only.
+#pragma once
+
+#include <QComboBox>
+#include <QDialog>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QToolButton>
+#include <functional>
+#include <map>
+#include <string>
+
+#include "app/ui_prompts.h"
+#include "directories/field_editors.h"
+#include "entry/receipt_entry.h"
+
+namespace tdb {
+class TDataSource;
+}
+namespace directories {
+class TFdirectory;
+}
+
+namespace entry {
+
+class ReceiptDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  // The register's data source; not owned.
+  void SetSource(tdb::TDataSource* source) { source_ = source; }
+  tdb::TDataSource* Source() const { return source_; }
+  void SetPayers(directories::TFdirectory* payers) { payers_ = payers; }
+  void SetRecipients(directories::TFdirectory* recipients) { recipients_ = recipients; }
+
+  // Binds the editors and shows the dialog modally over the current receipt.
+  // With `focusNumber` the number editor gets the focus first; otherwise the
+  // editor that had it when the dialog last closed keeps it.  Answers whether
+  // the receipt was stored.  REQUIRES: a source whose dataset is in insert
+  // or edit state.
+  bool Execute(bool focusNumber);
+
+  // The editor of a receipt field (the receipts table's spelling), or null.
+  QWidget* Editor(const char* field) const;
+
+  QLabel* HeadingNumber;  // "Квитанция №"
+  QLabel* HeadingDate;    // "от"
+  QToolButton* PayerButton;
+  QToolButton* RecipientButton;
+  QPushButton* OkButton;
+  QPushButton* CancelButton;
+
+  // The colours the read-only editors are painted in.
+  static QColor ScrollBarColor() { return QColor(200, 200, 200); }
+  static QColor MenuColor() { return QColor(240, 240, 240); }
+
+ protected:
+  ReceiptDialog(app::UiPrompts& prompts, QWidget* parent);
+
+  // Makes the editor of `field`, labelled `label` (its buddy), and places
+  // both; `editorSpan` columns from `column` + 1.
+  QWidget* AddEditor(directories::FieldEditorKind kind, const char* field, const QString& label, int row, int column, int editorSpan = 1);
+  // A read-only editor with a "..." button at its right end that shows
+  // `directory`; entering it while `field` is empty does the same.
+  QWidget* AddPicked(const char* field, const QString& label, const QColor& colour, int row, int columnSpan,
+                     directories::TFdirectory** directory, QToolButton** button);
+  void AddHeading(int row);
+  // Sets the tab order of the editors and buttons as listed.
+  void SetTabOrder(const std::vector<QWidget*>& order);
+  bool FieldEmpty(const char* field) const;
+
+  // Steps of the tax dialog around the shared showing and storing.
+  virtual void Loading() {}
+  virtual void Storing() {}
+
+  app::UiPrompts& prompts_;
+  QGridLayout* grid_;
+  tdb::TDataSource* source_ = nullptr;
+  directories::TFdirectory* payers_ = nullptr;
+  directories::TFdirectory* recipients_ = nullptr;
+  std::map<std::string, QWidget*> editors_;
+
+ private:
+  void Store();
+  bool stored_ = false;
+};
+
+class TFformixins : public ReceiptDialog {
+  Q_OBJECT
+
+ public:
+  explicit TFformixins(app::UiPrompts& prompts, QWidget* parent = nullptr);
+};
+
+class TFformixinsnal : public ReceiptDialog {
+  Q_OBJECT
+
+ public:
+  explicit TFformixinsnal(app::UiPrompts& prompts, QWidget* parent = nullptr);
+
+  void SetCodes(directories::TFdirectory* codes) { codes_ = codes; }
+  // Today's date for the period suggestions.
+  void SetClock(Clock clock) { clock_ = std::move(clock); }
+  // Opens a document with the desktop's application for it; the result is
+  // not examined.
+  void SetDocumentOpener(std::function<void(const QString& path)> opener) { openDocument_ = std::move(opener); }
+
+  QComboBox* ComboBox1;  // status
+  QComboBox* ComboBox2;  // basis of payment
+  QComboBox* ComboBox3;  // period
+  QComboBox* ComboBox4;  // type of payment
+  QToolButton* CodeButton;
+  QPushButton* RulesButton;  // "Правила заполнения формы № ПД (налог)"
+
+ protected:
+  void Loading() override;
+  void Storing() override;
+
+ private:
+  QComboBox* Box(const char* field) const;
+
+  directories::TFdirectory* codes_ = nullptr;
+  Clock clock_ = SystemToday;
+  std::function<void(const QString&)> openDocument_;
+};
+
+}  // namespace entry

@@ -1,0 +1,84 @@
+// The receipt dialogs' shared rules.
+#include "entry/receipt_entry.h"
+
+#include <QFocusEvent>
+#include <QWidget>
+
+#include "app/ui_prompts.h"
+#include "engine/base/database_error.h"
+#include "engine/dataset/dataset.h"
+
+namespace entry {
+
+QDate SystemToday() { return QDate::currentDate(); }
+
+const std::vector<TaxBox>& TaxBoxes() {
+  static const std::vector<TaxBox> boxes = {
+      {"status", {"02", "03", "09", "10", "11", "12", "13", "14"}},
+      {"osnovanie",
+       {QStringLiteral("ТП"), QStringLiteral("ЗД"), QStringLiteral("ТР"), QStringLiteral("РС"),
+        QStringLiteral("ОТ"), QStringLiteral("АП"), QStringLiteral("АР")}},
+      {"srok", {}},
+      {"tipplat",
+       {QStringLiteral("НС"), QStringLiteral("ПЛ"), QStringLiteral("ГП"), QStringLiteral("ВЗ"),
+        QStringLiteral("АВ"), QStringLiteral("ПЕ"), QStringLiteral("ПЦ"), QStringLiteral("СА"),
+        QStringLiteral("АШ"), QStringLiteral("ИШ")}},
+  };
+  return boxes;
+}
+
+QStringList PeriodSuggestions(const QDate& today) {
+  const int month = today.month();
+  auto two = [](int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); };
+  const QString year = QString::number(today.year());
+  return {QStringLiteral("МС.") + two(month) + QLatin1Char('.') + year,
+          QStringLiteral("КВ.") + two((month - 1) / 3 + 1) + QLatin1Char('.') + year,
+          QStringLiteral("ПЛ.") + two(month <= 6 ? 1 : 2) + QLatin1Char('.') + year,
+          QStringLiteral("ГД.00.") + year};
+}
+
+bool StoreReceipt(tdb::TDataSet& receipt, app::UiPrompts& prompts) {
+  try {
+    receipt.Post();
+    return true;
+  } catch (const tdb::EDatabaseError& e) {
+    prompts.ShowError(QString::fromUtf8(e.what()));
+    return false;
+  }
+}
+
+OpenOnEntry::OpenOnEntry(QWidget* editor, std::function<bool()> isEmpty, std::function<void()> open)
+    : QObject(editor), editor_(editor), isEmpty_(std::move(isEmpty)), open_(std::move(open)) {
+  editor_->installEventFilter(this);
+}
+
+void OpenOnEntry::Open() {
+  armed_ = false;  // the focus coming back below is no entry
+  open_();
+  editor_->setFocus(Qt::OtherFocusReason);
+}
+
+bool OpenOnEntry::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == editor_) {
+    if (event->type() == QEvent::FocusOut) {
+      // Losing the focus to another window (the directory itself, a message
+      // box) is not leaving the editor.
+      const auto reason = static_cast<QFocusEvent*>(event)->reason();
+      if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) armed_ = true;
+    } else if (event->type() == QEvent::FocusIn) {
+      const auto reason = static_cast<QFocusEvent*>(event)->reason();
+      const bool entered = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
+                           reason == Qt::MouseFocusReason || reason == Qt::ShortcutFocusReason;
+      // The directory is shown once the focus change is complete, not from
+      // inside it.
+      if (entered && armed_ && isEmpty_()) {
+        armed_ = false;
+        QMetaObject::invokeMethod(
+            this, [this] { if (editor_->hasFocus() && isEmpty_()) Open(); }, Qt::QueuedConnection);
+      }
+    }
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+}  // namespace entry

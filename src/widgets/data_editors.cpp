@@ -1,0 +1,273 @@
+// The data-aware editors: showing a field's value, taking the user's change
+// into the record, and the drop-down calculator and calendar.
+#include "widgets/data_editors.h"
+
+#include <QCalendarWidget>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QRegularExpressionValidator>
+#include <QScreen>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include "engine/base/database_error.h"
+#include "engine/dataset/dataset.h"
+#include "engine/locale/format_settings.h"
+#include "widgets/calculator.h"
+#include "widgets/data_text.h"
+
+namespace widgets {
+namespace {
+
+// The user changed the text of `edit`: the dataset goes into edit state
+// (which shows the stored value again) and the typed text is put back over
+// it.  False when the record cannot change; the stored value then shows.
+bool TakeUserText(FieldDataLink& link, QLineEdit* edit, const std::function<void()>& show_field) {
+  if (!link.field()) return true;  // an unbound editor is a plain one
+  if (!link.Editing()) {
+    const QString typed = edit->text();
+    const int cursor = edit->cursorPosition();
+    if (!link.edit()) {
+      show_field();
+      return false;
+    }
+    edit->setText(typed);
+    edit->setCursorPosition(cursor);
+  }
+  link.setModified(true);
+  return true;
+}
+
+void SetMaxLengthFromField(QLineEdit* edit, const tdb::TField* field) {
+  const bool text = field && tdb::IsStringFieldType(field->DataType()) && field->Size() > 0;
+  edit->setMaxLength(text ? field->Size() : 32767);
+}
+
+// A loss of focus writes what was typed; a refusal waits for the post,
+// which reports it naming the field.
+void WriteOnLeaving(FieldDataLink& link) {
+  try {
+    link.updateRecord();
+  } catch (const tdb::EDatabaseError&) {
+  }
+}
+
+QString DecimalText(QString text) {
+  text.remove(QLatin1Char(' '));
+  const QChar separator = QLatin1Char(tdb::CurrentFormatSettings()->decimal_separator);
+  text.replace(QLatin1Char('.'), separator).replace(QLatin1Char(','), separator);
+  return text;
+}
+
+void PlaceUnder(QWidget* popup, QWidget* anchor) {
+  popup->adjustSize();
+  QPoint at = anchor->mapToGlobal(QPoint(0, anchor->height()));
+  if (QScreen* screen = anchor->screen()) {
+    const QRect area = screen->availableGeometry();
+    if (at.y() + popup->height() > area.bottom()) at.setY(anchor->mapToGlobal(QPoint(0, 0)).y() - popup->height());
+    at.setX(std::clamp(at.x(), area.left(), std::max(area.left(), area.right() - popup->width())));
+  }
+  popup->move(at);
+}
+
+}  // namespace
+
+QWidget* editorOfField(QWidget* root, const QString& field_name) {
+  if (!root) return nullptr;
+  QList<QWidget*> candidates = root->findChildren<QWidget*>();
+  candidates.prepend(root);
+  for (QWidget* widget : candidates)
+    if (auto* editor = dynamic_cast<DataAware*>(widget))
+      if (!editor->dataField().isEmpty() && editor->dataField().compare(field_name, Qt::CaseInsensitive) == 0)
+        return widget;
+  return nullptr;
+}
+
+// ---- text ----
+
+DBEdit::DBEdit(QWidget* parent) : QLineEdit(parent) {
+  link_.showValue = [this] { showField(); };
+  link_.writeValue = [this] { writeText(text()); };
+  link_.stateChanged = [this] { updateState(); };
+  connect(this, &QLineEdit::textEdited, this, [this] {
+    if (!showing_) TakeUserText(link_, this, [this] { showField(); });
+  });
+}
+
+QString DBEdit::textOfField() const { return link_.fieldText(); }
+
+void DBEdit::writeText(const QString& text) { field()->SetAsString(ToCp1251(text)); }
+
+void DBEdit::showField() {
+  showing_ = true;
+  SetMaxLengthFromField(this, field());
+  setText(textOfField());
+  setCursorPosition(0);
+  showing_ = false;
+}
+
+void DBEdit::updateState() { SetMaxLengthFromField(this, field()); }
+
+bool DBEdit::beginChange() {
+  if (isReadOnly()) return false;
+  if (!field()) return true;
+  if (link_.Editing()) return true;
+  return link_.edit();
+}
+
+void DBEdit::focusOutEvent(QFocusEvent* event) {
+  QLineEdit::focusOutEvent(event);
+  WriteOnLeaving(link_);
+}
+
+// ---- numbers ----
+
+DBNumberEdit::DBNumberEdit(QWidget* parent)
+    : DBEdit(parent), popup_(new CalculatorPopup(this)),
+      drop_down_(addAction(style()->standardIcon(QStyle::SP_ArrowDown), QLineEdit::TrailingPosition)) {
+  setAlignment(Qt::AlignRight);
+  setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("^-?[0-9 ]*[,.]?[0-9]*$")), this));
+  drop_down_->setText(QStringLiteral("Калькулятор"));
+  drop_down_->setToolTip(drop_down_->text());
+  connect(drop_down_, &QAction::triggered, this, &DBNumberEdit::showCalculator);
+  connect(popup_, &CalculatorPopup::valueAccepted, this, [this](double value) {
+    if (!beginChange()) return;
+    setText(Calculator::format(value));
+    if (field()) link_.setModified(true);
+    setFocus();
+  });
+}
+
+void DBNumberEdit::showCalculator() {
+  if (isReadOnly()) return;
+  popup_->popup(this, DecimalText(text()).replace(QLatin1Char(','), QLatin1Char('.')).toDouble());
+}
+
+void DBNumberEdit::keyPressEvent(QKeyEvent* event) {
+  if ((event->key() == Qt::Key_Down && event->modifiers() == Qt::AltModifier) || event->key() == Qt::Key_F4) {
+    showCalculator();
+    return;
+  }
+  QLineEdit::keyPressEvent(event);
+}
+
+void DBNumberEdit::writeText(const QString& text) {
+  QString value = DecimalText(text);
+  if (value.isEmpty() || value == QLatin1String("-")) value = QStringLiteral("0");
+  field()->SetAsString(ToCp1251(value));
+}
+
+// ---- dates ----
+
+DBDateEdit::DBDateEdit(QWidget* parent)
+    : DBEdit(parent), popup_(new QFrame(this, Qt::Popup)), calendar_(new QCalendarWidget(popup_)),
+      drop_down_(addAction(style()->standardIcon(QStyle::SP_ArrowDown), QLineEdit::TrailingPosition)) {
+  static_cast<QFrame*>(popup_)->setFrameShape(QFrame::StyledPanel);
+  popup_->setAccessibleName(QStringLiteral("Календарь"));
+  auto* layout = new QVBoxLayout(popup_);
+  layout->setContentsMargins(1, 1, 1, 1);
+  layout->addWidget(calendar_);
+  calendar_->setFirstDayOfWeek(Qt::Monday);
+  calendar_->setGridVisible(true);
+  calendar_->setAccessibleName(QStringLiteral("Календарь"));
+  drop_down_->setText(QStringLiteral("Календарь"));
+  drop_down_->setToolTip(drop_down_->text());
+  connect(drop_down_, &QAction::triggered, this, &DBDateEdit::showCalendar);
+  auto take = [this](QDate date) {
+    popup_->hide();
+    if (!beginChange()) return;
+    setText(date.toString(QStringLiteral("dd.MM.yyyy")));
+    if (field()) link_.setModified(true);
+    setFocus();
+  };
+  connect(calendar_, &QCalendarWidget::clicked, this, take);
+  connect(calendar_, &QCalendarWidget::activated, this, take);
+}
+
+void DBDateEdit::showCalendar() {
+  if (isReadOnly()) return;
+  QDate shown = QDate::fromString(text().trimmed(), QStringLiteral("dd.MM.yyyy"));
+  calendar_->setSelectedDate(shown.isValid() ? shown : QDate::currentDate());
+  PlaceUnder(popup_, this);
+  popup_->show();
+  calendar_->setFocus();
+}
+
+void DBDateEdit::keyPressEvent(QKeyEvent* event) {
+  if ((event->key() == Qt::Key_Down && event->modifiers() == Qt::AltModifier) || event->key() == Qt::Key_F4) {
+    showCalendar();
+    return;
+  }
+  QLineEdit::keyPressEvent(event);
+}
+
+void DBDateEdit::writeText(const QString& text) {
+  const QString date = text.trimmed();
+  // No date is the zero date, as a new record's date-time fields hold.
+  if (date.isEmpty())
+    field()->SetAsDateTime(0);
+  else
+    field()->SetAsString(ToCp1251(date));
+}
+
+// ---- booleans ----
+
+DBCheckBox::DBCheckBox(const QString& caption, QWidget* parent) : QCheckBox(caption, parent) {
+  link_.showValue = [this] { showField(); };
+  link_.writeValue = [this] { field()->SetAsBoolean(isChecked()); };
+}
+
+void DBCheckBox::showField() {
+  tdb::TField* f = field();
+  setChecked(f && link_.Active() && f->AsBoolean());
+}
+
+void DBCheckBox::nextCheckState() {
+  if (!field()) {
+    QCheckBox::nextCheckState();
+    return;
+  }
+  if (!link_.edit()) return;
+  QCheckBox::nextCheckState();
+  // A check box changes the record at once, as a click on it is the whole edit.
+  field()->SetAsBoolean(isChecked());
+}
+
+// ---- drop-down boxes ----
+
+DBComboBox::DBComboBox(QWidget* parent) : QComboBox(parent) {
+  setEditable(true);
+  setInsertPolicy(QComboBox::NoInsert);
+  link_.showValue = [this] { showField(); };
+  link_.writeValue = [this] { field()->SetAsString(ToCp1251(currentText())); };
+  link_.stateChanged = [this] { SetMaxLengthFromField(lineEdit(), field()); };
+  connect(lineEdit(), &QLineEdit::textEdited, this, [this] {
+    if (!showing_) TakeUserText(link_, lineEdit(), [this] { showField(); });
+  });
+  connect(this, &QComboBox::activated, this, [this](int index) {
+    if (showing_ || !field()) return;
+    const QString chosen = itemText(index);
+    if (!link_.Editing() && !link_.edit()) {
+      showField();
+      return;
+    }
+    showing_ = true;
+    setEditText(chosen);
+    showing_ = false;
+    link_.setModified(true);
+  });
+}
+
+void DBComboBox::showField() {
+  showing_ = true;
+  SetMaxLengthFromField(lineEdit(), field());
+  setEditText(link_.fieldText());
+  showing_ = false;
+}
+
+void DBComboBox::focusOutEvent(QFocusEvent* event) {
+  QComboBox::focusOutEvent(event);
+  WriteOnLeaving(link_);
+}
+
+}  // namespace widgets

@@ -1,0 +1,148 @@
+// Data-aware editors: controls bound to one field of a data source's dataset.
+//
+//   DBEdit        text (its length limited to the field's size for text fields)
+//   DBNumberEdit  a number, with a drop-down calculator (button or Alt+Down)
+//   DBDateEdit    a date, with a drop-down calendar (button or Alt+Down)
+//   DBCheckBox    a boolean
+//   DBComboBox    text with a drop-down list of suggestions (any text allowed)
+//
+// Every editor is bound with bind(source, field name) (again at any time;
+// nullptr or an empty name unbinds) and then:
+//   - shows the field's value of the current record, and shows it again
+//     whenever the dataset moves to another record, starts or ends an insert
+//     or an edit (so after a Cancel the stored value is back), or the field is
+//     written by someone else (a directory pick, for instance);
+//   - on the user's first change puts a browsing dataset into edit state;
+//   - writes the value being typed into the field when the dataset is about
+//     to post (Post asks every link first), when the editor loses the focus,
+//     and on updateRecord().  A value the field refuses raises from Post as
+//     tdb::EFieldError naming the field (editorOfField finds its editor);
+//     on a loss of focus the refusal is kept back for the Post, the text stays.
+//   - refuses typing while the dataset cannot be modified or the editor is
+//     read-only.
+// The accessible name of an editor is its label's text when a QLabel is its
+// buddy (set it so); the drop-down buttons are named after what they open.
+//
+// Texts are Windows-1251 in the fields and UTF-16 in the editors; characters
+// the code page lacks are stored as "?".  User-interface thread only.
+#pragma once
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <memory>
+
+#include "widgets/field_data_link.h"
+
+class QCalendarWidget;
+
+namespace widgets {
+
+class CalculatorPopup;
+
+// What every data-aware editor offers.
+class DataAware {
+ public:
+  virtual ~DataAware() = default;
+  void bind(tdb::TDataSource* source, const QString& field_name) { link_.bind(source, field_name); }
+  tdb::TDataSource* dataSource() const { return link_.DataSource(); }
+  const QString& dataField() const { return link_.fieldName(); }
+  tdb::TField* field() const { return link_.field(); }
+  // Writes a value still being typed into the field now.
+  void updateRecord() { link_.updateRecord(); }
+  // The user changed the value since it was last shown.
+  bool valueModified() const { return link_.modified(); }
+
+ protected:
+  FieldDataLink link_;
+};
+
+// The editor under `root` (or `root` itself) bound to the field named
+// `field_name` (without regard to letter case); null when none.
+QWidget* editorOfField(QWidget* root, const QString& field_name);
+
+class DBEdit : public QLineEdit, public DataAware {
+  Q_OBJECT
+
+ public:
+  explicit DBEdit(QWidget* parent = nullptr);
+
+ protected:
+  void focusOutEvent(QFocusEvent* event) override;
+  // The text the field's value shows as; writes `text` into the field.
+  virtual QString textOfField() const;
+  virtual void writeText(const QString& text);
+  // Whether the editor may change now (puts the dataset into edit state).
+  bool beginChange();
+
+ private:
+  void showField();
+  void updateState();
+  bool showing_ = false;
+};
+
+class DBNumberEdit : public DBEdit {
+  Q_OBJECT
+
+ public:
+  explicit DBNumberEdit(QWidget* parent = nullptr);
+  // Opens the calculator under the editor, starting from the value shown.
+  void showCalculator();
+  CalculatorPopup* calculator() const { return popup_; }
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void writeText(const QString& text) override;
+
+ private:
+  CalculatorPopup* popup_;
+  QAction* drop_down_;
+};
+
+class DBDateEdit : public DBEdit {
+  Q_OBJECT
+
+ public:
+  explicit DBDateEdit(QWidget* parent = nullptr);
+  // Opens the calendar under the editor on the date shown.
+  void showCalendar();
+  QCalendarWidget* calendar() const { return calendar_; }
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void writeText(const QString& text) override;
+
+ private:
+  QWidget* popup_;
+  QCalendarWidget* calendar_;
+  QAction* drop_down_;
+};
+
+class DBCheckBox : public QCheckBox, public DataAware {
+  Q_OBJECT
+
+ public:
+  explicit DBCheckBox(const QString& caption = QString(), QWidget* parent = nullptr);
+
+ protected:
+  void nextCheckState() override;
+
+ private:
+  void showField();
+};
+
+class DBComboBox : public QComboBox, public DataAware {
+  Q_OBJECT
+
+ public:
+  explicit DBComboBox(QWidget* parent = nullptr);
+
+ protected:
+  void focusOutEvent(QFocusEvent* event) override;
+
+ private:
+  void showField();
+  bool showing_ = false;
+};
+
+}  // namespace widgets

@@ -1,0 +1,260 @@
+// The data grid: title buttons and the sort marker, the record indicator,
+// incremental search, the drawing hook, the popup menu and Ctrl+Delete.
+#include "widgets/data_grid.h"
+
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QStyledItemDelegate>
+
+#include "engine/dataset/tde_dataset.h"
+
+namespace widgets {
+
+// Draws a cell normally, then hands it to the window's hook.
+class DataGrid::Delegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  CellPainter hook;
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QStyledItemDelegate::paint(painter, option, index);
+    if (!hook) return;
+    painter->save();
+    hook(*painter, option.rect, index.row(), index.column(), option);
+    painter->restore();
+  }
+};
+
+// The narrow column left of the rows with a triangle at the current record.
+class DataGrid::RecordIndicator : public QHeaderView {
+ public:
+  explicit RecordIndicator(QWidget* parent) : QHeaderView(Qt::Vertical, parent) {
+    setSectionResizeMode(QHeaderView::Fixed);
+    setSectionsClickable(false);
+    setHighlightSections(false);
+  }
+  int current = -1;
+
+  QSize sizeHint() const override { return QSize(kWidth, QHeaderView::sizeHint().height()); }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    QHeaderView::paintEvent(event);
+    if (current < 0 || current >= count()) return;
+    const int top = sectionViewportPosition(current);
+    const QRect rect(0, top, viewport()->width(), sectionSize(current));
+    if (!rect.intersects(event->rect())) return;
+    const int h = std::min(rect.height() - 6, 8);
+    const QPoint mid = rect.center();
+    const QPoint corners[3] = {QPoint(mid.x() - h / 4, mid.y() - h / 2), QPoint(mid.x() - h / 4 + h / 2, mid.y()),
+                               QPoint(mid.x() - h / 4, mid.y() + h / 2)};
+    QPainter painter(viewport());
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(palette().color(QPalette::WindowText));
+    painter.drawPolygon(corners, 3);
+  }
+
+ private:
+  static constexpr int kWidth = 14;
+};
+
+DataGrid::DataGrid(QWidget* parent)
+    : QTableView(parent), model_(new DataSetTableModel(this)), delegate_(new Delegate(this)),
+      indicator_(new RecordIndicator(this)) {
+  setVerticalHeader(indicator_);
+  setModel(model_);
+  setItemDelegate(delegate_);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setSelectionBehavior(QAbstractItemView::SelectItems);
+  setShowGrid(true);
+  setWordWrap(false);
+  setTabKeyNavigation(false);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  const int row_height = fontMetrics().height() + 4;
+  indicator_->setMinimumSectionSize(row_height);
+  indicator_->setDefaultSectionSize(row_height);
+
+  QHeaderView* titles = horizontalHeader();
+  titles->setSectionResizeMode(QHeaderView::Interactive);
+  titles->setSectionsClickable(true);
+  titles->setHighlightSections(false);
+  titles->setSortIndicatorShown(false);
+  titles->setStretchLastSection(false);
+  connect(titles, &QHeaderView::sectionClicked, this, [this](int column) {
+    search_text_.clear();
+    const auto& columns = model_->columns();
+    if (column >= 0 && static_cast<size_t>(column) < columns.size() && columns[static_cast<size_t>(column)].titleButton)
+      emit titleClicked(column);
+  });
+  // A click on a title would turn the marker round: it stays where the window put it.
+  connect(titles, &QHeaderView::sortIndicatorChanged, this, [this](int column, Qt::SortOrder order) {
+    if (sort_marker_ >= 0 && (column != sort_marker_ || order != Qt::AscendingOrder))
+      horizontalHeader()->setSortIndicator(sort_marker_, Qt::AscendingOrder);
+  });
+  connect(model_, &DataSetTableModel::currentRowChanged, this, &DataGrid::followDataSetRow);
+
+  confirmDelete = [](QWidget* parent_widget, const QString& question) {
+    return QMessageBox::question(parent_widget, QString(), question, QMessageBox::Ok | QMessageBox::Cancel,
+                                 QMessageBox::Cancel) == QMessageBox::Ok;
+  };
+}
+
+DataGrid::~DataGrid() {
+  // The model outlives this part of the grid: it must not call back into it.
+  disconnect(model_, nullptr, this, nullptr);
+}
+
+void DataGrid::setDataSource(tdb::TDataSource* source) { model_->setDataSource(source); }
+
+void DataGrid::setColumns(std::vector<GridColumn> columns) {
+  const std::vector<GridColumn> copy = columns;
+  model_->setColumns(std::move(columns));
+  for (size_t c = 0; c < copy.size(); ++c)
+    if (copy[c].width >= 0) setColumnWidth(static_cast<int>(c), copy[c].width);
+  if (sort_marker_ >= static_cast<int>(copy.size())) setSortMarker(-1);
+}
+
+void DataGrid::setSortMarker(int column) {
+  sort_marker_ = column;
+  QHeaderView* titles = horizontalHeader();
+  titles->setSortIndicatorShown(column >= 0);
+  if (column >= 0) titles->setSortIndicator(column, Qt::AscendingOrder);
+}
+
+void DataGrid::setCellPainter(CellPainter painter) {
+  delegate_->hook = std::move(painter);
+  viewport()->update();
+}
+
+// ---- the current row ----
+
+void DataGrid::followDataSetRow(int row) {
+  following_ = true;
+  indicator_->current = row;
+  if (row < 0) {
+    setCurrentIndex(QModelIndex());
+  } else {
+    const int column = std::max(currentIndex().column(), 0);
+    setCurrentIndex(model_->index(row, column));
+    scrollTo(currentIndex());
+  }
+  following_ = false;
+  indicator_->viewport()->update();
+}
+
+void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+  QTableView::currentChanged(current, previous);
+  if (current.column() != previous.column()) search_text_.clear();
+  if (following_ || !current.isValid() || current.row() == previous.row()) return;
+  indicator_->current = current.row();
+  indicator_->viewport()->update();
+  model_->setCurrentRow(current.row());
+}
+
+// ---- keys ----
+
+QAction* DataGrid::popupActionFor(const QKeyEvent* event) const {
+  if (!popup_) return nullptr;
+  const QKeySequence pressed(event->keyCombination());
+  for (QAction* action : popup_->actions()) {
+    if (!action->isEnabled() || action->isSeparator()) continue;
+    for (const QKeySequence& key : action->shortcuts())
+      if (key.matches(pressed) == QKeySequence::ExactMatch) return action;
+  }
+  return nullptr;
+}
+
+bool DataGrid::event(QEvent* event) {
+  // The popup's shortcuts win over the window's while the grid has the focus:
+  // taking the override turns the key into a plain key press for the grid.
+  if (event->type() == QEvent::ShortcutOverride) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (popupActionFor(key) || (key->key() == Qt::Key_Delete && key->modifiers() == Qt::ControlModifier)) {
+      event->accept();
+      return true;
+    }
+  }
+  return QTableView::event(event);
+}
+
+void DataGrid::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::ControlModifier) {
+    search_text_.clear();
+    deleteCurrentRecord();
+    return;
+  }
+  if (QAction* action = popupActionFor(event)) {
+    search_text_.clear();
+    action->trigger();
+    return;
+  }
+  const Qt::KeyboardModifiers mods = event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier);
+  if (event->key() == Qt::Key_Backspace && mods == Qt::NoModifier) {
+    if (!search_text_.isEmpty()) {
+      search_text_.chop(1);
+      if (!search_text_.isEmpty()) searchTyped(QString());
+    }
+    return;
+  }
+  const QString text = event->text();
+  if (mods == Qt::NoModifier && !text.isEmpty() && text.at(0).isPrint()) {
+    searchTyped(text);
+    return;
+  }
+  search_text_.clear();
+  QTableView::keyPressEvent(event);
+}
+
+void DataGrid::searchTyped(const QString& text) {
+  if (!last_typed_.isValid() || last_typed_.elapsed() > kSearchPause) {
+    if (!text.isEmpty()) search_text_.clear();
+  }
+  last_typed_.start();
+  search_text_ += text;
+  const int column = std::max(currentIndex().column(), 0);
+  const int row = model_->searchRow(column, search_text_, std::max(currentIndex().row(), 0));
+  if (row < 0) return;
+  setCurrentIndex(model_->index(row, column));
+  scrollTo(currentIndex());
+}
+
+void DataGrid::deleteCurrentRecord() {
+  tdb::TTDEDataSet* ds = model_->dataSet();
+  if (!ds || ds->RecordCount() == 0) return;
+  if (!confirmDelete || !confirmDelete(this, QStringLiteral("Delete record?"))) return;
+  ds->Delete();
+}
+
+// ---- mouse ----
+
+void DataGrid::mousePressEvent(QMouseEvent* event) {
+  search_text_.clear();
+  QTableView::mousePressEvent(event);
+}
+
+void DataGrid::mouseDoubleClickEvent(QMouseEvent* event) {
+  QTableView::mouseDoubleClickEvent(event);
+  const QModelIndex at = indexAt(event->position().toPoint());
+  if (!at.isValid()) return;
+  if (at != currentIndex()) setCurrentIndex(at);
+  emit recordDoubleClicked();
+}
+
+void DataGrid::contextMenuEvent(QContextMenuEvent* event) {
+  if (!popup_) return;
+  // A right click on a row makes it current first, as a left click would.
+  if (event->reason() == QContextMenuEvent::Mouse) {
+    QModelIndex at = indexAt(event->pos());
+    if (at.isValid()) setCurrentIndex(at);
+  }
+  popup_->popup(event->globalPos());
+}
+
+}  // namespace widgets

@@ -1,0 +1,216 @@
+// The directory windows driven through their widgets, offscreen: a pick from
+// the keyboard alone, refusals, closing without a pick, the code directory's
+// kind filter and its edit dialog's kind list, and a missing file.
+#include <QLineEdit>
+#include <QSet>
+#include <QTest>
+
+#include "app/receipt_files.h"
+#include "app/scripted_prompts.h"
+#include "directories/directory_window.h"
+
+using namespace directories;
+
+class DirectoryWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void typeAFewLettersAndEnterPicks();
+  void markedEntryIsRefusedAndEscClosesWithoutAPick();
+  void kindFilterIsResetOnShowingAndTheKindListWritesTip();
+  void missingFileShowsTheEnginesMessageAndNoWindow();
+  void markedRowsAreGreyOnWhiteAndADoubleClickPicks();
+  void refusedEntryKeepsTheEditDialogOpen();
+};
+
+void DirectoryWindowTest::typeAFewLettersAndEnterPicks() {
+  ReceiptFiles files;
+  int n = 0;
+  for (const char* name : {"Сидоров", "Петров", "Павлов"})
+    AddRecord("platel.tdb", "platel", {{"nomer", std::to_string(++n)}, {"Platel", name}, {"InnPlat", "77"}});
+  auto receipt = OpenTable("formix.tdb", "formix", "inomer");
+  receipt->Insert();
+  ScriptedPrompts prompts;
+  TFsprPlat window(prompts);
+  window.SetReceipt(receipt.get());
+  prompts.Then([&](QDialog&) {
+    QVERIFY(window.DBGrid1->hasFocus());
+    TypeText(window.DBGrid1, QStringLiteral("па"));
+    QTest::keyClick(window.DBGrid1, Qt::Key_Return);
+  });
+  QVERIFY(window.Execute());
+  QCOMPARE(prompts.modalTitles, QStringList{QStringLiteral("Список плательщиков (Выбор)")});
+  QCOMPARE(Text(*receipt, "Platel"), std::string("Павлов"));
+  QCOMPARE(receipt->FieldByName("nomerPlat").AsInteger(), 3);
+  QVERIFY(!window.Logic().Table().Active());
+  QCOMPARE(window.Logic().Table().TableName(), std::string());
+}
+
+void DirectoryWindowTest::markedEntryIsRefusedAndEscClosesWithoutAPick() {
+  ReceiptFiles files;
+  AddRecord("Poluchat.tdb", "Poluchat", {{"nomer", "1"}, {"Poluchat", "УФК"}, {"slugebnoe", "1"}});
+  auto receipt = OpenTable("formix.tdb", "formix", "inomer");
+  receipt->Insert();
+  ScriptedPrompts prompts;
+  TFsprpoluch window(prompts);
+  window.SetReceipt(receipt.get());
+  prompts.Then([&](QDialog& dialog) {
+    QTest::keyClick(window.DBGrid1, Qt::Key_Return);
+    QVERIFY(dialog.isVisible());  // refused: the window stays
+    QVERIFY(window.actChange->isEnabled());
+    QTest::keyClick(window.DBGrid1, Qt::Key_Escape);
+  });
+  QVERIFY(!window.Execute());
+  QCOMPARE(prompts.messages, QStringList{QString::fromUtf8(kCannotPickMarked)});
+  QCOMPARE(Text(*receipt, "Poluchat"), std::string());
+  QVERIFY(!window.Logic().Table().Active());
+}
+
+void DirectoryWindowTest::kindFilterIsResetOnShowingAndTheKindListWritesTip() {
+  ReceiptFiles files;
+  AddRecord("sprkodBK.tdb", "sprkodBK", {{"nomer", "1"}, {"kodBK", "18210102010011000110"}, {"tip", "0"}});
+  auto receipt = OpenTable("formix.tdb", "formix", "inomer");
+  receipt->Insert();
+  ScriptedPrompts prompts;
+  TFkodBK window(prompts);
+  TFsprkodBKins editor(prompts);
+  window.SetEditDialog(&editor);
+  window.SetReceipt(receipt.get());
+
+  // Filter on fines (none yet), then create one: the kind list starts at tax.
+  prompts.Then([&](QDialog&) {
+    window.KindFilter->setFocus();
+    QTest::keyClick(window.KindFilter, Qt::Key_End);  // "Уплата штрафа"
+    QCOMPARE(window.KindFilter->currentIndex(), 3);
+    QCOMPARE(window.Logic().Table().RecordCount(), 0);
+    QVERIFY(!window.actChange->isEnabled());
+    QVERIFY(!window.actMark->isEnabled());
+    QVERIFY(window.actCopy->isEnabled());
+    QTest::keyClick(window.DBGrid1, Qt::Key_Insert);
+    QCOMPARE(window.Logic().Table().RecordCount(), 1);  // stored while filtered: it stays shown
+    QVERIFY(window.actChange->isEnabled());
+    QTest::keyClick(window.DBGrid1, Qt::Key_Escape);
+  });
+  prompts.Then([&](QDialog& dialog) {
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Код БК *Новый"));
+    QCOMPARE(editor.KindList()->currentIndex(), 0);
+    QCOMPARE(editor.KindList()->currentText(), QStringLiteral("Уплата налога"));
+    QCOMPARE(editor.OkButton()->text(), QStringLiteral("Оk"));
+    editor.KindList()->setCurrentIndex(2);
+    QTest::mouseClick(editor.OkButton(), Qt::LeftButton);
+  });
+  window.Execute();
+  auto codes = OpenTable("sprkodBK.tdb", "sprkodBK", "ikodbk");
+  QCOMPARE(codes->RecordCount(), 2);
+  codes->First();  // its empty code sorts first
+  QCOMPARE(codes->FieldByName("tip").AsInteger(), 2);
+  QCOMPARE(codes->FieldByName("nomer").AsInteger(), 1);  // the first fine
+
+  // Reopened: no filter, both entries, the list at "Без отбора".
+  prompts.Then([&](QDialog&) {
+    QCOMPARE(window.KindFilter->currentIndex(), 0);
+    QCOMPARE(window.Logic().Table().RecordCount(), 2);
+    QTest::mouseClick(window.CloseButton, Qt::LeftButton);
+  });
+  window.Execute();
+}
+
+void DirectoryWindowTest::missingFileShowsTheEnginesMessageAndNoWindow() {
+  ReceiptFiles files;
+  QVERIFY(QFile::remove(files.Path("platel.tdb")));
+  auto receipt = OpenTable("formix.tdb", "formix", "inomer");
+  receipt->Insert();
+  receipt->FieldByName("Platel").SetAsString("kept");
+  ScriptedPrompts prompts;
+  TFsprPlat window(prompts);
+  window.SetReceipt(receipt.get());
+  QVERIFY(!window.Execute());
+  QVERIFY(prompts.modalTitles.isEmpty());
+  QCOMPARE(prompts.errors.size(), 1);
+  QVERIFY(prompts.errors.first().contains(QStringLiteral("platel.tdb")));
+  QCOMPARE(receipt->State(), tdb::dsInsert);
+  QCOMPARE(Text(*receipt, "Platel"), std::string("kept"));
+}
+
+void DirectoryWindowTest::markedRowsAreGreyOnWhiteAndADoubleClickPicks() {
+  ReceiptFiles files;
+  AddRecord("platel.tdb", "platel", {{"nomer", "1"}, {"Platel", "Помеченный Плательщик"}, {"slugebnoe", "1"}});
+  AddRecord("platel.tdb", "platel", {{"nomer", "2"}, {"Platel", "Петров"}});
+  auto receipt = OpenTable("formix.tdb", "formix", "inomer");
+  receipt->Insert();
+  ScriptedPrompts prompts;
+  TFsprPlat window(prompts);
+  window.SetReceipt(receipt.get());
+  prompts.Then([&](QDialog&) {
+    widgets::DataGrid& grid = *window.DBGrid1;
+    QCOMPARE(grid.model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Код"));
+    QCOMPARE(grid.model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Плательщик"));
+    // The current row is the marked one, yet it shows no highlight: white
+    // behind grey text.  The unmarked row has no grey in it.
+    const QImage image = grid.viewport()->grab().toImage();
+    auto colours = [&](int row) {
+      QSet<QRgb> seen;
+      const QRect r = grid.visualRect(grid.model()->index(row, 1));
+      for (int x = r.left() + 1; x < r.right(); ++x)
+        for (int y = r.top() + 1; y < r.bottom(); ++y) seen.insert(image.pixel(x, y));
+      return seen;
+    };
+    const QSet<QRgb> marked = colours(0);
+    QVERIFY(marked.contains(QColor(Qt::white).rgb()));
+    QVERIFY(!marked.contains(grid.palette().color(QPalette::Highlight).rgb()));
+    QVERIFY(marked.contains(QColor(200, 200, 200).rgb()));
+    QVERIFY(!colours(1).contains(QColor(200, 200, 200).rgb()));
+
+    const QRect second = grid.visualRect(grid.model()->index(1, 1));
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, second.center());
+    QTest::mouseDClick(grid.viewport(), Qt::LeftButton, {}, second.center());
+  });
+  QVERIFY(window.Execute());
+  QCOMPARE(Text(*receipt, "Platel"), std::string("Петров"));
+}
+
+void DirectoryWindowTest::refusedEntryKeepsTheEditDialogOpen() {
+  ReceiptFiles files;
+  // A payers file whose number index is unique, so that a duplicate is refused.
+  QVERIFY(QFile::remove(files.Path("platel.tdb")));
+  receipts::DatabaseSchema schema = receipts::ReceiptFiles()[1].schema;
+  schema.tables[0].indexes[0].options = tdb::tiUnique;
+  receipts::CreateDatabaseFile("platel.tdb", schema);
+  AddRecord("platel.tdb", "platel", {{"nomer", "2"}, {"Platel", "Петров"}});
+  ScriptedPrompts prompts;
+  TFsprPlat window(prompts);
+  TFsprPlatIns editor(prompts);
+  window.SetEditDialog(&editor);
+  prompts.Then([&](QDialog&) {
+    QTest::keyClick(window.DBGrid1, Qt::Key_Insert);
+    QTest::keyClick(window.DBGrid1, Qt::Key_Escape);
+  });
+  prompts.Then([&](QDialog& dialog) {
+    QWidget* number = editor.Editor("nomer");
+    QCOMPARE(dialog.focusWidget(), number);
+    static_cast<QLineEdit*>(number)->selectAll();
+    TypeText(number, QStringLiteral("2"));  // the number of an existing entry
+    QTest::keyClick(number, Qt::Key_Tab);
+    TypeText(editor.Editor("Platel"), QStringLiteral("Сидоров"));
+    TypeText(editor.Editor("InnPlat"), QStringLiteral("12345678901234"));  // longer than its 12 characters
+    QTest::mouseClick(editor.OkButton(), Qt::LeftButton);
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(prompts.errors.size(), 1);
+    QCOMPARE(static_cast<QLineEdit*>(editor.Editor("Platel"))->text(), QStringLiteral("Сидоров"));
+    static_cast<QLineEdit*>(number)->setFocus();
+    static_cast<QLineEdit*>(number)->selectAll();
+    TypeText(number, QStringLiteral("3"));
+    QTest::mouseClick(editor.OkButton(), Qt::LeftButton);
+    QVERIFY(!dialog.isVisible());
+  });
+  window.Execute();
+  auto payers = OpenTable("platel.tdb", "platel", "inomer");
+  QCOMPARE(payers->RecordCount(), 2);
+  payers->Last();
+  QCOMPARE(payers->FieldByName("nomer").AsInteger(), 3);
+  QCOMPARE(Text(*payers, "Platel"), std::string("Сидоров"));
+  QCOMPARE(Text(*payers, "InnPlat"), std::string("123456789012"));
+}
+
+QTEST_MAIN(DirectoryWindowTest)
+#include "directory_window_test.moc"

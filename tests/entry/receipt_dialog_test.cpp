@@ -1,0 +1,270 @@
+// The receipt dialogs over a real receipts file with their real directory
+// windows, offscreen: the tax dialog's drop-down boxes (loaded at showing,
+// written at "Ok", dropped by "Отмена"), the period list by a set clock, the
+// rules document, the directories opened by entering an empty editor, and
+// a receipt the engine refuses.
+#include <QLineEdit>
+#include <QTest>
+
+#include "app/receipt_files.h"
+#include "app/scripted_prompts.h"
+#include "directories/directory_window.h"
+#include "engine/dataset/data_source.h"
+#include "entry/receipt_dialog.h"
+
+using namespace entry;
+
+namespace {
+
+// The dialogs and directories wired as the program wires them, over the
+// receipts table of the current folder.
+struct Windows {
+  explicit Windows(const std::string& receiptsPath = "formix.tdb")
+      : receipts(OpenTable(receiptsPath, "formix", "inomer")),
+        pd4(prompts),
+        tax(prompts),
+        payers(prompts),
+        payerEditor(prompts),
+        recipients(prompts),
+        codes(prompts) {
+    source.SetDataSet(receipts.get());
+    for (ReceiptDialog* d : {static_cast<ReceiptDialog*>(&pd4), static_cast<ReceiptDialog*>(&tax)}) {
+      d->SetSource(&source);
+      d->SetPayers(&payers);
+      d->SetRecipients(&recipients);
+    }
+    tax.SetCodes(&codes);
+    tax.SetClock([] { return QDate(2026, 5, 15); });
+    payers.SetEditDialog(&payerEditor);
+    for (directories::TFdirectory* d : {static_cast<directories::TFdirectory*>(&payers),
+                                        static_cast<directories::TFdirectory*>(&recipients),
+                                        static_cast<directories::TFdirectory*>(&codes)})
+      d->SetReceipt(receipts.get());
+  }
+  // As the register does: the dialog over the current record, then a cancel.
+  bool Show(ReceiptDialog& dialog, bool focusNumber = false) {
+    const bool stored = dialog.Execute(focusNumber);
+    receipts->Cancel();
+    return stored;
+  }
+
+  ScriptedPrompts prompts;
+  std::unique_ptr<tdb::TDadaTable> receipts;
+  tdb::TDataSource source;
+  TFformixins pd4;
+  TFformixinsnal tax;
+  directories::TFsprPlat payers;
+  directories::TFsprPlatIns payerEditor;
+  directories::TFsprpoluch recipients;
+  directories::TFkodBK codes;
+};
+
+void Click(QWidget* button) { QTest::mouseClick(button, Qt::LeftButton); }
+
+}  // namespace
+
+class ReceiptDialogTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void taxBoxesShowWhatIsStoredAndOkWritesThem();
+  void cancelDropsTheBoxesChanges();
+  void rulesDocumentIsAskedForAndNothingShown();
+  void tabIntoEmptyEditorsOpensTheirDirectories();
+  void refusedReceiptStaysOpenWithEverythingTyped();
+  void escStoresNothingAndOkWritesWhatIsBeingTyped();
+  void tabOrders();
+};
+
+void ReceiptDialogTest::taxBoxesShowWhatIsStoredAndOkWritesThem() {
+  ReceiptFiles files;
+  Windows w;
+  AddRecord(*w.receipts, {{"nomer", "1"}, {"naloglog", "1"}, {"status", "01"}, {"srok", "ГД.00.2019"},
+                          {"osnovanie", "ТП"}});
+  w.receipts->Edit();
+  w.prompts.Then([&](QDialog&) {
+    QCOMPARE(w.tax.ComboBox1->currentText(), QStringLiteral("01"));  // typed by hand once, not in the list
+    QCOMPARE(w.tax.ComboBox3->currentText(), QStringLiteral("ГД.00.2019"));
+    QCOMPARE(w.tax.ComboBox2->currentText(), QStringLiteral("ТП"));
+    QCOMPARE(w.tax.ComboBox4->currentText(), QString());
+    QStringList periods;
+    for (int i = 0; i < w.tax.ComboBox3->count(); ++i) periods << w.tax.ComboBox3->itemText(i);
+    QCOMPARE(periods, (QStringList{"МС.05.2026", "КВ.02.2026", "ПЛ.01.2026", "ГД.00.2026"}));
+    QCOMPARE(w.tax.ComboBox1->count(), 8);
+    QCOMPARE(w.tax.ComboBox4->itemText(9), QStringLiteral("ИШ"));
+
+    w.tax.ComboBox4->setFocus();
+    TypeText(w.tax.ComboBox4, QStringLiteral("ПЕ"));
+    w.tax.ComboBox2->setFocus();
+    w.tax.ComboBox2->lineEdit()->clear();
+    TypeText(w.tax.ComboBox2, QStringLiteral("ЗДX"));  // the basis holds two letters
+    Click(w.tax.OkButton);
+  });
+  QVERIFY(w.Show(w.tax));
+  auto stored = OpenTable("formix.tdb", "formix", "inomer");
+  QCOMPARE(Text(*stored, "status"), std::string("01"));
+  QCOMPARE(Text(*stored, "srok"), std::string("ГД.00.2019"));
+  QCOMPARE(Text(*stored, "tipplat"), std::string("ПЕ"));
+  QCOMPARE(Text(*stored, "osnovanie"), std::string("ЗД"));
+}
+
+void ReceiptDialogTest::cancelDropsTheBoxesChanges() {
+  ReceiptFiles files;
+  Windows w;
+  AddRecord(*w.receipts, {{"nomer", "1"}, {"naloglog", "1"}, {"status", "02"}});
+  w.receipts->Edit();
+  w.prompts.Then([&](QDialog&) {
+    w.tax.ComboBox1->setCurrentIndex(7);
+    QCOMPARE(w.tax.ComboBox1->currentText(), QStringLiteral("14"));
+    Click(w.tax.CancelButton);
+  });
+  QVERIFY(!w.Show(w.tax));
+  QCOMPARE(Text(*OpenTable("formix.tdb", "formix", "inomer"), "status"), std::string("02"));
+
+  // Shown again over the same receipt, the box holds the stored text again.
+  w.receipts->Edit();
+  w.prompts.Then([&](QDialog& d) {
+    QCOMPARE(w.tax.ComboBox1->currentText(), QStringLiteral("02"));
+    d.close();
+  });
+  w.Show(w.tax);
+}
+
+void ReceiptDialogTest::rulesDocumentIsAskedForAndNothingShown() {
+  ReceiptFiles files;
+  Windows w;
+  QStringList asked;
+  w.tax.SetDocumentOpener([&](const QString& path) { asked << path; });
+  w.receipts->Insert();
+  w.prompts.Then([&](QDialog& d) {
+    Click(w.tax.RulesButton);
+    QVERIFY(d.isVisible());
+    d.close();
+  });
+  w.Show(w.tax);
+  QCOMPARE(asked, QStringList{QDir::current().absoluteFilePath(QStringLiteral("prav.doc"))});
+  QVERIFY(w.prompts.messages.isEmpty() && w.prompts.errors.isEmpty());
+}
+
+void ReceiptDialogTest::tabIntoEmptyEditorsOpensTheirDirectories() {
+  ReceiptFiles files;
+  AddRecord("platel.tdb", "platel", {{"nomer", "1"}, {"Platel", "Иванов"}, {"adresPlat", "Москва"}});
+  AddRecord("Poluchat.tdb", "Poluchat", {{"nomer", "1"}, {"Poluchat", "УФК"}});
+  Windows w;
+  w.receipts->Insert();
+  QWidget* date = w.pd4.Editor("DatePlat");
+  QWidget* payer = w.pd4.Editor("Platel");
+  QWidget* recipient = w.pd4.Editor("Poluchat");
+  w.prompts.Then([&](QDialog& dialog) {
+    QCOMPARE(dialog.focusWidget(), w.pd4.Editor("nomer"));
+    date->setFocus();
+    QTest::keyClick(date, Qt::Key_Tab);  // the payers directory opens by itself: a pick (next script)
+    QTRY_COMPARE(w.prompts.modalTitles.size(), 2);
+    QTRY_COMPARE(dialog.focusWidget(), payer);
+    QCOMPARE(Text(*w.receipts, "Platel"), std::string("Иванов"));
+    dialog.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+
+    QTest::keyClick(payer, Qt::Key_Tab);  // the recipients directory: closed without a pick
+    QTRY_COMPARE(w.prompts.modalTitles.size(), 3);
+    QTRY_COMPARE(dialog.focusWidget(), recipient);
+    dialog.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QTest::qWait(20);
+    QCOMPARE(w.prompts.modalTitles.size(), 3);  // not again while the focus stays
+
+    QTest::keyClick(recipient, Qt::Key_F4);  // the keyboard's "...": opens even when empty
+    QCOMPARE(w.prompts.modalTitles.size(), 4);
+    QCOMPARE(Text(*w.receipts, "Poluchat"), std::string("УФК"));
+    dialog.close();
+  });
+  w.prompts.Then([&](QDialog&) { QTest::keyClick(w.payers.DBGrid1, Qt::Key_Return); });
+  w.prompts.Then([&](QDialog&) { QTest::keyClick(w.recipients.DBGrid1, Qt::Key_Escape); });
+  w.prompts.Then([&](QDialog&) { QTest::keyClick(w.recipients.DBGrid1, Qt::Key_Return); });
+  QVERIFY(!w.Show(w.pd4, /*focusNumber=*/true));
+  QCOMPARE(w.prompts.modalTitles,
+           (QStringList{QString(), QStringLiteral("Список плательщиков (Выбор)"),
+                        QStringLiteral("Список получателей (Выбор)"), QStringLiteral("Список получателей (Выбор)")}));
+  QCOMPARE(w.receipts->RecordCount(), 0);  // closed: nothing stored
+}
+
+void ReceiptDialogTest::refusedReceiptStaysOpenWithEverythingTyped() {
+  ReceiptFiles files;
+  // A receipts file whose number index is unique, so that a duplicate is refused.
+  receipts::DatabaseSchema schema = receipts::ReceiptFiles().front().schema;
+  schema.tables[0].indexes[0].options = tdb::tiUnique;
+  const std::string path = files.Path("unique.tdb").toStdString();
+  receipts::CreateDatabaseFile(path, schema);
+  Windows w(path);
+  AddRecord(*w.receipts, {{"nomer", "1"}});
+  w.receipts->Insert();
+  w.receipts->FieldByName("nomer").SetAsInteger(1);
+  w.receipts->FieldByName("NaznPlat").SetAsString("typed");
+  w.prompts.Then([&](QDialog& dialog) {
+    Click(w.pd4.OkButton);
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(w.prompts.errors.size(), 1);
+    QCOMPARE(w.receipts->State(), tdb::dsInsert);
+    QCOMPARE(Text(*w.receipts, "NaznPlat"), std::string("typed"));
+    w.receipts->FieldByName("nomer").SetAsInteger(2);
+    Click(w.pd4.OkButton);
+    QVERIFY(!dialog.isVisible());
+  });
+  QVERIFY(w.Show(w.pd4));
+  QCOMPARE(w.receipts->RecordCount(), 2);
+}
+
+void ReceiptDialogTest::escStoresNothingAndOkWritesWhatIsBeingTyped() {
+  ReceiptFiles files;
+  Windows w;
+  w.receipts->Insert();
+  w.prompts.Then([&](QDialog& dialog) {
+    QWidget* purpose = w.tax.Editor("NaznPlat");
+    purpose->setFocus();
+    TypeText(purpose, QStringLiteral("налог"));
+    QTest::keyClick(purpose, Qt::Key_Escape);
+    QVERIFY(!dialog.isVisible());
+  });
+  QVERIFY(!w.Show(w.tax));
+  QCOMPARE(w.receipts->RecordCount(), 0);
+
+  w.receipts->Insert();
+  w.prompts.Then([&](QDialog&) {
+    QWidget* okato = w.tax.Editor("okato");
+    okato->setFocus();
+    TypeText(okato, QStringLiteral("452860000001234"));  // longer than the field's 11 characters
+    w.tax.OkButton->click();  // the focus never left the editor
+  });
+  QVERIFY(w.Show(w.tax));
+  QCOMPARE(Text(*OpenTable("formix.tdb", "formix", "inomer"), "okato"), std::string("45286000000"));
+}
+
+// The chain Tab walks from the number editor, by object names and captions.
+static QStringList TabChain(ReceiptDialog& dialog) {
+  QStringList chain;
+  QWidget* start = dialog.Editor("nomer");
+  QWidget* w = start;
+  do {
+    // A drop-down box's own line edit is part of the box.
+    if ((w->focusPolicy() & Qt::TabFocus) && !qobject_cast<QComboBox*>(w->parentWidget())) {
+      auto* button = qobject_cast<QPushButton*>(w);
+      chain << (button ? button->text() : w->objectName());
+    }
+    w = w->nextInFocusChain();
+  } while (w != start && chain.size() < 40);
+  return chain;
+}
+
+void ReceiptDialogTest::tabOrders() {
+  ReceiptFiles files;
+  Windows w;
+  QCOMPARE(TabChain(w.pd4), (QStringList{"nomer", "DatePlat", "Platel", "Poluchat", "Summa", "SummaUslug",
+                                         "NaznPlat", "Ok", "Отмена"}));
+  QCOMPARE(TabChain(w.tax),
+           (QStringList{"nomer", "DatePlat", "indexdoc", "Platel", "Poluchat", "Summa", "peni", "straf", "kodklass",
+                        "status", "okato", "srok", "tipplat", "osnovanie", "NaznPlat", "Ok", "Отмена",
+                        "Правила заполнения формы № ПД (налог)"}));
+}
+
+QTEST_MAIN(ReceiptDialogTest)
+#include "receipt_dialog_test.moc"

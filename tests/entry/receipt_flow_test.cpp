@@ -1,0 +1,130 @@
+// The receipt dialogs reached from the register of a whole program run, with
+// the real directories: "Отмена" after a pick keeps the stored payer, a copy
+// of a tax receipt, a code pick replacing the purpose, and Tab from the fine
+// into the empty code editor.
+#include <QTest>
+
+#include "app/receipt_files.h"
+#include "app/scripted_prompts.h"
+#include "app/forms.h"
+
+namespace {
+
+struct Run {
+  explicit Run(const ReceiptFiles& files) {
+    forms = app::CreateForms(app::AppContext{files.Path(QString()) + '/', &prompts});
+    forms->Fformixinsnal->SetClock([] { return QDate(2026, 10, 1); });
+    forms->Fmain->show();
+    QTRY_VERIFY(forms->Fmain->StartupStarted());
+  }
+  ~Run() {
+    forms->Fmain->close();
+    forms.reset();
+  }
+  tdb::TDadaTable& receipts() { return forms->Fmain->Receipts(); }
+  // The stored receipt with this number, read afresh from the file.
+  std::unique_ptr<tdb::TDadaTable> Stored(int nomer) {
+    auto t = OpenTable("formix.tdb", "formix", "inomer");
+    t->Locate("nomer", {tdb::TVariant(int64_t{nomer})}, 0);
+    return t;
+  }
+
+  ScriptedPrompts prompts;
+  std::unique_ptr<app::Forms> forms;
+};
+
+void Click(QWidget* button) { QTest::mouseClick(button, Qt::LeftButton); }
+
+}  // namespace
+
+class ReceiptFlowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void cancelAfterAPickKeepsTheStoredPayer();
+  void copyOfATaxReceipt();
+  void codePickReplacesThePurposeAndTabFromTheFineOpensCodes();
+};
+
+void ReceiptFlowTest::cancelAfterAPickKeepsTheStoredPayer() {
+  ReceiptFiles files;
+  AddRecord("platel.tdb", "platel", {{"nomer", "1"}, {"Platel", "Иванов"}});
+  AddRecord("platel.tdb", "platel", {{"nomer", "2"}, {"Platel", "Петров"}, {"LschPlat", "555"}});
+  AddRecord("formix.tdb", "formix", {{"nomer", "12"}, {"Platel", "Иванов"}, {"nomerPlat", "1"}});
+  Run run(files);
+  run.prompts.Then([&](QDialog& dialog) {
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Квитанция №12 (Иванов)"));
+    Click(run.forms->Fformixins->PayerButton);  // "..." although a payer is filled in
+    QCOMPARE(Text(run.receipts(), "Platel"), std::string("Петров"));
+    QCOMPARE(Text(run.receipts(), "LschPlat"), std::string("555"));
+    Click(run.forms->Fformixins->CancelButton);
+  });
+  run.prompts.Then([&](QDialog&) {
+    auto& payers = *run.forms->FsprPlat;
+    QCOMPARE(payers.Logic().Table().FieldByName("nomer").AsInteger(), 1);  // placed on the stored payer
+    TypeText(payers.DBGrid1, QStringLiteral("п"));
+    QTest::keyClick(payers.DBGrid1, Qt::Key_Return);
+  });
+  run.forms->Fmain->Edit();
+  QCOMPARE(run.prompts.modalTitles.size(), 2);
+  QCOMPARE(Text(*run.Stored(12), "Platel"), std::string("Иванов"));
+  QCOMPARE(run.Stored(12)->FieldByName("nomerPlat").AsInteger(), 1);
+}
+
+void ReceiptFlowTest::copyOfATaxReceipt() {
+  ReceiptFiles files;
+  AddRecord("formix.tdb", "formix",
+            {{"nomer", "1"}, {"naloglog", "1"}, {"document", "Форма № ПД-(налог)"}, {"Platel", "Иванов"},
+             {"status", "09"}, {"srok", "МС.01.2026"}, {"osnovanie", "ТП"}, {"tipplat", "НС"}, {"indexdoc", "77"},
+             {"peni", "5"}, {"straf", "3"}, {"okato", "45286"}, {"kodklass", "182"}});
+  Run run(files);
+  run.prompts.Then([&](QDialog& dialog) {
+    auto& tax = *run.forms->Fformixinsnal;
+    QCOMPARE(&dialog, static_cast<QDialog*>(&tax));
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Квитанция №2 (Иванов)"));
+    QCOMPARE(tax.ComboBox1->currentText(), QStringLiteral("09"));
+    for (QComboBox* box : {tax.ComboBox2, tax.ComboBox3, tax.ComboBox4}) QCOMPARE(box->currentText(), QString());
+    QCOMPARE(tax.ComboBox3->itemText(0), QStringLiteral("МС.10.2026"));
+    Click(tax.OkButton);
+  });
+  run.forms->Fmain->Copy();
+  auto copy = run.Stored(2);
+  QCOMPARE(copy->FieldByName("nomer").AsInteger(), 2);
+  QVERIFY(copy->FieldByName("naloglog").AsBoolean());
+  QCOMPARE(Text(*copy, "status"), std::string("09"));
+  QCOMPARE(Text(*copy, "okato"), std::string("45286"));
+  for (const char* empty : {"srok", "osnovanie", "tipplat", "indexdoc", "document"})
+    QCOMPARE(Text(*copy, empty), std::string());
+  QCOMPARE(copy->FieldByName("peni").AsCurrency().ToDouble(), 0.0);
+}
+
+void ReceiptFlowTest::codePickReplacesThePurposeAndTabFromTheFineOpensCodes() {
+  ReceiptFiles files;
+  AddRecord("sprkodBK.tdb", "sprkodBK",
+            {{"nomer", "4"}, {"kodBK", "18210102010011000110"}, {"naim", "НДФЛ"}, {"tip", "0"}});
+  AddRecord("formix.tdb", "formix", {{"nomer", "1"}, {"naloglog", "1"}, {"NaznPlat", "набранное"}});
+  Run run(files);
+  run.prompts.Then([&](QDialog& dialog) {
+    auto& tax = *run.forms->Fformixinsnal;
+    QWidget* fine = tax.Editor("straf");
+    fine->setFocus();
+    QTest::keyClick(fine, Qt::Key_Tab);  // into the empty code editor: the codes open (a pick)
+    QTRY_COMPARE(run.prompts.modalTitles.size(), 2);
+    QTRY_COMPARE(dialog.focusWidget(), tax.Editor("kodklass"));
+    QCOMPARE(Text(run.receipts(), "NaznPlat"), std::string("НДФЛ"));
+    Click(tax.OkButton);
+  });
+  run.prompts.Then([&](QDialog&) {
+    QCOMPARE(run.forms->FkodBK->KindFilter->currentIndex(), 0);
+    QTest::keyClick(run.forms->FkodBK->DBGrid1, Qt::Key_Return);
+  });
+  run.forms->Fmain->Edit();
+  QCOMPARE(run.prompts.modalTitles.at(1), QStringLiteral("Код буджетной классификации"));
+  auto stored = run.Stored(1);
+  QCOMPARE(Text(*stored, "kodklass"), std::string("18210102010011000110"));
+  QCOMPARE(stored->FieldByName("nomerBK").AsInteger(), 4);
+  QCOMPARE(Text(*stored, "NaznPlat"), std::string("НДФЛ"));
+}
+
+QTEST_MAIN(ReceiptFlowTest)
+#include "receipt_flow_test.moc"

@@ -1,0 +1,189 @@
+// The data grid with real widgets offscreen: title buttons and the marker,
+// the current row, incremental search, the drawing hook, the popup's
+// shortcuts, double-clicks and Ctrl+Delete.
+#include <QAction>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPainter>
+#include <QMainWindow>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "widget_fixture.h"
+#include "widgets/data_grid.h"
+
+using widgets::DataGrid;
+using widgets::GridColumn;
+using widgets_test::PaymentsTable;
+
+class DataGridTest : public QObject {
+  Q_OBJECT
+
+  // Five payments sorted by name: Abramov 5, ivanov 2, Ivanov 3, Petrov 1, Sidorov 4.
+  static void Fill(PaymentsTable& p) {
+    const char* names[] = {"Petrov", "ivanov", "Ivanov", "Sidorov", "Abramov"};
+    for (int i = 0; i < 5; ++i) p.Add(i + 1, names[i], (i + 1) * 10.0, i == 2);
+    p.table.First();
+  }
+
+  static void Bind(DataGrid& grid, PaymentsTable& p) {
+    grid.setColumns({{"Номер", "nomer", 60, true}, {"Имя", "name", 120, true}, {"Сумма", "summa", 80, false}});
+    grid.setDataSource(&p.source);
+    grid.resize(400, 300);
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+  }
+
+ private slots:
+  void titlesActAsButtonsAndTheMarkerStays() {
+    PaymentsTable p;
+    Fill(p);
+    DataGrid grid;
+    Bind(grid, p);
+    grid.setSortMarker(0);
+    QSignalSpy clicked(&grid, &DataGrid::titleClicked);
+    QHeaderView* titles = grid.horizontalHeader();
+    for (int column : {1, 2, 1}) {
+      QTest::mouseClick(titles->viewport(), Qt::LeftButton, {},
+                        QPoint(titles->sectionViewportPosition(column) + 5, titles->height() / 2));
+    }
+    QCOMPARE(clicked.count(), 2);  // "Сумма" is no button
+    QCOMPARE(clicked[0][0].toInt(), 1);
+    // Only the window moves the marker, and it never turns round.
+    QCOMPARE(titles->sortIndicatorSection(), 0);
+    QCOMPARE(titles->sortIndicatorOrder(), Qt::AscendingOrder);
+    grid.setSortMarker(1);
+    QCOMPARE(titles->sortIndicatorSection(), 1);
+    QCOMPARE(grid.model()->headerData(1, Qt::Horizontal, Qt::AccessibleTextRole).toString(), QStringLiteral("Имя"));
+    // Columns keep their widths and the user may change them.
+    QCOMPARE(grid.columnWidth(1), 120);
+    QCOMPARE(titles->sectionResizeMode(1), QHeaderView::Interactive);
+  }
+
+  void currentRowFollowsBothWaysAndNothingIsEditedInPlace() {
+    PaymentsTable p;
+    Fill(p);
+    DataGrid grid;
+    Bind(grid, p);
+    QCOMPARE(grid.currentIndex().row(), 0);
+    p.table.Last();
+    QCOMPARE(grid.currentIndex().row(), 4);
+    const QRect cell = grid.visualRect(grid.model()->index(2, 1));
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, cell.center());
+    QCOMPARE(p.table.RecNo(), 3);
+    QTest::keyClick(&grid, Qt::Key_Down);
+    QCOMPARE(p.table.RecNo(), 4);
+    QSignalSpy doubled(&grid, &DataGrid::recordDoubleClicked);
+    QTest::mouseDClick(grid.viewport(), Qt::LeftButton, {}, cell.center());
+    QCOMPARE(doubled.count(), 1);
+    QCOMPARE(p.table.RecNo(), 3);
+    QVERIFY(!grid.indexWidget(grid.model()->index(2, 1)) && !grid.findChild<QLineEdit*>());
+    QCOMPARE(p.table.State(), tdb::dsBrowse);
+  }
+
+  void typingSearchesTheCurrentColumn() {
+    PaymentsTable p("iname");
+    Fill(p);
+    DataGrid grid;
+    Bind(grid, p);
+    grid.setCurrentIndex(grid.model()->index(0, 1));
+    QTest::keyClicks(&grid, "IV");
+    QCOMPARE(grid.searchText(), QStringLiteral("IV"));
+    QCOMPARE(p.table.RecNo(), 2);  // the first of ivanov and Ivanov
+    QTest::keyClick(&grid, Qt::Key_A);  // "iva" still matches both: stays on the first
+    QCOMPARE(p.table.RecNo(), 2);
+    QTest::keyClick(&grid, Qt::Key_Backspace);
+    QCOMPARE(grid.searchText(), QStringLiteral("IV"));
+    QTest::keyClick(&grid, Qt::Key_Down);  // a move starts a new search
+    QVERIFY(grid.searchText().isEmpty());
+    QTest::keyClicks(&grid, "s");
+    QCOMPARE(p.table.FieldByName("name").AsString(), std::string("Sidorov"));
+    // In a column that does not order the view: the next row whose text begins so.
+    grid.setCurrentIndex(grid.model()->index(0, 0));
+    QTest::qWait(DataGrid::kSearchPause + 100);
+    QTest::keyClicks(&grid, "1");
+    QCOMPARE(p.table.FieldByName("nomer").AsInteger(), 1);
+  }
+
+  void drawingHookRunsAfterTheNormalDrawing() {
+    PaymentsTable p;
+    Fill(p);
+    DataGrid grid;
+    Bind(grid, p);
+    grid.setExtraFields({"mark"});
+    std::vector<std::pair<int, int>> painted;
+    grid.setCellPainter([&](QPainter& painter, const QRect& rect, int row, int column, const QStyleOptionViewItem&) {
+      painted.emplace_back(row, column);
+      if (grid.dataModel()->fieldValue(row, "mark").toBool()) painter.fillRect(rect, Qt::red);
+    });
+    QImage image = grid.viewport()->grab().toImage();
+    QVERIFY(!painted.empty());
+    const QRect marked = grid.visualRect(grid.model()->index(2, 1));  // receipt 3 is marked
+    const QRect plain = grid.visualRect(grid.model()->index(1, 1));
+    QCOMPARE(image.pixelColor(marked.center()), QColor(Qt::red));
+    QVERIFY(image.pixelColor(plain.center()) != QColor(Qt::red));
+  }
+
+  void popupShortcutsWinWhileTheGridHasTheFocus() {
+    PaymentsTable p;
+    Fill(p);
+    QMainWindow window;
+    auto* grid = new DataGrid;
+    window.setCentralWidget(grid);
+    grid->setColumns({{"Номер", "nomer"}});
+    grid->setDataSource(&p.source);
+    QAction* window_delete = new QAction("Удалить", &window);
+    window_delete->setShortcut(Qt::Key_Delete);
+    window.addAction(window_delete);
+    QMenu popup;
+    QAction* popup_delete = popup.addAction("Пометить на удаление");
+    popup_delete->setShortcut(Qt::Key_Delete);
+    grid->setPopupMenu(&popup);
+    QSignalSpy from_window(window_delete, &QAction::triggered);
+    QSignalSpy from_popup(popup_delete, &QAction::triggered);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_Delete);
+    QCOMPARE(from_popup.count(), 1);
+    QCOMPARE(from_window.count(), 0);
+    popup_delete->setEnabled(false);  // a disabled popup item leaves the key to the window
+    QTest::keyClick(grid, Qt::Key_Delete);
+    QCOMPARE(from_window.count(), 1);
+  }
+
+  void ctrlDeleteAsksAndDeletesForGood() {
+    PaymentsTable p;
+    Fill(p);
+    DataGrid grid;
+    Bind(grid, p);
+    QStringList asked;
+    bool answer = false;
+    grid.confirmDelete = [&](QWidget*, const QString& question) {
+      asked << question;
+      return answer;
+    };
+    p.table.SetRecNo(2);
+    QTest::keyClick(&grid, Qt::Key_Delete, Qt::ControlModifier);
+    QCOMPARE(asked, QStringList{"Delete record?"});
+    QCOMPARE(p.table.RecordCount(), 5);  // Cancel
+    QCOMPARE(p.table.RecNo(), 2);
+    answer = true;
+    QTest::keyClick(&grid, Qt::Key_Delete, Qt::ControlModifier);
+    QCOMPARE(p.table.RecordCount(), 4);
+    QCOMPARE(grid.model()->rowCount(), 4);
+    QCOMPARE(p.table.FieldByName("nomer").AsInteger(), 3);  // the next record is current
+    // Gone from the file, not marked.
+    tdb::TDadaTable again;
+    again.SetDatabaseName(p.path);
+    again.SetTableName("t");
+    again.SetIndexName("inomer");
+    again.Open();
+    QCOMPARE(again.RecordCount(), 4);
+    QVERIFY(!again.Locate("nomer", {tdb::TVariant{int64_t{2}}}, 0));
+  }
+};
+
+QTEST_MAIN(DataGridTest)
+#include "data_grid_test.moc"
