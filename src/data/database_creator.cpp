@@ -207,6 +207,11 @@ std::vector<uint8_t> BuildDatabaseImage(const DatabaseSchema& schema) {
 }
 
 void CreateDatabaseFile(const std::string& path, const DatabaseSchema& schema) {
+  CreateDatabaseFile(path, schema, nullptr);
+}
+
+void CreateDatabaseFile(const std::string& path, const DatabaseSchema& schema,
+                        const std::function<void(const std::string& temp_path)>& fill) {
   std::vector<uint8_t> image = BuildDatabaseImage(schema);
   struct stat st;
   if (::lstat(path.c_str(), &st) == 0) DatabaseError(Format("File %s already exists", {path}));
@@ -229,6 +234,7 @@ void CreateDatabaseFile(const std::string& path, const DatabaseSchema& schema) {
     throw;
   }
   if (::close(fd) != 0) DatabaseError(Format("Cannot write file %s: %s", {temp, std::strerror(errno)}));
+  if (fill) fill(temp);
   MoveIntoPlace(temp, path);
   guard.Release();
 }

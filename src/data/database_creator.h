@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -73,5 +74,12 @@ std::vector<uint8_t> BuildDatabaseImage(const DatabaseSchema& schema);
 // under a temporary name in the same folder and moved into place only when
 // complete, so a failure leaves nothing behind.
 void CreateDatabaseFile(const std::string& path, const DatabaseSchema& schema);
+
+// The same, and before the new file is moved into place `fill` is called
+// with its temporary path to write records into it.  An error raised by
+// `fill` leaves nothing behind; `fill` must have closed the file when it
+// returns.
+void CreateDatabaseFile(const std::string& path, const DatabaseSchema& schema,
+                        const std::function<void(const std::string& temp_path)>& fill);
 
 }  // namespace receipts

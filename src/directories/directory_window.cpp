@@ -11,6 +11,7 @@
 
 #include "app/window_placement.h"
 #include "directories/field_editors.h"
+#include "directories/requisite_warnings.h"
 #include "engine/base/database_error.h"
 
 namespace directories {
@@ -69,6 +70,14 @@ TFdirectoryIns::TFdirectoryIns(const DirectoryConfig& config, app::UiPrompts& pr
     }
     groupForm->addRow(label, editor);
   }
+  // Requisites that fail their check are marked as they are typed; the
+  // explanations stand together above the buttons.
+  warnings_ = WarnRequisites(this);
+  if (!warnings_.empty()) {
+    auto* summary = new widgets::WarningSummary(this);
+    for (widgets::FieldWarning* w : warnings_) summary->Add(w);
+    outer->addWidget(summary);
+  }
   ok_ = new QPushButton(config.storeButton, this);
   cancel_ = new QPushButton(QStringLiteral("Отмена"), this);
   ok_->setDefault(true);
@@ -103,6 +112,7 @@ void TFdirectoryIns::Execute(tdb::TDataSource& source) {
 }
 
 void TFdirectoryIns::Store() {
+  if (!widgets::ConfirmDespiteWarnings(warnings_, [this](const QString& q) { return prompts_.AskYesNo(q); })) return;
   tdb::TDataSet& table = *source_->DataSet();
   try {
     if (kindList_) table.FieldByName("tip").SetAsInteger(kindList_->currentIndex());

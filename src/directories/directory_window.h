@@ -13,6 +13,9 @@
 // configuration, bound anew to the directory's data source at each showing;
 // "Ok" stores the entry and closes, "Отмена" and Esc close without storing.
 // An entry the engine refuses keeps the dialog open with what was typed.
+// Requisites (INN, KPP, account, BIK, correspondent account, code) that fail
+// their check are marked as they are typed, and "Ok" asks once whether to
+// store them all the same.
 //
 // TFsprPlat, TFsprpoluch, TFkodBK and TFsprPlatIns, TFsprPoluchIns,
 // TFsprkodBKins are these two classes with their configurations.  Each
@@ -31,6 +34,7 @@
 #include "app/ui_prompts.h"
 #include "directories/directory.h"
 #include "widgets/data_grid.h"
+#include "widgets/field_warning.h"
 
 namespace directories {
 
@@ -59,6 +63,7 @@ class TFdirectoryIns : public QDialog {
   tdb::TDataSource* source_ = nullptr;
   std::map<std::string, QWidget*> editors_;
   QComboBox* kindList_ = nullptr;  // the code directory's `tip`
+  std::vector<widgets::FieldWarning*> warnings_;  // of the requisite editors; owned by them
   QPushButton* ok_;
   QPushButton* cancel_;
 };

@@ -10,6 +10,8 @@
 #include <QVBoxLayout>
 
 #include "app/window_placement.h"
+#include "data/requisites.h"
+#include "directories/requisite_warnings.h"
 #include "directories/directory.h"
 #include "directories/directory_window.h"
 #include "engine/dataset/data_source.h"
@@ -60,6 +62,8 @@ ReceiptDialog::ReceiptDialog(app::UiPrompts& prompts, QWidget* parent) : QDialog
   grid_ = new QGridLayout;
   grid_->setHorizontalSpacing(6);
   outer->addLayout(grid_);
+  warningSummary_ = new widgets::WarningSummary(this);
+  outer->addWidget(warningSummary_);
   outer->addStretch(1);
   OkButton = new QPushButton(QStringLiteral("Ok"), this);
   CancelButton = new QPushButton(QStringLiteral("Отмена"), this);
@@ -164,7 +168,28 @@ bool ReceiptDialog::Execute(bool focusNumber) {
   return stored_;
 }
 
+void ReceiptDialog::FixSize(const QSize& designed) {
+  designed_ = designed;
+  layout()->activate();
+  setFixedSize(sizeHint().expandedTo(designed_));
+}
+
+void ReceiptDialog::WarnRequisites() {
+  auto receiptDate = [this] {
+    const bool open = source_ && source_->DataSet() && source_->DataSet()->Active();
+    return open ? receipts::RequisitesOfReceipt(*source_->DataSet()).date : 0;
+  };
+  warnings_ = directories::WarnRequisites(this, receiptDate);
+  for (widgets::FieldWarning* w : warnings_) warningSummary_->Add(w);
+  // The border stays fixed for the user; the explanations make room for
+  // themselves and give it back.
+  connect(warningSummary_, &widgets::WarningSummary::Changed, this, [this] {
+    if (!designed_.isEmpty()) FixSize(designed_);
+  });
+}
+
 void ReceiptDialog::Store() {
+  if (!widgets::ConfirmDespiteWarnings(warnings_, [this](const QString& q) { return prompts_.AskYesNo(q); })) return;
   Storing();
   if (!StoreReceipt(*source_->DataSet(), prompts_)) return;  // shown; everything typed stays
   stored_ = true;
@@ -190,7 +215,7 @@ TFformixins::TFformixins(app::UiPrompts& prompts, QWidget* parent) : ReceiptDial
   grid_->setColumnStretch(1, 1);
   grid_->setColumnStretch(3, 1);
   SetTabOrder({Editor("nomer"), Editor("DatePlat"), platel, poluchat, summa, uslug, nazn, OkButton, CancelButton});
-  setFixedSize(sizeHint().expandedTo(QSize(507, 224)));  // a fixed dialog border at the designed size
+  FixSize(QSize(507, 224));
 }
 
 // ---- TFformixinsnal ----
@@ -223,7 +248,8 @@ TFformixinsnal::TFformixinsnal(app::UiPrompts& prompts, QWidget* parent) : Recei
     return combo;
   };
   ComboBox1 = box("status", QStringLiteral("Статус:"), 4, 4);
-  QWidget* okato = AddEditor(FieldEditorKind::Text, "okato", QStringLiteral("ОКАТО:"), 5, 0);
+  // The field has held the OKTMO since 2014; old receipts hold an OKATO.
+  QWidget* okato = AddEditor(FieldEditorKind::Text, "okato", QStringLiteral("ОКТМО (ОКАТО):"), 5, 0);
   ComboBox3 = box("srok", QStringLiteral("Период:"), 5, 2);
   ComboBox4 = box("tipplat", QStringLiteral("Тип платежа:"), 5, 4);
   QWidget* nazn = AddEditor(FieldEditorKind::Text, "NaznPlat", QStringLiteral("Назначение\nплатежа:"), 6, 0, 3);
@@ -244,7 +270,8 @@ TFformixinsnal::TFformixinsnal(app::UiPrompts& prompts, QWidget* parent) : Recei
   grid_->setColumnStretch(5, 1);
   SetTabOrder({Editor("nomer"), Editor("DatePlat"), index, platel, poluchat, summa, peni, straf, kod, ComboBox1,
                okato, ComboBox3, ComboBox4, ComboBox2, nazn, OkButton, CancelButton, RulesButton});
-  setFixedSize(sizeHint().expandedTo(QSize(552, 267)));
+  WarnRequisites();
+  FixSize(QSize(552, 267));
 }
 
 QComboBox* TFformixinsnal::Box(const char* field) const {

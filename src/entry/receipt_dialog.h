@@ -12,7 +12,9 @@
 //
 // ReceiptDialog holds what the two share; the tax dialog adds its fields, its
 // four drop-down boxes (loaded at each showing, written at "Ok") and the
-// rules document button.  Each dialog owns its widgets; the directories
+// rules document button, and marks its requisites (code, OKTMO, status,
+// period, document index) that fail their checks, asking once on "Ok"
+// before it stores them.  Each dialog owns its widgets; the directories
 // (not owned) and the prompts must outlive it.  User-interface thread only.
 #pragma once
 
@@ -29,6 +31,7 @@
 #include "app/ui_prompts.h"
 #include "directories/field_editors.h"
 #include "entry/receipt_entry.h"
+#include "widgets/field_warning.h"
 
 namespace tdb {
 class TDataSource;
@@ -88,6 +91,11 @@ class ReceiptDialog : public QDialog {
   // Steps of the tax dialog around the shared showing and storing.
   virtual void Loading() {}
   virtual void Storing() {}
+  // Marks the requisite editors made so far whose values fail their checks;
+  // "Ok" then asks once before storing such values.
+  void WarnRequisites();
+  // A fixed dialog border at the layout's size, at least `designed`.
+  void FixSize(const QSize& designed);
 
   app::UiPrompts& prompts_;
   QGridLayout* grid_;
@@ -95,6 +103,9 @@ class ReceiptDialog : public QDialog {
   directories::TFdirectory* payers_ = nullptr;
   directories::TFdirectory* recipients_ = nullptr;
   std::map<std::string, QWidget*> editors_;
+  widgets::WarningSummary* warningSummary_;        // the explanations, above the buttons
+  std::vector<widgets::FieldWarning*> warnings_;  // owned by their editors
+  QSize designed_;
 
  private:
   void Store();

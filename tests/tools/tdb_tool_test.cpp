@@ -5,9 +5,11 @@
 #include <iterator>
 #include <gmock/gmock.h>
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -97,6 +99,36 @@ TEST_F(TdbToolTest, CreateReceiptsNeverOverwrites) {
   EXPECT_EQ(st.st_size, 4);
   EXPECT_EQ(Tdb("info " + dir_ + "/formix.tdb").code, 0);
   EXPECT_EQ(Tdb("create-receipts " + dir_ + " --if-missing").code, 0);
+}
+
+TEST_F(TdbToolTest, CreateReceiptsWithCodesFillsOnlyANewCodeDirectory) {
+  ASSERT_EQ(Tdb("create-receipts " + dir_ + " --with-codes").code, 0);
+  ToolRun dump = Tdb("dump " + dir_ + "/sprkodBK.tdb sprkodBK --index ikodbk");
+  ASSERT_EQ(dump.code, 0) << dump.out;
+  EXPECT_EQ(dump.out,
+            "{\"_recno\":0,\"nomer\":1,\"kodBK\":\"18201061201010000510\","
+            "\"naim\":\"Единый налоговый платеж\",\"tip\":0,\"slugebnoe\":false}\n"
+            "{\"_recno\":1,\"nomer\":2,\"kodBK\":\"18210604012021000110\","
+            "\"naim\":\"Транспортный налог с физических лиц\",\"tip\":0,\"slugebnoe\":false}\n");
+  EXPECT_EQ(Tdb("check " + dir_ + "/sprkodBK.tdb").code, 0);
+  EXPECT_EQ(Tdb("dump " + dir_ + "/platel.tdb platel").out, "");
+  // No temporary file is left beside the four.
+  std::vector<std::string> names;
+  if (DIR* d = ::opendir(dir_.c_str())) {
+    while (dirent* e = ::readdir(d))
+      if (e->d_name[0] != '.') names.push_back(e->d_name);
+    ::closedir(d);
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"Poluchat.tdb", "formix.tdb", "platel.tdb", "sprkodBK.tdb"}));
+
+  // A user's own code directory is never touched, whatever else is missing.
+  ASSERT_EQ(Tdb("delete " + dir_ + "/sprkodBK.tdb sprkodBK --recno 1").code, 0);
+  ASSERT_EQ(std::remove((dir_ + "/formix.tdb").c_str()), 0);
+  ASSERT_EQ(Tdb("create-receipts " + dir_ + " --if-missing --with-codes").code, 0);
+  ToolRun kept = Tdb("dump " + dir_ + "/sprkodBK.tdb sprkodBK");
+  EXPECT_EQ(std::count(kept.out.begin(), kept.out.end(), '\n'), 1) << kept.out;
+  EXPECT_EQ(Tdb("info " + dir_ + "/formix.tdb").code, 0);
 }
 
 TEST_F(TdbToolTest, CreateFromASchemaWithCyrillicNames) {

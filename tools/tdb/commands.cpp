@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "data/code_directory.h"
 #include "data/database_creator.h"
 #include "data/receipt_tables.h"
 #include "engine/base/database_error.h"
@@ -56,11 +57,15 @@ const char kUsage[] =
     "      Names: 1 to 32 bytes in Windows-1251; at most 256 tables, 96 fields\n"
     "      and 8 indexes of up to 8 fields per table.\n"
     "\n"
-    "  tdb create-receipts DIR [--if-missing]\n"
+    "  tdb create-receipts DIR [--if-missing] [--with-codes]\n"
     "      Writes the program's four empty database files into DIR:\n"
     "      formix.tdb, platel.tdb, Poluchat.tdb, sprkodBK.tdb.  Without\n"
     "      --if-missing an existing file is an error and nothing is written;\n"
     "      with it only the missing files are written, silently.\n"
+    "      --with-codes fills a sprkodBK.tdb that it writes with the budget\n"
+    "      classification codes a private person pays most (the list\n"
+    "      src/data/budget_codes.txt built into the tool); an existing file\n"
+    "      is never touched.\n"
     "\n"
     "  tdb info FILE\n"
     "      Prints one JSON object describing FILE: version, compressed,\n"
@@ -181,21 +186,30 @@ int Create(const std::vector<std::string>& args) {
 }
 
 int CreateReceipts(const std::vector<std::string>& args) {
-  bool if_missing = false;
+  const char* usage = "create-receipts needs DIR [--if-missing] [--with-codes]";
+  bool if_missing = false, with_codes = false;
   std::string dir;
   for (const std::string& a : args) {
     if (a == "--if-missing") if_missing = true;
+    else if (a == "--with-codes") with_codes = true;
     else if (dir.empty() && !a.starts_with("--")) dir = a;
-    else return Usage("create-receipts needs DIR [--if-missing]");
+    else return Usage(usage);
   }
-  if (dir.empty()) return Usage("create-receipts needs DIR [--if-missing]");
+  if (dir.empty()) return Usage(usage);
   auto path_of = [&](const receipts::ReceiptFile& f) { return dir + "/" + f.file_name; };
   if (!if_missing)
     for (const auto& f : receipts::ReceiptFiles())
       if (Exists(path_of(f))) tdb::DatabaseError(tdb::Format("File %s already exists", {path_of(f)}));
+  // Read before anything is written, so that a bad list writes nothing.
+  std::vector<receipts::CodeEntry> codes;
+  if (with_codes) codes = receipts::ParseCodeList(receipts::DefaultCodeListText());
   for (const auto& f : receipts::ReceiptFiles()) {
     if (if_missing && Exists(path_of(f))) continue;
-    receipts::CreateDatabaseFile(path_of(f), f.schema);
+    if (with_codes && f.file_name == "sprkodBK.tdb")
+      receipts::CreateDatabaseFile(path_of(f), f.schema,
+                                   [&](const std::string& temp) { receipts::FillCodeDirectory(temp, codes); });
+    else
+      receipts::CreateDatabaseFile(path_of(f), f.schema);
   }
   return 0;
 }
