@@ -177,7 +177,13 @@ bool QrReceiptImport::CreateFromPayload(const receipts::ParsedQrPayload& payload
   for (const QrFieldValue& t : receipt.texts) {
     const int size = table.FieldByName(t.field).Size();
     if (size > 0 && tdb::Utf8ToCp1251(t.value).size() > static_cast<size_t>(size)) {
-      problems << QStringLiteral("%1: текст длиннее %2 знаков, в квитанцию вошло только начало").arg(Label(t.field)).arg(size);
+      problems << QStringLiteral("%1: текст длиннее %2 знаков, в квитанцию вошло только начало")
+                      .arg(Label(t.field))
+                      .arg(size);
+    }
+    // The receipts are kept in Windows-1251; a UTF-8 code may hold more.
+    if (!receipts::EncodeQrText(t.value, receipts::QrCharset::kWindows1251)) {
+      problems << QStringLiteral("%1: знаки, которых нет в кодировке Windows-1251, заменены на «?»").arg(Label(t.field));
     }
   }
   if (!problems.isEmpty()) {

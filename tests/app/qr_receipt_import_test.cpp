@@ -204,7 +204,7 @@ class QrReceiptImportTest : public QObject {
   void failingRequisitesAreShown() {
     Fixture f;
     const std::string bytes =
-        "ST00012|Name=ТСЖ|PersonalAcc=40702810200001234568|BankName=" + std::string(120, 'B') +
+        "ST00012|Name=ТСЖ «Дом ★»|PersonalAcc=40702810200001234568|BankName=" + std::string(120, 'B') +
         "|BIC=045678901|CorrespAcc=30101810500000000901|PayeeINN=5834123450|Sum=5";
     f.program.prompts.answerYes = false;
     f.program.main()->CreateFromQr(f.Bill(QStringLiteral("bad.png"), bytes));
@@ -214,9 +214,11 @@ class QrReceiptImportTest : public QObject {
     QVERIFY2(m.contains(QStringLiteral("ИНН получателя")), qPrintable(m));
     QVERIFY2(m.contains(QStringLiteral("Счёт получателя")), qPrintable(m));
     QVERIFY2(m.contains(QStringLiteral("Банк получателя: текст длиннее 100 знаков")), qPrintable(m));
+    QVERIFY2(m.contains(QStringLiteral("Получатель: знаки, которых нет в кодировке Windows-1251")), qPrintable(m));
     QCOMPARE(f.seen.size(), size_t{1});
     QCOMPARE(f.seen[0].texts.at("BancPoluch"), std::string(100, 'B'));
     QCOMPARE(f.seen[0].summa, int64_t{500});
+    QCOMPARE(f.seen[0].texts.at("Poluchat"), std::string("ТСЖ «Дом ?»"));
   }
 
   // No picture of a payment code, a foreign code, a cut one: the message and
