@@ -46,6 +46,7 @@ TFmain::TFmain(const AppContext& context, Forms& forms)
   BuildToolBar();
   BuildGrid();
   BuildPanel();
+  Calculator1 = new widgets::CalculatorDialog(this);
   statusBar();
   setAcceptDrops(true);
   ChooseCodeFile = [this] {
@@ -90,8 +91,6 @@ void TFmain::BuildMenus() {
   actPurge = add(service, QStringLiteral("Удаление помеченных записей"), {}, &TFmain::Purge);
   QMenu* help = menuBar()->addMenu(QStringLiteral("Помощь"));
   actAbout = add(help, QStringLiteral("О программе..."), {}, &TFmain::About);
-  // Waits for the widget layer's calculator.
-  actCalculator->setEnabled(false);
   // The menus follow the enabling rule whenever they open, whatever changed
   // the table since.
   for (QMenu* menu : {file, edit, service}) connect(menu, &QMenu::aboutToShow, this, &TFmain::EnableAll);
@@ -465,7 +464,7 @@ void TFmain::SaveAsPdf() {
   Run([this] { printer_->SaveAsPdf(receipts_); });
 }
 
-void TFmain::Calculator() {}
+void TFmain::Calculator() { context_.prompts->ShowModal(*Calculator1); }
 
 void TFmain::TitleClick(int column) {
   Run([this, column] { register_.SortBy(column); });

@@ -38,6 +38,7 @@
 #include "app/settings_file.h"
 #include "engine/dataset/dada_table.h"
 #include "engine/dataset/data_source.h"
+#include "widgets/calculator.h"
 #include "widgets/data_grid.h"
 
 namespace app {
@@ -143,6 +144,8 @@ class TFmain : public QMainWindow {
   QFrame* Panel1;
   QLabel* PanelLabel;         // "Удаление записей Ждите..."
   QProgressBar* PanelProgress;  // records done of the total
+  // "Калькулятор", created once and shown modally.
+  widgets::CalculatorDialog* Calculator1;
 
  signals:
   // The settings file has been written (successfully).

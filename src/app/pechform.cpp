@@ -14,8 +14,7 @@ TFpechform::TFpechform(const QWidget* centreOver, QWidget* parent)
   setWindowTitle(QStringLiteral("Выбор вида документа"));
   setObjectName(QStringLiteral("Fpechform"));
 
-  ListBox1 = new QListWidget(this);
-  ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
+  ListBox1 = new widgets::ListBox(this);
   ListBox1->setMinimumWidth(200);
   BitBtn1 = new QPushButton(QStringLiteral("Ok"), this);
   BitBtn2 = new QPushButton(QStringLiteral("Отмена"), this);
@@ -33,13 +32,13 @@ TFpechform::TFpechform(const QWidget* centreOver, QWidget* parent)
 
   connect(BitBtn1, &QPushButton::clicked, this, &TFpechform::accept);
   connect(BitBtn2, &QPushButton::clicked, this, &TFpechform::reject);
-  connect(ListBox1, &QListWidget::itemDoubleClicked, this, &TFpechform::accept);
+  connect(ListBox1, &widgets::ListBox::chosen, this, &TFpechform::accept);
 }
 
 void TFpechform::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (event->spontaneous()) return;
-  if (ListBox1->count() > 0) ListBox1->setCurrentRow(0);
+  ListBox1->selectFirst();
   ListBox1->setFocus();
   CentreOver(*this, centreOver_);
 }

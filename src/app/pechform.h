@@ -12,8 +12,9 @@
 #pragma once
 
 #include <QDialog>
-#include <QListWidget>
 #include <QPushButton>
+
+#include "widgets/list_box.h"
 
 namespace app {
 
@@ -23,7 +24,7 @@ class TFpechform : public QDialog {
  public:
   explicit TFpechform(const QWidget* centreOver, QWidget* parent = nullptr);
 
-  QListWidget* ListBox1;
+  widgets::ListBox* ListBox1;
   QPushButton* BitBtn1;  // "Ok"
   QPushButton* BitBtn2;  // "Отмена"
 

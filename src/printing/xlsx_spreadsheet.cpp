@@ -4,7 +4,9 @@
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QUrl>
 
@@ -113,7 +115,31 @@ class XlsxApplication final : public SpreadsheetApplication {
 
 }  // namespace
 
+bool DesktopOpensSpreadsheets() {
+  // The desktop's associations, as xdg-open finds them: the user's and the
+  // system's mimeapps.list, and the caches of the installed applications.
+  static const QString kXlsx = QStringLiteral("application/vnd.openxmlformats-officedocument.spreadsheetml.sheet=");
+  QStringList files;
+  for (const QString& dir : QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation))
+    files << dir + QStringLiteral("/mimeapps.list");
+  for (const QString& dir : QStandardPaths::standardLocations(QStandardPaths::ApplicationsLocation))
+    files << dir + QStringLiteral("/mimeapps.list") << dir + QStringLiteral("/mimeinfo.cache");
+  for (const QString& name : files) {
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) continue;
+    for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n')))
+      if (line.startsWith(kXlsx) && line.size() > kXlsx.size()) return true;
+  }
+  return false;
+}
+
 void OpenWithDesktop(const QString& path) {
+  // xdg-open runs detached and cannot report a missing application, so the
+  // association is looked up first.
+  if (QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty() || !DesktopOpensSpreadsheets())
+    throw PrintError(QStringLiteral("Не найдена программа для работы с таблицами (например, LibreOffice Calc), "
+                                    "в которой открывается заполненная форма «%1».")
+                         .arg(path));
   if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
     throw PrintError(
         QStringLiteral("Не удалось открыть заполненную форму «%1»: не найдена программа для работы с таблицами.")

@@ -22,8 +22,11 @@ namespace printing {
 // What is done with a filled copy at `path`.
 using Presenter = std::function<void(const QString& path)>;
 
+// Whether the desktop has an application for .xlsx workbooks.
+bool DesktopOpensSpreadsheets();
+
 // Opens `path` with the desktop's handler for its type; raises PrintError
-// when the desktop cannot open it.
+// when the desktop has none or cannot start it.
 void OpenWithDesktop(const QString& path);
 
 // Starts an .xlsx application whose filled copies go to `present`, each in a

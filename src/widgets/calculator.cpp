@@ -184,7 +184,7 @@ CalculatorPad::CalculatorPad(QWidget* parent) : QWidget(parent), display_(new QL
       button->setAccessibleName(key);
       button->setFocusPolicy(Qt::NoFocus);
       button->setAutoDefault(false);
-      button->setMinimumSize(36, 28);
+      button->setFixedSize(44, 30);
       connect(button, &QPushButton::clicked, this, [this, key] { press(key); });
       grid->addWidget(button, r, c);
     }

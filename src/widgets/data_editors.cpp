@@ -7,7 +7,7 @@
 #include <QKeyEvent>
 #include <QRegularExpressionValidator>
 #include <QScreen>
-#include <QStyle>
+#include <QPainter>
 #include <QVBoxLayout>
 
 #include "engine/base/database_error.h"
@@ -57,6 +57,19 @@ QString DecimalText(QString text) {
   const QChar separator = QLatin1Char(tdb::CurrentFormatSettings()->decimal_separator);
   text.replace(QLatin1Char('.'), separator).replace(QLatin1Char(','), separator);
   return text;
+}
+
+// The small downward triangle of a drop-down, in the text colour.
+QIcon DropDownIcon(const QWidget* editor) {
+  QPixmap pixmap(12, 12);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(editor->palette().color(QPalette::Text));
+  const QPointF corners[3] = {QPointF(2, 4), QPointF(10, 4), QPointF(6, 9)};
+  painter.drawPolygon(corners, 3);
+  return QIcon(pixmap);
 }
 
 void PlaceUnder(QWidget* popup, QWidget* anchor) {
@@ -124,7 +137,7 @@ void DBEdit::focusOutEvent(QFocusEvent* event) {
 
 DBNumberEdit::DBNumberEdit(QWidget* parent)
     : DBEdit(parent), popup_(new CalculatorPopup(this)),
-      drop_down_(addAction(style()->standardIcon(QStyle::SP_ArrowDown), QLineEdit::TrailingPosition)) {
+      drop_down_(addAction(DropDownIcon(this), QLineEdit::TrailingPosition)) {
   setAlignment(Qt::AlignRight);
   setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("^-?[0-9 ]*[,.]?[0-9]*$")), this));
   drop_down_->setText(QStringLiteral("Калькулятор"));
@@ -161,7 +174,7 @@ void DBNumberEdit::writeText(const QString& text) {
 
 DBDateEdit::DBDateEdit(QWidget* parent)
     : DBEdit(parent), popup_(new QFrame(this, Qt::Popup)), calendar_(new QCalendarWidget(popup_)),
-      drop_down_(addAction(style()->standardIcon(QStyle::SP_ArrowDown), QLineEdit::TrailingPosition)) {
+      drop_down_(addAction(DropDownIcon(this), QLineEdit::TrailingPosition)) {
   static_cast<QFrame*>(popup_)->setFrameShape(QFrame::StyledPanel);
   popup_->setAccessibleName(QStringLiteral("Календарь"));
   auto* layout = new QVBoxLayout(popup_);

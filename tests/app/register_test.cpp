@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QTimer>
 
+#include "app/stand_in_receipt_dialogs.h"
 #include "engine/base/database_error.h"
 #include "register_fixture.h"
 
@@ -607,6 +608,59 @@ class RegisterTest : public QObject {
     QCOMPARE(p.dialogs->shown.size(), size_t(1));
     QCOMPARE(p.dialogs->shown[0].caption, QStringLiteral("Квитанция №2 (Б)"));
     QCOMPARE(p.dialogs->shown[0].state, tdb::dsEdit);
+  }
+
+  // "Печать" and "Сохранить в PDF…" hand the printer the register's
+  // dataset on the current receipt, from the menu and from the popup alike.
+  void printingGoesThroughThePrinter() {
+    Program& p = Start(Numbered({"А", "Б"}));
+    app::TFmain& m = *p.main();
+    struct Printer : app::ReceiptPrinter {
+      QStringList calls;
+      void Print(tdb::TDadaTable& t) override { calls << "print " + Qs(t.FieldByName("Platel").AsString()); }
+      void SaveAsPdf(tdb::TDadaTable& t) override { calls << "pdf " + Qs(t.FieldByName("Platel").AsString()); }
+    } printer;
+    m.SetReceiptPrinter(&printer);
+    p.table().Last();
+    for (QAction* a : {m.actPrint, m.pmPrint, m.actPdf, m.pmPdf}) a->trigger();
+    QCOMPARE(printer.calls, (QStringList{"print Б", "print Б", "pdf Б", "pdf Б"}));
+    m.SetReceiptPrinter(nullptr);
+    m.actPrint->trigger();
+    QCOMPARE(printer.calls.size(), 4);
+  }
+
+  // Until the receipt dialogs are part of the program a plain dialog stands
+  // in: "Ok" stores what was typed, "Отмена" nothing.
+  void standInDialogStoresOnOkOnly() {
+    Program& p = Start(Numbered({"А"}));
+    app::TFmain& m = *p.main();
+    m.SetReceiptDialogs(nullptr);
+    QString caption;
+    p.prompts.Then(Choose(0));
+    p.prompts.Then([&caption](QDialog& d) {
+      auto& dialog = static_cast<app::StandInReceiptDialog&>(d);
+      caption = dialog.windowTitle();
+      QCOMPARE(dialog.nomer->text(), QStringLiteral("2"));
+      QVERIFY(dialog.nomer->hasFocus());
+      dialog.platel->setText(QStringLiteral("Новый плательщик"));
+      dialog.summa->setText(QStringLiteral("12,5"));
+      QTest::mouseClick(dialog.BitBtn1, Qt::LeftButton);
+    });
+    m.actCreate->trigger();
+    QCOMPARE(caption, QStringLiteral("Квитанция *Новая"));
+    p.table().Last();
+    p.prompts.Then([](QDialog& d) {
+      auto& dialog = static_cast<app::StandInReceiptDialog&>(d);
+      QCOMPARE(dialog.platel->text(), QStringLiteral("Новый плательщик"));
+      dialog.platel->setText(QStringLiteral("не сохранится"));
+      QTest::mouseClick(dialog.BitBtn2, Qt::LeftButton);
+    });
+    m.actEdit->trigger();
+    const std::vector<Receipt> all = ReceiptsOf(p.table());
+    QCOMPARE(all.size(), size_t(2));
+    QCOMPARE(all[1].platel, QStringLiteral("Новый плательщик"));
+    QCOMPARE(all[1].summa, 12.5);
+    QCOMPARE(p.table().State(), tdb::dsBrowse);
   }
 
   void receiptsOfAnotherProcessShowOnActivation() {

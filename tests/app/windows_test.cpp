@@ -49,7 +49,7 @@ class WindowsTest : public QObject {
         {m.actEdit, "Изменить", QKeySequence(Qt::SHIFT | Qt::Key_Return), false},
         {m.actDelete, "Удалить", QKeySequence(Qt::Key_Delete), false},
         {m.actCopy, "Скопировать", QKeySequence(Qt::Key_F9), false},
-        {m.actCalculator, "Калькулятор", QKeySequence(), false},
+        {m.actCalculator, "Калькулятор", QKeySequence(), true},
         {m.actSettings, "Настройка программы", QKeySequence(), true},
         {m.actPurge, "Удаление помеченных записей", QKeySequence(), false},
         {m.actAbout, "О программе...", QKeySequence(), true},
@@ -64,6 +64,21 @@ class WindowsTest : public QObject {
     for (QAction* a : m.ToolBar1->actions()) toolbar << (a->isSeparator() ? "|" : a->text());
     QCOMPARE(toolbar, (QStringList{"Создать", "Печать", "|", "Изменить", "Удалить", "Скопировать"}));
     QVERIFY(m.statusBar()->currentMessage().isEmpty());
+  }
+
+  // "Калькулятор" shows the widget layer's calculator modally; it works
+  // without a receipts table.
+  void calculatorCommand() {
+    QString shown;
+    prompts_.Then([&shown](QDialog& d) {
+      auto& calculator = static_cast<widgets::CalculatorDialog&>(d);
+      for (const char* key : {"7", "×", "6", "="}) calculator.pad()->press(QString::fromUtf8(key));
+      shown = calculator.pad()->calculator().display();
+      QTest::keyClick(&calculator, Qt::Key_Escape);
+    });
+    forms_->Fmain->actCalculator->trigger();
+    QCOMPARE(prompts_.modalTitles, QStringList{"Калькулятор"});
+    QCOMPARE(shown, QStringLiteral("42"));
   }
 
   void formChooser() {

@@ -105,7 +105,11 @@ TEST_F(PdfExportTest, ReceiptGoesToTheNamedFileOnly) {
   old.open(QIODevice::WriteOnly);
   old.write("an older file the user chose to replace");
   old.close();
-  const QStringList tempBefore = QDir::temp().entryList({"formix-*"});
+  // A temporary folder of the test's own, so that other tests' work does
+  // not show in it.
+  const QByteArray tmpBefore = qgetenv("TMPDIR");
+  QDir(dir_.path()).mkpath("tmp");
+  qputenv("TMPDIR", dir_.filePath("tmp").toUtf8());
 
   int asked = 0;
   SaveReceiptPdf(
@@ -115,12 +119,13 @@ TEST_F(PdfExportTest, ReceiptGoesToTheNamedFileOnly) {
         return pdf;
       },
       r);
+  if (tmpBefore.isNull()) qunsetenv("TMPDIR"); else qputenv("TMPDIR", tmpBefore);
   EXPECT_EQ(asked, 1);
   QFile made(pdf);
   ASSERT_TRUE(made.open(QIODevice::ReadOnly));
   EXPECT_TRUE(made.read(5) == "%PDF-");
   // The filled copy and LibreOffice's own output are gone.
-  EXPECT_EQ(QDir::temp().entryList({"formix-*"}), tempBefore);
+  EXPECT_EQ(QDir(dir_.filePath("tmp")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
   EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList({"квитанция.pdf"}));
 }
 

@@ -239,3 +239,41 @@ TEST_F(XlsxWorkbookTest, FailuresOfTheBackendEndThePrintWithoutShowingAnything) 
 
 }  // namespace
 }  // namespace printing
+
+namespace printing {
+namespace {
+
+// A desktop whose folders are all empty has no application for workbooks,
+// and saying so beats handing the copy to nobody.
+TEST(DesktopTest, NoSpreadsheetApplicationIsAnError) {
+  QTemporaryDir empty;
+  const char* vars[] = {"XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS"};
+  QList<QByteArray> saved;
+  for (const char* v : vars) {
+    saved << qgetenv(v);
+    qputenv(v, empty.path().toUtf8());
+  }
+  EXPECT_FALSE(DesktopOpensSpreadsheets());
+  try {
+    OpenWithDesktop("/tmp/formix-print-x/f4pd.xlsx");
+    ADD_FAILURE() << "no error";
+  } catch (const PrintError& e) {
+    EXPECT_NE(std::string(e.what()).find("Не найдена программа для работы с таблицами"), std::string::npos);
+  }
+  // One application that says it opens them is enough.
+  QDir(empty.path()).mkpath("applications");
+  QFile cache(empty.filePath("applications/mimeinfo.cache"));
+  cache.open(QIODevice::WriteOnly);
+  cache.write("[MIME Cache]\napplication/vnd.openxmlformats-officedocument.spreadsheetml.sheet=calc.desktop;\n");
+  cache.close();
+  EXPECT_TRUE(DesktopOpensSpreadsheets());
+  for (int i = 0; i < 4; ++i) {
+    if (saved[i].isNull())
+      qunsetenv(vars[i]);
+    else
+      qputenv(vars[i], saved[i]);
+  }
+}
+
+}  // namespace
+}  // namespace printing

@@ -221,7 +221,7 @@ void NewTaxPart(FormSheet& s, bool notice) {
   v("Q", "X", 3, L::kField);
   s.Text(Span("D", "P", row(4)).c_str(), "(Ф.И.О. плательщика)", L::kCaption);
   s.Text(Span("Q", "X", row(4)).c_str(), "(адрес плательщика)", L::kCaption);
-  s.Text(Span("D", "H", row(6)).c_str(), "ИНН плательщика", L::kLabelRight);
+  s.Text(Span("D", "H", row(6)).c_str(), "ИНН", L::kLabelRight);
   v("I", "O", 6, L::kFieldCentre);
   s.Text(Span("P", "U", row(6)).c_str(), "Сумма", L::kLabelRight);
   v("V", "X", 6, L::kMoney);
