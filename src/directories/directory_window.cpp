@@ -260,6 +260,9 @@ void TFdirectory::PickCurrent() {
 bool TFdirectory::eventFilter(QObject* watched, QEvent* event) {
   if (watched == DBGrid1 && event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);
+    // Directory entries are marked, never removed: the grid's own deletion
+    // of the current record for good has no place here.
+    if (key->key() == Qt::Key_Delete && (key->modifiers() & Qt::ControlModifier)) return true;
     if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
       PickCurrent();
       return true;

@@ -95,10 +95,15 @@ void ReceiptDialog::AddHeading(int row) {
   HeadingDate->setBuddy(date);
   editors_["nomer"] = number;
   editors_["DatePlat"] = date;
-  grid_->addWidget(HeadingNumber, row, 0);
-  grid_->addWidget(number, row, 1);
-  grid_->addWidget(HeadingDate, row, 2, Qt::AlignRight);
-  grid_->addWidget(date, row, 3);
+  // The number and the date follow their headings as one line of the form.
+  auto* line = new QHBoxLayout;
+  line->addWidget(HeadingNumber);
+  line->addWidget(number);
+  line->addSpacing(12);
+  line->addWidget(HeadingDate);
+  line->addWidget(date);
+  line->addStretch(1);
+  grid_->addLayout(line, row, 0, 1, 4);
 }
 
 QWidget* ReceiptDialog::AddEditor(FieldEditorKind kind, const char* field, const QString& label, int row, int column,

@@ -116,20 +116,30 @@ void DirectoryWindowTest::kindFilterIsResetOnShowingAndTheKindListWritesTip() {
 }
 
 void DirectoryWindowTest::missingFileShowsTheEnginesMessageAndNoWindow() {
-  ReceiptFiles files;
-  QVERIFY(QFile::remove(files.Path("platel.tdb")));
-  auto receipt = OpenTable("formix.tdb", "formix", "inomer");
-  receipt->Insert();
-  receipt->FieldByName("Platel").SetAsString("kept");
-  ScriptedPrompts prompts;
-  TFsprPlat window(prompts);
-  window.SetReceipt(receipt.get());
-  QVERIFY(!window.Execute());
-  QVERIFY(prompts.modalTitles.isEmpty());
-  QCOMPARE(prompts.errors.size(), 1);
-  QVERIFY(prompts.errors.first().contains(QStringLiteral("platel.tdb")));
-  QCOMPARE(receipt->State(), tdb::dsInsert);
-  QCOMPARE(Text(*receipt, "Platel"), std::string("kept"));
+  // A file that is not there, and one whose header is garbage.
+  for (bool damaged : {false, true}) {
+    ReceiptFiles files;
+    QFile file(files.Path("platel.tdb"));
+    QVERIFY(file.remove());
+    if (damaged) {
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      file.write(QByteArray(4096, '\x5a'));
+      file.close();
+    }
+    auto receipt = OpenTable("formix.tdb", "formix", "inomer");
+    receipt->Insert();
+    receipt->FieldByName("Platel").SetAsString("kept");
+    ScriptedPrompts prompts;
+    TFsprPlat window(prompts);
+    window.SetReceipt(receipt.get());
+    QVERIFY(!window.Execute());
+    QVERIFY(prompts.modalTitles.isEmpty());
+    QCOMPARE(prompts.errors.size(), 1);
+    if (!damaged) QVERIFY(prompts.errors.first().contains(QStringLiteral("platel.tdb")));
+    QCOMPARE(receipt->State(), tdb::dsInsert);
+    QCOMPARE(Text(*receipt, "Platel"), std::string("kept"));
+    QVERIFY(!window.Logic().Table().Active());
+  }
 }
 
 void DirectoryWindowTest::markedRowsAreGreyOnWhiteAndADoubleClickPicks() {
@@ -160,6 +170,13 @@ void DirectoryWindowTest::markedRowsAreGreyOnWhiteAndADoubleClickPicks() {
     QVERIFY(!marked.contains(grid.palette().color(QPalette::Highlight).rgb()));
     QVERIFY(marked.contains(QColor(200, 200, 200).rgb()));
     QVERIFY(!colours(1).contains(QColor(200, 200, 200).rgb()));
+
+    // Ctrl+Delete removes nothing; Delete asks and marks.
+    prompts.answerYes = true;
+    QTest::keyClick(&grid, Qt::Key_Delete, Qt::ControlModifier);
+    QTest::keyClick(&grid, Qt::Key_Delete);
+    QCOMPARE(prompts.questions, QStringList{QString::fromUtf8(kAskMark)});
+    QCOMPARE(window.Logic().Table().RecordCount(), 2);
 
     const QRect second = grid.visualRect(grid.model()->index(1, 1));
     QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, second.center());

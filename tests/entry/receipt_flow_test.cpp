@@ -2,6 +2,7 @@
 // the real directories: "Отмена" after a pick keeps the stored payer, a copy
 // of a tax receipt, a code pick replacing the purpose, and Tab from the fine
 // into the empty code editor.
+#include <QLineEdit>
 #include <QTest>
 
 #include "app/receipt_files.h"
@@ -124,6 +125,29 @@ void ReceiptFlowTest::codePickReplacesThePurposeAndTabFromTheFineOpensCodes() {
   QCOMPARE(Text(*stored, "kodklass"), std::string("18210102010011000110"));
   QCOMPARE(stored->FieldByName("nomerBK").AsInteger(), 4);
   QCOMPARE(Text(*stored, "NaznPlat"), std::string("НДФЛ"));
+
+  // A purpose being typed when "..." is pressed gives way to the code's name;
+  // typed again after the pick, it is what is stored.
+  for (const QString& after : {QString(), QStringLiteral(" за май")}) {
+    run.prompts.Then([&](QDialog&) {
+      auto& tax = *run.forms->Fformixinsnal;
+      QWidget* purpose = tax.Editor("NaznPlat");
+      purpose->setFocus();
+      static_cast<QLineEdit*>(purpose)->selectAll();
+      TypeText(purpose, QStringLiteral("набираемое"));
+      Click(tax.CodeButton);
+      QCOMPARE(static_cast<QLineEdit*>(purpose)->text(), QStringLiteral("НДФЛ"));
+      if (!after.isEmpty()) {
+        purpose->setFocus();
+        static_cast<QLineEdit*>(purpose)->end(false);
+        TypeText(purpose, after);
+      }
+      Click(tax.OkButton);
+    });
+    run.prompts.Then([&](QDialog&) { QTest::keyClick(run.forms->FkodBK->DBGrid1, Qt::Key_Return); });
+    run.forms->Fmain->Edit();
+    QCOMPARE(Text(*run.Stored(1), "NaznPlat"), (QStringLiteral("НДФЛ") + after).toStdString());
+  }
 }
 
 QTEST_MAIN(ReceiptFlowTest)
