@@ -21,6 +21,7 @@
 #include "app/forms.h"
 #include "app/pictures.h"
 #include "app/qr_receipt_import.h"
+#include "app/register_requisites.h"
 #include "app/stand_in_receipt_dialogs.h"
 
 namespace app {
@@ -150,7 +151,9 @@ void TFmain::BuildGrid() {
     columns.push_back({title, QString::fromLatin1(c.field), width, c.index != nullptr});
   }
   DBGrid1->setColumns(std::move(columns));
-  DBGrid1->setExtraFields({QStringLiteral("slugebnoe")});
+  DBGrid1->setExtraFields(QStringList{QStringLiteral("slugebnoe")} + RequisiteFields());
+  // A receipt whose requisites fail their checks carries a sign, old ones too.
+  DBGrid1->setRowMark([this](int row) { return RequisiteFailures(*DBGrid1->dataModel(), row); });
   DBGrid1->setCellPainter([this](QPainter& painter, const QRect& rect, int row, int column,
                                  const QStyleOptionViewItem& option) { DrawMarked(painter, rect, row, column, option); });
   DBGrid1->setPopupMenu(PopupMenu1);

@@ -175,6 +175,12 @@ bool ReceiptDialog::Execute(bool focusNumber) {
 
 void ReceiptDialog::FixSize(const QSize& designed) {
   designed_ = designed;
+  // A line of the summary shown or hidden a moment ago has only posted its
+  // layout request: measure anew now.
+  warningSummary_->layout()->invalidate();
+  warningSummary_->layout()->activate();
+  warningSummary_->updateGeometry();
+  layout()->invalidate();
   layout()->activate();
   setFixedSize(sizeHint().expandedTo(designed_));
 }

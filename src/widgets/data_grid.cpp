@@ -3,13 +3,16 @@
 #include "widgets/data_grid.h"
 
 #include <QContextMenuEvent>
+#include <QHelpEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QStyle>
 #include <QStyledItemDelegate>
+#include <QToolTip>
 
 #include "engine/dataset/tde_dataset.h"
 
@@ -30,7 +33,8 @@ class DataGrid::Delegate : public QStyledItemDelegate {
   }
 };
 
-// The narrow column left of the rows with a triangle at the current record.
+// The narrow column left of the rows with a triangle at the current record,
+// and, when a window marks rows, a warning sign on each marked row.
 class DataGrid::RecordIndicator : public QHeaderView {
  public:
   explicit RecordIndicator(QWidget* parent) : QHeaderView(Qt::Vertical, parent) {
@@ -39,29 +43,64 @@ class DataGrid::RecordIndicator : public QHeaderView {
     setHighlightSections(false);
   }
   int current = -1;
+  RowMark mark;
 
-  QSize sizeHint() const override { return QSize(kWidth, QHeaderView::sizeHint().height()); }
+  QSize sizeHint() const override {
+    return QSize(mark ? kWidth + kSignWidth : kWidth, QHeaderView::sizeHint().height());
+  }
 
  protected:
   void paintEvent(QPaintEvent* event) override {
     QHeaderView::paintEvent(event);
+    QPainter painter(viewport());
+    if (mark) PaintSigns(painter, event->rect());
     if (current < 0 || current >= count()) return;
     const int top = sectionViewportPosition(current);
-    const QRect rect(0, top, viewport()->width(), sectionSize(current));
+    const QRect rect(0, top, kWidth, sectionSize(current));
     if (!rect.intersects(event->rect())) return;
     const int h = std::min(rect.height() - 6, 8);
     const QPoint mid = rect.center();
     const QPoint corners[3] = {QPoint(mid.x() - h / 4, mid.y() - h / 2), QPoint(mid.x() - h / 4 + h / 2, mid.y()),
                                QPoint(mid.x() - h / 4, mid.y() + h / 2)};
-    QPainter painter(viewport());
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
     painter.setBrush(palette().color(QPalette::WindowText));
     painter.drawPolygon(corners, 3);
   }
 
+  bool viewportEvent(QEvent* event) override {
+    if (event->type() != QEvent::ToolTip || !mark) return QHeaderView::viewportEvent(event);
+    auto* help = static_cast<QHelpEvent*>(event);
+    const int row = logicalIndexAt(help->pos());
+    const QString text = row >= 0 ? mark(row) : QString();
+    if (text.isEmpty()) {
+      QToolTip::hideText();
+      event->ignore();
+    } else {
+      QToolTip::showText(help->globalPos(), text, viewport());
+    }
+    return true;
+  }
+
  private:
+  void PaintSigns(QPainter& painter, const QRect& area) {
+    const int first = logicalIndexAt(area.top());
+    int last = logicalIndexAt(area.bottom());
+    if (first < 0) return;
+    if (last < 0) last = count() - 1;
+    const int side = std::min(kSignWidth - 2, defaultSectionSize() - 2);
+    const QPixmap sign = style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(side, side);
+    for (int row = first; row <= last; ++row) {
+      if (mark(row).isEmpty()) continue;
+      const int top = sectionViewportPosition(row);
+      const QRect cell(kWidth, top, kSignWidth, sectionSize(row));
+      painter.drawPixmap(QRect(QPoint(0, 0), QSize(side, side)).translated(cell.center() - QPoint(side / 2, side / 2)),
+                         sign);
+    }
+  }
+
   static constexpr int kWidth = 14;
+  static constexpr int kSignWidth = 14;
 };
 
 DataGrid::DataGrid(QWidget* parent)
@@ -119,6 +158,13 @@ void DataGrid::setColumns(std::vector<GridColumn> columns) {
   for (size_t c = 0; c < copy.size(); ++c)
     if (copy[c].width >= 0) setColumnWidth(static_cast<int>(c), copy[c].width);
   if (sort_marker_ >= static_cast<int>(copy.size())) setSortMarker(-1);
+}
+
+void DataGrid::setRowMark(RowMark mark) {
+  indicator_->mark = std::move(mark);
+  indicator_->updateGeometry();
+  updateGeometries();
+  indicator_->viewport()->update();
 }
 
 void DataGrid::setSortMarker(int column) {

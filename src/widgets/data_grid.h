@@ -5,7 +5,9 @@
 //   - a title row whose titles may act as buttons (titleClicked) and that
 //     shows one sort marker, always ascending, on the column the window names
 //     (setSortMarker); clicking a title never moves the marker by itself;
-//   - a record indicator column (a triangle at the current record);
+//   - a record indicator column (a triangle at the current record), which
+//     can also carry a warning sign on rows a window marks (setRowMark), the
+//     mark's text showing as the sign's tooltip;
 //   - no in-place editing; columns the user can resize; grid lines;
 //   - the grid's current row and the dataset's current record in step both
 //     ways (through the model);
@@ -75,6 +77,13 @@ class DataGrid : public QTableView {
       std::function<void(QPainter& painter, const QRect& rect, int row, int column, const QStyleOptionViewItem& option)>;
   void setCellPainter(CellPainter painter);
 
+  // The text of a row's mark, or an empty string for an unmarked row; the
+  // indicator column draws a warning sign on a marked row and shows the text
+  // as its tooltip.  Called for the rows being painted; an empty function
+  // marks nothing.
+  using RowMark = std::function<QString(int row)>;
+  void setRowMark(RowMark mark);
+
   // The popup menu shown on a right click or the menu key; not owned.
   void setPopupMenu(QMenu* menu) { popup_ = menu; }
   QMenu* popupMenu() const { return popup_; }
@@ -111,7 +120,7 @@ class DataGrid : public QTableView {
 
   DataSetTableModel* model_;  // owned through the QObject tree
   Delegate* delegate_;
-  RecordIndicator* indicator_;
+  RecordIndicator* indicator_;  // the vertical header; owned through the QObject tree
   QMenu* popup_ = nullptr;
   int sort_marker_ = -1;
   bool following_ = false;  // the current index is being set from the dataset

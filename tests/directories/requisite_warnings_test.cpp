@@ -45,6 +45,26 @@ class RequisiteWarningsTest : public QObject {
   Q_OBJECT
 
  private slots:
+  void everyEditDialogWarnsOnItsRequisites() {
+    ScriptedPrompts prompts;
+    auto warned = [](QDialog& dialog) {
+      QStringList names;
+      for (widgets::FieldWarning* w : dialog.findChildren<widgets::FieldWarning*>()) names << w->Editor()->objectName();
+      names.sort();
+      return names;
+    };
+    directories::TFsprPlatIns payers(prompts);
+    directories::TFsprPoluchIns recipients(prompts);
+    directories::TFsprkodBKins codes(prompts);
+    entry::TFformixins bank(prompts);
+    entry::TFformixinsnal tax(prompts);
+    QCOMPARE(warned(payers), QStringList{QStringLiteral("InnPlat")});
+    QCOMPARE(warned(recipients), (QStringList{"Bik", "InnPoluch", "KppPoluch", "korSchet", "schetpoluch"}));
+    QCOMPARE(warned(codes), QStringList{QStringLiteral("kodBK")});
+    QCOMPARE(warned(bank), QStringList{});
+    QCOMPARE(warned(tax), (QStringList{"indexdoc", "kodklass", "okato", "srok", "status"}));
+  }
+
   // The recipient's edit dialog: the mark while typing, the question on
   // "Ok" with both answers, and none for empty values.
   void recipientEditDialogAsksOnceOnOk() {
@@ -108,14 +128,27 @@ class RequisiteWarningsTest : public QObject {
       if (l->buddy() == okato) labels << l->text();
     QCOMPARE(labels, QStringList{QStringLiteral("ОКТМО (ОКАТО):")});
 
-    receipts->Insert();
+    // A stored receipt with an old mistake: marked as soon as it is shown.
+    AddRecord(*receipts, {{"nomer", "1"}, {"naloglog", "1"}, {"okato", "5699900"}});
+    receipts->Edit();
+    auto* summary = dialog.findChild<widgets::WarningSummary*>();
+    QVERIFY(summary);
     prompts.answers = {false};
     prompts.Then([&](QDialog&) {
+      QCOMPARE(summary->Shown(), QStringList{QStringLiteral("ОКТМО: нужно 8 или 11 цифр")});
+      const int oneLine = dialog.height();
       dialog.ComboBox1->setEditText(QStringLiteral("14"));
-      qobject_cast<QLineEdit*>(okato)->setText(QStringLiteral("5699900"));
+      QCOMPARE(summary->Shown().size(), 2);
+      QTRY_VERIFY(dialog.height() > oneLine);  // the border is fixed, but makes room for the explanations
+      const int twoLines = dialog.height();
+      QVERIFY(summary->geometry().bottom() < dialog.OkButton->geometry().top());
       dialog.OkButton->click();
       QVERIFY(dialog.isVisible());
       QTRY_VERIFY(okato->hasFocus());  // the first failing field in the form's order
+      dialog.ComboBox1->setEditText(QStringLiteral("13"));
+      qobject_cast<QLineEdit*>(okato)->setText(QStringLiteral("56999000"));
+      QVERIFY(summary->Shown().isEmpty());
+      QTRY_VERIFY(dialog.height() < twoLines);  // and gives it back
       dialog.reject();
     });
     QVERIFY(!dialog.Execute(false));

@@ -2,6 +2,10 @@
 // the current row, incremental search, the drawing hook, the popup's
 // shortcuts, double-clicks and Ctrl+Delete.
 #include <QAction>
+#include <QApplication>
+#include <QHelpEvent>
+#include <QToolTip>
+#include <set>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPainter>
@@ -123,6 +127,42 @@ class DataGridTest : public QObject {
     const QRect plain = grid.visualRect(grid.model()->index(1, 1));
     QCOMPARE(image.pixelColor(marked.center()), QColor(Qt::red));
     QVERIFY(image.pixelColor(plain.center()) != QColor(Qt::red));
+  }
+
+  void markedRowsCarryASignWithTheirTextAsTooltip() {
+    PaymentsTable p;
+    Fill(p);
+    DataGrid grid;
+    Bind(grid, p);
+    const int plain_width = grid.verticalHeader()->width();
+    grid.setExtraFields({"mark"});
+    std::set<int> asked;
+    grid.setRowMark([&](int row) {
+      asked.insert(row);
+      return grid.dataModel()->fieldValue(row, "mark").toBool() ? QStringLiteral("ИНН: неверная контрольная цифра")
+                                                                : QString();
+    });
+    QTRY_VERIFY(grid.verticalHeader()->width() > plain_width);  // room beside the current-record triangle
+    QHeaderView* indicator = grid.verticalHeader();
+    QImage image = indicator->viewport()->grab().toImage();
+    QVERIFY(asked.count(2) && asked.count(1));
+    // Row 2 (Ivanov) is marked: its sign's cell differs from row 1's, which
+    // holds neither the sign nor the triangle.
+    auto signCell = [&](int row) {
+      return image.copy(QRect(plain_width, indicator->sectionViewportPosition(row),
+                              indicator->width() - plain_width, indicator->sectionSize(row)));
+    };
+    QVERIFY(signCell(2) != signCell(1));
+    QCOMPARE(signCell(1), signCell(3));
+
+    auto tooltipAt = [&](int row) {
+      const QPoint at(indicator->width() - 4, indicator->sectionViewportPosition(row) + 2);
+      QHelpEvent help(QEvent::ToolTip, at, indicator->viewport()->mapToGlobal(at));
+      QApplication::sendEvent(indicator->viewport(), &help);
+      return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    QCOMPARE(tooltipAt(2), QStringLiteral("ИНН: неверная контрольная цифра"));
+    QTRY_COMPARE(tooltipAt(1), QString());
   }
 
   void popupShortcutsWinWhileTheGridHasTheFocus() {
