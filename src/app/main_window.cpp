@@ -5,6 +5,11 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QMimeData>
+#include <QTimer>
 #include <QFontMetrics>
 #include <QMenuBar>
 #include <QPainter>
@@ -15,6 +20,7 @@
 #include "app/error_report.h"
 #include "app/forms.h"
 #include "app/pictures.h"
+#include "app/qr_receipt_import.h"
 #include "app/register_requisites.h"
 #include "app/stand_in_receipt_dialogs.h"
 
@@ -29,7 +35,8 @@ TFmain::TFmain(const AppContext& context, Forms& forms)
       forms_(forms),
       standInDialogs_(std::make_unique<StandInReceiptDialogs>(receipts_, *context.prompts, this)),
       dialogs_(standInDialogs_.get()),
-      register_(receipts_, *context.prompts, relay_) {
+      register_(receipts_, *context.prompts, relay_),
+      qrImport_(std::make_unique<QrReceiptImport>(register_, *context.prompts)) {
   setObjectName(QStringLiteral("Fmain"));
   setWindowTitle(ApplicationTitle());
   setAccessibleName(ApplicationTitle());
@@ -42,6 +49,12 @@ TFmain::TFmain(const AppContext& context, Forms& forms)
   BuildPanel();
   Calculator1 = new widgets::CalculatorDialog(this);
   statusBar();
+  setAcceptDrops(true);
+  ChooseCodeFile = [this] {
+    return QFileDialog::getOpenFileName(
+        this, QStringLiteral("Создать из QR-кода"), QString(),
+        QStringLiteral("Счета и квитанции (*.png *.jpg *.jpeg *.pdf *.bmp *.gif *.tif *.tiff *.webp);;Все файлы (*)"));
+  };
   EnableAll();
 }
 
@@ -62,6 +75,7 @@ void TFmain::BuildMenus() {
   };
   QMenu* file = menuBar()->addMenu(QStringLiteral("Файл"));
   actCreate = add(file, QStringLiteral("Создать"), QKeySequence(Qt::Key_Insert), &TFmain::Create);
+  actFromQr = add(file, QStringLiteral("Создать из QR-кода…"), {}, &TFmain::CreateFromQrCommand);
   actPrint = add(file, QStringLiteral("Печать"), QKeySequence(Qt::CTRL | Qt::Key_P), &TFmain::Print);
   actPdf = add(file, QStringLiteral("Сохранить в PDF…"), {}, &TFmain::SaveAsPdf);
   file->addSeparator();
@@ -303,6 +317,7 @@ bool TFmain::Run(const std::function<void()>& command) {
 
 void TFmain::EnableAll() {
   actCreate->setEnabled(register_.IsOpen());
+  actFromQr->setEnabled(register_.IsOpen());
   const bool any = register_.HasRecords();
   for (QAction* a : {actPrint, actPdf, actEdit, actDelete, actCopy, actPurge}) a->setEnabled(any);
 }
@@ -347,6 +362,42 @@ void TFmain::Create() {
   } else if (row == 0) {
     Run([this] { register_.Create(ReceiptForm::Pd4); });
   }
+}
+
+void TFmain::CreateFromQrCommand() {
+  if (!register_.IsOpen()) return;
+  const QString path = ChooseCodeFile ? ChooseCodeFile() : QString();
+  if (!path.isEmpty()) CreateFromQr(path);
+}
+
+void TFmain::CreateFromQr(const QString& path) {
+  if (!register_.IsOpen()) return;
+  Run([this, &path] { qrImport_->CreateFromFile(path); });
+}
+
+namespace {
+
+// The one local file a drag carries that may hold a payment code, or empty.
+QString CodeFileOf(const QMimeData* mime) {
+  if (!mime || !mime->hasUrls() || mime->urls().size() != 1) return {};
+  const QUrl url = mime->urls().first();
+  if (!url.isLocalFile() || !LooksLikeCodeFile(url.toLocalFile())) return {};
+  return url.toLocalFile();
+}
+
+}  // namespace
+
+void TFmain::dragEnterEvent(QDragEnterEvent* event) {
+  if (register_.IsOpen() && !CodeFileOf(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TFmain::dropEvent(QDropEvent* event) {
+  const QString path = CodeFileOf(event->mimeData());
+  if (path.isEmpty()) return;
+  event->acceptProposedAction();
+  // After the drop has ended: the dragging program must not wait while the
+  // receipt dialog is open.
+  QTimer::singleShot(0, this, [this, path] { CreateFromQr(path); });
 }
 
 void TFmain::Edit() {

@@ -47,6 +47,7 @@ namespace app {
 inline const QColor kMarkedTextColour(200, 200, 200);
 
 struct Forms;
+class QrReceiptImport;
 class StandInReceiptDialogs;
 
 // True when a window in `state` counts as maximized for the settings file: a
@@ -88,6 +89,17 @@ class TFmain : public QMainWindow {
 
   // ---- commands (each as its action runs it) ----
   void Create();    // the form chooser, then the new receipt of that kind
+  // "Создать из QR-кода…": asks for a file through ChooseCodeFile, then
+  // CreateFromQr on it.
+  void CreateFromQrCommand();
+  // A new receipt filled from the payment code in the picture or PDF at
+  // `path`, in its dialog as for Create; a file without a sound payment code
+  // gives a message and creates nothing.
+  void CreateFromQr(const QString& path);
+  // Asks for the file of "Создать из QR-кода…"; an empty name cancels.
+  // Tests replace it.
+  std::function<QString()> ChooseCodeFile;
+  QrReceiptImport& QrImport() { return *qrImport_; }
   void Edit();      // the current receipt in its dialog, unless marked
   void Mark();      // marks the current receipt for deletion
   void Copy();      // a new receipt from the current one
@@ -105,6 +117,7 @@ class TFmain : public QMainWindow {
   // Main menu; the toolbar shows actCreate, actPrint, actEdit, actDelete and
   // actCopy.
   QAction* actCreate;      // "Файл" > "Создать" (Insert)
+  QAction* actFromQr;      // "Файл" > "Создать из QR-кода…"
   QAction* actPrint;       // "Файл" > "Печать" (Ctrl+P)
   QAction* actPdf;         // "Файл" > "Сохранить в PDF…"
   QAction* actExit;        // "Файл" > "Выход" (Alt+F4)
@@ -142,6 +155,10 @@ class TFmain : public QMainWindow {
 
  protected:
   bool event(QEvent* event) override;
+  // A picture or PDF dropped on the window makes a receipt of its payment
+  // code.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
@@ -183,6 +200,7 @@ class TFmain : public QMainWindow {
     TFmain& main_;
   } relay_{*this};
   ReceiptRegister register_;
+  std::unique_ptr<QrReceiptImport> qrImport_;
   bool startupQueued_ = false;
   bool startupStarted_ = false;
   bool startupFinished_ = false;

@@ -120,12 +120,13 @@ QString ReceiptRegister::CaptionOfCurrent() const {
       .arg(FieldText(table_.FieldByName("Platel")));
 }
 
-void ReceiptRegister::Create(ReceiptForm form) {
+void ReceiptRegister::Create(ReceiptForm form, const std::function<void(tdb::TDataSet&)>& fill) {
   InsertNumbered();
   try {
     const bool tax = form == ReceiptForm::Tax;
     table_.FieldByName("document").SetAsString(Cp1251(tax ? kTaxDocument : kPd4Document));
     if (tax) table_.FieldByName("naloglog").SetAsBoolean(true);
+    if (fill) fill(table_);
   } catch (...) {
     CancelQuietly(table_);
     throw;

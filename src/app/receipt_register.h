@@ -80,8 +80,10 @@ class ReceiptRegister {
 
   // Create: a new receipt of `form` numbered record count + 1, in the
   // dialog of that form captioned "Квитанция *Новая"; whatever the dialog
-  // has not posted is dropped.
-  void Create(ReceiptForm form);
+  // has not posted is dropped.  `fill`, when given, writes its values into
+  // the new record before the dialog shows it (a receipt read from a
+  // payment code); a failure there drops the record and passes out.
+  void Create(ReceiptForm form, const std::function<void(tdb::TDataSet&)>& fill = {});
   // Edit: refused with a message for a receipt marked for deletion;
   // otherwise the dialog of the receipt's own form, captioned
   // "Квитанция №<nomer> (<Platel>)", over the receipt in edit state.
