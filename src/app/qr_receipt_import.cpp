@@ -1,12 +1,6 @@
 // A receipt from a bill's payment code: checks, directory look-ups, the new
 // record and its dialog.
-// requisites.h comes first: payment_qr.h, which the import's header brings,
-// declares a function of the same name as its struct ReceiptRequisites, and
-// the struct must be declared before the function hides it.
-#include "data/requisites.h"
-// clang-format off
 #include "app/qr_receipt_import.h"
-// clang-format on
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -15,6 +9,7 @@
 
 #include "app/error_report.h"
 #include "data/receipt_rules.h"
+#include "data/requisites.h"
 #include "directories/directory.h"
 #include "engine/base/codepage.h"
 #include "engine/dataset/dada_table.h"
@@ -158,19 +153,8 @@ bool QrReceiptImport::CreateFromPayload(const receipts::ParsedQrPayload& payload
   auto text = [&](const char* field) { return receipt.Text(field); };
 
   // The checks, on the values as the bill gives them.
-  struct receipts::ReceiptRequisites requisites;
-  requisites.tax = receipt.tax;
-  requisites.payer_inn = text("InnPlat");
-  requisites.recipient_inn = text("InnPoluch");
-  requisites.kpp = text("KppPoluch");
-  requisites.account = text("SchetPoluch");
-  requisites.bik = text("Bik");
-  requisites.corr_account = text("korSchet");
-  requisites.kbk = text("kodklass");
-  requisites.oktmo = text("okato");
-  requisites.status = text("status");
-  requisites.period = text("srok");
-  requisites.doc_index = text("indexdoc");
+  // Dated today: the receipt is new.
+  const receipts::ReceiptRequisites requisites = receipts::RequisitesFromFields(receipt.tax, 0, text);
   QStringList problems;
   for (const receipts::RequisiteFailure& f : receipts::CheckReceiptRequisites(requisites)) problems << Q(f.text);
   tdb::TDadaTable& table = register_.Table();

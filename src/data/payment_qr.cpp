@@ -223,7 +223,7 @@ std::optional<std::string> KopecksText(tdb::TCurrency amount) {
   return std::to_string(kopecks);
 }
 
-std::vector<Requisite> ReceiptRequisites(const ReceiptValues& receipt, bool tax) {
+std::vector<Requisite> QrRequisitesOf(const ReceiptValues& receipt, bool tax) {
   std::vector<Requisite> out;
   auto text = [&](std::string_view field) { return Trimmed(tdb::Cp1251ToUtf8(receipt.Text(field))); };
   auto add = [&](std::string_view key, std::string value) {

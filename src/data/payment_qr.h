@@ -124,6 +124,6 @@ std::optional<std::string> KopecksText(tdb::TCurrency amount);
 // UIN).  Values are trimmed; empty optional values are left out; an empty
 // correspondent account is written as "0"; a bank name over its 45-character
 // limit is cut, since the BIC identifies the bank.
-std::vector<Requisite> ReceiptRequisites(const ReceiptValues& receipt, bool tax);
+std::vector<Requisite> QrRequisitesOf(const ReceiptValues& receipt, bool tax);
 
 }  // namespace receipts

@@ -187,7 +187,7 @@ void PrintLayout(const ReceiptValues& receipt, ReceiptLayout layout, const QStri
                  const SpreadsheetStarter& start) {
   // The payment code is made before anything is started: it only reads.
   const receipts::QrPayload payload = receipts::BuildQrPayload(
-      receipts::ReceiptRequisites(receipt, layout != ReceiptLayout::kPd4), receipts::kPrintedQrCharset);
+      receipts::QrRequisitesOf(receipt, layout != ReceiptLayout::kPd4), receipts::kPrintedQrCharset);
   const QByteArray qr = payload.ok() ? QrCodePng(payload.bytes) : QByteArray();
 
   std::unique_ptr<SpreadsheetApplication> application = start();

@@ -58,7 +58,7 @@ TEST(PaymentQrReaderTest, BuilderAndReaderAgreeOnEveryReceiptValue) {
   for (const Case& c : {Case{FullPd4Receipt(), false}, Case{FullTaxReceipt(), true}}) {
     for (QrCharset charset : {QrCharset::kWindows1251, QrCharset::kUtf8}) {
       SCOPED_TRACE(std::string(c.tax ? "tax " : "pd4 ") + QrCharsetLabel(charset));
-      const std::vector<Requisite> requisites = ReceiptRequisites(c.receipt, c.tax);
+      const std::vector<Requisite> requisites = QrRequisitesOf(c.receipt, c.tax);
       const QrPayload built = BuildQrPayload(requisites, charset);
       ASSERT_TRUE(built.ok()) << built.fault;
       const QrReadResult read = ReadQrPayload(built.bytes);

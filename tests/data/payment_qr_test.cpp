@@ -19,7 +19,7 @@ const std::string kReferencePd4 =
 
 TEST(PaymentQrTest, ReceiptGivesTheReferencePayloadInEitherCharset) {
   const MapReceipt receipt = FullPd4Receipt();
-  const auto requisites = ReceiptRequisites(receipt, /*tax=*/false);
+  const auto requisites = QrRequisitesOf(receipt, /*tax=*/false);
 
   QrPayload utf8 = BuildQrPayload(requisites, QrCharset::kUtf8);
   ASSERT_TRUE(utf8.ok()) << utf8.fault;
@@ -36,7 +36,7 @@ TEST(PaymentQrTest, ReceiptGivesTheReferencePayloadInEitherCharset) {
 }
 
 TEST(PaymentQrTest, TaxReceiptCarriesTheBudgetFieldsAndNoPersonalAccount) {
-  const auto requisites = ReceiptRequisites(FullTaxReceipt(), /*tax=*/true);
+  const auto requisites = QrRequisitesOf(FullTaxReceipt(), /*tax=*/true);
   QrPayload p = BuildQrPayload(requisites, QrCharset::kUtf8);
   ASSERT_TRUE(p.ok()) << p.fault;
   for (const char* part : {"|Sum=387000|", "|CBC=18210604012021000110|", "|OKTMO=56999000|", "|DrawerStatus=13|",
@@ -54,7 +54,7 @@ TEST(PaymentQrTest, ReceiptValuesAreTidiedBeforeTheyAreChecked) {
       .Set("Platel", "ООО Ромашка и партнёры")                      // not a person's three names
       .Set("LschPlat", "   ")                                         // blank: left out
       .SetAmount("Summa", 0);                                         // nothing to pay: no Sum
-  const auto req = ReceiptRequisites(r, false);
+  const auto req = QrRequisitesOf(r, false);
   QrPayload p = BuildQrPayload(req, QrCharset::kUtf8);
   ASSERT_TRUE(p.ok()) << p.fault;
   EXPECT_NE(p.bytes.find("|CorrespAcc=0|"), std::string::npos);
@@ -86,17 +86,17 @@ TEST(PaymentQrTest, ReceiptThatWouldGiveAWrongCodeGivesNone) {
   for (const Case& c : cases) {
     MapReceipt r = FullPd4Receipt();
     r.Set(c.field, c.value ? std::string(c.value) : std::string(211, 'a'));
-    QrPayload p = BuildQrPayload(ReceiptRequisites(r, false), QrCharset::kWindows1251);
+    QrPayload p = BuildQrPayload(QrRequisitesOf(r, false), QrCharset::kWindows1251);
     EXPECT_FALSE(p.ok()) << c.what;
     EXPECT_TRUE(p.bytes.empty()) << c.what;
   }
   MapReceipt negative = FullPd4Receipt();
   negative.SetAmount("Summa", -10000);
-  EXPECT_FALSE(BuildQrPayload(ReceiptRequisites(negative, false), QrCharset::kUtf8).ok());
+  EXPECT_FALSE(BuildQrPayload(QrRequisitesOf(negative, false), QrCharset::kUtf8).ok());
 
   MapReceipt tax = FullTaxReceipt();
   tax.Set("kodklass", "1821060401202100011");  // 19 digits
-  EXPECT_FALSE(BuildQrPayload(ReceiptRequisites(tax, true), QrCharset::kUtf8).ok());
+  EXPECT_FALSE(BuildQrPayload(QrRequisitesOf(tax, true), QrCharset::kUtf8).ok());
 }
 
 TEST(PaymentQrTest, RequiredRequisitesMustOpenThePayloadInOrder) {

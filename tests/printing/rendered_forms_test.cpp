@@ -90,7 +90,7 @@ class RenderedFormsTest : public ::testing::Test {
   }
 
   static std::string Payload(const MapReceipt& r, bool tax) {
-    auto p = receipts::BuildQrPayload(receipts::ReceiptRequisites(r, tax), receipts::kPrintedQrCharset);
+    auto p = receipts::BuildQrPayload(receipts::QrRequisitesOf(r, tax), receipts::kPrintedQrCharset);
     EXPECT_TRUE(p.ok()) << p.fault;
     return p.bytes;
   }
