@@ -73,7 +73,8 @@ void TFmain::BuildMenus() {
     connect(action, &QAction::triggered, this, slot);
     return action;
   };
-  QMenu* file = menuBar()->addMenu(QStringLiteral("Файл"));
+  // The menu titles carry mnemonics, so Alt and a letter opens each one.
+  QMenu* file = menuBar()->addMenu(QStringLiteral("&Файл"));
   actCreate = add(file, QStringLiteral("Создать"), QKeySequence(Qt::Key_Insert), &TFmain::Create);
   actFromQr = add(file, QStringLiteral("Создать из QR-кода…"), {}, &TFmain::CreateFromQrCommand);
   actPrint = add(file, QStringLiteral("Печать"), QKeySequence(Qt::CTRL | Qt::Key_P), &TFmain::Print);
@@ -82,15 +83,15 @@ void TFmain::BuildMenus() {
   actExit = file->addAction(QStringLiteral("Выход"));
   actExit->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
   connect(actExit, &QAction::triggered, this, &TFmain::close);
-  QMenu* edit = menuBar()->addMenu(QStringLiteral("Правка"));
+  QMenu* edit = menuBar()->addMenu(QStringLiteral("&Правка"));
   actEdit = add(edit, QStringLiteral("Изменить"), QKeySequence(Qt::SHIFT | Qt::Key_Return), &TFmain::Edit);
   actDelete = add(edit, QStringLiteral("Удалить"), QKeySequence(Qt::Key_Delete), &TFmain::Mark);
   actCopy = add(edit, QStringLiteral("Скопировать"), QKeySequence(Qt::Key_F9), &TFmain::Copy);
-  QMenu* service = menuBar()->addMenu(QStringLiteral("Сервис"));
+  QMenu* service = menuBar()->addMenu(QStringLiteral("&Сервис"));
   actCalculator = add(service, QStringLiteral("Калькулятор"), {}, &TFmain::Calculator);
   actSettings = add(service, QStringLiteral("Настройка программы"), {}, &TFmain::Settings);
   actPurge = add(service, QStringLiteral("Удаление помеченных записей"), {}, &TFmain::Purge);
-  QMenu* help = menuBar()->addMenu(QStringLiteral("Помощь"));
+  QMenu* help = menuBar()->addMenu(QStringLiteral("По&мощь"));
   actAbout = add(help, QStringLiteral("О программе..."), {}, &TFmain::About);
   // The menus follow the enabling rule whenever they open, whatever changed
   // the table since.

@@ -31,8 +31,14 @@ class WindowsTest : public QObject {
     QCOMPARE(m.windowTitle(), QStringLiteral("Квитанции [ПД-4 ПД-(налог)]"));
     QCOMPARE(m.size(), QSize(696, 480));
     QStringList menus;
-    for (QAction* a : m.menuBar()->actions()) menus << a->text();
+    QStringList mnemonics;
+    for (QAction* a : m.menuBar()->actions()) {
+      menus << QString(a->text()).remove(QLatin1Char('&'));
+      mnemonics << QKeySequence::mnemonic(a->text()).toString();
+    }
     QCOMPARE(menus, (QStringList{"Файл", "Правка", "Сервис", "Помощь"}));
+    // Alt and a letter opens each menu, every one on its own letter.
+    QCOMPARE(mnemonics, (QStringList{"Alt+Ф", "Alt+П", "Alt+С", "Alt+М"}));
 
     struct Row {
       QAction* action;
