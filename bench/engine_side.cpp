@@ -36,6 +36,8 @@ EngineRegister::EngineRegister(const std::string& path, const std::string& index
 
 EngineRegister::~EngineRegister() = default;
 
+void EngineRegister::SetFlushAfterChange(bool on) { table_->Database()->FlushAfterChange = on; }
+
 void EngineRegister::ReadScreen(int rows) {
   size_t bytes = 0;
   table_->First();

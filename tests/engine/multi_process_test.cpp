@@ -1,10 +1,13 @@
-// Several processes on one file: four workers append, rewrite and delete
-// their own records of one table through datasets at the same time, waiting
-// for the file lock without limit.  Afterwards every record each stored is
-// there once, the deleted ones are gone and `tdb check` is clean.  And a
+// Several processes on one file: workers append, rewrite and delete their own
+// records of one table through datasets at the same time, waiting for the
+// file lock without limit.  Afterwards every record each stored is there
+// once, in key order in every index, the deleted ones are gone and `tdb
+// check` is clean.  Four workers keep to their own stretch of every index;
+// eight (more than the cores) share one key range of every index, so that
+// each one's changes land among the records the others keep moving.  And a
 // process that holds the file open while another changes it writes nothing
-// from its stale lists and sees the changes after reopening.  The long run
-// (4 x 2,500 operations) is scripts/stress.
+// from its stale lists and sees the changes after reopening.  The long runs
+// (4 and 8 processes x 2,500 operations) are scripts/stress.
 #include <gtest/gtest.h>
 
 #include <iostream>
@@ -13,6 +16,7 @@
 
 #include "engine/database/session.h"
 #include "engine/dataset/table_fixture.h"
+#include "engine/shared_range_worker.h"
 #include "engine/table_contents.h"
 #include "engine/table_worker.h"
 
@@ -57,6 +61,89 @@ TEST(MultiProcessTest, FourProcessesLoseNothing) { RunWorkers(4, 150); }
 
 // scripts/stress runs this one.
 TEST(MultiProcessTest, DISABLED_FourProcessesTwentyFiveHundredOperationsEach) { RunWorkers(4, 2500); }
+
+// The worker waits until the pipe `start` is closed, so that all start together.
+TWorkerProcess StartSharedWorker(const TSharedPlan& plan, const int start[2]) {
+  int fds[2];
+  if (::pipe(fds) != 0) return {};
+  std::fflush(nullptr);
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    ::close(fds[0]);
+    ::close(start[1]);
+    char c;
+    while (::read(start[0], &c, 1) < 0 && errno == EINTR) {
+    }
+    RunSharedWorker(plan, fds[1]);
+  }
+  ::close(fds[1]);
+  return {pid, fds[0]};
+}
+
+// Whether `order` (numbers in an index's order) follows that index: "inomer"
+// ascending, "iname" by name.
+void ExpectInKeyOrder(const TContents& c, const std::string& index) {
+  for (size_t i = 1; i < c.order.size(); ++i) {
+    int a = c.order[i - 1], b = c.order[i];
+    if (index == "inomer") {
+      ASSERT_LT(a, b) << "at position " << i << " of " << index;
+    } else {
+      ASSERT_LE(c.rows.at(a).name, c.rows.at(b).name) << "at position " << i << " of " << index;
+    }
+  }
+}
+
+// Workers whose records interleave in every index, so that each one's
+// changes land among the others' records: more processes than cores, so
+// they are preempted in mid-change.
+void RunSharedRange(int workers, int operations, unsigned seed) {
+  TempDir dir;
+  const std::string path = dir.File("shared.tdb", OneTableImage(ReceiptsLikeHeader()));
+  std::vector<TWorkerProcess> running;
+  int start[2];
+  ASSERT_EQ(::pipe(start), 0);
+  for (int w = 1; w <= workers; ++w)
+    running.push_back(StartSharedWorker(
+        TSharedPlan{path, w, workers, operations, seed * 31 + static_cast<unsigned>(w), w % 2 ? "inomer" : "iname"},
+        start));
+  ::close(start[0]);
+  ::close(start[1]);  // go
+  TRows expected;
+  int completed = 0, deleted = 0, renumbered = 0;
+  for (int w = 1; w <= workers; ++w) {
+    int status = 0;
+    TSharedLog log;
+    ApplySharedLog(FinishWorker(running[static_cast<size_t>(w) - 1], status), w, log);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "worker " << w << ": " << log.error;
+    EXPECT_EQ(log.completed, operations) << "worker " << w;
+    completed += log.completed;
+    deleted += log.deleted;
+    renumbered += log.renumbered;
+    expected.insert(log.rows.begin(), log.rows.end());
+  }
+  TContents got = ReadContents(path);
+  EXPECT_EQ(got.duplicates, 0);
+  EXPECT_EQ(got.rows, expected);
+  for (const std::string index : {"inomer", "iname"}) {
+    TContents in_order = ReadContents(path, index);
+    EXPECT_EQ(in_order.duplicates, 0) << index;
+    EXPECT_EQ(in_order.rows, expected) << index;
+    if (in_order.rows == expected) ExpectInKeyOrder(in_order, index);
+  }
+  auto [code, out] = RunTdb("check " + path);
+  EXPECT_EQ(code, 0) << out;
+  std::cout << "[ shared   ] " << workers << " processes, " << completed << " operations returned ("
+            << renumbered << " renumberings, " << deleted << " deletions), " << expected.size()
+            << " records stored, check " << (code == 0 ? "clean" : "FAILED") << "\n";
+}
+
+TEST(MultiProcessTest, EightProcessesInOneKeyRangeLoseNothing) { RunSharedRange(8, 400, 1); }
+
+// scripts/stress runs this one; every repetition draws other operations.
+TEST(MultiProcessTest, DISABLED_EightProcessesInOneKeyRangeTwentyFiveHundredOperationsEach) {
+  static unsigned repetition = 0;
+  RunSharedRange(8, 2500, static_cast<unsigned>(::getpid()) * 1000 + ++repetition);
+}
 
 TEST(MultiProcessTest, StaleHolderWritesNothingFromOldListsAndSeesChangesAfterReopening) {
   TempDir dir;

@@ -105,6 +105,8 @@ void TDadaTableIO::LoadTable(TListLoading loading) {
 
 void TDadaTableIO::LoadRecordsAndLists() {
   ++change_count_;
+  // Until the load has finished the lists are not the file's.
+  in_step_ = false;
   rec_tab_ = file_.ReadRecordTable(header_, rec_blocks_);
   index_blocks_.assign(static_cast<size_t>(header_.IndexCount), {});
   // The list objects stay the same across reloads, so references to them
@@ -118,6 +120,7 @@ void TDadaTableIO::LoadRecordsAndLists() {
     if (!rec_tab_[n].Deleted) lists_[0]->push_back(TListItem{rec_tab_[n].DataOffset, static_cast<int32_t>(n)});
   for (int32_t i = 0; i < header_.IndexCount; ++i)
     if (built_[static_cast<size_t>(i) + 1]) BuildIndexList(i, *lists_[static_cast<size_t>(i) + 1]);
+  in_step_ = true;
 }
 
 void TDadaTableIO::EnsureList(int32_t list_no) {
@@ -177,14 +180,52 @@ bool TDadaTableIO::SyncWithFile() {
       same = disk.IndexTabOffset == mine.IndexTabOffset && disk.StartIndex == mine.StartIndex;
     }
   }
-  if (same) return false;
+  if (same && in_step_) return false;
+  ReloadForOtherWriter();
+  return true;
+}
+
+void TDadaTableIO::ReloadForOtherWriter() {
+  assert(file_.Locked() || file_.MediumType() == mtMemory);
+  ++external_change_count_;
+  in_step_ = false;
   TTableHeader fresh = file_.ReadTableHeader(table_no_);
   if (fresh.FieldCount != header_.FieldCount || fresh.IndexCount != header_.IndexCount)
     DatabaseError(Format("Database file '%s' is damaged: the definition of table %s changed",
                          {file_.FileName(), table_name_}));
   header_ = std::move(fresh);
   LoadRecordsAndLists();
-  return true;
+}
+
+// ---- what a change relies on ------------------------------------------------------------
+
+bool TDadaTableIO::LiveOnDisk(int32_t rec_index) const {
+  size_t block = static_cast<size_t>(rec_index) / kTabItemsPerBlock;
+  if (rec_index < 0 || rec_index >= header_.RecordTotal || block >= rec_blocks_.size()) return false;
+  return !const_cast<TRadiVOFileIO&>(file_).ReadRecordTabItem(rec_blocks_[block], rec_index % kTabItemsPerBlock).Deleted;
+}
+
+int32_t TDadaTableIO::LiveSuccessorOnDisk(int32_t index_no, int32_t from, int32_t skip) const {
+  const int32_t total = header_.RecordTotal;
+  if (total == 0 || header_.IndexHeaders[static_cast<size_t>(index_no)].IndexTabOffset == 0) return -1;
+  int32_t n = from < 0 ? header_.IndexHeaders[static_cast<size_t>(index_no)].StartIndex : ReadChainEntry(index_no, from).Next;
+  for (int32_t links = 0; links <= total; ++links) {
+    if (n == -1) return -1;
+    if (n < 0 || n >= total) return kBrokenChain;
+    if (n != skip && LiveOnDisk(n)) return n;
+    n = ReadChainEntry(index_no, n).Next;
+  }
+  return kBrokenChain;
+}
+
+bool TDadaTableIO::GapOnDisk(int32_t index_no, const TKey& key, TGap& gap, int32_t skip) const {
+  if (gap.before.RecIndex >= 0 && !LiveOnDisk(gap.before.RecIndex)) return false;
+  if (LiveSuccessorOnDisk(index_no, gap.before.RecIndex, skip) != gap.after.RecIndex) return false;
+  if (gap.before.RecIndex >= 0 && gap.before_cmp == TGap::kNotCompared)
+    gap.before_cmp = CompareWithEntry(key, gap.before, index_no, false);
+  if (gap.after.RecIndex >= 0 && gap.after_cmp == TGap::kNotCompared)
+    gap.after_cmp = CompareWithEntry(key, gap.after, index_no, false);
+  return (gap.before.RecIndex < 0 || gap.before_cmp >= 0) && (gap.after.RecIndex < 0 || gap.after_cmp <= 0);
 }
 
 // ---- definitions and lists ------------------------------------------------------------
@@ -517,14 +558,58 @@ TSearchResult TDadaTableIO::SearchBound(const TKey& key, const TRecordList& list
 }
 
 int32_t TDadaTableIO::InsertPosition(const TKey& key, const TRecordList& list, int32_t index_no) const {
+  return FindGap(key, list, index_no).pos;
+}
+
+TDadaTableIO::TGap TDadaTableIO::FindGap(const TKey& key, const TRecordList& list, int32_t index_no) const {
+  TGap gap;
+  const int64_t n = static_cast<int64_t>(list.size());
+  if (n == 0) return gap;
   // A key above the last entry goes behind it, which is where the search
   // would put it too (every probe finds the key greater): appends in key
   // order, such as receipt numbers, cost one comparison instead of log n.
-  if (!list.empty() && CompareWithEntry(key, list[list.size() - 1], index_no, false) > 0)
-    return static_cast<int32_t>(list.size());
-  TSearchResult r = Search(key, list, index_no, false);
-  if (r.Side == kSearchEmpty) return 0;
-  return r.Side == kSearchSmaller ? r.Position : r.Position + 1;
+  const int last = CompareWithEntry(key, list[static_cast<size_t>(n - 1)], index_no, false);
+  if (last > 0) {
+    gap.pos = static_cast<int32_t>(n);
+    gap.before = list[static_cast<size_t>(n - 1)];
+    gap.before_cmp = last;
+    return gap;
+  }
+  // The search as Search() makes it, remembering the comparisons made next
+  // to where it ends: a search that ends between two entries has compared
+  // the key with both.
+  int64_t lo = 0, hi = n - 1, at = -1;
+  int64_t greater_at = -1, smaller_at = n - 1;
+  int greater_cmp = TGap::kNotCompared, smaller_cmp = last;
+  while (lo <= hi) {
+    int64_t mid = (lo + hi) / 2;
+    int c = CompareWithEntry(key, list[static_cast<size_t>(mid)], index_no, false);
+    if (c == 0) {
+      at = mid;
+      break;
+    }
+    if (c < 0) {
+      smaller_at = mid;
+      smaller_cmp = c;
+      hi = mid - 1;
+    } else {
+      greater_at = mid;
+      greater_cmp = c;
+      lo = mid + 1;
+    }
+  }
+  const int64_t pos = at >= 0 ? at + 1 : lo;
+  gap.pos = static_cast<int32_t>(pos);
+  if (pos > 0) {
+    gap.before = list[static_cast<size_t>(pos - 1)];
+    if (at >= 0) gap.before_cmp = 0;
+    else if (greater_at == pos - 1) gap.before_cmp = greater_cmp;
+  }
+  if (pos < n) {
+    gap.after = list[static_cast<size_t>(pos)];
+    if (smaller_at == pos) gap.after_cmp = smaller_cmp;
+  }
+  return gap;
 }
 
 TSearchResult TDadaTableIO::SearchIndex(const TFieldBuffers& key, const TRecordList& list, bool partial,

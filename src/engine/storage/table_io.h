@@ -9,14 +9,38 @@
 // reads the compared field's slot from the file.
 //
 // Changes (AppendRecord, ModifyRecord, DeleteRecord) run under the file lock,
-// released in every case.  Before a change the table's header on disk is
-// compared with the copy in memory; when another process has changed it
-// (record count, record table, auto-increment counter, index tables or chain
-// heads), the record table and every list are loaded again first, so changes
-// from several processes never overwrite one another.  An append writes its
-// new blocks and the record first, then the record count, then the chain
-// links: cut short, the file reads as before the append (or with the record
-// missing from some index chains), never as garbage.
+// released in every case.  Other processes (and other file objects on the
+// same file) change the table between our changes, so before a change writes
+// anything it makes sure, under the lock, that the file still is what the
+// change relies on, and loads the table again when it is not:
+//   - the table's header (record count, record table, auto-increment
+//     counter, index tables, chain heads) equals the copy in memory: every
+//     append by another shows there;
+//   - the records it rewrites or deletes are not deleted on disk;
+//   - in every index chain it relinks, the neighbours it takes from its
+//     lists are neighbours on disk (live, with only deleted records between
+//     them), and the key it puts between them sorts between their keys as
+//     they are stored now.
+// A rewrite or a deletion by another process shows in none of the header's
+// fields, and checking the whole table before every change would cost a pass
+// over it; these checks cost a few small reads per index, and they are
+// enough: with the chain on disk in key order and its unique keys distinct,
+// a record linked between two live neighbours whose keys enclose its own
+// keeps the chain in order, and a key equal to a unique one can only be
+// equal to one of those two neighbours.  The lists may thus lag behind the
+// file between changes (a view of the table shows other processes' rewrites
+// and deletions when it is loaded again), but no change is ever made from a
+// stale part of them.  Each load caused by another process moves
+// ExternalChangeCount().
+//
+// Order of writes: an append writes its new blocks and the record first,
+// then the record count, then the chain links; a rewrite writes its blob
+// areas, then the fixed part, then the links.  Cut short by a killed
+// process, the file reads as before the change (or with the record missing
+// from some index chains), never as garbage.  With the flush flag, the file
+// is flushed between these steps as well as at the end, so that the same
+// holds after a power loss at any moment, once `tdb repair` has rebuilt the
+// chains.
 //
 // List invariants, kept by every change and restored by every load:
 //   list 0 ascends by RecIndex and holds exactly the records not Deleted;
@@ -116,6 +140,14 @@ class TDadaTableIO {
   // was c follows that list position for position while the count stays c;
   // the callbacks of a change run before the count moves on.
   uint64_t ChangeCount() const { return change_count_; }
+  // Counts the loads of the table made because the file was found changed
+  // by another process or file object (before a change, or at a load with
+  // the reload flag), and loads after a load that failed.  Anything derived
+  // from stored values (a cache of decoded keys) must be dropped when it
+  // moves.  Such a cache may serve the searches that pick a change's
+  // position, but never the checks that a change relies on: those read the
+  // file.
+  uint64_t ExternalChangeCount() const { return external_change_count_; }
   // Makes sure list `list_no` exists (built from the file under the file
   // lock when it does not); with `reload` the table is first brought up to
   // date with the file.
@@ -198,8 +230,26 @@ class TDadaTableIO {
   void EnsureAllLists();
   void BuildIndexList(int32_t index_no, TRecordList& list);
   void DropTable();
-  // Under the file lock: reloads when the header on disk differs.  True when it did.
+  // Under the file lock: reloads when the header on disk differs, or when
+  // the last load failed.  True when it did.
   bool SyncWithFile();
+  // Under the file lock: loads the header, the record table and the lists
+  // again because another writer changed the file.  When that fails the
+  // table stays out of step, and the next SyncWithFile loads again.
+  void ReloadForOtherWriter();
+  // ---- what a change relies on, read from the file (under the lock) ----
+  // Whether record `rec_index` is not marked deleted on disk.
+  bool LiveOnDisk(int32_t rec_index) const;
+  // The first record behind `from` (-1: the chain's head) on the chain of
+  // index `index_no` on disk that is live and not `skip`: -1 at the chain's
+  // end, kBrokenChain when the chain leaves the table or loops.
+  static constexpr int32_t kBrokenChain = -2;
+  int32_t LiveSuccessorOnDisk(int32_t index_no, int32_t from, int32_t skip) const;
+  struct TGap;
+  // Whether the gap between the live records `before` and `after` (-1: the
+  // chain's head or end) of index `index_no` is a gap on disk, ignoring
+  // `skip`, and `key` sorts into it by the values stored now.
+  bool GapOnDisk(int32_t index_no, const TKey& key, TGap& gap, int32_t skip) const;
   // After a change failed and its writes could not be put back.
   void ReloadAfterFailedChange() noexcept;
   void CheckBuffers(const TFieldBuffers& buffers) const;
@@ -214,9 +264,19 @@ class TDadaTableIO {
   TSearchResult SearchBound(const TKey& key, const TRecordList& list, int32_t index_no, bool partial,
                             bool first) const;
   int32_t InsertPosition(const TKey& key, const TRecordList& list, int32_t index_no) const;
+  // The insert position with its neighbours and the comparisons with them
+  // that the search made.
+  TGap FindGap(const TKey& key, const TRecordList& list, int32_t index_no) const;
+  // The key a rewrite gives index `index_no`: the key fields of the new
+  // fixed part `record`, blob values from `buffers` or as stored.
+  TKey KeyOfNewRecord(const std::vector<uint8_t>& record, const TFieldBuffers& buffers, int32_t data_offset,
+                      int32_t index_no) const;
   int32_t FindInList0(int32_t rec_index) const;
   int32_t FindInIndexList(int32_t index_no, const TListItem& item) const;
-  void CheckUnique(const TFieldBuffers& buffers, int32_t self_rec_index, int32_t self_offset) const;
+  // Raises "Invalid unique field value" when index `index_no` is unique and
+  // `key` equals a neighbour of `gap` (a gap that GapOnDisk has accepted, or
+  // one found in lists loaded under this lock).
+  void CheckUnique(const TKey& key, int32_t index_no, TGap& gap) const;
 
   // Values.
   void CutStrings(TFieldBuffers& buffers) const;
@@ -239,9 +299,10 @@ class TDadaTableIO {
   bool KeyMayChange(int32_t index_no, const TFieldBuffers& buffers, const std::vector<uint8_t>& before,
                     const std::vector<uint8_t>& after) const;
   // Moves a rewritten record to its new place in every index list and chain
-  // whose old position is given (not -1).
+  // whose old position is given (not -1): `among_others[i]` is its new
+  // position in the list without it.
   void MoveInIndexes(const TListItem& target, const std::vector<int32_t>& old_positions,
-                     TIndexAdjustCallback* callback);
+                     const std::vector<int32_t>& among_others, TIndexAdjustCallback* callback);
 
   // Chains.
   TIndexTabItem ReadChainEntry(int32_t index_no, int32_t rec_index) const;
@@ -252,6 +313,8 @@ class TDadaTableIO {
   std::string table_name_;
   int32_t open_count_ = 0;
   uint64_t change_count_ = 0;
+  uint64_t external_change_count_ = 0;
+  bool in_step_ = true;  // false after a load that failed: the next change loads again
   int32_t table_no_ = -1;
 
   TDadaFieldDefs field_defs_;

@@ -94,11 +94,10 @@ struct TDadaTableIO::TChangeHold {
 };
 
 void TDadaTableIO::ReloadAfterFailedChange() noexcept {
-  // Should even reading the file fail, the next change compares the header
-  // on disk with this one and loads again.
+  // Should even reading the file fail, the table stays out of step and the
+  // next change loads again.
   try {
-    header_ = file_.ReadTableHeader(table_no_);
-    LoadRecordsAndLists();
+    ReloadForOtherWriter();
   } catch (...) {
   }
 }
@@ -134,33 +133,22 @@ void TDadaTableIO::EncodeSlot(const TFieldBufferItem* item, int32_t field_no, ui
 
 // ---- unique check -------------------------------------------------------------------------
 
-void TDadaTableIO::CheckUnique(const TFieldBuffers& buffers, int32_t self_rec_index, int32_t self_offset) const {
-  for (int32_t i = 0; i < index_defs_.Count(); ++i) {
-    const TDadaIndexDef& index = index_defs_[i];
-    if (!index.Has(tiPrimary) && !index.Has(tiUnique)) continue;
-    const TRecordList& list = *lists_[static_cast<size_t>(i) + 1];
-    TKey key = KeyFromBuffers(buffers, i, 0, self_offset);
-    bool duplicate = false;
-    if (self_rec_index < 0) {
-      duplicate = Search(key, list, i, false).Side == kSearchEqual;
-    } else {
-      // Every equal entry counts, not only the one a search meets first: the
-      // record itself may stand among others equal to it.
-      TSearchResult first = SearchBound(key, list, i, false, true);
-      if (first.Side == kSearchEqual) {
-        TSearchResult last = SearchBound(key, list, i, false, false);
-        for (int32_t p = first.Position; p <= last.Position && !duplicate; ++p)
-          duplicate = list[static_cast<size_t>(p)].RecIndex != self_rec_index;
-      }
-    }
-    if (!duplicate) continue;
-    std::string text;
-    for (int32_t k = 0; k < key.Count(); ++k) {
-      if (k) text += ",";
-      text += KeyValueText(static_cast<const uint8_t*>(key.Value(k).data), key.Size(k), key.Value(k).type);
-    }
-    DatabaseError(Format("Invalid unique field value '%s'", {text}));
+void TDadaTableIO::CheckUnique(const TKey& key, int32_t index_no, TGap& gap) const {
+  const TDadaIndexDef& index = index_defs_[index_no];
+  if (!index.Has(tiPrimary) && !index.Has(tiUnique)) return;
+  // The gap's neighbours are live and adjacent on disk, and the chain is in
+  // key order with no key twice: an equal key can only be one of them.
+  if (gap.before.RecIndex >= 0 && gap.before_cmp == TGap::kNotCompared)
+    gap.before_cmp = CompareWithEntry(key, gap.before, index_no, false);
+  if (gap.after.RecIndex >= 0 && gap.after_cmp == TGap::kNotCompared)
+    gap.after_cmp = CompareWithEntry(key, gap.after, index_no, false);
+  if (!(gap.before.RecIndex >= 0 && gap.before_cmp == 0) && !(gap.after.RecIndex >= 0 && gap.after_cmp == 0)) return;
+  std::string text;
+  for (int32_t k = 0; k < key.Count(); ++k) {
+    if (k) text += ",";
+    text += KeyValueText(static_cast<const uint8_t*>(key.Value(k).data), key.Size(k), key.Value(k).type);
   }
+  DatabaseError(Format("Invalid unique field value '%s'", {text}));
 }
 
 // ---- blobs ----------------------------------------------------------------------------------
@@ -271,20 +259,12 @@ void TDadaTableIO::AppendRecord(TFieldBuffers& buffers, bool flush, TIndexAdjust
   TLockHold lock(file_);
   SyncWithFile();
   EnsureAllLists();
-  const int32_t n = header_.RecordTotal;
-  if (n == std::numeric_limits<int32_t>::max()) DatabaseError(Format("Table '%s' is full", {table_name_}));
-  if (n > 0 && (rec_blocks_.size() != static_cast<size_t>((n - 1) / kTabItemsPerBlock) + 1))
-    DatabaseError(Format("Database file '%s' is damaged: record table of %s", {file_.FileName(), table_name_}));
-  for (int32_t i = 0; i < index_defs_.Count(); ++i)
-    if (n > 0 && index_blocks_[static_cast<size_t>(i)].size() != static_cast<size_t>((n - 1) / kTabItemsPerBlock) + 1)
-      DatabaseError(Format("Database file '%s' is damaged: index table of %s", {file_.FileName(), index_defs_[i].Name}));
-
-  // The check sees the strings as they will be stored.
+  // The checks see the strings as they will be stored.
   CutStrings(buffers);
-  CheckUnique(buffers, -1, -1);
 
   int32_t counter = header_.AutoIncCounter;
   int32_t auto_inc_value = 0;
+  bool auto_inc_given = false;  // the value was handed out here and written into the buffer
   if (auto_inc_field_no_ >= 0) {
     TFieldBufferItem& item = buffers.Item(auto_inc_field_no_);
     bool has_value = item.Active && item.Buffer && item.DataSize >= 4;
@@ -293,17 +273,46 @@ void TDadaTableIO::AppendRecord(TFieldBuffers& buffers, bool flush, TIndexAdjust
       if (counter == std::numeric_limits<int32_t>::max())
         DatabaseError(Format("The auto-increment counter of table '%s' is exhausted", {table_name_}));
       value = ++counter;
-      if (has_value) PutInt32LE(static_cast<uint8_t*>(item.Buffer), value);
+      if (has_value) {
+        PutInt32LE(static_cast<uint8_t*>(item.Buffer), value);
+        auto_inc_given = true;
+      }
     } else if (value > counter) {
       counter = value;
     }
     auto_inc_value = value;
   }
 
-  // Where the record goes in every index, found before anything changes.
-  std::vector<int32_t> positions(static_cast<size_t>(index_defs_.Count()));
-  for (int32_t i = 0; i < index_defs_.Count(); ++i)
-    positions[static_cast<size_t>(i)] = InsertPosition(KeyFromBuffers(buffers, i, 0, -1), *lists_[static_cast<size_t>(i) + 1], i);
+  // Where the record goes in every index, found before anything changes, and
+  // checked against the file: from lists another process has made stale the
+  // table is loaded again and the places found anew.
+  const int32_t index_count = index_defs_.Count();
+  std::vector<TKey> keys;
+  std::vector<TGap> gaps(static_cast<size_t>(index_count));
+  for (int32_t i = 0; i < index_count; ++i) keys.push_back(KeyFromBuffers(buffers, i, 0, -1));
+  for (bool verify = true;; verify = false) {
+    bool in_step = true;
+    for (int32_t i = 0; i < index_count && in_step; ++i) {
+      size_t ii = static_cast<size_t>(i);
+      gaps[ii] = FindGap(keys[ii], *lists_[ii + 1], i);
+      in_step = !verify || GapOnDisk(i, keys[ii], gaps[ii], -1);
+    }
+    if (in_step) break;
+    ReloadForOtherWriter();
+  }
+  const int32_t n = header_.RecordTotal;
+  if (n == std::numeric_limits<int32_t>::max()) DatabaseError(Format("Table '%s' is full", {table_name_}));
+  if (n > 0 && (rec_blocks_.size() != static_cast<size_t>((n - 1) / kTabItemsPerBlock) + 1))
+    DatabaseError(Format("Database file '%s' is damaged: record table of %s", {file_.FileName(), table_name_}));
+  for (int32_t i = 0; i < index_count; ++i)
+    if (n > 0 && index_blocks_[static_cast<size_t>(i)].size() != static_cast<size_t>((n - 1) / kTabItemsPerBlock) + 1)
+      DatabaseError(Format("Database file '%s' is damaged: index table of %s", {file_.FileName(), index_defs_[i].Name}));
+  try {
+    for (int32_t i = 0; i < index_count; ++i) CheckUnique(keys[static_cast<size_t>(i)], i, gaps[static_cast<size_t>(i)]);
+  } catch (const EDatabaseError&) {
+    if (auto_inc_given) PutInt32LE(static_cast<uint8_t*>(buffers.Item(auto_inc_field_no_).Buffer), 0);
+    throw;
+  }
 
   TChangeHold change(*this, false);
   // 1. New blocks and the record itself, none of it reachable yet: a record
@@ -338,19 +347,18 @@ void TDadaTableIO::AppendRecord(TFieldBuffers& buffers, bool flush, TIndexAdjust
   if (has_blobs_) file_.WriteData(data_offset, record);
   else file_.AppendData(record);
 
-  std::vector<int32_t> new_index_blocks(static_cast<size_t>(index_defs_.Count()), 0);
-  std::vector<TIndexTabItem> predecessors(static_cast<size_t>(index_defs_.Count()));
-  for (int32_t i = 0; i < index_defs_.Count(); ++i) {
+  std::vector<int32_t> new_index_blocks(static_cast<size_t>(index_count), 0);
+  std::vector<TIndexTabItem> predecessors(static_cast<size_t>(index_count));
+  for (int32_t i = 0; i < index_count; ++i) {
     size_t ii = static_cast<size_t>(i);
     int32_t block = new_blocks ? file_.AppendZeros(kIndexTabBlockSize) : index_blocks_[ii].back();
     new_index_blocks[ii] = block;
     TIndexTabItem entry{n, -1};
     if (n > 0) {
-      const TRecordList& list = *lists_[ii + 1];
-      if (positions[ii] == 0) {
+      if (gaps[ii].pos == 0) {
         entry.Next = header_.IndexHeaders[ii].StartIndex;
       } else {
-        predecessors[ii] = ReadChainEntry(i, list[static_cast<size_t>(positions[ii]) - 1].RecIndex);
+        predecessors[ii] = ReadChainEntry(i, gaps[ii].before.RecIndex);
         entry.Next = predecessors[ii].Next;
       }
     }
@@ -360,35 +368,46 @@ void TDadaTableIO::AppendRecord(TFieldBuffers& buffers, bool flush, TIndexAdjust
   // 2. The new blocks join their chains; past the last block they are not read yet.
   if (new_blocks && n > 0) {
     file_.WriteNextBlockPos(rec_blocks_.back(), rec_block);
-    for (int32_t i = 0; i < index_defs_.Count(); ++i)
+    for (int32_t i = 0; i < index_count; ++i)
       file_.WriteNextBlockPos(index_blocks_[static_cast<size_t>(i)].back(), new_index_blocks[static_cast<size_t>(i)]);
   }
+  // The first record also gives the table its record and index tables;
+  // with the record count still 0 nothing reads them yet.
+  if (n == 0) {
+    header_.RecTabOffset = rec_block;
+    for (int32_t i = 0; i < index_count; ++i) {
+      header_.IndexHeaders[static_cast<size_t>(i)].IndexTabOffset = new_index_blocks[static_cast<size_t>(i)];
+      header_.IndexHeaders[static_cast<size_t>(i)].StartIndex = 0;
+    }
+    file_.WriteTableHeader(table_no_, header_);
+  }
+  // Everything the record count makes reachable is on the disk before it.
+  if (flush) file_.Flush();
 
-  // 3. The header: from here on the record exists.
-  bool whole_header = n == 0;
+  // 3. The record count: from here on the record exists.
   header_.RecordTotal = n + 1;
   header_.AutoIncCounter = counter;
-  if (n == 0) header_.RecTabOffset = rec_block;
-  for (int32_t i = 0; i < index_defs_.Count(); ++i) {
-    TIndexHeader& index = header_.IndexHeaders[static_cast<size_t>(i)];
-    if (n == 0) {
-      index.IndexTabOffset = new_index_blocks[static_cast<size_t>(i)];
-      index.StartIndex = 0;
-    } else if (positions[static_cast<size_t>(i)] == 0) {
-      index.StartIndex = n;
-      whole_header = true;
-    }
-  }
-  if (whole_header) file_.WriteTableHeader(table_no_, header_);
-  else file_.WriteTableCounters(table_no_, header_, auto_inc_field_no_ >= 0 ? 3 : 2);
+  file_.WriteTableCounters(table_no_, header_, auto_inc_field_no_ >= 0 ? 3 : 2);
 
-  // 4. The links from the predecessors.
-  for (int32_t i = 0; i < index_defs_.Count(); ++i) {
+  // 4. The links: new chain heads, and the predecessors' links.
+  bool new_head = false;
+  for (int32_t i = 0; i < index_count; ++i)
+    if (n > 0 && gaps[static_cast<size_t>(i)].pos == 0) {
+      header_.IndexHeaders[static_cast<size_t>(i)].StartIndex = n;
+      new_head = true;
+    }
+  if (new_head) {
+    // A chain head reaches the disk only behind the count that covers it,
+    // or the header itself would read as damaged.
+    if (flush) file_.Flush();
+    file_.WriteTableHeader(table_no_, header_);
+  }
+  for (int32_t i = 0; i < index_count; ++i) {
     size_t ii = static_cast<size_t>(i);
-    if (n == 0 || positions[ii] == 0) continue;
+    if (n == 0 || gaps[ii].pos == 0) continue;
     TIndexTabItem pred = predecessors[ii];
     pred.Next = n;
-    pred.RecIndex = lists_[ii + 1]->at(static_cast<size_t>(positions[ii]) - 1).RecIndex;
+    pred.RecIndex = gaps[ii].before.RecIndex;
     WriteChainEntry(i, pred);
   }
   if (flush) file_.Flush();
@@ -398,14 +417,14 @@ void TDadaTableIO::AppendRecord(TFieldBuffers& buffers, bool flush, TIndexAdjust
   rec_tab_.push_back(TRecordTabItem{data_offset, false});
   if (new_blocks) {
     rec_blocks_.push_back(rec_block);
-    for (int32_t i = 0; i < index_defs_.Count(); ++i)
+    for (int32_t i = 0; i < index_count; ++i)
       index_blocks_[static_cast<size_t>(i)].push_back(new_index_blocks[static_cast<size_t>(i)]);
   }
   const TListItem item{data_offset, n};
   lists_[0]->push_back(item);
   if (callback) callback->IndexAdjustAppend(-1, -1, item);
-  for (int32_t i = 0; i < index_defs_.Count(); ++i) {
-    int32_t pos = positions[static_cast<size_t>(i)];
+  for (int32_t i = 0; i < index_count; ++i) {
+    int32_t pos = gaps[static_cast<size_t>(i)].pos;
     if (callback) callback->IndexAdjustAppend(i, pos, item);
     lists_[static_cast<size_t>(i) + 1]->insert(static_cast<size_t>(pos), item);
   }
@@ -478,77 +497,147 @@ int32_t TDadaTableIO::CheckedRecordPos(int32_t record_pos) const {
   return record_pos;
 }
 
+TDadaTableIO::TKey TDadaTableIO::KeyOfNewRecord(const std::vector<uint8_t>& record, const TFieldBuffers& buffers,
+                                                int32_t data_offset, int32_t index_no) const {
+  TKey key;
+  for (int32_t f : index_defs_[index_no].FieldNos) {
+    const TFieldType type = field_defs_[f].FieldType;
+    const size_t offset = static_cast<size_t>(field_offsets_[static_cast<size_t>(f)]);
+    if (IsBlobFieldType(type)) {
+      const TFieldBufferItem& item = buffers.Item(f);
+      if (item.Active && item.Stream) {
+        const std::vector<uint8_t>& bytes = item.Stream->Bytes();
+        key.AddBorrowed(bytes.data(), bytes.size(), type, static_cast<std::ptrdiff_t>(bytes.size()));
+      } else {
+        std::vector<uint8_t> stored = const_cast<TRadiVOFileIO&>(file_).ReadBlobData(
+            static_cast<int64_t>(data_offset) + static_cast<int64_t>(offset), FieldCompressed(f), FieldEncrypted(f));
+        std::ptrdiff_t length = static_cast<std::ptrdiff_t>(stored.size());
+        key.AddOwned(std::move(stored), type, length);
+      }
+      continue;
+    }
+    const size_t size = static_cast<size_t>(SlotSize(f));
+    std::vector<uint8_t> value(size);
+    const_cast<TRadiVOFileIO&>(file_).DecodeBuffer(record.data() + offset, value.data(), FieldEncrypted(f), size);
+    key.AddOwned(std::move(value), type, IsStringFieldType(type) ? static_cast<std::ptrdiff_t>(size) - 1 : -1);
+  }
+  return key;
+}
+
 void TDadaTableIO::ModifyRecord(TFieldBuffers& buffers, int32_t record_pos, TIndexAdjustCallback* callback,
                                 bool flush) {
   RequireOpen();
   CheckBuffers(buffers);
   TListItem target = lists_[0]->at(static_cast<size_t>(CheckedRecordPos(record_pos)));
   TLockHold lock(file_);
-  if (SyncWithFile() && FindInList0(target.RecIndex) < 0)
-    DatabaseError(Format("Record %s of table '%s' was deleted by another user",
-                         {std::to_string(target.RecIndex), table_name_}));
+  SyncWithFile();
   EnsureAllLists();
-
   CutStrings(buffers);
-  CheckUnique(buffers, target.RecIndex, target.DataOffset);
 
-  // The new fixed part is built in memory first; blob values and the
-  // auto-increment counter reach the file only once every check has passed.
+  const int32_t index_count = index_defs_.Count();
   std::vector<uint8_t> before(static_cast<size_t>(record_size_));
-  ReadOldSlots(buffers, target.DataOffset, before);
-  std::vector<uint8_t> record = before;
-  int32_t new_counter = header_.AutoIncCounter;
-  for (int32_t f = 0; f < field_defs_.Count(); ++f) {
-    const TFieldBufferItem& item = buffers.Item(f);
-    if (!item.Active) continue;
-    TFieldType type = field_defs_[f].FieldType;
-    uint8_t* dst = record.data() + field_offsets_[static_cast<size_t>(f)];
-    if (IsBlobFieldType(type)) continue;
-    if (type == ftAutoInc) {
-      if (!item.Buffer || item.DataSize < 4) continue;
-      int32_t value = GetInt32LE(static_cast<const uint8_t*>(item.Buffer));
-      if (value == 0) continue;
-      EncodeSlot(&item, f, dst);
-      new_counter = std::max(new_counter, value);
-    } else if (item.Buffer) {
-      EncodeSlot(&item, f, dst);
+  std::vector<uint8_t> record;
+  int32_t new_counter = 0;
+  std::vector<int32_t> old_positions;
+  std::vector<TKey> keys;
+  std::vector<TGap> gaps;
+  for (bool verify = true;; verify = false) {
+    if (FindInList0(target.RecIndex) < 0)
+      DatabaseError(Format("Record %s of table '%s' was deleted by another user",
+                           {std::to_string(target.RecIndex), table_name_}));
+    if (verify && !LiveOnDisk(target.RecIndex)) {
+      ReloadForOtherWriter();
+      continue;
     }
-  }
+    // The new fixed part is built in memory first; blob values and the
+    // auto-increment counter reach the file only once every check has passed.
+    ReadOldSlots(buffers, target.DataOffset, before);
+    record = before;
+    new_counter = header_.AutoIncCounter;
+    for (int32_t f = 0; f < field_defs_.Count(); ++f) {
+      const TFieldBufferItem& item = buffers.Item(f);
+      if (!item.Active) continue;
+      TFieldType type = field_defs_[f].FieldType;
+      uint8_t* dst = record.data() + field_offsets_[static_cast<size_t>(f)];
+      if (IsBlobFieldType(type)) continue;
+      if (type == ftAutoInc) {
+        if (!item.Buffer || item.DataSize < 4) continue;
+        int32_t value = GetInt32LE(static_cast<const uint8_t*>(item.Buffer));
+        if (value == 0) continue;
+        EncodeSlot(&item, f, dst);
+        new_counter = std::max(new_counter, value);
+      } else if (item.Buffer) {
+        EncodeSlot(&item, f, dst);
+      }
+    }
 
-  // An index whose key the rewrite leaves equal keeps the record where it
-  // stands: searched again among equal keys it could land elsewhere in their
-  // run, and a caller walking that order would meet records twice or never.
-  std::vector<bool> moves(static_cast<size_t>(index_defs_.Count()));
-  for (int32_t i = 0; i < index_defs_.Count(); ++i) moves[static_cast<size_t>(i)] = KeyMayChange(i, buffers, before, record);
-
-  // The record's places in the index lists it may leave, found by its key as stored now.
-  std::vector<int32_t> old_positions(static_cast<size_t>(index_defs_.Count()), -1);
-  for (int32_t i = 0; i < index_defs_.Count(); ++i) {
-    if (!moves[static_cast<size_t>(i)]) continue;
-    old_positions[static_cast<size_t>(i)] = FindInIndexList(i, target);
-    if (old_positions[static_cast<size_t>(i)] < 0)
-      DatabaseError(Format("Database file '%s' is damaged: record %s is missing from index %s",
-                           {file_.FileName(), std::to_string(target.RecIndex), index_defs_[i].Name}));
+    // An index whose key the rewrite leaves equal keeps the record where it
+    // stands: searched again among equal keys it could land elsewhere in
+    // their run, and a caller walking that order would meet records twice or
+    // never.  Where the key changes, the record's place now (found by its key
+    // as stored now) and its new place among the others.
+    old_positions.assign(static_cast<size_t>(index_count), -1);
+    keys.clear();
+    keys.reserve(static_cast<size_t>(index_count));
+    gaps.assign(static_cast<size_t>(index_count), TGap{});
+    bool in_step = true;
+    for (int32_t i = 0; i < index_count && in_step; ++i) {
+      const size_t ii = static_cast<size_t>(i);
+      keys.push_back(TKey{});
+      if (!KeyMayChange(i, buffers, before, record)) continue;
+      TRecordList& list = *lists_[ii + 1];
+      const int32_t old_pos = FindInIndexList(i, target);
+      if (old_pos < 0) {
+        if (verify) {
+          in_step = false;
+          break;
+        }
+        DatabaseError(Format("Database file '%s' is damaged: record %s is missing from index %s",
+                             {file_.FileName(), std::to_string(target.RecIndex), index_defs_[i].Name}));
+      }
+      old_positions[ii] = old_pos;
+      keys[ii] = KeyOfNewRecord(record, buffers, target.DataOffset, i);
+      list.erase(static_cast<size_t>(old_pos));
+      gaps[ii] = FindGap(keys[ii], list, i);
+      list.insert(static_cast<size_t>(old_pos), target);
+      if (!verify) continue;
+      // On disk the record's predecessor is the one before it in the list,
+      // and without it the gap is a gap.
+      const int32_t pred = old_pos > 0 ? list[static_cast<size_t>(old_pos) - 1].RecIndex : -1;
+      in_step = (pred < 0 || LiveOnDisk(pred)) && LiveSuccessorOnDisk(i, pred, -1) == target.RecIndex &&
+                GapOnDisk(i, keys[ii], gaps[ii], target.RecIndex);
+    }
+    if (in_step) break;
+    ReloadForOtherWriter();
   }
+  for (int32_t i = 0; i < index_count; ++i)
+    if (old_positions[static_cast<size_t>(i)] >= 0) CheckUnique(keys[static_cast<size_t>(i)], i, gaps[static_cast<size_t>(i)]);
 
   // From here on the file changes: a failure puts back what was written
   // (the old bytes of a blob area rewritten in place too), and the dataset
   // hears of the moves once everything is written.
   TChangeHold change(*this, true);
   TDeferredModifies deferred;
+  bool wrote_before_record = false;
   for (int32_t f = 0; f < field_defs_.Count(); ++f) {
     const TFieldBufferItem& item = buffers.Item(f);
     if (!item.Active || !item.Stream || !IsBlobFieldType(field_defs_[f].FieldType)) continue;
     uint8_t* dst = record.data() + field_offsets_[static_cast<size_t>(f)];
     TBlobDescriptor old = ReadBlobDescriptor(std::span<const uint8_t>(dst, kBlobDescriptorSize));
     WriteBlobDescriptor(RewriteBlob(BlobValueOf(item), f, old), std::span<uint8_t>(dst, kBlobDescriptorSize));
+    wrote_before_record = true;
   }
   if (new_counter != header_.AutoIncCounter) {
     file_.WriteAutoIncCounter(table_no_, new_counter);
     header_.AutoIncCounter = new_counter;
+    wrote_before_record = true;
   }
+  // The blob areas are on the disk before the descriptors that lead to them.
+  if (flush && wrote_before_record) file_.Flush();
   file_.WriteData(target.DataOffset, record);
-  MoveInIndexes(target, old_positions, &deferred);
+  std::vector<int32_t> among_others(static_cast<size_t>(index_count), -1);
+  for (int32_t i = 0; i < index_count; ++i) among_others[static_cast<size_t>(i)] = gaps[static_cast<size_t>(i)].pos;
+  MoveInIndexes(target, old_positions, among_others, &deferred);
   if (flush) file_.Flush();
   change.Commit();
   if (callback)
@@ -557,14 +646,12 @@ void TDadaTableIO::ModifyRecord(TFieldBuffers& buffers, int32_t record_pos, TInd
 }
 
 void TDadaTableIO::MoveInIndexes(const TListItem& target, const std::vector<int32_t>& old_positions,
-                                 TIndexAdjustCallback* callback) {
+                                 const std::vector<int32_t>& among_others_of, TIndexAdjustCallback* callback) {
   for (int32_t i = 0; i < index_defs_.Count(); ++i) {
     TRecordList& list = *lists_[static_cast<size_t>(i) + 1];
     const int32_t old_pos = old_positions[static_cast<size_t>(i)];
     if (old_pos < 0) continue;  // the key stayed equal: the record keeps its place
-    list.erase(static_cast<size_t>(old_pos));
-    const int32_t among_others = InsertPosition(StoredKey(target.DataOffset, i), list, i);
-    list.insert(static_cast<size_t>(old_pos), target);
+    const int32_t among_others = among_others_of[static_cast<size_t>(i)];
     if (among_others == old_pos) continue;
     const int32_t new_pos = among_others > old_pos ? among_others + 1 : among_others;
     if (callback) callback->IndexAdjustModify(i, old_pos, new_pos);
@@ -602,7 +689,9 @@ void TDadaTableIO::DeleteRecord(int32_t record_pos, bool flush) {
   RequireOpen();
   TListItem target = lists_[0]->at(static_cast<size_t>(CheckedRecordPos(record_pos)));
   TLockHold lock(file_);
-  if (SyncWithFile() && FindInList0(target.RecIndex) < 0)
+  SyncWithFile();
+  if (FindInList0(target.RecIndex) >= 0 && !LiveOnDisk(target.RecIndex)) ReloadForOtherWriter();
+  if (FindInList0(target.RecIndex) < 0)
     DatabaseError(Format("Record %s of table '%s' was deleted by another user",
                          {std::to_string(target.RecIndex), table_name_}));
   EnsureAllLists();

@@ -36,6 +36,7 @@ class TDadaTableIO::TKey {
   TKey() = default;
   // Moving keeps the owned buffers where the values point; copying would not.
   TKey(TKey&&) = default;
+  TKey& operator=(TKey&&) = default;
   TKey(const TKey&) = delete;
   TKey& operator=(const TKey&) = delete;
 
@@ -66,6 +67,18 @@ class TDadaTableIO::TKey {
   std::array<TFieldValue, kMaxIndexFields> values_{};
   std::array<size_t, kMaxIndexFields> sizes_{};
   std::array<std::vector<uint8_t>, kMaxIndexFields> owned_;
+};
+
+// Where a key goes in an index list: the insert position, the entries on
+// either side of it (RecIndex -1: the list's start or end), and the key's
+// comparisons with them, when made.
+struct TDadaTableIO::TGap {
+  static constexpr int kNotCompared = 2;
+  int32_t pos = 0;
+  TListItem before{0, -1};
+  TListItem after{0, -1};
+  int before_cmp = kNotCompared;  // > 0 or 0: the key sorts behind `before` or equals it
+  int after_cmp = kNotCompared;   // < 0 or 0: the key sorts before `after` or equals it
 };
 
 }  // namespace tdb
