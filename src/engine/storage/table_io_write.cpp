@@ -421,6 +421,7 @@ void TDadaTableIO::AppendRecord(TFieldBuffers& buffers, bool flush, TIndexAdjust
       index_blocks_[static_cast<size_t>(i)].push_back(new_index_blocks[static_cast<size_t>(i)]);
   }
   const TListItem item{data_offset, n};
+  ForgetKeys(n);  // a number an append that failed had taken is new again
   lists_[0]->push_back(item);
   if (callback) callback->IndexAdjustAppend(-1, -1, item);
   for (int32_t i = 0; i < index_count; ++i) {
@@ -635,6 +636,9 @@ void TDadaTableIO::ModifyRecord(TFieldBuffers& buffers, int32_t record_pos, TInd
   // The blob areas are on the disk before the descriptors that lead to them.
   if (flush && wrote_before_record) file_.Flush();
   file_.WriteData(target.DataOffset, record);
+  // The kept keys of the record are the old ones now (also when only letter
+  // case changed, or a failure puts the old bytes back: it is read anew).
+  ForgetKeys(target.RecIndex);
   std::vector<int32_t> among_others(static_cast<size_t>(index_count), -1);
   for (int32_t i = 0; i < index_count; ++i) among_others[static_cast<size_t>(i)] = gaps[static_cast<size_t>(i)].pos;
   MoveInIndexes(target, old_positions, among_others, &deferred);
@@ -704,6 +708,7 @@ void TDadaTableIO::DeleteRecord(int32_t record_pos, bool flush) {
   if (flush) file_.Flush();
   change.Commit();
   rec_tab_[static_cast<size_t>(target.RecIndex)].Deleted = true;
+  ForgetKeys(target.RecIndex);
   for (int32_t i = 0; i < index_defs_.Count(); ++i)
     if (positions[static_cast<size_t>(i)] >= 0)
       lists_[static_cast<size_t>(i) + 1]->erase(static_cast<size_t>(positions[static_cast<size_t>(i)]));
