@@ -29,6 +29,11 @@ void TRecordList::FenwickAdd(size_t chunk, long delta) {
 
 void TRecordList::Locate(size_t pos, size_t* chunk, size_t* offset) const {
   assert(pos < size_);
+  if (uniform_) {
+    *chunk = pos / kChunkCapacity;
+    *offset = pos % kChunkCapacity;
+    return;
+  }
   if (fenwick_stale_) RebuildFenwick();
   // Descend the Fenwick tree: find the last chunk whose prefix sum is <= pos.
   size_t idx = 0;
@@ -85,9 +90,11 @@ void TRecordList::insert(size_t pos, const TListItem& item) {
   if (chunk.size() < kChunkCapacity) {
     chunk.insert(chunk.begin() + static_cast<long>(o), item);
     ++size_;
+    if (c + 1 != chunks_.size()) MarkUneven();
     FenwickAdd(c, 1);
     return;
   }
+  MarkUneven();
   // Split the full chunk in two halves, then insert into the proper half.
   auto tail = NewChunk();
   size_t half = chunk.size() / 2;
@@ -109,6 +116,8 @@ void TRecordList::erase(size_t pos) {
   Chunk& chunk = *chunks_[c];
   chunk.erase(chunk.begin() + static_cast<long>(o));
   --size_;
+  // Only the last chunk may shrink without making the chunks uneven.
+  if (c + 1 != chunks_.size()) MarkUneven();
   if (chunk.empty()) {
     chunks_.erase(chunks_.begin() + static_cast<long>(c));
     RebuildFenwick();
@@ -136,7 +145,15 @@ void TRecordList::clear() {
   chunks_.clear();
   fenwick_.clear();
   fenwick_stale_ = false;
+  uniform_ = true;
   size_ = 0;
+}
+
+void TRecordList::MarkUneven() {
+  if (!uniform_) return;
+  uniform_ = false;
+  // The tree was not kept while the chunks were even.
+  fenwick_stale_ = true;
 }
 
 size_t TRecordList::MemoryBytes() const {

@@ -8,7 +8,8 @@
 // Fenwick tree over the chunk sizes turns a position into (chunk, offset).
 //
 // Invariants: no chunk is empty; every chunk holds at most kChunkCapacity
-// items; fenwick_ sums exactly the chunk sizes unless fenwick_stale_ is set,
+// items; while uniform_ is set every chunk but the last holds exactly
+// kChunkCapacity; fenwick_ sums exactly the chunk sizes unless fenwick_stale_ is set,
 // in which case it is rebuilt before it is next used.  Appends only mark it
 // stale when they start a chunk, so a list built by appends (a table's lists
 // at open, a view list) costs O(1) per item and one rebuild.  Items appended at the end
@@ -84,10 +85,16 @@ class TRecordList {
   void RebuildFenwick() const;
   std::unique_ptr<Chunk> NewChunk();
 
+  // From here on positions go through the tree.
+  void MarkUneven();
+
   std::vector<std::unique_ptr<Chunk>> chunks_;
   mutable std::vector<size_t> fenwick_;  // 1-based Fenwick tree over chunk sizes
   mutable bool fenwick_stale_ = false;
   size_t size_ = 0;
+  // Every chunk but the last is full (a list built by appends, or changed
+  // only at its end): a position is then found by division, without the tree.
+  bool uniform_ = true;
 };
 
 }  // namespace tdb

@@ -542,9 +542,25 @@ TDadaTableIO::TKey TDadaTableIO::KeyFromBuffers(const TFieldBuffers& buffers, in
 }
 
 TDadaTableIO::TKey TDadaTableIO::StoredKey(int32_t data_offset, int32_t index_no) const {
-  TFieldBuffers none;
-  for (int32_t f = 0; f < field_defs_.Count(); ++f) none.AddInactive(field_defs_[f].FieldType);
-  return KeyFromBuffers(none, index_no, 0, data_offset);
+  // KeyFromBuffers with no value given: every key field as stored.
+  TKey key;
+  for (int32_t f : index_defs_[index_no].FieldNos) {
+    const TFieldType type = field_defs_[f].FieldType;
+    if (IsBlobFieldType(type)) {
+      std::vector<uint8_t> stored = const_cast<TRadiVOFileIO&>(file_).ReadBlobData(
+          static_cast<int64_t>(data_offset) + field_offsets_[static_cast<size_t>(f)], FieldCompressed(f),
+          FieldEncrypted(f));
+      const std::ptrdiff_t length = static_cast<std::ptrdiff_t>(stored.size());
+      key.AddOwned(std::move(stored), type, length);
+      continue;
+    }
+    std::vector<uint8_t> stored(static_cast<size_t>(SlotSize(f)));
+    ReadSlot(data_offset, f, stored.data());
+    // A string slot counts up to FieldSize characters even without its NUL.
+    const std::ptrdiff_t length = IsStringFieldType(type) ? static_cast<std::ptrdiff_t>(stored.size()) - 1 : -1;
+    key.AddOwned(std::move(stored), type, length);
+  }
+  return key;
 }
 
 int TDadaTableIO::CompareWithEntry(const TKey& key, const TListItem& entry, int32_t index_no, bool partial) const {

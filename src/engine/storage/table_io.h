@@ -5,8 +5,10 @@
 // table under the file lock: its definitions, the record table, list 0 (every
 // live record in record-number order) and one list per index (every live
 // record in key order, built by following the index chain on disk).  The
-// lists hold (DataOffset, RecIndex) pairs and no keys: every key comparison
-// reads the compared field's slot from the file.
+// lists hold (DataOffset, RecIndex) pairs and no keys: a key comparison reads
+// the compared field's slot from the file, except where a search finds the
+// key among the few it keeps per index (key_cache.h) for the entries that
+// every binary search probes.
 //
 // Changes (AppendRecord, ModifyRecord, DeleteRecord) run under the file lock,
 // released in every case.  Other processes (and other file objects on the
