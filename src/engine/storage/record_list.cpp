@@ -1,6 +1,7 @@
 // The chunked positional list behind every in-memory list of a table.
 #include "engine/storage/record_list.h"
 
+#include <algorithm>
 #include <cassert>
 
 namespace tdb {
@@ -63,19 +64,33 @@ void TRecordList::set(size_t pos, const TListItem& item) {
   (*chunks_[c])[o] = item;
 }
 
-void TRecordList::push_back(const TListItem& item) {
-  if (chunks_.empty() || chunks_.back()->size() >= kChunkCapacity) {
-    chunks_.push_back(NewChunk());
-    chunks_.back()->push_back(item);
-    ++size_;
-    // The tree gains a leaf: rebuilt when next used, so a run of appends
-    // rebuilds it once.
-    fenwick_stale_ = true;
-    return;
-  }
+void TRecordList::PushBackIntoNewChunk(const TListItem& item) {
+  chunks_.push_back(NewChunk());
   chunks_.back()->push_back(item);
   ++size_;
-  if (!fenwick_stale_) FenwickAdd(chunks_.size() - 1, 1);
+  // The tree gains a leaf: rebuilt when next used, so a run of appends
+  // rebuilds it once.
+  fenwick_stale_ = true;
+}
+
+void TRecordList::AssignFrom(const TRecordList& other) {
+  if (&other == this) return;
+  clear();
+  // Full chunks, whatever the source's chunks hold.
+  for (const auto& source : other.chunks_) {
+    const TListItem* items = source->data();
+    size_t n = source->size();
+    while (n > 0) {
+      if (chunks_.empty() || chunks_.back()->size() >= kChunkCapacity) chunks_.push_back(NewChunk());
+      Chunk& last = *chunks_.back();
+      const size_t take = std::min(n, kChunkCapacity - last.size());
+      last.insert(last.end(), items, items + take);
+      size_ += take;
+      items += take;
+      n -= take;
+    }
+  }
+  fenwick_stale_ = true;
 }
 
 void TRecordList::insert(size_t pos, const TListItem& item) {

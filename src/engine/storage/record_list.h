@@ -52,7 +52,18 @@ class TRecordList {
   // Replaces the item at `pos`.  REQUIRES: pos < size().
   void set(size_t pos, const TListItem& item);
 
-  void push_back(const TListItem& item);
+  void push_back(const TListItem& item) {
+    if (!chunks_.empty() && chunks_.back()->size() < kChunkCapacity) {
+      chunks_.back()->push_back(item);
+      ++size_;
+      if (!fenwick_stale_) FenwickAdd(chunks_.size() - 1, 1);
+      return;
+    }
+    PushBackIntoNewChunk(item);
+  }
+
+  // Makes this list a copy of `other`, item for item.
+  void AssignFrom(const TRecordList& other);
 
   // Inserts before `pos` (pos == size() appends).  REQUIRES: pos <= size().
   void insert(size_t pos, const TListItem& item);
@@ -87,6 +98,7 @@ class TRecordList {
 
   // From here on positions go through the tree.
   void MarkUneven();
+  void PushBackIntoNewChunk(const TListItem& item);
 
   std::vector<std::unique_ptr<Chunk>> chunks_;
   mutable std::vector<size_t> fenwick_;  // 1-based Fenwick tree over chunk sizes

@@ -434,7 +434,7 @@ TDadaTableIO::TReadPlan TDadaTableIO::PlanRead(const TFieldBuffers& buffers) con
     if (IsBlobFieldType(type)) return TReadPlan{};
     wanted_bytes += static_cast<size_t>(SlotSize(f));
     if (!item.Buffer || item.DataSize == 0) continue;  // read for nothing by ReadRecord
-    plan.slots.push_back(TReadPlan::TSlot{field_offsets_[static_cast<size_t>(f)], SlotSize(f),
+    plan.reads.push_back(TReadPlan::TSlot{field_offsets_[static_cast<size_t>(f)], SlotSize(f),
                                           static_cast<uint8_t*>(item.Buffer), item.DataSize, FieldEncrypted(f),
                                           IsStringFieldType(type)});
   }
@@ -458,7 +458,7 @@ void TDadaTableIO::ReadPlanned(const TReadPlan& plan, const TRecordList& list, i
     record_scratch_.resize(static_cast<size_t>(std::max(record_size_, max_slot_size_)));
     slot = record_scratch_.data();
   }
-  for (const TReadPlan::TSlot& s : plan.slots) {
+  for (const TReadPlan::TSlot& s : plan.reads) {
     file_.ReadData(static_cast<int64_t>(data_offset) + s.offset, std::span<uint8_t>(slot, static_cast<size_t>(s.size)));
     StoreSlotValue(slot, static_cast<size_t>(s.size), s.encrypted, s.is_string, s.dst, s.data_size);
   }

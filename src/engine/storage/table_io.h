@@ -214,7 +214,7 @@ class TDadaTableIO {
       bool encrypted = false;
       bool is_string = false;
     };
-    std::vector<TSlot> slots;
+    std::vector<TSlot> reads;  // not "slots": a macro of Qt's
     bool usable = false;
   };
   TReadPlan PlanRead(const TFieldBuffers& buffers) const;
