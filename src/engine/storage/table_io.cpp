@@ -300,6 +300,8 @@ int32_t TDadaTableIO::FindInIndexList(int32_t index_no, const TListItem& item) c
   TKey key = StoredKey(item.DataOffset, index_no);
   TSearchResult first = SearchBound(key, list, index_no, false, true);
   if (first.Side == kSearchEqual) {
+    // A key that no other record has: the run is this one entry.
+    if (list[static_cast<size_t>(first.Position)].RecIndex == item.RecIndex) return first.Position;
     TSearchResult last = SearchBound(key, list, index_no, false, false);
     for (int32_t p = first.Position; p <= last.Position; ++p)
       if (list[static_cast<size_t>(p)].RecIndex == item.RecIndex) return p;
