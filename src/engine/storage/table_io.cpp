@@ -221,22 +221,39 @@ bool TDadaTableIO::LiveOnDisk(int32_t rec_index) const {
   return !const_cast<TRadiVOFileIO&>(file_).ReadRecordTabItem(rec_blocks_[block], rec_index % kTabItemsPerBlock).Deleted;
 }
 
-int32_t TDadaTableIO::LiveSuccessorOnDisk(int32_t index_no, int32_t from, int32_t skip) const {
+int32_t TDadaTableIO::NextOnDisk(int32_t index_no, int32_t from, int32_t skip, TIndexTabItem* from_entry) const {
   const int32_t total = header_.RecordTotal;
   if (total == 0 || header_.IndexHeaders[static_cast<size_t>(index_no)].IndexTabOffset == 0) return -1;
-  int32_t n = from < 0 ? header_.IndexHeaders[static_cast<size_t>(index_no)].StartIndex : ReadChainEntry(index_no, from).Next;
+  int32_t n = header_.IndexHeaders[static_cast<size_t>(index_no)].StartIndex;
+  if (from >= 0) {
+    TIndexTabItem entry = ReadChainEntry(index_no, from);
+    if (from_entry) *from_entry = entry;
+    n = entry.Next;
+  }
   for (int32_t links = 0; links <= total; ++links) {
     if (n == -1) return -1;
-    if (n < 0 || n >= total) return kBrokenChain;
-    if (n != skip && LiveOnDisk(n)) return n;
+    if (n < 0 || n >= total || static_cast<size_t>(n) >= rec_tab_.size()) return kBrokenChain;
+    // A record deleted as far as this object knows is deleted on disk too:
+    // nothing takes a deletion back.  One it holds live may not be, and is
+    // then taken for a change it has not seen.
+    if (n != skip && !rec_tab_[static_cast<size_t>(n)].Deleted) return n;
     n = ReadChainEntry(index_no, n).Next;
   }
   return kBrokenChain;
 }
 
 bool TDadaTableIO::GapOnDisk(int32_t index_no, const TKey& key, TGap& gap, int32_t skip) const {
+  // `before` must be live: a deleted record may have been cut out of the
+  // chain by another process's relinking, its own link left behind.  What
+  // is reached from a live record is in the chain, in key order, deleted or
+  // not; but in a unique index a deleted `after` must not count as an equal
+  // key, nor hide one.
   if (gap.before.RecIndex >= 0 && !LiveOnDisk(gap.before.RecIndex)) return false;
-  if (LiveSuccessorOnDisk(index_no, gap.before.RecIndex, skip) != gap.after.RecIndex) return false;
+  const TDadaIndexDef& index = index_defs_[index_no];
+  if ((index.Has(tiPrimary) || index.Has(tiUnique)) && gap.after.RecIndex >= 0 && !LiveOnDisk(gap.after.RecIndex))
+    return false;
+  if (NextOnDisk(index_no, gap.before.RecIndex, skip, &gap.before_entry) != gap.after.RecIndex) return false;
+  gap.before_entry_read = gap.before.RecIndex >= 0;
   if (gap.before.RecIndex >= 0 && gap.before_cmp == TGap::kNotCompared)
     gap.before_cmp = CompareWithEntry(key, gap.before, index_no, false);
   if (gap.after.RecIndex >= 0 && gap.after_cmp == TGap::kNotCompared)

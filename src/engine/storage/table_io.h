@@ -20,16 +20,18 @@
 //     append by another shows there;
 //   - the records it rewrites or deletes are not deleted on disk;
 //   - in every index chain it relinks, the neighbours it takes from its
-//     lists are neighbours on disk (live, with only deleted records between
-//     them), and the key it puts between them sorts between their keys as
-//     they are stored now.
+//     lists are neighbours on disk (the first live, only deleted records
+//     between them, in a unique index both live), and the key it puts
+//     between them sorts between their keys as they are stored now.
 // A rewrite or a deletion by another process shows in none of the header's
 // fields, and checking the whole table before every change would cost a pass
 // over it; these checks cost a few small reads per index, and they are
-// enough: with the chain on disk in key order and its unique keys distinct,
-// a record linked between two live neighbours whose keys enclose its own
-// keeps the chain in order, and a key equal to a unique one can only be
-// equal to one of those two neighbours.  The lists may thus lag behind the
+// enough: every live record is on its chain, what a chain reaches is in key
+// order (deleted records too, until a relink cuts them out) and its unique
+// keys are distinct, so a record linked behind a live neighbour and before
+// the next one reached, whose keys enclose its own, keeps the chain in
+// order, and a key equal to a unique one can only be equal to one of two
+// live neighbours.  The lists may thus lag behind the
 // file between changes (a view of the table shows other processes' rewrites
 // and deletions when it is loaded again), but no change is ever made from a
 // stale part of them.  Each load caused by another process moves
@@ -283,14 +285,16 @@ class TDadaTableIO {
   // Whether record `rec_index` is not marked deleted on disk.
   bool LiveOnDisk(int32_t rec_index) const;
   // The first record behind `from` (-1: the chain's head) on the chain of
-  // index `index_no` on disk that is live and not `skip`: -1 at the chain's
-  // end, kBrokenChain when the chain leaves the table or loops.
+  // index `index_no` on disk that is not `skip` and not known deleted: -1 at
+  // the chain's end, kBrokenChain when the chain leaves the table or loops.
+  // `from_entry`, when given, receives the index table entry of `from`.
   static constexpr int32_t kBrokenChain = -2;
-  int32_t LiveSuccessorOnDisk(int32_t index_no, int32_t from, int32_t skip) const;
+  int32_t NextOnDisk(int32_t index_no, int32_t from, int32_t skip, TIndexTabItem* from_entry) const;
   struct TGap;
-  // Whether the gap between the live records `before` and `after` (-1: the
-  // chain's head or end) of index `index_no` is a gap on disk, ignoring
-  // `skip`, and `key` sorts into it by the values stored now.
+  // Whether the gap between the records `before` (live) and `after` (-1:
+  // the chain's head or end) of index `index_no` is a gap on disk (nothing
+  // but deleted records and `skip` between them; in a unique index `after`
+  // live too), and `key` sorts into it by the values stored now.
   bool GapOnDisk(int32_t index_no, const TKey& key, TGap& gap, int32_t skip) const;
   // After a change failed and its writes could not be put back.
   void ReloadAfterFailedChange() noexcept;

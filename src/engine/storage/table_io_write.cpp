@@ -358,7 +358,8 @@ void TDadaTableIO::AppendRecord(TFieldBuffers& buffers, bool flush, TIndexAdjust
       if (gaps[ii].pos == 0) {
         entry.Next = header_.IndexHeaders[ii].StartIndex;
       } else {
-        predecessors[ii] = ReadChainEntry(i, gaps[ii].before.RecIndex);
+        // Read under this lock when the gap was checked, and unchanged since.
+        predecessors[ii] = gaps[ii].before_entry_read ? gaps[ii].before_entry : ReadChainEntry(i, gaps[ii].before.RecIndex);
         entry.Next = predecessors[ii].Next;
       }
     }
@@ -605,7 +606,7 @@ void TDadaTableIO::ModifyRecord(TFieldBuffers& buffers, int32_t record_pos, TInd
       // On disk the record's predecessor is the one before it in the list,
       // and without it the gap is a gap.
       const int32_t pred = old_pos > 0 ? list[static_cast<size_t>(old_pos) - 1].RecIndex : -1;
-      in_step = (pred < 0 || LiveOnDisk(pred)) && LiveSuccessorOnDisk(i, pred, -1) == target.RecIndex &&
+      in_step = (pred < 0 || LiveOnDisk(pred)) && NextOnDisk(i, pred, -1, nullptr) == target.RecIndex &&
                 GapOnDisk(i, keys[ii], gaps[ii], target.RecIndex);
     }
     if (in_step) break;

@@ -79,6 +79,8 @@ struct TDadaTableIO::TGap {
   TListItem after{0, -1};
   int before_cmp = kNotCompared;  // > 0 or 0: the key sorts behind `before` or equals it
   int after_cmp = kNotCompared;   // < 0 or 0: the key sorts before `after` or equals it
+  TIndexTabItem before_entry{};    // `before`'s index table entry, when read
+  bool before_entry_read = false;
 };
 
 }  // namespace tdb

@@ -194,6 +194,18 @@ TEST(OtherWriterTest, ChangesFromStaleListsKeepEveryChainWholeAndInOrder) {
          m.erase(3);
          m[4] = {"zz", 4, 1};
        }},
+      {"the other deleted the record before my gap and cut it out of the chain; I append into that gap",
+       [](TWriter& o, TWriter& s) {
+         o.Delete(3);
+         o.Rewrite(4, {"zz", 4, 40});  // unlinking 4 cuts the deleted 3 out
+         s.Append({"c5", 9, 35});
+       },
+       "",
+       [](auto& m) {
+         m.erase(3);
+         m[4] = {"zz", 4, 40};
+         m[9] = {"c5", 9, 35};
+       }},
       {"the other deleted the record I rewrite",
        [](TWriter& o, TWriter& s) {
          int32_t pos = s.PosOf(6);
