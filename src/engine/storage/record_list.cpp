@@ -16,6 +16,8 @@ void TRecordList::RebuildFenwick() const {
   fenwick_stale_ = false;
   size_t n = chunks_.size();
   fenwick_.assign(n + 1, 0);
+  fenwick_top_ = 1;
+  while (fenwick_top_ * 2 < fenwick_.size()) fenwick_top_ *= 2;
   for (size_t i = 1; i <= n; ++i) {
     fenwick_[i] += chunks_[i - 1]->size();
     size_t parent = i + (i & (~i + 1));
@@ -39,9 +41,7 @@ void TRecordList::Locate(size_t pos, size_t* chunk, size_t* offset) const {
   // Descend the Fenwick tree: find the last chunk whose prefix sum is <= pos.
   size_t idx = 0;
   size_t remaining = pos;
-  size_t step = 1;
-  while (step * 2 < fenwick_.size()) step *= 2;
-  for (; step > 0; step /= 2) {
+  for (size_t step = fenwick_top_; step > 0; step /= 2) {
     size_t next = idx + step;
     if (next < fenwick_.size() && fenwick_[next] <= remaining) {
       idx = next;

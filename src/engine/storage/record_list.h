@@ -103,6 +103,7 @@ class TRecordList {
   std::vector<std::unique_ptr<Chunk>> chunks_;
   mutable std::vector<size_t> fenwick_;  // 1-based Fenwick tree over chunk sizes
   mutable bool fenwick_stale_ = false;
+  mutable size_t fenwick_top_ = 1;  // the largest power of 2 below fenwick_.size()
   size_t size_ = 0;
   // Every chunk but the last is full (a list built by appends, or changed
   // only at its end): a position is then found by division, without the tree.

@@ -61,6 +61,7 @@ void TDadaTableIO::DropTable() {
   lists_.clear();
   built_.clear();
   key_caches_.clear();
+  key_fields_.clear();
 }
 
 void TDadaTableIO::LoadTable(TListLoading loading) {
@@ -101,6 +102,10 @@ void TDadaTableIO::LoadTable(TListLoading loading) {
   scratch_value_.assign(static_cast<size_t>(max_slot_size_) + 1, 0);
   built_.assign(static_cast<size_t>(header_.IndexCount) + 1, loading == TListLoading::kAllLists);
   built_[0] = true;
+  key_fields_.assign(static_cast<size_t>(header_.FieldCount), false);
+  for (int32_t i = 0; i < header_.IndexCount; ++i)
+    for (int32_t f : index_defs_[i].FieldNos)
+      if (f >= 0 && f < header_.FieldCount) key_fields_[static_cast<size_t>(f)] = true;
   // Keys of blob fields are not kept: their values have no fixed size.
   key_caches_.assign(static_cast<size_t>(header_.IndexCount), TKeyCache{});
   for (int32_t i = 0; i < header_.IndexCount; ++i) {

@@ -398,6 +398,7 @@ class TDadaTableIO {
   mutable std::vector<uint8_t> scratch_raw_;    // a slot as read, for comparisons
   mutable std::vector<uint8_t> scratch_value_;  // the same slot decoded
   mutable std::vector<TKeyCache> key_caches_;   // per index
+  std::vector<bool> key_fields_;                // per field: part of some index's key
 };
 
 }  // namespace tdb

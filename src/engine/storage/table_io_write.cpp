@@ -443,9 +443,8 @@ void TDadaTableIO::ReadOldSlots(const TFieldBuffers& buffers, int32_t data_offse
   for (int32_t f = 0; f < field_defs_.Count(); ++f) {
     const TFieldBufferItem& item = buffers.Item(f);
     TFieldType type = field_defs_[f].FieldType;
-    bool keep = !item.Active || IsBlobFieldType(type) || type == ftAutoInc || !item.Buffer;
-    for (int32_t i = 0; i < index_defs_.Count() && !keep; ++i)
-      for (int32_t k : index_defs_[i].FieldNos) keep = keep || k == f;
+    const bool keep = !item.Active || IsBlobFieldType(type) || type == ftAutoInc || !item.Buffer ||
+                      key_fields_[static_cast<size_t>(f)];
     if (!keep) continue;
     wanted.push_back(f);
     bytes += static_cast<size_t>(SlotSize(f));
