@@ -8,6 +8,7 @@
 #include <cassert>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "engine/base/byte_order.h"
 #include "engine/base/database_error.h"
@@ -68,9 +69,29 @@ struct TDadaTableIO::TChangeHold {
   TChangeHold(TDadaTableIO& table, bool reload_lists) : table_(table), before_(table.header_), reload_lists_(reload_lists) {
     table_.file_.BeginChange();
   }
+  // What a change may alter in the header: its counters and chain places
+  // (names and definitions never change), kept to be put back.
+  struct TMovingParts {
+    explicit TMovingParts(const TTableHeader& h)
+        : rec_tab_offset(h.RecTabOffset), record_total(h.RecordTotal), auto_inc_counter(h.AutoIncCounter) {
+      for (size_t i = 0; i < h.IndexHeaders.size(); ++i)
+        chains[i] = {h.IndexHeaders[i].IndexTabOffset, h.IndexHeaders[i].StartIndex};
+    }
+    void PutBack(TTableHeader& h) const {
+      h.RecTabOffset = rec_tab_offset;
+      h.RecordTotal = record_total;
+      h.AutoIncCounter = auto_inc_counter;
+      for (size_t i = 0; i < h.IndexHeaders.size(); ++i) {
+        h.IndexHeaders[i].IndexTabOffset = chains[i].first;
+        h.IndexHeaders[i].StartIndex = chains[i].second;
+      }
+    }
+    int32_t rec_tab_offset, record_total, auto_inc_counter;
+    std::array<std::pair<int32_t, int32_t>, kMaxIndexes> chains{};
+  };
   ~TChangeHold() {
     if (committed_) return;
-    table_.header_ = before_;
+    before_.PutBack(table_.header_);
     if (!table_.file_.RollBackChange()) {
       table_.ReloadAfterFailedChange();
     } else if (reload_lists_) {
@@ -88,7 +109,7 @@ struct TDadaTableIO::TChangeHold {
   }
 
   TDadaTableIO& table_;
-  const TTableHeader before_;
+  const TMovingParts before_;
   const bool reload_lists_;  // the lists may have changed before the failure
   bool committed_ = false;
 };
