@@ -14,6 +14,7 @@
 #include "engine/dataset/dada_table.h"
 #include "engine/file/file_io.h"
 #include "engine/format/file_structures.h"
+#include "engine/storage/table_io.h"
 
 namespace bench {
 
@@ -35,6 +36,10 @@ EngineRegister::EngineRegister(const std::string& path, const std::string& index
 }
 
 EngineRegister::~EngineRegister() = default;
+
+int64_t EngineRegister::KeyCacheBytes() const {
+  return table_->TableIO() ? static_cast<int64_t>(table_->TableIO()->KeyCacheBytes()) : 0;
+}
 
 void EngineRegister::SetFlushAfterChange(bool on) { table_->Database()->FlushAfterChange = on; }
 

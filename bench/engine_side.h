@@ -36,6 +36,9 @@ class EngineRegister {
   //    record count after it; `renumbered_ok` whether nomer runs 1..M in that order.
   double Purge(int64_t* remaining, bool* renumbered_ok);
 
+  // Memory of the keys the table storage keeps for its searches.
+  int64_t KeyCacheBytes() const;
+
   // The database's flush-after-change switch.
   void SetFlushAfterChange(bool on);
 

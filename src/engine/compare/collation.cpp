@@ -262,6 +262,20 @@ int CompareText(std::string_view left, std::string_view right, TCaseSensitivity 
 }
 
 bool SameTextIgnoringCase(std::string_view left, std::string_view right) {
+  // Names of tables, fields and indexes are printable ASCII.  Among those
+  // characters the collation tells apart everything but letter case (each has
+  // a weight of its own, and the marks it passes over still break the tie at
+  // their positions), so equality is equality without regard to ASCII case;
+  // this keeps the collator, whose table takes a while to build, out of
+  // opening a table.
+  auto printable = [](unsigned char c) { return c >= 0x20 && c < 0x7F; };
+  auto fold = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c; };
+  if (std::all_of(left.begin(), left.end(), [&](char c) { return printable(static_cast<unsigned char>(c)); }) &&
+      std::all_of(right.begin(), right.end(), [&](char c) { return printable(static_cast<unsigned char>(c)); }))
+    return left.size() == right.size() &&
+           std::equal(left.begin(), left.end(), right.begin(), [&](char a, char b) {
+             return fold(static_cast<unsigned char>(a)) == fold(static_cast<unsigned char>(b));
+           });
   return CompareText(left, right, TCaseSensitivity::kInsensitive) == 0;
 }
 

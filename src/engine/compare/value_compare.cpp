@@ -123,6 +123,26 @@ bool TestRelation(TRelation relation, const TFieldValue& left, const TFieldValue
 }
 
 int CompareKeyValue(const TFieldValue& key, const TFieldValue& stored, bool partial, bool case_insensitive) {
+  // Keys of the same numeric or date type, as most index searches compare:
+  // the answer of CompareValues without its general path.
+  if (key.type == stored.type && key.data && stored.data) {
+    const uint8_t* a = static_cast<const uint8_t*>(key.data);
+    const uint8_t* b = static_cast<const uint8_t*>(stored.data);
+    switch (key.type) {
+      case ftInteger:
+      case ftAutoInc:
+      case ftDate: {
+        const int32_t x = GetInt32LE(a), y = GetInt32LE(b);
+        return x == y ? 0 : (x < y ? -1 : 1);
+      }
+      case ftFloat:
+      case ftCurrency: {
+        const double x = GetDoubleLE(a), y = GetDoubleLE(b);
+        return x == y ? 0 : (x < y ? -1 : 1);
+      }
+      default: break;
+    }
+  }
   TCompareOptions options;
   options.case_insensitive = case_insensitive;
   options.partial_allowed = partial;

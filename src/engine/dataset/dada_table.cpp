@@ -133,8 +133,7 @@ void TDadaTable::ChooseIndex() {
 void TDadaTable::LoadViewList() {
   table_io_->LoadIndexList(index_no_ + 1, true);
   const TRecordList& source = table_io_->IndexLists(index_no_ + 1);
-  view_.clear();
-  source.ForEach([this](const TListItem& item) { view_.push_back(item); });
+  view_.AssignFrom(source);
   view_version_ = table_io_->ChangeCount();
   ViewReplaced();
   position_ = -1;

@@ -3,6 +3,7 @@
 #include "engine/dataset/tde_dataset.h"
 
 #include <cstring>
+#include <optional>
 
 #include "engine/base/byte_order.h"
 #include "engine/database/session.h"
@@ -27,6 +28,7 @@ void TTDEDataSet::SetMediumType(TRadiVOMediumType medium) {
 
 void TTDEDataSet::BuildLayout(const TDadaTableIO& table) {
   field_defs_.clear();
+  slot_layout_.clear();
   size_t offset = 0;
   int no = 1;
   for (const TDadaFieldDef& def : table.FieldDefs()) {
@@ -34,6 +36,7 @@ void TTDEDataSet::BuildLayout(const TDadaTableIO& table) {
     field_defs_.push_back(TFieldDef{def.Name, def.FieldType, is_string ? def.FieldSize : 0, false});
     auto field = std::make_unique<TField>(this, def.Name, def.FieldType, def.FieldSize, no++);
     field->SetOffset(static_cast<int32_t>(offset));
+    slot_layout_.push_back(TSlotLayout{static_cast<int32_t>(offset), def.FieldType, field->DataSize(), field->IsBlob()});
     offset += field->IsBlob() ? sizeof(TOptimBlobStream*) : static_cast<size_t>(field->DataSize());
     AddField(std::move(field));
   }
@@ -44,6 +47,7 @@ void TTDEDataSet::BuildLayout(const TDadaTableIO& table) {
 void TTDEDataSet::ClearLayout() {
   data_size_ = buffer_size_ = 0;
   field_defs_.clear();
+  slot_layout_.clear();
 }
 
 void TTDEDataSet::InitRecordBuffer(uint8_t* buffer) {
@@ -71,19 +75,24 @@ TOptimBlobStream* TTDEDataSet::StreamOf(const uint8_t* buffer, const TField& fie
 TBookmark TTDEDataSet::BufferBookmark(const uint8_t* buffer) const { return GetInt32LE(buffer + data_size_); }
 
 void TTDEDataSet::InternalInitRecord(uint8_t* buffer) {
-  const int32_t today = TodayDayNumber();
-  const int32_t now = CurrentTimeOfDay();
-  for (int i = 0; i < FieldCount(); ++i) {
-    const TField& field = Field(i);
-    uint8_t* p = buffer + field.Offset();
-    if (field.IsBlob()) {
-      StreamOf(buffer, field)->Clear();
+  // The clock is read once, and only for a record with a date or time field.
+  std::optional<TTimeStamp> now;
+  auto clock = [&now]() -> const TTimeStamp& {
+    if (!now) now = CurrentTimeStamp();
+    return *now;
+  };
+  for (const TSlotLayout& slot : slot_layout_) {
+    uint8_t* p = buffer + slot.offset;
+    if (slot.blob) {
+      TOptimBlobStream* stream = nullptr;
+      std::memcpy(&stream, p, sizeof stream);
+      stream->Clear();
       continue;
     }
-    std::memset(p, 0, static_cast<size_t>(field.DataSize()));
-    switch (field.DataType()) {
-      case ftDate: PutInt32LE(p, today); break;
-      case ftTime: PutInt32LE(p, now); break;
+    std::memset(p, 0, static_cast<size_t>(slot.data_size));
+    switch (slot.type) {
+      case ftDate: PutInt32LE(p, clock().date); break;
+      case ftTime: PutInt32LE(p, clock().time); break;
       case ftDateTime: PutDoubleLE(p, StampToDouble(TTimeStamp{kDayNumberOf18991230, 0})); break;
       default: break;
     }
@@ -93,12 +102,15 @@ void TTDEDataSet::InternalInitRecord(uint8_t* buffer) {
 
 void TTDEDataSet::BuildFieldBuffers(uint8_t* buffer, TFieldBuffers& out) const {
   out.Clear();
-  for (int i = 0; i < FieldCount(); ++i) {
-    const TField& field = Field(i);
-    if (field.IsBlob())
-      out.AddBlob(StreamOf(buffer, field), field.DataType());
-    else
-      out.Add(buffer + field.Offset(), field.DataType(), field.DataSize());
+  out.Reserve(slot_layout_.size());
+  for (const TSlotLayout& slot : slot_layout_) {
+    if (slot.blob) {
+      TOptimBlobStream* stream = nullptr;
+      std::memcpy(&stream, buffer + slot.offset, sizeof stream);
+      out.AddBlob(stream, slot.type);
+    } else {
+      out.AddValue(buffer + slot.offset, slot.type, slot.data_size);
+    }
   }
 }
 

@@ -168,6 +168,15 @@ class TTDEDataSet : public TTDBDataSet, public TFilterFieldSource {
   uint8_t* key_buffer_ = nullptr;     // the key buffer field access uses in set-key
   uint8_t* filter_buffer_ = nullptr;  // the buffer field access uses in the filter state
   TFieldDefs field_defs_;
+  // Where each field's value lies in a record buffer, worked out with the
+  // layout, so that handing a buffer to the storage is a short loop.
+  struct TSlotLayout {
+    int32_t offset = 0;
+    TFieldType type = ftUnknown;
+    int32_t data_size = 0;  // 0 for a blob: the slot holds its stream
+    bool blob = false;
+  };
+  std::vector<TSlotLayout> slot_layout_;
   TRadiVOMediumType medium_type_ = mtDisk;
 
 

@@ -2,6 +2,7 @@
 // and removing a filter, and the find operations.
 #include "engine/dataset/tde_dataset.h"
 
+#include "engine/base/byte_order.h"
 #include "engine/compare/collation.h"
 #include "engine/database/session.h"
 #include "engine/database/wait_cursor.h"
@@ -82,9 +83,25 @@ void TTDEDataSet::ApplyFilter() {
     std::vector<bool> named;
     const bool only_named = !OnFilterRecord && !OnFilterProgress;
     if (only_named) named = FilterFields();
+    // Those few fields are worked out once for the whole pass: each record
+    // then costs a read of its named slots and the expression.
+    TFieldBuffers items;
+    TDadaTableIO::TReadPlan plan;
+    if (only_named && count > 0) {
+      BuildFieldBuffers(filter_buffer_, items);
+      for (int f = 0; f < items.Count(); ++f)
+        if (!named[static_cast<size_t>(f)]) items.Item(f).Active = false;
+      plan = table_io_->PlanRead(items);
+    }
     for (size_t i = 0; i < count; ++i) {
       position_ = static_cast<int>(i);
-      ReadViewRecord(filter_buffer_, position_, only_named ? &named : nullptr);
+      if (plan.usable) {
+        table_io_->ReadPlanned(plan, view_, position_);
+        PutInt32LE(filter_buffer_ + data_size_, view_[i].RecIndex);
+        filter_buffer_[data_size_ + 4] = 0;
+      } else {
+        ReadViewRecord(filter_buffer_, position_, only_named ? &named : nullptr);
+      }
       if (RecordPasses()) passed.push_back(view_[i]);
       if (OnFilterProgress) OnFilterProgress(*this, static_cast<int>(i * 100 / count));
     }

@@ -500,7 +500,9 @@ void TRadiVOFileIO::WriteData(int64_t pos, std::span<const uint8_t> src) {
   if (pos > kMaxFileSize - n) DatabaseError(Format("Database file '%s' cannot grow beyond 2 GB", {name_}));
   if (in_change_ && pos < change_start_size_) {
     TUndoEntry old{pos, std::vector<uint8_t>(static_cast<size_t>(std::min(n, change_start_size_ - pos)))};
-    ReadData(pos, old.bytes);
+    CheckReadable(pos, static_cast<int64_t>(old.bytes.size()));
+    if (stream_->ReadBeforeWrite(pos, old.bytes.data(), old.bytes.size()) != old.bytes.size())
+      ReadData(pos, old.bytes);  // reports the short read as ReadData does
     undo_.push_back(std::move(old));
   }
   stream_->WriteAt(pos, src.data(), src.size());

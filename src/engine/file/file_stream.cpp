@@ -52,6 +52,14 @@ size_t TRadiVOFileStream::ReadAt(int64_t pos, uint8_t* dst, size_t n) const {
   return done;
 }
 
+size_t TRadiVOFileStream::ReadBeforeWrite(int64_t pos, uint8_t* dst, size_t n) const {
+  if (n > kMappedReadMax && n <= kMappedRewriteMax) {
+    if (!map_) map_ = std::make_unique<TFileMap>(fd_);
+    if (map_->Read(pos, dst, n)) return n;
+  }
+  return ReadAt(pos, dst, n);
+}
+
 void TRadiVOFileStream::WriteAt(int64_t pos, const uint8_t* src, size_t n) {
   size_t done = 0;
   flushed_ = false;

@@ -31,6 +31,10 @@ class TRadiVOFileStream : public TRadiVOStream {
 
   int64_t Size() const override;
   size_t ReadAt(int64_t pos, uint8_t* dst, size_t n) const override;
+  // From the map up to kMappedRewriteMax bytes: the pages are written next,
+  // so they are the change's own, not a walk's.
+  static constexpr size_t kMappedRewriteMax = 8192;
+  size_t ReadBeforeWrite(int64_t pos, uint8_t* dst, size_t n) const override;
   void WriteAt(int64_t pos, const uint8_t* src, size_t n) override;
   bool Writable() const override { return writable_; }
 

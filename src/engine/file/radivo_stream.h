@@ -23,6 +23,10 @@ class TRadiVOStream {
   // only at the end of the medium).  Raises EDatabaseError on an I/O error.
   virtual size_t ReadAt(int64_t pos, uint8_t* dst, size_t n) const = 0;
 
+  // ReadAt of bytes that a write is about to replace (kept to put them back
+  // should the change fail).  A medium may serve these its fastest way.
+  virtual size_t ReadBeforeWrite(int64_t pos, uint8_t* dst, size_t n) const { return ReadAt(pos, dst, n); }
+
   // Writes n bytes at pos, growing the medium when pos + n lies beyond its end
   // (a gap is zero-filled).  Raises EDatabaseError when that fails.
   virtual void WriteAt(int64_t pos, const uint8_t* src, size_t n) = 0;

@@ -38,10 +38,6 @@ const TypeInfo* Find(int code) {
 
 bool IsKnownFieldType(int code) { return Find(code) != nullptr; }
 
-bool IsBlobFieldType(int code) { return (code >= ftBlob && code <= ftTypedBinary) || code == ftOraBlob || code == ftOraClob; }
-
-bool IsStringFieldType(int code) { return code == ftString || code == ftFixedChar; }
-
 int32_t FieldSlotSize(int code, int32_t field_size) {
   const TypeInfo* t = Find(code);
   if (!t) return 0;

@@ -62,10 +62,12 @@ constexpr int32_t kBlobDescriptorSize = 20;
 bool IsKnownFieldType(int code);
 
 // True for the blob types (codes 15 to 21, 30 and 31).
-bool IsBlobFieldType(int code);
+inline bool IsBlobFieldType(int code) {
+  return (code >= ftBlob && code <= ftTypedBinary) || code == ftOraBlob || code == ftOraClob;
+}
 
 // True for ftString and ftFixedChar.
-bool IsStringFieldType(int code);
+inline bool IsStringFieldType(int code) { return code == ftString || code == ftFixedChar; }
 
 // Size of the field's slot in the fixed part of a record; field_size matters
 // for the string types only.  REQUIRES: IsKnownFieldType(code), field_size >= 0.

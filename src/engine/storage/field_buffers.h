@@ -45,6 +45,12 @@ class TFieldBuffers {
   // keeps the stream itself; otherwise it is the address of `data_size`
   // value bytes.
   void Add(void* buffer, TFieldType field_type, int32_t data_size);
+  // Adds an active item of a fixed-size type.  REQUIRES: `buffer` holds
+  // `data_size` bytes; the type is not a blob type.
+  void AddValue(void* buffer, TFieldType field_type, int32_t data_size) {
+    items_.push_back(TFieldBufferItem{buffer, nullptr, field_type, data_size, true});
+  }
+  void Reserve(size_t count) { items_.reserve(count); }
   // Adds an active blob item for `stream`.
   void AddBlob(TOptimBlobStream* stream, TFieldType field_type);
   // Adds an inactive item: a field the caller has no value for.

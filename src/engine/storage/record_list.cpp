@@ -1,6 +1,7 @@
 // The chunked positional list behind every in-memory list of a table.
 #include "engine/storage/record_list.h"
 
+#include <algorithm>
 #include <cassert>
 
 namespace tdb {
@@ -15,6 +16,8 @@ void TRecordList::RebuildFenwick() const {
   fenwick_stale_ = false;
   size_t n = chunks_.size();
   fenwick_.assign(n + 1, 0);
+  fenwick_top_ = 1;
+  while (fenwick_top_ * 2 < fenwick_.size()) fenwick_top_ *= 2;
   for (size_t i = 1; i <= n; ++i) {
     fenwick_[i] += chunks_[i - 1]->size();
     size_t parent = i + (i & (~i + 1));
@@ -29,13 +32,16 @@ void TRecordList::FenwickAdd(size_t chunk, long delta) {
 
 void TRecordList::Locate(size_t pos, size_t* chunk, size_t* offset) const {
   assert(pos < size_);
+  if (uniform_) {
+    *chunk = pos / kChunkCapacity;
+    *offset = pos % kChunkCapacity;
+    return;
+  }
   if (fenwick_stale_) RebuildFenwick();
   // Descend the Fenwick tree: find the last chunk whose prefix sum is <= pos.
   size_t idx = 0;
   size_t remaining = pos;
-  size_t step = 1;
-  while (step * 2 < fenwick_.size()) step *= 2;
-  for (; step > 0; step /= 2) {
+  for (size_t step = fenwick_top_; step > 0; step /= 2) {
     size_t next = idx + step;
     if (next < fenwick_.size() && fenwick_[next] <= remaining) {
       idx = next;
@@ -58,19 +64,33 @@ void TRecordList::set(size_t pos, const TListItem& item) {
   (*chunks_[c])[o] = item;
 }
 
-void TRecordList::push_back(const TListItem& item) {
-  if (chunks_.empty() || chunks_.back()->size() >= kChunkCapacity) {
-    chunks_.push_back(NewChunk());
-    chunks_.back()->push_back(item);
-    ++size_;
-    // The tree gains a leaf: rebuilt when next used, so a run of appends
-    // rebuilds it once.
-    fenwick_stale_ = true;
-    return;
-  }
+void TRecordList::PushBackIntoNewChunk(const TListItem& item) {
+  chunks_.push_back(NewChunk());
   chunks_.back()->push_back(item);
   ++size_;
-  if (!fenwick_stale_) FenwickAdd(chunks_.size() - 1, 1);
+  // The tree gains a leaf: rebuilt when next used, so a run of appends
+  // rebuilds it once.
+  fenwick_stale_ = true;
+}
+
+void TRecordList::AssignFrom(const TRecordList& other) {
+  if (&other == this) return;
+  clear();
+  // Full chunks, whatever the source's chunks hold.
+  for (const auto& source : other.chunks_) {
+    const TListItem* items = source->data();
+    size_t n = source->size();
+    while (n > 0) {
+      if (chunks_.empty() || chunks_.back()->size() >= kChunkCapacity) chunks_.push_back(NewChunk());
+      Chunk& last = *chunks_.back();
+      const size_t take = std::min(n, kChunkCapacity - last.size());
+      last.insert(last.end(), items, items + take);
+      size_ += take;
+      items += take;
+      n -= take;
+    }
+  }
+  fenwick_stale_ = true;
 }
 
 void TRecordList::insert(size_t pos, const TListItem& item) {
@@ -85,9 +105,11 @@ void TRecordList::insert(size_t pos, const TListItem& item) {
   if (chunk.size() < kChunkCapacity) {
     chunk.insert(chunk.begin() + static_cast<long>(o), item);
     ++size_;
+    if (c + 1 != chunks_.size()) MarkUneven();
     FenwickAdd(c, 1);
     return;
   }
+  MarkUneven();
   // Split the full chunk in two halves, then insert into the proper half.
   auto tail = NewChunk();
   size_t half = chunk.size() / 2;
@@ -109,6 +131,8 @@ void TRecordList::erase(size_t pos) {
   Chunk& chunk = *chunks_[c];
   chunk.erase(chunk.begin() + static_cast<long>(o));
   --size_;
+  // Only the last chunk may shrink without making the chunks uneven.
+  if (c + 1 != chunks_.size()) MarkUneven();
   if (chunk.empty()) {
     chunks_.erase(chunks_.begin() + static_cast<long>(c));
     RebuildFenwick();
@@ -136,7 +160,15 @@ void TRecordList::clear() {
   chunks_.clear();
   fenwick_.clear();
   fenwick_stale_ = false;
+  uniform_ = true;
   size_ = 0;
+}
+
+void TRecordList::MarkUneven() {
+  if (!uniform_) return;
+  uniform_ = false;
+  // The tree was not kept while the chunks were even.
+  fenwick_stale_ = true;
 }
 
 size_t TRecordList::MemoryBytes() const {

@@ -8,7 +8,8 @@
 // Fenwick tree over the chunk sizes turns a position into (chunk, offset).
 //
 // Invariants: no chunk is empty; every chunk holds at most kChunkCapacity
-// items; fenwick_ sums exactly the chunk sizes unless fenwick_stale_ is set,
+// items; while uniform_ is set every chunk but the last holds exactly
+// kChunkCapacity; fenwick_ sums exactly the chunk sizes unless fenwick_stale_ is set,
 // in which case it is rebuilt before it is next used.  Appends only mark it
 // stale when they start a chunk, so a list built by appends (a table's lists
 // at open, a view list) costs O(1) per item and one rebuild.  Items appended at the end
@@ -51,7 +52,18 @@ class TRecordList {
   // Replaces the item at `pos`.  REQUIRES: pos < size().
   void set(size_t pos, const TListItem& item);
 
-  void push_back(const TListItem& item);
+  void push_back(const TListItem& item) {
+    if (!chunks_.empty() && chunks_.back()->size() < kChunkCapacity) {
+      chunks_.back()->push_back(item);
+      ++size_;
+      if (!fenwick_stale_) FenwickAdd(chunks_.size() - 1, 1);
+      return;
+    }
+    PushBackIntoNewChunk(item);
+  }
+
+  // Makes this list a copy of `other`, item for item.
+  void AssignFrom(const TRecordList& other);
 
   // Inserts before `pos` (pos == size() appends).  REQUIRES: pos <= size().
   void insert(size_t pos, const TListItem& item);
@@ -84,10 +96,18 @@ class TRecordList {
   void RebuildFenwick() const;
   std::unique_ptr<Chunk> NewChunk();
 
+  // From here on positions go through the tree.
+  void MarkUneven();
+  void PushBackIntoNewChunk(const TListItem& item);
+
   std::vector<std::unique_ptr<Chunk>> chunks_;
   mutable std::vector<size_t> fenwick_;  // 1-based Fenwick tree over chunk sizes
   mutable bool fenwick_stale_ = false;
+  mutable size_t fenwick_top_ = 1;  // the largest power of 2 below fenwick_.size()
   size_t size_ = 0;
+  // Every chunk but the last is full (a list built by appends, or changed
+  // only at its end): a position is then found by division, without the tree.
+  bool uniform_ = true;
 };
 
 }  // namespace tdb

@@ -60,6 +60,8 @@ void TDadaTableIO::DropTable() {
   index_blocks_.clear();
   lists_.clear();
   built_.clear();
+  key_caches_.clear();
+  key_fields_.clear();
 }
 
 void TDadaTableIO::LoadTable(TListLoading loading) {
@@ -100,11 +102,30 @@ void TDadaTableIO::LoadTable(TListLoading loading) {
   scratch_value_.assign(static_cast<size_t>(max_slot_size_) + 1, 0);
   built_.assign(static_cast<size_t>(header_.IndexCount) + 1, loading == TListLoading::kAllLists);
   built_[0] = true;
+  key_fields_.assign(static_cast<size_t>(header_.FieldCount), false);
+  for (int32_t i = 0; i < header_.IndexCount; ++i)
+    for (int32_t f : index_defs_[i].FieldNos)
+      if (f >= 0 && f < header_.FieldCount) key_fields_[static_cast<size_t>(f)] = true;
+  // Keys of blob fields are not kept: their values have no fixed size.
+  key_caches_.assign(static_cast<size_t>(header_.IndexCount), TKeyCache{});
+  for (int32_t i = 0; i < header_.IndexCount; ++i) {
+    size_t key_size = 0;
+    for (int32_t f : index_defs_[i].FieldNos) {
+      if (IsBlobFieldType(field_defs_[f].FieldType)) {
+        key_size = 0;
+        break;
+      }
+      key_size += static_cast<size_t>(SlotSize(f));
+    }
+    key_caches_[static_cast<size_t>(i)].Configure(key_size, kKeyCacheBudget);
+  }
   LoadRecordsAndLists();
 }
 
 void TDadaTableIO::LoadRecordsAndLists() {
   ++change_count_;
+  // What is kept of stored keys is the file's as it was: read anew.
+  ClearKeyCaches();
   // Until the load has finished the lists are not the file's.
   in_step_ = false;
   rec_tab_ = file_.ReadRecordTable(header_, rec_blocks_);
@@ -301,6 +322,8 @@ int32_t TDadaTableIO::FindInIndexList(int32_t index_no, const TListItem& item) c
   TKey key = StoredKey(item.DataOffset, index_no);
   TSearchResult first = SearchBound(key, list, index_no, false, true);
   if (first.Side == kSearchEqual) {
+    // A key that no other record has: the run is this one entry.
+    if (list[static_cast<size_t>(first.Position)].RecIndex == item.RecIndex) return first.Position;
     TSearchResult last = SearchBound(key, list, index_no, false, false);
     for (int32_t p = first.Position; p <= last.Position; ++p)
       if (list[static_cast<size_t>(p)].RecIndex == item.RecIndex) return p;
@@ -352,13 +375,7 @@ void TDadaTableIO::CheckBuffers(const TFieldBuffers& buffers) const {
     if (buffers.Item(f).DataSize < 0) DatabaseError(Format("Invalid data size of field %s", {field_defs_[f].Name}));
 }
 
-void TDadaTableIO::ReadRecord(TFieldBuffers& buffers, const TRecordList& list, int32_t pos) {
-  RequireOpen();
-  CheckBuffers(buffers);
-  if (pos < 0 || static_cast<size_t>(pos) >= list.size())
-    DatabaseError(Format("Record position %s out of range", {std::to_string(pos)}));
-  int32_t data_offset = list[static_cast<size_t>(pos)].DataOffset;
-  std::optional<TLockHold> lock;
+void TDadaTableIO::LockForRead(std::optional<TLockHold>& lock) {
   if (!read_run_) {
     lock.emplace(file_);
   } else if (!run_holds_lock_ || run_reads_ >= kReadsPerLock || !file_.Locked()) {
@@ -370,6 +387,30 @@ void TDadaTableIO::ReadRecord(TFieldBuffers& buffers, const TRecordList& list, i
     run_reads_ = 0;
   }
   ++run_reads_;
+}
+
+void TDadaTableIO::StoreSlotValue(const uint8_t* slot, size_t size, bool encrypted, bool is_string, uint8_t* dst,
+                                  int32_t data_size) {
+  const uint8_t* value = slot;
+  if (encrypted) {
+    file_.DecodeBuffer(slot, scratch_value_.data(), true, size);
+    value = scratch_value_.data();
+  }
+  size_t n = std::min(size, static_cast<size_t>(data_size));
+  std::memmove(dst, value, n);
+  if (n < static_cast<size_t>(data_size)) std::memset(dst + n, 0, static_cast<size_t>(data_size) - n);
+  // A string slot without its NUL is read only up to the slot's end.
+  if (is_string && !std::memchr(dst, 0, static_cast<size_t>(data_size))) dst[data_size - 1] = 0;
+}
+
+void TDadaTableIO::ReadRecord(TFieldBuffers& buffers, const TRecordList& list, int32_t pos) {
+  RequireOpen();
+  CheckBuffers(buffers);
+  if (pos < 0 || static_cast<size_t>(pos) >= list.size())
+    DatabaseError(Format("Record position %s out of range", {std::to_string(pos)}));
+  int32_t data_offset = list[static_cast<size_t>(pos)].DataOffset;
+  std::optional<TLockHold> lock;
+  LockForRead(lock);
   std::vector<uint8_t>& record = record_scratch_;
   record.resize(static_cast<size_t>(record_size_));
   // A few small fields (a filter's) are read slot by slot, each a copy from
@@ -400,17 +441,50 @@ void TDadaTableIO::ReadRecord(TFieldBuffers& buffers, const TRecordList& list, i
       continue;
     }
     if (!item.Buffer || item.DataSize == 0) continue;
-    size_t size = static_cast<size_t>(SlotSize(f));
-    std::vector<uint8_t>& value = scratch_value_;
-    if (FieldEncrypted(f)) file_.DecodeBuffer(slot, value.data(), true, size);
-    else std::memcpy(value.data(), slot, size);
-    size_t n = std::min(size, static_cast<size_t>(item.DataSize));
-    uint8_t* dst = static_cast<uint8_t*>(item.Buffer);
-    std::memcpy(dst, value.data(), n);
-    if (n < static_cast<size_t>(item.DataSize)) std::memset(dst + n, 0, static_cast<size_t>(item.DataSize) - n);
-    // A string slot without its NUL is read only up to the slot's end.
-    if (IsStringFieldType(def.FieldType) && !std::memchr(dst, 0, static_cast<size_t>(item.DataSize)))
-      dst[item.DataSize - 1] = 0;
+    StoreSlotValue(slot, static_cast<size_t>(SlotSize(f)), FieldEncrypted(f), IsStringFieldType(def.FieldType),
+                   static_cast<uint8_t*>(item.Buffer), item.DataSize);
+  }
+}
+
+TDadaTableIO::TReadPlan TDadaTableIO::PlanRead(const TFieldBuffers& buffers) const {
+  RequireOpen();
+  CheckBuffers(buffers);
+  TReadPlan plan;
+  size_t wanted_bytes = 0;
+  for (int32_t f = 0; f < buffers.Count(); ++f) {
+    const TFieldBufferItem& item = buffers.Item(f);
+    if (!item.Active) continue;
+    const TFieldType type = field_defs_[f].FieldType;
+    if (IsBlobFieldType(type)) return TReadPlan{};
+    wanted_bytes += static_cast<size_t>(SlotSize(f));
+    if (!item.Buffer || item.DataSize == 0) continue;  // read for nothing by ReadRecord
+    plan.reads.push_back(TReadPlan::TSlot{field_offsets_[static_cast<size_t>(f)], SlotSize(f),
+                                          static_cast<uint8_t*>(item.Buffer), item.DataSize, FieldEncrypted(f),
+                                          IsStringFieldType(type)});
+  }
+  size_t wanted = 0;
+  for (int32_t f = 0; f < buffers.Count(); ++f) wanted += buffers.Item(f).Active ? 1 : 0;
+  if (wanted > kSlotReadFields || wanted_bytes > kSlotReadBytes) return TReadPlan{};
+  plan.usable = true;
+  return plan;
+}
+
+void TDadaTableIO::ReadPlanned(const TReadPlan& plan, const TRecordList& list, int32_t pos) {
+  RequireOpen();
+  if (pos < 0 || static_cast<size_t>(pos) >= list.size())
+    DatabaseError(Format("Record position %s out of range", {std::to_string(pos)}));
+  const int32_t data_offset = list[static_cast<size_t>(pos)].DataOffset;
+  std::optional<TLockHold> lock;
+  LockForRead(lock);
+  file_.CheckReadable(data_offset, record_size_);
+  uint8_t* slot = record_scratch_.data();
+  if (record_scratch_.size() < static_cast<size_t>(max_slot_size_)) {
+    record_scratch_.resize(static_cast<size_t>(std::max(record_size_, max_slot_size_)));
+    slot = record_scratch_.data();
+  }
+  for (const TReadPlan::TSlot& s : plan.reads) {
+    file_.ReadData(static_cast<int64_t>(data_offset) + s.offset, std::span<uint8_t>(slot, static_cast<size_t>(s.size)));
+    StoreSlotValue(slot, static_cast<size_t>(s.size), s.encrypted, s.is_string, s.dst, s.data_size);
   }
 }
 
@@ -492,9 +566,25 @@ TDadaTableIO::TKey TDadaTableIO::KeyFromBuffers(const TFieldBuffers& buffers, in
 }
 
 TDadaTableIO::TKey TDadaTableIO::StoredKey(int32_t data_offset, int32_t index_no) const {
-  TFieldBuffers none;
-  for (int32_t f = 0; f < field_defs_.Count(); ++f) none.AddInactive(field_defs_[f].FieldType);
-  return KeyFromBuffers(none, index_no, 0, data_offset);
+  // KeyFromBuffers with no value given: every key field as stored.
+  TKey key;
+  for (int32_t f : index_defs_[index_no].FieldNos) {
+    const TFieldType type = field_defs_[f].FieldType;
+    if (IsBlobFieldType(type)) {
+      std::vector<uint8_t> stored = const_cast<TRadiVOFileIO&>(file_).ReadBlobData(
+          static_cast<int64_t>(data_offset) + field_offsets_[static_cast<size_t>(f)], FieldCompressed(f),
+          FieldEncrypted(f));
+      const std::ptrdiff_t length = static_cast<std::ptrdiff_t>(stored.size());
+      key.AddOwned(std::move(stored), type, length);
+      continue;
+    }
+    std::vector<uint8_t> stored(static_cast<size_t>(SlotSize(f)));
+    ReadSlot(data_offset, f, stored.data());
+    // A string slot counts up to FieldSize characters even without its NUL.
+    const std::ptrdiff_t length = IsStringFieldType(type) ? static_cast<std::ptrdiff_t>(stored.size()) - 1 : -1;
+    key.AddOwned(std::move(stored), type, length);
+  }
+  return key;
 }
 
 int TDadaTableIO::CompareWithEntry(const TKey& key, const TListItem& entry, int32_t index_no, bool partial) const {
@@ -524,14 +614,81 @@ int TDadaTableIO::CompareWithEntry(const TKey& key, const TListItem& entry, int3
   return 0;
 }
 
-TSearchResult TDadaTableIO::Search(const TKey& key, const TRecordList& list, int32_t index_no, bool partial) const {
+int32_t TDadaTableIO::PrepareKeyCache(int32_t index_no, const TRecordList& list) const {
+  if (static_cast<size_t>(index_no) >= key_caches_.size()) return 0;
+  TKeyCache& cache = key_caches_[static_cast<size_t>(index_no)];
+  return cache.Enabled() ? cache.Prepare(list.size()) : 0;
+}
+
+int TDadaTableIO::CompareProbe(const TKey& key, const TListItem& entry, int32_t index_no, bool partial,
+                               int32_t depth, int32_t keep_depth, bool& kept) const {
+  kept = false;
+  if (depth >= keep_depth) return CompareWithEntry(key, entry, index_no, partial);
+  TKeyCache& cache = key_caches_[static_cast<size_t>(index_no)];
+  const TDadaIndexDef& index = index_defs_[index_no];
+  const uint8_t* values = cache.Find(entry.RecIndex);
+  if (values) {
+    kept = true;
+  } else {
+    uint8_t* place = cache.Claim(entry.RecIndex);
+    try {
+      size_t at = 0;
+      for (int32_t f : index.FieldNos) {
+        ReadSlot(entry.DataOffset, f, place + at);
+        at += static_cast<size_t>(SlotSize(f));
+      }
+    } catch (...) {
+      cache.Forget(entry.RecIndex);
+      throw;
+    }
+    values = place;
+  }
+  const bool case_insensitive = index.Has(tiCaseInsensitive);
+  size_t at = 0;
+  for (int32_t k = 0; k < key.Count(); ++k) {
+    const int32_t f = index.FieldNos[static_cast<size_t>(k)];
+    const TFieldType type = field_defs_[f].FieldType;
+    // As CompareWithEntry: a string counts up to its slot's last byte.
+    const std::ptrdiff_t length = IsStringFieldType(type) ? SlotSize(f) - 1 : -1;
+    const int result = tdb::CompareKeyValue(key.Value(k), TFieldValue{values + at, type, length}, partial, case_insensitive);
+    if (result != 0) return index.Has(tiDescending) ? -result : result;
+    at += static_cast<size_t>(SlotSize(f));
+  }
+  return 0;
+}
+
+void TDadaTableIO::ForgetKeys(int32_t rec_index) const {
+  for (TKeyCache& cache : key_caches_) cache.Forget(rec_index);
+}
+
+void TDadaTableIO::ClearKeyCaches() const {
+  for (TKeyCache& cache : key_caches_) cache.Clear();
+}
+
+size_t TDadaTableIO::KeyCacheBytes() const {
+  size_t bytes = 0;
+  for (const TKeyCache& cache : key_caches_) bytes += cache.MemoryBytes();
+  return bytes;
+}
+
+TSearchResult TDadaTableIO::Search(const TKey& key, const TRecordList& list, int32_t index_no, bool partial,
+                                   bool use_cache) const {
   TSearchResult result;
+  const int32_t keep_depth = use_cache ? PrepareKeyCache(index_no, list) : 0;
   int64_t lo = 0, hi = static_cast<int64_t>(list.size()) - 1;
-  while (lo <= hi) {
+  for (int32_t depth = 0; lo <= hi; ++depth) {
     int64_t mid = (lo + hi) / 2;
     result.Position = static_cast<int32_t>(mid);
-    int c = CompareWithEntry(key, list[static_cast<size_t>(mid)], index_no, partial);
+    bool kept = false;
+    int c = CompareProbe(key, list[static_cast<size_t>(mid)], index_no, partial, depth, keep_depth, kept);
     if (c == 0) {
+      // A find is reported only as the file has it: a record whose key
+      // another writer changed in place is no find, and what was kept of the
+      // index is read anew.
+      if (kept && CompareWithEntry(key, list[static_cast<size_t>(mid)], index_no, partial) != 0) {
+        key_caches_[static_cast<size_t>(index_no)].Clear();
+        return Search(key, list, index_no, partial, false);
+      }
       result.Side = kSearchEqual;
       break;
     }
@@ -550,10 +707,12 @@ TSearchResult TDadaTableIO::SearchBound(const TKey& key, const TRecordList& list
                                         bool first) const {
   TSearchResult result;
   int32_t equal_at = -1;
+  const int32_t keep_depth = PrepareKeyCache(index_no, list);
   int64_t lo = 0, hi = static_cast<int64_t>(list.size()) - 1;
-  while (lo <= hi) {
+  for (int32_t depth = 0; lo <= hi; ++depth) {
     int64_t mid = (lo + hi) / 2;
-    int c = CompareWithEntry(key, list[static_cast<size_t>(mid)], index_no, partial);
+    bool kept = false;
+    int c = CompareProbe(key, list[static_cast<size_t>(mid)], index_no, partial, depth, keep_depth, kept);
     if (c == 0) {
       equal_at = static_cast<int32_t>(mid);
       if (first) hi = mid - 1;
@@ -585,11 +744,16 @@ TDadaTableIO::TGap TDadaTableIO::FindGap(const TKey& key, const TRecordList& lis
   // A key above the last entry goes behind it, which is where the search
   // would put it too (every probe finds the key greater): appends in key
   // order, such as receipt numbers, cost one comparison instead of log n.
-  const int last = CompareWithEntry(key, list[static_cast<size_t>(n - 1)], index_no, false);
+  // Comparisons made through kept keys place the key, but count as not made
+  // for the checks that follow (GapOnDisk, CheckUnique): those read the file.
+  const int32_t keep_depth = PrepareKeyCache(index_no, list);
+  bool kept = false;
+  const int last = CompareProbe(key, list[static_cast<size_t>(n - 1)], index_no, false, 0, keep_depth, kept);
+  const int last_cmp = kept ? TGap::kNotCompared : last;
   if (last > 0) {
     gap.pos = static_cast<int32_t>(n);
     gap.before = list[static_cast<size_t>(n - 1)];
-    gap.before_cmp = last;
+    gap.before_cmp = last_cmp;
     return gap;
   }
   // The search as Search() makes it, remembering the comparisons made next
@@ -597,21 +761,23 @@ TDadaTableIO::TGap TDadaTableIO::FindGap(const TKey& key, const TRecordList& lis
   // the key with both.
   int64_t lo = 0, hi = n - 1, at = -1;
   int64_t greater_at = -1, smaller_at = n - 1;
-  int greater_cmp = TGap::kNotCompared, smaller_cmp = last;
-  while (lo <= hi) {
+  int greater_cmp = TGap::kNotCompared, smaller_cmp = last_cmp;
+  bool at_kept = false;
+  for (int32_t depth = 0; lo <= hi; ++depth) {
     int64_t mid = (lo + hi) / 2;
-    int c = CompareWithEntry(key, list[static_cast<size_t>(mid)], index_no, false);
+    int c = CompareProbe(key, list[static_cast<size_t>(mid)], index_no, false, depth, keep_depth, kept);
     if (c == 0) {
       at = mid;
+      at_kept = kept;
       break;
     }
     if (c < 0) {
       smaller_at = mid;
-      smaller_cmp = c;
+      smaller_cmp = kept ? TGap::kNotCompared : c;
       hi = mid - 1;
     } else {
       greater_at = mid;
-      greater_cmp = c;
+      greater_cmp = kept ? TGap::kNotCompared : c;
       lo = mid + 1;
     }
   }
@@ -619,7 +785,7 @@ TDadaTableIO::TGap TDadaTableIO::FindGap(const TKey& key, const TRecordList& lis
   gap.pos = static_cast<int32_t>(pos);
   if (pos > 0) {
     gap.before = list[static_cast<size_t>(pos - 1)];
-    if (at >= 0) gap.before_cmp = 0;
+    if (at >= 0) gap.before_cmp = at_kept ? TGap::kNotCompared : 0;
     else if (greater_at == pos - 1) gap.before_cmp = greater_cmp;
   }
   if (pos < n) {

@@ -5,8 +5,10 @@
 // table under the file lock: its definitions, the record table, list 0 (every
 // live record in record-number order) and one list per index (every live
 // record in key order, built by following the index chain on disk).  The
-// lists hold (DataOffset, RecIndex) pairs and no keys: every key comparison
-// reads the compared field's slot from the file.
+// lists hold (DataOffset, RecIndex) pairs and no keys: a key comparison reads
+// the compared field's slot from the file, except where a search finds the
+// key among the few it keeps per index (key_cache.h) for the entries that
+// every binary search probes.
 //
 // Changes (AppendRecord, ModifyRecord, DeleteRecord) run under the file lock,
 // released in every case.  Other processes (and other file objects on the
@@ -57,6 +59,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -64,6 +67,7 @@
 #include "engine/compare/value_compare.h"
 #include "engine/file/file_io.h"
 #include "engine/storage/field_buffers.h"
+#include "engine/storage/key_cache.h"
 #include "engine/storage/record_list.h"
 #include "engine/storage/table_defs.h"
 
@@ -198,6 +202,26 @@ class TDadaTableIO {
     TDadaTableIO& table_;
   };
   void EndReadRun();
+  // A pass that reads the same few fields of many records (a filter's):
+  // which slots to read, and where their values go, worked out once for
+  // `buffers` (whose items and buffers must stay as they are while the plan
+  // is used).  Empty when ReadRecord would read the fixed part whole or a
+  // blob field is active; ReadRecord then serves.
+  struct TReadPlan {
+    struct TSlot {
+      int32_t offset = 0;     // in the fixed part
+      int32_t size = 0;       // slot size
+      uint8_t* dst = nullptr;  // the item's value bytes
+      int32_t data_size = 0;  // the item's size
+      bool encrypted = false;
+      bool is_string = false;
+    };
+    std::vector<TSlot> reads;  // not "slots": a macro of Qt's
+    bool usable = false;
+  };
+  TReadPlan PlanRead(const TFieldBuffers& buffers) const;
+  // ReadRecord of the planned fields: the same values, the same checks.
+  void ReadPlanned(const TReadPlan& plan, const TRecordList& list, int32_t pos);
   // The decoded stored value of a field of record `record_no`: the slot's
   // bytes, or the blob's content.
   std::vector<uint8_t> ReadFieldValue(int32_t record_no, int32_t field_no) const;
@@ -212,6 +236,17 @@ class TDadaTableIO {
   TSearchResult SearchIndexBound(const TFieldBuffers& key, const TRecordList& list, bool partial,
                                  int32_t key_field_count, int32_t index_no, bool first) const;
 
+  // The searches keep the decoded keys of the entries they probe most (the
+  // first depths of the binary search), at most this many bytes per index,
+  // so that most comparisons read nothing from the file.  The kept keys
+  // follow this object's own changes and are dropped whenever the table is
+  // loaded again (another writer changed it); the checks a change relies on
+  // always read the file, and an equal key found through a kept one is read
+  // again before it is reported.
+  static constexpr size_t kKeyCacheBudget = size_t{1} << 20;
+  // Memory the kept keys take now, over all indexes.
+  size_t KeyCacheBytes() const;
+
   // Typed comparison of a key value with a stored value of one field type.
   static int CompareKeyValue(const void* key, const void* stored, bool partial, bool case_insensitive,
                              TFieldType type) {
@@ -224,6 +259,13 @@ class TDadaTableIO {
   struct TChangeHold;
 
   void RequireOpen() const;
+  // Takes the file lock for one read: into `lock` alone, or for a stretch of
+  // a read run.
+  void LockForRead(std::optional<TLockHold>& lock);
+  // Copies a slot's value (decrypted) into an item's buffer of `data_size`
+  // bytes; a string without its NUL is ended inside the buffer.
+  void StoreSlotValue(const uint8_t* slot, size_t size, bool encrypted, bool is_string, uint8_t* dst,
+                      int32_t data_size);
   void LoadTable(TListLoading loading);
   // Reads the record table and builds list 0 and every index list built so far.
   void LoadRecordsAndLists();
@@ -264,7 +306,19 @@ class TDadaTableIO {
                       int32_t fallback_offset) const;
   TKey StoredKey(int32_t data_offset, int32_t index_no) const;
   int CompareWithEntry(const TKey& key, const TListItem& entry, int32_t index_no, bool partial) const;
-  TSearchResult Search(const TKey& key, const TRecordList& list, int32_t index_no, bool partial) const;
+  // CompareWithEntry for a search's probe at `depth`: through the kept key
+  // when there is one (`kept` set) or the probe is shallow enough to keep
+  // what it reads (below `keep_depth`).
+  int CompareProbe(const TKey& key, const TListItem& entry, int32_t index_no, bool partial, int32_t depth,
+                   int32_t keep_depth, bool& kept) const;
+  // The kept keys of index `index_no` ready for a search of `list`: the depth
+  // below which probes are kept, or 0 when they are not.
+  int32_t PrepareKeyCache(int32_t index_no, const TRecordList& list) const;
+  // A record's key changed or the record left: its kept keys go.
+  void ForgetKeys(int32_t rec_index) const;
+  void ClearKeyCaches() const;
+  TSearchResult Search(const TKey& key, const TRecordList& list, int32_t index_no, bool partial,
+                       bool use_cache = true) const;
   TSearchResult SearchBound(const TKey& key, const TRecordList& list, int32_t index_no, bool partial,
                             bool first) const;
   int32_t InsertPosition(const TKey& key, const TRecordList& list, int32_t index_no) const;
@@ -347,6 +401,8 @@ class TDadaTableIO {
   std::vector<uint8_t> record_scratch_;         // a fixed part as read by ReadRecord
   mutable std::vector<uint8_t> scratch_raw_;    // a slot as read, for comparisons
   mutable std::vector<uint8_t> scratch_value_;  // the same slot decoded
+  mutable std::vector<TKeyCache> key_caches_;   // per index
+  std::vector<bool> key_fields_;                // per field: part of some index's key
 };
 
 }  // namespace tdb

@@ -8,6 +8,7 @@
 #include <cassert>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "engine/base/byte_order.h"
 #include "engine/base/database_error.h"
@@ -68,9 +69,29 @@ struct TDadaTableIO::TChangeHold {
   TChangeHold(TDadaTableIO& table, bool reload_lists) : table_(table), before_(table.header_), reload_lists_(reload_lists) {
     table_.file_.BeginChange();
   }
+  // What a change may alter in the header: its counters and chain places
+  // (names and definitions never change), kept to be put back.
+  struct TMovingParts {
+    explicit TMovingParts(const TTableHeader& h)
+        : rec_tab_offset(h.RecTabOffset), record_total(h.RecordTotal), auto_inc_counter(h.AutoIncCounter) {
+      for (size_t i = 0; i < h.IndexHeaders.size(); ++i)
+        chains[i] = {h.IndexHeaders[i].IndexTabOffset, h.IndexHeaders[i].StartIndex};
+    }
+    void PutBack(TTableHeader& h) const {
+      h.RecTabOffset = rec_tab_offset;
+      h.RecordTotal = record_total;
+      h.AutoIncCounter = auto_inc_counter;
+      for (size_t i = 0; i < h.IndexHeaders.size(); ++i) {
+        h.IndexHeaders[i].IndexTabOffset = chains[i].first;
+        h.IndexHeaders[i].StartIndex = chains[i].second;
+      }
+    }
+    int32_t rec_tab_offset, record_total, auto_inc_counter;
+    std::array<std::pair<int32_t, int32_t>, kMaxIndexes> chains{};
+  };
   ~TChangeHold() {
     if (committed_) return;
-    table_.header_ = before_;
+    before_.PutBack(table_.header_);
     if (!table_.file_.RollBackChange()) {
       table_.ReloadAfterFailedChange();
     } else if (reload_lists_) {
@@ -88,7 +109,7 @@ struct TDadaTableIO::TChangeHold {
   }
 
   TDadaTableIO& table_;
-  const TTableHeader before_;
+  const TMovingParts before_;
   const bool reload_lists_;  // the lists may have changed before the failure
   bool committed_ = false;
 };
@@ -422,6 +443,7 @@ void TDadaTableIO::AppendRecord(TFieldBuffers& buffers, bool flush, TIndexAdjust
       index_blocks_[static_cast<size_t>(i)].push_back(new_index_blocks[static_cast<size_t>(i)]);
   }
   const TListItem item{data_offset, n};
+  ForgetKeys(n);  // a number an append that failed had taken is new again
   lists_[0]->push_back(item);
   if (callback) callback->IndexAdjustAppend(-1, -1, item);
   for (int32_t i = 0; i < index_count; ++i) {
@@ -442,9 +464,8 @@ void TDadaTableIO::ReadOldSlots(const TFieldBuffers& buffers, int32_t data_offse
   for (int32_t f = 0; f < field_defs_.Count(); ++f) {
     const TFieldBufferItem& item = buffers.Item(f);
     TFieldType type = field_defs_[f].FieldType;
-    bool keep = !item.Active || IsBlobFieldType(type) || type == ftAutoInc || !item.Buffer;
-    for (int32_t i = 0; i < index_defs_.Count() && !keep; ++i)
-      for (int32_t k : index_defs_[i].FieldNos) keep = keep || k == f;
+    const bool keep = !item.Active || IsBlobFieldType(type) || type == ftAutoInc || !item.Buffer ||
+                      key_fields_[static_cast<size_t>(f)];
     if (!keep) continue;
     wanted.push_back(f);
     bytes += static_cast<size_t>(SlotSize(f));
@@ -645,6 +666,9 @@ void TDadaTableIO::ModifyRecord(TFieldBuffers& buffers, int32_t record_pos, TInd
   // The blob areas are on the disk before the descriptors that lead to them.
   if (flush && wrote_before_record) file_.Flush();
   file_.WriteData(target.DataOffset, record);
+  // The kept keys of the record are the old ones now (also when only letter
+  // case changed, or a failure puts the old bytes back: it is read anew).
+  ForgetKeys(target.RecIndex);
   std::vector<int32_t> among_others(static_cast<size_t>(index_count), -1);
   for (int32_t i = 0; i < index_count; ++i) among_others[static_cast<size_t>(i)] = gaps[static_cast<size_t>(i)].pos;
   MoveInIndexes(target, old_positions, among_others, &deferred);
@@ -714,6 +738,7 @@ void TDadaTableIO::DeleteRecord(int32_t record_pos, bool flush) {
   if (flush) file_.Flush();
   change.Commit();
   rec_tab_[static_cast<size_t>(target.RecIndex)].Deleted = true;
+  ForgetKeys(target.RecIndex);
   for (int32_t i = 0; i < index_defs_.Count(); ++i)
     if (positions[static_cast<size_t>(i)] >= 0)
       lists_[static_cast<size_t>(i) + 1]->erase(static_cast<size_t>(positions[static_cast<size_t>(i)]));

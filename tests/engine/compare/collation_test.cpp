@@ -244,6 +244,30 @@ TEST(CollationTest, RandomTextsOrderAsIcu) {
   }
 }
 
+// Names are matched without the collator when they are printable ASCII; the
+// answer must be the collator's.  Every pair of printable characters, and
+// pairs of short texts over the characters where case and marks matter.
+TEST(CollationTest, NameMatchingAgreesWithTheCollator) {
+  auto collator_same = [](const std::string& a, const std::string& b) {
+    return detail::CompareTextByCollator(a, b, TCaseSensitivity::kInsensitive) == 0;
+  };
+  for (int x = 0x20; x < 0x7F; ++x)
+    for (int y = 0x20; y < 0x7F; ++y) {
+      std::string a(1, static_cast<char>(x)), b(1, static_cast<char>(y));
+      ASSERT_EQ(SameTextIgnoringCase(a, b), collator_same(a, b)) << a << " / " << b;
+    }
+  const std::string chars = "aAbBzZ09 -'_.";
+  std::vector<std::string> texts{""};
+  for (char c : chars) texts.push_back(std::string(1, c));
+  for (char c : chars)
+    for (char d : chars) texts.push_back(std::string{c, d});
+  for (const std::string& a : texts)
+    for (const std::string& b : texts) ASSERT_EQ(SameTextIgnoringCase(a, b), collator_same(a, b)) << a << " / " << b;
+  EXPECT_TRUE(SameTextIgnoringCase("iNomer", "INOMER"));
+  EXPECT_FALSE(SameTextIgnoringCase("co-op", "coop"));
+  EXPECT_TRUE(SameTextIgnoringCase(W("Ёлка"), W("ёЛКА")));  // not ASCII: the collator's answer
+}
+
 TEST(CollationTest, LongTextsAndConcurrentUse) {
   const TIcuReference icu;
   // Longer than the CEs a comparison keeps on the stack.

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "engine/base/byte_order.h"
 #include "engine/base/codepage.h"
@@ -160,6 +161,29 @@ TEST(ValueCompareTest, CompareKeyValueOfTextKeys) {
   EXPECT_EQ(CompareKeyValue(a.bytes, b.bytes, ftInteger, true, false), -1);
   EXPECT_EQ(CompareKeyValue(b.bytes, a.bytes, ftInteger, true, true), 1);
   EXPECT_THROW(CompareKeyValue(nullptr, b.bytes, ftInteger, false, false), EDatabaseError);
+}
+
+// Numeric and date keys of one type take a short path: its answers must be
+// CompareValues' on every pair, the edges of the types included.
+TEST(ValueCompareTest, CompareKeyValueOfNumbersAndDatesAgreesWithCompareValues) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const std::vector<std::vector<Value>> groups = {
+      {Int32(ftInteger, std::numeric_limits<int32_t>::min()), Int32(ftInteger, -1), Int32(ftInteger, 0),
+       Int32(ftInteger, 1), Int32(ftInteger, std::numeric_limits<int32_t>::max())},
+      {Int32(ftAutoInc, 0), Int32(ftAutoInc, 41), Int32(ftAutoInc, 42)},
+      {Int32(ftDate, -5), Int32(ftDate, 693594), Int32(ftDate, 739000)},
+      {Double(ftFloat, -inf), Double(ftFloat, -1.5), Double(ftFloat, -0.0), Double(ftFloat, 0.0),
+       Double(ftFloat, 1e-300), Double(ftFloat, inf), Double(ftFloat, std::nan(""))},
+      {Double(ftCurrency, -0.01), Double(ftCurrency, 0.0), Double(ftCurrency, 99999.99)},
+  };
+  for (const std::vector<Value>& group : groups)
+    for (const Value& a : group)
+      for (const Value& b : group) {
+        const TCompareOutcome o = CompareValues(a.ref(), b.ref(), TCompareOptions{});
+        const int expected = o.equal ? 0 : (o.less ? -1 : 1);
+        EXPECT_EQ(CompareKeyValue(a.ref(), b.ref(), false, false), expected)
+            << "type " << a.type << ": " << GetDoubleLE(a.bytes) << " / " << GetDoubleLE(b.bytes);
+      }
 }
 
 }  // namespace

@@ -363,6 +363,23 @@ TEST_F(EncryptedTableTest, RightPasswordOpensAndValuesAreStoredEncrypted) {
   EXPECT_EQ(t->FieldByName("nomer").AsInteger(), 77);
 }
 
+// A filter's pass reads only the fields its text names, slot by slot: they
+// must arrive decrypted like a whole record's.
+TEST_F(EncryptedTableTest, AFilterSeesTheNamedFieldsDecrypted) {
+  answer_ = "secret";
+  auto t = OpenTable();
+  Add(*t, 1, "Petrov");
+  Add(*t, 2, "Orlov");
+  Add(*t, 3, "Petrov");
+  t->SetFilter("name='Petrov'");
+  t->SetFiltered(true);
+  EXPECT_EQ(t->RecordCount(), 2);
+  t->SetFilter("nomer>1 and name='Petrov'");
+  EXPECT_EQ(t->RecordCount(), 1);
+  EXPECT_EQ(t->FieldByName("nomer").AsInteger(), 3);
+  EXPECT_EQ(t->FieldByName("name").AsString(), "Petrov");
+}
+
 TEST_F(EncryptedTableTest, CancelIsSilentAndAWrongPasswordIsTriedAgainUntilDisconnect) {
   TDadaTable t;
   t.SetDatabaseName(path_);

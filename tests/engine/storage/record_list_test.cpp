@@ -1,6 +1,7 @@
 // The chunked list against a plain vector under random edits.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -53,6 +54,50 @@ TEST(RecordListTest, RandomEditsMatchAVector) {
     size_t pos = rng() % model.size();
     list.erase(pos);
     model.erase(model.begin() + static_cast<long>(pos));
+  }
+  ExpectSame(list, model);
+}
+
+// A list built by appends finds positions without its tree until an edit
+// lands before its last chunk; edits near the end (within and before the last
+// chunk), now and then anywhere, and copies of the list in every state.
+TEST(RecordListTest, EditsNearTheEndAndCopiesMatchAVector) {
+  std::mt19937 rng(3);
+  TRecordList list;
+  std::vector<TListItem> model;
+  int32_t next = 0;
+  auto add = [&](size_t pos) {
+    TListItem item{next, next};
+    ++next;
+    list.insert(pos, item);
+    model.insert(model.begin() + static_cast<long>(pos), item);
+  };
+  for (int i = 0; i < 5000; ++i) add(model.size());
+  ExpectSame(list, model);
+  for (int step = 0; step < 6000; ++step) {
+    const size_t tail = std::min<size_t>(model.size(), 1500);
+    const bool anywhere = step % 500 == 499;
+    const int op = static_cast<int>(rng() % 4);
+    if (op < 2 || model.empty()) {
+      add(anywhere ? rng() % (model.size() + 1) : model.size() - rng() % (tail + 1));
+    } else if (op == 2) {
+      size_t pos = anywhere ? rng() % model.size() : model.size() - 1 - rng() % tail;
+      list.erase(pos);
+      model.erase(model.begin() + static_cast<long>(pos));
+    } else if (step % 50 == 0) {
+      TRecordList copy;
+      copy.push_back({-5, -5});  // what the copy held before goes
+      copy.AssignFrom(list);
+      ExpectSame(copy, model);
+      // A copy is a list like any other.
+      std::vector<TListItem> copied = model;
+      copy.insert(copied.size() / 2, {-1, -1});
+      copied.insert(copied.begin() + static_cast<long>(copied.size() / 2), {-1, -1});
+      copy.erase(0);
+      copied.erase(copied.begin());
+      ExpectSame(copy, copied);
+    }
+    if (step % 250 == 0) ExpectSame(list, model);
   }
   ExpectSame(list, model);
 }
