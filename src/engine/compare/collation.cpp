@@ -265,9 +265,8 @@ bool SameTextIgnoringCase(std::string_view left, std::string_view right) {
   // Names of tables, fields and indexes are printable ASCII.  Among those
   // characters the collation tells apart everything but letter case (each has
   // a weight of its own, and the marks it passes over still break the tie at
-  // their positions), so equality is equality without regard to ASCII case;
-  // this keeps the collator, whose table takes a while to build, out of
-  // opening a table.
+  // their positions), so equality is equality without regard to ASCII case,
+  // and the name lookups of opening a table skip the level-by-level walk.
   auto printable = [](unsigned char c) { return c >= 0x20 && c < 0x7F; };
   auto fold = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c; };
   if (std::all_of(left.begin(), left.end(), [&](char c) { return printable(static_cast<unsigned char>(c)); }) &&
