@@ -24,8 +24,8 @@ namespace {
 
 const std::string kPd4 = std::string(FORMIX_PROGRAM_DIR) + "f4pd.xlsx";
 
-// One part of a package, or "" when it has none.
-std::string Part(const std::string& path, const std::string& name) {
+// One entry of a zip package, or "" when it has none.
+std::string ZipEntry(const std::string& path, const std::string& name) {
   int error = 0;
   zip_t* z = zip_open(path.c_str(), ZIP_RDONLY, &error);
   if (!z) return "<no zip>";
@@ -59,7 +59,7 @@ class XlsxWorkbookTest : public ::testing::Test {
 TEST_F(XlsxWorkbookTest, WrittenCellsKeepTheirStyleAndSitInOrder) {
   auto book = XlsxWorkbook::Load(kPd4);
   ASSERT_EQ(book->SheetCount(), 2);
-  const std::string before = Part(kPd4, "xl/worksheets/sheet1.xml");
+  const std::string before = ZipEntry(kPd4, "xl/worksheets/sheet1.xml");
   const std::string styleOfD2 = Xml(before).Cell("D2").attribute("s").value();
   ASSERT_FALSE(styleOfD2.empty());
 
@@ -72,7 +72,7 @@ TEST_F(XlsxWorkbookTest, WrittenCellsKeepTheirStyleAndSitInOrder) {
   book->SetActiveSheet(1);
   book->Save(Out("f.xlsx"));
 
-  Xml sheet(Part(Out("f.xlsx"), "xl/worksheets/sheet1.xml"));
+  Xml sheet(ZipEntry(Out("f.xlsx"), "xl/worksheets/sheet1.xml"));
   pugi::xml_node d2 = sheet.Cell("D2");
   EXPECT_STREQ(d2.attribute("s").value(), styleOfD2.c_str());
   EXPECT_STREQ(d2.attribute("t").value(), "inlineStr");
@@ -104,10 +104,10 @@ TEST_F(XlsxWorkbookTest, WrittenCellsKeepTheirStyleAndSitInOrder) {
   pugi::xml_node g12 = sheet.Cell("G12");
   ASSERT_TRUE(g12.child("f"));
   EXPECT_FALSE(g12.child("v"));
-  EXPECT_TRUE(Xml(Part(kPd4, "xl/worksheets/sheet1.xml")).Cell("G12").child("v"));
-  EXPECT_TRUE(Xml(Part(Out("f.xlsx"), "xl/workbook.xml")).doc.select_node("//calcPr[@fullCalcOnLoad='1']"));
+  EXPECT_TRUE(Xml(ZipEntry(kPd4, "xl/worksheets/sheet1.xml")).Cell("G12").child("v"));
+  EXPECT_TRUE(Xml(ZipEntry(Out("f.xlsx"), "xl/workbook.xml")).doc.select_node("//calcPr[@fullCalcOnLoad='1']"));
 
-  Xml payer(Part(Out("f.xlsx"), "xl/worksheets/sheet2.xml"));
+  Xml payer(ZipEntry(Out("f.xlsx"), "xl/worksheets/sheet2.xml"));
   EXPECT_STREQ(payer.Cell("A8").attribute("t").value(), "inlineStr");
   EXPECT_STREQ(payer.Cell("A8").child("is").child("t").text().get(), "");
 }
@@ -116,9 +116,9 @@ TEST_F(XlsxWorkbookTest, ActivatedSheetIsTheOneShownFirst) {
   auto book = XlsxWorkbook::Load(kPd4);
   book->SetActiveSheet(2);
   book->Save(Out("two.xlsx"));
-  EXPECT_TRUE(Xml(Part(Out("two.xlsx"), "xl/workbook.xml")).doc.select_node("//workbookView[@activeTab='1']"));
-  EXPECT_FALSE(Xml(Part(Out("two.xlsx"), "xl/worksheets/sheet1.xml")).doc.select_node("//sheetView[@tabSelected]"));
-  EXPECT_TRUE(Xml(Part(Out("two.xlsx"), "xl/worksheets/sheet2.xml")).doc.select_node("//sheetView[@tabSelected='1']"));
+  EXPECT_TRUE(Xml(ZipEntry(Out("two.xlsx"), "xl/workbook.xml")).doc.select_node("//workbookView[@activeTab='1']"));
+  EXPECT_FALSE(Xml(ZipEntry(Out("two.xlsx"), "xl/worksheets/sheet1.xml")).doc.select_node("//sheetView[@tabSelected]"));
+  EXPECT_TRUE(Xml(ZipEntry(Out("two.xlsx"), "xl/worksheets/sheet2.xml")).doc.select_node("//sheetView[@tabSelected='1']"));
 }
 
 TEST_F(XlsxWorkbookTest, PictureGetsAnImageOfItsOwnAndTheTemplateStaysAsItWas) {
@@ -133,11 +133,11 @@ TEST_F(XlsxWorkbookTest, PictureGetsAnImageOfItsOwnAndTheTemplateStaysAsItWas) {
   EXPECT_THROW(book->ReplacePicture(2, "QR", "x"), XlsxError);  // the payer sheet has no pictures
   book->Save(Out("p.xlsx"));
 
-  EXPECT_EQ(Part(Out("p.xlsx"), "xl/media/formix-picture1.png"), "PNG bytes");
-  EXPECT_NE(Part(Out("p.xlsx"), "xl/drawings/_rels/drawing1.xml.rels").find("../media/formix-picture1.png"),
+  EXPECT_EQ(ZipEntry(Out("p.xlsx"), "xl/media/formix-picture1.png"), "PNG bytes");
+  EXPECT_NE(ZipEntry(Out("p.xlsx"), "xl/drawings/_rels/drawing1.xml.rels").find("../media/formix-picture1.png"),
             std::string::npos);
   // The placeholder's own image is still there, unchanged.
-  EXPECT_EQ(Part(Out("p.xlsx"), "xl/media/image1.png"), Part(kPd4, "xl/media/image1.png"));
+  EXPECT_EQ(ZipEntry(Out("p.xlsx"), "xl/media/image1.png"), ZipEntry(kPd4, "xl/media/image1.png"));
 
   QFile f(QString::fromStdString(kPd4));
   f.open(QIODevice::ReadOnly);
@@ -196,7 +196,7 @@ TEST_F(XlsxWorkbookTest, EveryPrintGetsAFolderOfItsOwn) {
   for (const QString& path : shown) {
     EXPECT_TRUE(path.endsWith("/f4pd.xlsx"));
     EXPECT_TRUE(path.startsWith(dir_.path() + "/formix-print-"));
-    EXPECT_EQ(Xml(Part(path.toStdString(), "xl/worksheets/sheet1.xml")).Cell("D4").child("is").child("t").text().get(),
+    EXPECT_EQ(Xml(ZipEntry(path.toStdString(), "xl/worksheets/sheet1.xml")).Cell("D4").child("is").child("t").text().get(),
               std::string("5834123457"));
   }
   EXPECT_FALSE(QDir(dir_.filePath("formix-print-old")).exists());
