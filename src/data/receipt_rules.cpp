@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "engine/dataset/dada_table.h"
 #include "engine/dataset/dataset.h"
 
 namespace receipts {
@@ -78,14 +79,18 @@ void CopyFields(const CopyMap& map, const tdb::TDataSet& from, tdb::TDataSet& to
   }
 }
 
-int NextNumber(const tdb::TDataSet& dataset) { return dataset.RecordCount() + 1; }
+int NextNumber(tdb::TDadaTable& table) { return table.HighestValue("nomer") + 1; }
 
-void InsertNumbered(tdb::TDataSet& dataset) {
-  dataset.Insert();
-  dataset.FieldByName("nomer").SetAsInteger(NextNumber(dataset));
+void InsertNumbered(tdb::TDadaTable& table) {
+  const int number = NextNumber(table);
+  table.Insert();
+  table.FieldByName("nomer").SetAsInteger(number);
+  table.SetNewNumber("nomer", number);
 }
 
-void InsertCopy(tdb::TDataSet& dataset, const CopyMap& map) {
+bool NumberWasTaken(const tdb::TDadaTable& table) { return table.StoredNumber() != table.OfferedNumber(); }
+
+void InsertCopy(tdb::TDadaTable& dataset, const CopyMap& map) {
   struct Value {
     std::string text;
     int32_t number = 0;

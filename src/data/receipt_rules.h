@@ -14,6 +14,7 @@
 
 namespace tdb {
 class TDataSet;
+class TDadaTable;
 }
 
 namespace receipts {
@@ -45,20 +46,28 @@ const CopyMap& CodeCopy();
 // state.  A missing field raises the engine's "Field '%s' not found".
 void CopyFields(const CopyMap& map, const tdb::TDataSet& from, tdb::TDataSet& to);
 
-// The number proposed for a record being inserted: the records the dataset
-// shows (marked ones too; under a filter only those passing it) plus one.
-// REQUIRES: `dataset` open; in insert state the new record is not counted.
-int NextNumber(const tdb::TDataSet& dataset);
+// The number proposed for a record being inserted: the highest `nomer` of
+// the whole table (marked records too, whatever a filter shows, read from
+// the file) plus one.  On a table numbered 1..N that is the record count + 1;
+// a number another program stored, or one left behind a deleted record, is
+// never proposed.  REQUIRES: `table` open.
+int NextNumber(tdb::TDadaTable& table);
 
-// Begins an insert in `dataset` and gives the new record its `nomer` by
-// NextNumber.
-void InsertNumbered(tdb::TDataSet& dataset);
+// Begins an insert in `table` and gives the new record its `nomer` by
+// NextNumber, settled again when it is stored (TDadaTable::SetNewNumber):
+// when another program has stored that number meanwhile, the record gets the
+// next free one, and the table's OfferedNumber() and StoredNumber() tell.
+void InsertNumbered(tdb::TDadaTable& table);
 
-// Begins an insert that copies the current record of `dataset` through `map`
-// (source and target fields alike are of `dataset`) and numbers it.  The
-// values are read before the insert begins; on an empty dataset nothing is
-// read and the new record keeps its initial values.
-void InsertCopy(tdb::TDataSet& dataset, const CopyMap& map);
+// Begins an insert that copies the current record of `table` through `map`
+// (source and target fields alike are of `table`) and numbers it as
+// InsertNumbered does.  The values are read before the insert begins; on an
+// empty dataset nothing is read and the new record keeps its initial values.
+void InsertCopy(tdb::TDadaTable& table, const CopyMap& map);
+
+// Whether the last posted insert of `table` stored another number than the
+// one proposed (another program had taken it): the user is to be told.
+bool NumberWasTaken(const tdb::TDadaTable& table);
 
 // The code directory's kind filter, by the position of its list: position 0
 // ("Без отбора") sets no filter (empty text), positions 1 to 3 select the

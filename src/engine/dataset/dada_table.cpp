@@ -187,7 +187,54 @@ void TDadaTable::InternalRefresh() {
 // ---- changes ----
 
 void TDadaTable::InternalInsert(bool append) {
+  number_field_.clear();
   if (append) position_ = static_cast<int>(view_.size());
+}
+
+void TDadaTable::InternalEdit() {
+  TFieldBuffers items;
+  BuildFieldBuffers(ActiveBuffer(), items);
+  table_io_->ReadRecordForEdit(items, view_, position_, edit_image_);
+}
+
+void TDadaTable::InternalCancel() {
+  edit_image_.Clear();
+  number_field_.clear();
+}
+
+void TDadaTable::SetNewNumber(const std::string& field, int32_t offered) {
+  if (State() != dsInsert) Error("Dataset not in insert mode");
+  FieldByName(field);  // raises for an unknown field
+  number_field_ = field;
+  number_offered_ = offered;
+}
+
+int32_t TDadaTable::HighestValue(const std::string& field) {
+  CheckActive();
+  return table_io_->HighestValue(FieldByName(field).FieldNo() - 1);
+}
+
+bool TDadaTable::RefreshIfChanged() {
+  if (!Active() || State() != dsBrowse) return false;
+  const bool reloaded = table_io_->ReloadIfFileChanged();
+  if (!reloaded && view_version_ == table_io_->ChangeCount()) return false;
+  const int position = position_;
+  const bool had_current = position >= 0 && position < static_cast<int>(view_.size());
+  const TBookmark current = had_current ? view_[static_cast<size_t>(position)].RecIndex : 0;
+  if (BeforeRefresh) BeforeRefresh(*this);
+  InternalRefresh();
+  if (had_current && !view_.empty()) {
+    // Where it was first: usually nothing before it has moved.
+    int found = position < static_cast<int>(view_.size()) && view_[static_cast<size_t>(position)].RecIndex == current
+                    ? position
+                    : -1;
+    for (size_t p = 0; found < 0 && p < view_.size(); ++p)
+      if (view_[p].RecIndex == current) found = static_cast<int>(p);
+    position_ = found >= 0 ? found : std::min(position, static_cast<int>(view_.size()) - 1);
+  }
+  Resync();
+  if (AfterRefresh) AfterRefresh(*this);
+  return true;
 }
 
 struct TDadaTable::TPostAdjust : TIndexAdjustCallback {
@@ -226,7 +273,15 @@ void TDadaTable::InternalPost() {
   if (!inserting) {
     int32_t record_pos = table_io_->RecordPosOfIndexPos(view_, position_);
     if (record_pos < 0) Error("Record not found");
-    table_io_->ModifyRecord(items, record_pos, &adjust, db->FlushAfterChange);
+    table_io_->ModifyRecord(items, record_pos, &adjust, db->FlushAfterChange,
+                            edit_image_.Empty() ? nullptr : &edit_image_);
+    edit_image_.Clear();
+  } else if (!number_field_.empty()) {
+    TNewNumber number{FieldByName(number_field_).FieldNo() - 1, number_offered_, 0};
+    table_io_->AppendRecord(items, db->FlushAfterChange, &adjust, &number);
+    number_field_.clear();
+    offered_number_ = number.Offered;
+    stored_number_ = number.Stored;
   } else {
     table_io_->AppendRecord(items, db->FlushAfterChange, &adjust);
   }

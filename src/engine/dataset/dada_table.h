@@ -123,6 +123,38 @@ class TDadaTable : public TTDEDataSet {
   // The table's storage while open (the screens never need it).
   TDadaTableIO* TableIO() const { return table_io_; }
 
+  // ---- several writers on one file ----
+  // Edit reads the current record again from the file, so that the edit
+  // starts from the record as stored (another process may have changed it
+  // since it was fetched), and remembers it so.  Posting the edit writes only
+  // while the record is still stored so: otherwise Post raises "Record %s of
+  // table '%s' was changed by another user" (or "... was deleted by another
+  // user"), writes nothing and leaves the dataset in edit state with what was
+  // typed; Cancel and Edit then start again from the record as stored now.
+  //
+  // The number of the record being inserted, settled where it is stored
+  // (TNewNumber): while `field` (an integer field) still holds `offered` at
+  // Post, the record gets the highest value the whole table holds in it + 1
+  // when `offered` is no longer above that.  For the insert under way: set
+  // after Insert; Cancel and the next Insert forget it.
+  void SetNewNumber(const std::string& field, int32_t offered);
+  // The last posted insert that had a new number: the number offered and the
+  // number stored (both 0 before the first).
+  int32_t OfferedNumber() const { return offered_number_; }
+  int32_t StoredNumber() const { return stored_number_; }
+  // The highest value integer field `field` holds in the whole table (every
+  // record, whatever the filter or range shows), read from the file; 0 for
+  // an empty table.
+  int32_t HighestValue(const std::string& field);
+  // In browse state: when the file may have been changed by anyone since
+  // the view was loaded (TDadaTableIO::ReloadIfFileChanged), or the table's
+  // lists changed otherwise, loads the view again (range and filter
+  // applied) and keeps the current record current where it is still in
+  // view (else the one now at its position); answers whether it did.  When
+  // nothing changed this costs one hold of the file lock and a look at the
+  // file's stamp.
+  bool RefreshIfChanged();
+
  protected:
   void InternalOpen() override;
   void InternalClose() override;
@@ -131,6 +163,8 @@ class TDadaTable : public TTDEDataSet {
   void InternalFirst() override { position_ = -1; }
   void InternalLast() override { position_ = static_cast<int>(view_.size()); }
   void InternalInsert(bool append) override;
+  void InternalEdit() override;
+  void InternalCancel() override;
   void InternalPost() override;
   void InternalDelete() override;
   void InternalRefresh() override;
@@ -181,6 +215,11 @@ class TDadaTable : public TTDEDataSet {
   bool table_opened_ = false;
   int index_no_ = -1;
   TIndexDefs index_defs_;
+  TRecordImage edit_image_;  // the record as stored when the pending edit began
+  std::string number_field_;  // the pending insert's new number, when set
+  int32_t number_offered_ = 0;
+  int32_t offered_number_ = 0;  // of the last insert posted with a new number
+  int32_t stored_number_ = 0;
 };
 
 }  // namespace tdb

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -475,6 +476,32 @@ int64_t TRadiVOFileIO::FileSize() const {
   RequireOpen();
   known_size_ = stream_->Size();
   return known_size_;
+}
+
+TFileStamp TRadiVOFileIO::Stamp() const {
+  RequireOpen();
+  TFileStamp stamp;
+  if (!disk_) {
+    stamp.size = memory_ ? memory_->Size() : stream_->Size();
+    stamp.modified_ns = memory_ ? static_cast<int64_t>(memory_->Writes()) : 0;
+    stamp.settled = true;
+    return stamp;
+  }
+  struct stat st;
+  if (::fstat(disk_->Descriptor(), &st) != 0) return stamp;  // unsettled: the holder looks at the file
+  auto ns = [](const struct timespec& t) { return static_cast<int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec; };
+  stamp.device = static_cast<uint64_t>(st.st_dev);
+  stamp.inode = static_cast<uint64_t>(st.st_ino);
+  stamp.size = static_cast<int64_t>(st.st_size);
+  stamp.modified_ns = ns(st.st_mtim);
+  stamp.changed_ns = ns(st.st_ctim);
+  struct timespec now;
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  // A write sets both times; only the modification time can be set back
+  // (the status time then tells).  A clock behind the file's (another
+  // machine's file server) leaves the stamp unsettled until it catches up.
+  stamp.settled = ns(now) - stamp.modified_ns >= kStampSettleNs;
+  return stamp;
 }
 
 void TRadiVOFileIO::CheckReadable(int64_t pos, int64_t n) const {

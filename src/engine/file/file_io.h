@@ -48,6 +48,32 @@ struct TLockSettings {
 // Asked at every failed attempt, so that changed settings apply at once.
 using TLockSettingsSource = std::function<TLockSettings()>;
 
+// What the medium says of its last write, taken to tell cheaply whether
+// anyone (another process, another file object) has written it since: two
+// stamps of one file differ after any write between them, unless the later
+// write fell into the same tick of the file system's clock as the one the
+// first stamp saw.  A stamp taken within kStampSettleNs of its own
+// modification time is therefore not `settled`: a write may still follow
+// unseen, and its holder must look again at the file itself.  A memory
+// stream counts its writes instead and is always settled.
+struct TFileStamp {
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  int64_t size = 0;
+  int64_t modified_ns = 0;  // modification time (memory: the count of writes)
+  int64_t changed_ns = 0;   // status change time
+  bool settled = false;
+  // Whether the two stamps describe the same state of the file (`settled`
+  // aside).
+  bool SameAs(const TFileStamp& other) const {
+    return device == other.device && inode == other.inode && size == other.size &&
+           modified_ns == other.modified_ns && changed_ns == other.changed_ns;
+  }
+};
+// Two seconds: the coarsest clock of a file system the files may live on
+// (FAT's); local disks tick in milliseconds.
+constexpr int64_t kStampSettleNs = 2'000'000'000;
+
 // A test seam: when set, every file object opened afterwards reads, writes and
 // flushes its medium through the stream the decorator returns for it, so that
 // a test can make the n-th write or flush fail as a full disk or an I/O error
@@ -162,6 +188,8 @@ class TRadiVOFileIO {
 
   // The medium's size now (another process may have grown it).
   int64_t FileSize() const;
+  // The medium's stamp now (see TFileStamp): one fstat, no read of the file.
+  TFileStamp Stamp() const;
   // Reads exactly dst.size() bytes at pos; the damage error when they are
   // not all inside the file.
   void ReadData(int64_t pos, std::span<uint8_t> dst) const;

@@ -43,6 +43,7 @@ void TMemoryStream::WriteAt(int64_t pos, const uint8_t* src, size_t n) {
   if (pos < 0 || static_cast<uint64_t>(pos) > std::numeric_limits<size_t>::max() - n)
     DatabaseError("Cannot write to memory stream");
   size_t end = static_cast<size_t>(pos) + n;
+  ++writes_;
   if (end > bytes_.size()) bytes_.resize(end, 0);
   // An empty write may come with no buffer at all (a record of no fields).
   if (n) std::memcpy(bytes_.data() + pos, src, n);

@@ -33,9 +33,12 @@ class TMemoryStream : public TRadiVOStream {
 
   // The whole image; valid until the next write.
   const std::vector<uint8_t>& Bytes() const { return bytes_; }
+  // Writes so far: what a file's modification time is to a disk file.
+  uint64_t Writes() const { return writes_; }
 
  private:
   std::vector<uint8_t> bytes_;  // the image, owned
+  uint64_t writes_ = 0;
 };
 
 using TMemoryStreamHandle = uint64_t;

@@ -124,6 +124,8 @@ void TDadaTableIO::LoadTable(TListLoading loading) {
 
 void TDadaTableIO::LoadRecordsAndLists() {
   ++change_count_;
+  // Under the lock: no write falls between the stamp and the reads.
+  loaded_stamp_ = file_.Stamp();
   // What is kept of stored keys is the file's as it was: read anew.
   ClearKeyCaches();
   // Until the load has finished the lists are not the file's.
@@ -216,6 +218,15 @@ void TDadaTableIO::ReloadForOtherWriter() {
                          {file_.FileName(), table_name_}));
   header_ = std::move(fresh);
   LoadRecordsAndLists();
+}
+
+bool TDadaTableIO::ReloadIfFileChanged() {
+  RequireOpen();
+  TLockHold lock(file_);
+  const TFileStamp now = file_.Stamp();
+  if (in_step_ && loaded_stamp_.settled && now.SameAs(loaded_stamp_)) return false;
+  ReloadForOtherWriter();
+  return true;
 }
 
 // ---- what a change relies on ------------------------------------------------------------
@@ -444,6 +455,98 @@ void TDadaTableIO::ReadRecord(TFieldBuffers& buffers, const TRecordList& list, i
     StoreSlotValue(slot, static_cast<size_t>(SlotSize(f)), FieldEncrypted(f), IsStringFieldType(def.FieldType),
                    static_cast<uint8_t*>(item.Buffer), item.DataSize);
   }
+}
+
+void TDadaTableIO::ReadRecordForEdit(TFieldBuffers& buffers, const TRecordList& list, int32_t pos,
+                                     TRecordImage& image) {
+  RequireOpen();
+  CheckBuffers(buffers);
+  if (pos < 0 || static_cast<size_t>(pos) >= list.size())
+    DatabaseError(Format("Record position %s out of range", {std::to_string(pos)}));
+  const TListItem target = list[static_cast<size_t>(pos)];
+  image.Clear();
+  TLockHold lock(file_);
+  if (!LiveOnDisk(target.RecIndex)) RaiseDeletedByOther(target.RecIndex);
+  std::vector<uint8_t> fixed(static_cast<size_t>(record_size_));
+  file_.ReadData(target.DataOffset, fixed);
+  auto blobs = has_blobs_ ? StoredBlobs(target.DataOffset) : std::vector<std::optional<std::vector<uint8_t>>>{};
+  for (int32_t f = 0; f < buffers.Count(); ++f) {
+    TFieldBufferItem& item = buffers.Item(f);
+    if (!item.Active) continue;
+    const TDadaFieldDef& def = field_defs_[f];
+    const int32_t offset = field_offsets_[static_cast<size_t>(f)];
+    if (IsBlobFieldType(def.FieldType)) {
+      if (item.Stream)
+        item.Stream->SetSource(&file_, static_cast<int64_t>(target.DataOffset) + offset, FieldCompressed(f),
+                               FieldEncrypted(f));
+      continue;
+    }
+    if (!item.Buffer || item.DataSize == 0) continue;
+    StoreSlotValue(fixed.data() + offset, static_cast<size_t>(SlotSize(f)), FieldEncrypted(f),
+                   IsStringFieldType(def.FieldType), static_cast<uint8_t*>(item.Buffer), item.DataSize);
+  }
+  image.RecIndex = target.RecIndex;
+  image.Fixed = std::move(fixed);
+  image.Blobs = std::move(blobs);
+}
+
+std::vector<std::optional<std::vector<uint8_t>>> TDadaTableIO::StoredBlobs(int32_t data_offset) const {
+  std::vector<std::optional<std::vector<uint8_t>>> blobs;
+  for (int32_t f = 0; f < field_defs_.Count(); ++f) {
+    if (!IsBlobFieldType(field_defs_[f].FieldType)) continue;
+    try {
+      const TBlobDescriptor blob =
+          file_.ReadBlobDescriptor(static_cast<int64_t>(data_offset) + field_offsets_[static_cast<size_t>(f)]);
+      std::vector<uint8_t> stored(static_cast<size_t>(blob.BlobSize));
+      if (!stored.empty()) file_.ReadData(blob.BlobOffset, stored);
+      blobs.emplace_back(std::move(stored));
+    } catch (const EDatabaseError&) {
+      blobs.emplace_back(std::nullopt);
+    }
+  }
+  return blobs;
+}
+
+int32_t TDadaTableIO::HighestValue(int32_t field_no) {
+  RequireOpen();
+  if (field_no < 0 || field_no >= field_defs_.Count())
+    DatabaseError(Format("Field number %s out of range", {std::to_string(field_no)}));
+  const TFieldType type = field_defs_[field_no].FieldType;
+  if (type != ftInteger && type != ftAutoInc && type != ftSmallint && type != ftWord)
+    DatabaseError(Format("Field '%s' is not an integer field", {field_defs_[field_no].Name}));
+  TLockHold lock(file_);
+  SyncWithFile();
+  return HighestStored(field_no);
+}
+
+int32_t TDadaTableIO::HighestStored(int32_t field_no) const {
+  const TFieldType type = field_defs_[field_no].FieldType;
+  // Every record this object holds live, read as stored now: a record another
+  // writer deleted since may still count, which only makes the answer higher.
+  int32_t highest = 0;
+  bool any = false;
+  std::vector<uint8_t> value(static_cast<size_t>(SlotSize(field_no)) + 1, 0);
+  for (const TRecordTabItem& rec : rec_tab_) {
+    if (rec.Deleted) continue;
+    ReadSlot(rec.DataOffset, field_no, value.data());
+    int32_t v = 0;
+    switch (type) {
+      case ftSmallint: v = static_cast<int16_t>(GetUInt16LE(value.data())); break;
+      case ftWord: v = GetUInt16LE(value.data()); break;
+      default: v = GetInt32LE(value.data()); break;
+    }
+    highest = any ? std::max(highest, v) : v;
+    any = true;
+  }
+  return any ? highest : 0;
+}
+
+void TDadaTableIO::RaiseDeletedByOther(int32_t rec_index) const {
+  DatabaseError(Format("Record %s of table '%s' was deleted by another user", {std::to_string(rec_index), table_name_}));
+}
+
+void TDadaTableIO::RaiseChangedByOther(int32_t rec_index) const {
+  DatabaseError(Format("Record %s of table '%s' was changed by another user", {std::to_string(rec_index), table_name_}));
 }
 
 TDadaTableIO::TReadPlan TDadaTableIO::PlanRead(const TFieldBuffers& buffers) const {

@@ -95,6 +95,33 @@ struct TSearchResult {
   int32_t Side = kSearchEmpty;
 };
 
+// A record as stored when an edit of it began: its fixed part and the stored
+// bytes of its blobs, byte for byte.  A rewrite based on it is made only
+// while the record is still stored so (see ModifyRecord).
+struct TRecordImage {
+  int32_t RecIndex = -1;  // -1: no image
+  std::vector<uint8_t> Fixed;
+  // Per blob field, in field order; none for a blob that cannot be read
+  // (its failure is the field's to report when it is loaded).
+  std::vector<std::optional<std::vector<uint8_t>>> Blobs;
+  bool Empty() const { return RecIndex < 0; }
+  void Clear() {
+    RecIndex = -1;
+    Fixed.clear();
+    Blobs.clear();
+  }
+};
+
+// A new record's number, checked where the record is stored: when field
+// `FieldNo` (an integer field) still holds `Offered`, it gets the highest
+// value any record of the table holds + 1, unless `Offered` is above that
+// (free, and what the user was shown).  `Stored` receives the value stored.
+struct TNewNumber {
+  int32_t FieldNo = -1;
+  int32_t Offered = 0;
+  int32_t Stored = 0;
+};
+
 class TDadaTableIO {
  public:
   TDadaTableIO(TRadiVOFileIO& file, std::string table_name = {});
@@ -169,17 +196,38 @@ class TDadaTableIO {
   // Adds a record from the active items: unique check, auto-increment (the
   // new value is written back into the buffer), strings cut to FieldSize in
   // the buffers, the record, list 0, every index list and chain.  Raises
-  // "Invalid unique field value '%s'" with nothing written.
-  void AppendRecord(TFieldBuffers& buffers, bool flush, TIndexAdjustCallback* callback);
+  // "Invalid unique field value '%s'" with nothing written.  With `number`,
+  // the record's number is settled first, under the same hold of the file
+  // lock as the append (TNewNumber), and written into the buffer.
+  void AppendRecord(TFieldBuffers& buffers, bool flush, TIndexAdjustCallback* callback,
+                    TNewNumber* number = nullptr);
   // Rewrites the active fields of the record at `record_pos` of list 0 and
-  // moves it in every index whose key changed.
-  void ModifyRecord(TFieldBuffers& buffers, int32_t record_pos, TIndexAdjustCallback* callback, bool flush);
+  // moves it in every index whose key changed.  With `based_on` (taken by
+  // ReadRecordForEdit of this record) the rewrite is made only when the
+  // record is stored as it was then: otherwise it raises, writing nothing,
+  // "Record %s of table '%s' was changed by another user", or "... was
+  // deleted by another user" when it is gone.
+  void ModifyRecord(TFieldBuffers& buffers, int32_t record_pos, TIndexAdjustCallback* callback, bool flush,
+                    const TRecordImage* based_on = nullptr);
   // Marks the record at `record_pos` of list 0 deleted and drops it from every list.
   void DeleteRecord(int32_t record_pos, bool flush);
   // Fills the active items from the record at `pos` of `list`: values into
   // the buffers (a string always ends with a NUL inside its buffer), blob
   // streams pointed at their descriptors to load on first use.
   void ReadRecord(TFieldBuffers& buffers, const TRecordList& list, int32_t pos);
+  // ReadRecord of every active field at the start of an edit, and `image`
+  // of the record as stored (under the same hold of the file lock).  Raises
+  // "Record %s of table '%s' was deleted by another user" when the record is
+  // no longer stored.
+  void ReadRecordForEdit(TFieldBuffers& buffers, const TRecordList& list, int32_t pos, TRecordImage& image);
+  // The highest value field `field_no` (an integer field) holds in any record
+  // of the table, read from the file under its lock; 0 for an empty table.
+  int32_t HighestValue(int32_t field_no);
+  // Whether the file may have changed since the table was last loaded (it
+  // was written since, by anyone, or too recently to tell); when it has, the
+  // table is loaded again and this answers true.  Cheap otherwise: one hold
+  // of the file lock and the file's stamp.
+  bool ReloadIfFileChanged();
   // A run of ReadRecord calls (a filter's pass over a view) that shares the
   // file lock instead of taking it for every record: the lock is taken at
   // the first read and taken again every kReadsPerLock reads, so every read
@@ -296,6 +344,14 @@ class TDadaTableIO {
   // but deleted records and `skip` between them; in a unique index `after`
   // live too), and `key` sorts into it by the values stored now.
   bool GapOnDisk(int32_t index_no, const TKey& key, TGap& gap, int32_t skip) const;
+  // HighestValue under the lock, from the lists as they are.
+  int32_t HighestStored(int32_t field_no) const;
+  // The stored bytes of every blob of the record at `data_offset`, in field
+  // order.
+  std::vector<std::optional<std::vector<uint8_t>>> StoredBlobs(int32_t data_offset) const;
+  // The errors of a rewrite or deletion whose record another writer changed.
+  [[noreturn]] void RaiseDeletedByOther(int32_t rec_index) const;
+  [[noreturn]] void RaiseChangedByOther(int32_t rec_index) const;
   // After a change failed and its writes could not be put back.
   void ReloadAfterFailedChange() noexcept;
   void CheckBuffers(const TFieldBuffers& buffers) const;
@@ -377,6 +433,7 @@ class TDadaTableIO {
   uint64_t change_count_ = 0;
   uint64_t external_change_count_ = 0;
   bool in_step_ = true;  // false after a load that failed: the next change loads again
+  TFileStamp loaded_stamp_;  // the file's stamp when the table was last loaded
   int32_t table_no_ = -1;
 
   TDadaFieldDefs field_defs_;

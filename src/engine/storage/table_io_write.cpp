@@ -274,14 +274,50 @@ void TDadaTableIO::SetStartIndex(int32_t index_no, int32_t rec_index) {
 
 // ---- append ------------------------------------------------------------------------------------
 
-void TDadaTableIO::AppendRecord(TFieldBuffers& buffers, bool flush, TIndexAdjustCallback* callback) {
+void TDadaTableIO::AppendRecord(TFieldBuffers& buffers, bool flush, TIndexAdjustCallback* callback,
+                                TNewNumber* number) {
   RequireOpen();
   CheckBuffers(buffers);
+  // A number settled here goes back into the buffer as it was when the
+  // append fails: the next attempt settles it again.
+  struct TNumberGiven {
+    uint8_t* slot = nullptr;
+    int32_t was = 0;
+    bool kept = false;
+    ~TNumberGiven() {
+      if (slot && !kept) PutInt32LE(slot, was);
+    }
+  } number_given;
+  if (number) {
+    const int32_t f = number->FieldNo;
+    const bool usable = f >= 0 && f < field_defs_.Count() && field_defs_[f].FieldType == ftInteger &&
+                        buffers.Item(f).Active && buffers.Item(f).Buffer && buffers.Item(f).DataSize >= 4;
+    if (!usable) DatabaseError(Format("Table '%s' has no integer field number %s", {table_name_, std::to_string(f)}));
+  }
   TLockHold lock(file_);
   SyncWithFile();
   EnsureAllLists();
   // The checks see the strings as they will be stored.
   CutStrings(buffers);
+
+  if (number) {
+    // Settled under this hold of the lock, so no other writer can store the
+    // same number before this record is stored.
+    auto* slot = static_cast<uint8_t*>(buffers.Item(number->FieldNo).Buffer);
+    const int32_t value = GetInt32LE(slot);
+    number->Stored = value;
+    if (value == number->Offered) {
+      const int32_t highest = HighestStored(number->FieldNo);
+      if (value <= highest) {
+        if (highest == std::numeric_limits<int32_t>::max())
+          DatabaseError(Format("The numbers of table '%s' are exhausted", {table_name_}));
+        number_given.slot = slot;
+        number_given.was = value;
+        PutInt32LE(slot, highest + 1);
+        number->Stored = highest + 1;
+      }
+    }
+  }
 
   int32_t counter = header_.AutoIncCounter;
   int32_t auto_inc_value = 0;
@@ -434,6 +470,7 @@ void TDadaTableIO::AppendRecord(TFieldBuffers& buffers, bool flush, TIndexAdjust
   }
   if (flush) file_.Flush();
   change.Commit();
+  number_given.kept = true;
 
   // 5. Memory follows the file, and the dataset hears of the record.
   rec_tab_.push_back(TRecordTabItem{data_offset, false});
@@ -553,17 +590,31 @@ TDadaTableIO::TKey TDadaTableIO::KeyOfNewRecord(const std::vector<uint8_t>& reco
 }
 
 void TDadaTableIO::ModifyRecord(TFieldBuffers& buffers, int32_t record_pos, TIndexAdjustCallback* callback,
-                                bool flush) {
+                                bool flush, const TRecordImage* based_on) {
   RequireOpen();
   CheckBuffers(buffers);
   TListItem target = lists_[0]->at(static_cast<size_t>(CheckedRecordPos(record_pos)));
+  if (based_on && based_on->RecIndex != target.RecIndex)
+    DatabaseError(Format("The edit of record %s of table '%s' is based on record %s",
+                         {std::to_string(target.RecIndex), table_name_, std::to_string(based_on->RecIndex)}));
   TLockHold lock(file_);
+  // The record as the edit began is the only one it may overwrite: another
+  // writer's rewrite (which shows nowhere but in the record) or deletion in
+  // between ends it here, before anything is written.
+  std::vector<uint8_t> before(static_cast<size_t>(record_size_));
+  bool before_read = false;
+  if (based_on) {
+    if (!LiveOnDisk(target.RecIndex)) RaiseDeletedByOther(target.RecIndex);
+    file_.ReadData(target.DataOffset, before);
+    if (before != based_on->Fixed || (has_blobs_ && StoredBlobs(target.DataOffset) != based_on->Blobs))
+      RaiseChangedByOther(target.RecIndex);
+    before_read = true;
+  }
   SyncWithFile();
   EnsureAllLists();
   CutStrings(buffers);
 
   const int32_t index_count = index_defs_.Count();
-  std::vector<uint8_t> before(static_cast<size_t>(record_size_));
   std::vector<uint8_t> record;
   int32_t new_counter = 0;
   std::vector<int32_t> old_positions;
@@ -579,7 +630,9 @@ void TDadaTableIO::ModifyRecord(TFieldBuffers& buffers, int32_t record_pos, TInd
     }
     // The new fixed part is built in memory first; blob values and the
     // auto-increment counter reach the file only once every check has passed.
-    ReadOldSlots(buffers, target.DataOffset, before);
+    // (The record's bytes do not change while this object holds the lock.)
+    if (!before_read) ReadOldSlots(buffers, target.DataOffset, before);
+    before_read = true;
     record = before;
     new_counter = header_.AutoIncCounter;
     for (int32_t f = 0; f < field_defs_.Count(); ++f) {

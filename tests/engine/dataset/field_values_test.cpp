@@ -124,11 +124,17 @@ TEST(FieldValuesTest, APostOfOtherFieldsLeavesTheStoredBlobAlone) {
     t->Edit();
     EXPECT_EQ(t->FieldByName("m").AsString(), "hello");  // loaded into the record buffer
     {
-      // Meanwhile the stored value changes (as another program's edit would).
+      // Meanwhile the stored value changes in place (as another program's
+      // edit would): the post is refused.
       std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
       f.seekp(testing::kBlobAt);
       f.write("HELLO", 5);
     }
+    t->FieldByName("a").SetAsInteger(8);
+    EXPECT_THROW(t->Post(), EDatabaseError);
+    t->Cancel();
+    t->Edit();
+    EXPECT_EQ(t->FieldByName("m").AsString(), "HELLO");  // loaded into the record buffer
     t->FieldByName("a").SetAsInteger(8);
     t->Post();  // must not write the buffer's unchanged copy back
     EXPECT_EQ(t->FieldByName("m").AsString(), "HELLO");

@@ -1,0 +1,407 @@
+// Several programs changing the same records of one file: an edit is based
+// on the record as stored when it began and never overwrites another
+// program's change made since; a new record's number is settled where it is
+// stored, so two programs never store the same one; and a view learns
+// cheaply that the file has changed.  The other program is a forked child
+// with a session of its own, so it opens the file anew, with its own
+// descriptor, lock and lists.
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/dataset/table_fixture.h"
+#include "engine/fault_stream.h"
+#include "engine/other_process.h"
+#include "engine/table_contents.h"
+
+namespace tdb {
+namespace {
+
+using namespace testing;
+using ::testing::HasSubstr;
+
+// In the other process: table "t" of `path`.
+struct OtherTable : OtherProgramTable {
+  explicit OtherTable(const std::string& path, const std::string& index = "inomer")
+      : OtherProgramTable(path, "t", index) {}
+};
+
+// What the other program does to record 2.
+enum class Other { kMemoLonger, kMemoSameLength, kName, kSum, kDelete };
+
+void DoOther(const std::string& path, Other what) {
+  OtherTable other(path);
+  other.Go(2);
+  TDadaTable& t = other.table;
+  if (what == Other::kDelete) {
+    t.Delete();
+    return;
+  }
+  t.Edit();
+  switch (what) {
+    case Other::kMemoLonger: t.FieldByName("memo").SetAsString("a memo the other program wrote, longer"); break;
+    case Other::kMemoSameLength: t.FieldByName("memo").SetAsString("MEMO-2"); break;  // stored in place
+    case Other::kName: t.FieldByName("name").SetAsString("zz moved by other"); break;
+    case Other::kSum: t.FieldByName("sum").SetAsFloat(7777.77); break;
+    case Other::kDelete: break;
+  }
+  t.Post();
+}
+
+class SeveralWritersTest : public DadaTableTest {
+ protected:
+  void SetUp() override {
+    DadaTableTest::SetUp();
+    auto t = OpenTable("inomer");
+    for (int n = 1; n <= 4; ++n) {
+      t->Insert();
+      t->FieldByName("nomer").SetAsInteger(n);
+      t->FieldByName("name").SetAsString("name " + std::to_string(n));
+      t->FieldByName("memo").SetAsString("memo-" + std::to_string(n));
+      t->FieldByName("sum").SetAsFloat(1240.5);
+      t->Post();
+    }
+  }
+
+  // Record 2 as a fresh reader sees it.
+  struct Stored {
+    std::string name, memo;
+    double sum = 0;
+    bool flag = false;
+    bool exists = false;
+  };
+  Stored Read2() {
+    Stored s;
+    auto t = OpenTable("inomer");
+    if (!t->Locate("nomer", {TVariant(int64_t{2})}, 0)) return s;
+    s = {t->FieldByName("name").AsString(), t->FieldByName("memo").AsString(), t->FieldByName("sum").AsFloat(),
+         t->FieldByName("flag").AsBoolean(), true};
+    return s;
+  }
+  static void Go(TDadaTable& t, int nomer) { ASSERT_TRUE(t.Locate("nomer", {TVariant(int64_t{nomer})}, 0)); }
+};
+
+}  // namespace
+
+// The other program changes record 2 while this one has it in edit state:
+// the post is refused, writes nothing, and the dataset keeps what was typed
+// in edit state; Cancel and Edit start again from the stored record, and
+// then both changes are kept.
+TEST_F(SeveralWritersTest, PostAfterAnotherProgramsChangeIsRefusedAndWritesNothing) {
+  struct Case {
+    const char* label;
+    Other other;
+    const char* error;
+  };
+  const Case cases[] = {
+      {"memo rewritten, longer", Other::kMemoLonger, "was changed by another user"},
+      {"memo rewritten in place, same length", Other::kMemoSameLength, "was changed by another user"},
+      {"name changed (moves in iname)", Other::kName, "was changed by another user"},
+      {"amount changed", Other::kSum, "was changed by another user"},
+      {"record deleted", Other::kDelete, "was deleted by another user"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    SetUp();
+    auto t = OpenTable("iname");
+    Go(*t, 2);
+    t->Edit();
+    t->FieldByName("flag").SetAsBoolean(true);
+    InOtherProcess([&] { DoOther(path_, c.other); });
+    const Stored other_left = Read2();
+
+    EXPECT_THAT(ErrorOf([&] { t->Post(); }), HasSubstr(c.error));
+    EXPECT_EQ(t->State(), dsEdit);
+    EXPECT_TRUE(t->FieldByName("flag").AsBoolean()) << "what was typed stays";
+    const Stored after = Read2();
+    EXPECT_EQ(after.exists, other_left.exists);
+    EXPECT_EQ(after.name, other_left.name);
+    EXPECT_EQ(after.memo, other_left.memo);
+    EXPECT_EQ(after.sum, other_left.sum);
+    EXPECT_FALSE(after.flag) << "nothing of the refused post reached the file";
+    t->Cancel();
+    auto [code, out] = RunTdb("check " + path_);
+    EXPECT_EQ(code, 0) << out;
+    if (c.other == Other::kDelete) continue;
+
+    // Again from the record as stored now: both changes are kept.
+    t->Edit();
+    EXPECT_EQ(t->FieldByName("memo").AsString(), other_left.memo);
+    t->FieldByName("flag").SetAsBoolean(true);
+    t->Post();
+    const Stored both = Read2();
+    EXPECT_TRUE(both.flag);
+    EXPECT_EQ(both.name, other_left.name);
+    EXPECT_EQ(both.memo, other_left.memo);
+    EXPECT_EQ(both.sum, other_left.sum);
+  }
+}
+
+// The other program changes record 2 after this one has read it but before
+// it begins the edit: the edit starts from the stored record, so its post
+// keeps the other's change.  A record deleted meanwhile cannot be edited.
+TEST_F(SeveralWritersTest, EditBeginsFromTheRecordAsStoredNow) {
+  const Other others[] = {Other::kMemoLonger, Other::kMemoSameLength, Other::kName, Other::kSum, Other::kDelete};
+  for (Other other : others) {
+    SCOPED_TRACE(static_cast<int>(other));
+    SetUp();
+    auto t = OpenTable("inomer");
+    Go(*t, 2);
+    const std::string memo_read = t->FieldByName("memo").AsString();
+    InOtherProcess([&] { DoOther(path_, other); });
+    const Stored other_left = Read2();
+    if (other == Other::kDelete) {
+      EXPECT_THAT(ErrorOf([&] { t->Edit(); }), HasSubstr("was deleted by another user"));
+      EXPECT_EQ(t->State(), dsBrowse);
+      continue;
+    }
+    t->Edit();
+    EXPECT_EQ(t->FieldByName("name").AsString(), other_left.name);
+    EXPECT_EQ(t->FieldByName("memo").AsString(), other_left.memo);
+    EXPECT_EQ(t->FieldByName("sum").AsFloat(), other_left.sum);
+    t->FieldByName("flag").SetAsBoolean(true);
+    t->Post();
+    const Stored both = Read2();
+    EXPECT_TRUE(both.flag);
+    EXPECT_EQ(both.name, other_left.name);
+    EXPECT_EQ(both.memo, other_left.memo);
+    EXPECT_EQ(both.sum, other_left.sum);
+  }
+}
+
+// An edit posted without anyone else's change, and one that changed a key,
+// are stored as ever (the image of the record follows this program's own
+// posts: an edit after a post is based on what that post stored).
+TEST_F(SeveralWritersTest, OwnEditsFollowOneAnother) {
+  auto t = OpenTable("iname");
+  Go(*t, 3);
+  for (const char* name : {"b renamed", "a renamed again", "c third"}) {
+    t->Edit();
+    t->FieldByName("name").SetAsString(name);
+    t->FieldByName("memo").SetAsString(std::string("memo of ") + name);
+    t->Post();
+    EXPECT_EQ(t->FieldByName("nomer").AsInteger(), 3);
+  }
+  auto check = OpenTable("inomer");
+  Go(*check, 3);
+  EXPECT_EQ(check->FieldByName("name").AsString(), "c third");
+  EXPECT_EQ(check->FieldByName("memo").AsString(), "memo of c third");
+}
+
+// A new record's number is settled under the file lock where it is stored.
+TEST_F(SeveralWritersTest, NewNumberIsTheHighestStoredPlusOneWhenTheOfferedOneIsTaken) {
+  struct Case {
+    const char* label;
+    std::function<void(const std::string&)> other;  // runs in the other process
+    int typed;                                       // 0: the offered number stays in the field
+    int stored;
+  };
+  auto append = [](int nomer) {
+    return [nomer](const std::string& path) {
+      OtherTable other(path);
+      AppendRow(other.table, nomer, TRow{"other", ""});
+    };
+  };
+  const Case cases[] = {
+      {"nobody else stored one", [](const std::string&) {}, 0, 5},
+      {"the other stored the offered number", append(5), 0, 6},
+      {"the other stored a higher one", append(9), 0, 10},
+      {"the other deleted the highest: the offered number is free", [](const std::string& path) {
+         OtherTable other(path);
+         other.Go(4);
+         other.table.Delete();
+       }, 0, 5},
+      {"the user typed a number of their own", append(5), 12, 12},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    SetUp();
+    auto t = OpenTable("inomer");
+    const int offered = t->HighestValue("nomer") + 1;
+    ASSERT_EQ(offered, 5);
+    t->Insert();
+    t->FieldByName("nomer").SetAsInteger(offered);
+    t->SetNewNumber("nomer", offered);
+    if (c.typed) t->FieldByName("nomer").SetAsInteger(c.typed);
+    InOtherProcess([&] { c.other(path_); });
+    t->Post();
+    EXPECT_EQ(t->OfferedNumber(), 5);
+    EXPECT_EQ(t->StoredNumber(), c.stored);
+    EXPECT_EQ(t->FieldByName("nomer").AsInteger(), c.stored);
+    EXPECT_EQ(ReadContents(path_, "inomer").duplicates, 0);
+  }
+}
+
+// A failed insert gives its number back to the field: the next attempt
+// settles it again.
+TEST_F(SeveralWritersTest, FailedInsertKeepsTheOfferedNumber) {
+  TFaultPlan plan{TFault::kIoErrorOnce, 1};
+  TFaultScope faults(plan);
+  auto t = OpenTable("iname");
+  t->Insert();
+  t->FieldByName("nomer").SetAsInteger(4);  // taken: the next number is given
+  t->FieldByName("name").SetAsString("new");
+  t->SetNewNumber("nomer", 4);
+  plan.count = 0;  // the first write of the post fails
+  EXPECT_THAT(ErrorOf([&] { t->Post(); }), HasSubstr("Input/output error"));
+  EXPECT_EQ(t->State(), dsInsert);
+  EXPECT_EQ(t->FieldByName("nomer").AsInteger(), 4);
+  t->Post();
+  EXPECT_EQ(t->StoredNumber(), 5);
+  EXPECT_EQ(t->FieldByName("nomer").AsInteger(), 5);
+}
+
+// Two programs creating records at the same time, each offering the
+// highest number + 1 as it sees it: no number is stored twice.
+TEST_F(SeveralWritersTest, TwoProgramsCreatingAtOnceNeverStoreOneNumberTwice) {
+  constexpr int kEach = 150;
+  auto create = [](const char* who, TDadaTable& t) {
+    for (int i = 0; i < kEach; ++i) {
+      const int offered = t.HighestValue("nomer") + 1;
+      t.Insert();
+      t.FieldByName("nomer").SetAsInteger(offered);
+      t.FieldByName("name").SetAsString(who);
+      t.SetNewNumber("nomer", offered);
+      ::usleep(200);  // the user's time in the dialog: the other stores meanwhile
+      t.Post();
+    }
+  };
+  // Both begin together: the child waits until the parent closes the pipe.
+  int start[2];
+  ASSERT_EQ(::pipe(start), 0);
+  std::fflush(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    int code = 0;
+    try {
+      ::close(start[1]);
+      char c;
+      while (::read(start[0], &c, 1) < 0 && errno == EINTR) {
+      }
+      OtherTable other(path_, "");
+      other.session.SetLockRetryCount(0);
+      other.session.SetLockWaitTime(0);
+      create("child", other.table);
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "child: %s\n", e.what());
+      code = 1;
+    }
+    ::_exit(code);
+  }
+  ::close(start[0]);
+  Session().SetLockRetryCount(0);
+  Session().SetLockWaitTime(0);
+  auto t = OpenTable("");
+  ::close(start[1]);
+  create("parent", *t);
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  Session().SetLockRetryCount(20);
+  Session().SetLockWaitTime(100);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  TContents got = ReadContents(path_, "inomer");
+  EXPECT_EQ(got.duplicates, 0);
+  ASSERT_EQ(got.order.size(), static_cast<size_t>(4 + 2 * kEach));
+  for (size_t i = 0; i < got.order.size(); ++i) EXPECT_EQ(got.order[i], static_cast<int>(i) + 1);
+}
+
+// The highest number counts every record of the table, whatever the view
+// shows.
+TEST_F(SeveralWritersTest, HighestValueCountsRecordsTheViewHides) {
+  auto t = OpenTable("inomer");
+  t->SetFilter("nomer < 3");
+  t->SetFiltered(true);
+  EXPECT_EQ(t->RecordCount(), 2);
+  EXPECT_EQ(t->HighestValue("nomer"), 4);
+  EXPECT_THAT(ErrorOf([&] { t->HighestValue("name"); }), HasSubstr("not an integer field"));
+}
+
+namespace {
+
+// Sets the file's modification time an hour back: what a file last written
+// long ago looks like.
+void AgeFile(const std::string& path) {
+  struct timespec times[2];
+  ::clock_gettime(CLOCK_REALTIME, &times[0]);
+  times[0].tv_sec -= 3600;
+  times[1] = times[0];
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+std::vector<int> ViewNumbers(TDadaTable& t) {
+  std::vector<int> out;
+  for (const TRowValues& row : t.ReadRows(0, t.RecordCount(), {t.FieldByName("nomer").FieldNo() - 1}))
+    out.push_back(static_cast<int>(std::get<int64_t>(row.Values[0])));
+  return out;
+}
+
+}  // namespace
+
+// A view notices the other program's appends, rewrites and deletions, and
+// keeps its current record; with nothing changed it reloads nothing.
+TEST_F(SeveralWritersTest, RefreshIfChangedShowsEveryKindOfChangeAndKeepsTheCurrentRecord) {
+  AgeFile(path_);
+  auto t = OpenTable("iname");
+  Go(*t, 3);
+  const uint64_t loads = t->TableIO()->ChangeCount();
+  EXPECT_FALSE(t->RefreshIfChanged());
+  EXPECT_EQ(t->TableIO()->ChangeCount(), loads) << "nothing was loaded again";
+  EXPECT_EQ(ViewNumbers(*t), (std::vector<int>{1, 2, 3, 4}));
+
+  // A rewrite that moves record 1 behind record 3 in "iname", a deletion and
+  // an append: the header shows only the append.
+  InOtherProcess([&] {
+    OtherTable other(path_);
+    other.Go(1);
+    other.table.Edit();
+    other.table.FieldByName("name").SetAsString("name 3a");
+    other.table.Post();
+    other.Go(2);
+    other.table.Delete();
+    AppendRow(other.table, 5, TRow{"name 0", ""});
+  });
+  EXPECT_TRUE(t->RefreshIfChanged());
+  EXPECT_EQ(ViewNumbers(*t), (std::vector<int>{5, 3, 1, 4}));
+  EXPECT_EQ(t->FieldByName("nomer").AsInteger(), 3) << "the current record stays current";
+
+  // The current record deleted: the one now at its place is current.
+  InOtherProcess([&] {
+    OtherTable other(path_);
+    other.Go(3);
+    other.table.Delete();
+  });
+  EXPECT_TRUE(t->RefreshIfChanged());
+  EXPECT_EQ(ViewNumbers(*t), (std::vector<int>{5, 1, 4}));
+  EXPECT_EQ(t->FieldByName("nomer").AsInteger(), 1);
+
+  // A rewrite of a field no index holds, the file's time set back after it:
+  // its status time still tells.
+  InOtherProcess([&] {
+    OtherTable other(path_);
+    other.Go(1);
+    other.table.Edit();
+    other.table.FieldByName("sum").SetAsFloat(7777.77);
+    other.table.Post();
+  });
+  AgeFile(path_);
+  EXPECT_TRUE(t->RefreshIfChanged());
+  EXPECT_EQ(t->FieldByName("sum").AsFloat(), 7777.77);
+}
+
+// No refresh while an edit is pending: what is typed stays.
+TEST_F(SeveralWritersTest, RefreshIfChangedWaitsForBrowseState) {
+  auto t = OpenTable("inomer");
+  Go(*t, 2);
+  t->Edit();
+  t->FieldByName("name").SetAsString("typed");
+  InOtherProcess([&] { DoOther(path_, Other::kSum); });
+  EXPECT_FALSE(t->RefreshIfChanged());
+  EXPECT_EQ(t->FieldByName("name").AsString(), "typed");
+  EXPECT_EQ(t->State(), dsEdit);
+}
+
+}  // namespace tdb
