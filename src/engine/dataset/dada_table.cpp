@@ -178,6 +178,12 @@ void TDadaTable::InternalGotoBookmark(TBookmark bookmark) {
 }
 
 void TDadaTable::InternalRefresh() {
+  // What other programs rewrote or deleted shows too, not only their appends.
+  table_io_->ReloadIfFileChanged();
+  ReloadView();
+}
+
+void TDadaTable::ReloadView() {
   bool in_range = range_;
   LoadViewList();
   if (in_range) ApplyRange();
@@ -222,7 +228,7 @@ bool TDadaTable::RefreshIfChanged() {
   const bool had_current = position >= 0 && position < static_cast<int>(view_.size());
   const TBookmark current = had_current ? view_[static_cast<size_t>(position)].RecIndex : 0;
   if (BeforeRefresh) BeforeRefresh(*this);
-  InternalRefresh();
+  ReloadView();
   if (had_current && !view_.empty()) {
     // Where it was first: usually nothing before it has moved.
     int found = position < static_cast<int>(view_.size()) && view_[static_cast<size_t>(position)].RecIndex == current

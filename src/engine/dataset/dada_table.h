@@ -179,6 +179,9 @@ class TDadaTable : public TTDEDataSet {
   // the view where it stood, since the change itself is done.
   void FollowPost(const TPostAdjust& adjust, uint64_t before, bool inserted);
 
+  // Loads the view list again from the storage's list (range and filter
+  // applied again), as the lists are.
+  void ReloadView();
   // Picks the index for IndexName (or the primary one, or record order).
   void ChooseIndex();
   // Copies the storage's list of the current order into the view list.
