@@ -23,8 +23,11 @@
 #include "app/qr_receipt_import.h"
 #include "app/register_requisites.h"
 #include "app/stand_in_receipt_dialogs.h"
+#include "data/receipt_tables.h"
 
 namespace app {
+
+namespace receipt_table = receipts::receipt_table;
 
 bool MaximizedForSettings(Qt::WindowStates state) {
   return state.testFlag(Qt::WindowMaximized) && !state.testFlag(Qt::WindowMinimized);
@@ -148,11 +151,11 @@ void TFmain::BuildGrid() {
   for (const RegisterColumn& c : RegisterColumns()) {
     const QString title = QString::fromUtf16(c.title);
     int width = c.width > 0 ? qMax(c.width, metrics.horizontalAdvance(title) + 24) : -1;
-    if (width > 0 && QLatin1String(c.field) == QLatin1String("DatePlat")) width = qMax(width, dateWidth);
+    if (width > 0 && QLatin1String(c.field) == QLatin1String(receipt_table::kDate)) width = qMax(width, dateWidth);
     columns.push_back({title, QString::fromLatin1(c.field), width, c.index != nullptr});
   }
   DBGrid1->setColumns(std::move(columns));
-  DBGrid1->setExtraFields(QStringList{QStringLiteral("slugebnoe")} + RequisiteFields());
+  DBGrid1->setExtraFields(QStringList{QString::fromLatin1(receipt_table::kDeleted)} + RequisiteFields());
   // A receipt whose requisites fail their checks carries a sign, old ones too.
   DBGrid1->setRowMark([this](int row) { return RequisiteFailures(*DBGrid1->dataModel(), row); });
   DBGrid1->setCellPainter([this](QPainter& painter, const QRect& rect, int row, int column,
@@ -180,7 +183,7 @@ void TFmain::BuildGrid() {
 void TFmain::DrawMarked(QPainter& painter, const QRect& rect, int row, int column,
                         const QStyleOptionViewItem& option) const {
   widgets::DataSetTableModel* model = DBGrid1->dataModel();
-  if (!model->fieldValue(row, QStringLiteral("slugebnoe")).toBool()) return;
+  if (!model->fieldValue(row, QString::fromLatin1(receipt_table::kDeleted)).toBool()) return;
   // A marked receipt: its text again, grey and italic on white, over the
   // normal drawing and its selection highlight.
   painter.setClipRect(rect);

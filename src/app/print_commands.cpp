@@ -5,11 +5,14 @@
 #include <QFileDialog>
 #include <QStandardPaths>
 
+#include "data/receipt_tables.h"
 #include "data/receipt_values.h"
 #include "engine/dataset/dada_table.h"
 #include "printing/xlsx_spreadsheet.h"
 
 namespace app {
+
+namespace receipt_table = receipts::receipt_table;
 
 PrintCommands::PrintCommands(QString programDir, TFpechform& chooser, UiPrompts& prompts, QWidget* dialogParent)
     : start(printing::XlsxStarter()),
@@ -40,7 +43,7 @@ void PrintCommands::Print(tdb::TDadaTable& receipts) {
 }
 
 void PrintCommands::SaveAsPdf(tdb::TDadaTable& receipts) {
-  const QString suggested = QStringLiteral("Квитанция %1.pdf").arg(receipts.FieldByName("nomer").AsInteger());
+  const QString suggested = QStringLiteral("Квитанция %1.pdf").arg(receipts.FieldByName(receipt_table::kNumber).AsInteger());
   printing::SaveReceiptPdf(
       receipts::DataSetReceipt(receipts), programDir_, Chooser(), [&] { return askPdfPath(suggested); }, renderer);
 }

@@ -9,6 +9,7 @@
 
 #include "app/error_report.h"
 #include "data/receipt_rules.h"
+#include "data/receipt_tables.h"
 #include "data/requisites.h"
 #include "directories/directory.h"
 #include "engine/base/codepage.h"
@@ -17,6 +18,10 @@
 namespace app {
 namespace {
 
+namespace code_table = receipts::code_table;
+namespace payer_table = receipts::payer_table;
+namespace receipt_table = receipts::receipt_table;
+namespace recipient_table = receipts::recipient_table;
 using receipts::QrFieldValue;
 using receipts::QrReceipt;
 
@@ -29,16 +34,16 @@ std::string Utf8Of(const tdb::TField& field) {
 // What a receipt field is called on the form, for the messages.
 QString Label(const std::string& field) {
   static const std::pair<const char*, const char*> labels[] = {
-      {"Poluchat", "Получатель"},          {"BancPoluch", "Банк получателя"},
-      {"NaznPlat", "Назначение платежа"},  {"Platel", "Плательщик"},
-      {"AdresPlat", "Адрес плательщика"},  {"LschPlat", "Лицевой счёт плательщика"},
-      {"indexdoc", "Индекс документа"},    {"okato", "ОКТМО"},
-      {"srok", "Период"},                  {"osnovanie", "Основание платежа"},
-      {"tipplat", "Тип платежа"},          {"status", "Статус"},
-      {"InnPlat", "ИНН плательщика"},      {"InnPoluch", "ИНН получателя"},
-      {"KppPoluch", "КПП получателя"},     {"SchetPoluch", "Счёт получателя"},
-      {"Bik", "БИК"},                      {"korSchet", "Корр. счёт"},
-      {"kodklass", "Код БК"},
+      {receipt_table::kRecipient, "Получатель"},          {receipt_table::kBank, "Банк получателя"},
+      {receipt_table::kPurpose, "Назначение платежа"},  {receipt_table::kPayer, "Плательщик"},
+      {receipt_table::kPayerAddress, "Адрес плательщика"},  {receipt_table::kPayerAccount, "Лицевой счёт плательщика"},
+      {receipt_table::kDocIndex, "Индекс документа"},    {receipt_table::kOktmo, "ОКТМО"},
+      {receipt_table::kPeriod, "Период"},                  {receipt_table::kReason, "Основание платежа"},
+      {receipt_table::kPaymentType, "Тип платежа"},          {receipt_table::kStatus, "Статус"},
+      {receipt_table::kPayerInn, "ИНН плательщика"},      {receipt_table::kRecipientInn, "ИНН получателя"},
+      {receipt_table::kRecipientKpp, "КПП получателя"},     {receipt_table::kRecipientAccount, "Счёт получателя"},
+      {receipt_table::kBik, "БИК"},                      {receipt_table::kCorrAccount, "Корр. счёт"},
+      {receipt_table::kBudgetCode, "Код БК"},
   };
   for (const auto& [f, label] : labels)
     if (field == f) return QString::fromUtf8(label);
@@ -94,7 +99,7 @@ Found Look(const Lookup& lookup, UiPrompts& prompts) {
   };
   for (table.First(); !table.Eof(); table.Next()) {
     // A marked entry cannot be picked, so it does not count as a match.
-    if (table.FieldByName("slugebnoe").AsBoolean() || !lookup.matches(table)) continue;
+    if (table.FieldByName(receipts::kDeletedField).AsBoolean() || !lookup.matches(table)) continue;
     take();
     return found;
   }
@@ -177,44 +182,46 @@ bool QrReceiptImport::CreateFromPayload(const receipts::ParsedQrPayload& payload
 
   // The directories.
   std::vector<Found> entries;
-  const std::string name = text("Poluchat");
-  const std::string inn = text("InnPoluch");
-  const std::string account = text("SchetPoluch");
+  const std::string name = text(receipt_table::kRecipient);
+  const std::string inn = text(receipt_table::kRecipientInn);
+  const std::string account = text(receipt_table::kRecipientAccount);
   entries.push_back(LookSafely(
       {directories::RecipientsConfig(),
        [&](const tdb::TDataSet& e) {
-         return SameText(e, "schetpoluch", account) && (inn.empty() || SameText(e, "InnPoluch", inn));
+         return SameText(e, recipient_table::kAccount, account) && (inn.empty() || SameText(e, recipient_table::kInn, inn));
        },
-       {{"Poluchat", name},
-        {"InnPoluch", inn},
-        {"KppPoluch", text("KppPoluch")},
-        {"schetpoluch", account},
-        {"BancPoluch", text("BancPoluch")},
-        {"Bik", text("Bik")},
-        {"korSchet", text("korSchet")}},
+       {{recipient_table::kName, name},
+        {recipient_table::kInn, inn},
+        {recipient_table::kKpp, text(receipt_table::kRecipientKpp)},
+        {recipient_table::kAccount, account},
+        {recipient_table::kBank, text(receipt_table::kBank)},
+        {recipient_table::kBik, text(receipt_table::kBik)},
+        {recipient_table::kCorrAccount, text(receipt_table::kCorrAccount)}},
        QStringLiteral("Получателя «%1» (ИНН %2, счёт %3) нет в справочнике получателей. Добавить его?")
            .arg(Q(name), Q(inn.empty() ? "не указан" : inn), Q(account))},
       prompts_));
-  const std::string payer = text("Platel");
+  const std::string payer = text(receipt_table::kPayer);
   if (!payer.empty()) {
     const QString payerName = Q(payer);
     entries.push_back(LookSafely(
         {directories::PayersConfig(),
          [&](const tdb::TDataSet& e) {
-           return QString::compare(Q(Utf8Of(e.FieldByName("Platel"))), payerName, Qt::CaseInsensitive) == 0;
+           return QString::compare(Q(Utf8Of(e.FieldByName(payer_table::kName))), payerName, Qt::CaseInsensitive) == 0;
          },
-         {{"Platel", payer}, {"adresPlat", text("AdresPlat")}, {"InnPlat", text("InnPlat")},
-          {"LschPlat", text("LschPlat")}},
+         {{payer_table::kName, payer},
+          {payer_table::kAddress, text(receipt_table::kPayerAddress)},
+          {payer_table::kInn, text(receipt_table::kPayerInn)},
+          {payer_table::kAccount, text(receipt_table::kPayerAccount)}},
          QStringLiteral("Плательщика «%1» нет в справочнике плательщиков. Добавить его?").arg(payerName)},
         prompts_));
   }
-  const std::string code = text("kodklass");
+  const std::string code = text(receipt_table::kBudgetCode);
   if (receipt.tax && !code.empty()) {
     entries.push_back(LookSafely(
-        {directories::CodesConfig(), [&](const tdb::TDataSet& e) { return SameText(e, "kodBK", code); },
-         {{"kodBK", code}, {"naim", text("NaznPlat")}},
+        {directories::CodesConfig(), [&](const tdb::TDataSet& e) { return SameText(e, code_table::kCode, code); },
+         {{code_table::kCode, code}, {code_table::kName, text(receipt_table::kPurpose)}},
          QStringLiteral("Кода бюджетной классификации %1 нет в справочнике кодов. Добавить его?").arg(Q(code)),
-         [&](tdb::TDataSet& e) { e.FieldByName("tip").SetAsInteger(KindOfCode(code)); }},
+         [&](tdb::TDataSet& e) { e.FieldByName(code_table::kKind).SetAsInteger(KindOfCode(code)); }},
         prompts_));
   }
 
@@ -226,7 +233,7 @@ bool QrReceiptImport::CreateFromPayload(const receipts::ParsedQrPayload& payload
   }
   register_.Create(receipt.tax ? ReceiptForm::Tax : ReceiptForm::Pd4, [&](tdb::TDataSet& record) {
     for (const QrFieldValue& t : receipt.texts) record.FieldByName(t.field).SetAsString(tdb::Utf8ToCp1251(t.value));
-    record.FieldByName("Summa").SetAsCurrency(receipt.summa);
+    record.FieldByName(receipt_table::kAmount).SetAsCurrency(receipt.summa);
     for (const Found& f : entries) record.FieldByName(f.numberField).SetAsInteger(f.nomer);
   });
   return true;

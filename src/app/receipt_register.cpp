@@ -5,10 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "data/receipt_tables.h"
 #include "engine/base/ascii.h"
 #include "engine/base/codepage.h"
 
 namespace app {
+
+namespace receipt_table = receipts::receipt_table;
 namespace {
 
 using tdb::TDadaTable;
@@ -46,22 +49,27 @@ bool CurrentIndexHolds(const TDadaTable& table, std::string_view field) {
 
 // The fields Copy takes from the current receipt.
 constexpr const char* kCopiedFields[] = {
-    "Platel",   "AdresPlat",  "InnPlat",  "LschPlat",  "Poluchat",    "InnPoluch", "KppPoluch", "imns",
-    "kodklass", "SchetPoluch", "BancPoluch", "Bik",     "korSchet",    "NaznPlat",  "Summa",     "SummaUslug",
-    "nomerPlat", "nomerPoluch", "nomerBK", "naloglog", "okato",       "status",
+    receipt_table::kPayer,        receipt_table::kPayerAddress,     receipt_table::kPayerInn,
+    receipt_table::kPayerAccount, receipt_table::kRecipient,        receipt_table::kRecipientInn,
+    receipt_table::kRecipientKpp, receipt_table::kTaxOffice,        receipt_table::kBudgetCode,
+    receipt_table::kRecipientAccount, receipt_table::kBank,         receipt_table::kBik,
+    receipt_table::kCorrAccount,  receipt_table::kPurpose,          receipt_table::kAmount,
+    receipt_table::kServiceFee,   receipt_table::kPayerNumber,      receipt_table::kRecipientNumber,
+    receipt_table::kBudgetCodeNumber, receipt_table::kTax,          receipt_table::kOktmo,
+    receipt_table::kStatus,
 };
 
 }  // namespace
 
 const std::array<RegisterColumn, 7>& RegisterColumns() {
   static const std::array<RegisterColumn, 7> columns = {{
-      {u"Номер", "nomer", 0, "inomer"},
-      {u"Дата", "DatePlat", 71, "idate"},
-      {u"Документ", "document", 119, nullptr},
-      {u"Плательшик", "Platel", 164, "iplatel"},
-      {u"Сумма", "Summa", 84, "isumma"},
-      {u"Получатель", "Poluchat", 255, "ipoluchat"},
-      {u"Назначение платежа", "NaznPlat", 482, nullptr},
+      {u"Номер", receipt_table::kNumber, 0, receipt_table::kByNumber},
+      {u"Дата", receipt_table::kDate, 71, receipt_table::kByDate},
+      {u"Документ", receipt_table::kDocument, 119, nullptr},
+      {u"Плательшик", receipt_table::kPayer, 164, receipt_table::kByPayer},
+      {u"Сумма", receipt_table::kAmount, 84, receipt_table::kByAmount},
+      {u"Получатель", receipt_table::kRecipient, 255, receipt_table::kByRecipient},
+      {u"Назначение платежа", receipt_table::kPurpose, 482, nullptr},
   }};
   return columns;
 }
@@ -72,9 +80,9 @@ ReceiptRegister::ReceiptRegister(TDadaTable& table, UiPrompts& prompts, ReceiptD
     : table_(table), prompts_(prompts), dialogs_(dialogs) {}
 
 void ReceiptRegister::Open() {
-  table_.SetDatabaseName(kReceiptsDatabase);
-  table_.SetTableName(kReceiptsTable);
-  table_.SetIndexName(kReceiptsIndex);
+  table_.SetDatabaseName(receipt_table::kFile);
+  table_.SetTableName(receipt_table::kTable);
+  table_.SetIndexName(receipt_table::kByNumber);
   table_.Open();
   sortColumn_ = 0;
 }
@@ -93,7 +101,7 @@ bool ReceiptRegister::SortBy(int column) {
 void ReceiptRegister::InsertNumbered() {
   table_.Insert();
   try {
-    table_.FieldByName("nomer").SetAsInteger(table_.RecordCount() + 1);
+    table_.FieldByName(receipt_table::kNumber).SetAsInteger(table_.RecordCount() + 1);
   } catch (...) {
     CancelQuietly(table_);
     throw;
@@ -111,21 +119,21 @@ void ReceiptRegister::ShowThenCancel(ReceiptForm form, const QString& caption, b
 }
 
 ReceiptForm ReceiptRegister::FormOfCurrent() const {
-  return table_.FieldByName("naloglog").AsBoolean() ? ReceiptForm::Tax : ReceiptForm::Pd4;
+  return table_.FieldByName(receipt_table::kTax).AsBoolean() ? ReceiptForm::Tax : ReceiptForm::Pd4;
 }
 
 QString ReceiptRegister::CaptionOfCurrent() const {
   return QStringLiteral("Квитанция №%1 (%2)")
-      .arg(table_.FieldByName("nomer").AsInteger())
-      .arg(FieldText(table_.FieldByName("Platel")));
+      .arg(table_.FieldByName(receipt_table::kNumber).AsInteger())
+      .arg(FieldText(table_.FieldByName(receipt_table::kPayer)));
 }
 
 void ReceiptRegister::Create(ReceiptForm form, const std::function<void(tdb::TDataSet&)>& fill) {
   InsertNumbered();
   try {
     const bool tax = form == ReceiptForm::Tax;
-    table_.FieldByName("document").SetAsString(Cp1251(tax ? kTaxDocument : kPd4Document));
-    if (tax) table_.FieldByName("naloglog").SetAsBoolean(true);
+    table_.FieldByName(receipt_table::kDocument).SetAsString(Cp1251(tax ? kTaxDocument : kPd4Document));
+    if (tax) table_.FieldByName(receipt_table::kTax).SetAsBoolean(true);
     if (fill) fill(table_);
   } catch (...) {
     CancelQuietly(table_);
@@ -136,7 +144,7 @@ void ReceiptRegister::Create(ReceiptForm form, const std::function<void(tdb::TDa
 
 void ReceiptRegister::Edit() {
   if (!HasRecords()) return;
-  if (table_.FieldByName("slugebnoe").AsBoolean()) {
+  if (table_.FieldByName(receipt_table::kDeleted).AsBoolean()) {
     prompts_.ShowMessage(QStringLiteral("Нельзя изменить запись помеченную на удаление!"));
     return;
   }
@@ -151,7 +159,7 @@ void ReceiptRegister::Mark() {
   if (!prompts_.AskYesNo(QStringLiteral("Удалить текущую запись?"))) return;
   table_.Edit();
   try {
-    table_.FieldByName("slugebnoe").SetAsBoolean(true);
+    table_.FieldByName(receipt_table::kDeleted).SetAsBoolean(true);
     table_.Post();
   } catch (...) {
     CancelQuietly(table_);
@@ -241,7 +249,7 @@ void ReceiptRegister::Renumber(const Progress& progress, int total, int& done) {
   for (int i = 0; i < count; ++i) order[static_cast<size_t>(i)] = table_.BookmarkAt(i);
 
   const std::string index = table_.IndexName();
-  const bool moves = CurrentIndexHolds(table_, "nomer");
+  const bool moves = CurrentIndexHolds(table_, receipt_table::kNumber);
   if (moves) table_.SetIndexName("");  // record order, or the primary index
   const bool recordOrder = table_.CurrentIndexNo() < 0;
 
@@ -266,7 +274,7 @@ void ReceiptRegister::Renumber(const Progress& progress, int total, int& done) {
     return -1;
   };
 
-  tdb::TField& nomer = table_.FieldByName("nomer");
+  tdb::TField& nomer = table_.FieldByName(receipt_table::kNumber);
   for (int i = 0; i < count; ++i) {
     const int position = positionOf(i);
     if (position < 0) continue;

@@ -27,11 +27,6 @@
 
 namespace app {
 
-// The register's file, table and start-up index.
-inline constexpr const char* kReceiptsDatabase = "formix.tdb";
-inline constexpr const char* kReceiptsTable = "formix";
-inline constexpr const char* kReceiptsIndex = "inomer";
-
 // One column of the register's grid.
 struct RegisterColumn {
   const char16_t* title;

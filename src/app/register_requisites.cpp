@@ -3,27 +3,30 @@
 
 #include <QDateTime>
 
+#include "data/receipt_tables.h"
 #include "data/requisites.h"
 #include "widgets/dataset_table_model.h"
 
 namespace app {
 
+namespace receipt_table = receipts::receipt_table;
+
 const QStringList& RequisiteFields() {
   static const QStringList fields = {
-      QStringLiteral("naloglog"),  QStringLiteral("DatePlat"), QStringLiteral("InnPlat"),  QStringLiteral("InnPoluch"),
-      QStringLiteral("KppPoluch"), QStringLiteral("SchetPoluch"), QStringLiteral("Bik"),  QStringLiteral("korSchet"),
-      QStringLiteral("kodklass"),  QStringLiteral("okato"),    QStringLiteral("status"),   QStringLiteral("srok"),
-      QStringLiteral("indexdoc"),
+      QString::fromLatin1(receipt_table::kTax),  QString::fromLatin1(receipt_table::kDate), QString::fromLatin1(receipt_table::kPayerInn),  QString::fromLatin1(receipt_table::kRecipientInn),
+      QString::fromLatin1(receipt_table::kRecipientKpp), QString::fromLatin1(receipt_table::kRecipientAccount), QString::fromLatin1(receipt_table::kBik),  QString::fromLatin1(receipt_table::kCorrAccount),
+      QString::fromLatin1(receipt_table::kBudgetCode),  QString::fromLatin1(receipt_table::kOktmo),    QString::fromLatin1(receipt_table::kStatus),   QString::fromLatin1(receipt_table::kPeriod),
+      QString::fromLatin1(receipt_table::kDocIndex),
   };
   return fields;
 }
 
 QString RequisiteFailures(const widgets::DataSetTableModel& model, int row) {
   auto text = [&](const char* field) { return model.fieldValue(row, QString::fromLatin1(field)).toString().toStdString(); };
-  const QVariant tax = model.fieldValue(row, QStringLiteral("naloglog"));
+  const QVariant tax = model.fieldValue(row, QString::fromLatin1(receipt_table::kTax));
   if (!tax.isValid()) return {};
   int date = 0;
-  const QDate day = model.fieldValue(row, QStringLiteral("DatePlat")).toDateTime().date();
+  const QDate day = model.fieldValue(row, QString::fromLatin1(receipt_table::kDate)).toDateTime().date();
   if (day.isValid()) date = day.year() * 10000 + day.month() * 100 + day.day();
   const receipts::ReceiptRequisites r = receipts::RequisitesFromFields(tax.toBool(), date, text);
   QStringList lines;

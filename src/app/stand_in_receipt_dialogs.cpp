@@ -7,9 +7,12 @@
 
 #include "app/error_report.h"
 #include "app/receipt_register.h"
+#include "data/receipt_tables.h"
 #include "engine/base/codepage.h"
 
 namespace app {
+
+namespace receipt_table = receipts::receipt_table;
 namespace {
 
 struct EditedField {
@@ -19,11 +22,11 @@ struct EditedField {
 };
 
 constexpr EditedField kEdited[] = {
-    {&StandInReceiptDialog::nomer, "nomer", u"Номер"},
-    {&StandInReceiptDialog::platel, "Platel", u"Плательщик"},
-    {&StandInReceiptDialog::poluchat, "Poluchat", u"Получатель"},
-    {&StandInReceiptDialog::summa, "Summa", u"Сумма"},
-    {&StandInReceiptDialog::naznplat, "NaznPlat", u"Назначение платежа"},
+    {&StandInReceiptDialog::nomer, receipt_table::kNumber, u"Номер"},
+    {&StandInReceiptDialog::platel, receipt_table::kPayer, u"Плательщик"},
+    {&StandInReceiptDialog::poluchat, receipt_table::kRecipient, u"Получатель"},
+    {&StandInReceiptDialog::summa, receipt_table::kAmount, u"Сумма"},
+    {&StandInReceiptDialog::naznplat, receipt_table::kPurpose, u"Назначение платежа"},
 };
 
 }  // namespace

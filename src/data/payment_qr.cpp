@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "data/receipt_tables.h"
 #include "engine/base/codepage.h"
 
 namespace receipts {
@@ -233,43 +234,43 @@ std::vector<Requisite> QrRequisitesOf(const ReceiptValues& receipt, bool tax) {
   // one that is missing.
   auto required = [&](std::string_view key, std::string value) { out.push_back({std::string(key), std::move(value)}); };
 
-  required(qr_key::kName, text("Poluchat"));
-  required(qr_key::kPersonalAcc, text("SchetPoluch"));
-  required(qr_key::kBankName, CutToChars(text("BancPoluch"), QrValueLimit(qr_key::kBankName)));
-  required(qr_key::kBic, text("Bik"));
-  std::string corresp = text("korSchet");
+  required(qr_key::kName, text(receipt_table::kRecipient));
+  required(qr_key::kPersonalAcc, text(receipt_table::kRecipientAccount));
+  required(qr_key::kBankName, CutToChars(text(receipt_table::kBank), QrValueLimit(qr_key::kBankName)));
+  required(qr_key::kBic, text(receipt_table::kBik));
+  std::string corresp = text(receipt_table::kCorrAccount);
   required(qr_key::kCorrespAcc, corresp.empty() ? "0" : corresp);
-  add(qr_key::kPayeeInn, text("InnPoluch"));
-  add(qr_key::kKpp, text("KppPoluch"));
-  const tdb::TCurrency sum = receipt.Amount("Summa");
+  add(qr_key::kPayeeInn, text(receipt_table::kRecipientInn));
+  add(qr_key::kKpp, text(receipt_table::kRecipientKpp));
+  const tdb::TCurrency sum = receipt.Amount(receipt_table::kAmount);
   if (sum.value != 0) {
     // A negative amount gives a malformed Sum, and so no code.
     add(qr_key::kSum, KopecksText(sum).value_or("-"));
   }
-  add(qr_key::kPurpose, text("NaznPlat"));
+  add(qr_key::kPurpose, text(receipt_table::kPurpose));
 
-  const std::vector<std::string> names = Words(text("Platel"));
+  const std::vector<std::string> names = Words(text(receipt_table::kPayer));
   if (names.size() == 2 || names.size() == 3) {
     add(qr_key::kLastName, names[0]);
     add(qr_key::kFirstName, names[1]);
     if (names.size() == 3) add(qr_key::kMiddleName, names[2]);
   } else {
-    add(qr_key::kLastName, text("Platel"));
+    add(qr_key::kLastName, text(receipt_table::kPayer));
   }
-  add(qr_key::kPayerAddress, text("AdresPlat"));
+  add(qr_key::kPayerAddress, text(receipt_table::kPayerAddress));
   if (!tax) {
-    add(qr_key::kPersAcc, text("LschPlat"));
-    add(qr_key::kPayerInn, text("InnPlat"));
+    add(qr_key::kPersAcc, text(receipt_table::kPayerAccount));
+    add(qr_key::kPayerInn, text(receipt_table::kPayerInn));
     return out;
   }
-  add(qr_key::kPayerInn, text("InnPlat"));
-  add(qr_key::kCbc, text("kodklass"));
-  add(qr_key::kOktmo, text("okato"));
-  add(qr_key::kDrawerStatus, text("status"));
-  add(qr_key::kPaytReason, text("osnovanie"));
-  add(qr_key::kTaxPeriod, text("srok"));
-  add(qr_key::kTaxPaytKind, text("tipplat"));
-  add(qr_key::kUin, text("indexdoc"));
+  add(qr_key::kPayerInn, text(receipt_table::kPayerInn));
+  add(qr_key::kCbc, text(receipt_table::kBudgetCode));
+  add(qr_key::kOktmo, text(receipt_table::kOktmo));
+  add(qr_key::kDrawerStatus, text(receipt_table::kStatus));
+  add(qr_key::kPaytReason, text(receipt_table::kReason));
+  add(qr_key::kTaxPeriod, text(receipt_table::kPeriod));
+  add(qr_key::kTaxPaytKind, text(receipt_table::kPaymentType));
+  add(qr_key::kUin, text(receipt_table::kDocIndex));
   return out;
 }
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "data/receipt_tables.h"
 #include "engine/base/ascii.h"
 
 namespace receipts {
@@ -168,14 +169,14 @@ QrReceipt ReceiptOfQr(const ParsedQrPayload& payload) {
   const std::string cbc = value(qr_key::kCbc);
   receipt.tax = (!cbc.empty() && cbc != "0") || !value(qr_key::kDrawerStatus).empty();
 
-  put("Poluchat", value(qr_key::kName));
-  put("InnPoluch", value(qr_key::kPayeeInn));
-  put("KppPoluch", value(qr_key::kKpp));
-  put("SchetPoluch", value(qr_key::kPersonalAcc));
-  put("BancPoluch", value(qr_key::kBankName));
-  put("Bik", value(qr_key::kBic));
-  put("korSchet", value(qr_key::kCorrespAcc));
-  put("NaznPlat", value(qr_key::kPurpose));
+  put(receipt_table::kRecipient, value(qr_key::kName));
+  put(receipt_table::kRecipientInn, value(qr_key::kPayeeInn));
+  put(receipt_table::kRecipientKpp, value(qr_key::kKpp));
+  put(receipt_table::kRecipientAccount, value(qr_key::kPersonalAcc));
+  put(receipt_table::kBank, value(qr_key::kBankName));
+  put(receipt_table::kBik, value(qr_key::kBic));
+  put(receipt_table::kCorrAccount, value(qr_key::kCorrespAcc));
+  put(receipt_table::kPurpose, value(qr_key::kPurpose));
   std::string name;
   for (std::string_view key : {qr_key::kLastName, qr_key::kFirstName, qr_key::kMiddleName}) {
     const std::string part = value(key);
@@ -183,19 +184,19 @@ QrReceipt ReceiptOfQr(const ParsedQrPayload& payload) {
     if (!name.empty()) name += ' ';
     name += part;
   }
-  put("Platel", name);
-  put("AdresPlat", value(qr_key::kPayerAddress));
-  put("InnPlat", value(qr_key::kPayerInn));
-  put("LschPlat", value(qr_key::kPersAcc));
+  put(receipt_table::kPayer, name);
+  put(receipt_table::kPayerAddress, value(qr_key::kPayerAddress));
+  put(receipt_table::kPayerInn, value(qr_key::kPayerInn));
+  put(receipt_table::kPayerAccount, value(qr_key::kPersAcc));
   if (receipt.tax) {
-    put("kodklass", cbc == "0" ? std::string() : cbc);
-    put("okato", value(qr_key::kOktmo));
-    put("status", value(qr_key::kDrawerStatus));
-    put("osnovanie", value(qr_key::kPaytReason));
-    put("srok", value(qr_key::kTaxPeriod));
-    put("tipplat", value(qr_key::kTaxPaytKind));
+    put(receipt_table::kBudgetCode, cbc == "0" ? std::string() : cbc);
+    put(receipt_table::kOktmo, value(qr_key::kOktmo));
+    put(receipt_table::kStatus, value(qr_key::kDrawerStatus));
+    put(receipt_table::kReason, value(qr_key::kPaytReason));
+    put(receipt_table::kPeriod, value(qr_key::kTaxPeriod));
+    put(receipt_table::kPaymentType, value(qr_key::kTaxPaytKind));
     const std::string uin = value(qr_key::kUin);
-    put("indexdoc", uin.empty() ? value("DocIdx") : uin);
+    put(receipt_table::kDocIndex, uin.empty() ? value("DocIdx") : uin);
   }
   if (const std::optional<std::string> sum = payload.Value(qr_key::kSum)) {
     receipt.summa = CurrencyOfKopecks(*sum).value_or(tdb::TCurrency{});

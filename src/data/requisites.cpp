@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 
+#include "data/receipt_tables.h"
 #include "engine/base/codepage.h"
 #include "engine/dataset/dataset.h"
 #include "engine/dataset/field.h"
@@ -293,18 +294,18 @@ std::vector<RequisiteFailure> CheckReceiptRequisites(const ReceiptRequisites& r)
   auto add = [&](const char* field, Complaint complaint) {
     if (complaint) failures.push_back({field, std::move(*complaint)});
   };
-  add("InnPlat", InnProblem(r.payer_inn, InnKind::kPayer, "ИНН плательщика"));
-  add("InnPoluch", InnProblem(r.recipient_inn, r.tax ? InnKind::kOrganisation : InnKind::kAny, "ИНН получателя"));
-  add("KppPoluch", KppProblem(r.kpp, "КПП получателя"));
-  add("SchetPoluch", AccountProblem(r.account, r.bik, "Счёт получателя"));
-  add("Bik", BikProblem(r.bik, "БИК"));
-  add("korSchet", CorrAccountProblem(r.corr_account, r.bik, "Корр. счёт"));
+  add(receipt_table::kPayerInn, InnProblem(r.payer_inn, InnKind::kPayer, "ИНН плательщика"));
+  add(receipt_table::kRecipientInn, InnProblem(r.recipient_inn, r.tax ? InnKind::kOrganisation : InnKind::kAny, "ИНН получателя"));
+  add(receipt_table::kRecipientKpp, KppProblem(r.kpp, "КПП получателя"));
+  add(receipt_table::kRecipientAccount, AccountProblem(r.account, r.bik, "Счёт получателя"));
+  add(receipt_table::kBik, BikProblem(r.bik, "БИК"));
+  add(receipt_table::kCorrAccount, CorrAccountProblem(r.corr_account, r.bik, "Корр. счёт"));
   if (!r.tax) return failures;
-  add("kodklass", KbkProblem(r.kbk, "КБК"));
-  add("okato", OktmoProblem(r.oktmo, IsSingleTaxPaymentKbk(r.kbk), "ОКТМО"));
-  add("status", StatusProblem(r.status, r.date, "Статус"));
-  add("srok", PeriodProblem(r.period, "Период"));
-  add("indexdoc", UinProblem(r.doc_index, "УИН"));
+  add(receipt_table::kBudgetCode, KbkProblem(r.kbk, "КБК"));
+  add(receipt_table::kOktmo, OktmoProblem(r.oktmo, IsSingleTaxPaymentKbk(r.kbk), "ОКТМО"));
+  add(receipt_table::kStatus, StatusProblem(r.status, r.date, "Статус"));
+  add(receipt_table::kPeriod, PeriodProblem(r.period, "Период"));
+  add(receipt_table::kDocIndex, UinProblem(r.doc_index, "УИН"));
   return failures;
 }
 
@@ -312,27 +313,27 @@ ReceiptRequisites RequisitesFromFields(bool tax, int date, const std::function<s
   ReceiptRequisites r;
   r.tax = tax;
   r.date = date;
-  r.payer_inn = text("InnPlat");
-  r.recipient_inn = text("InnPoluch");
-  r.kpp = text("KppPoluch");
-  r.account = text("SchetPoluch");
-  r.bik = text("Bik");
-  r.corr_account = text("korSchet");
-  r.kbk = text("kodklass");
-  r.oktmo = text("okato");
-  r.status = text("status");
-  r.period = text("srok");
-  r.doc_index = text("indexdoc");
+  r.payer_inn = text(receipt_table::kPayerInn);
+  r.recipient_inn = text(receipt_table::kRecipientInn);
+  r.kpp = text(receipt_table::kRecipientKpp);
+  r.account = text(receipt_table::kRecipientAccount);
+  r.bik = text(receipt_table::kBik);
+  r.corr_account = text(receipt_table::kCorrAccount);
+  r.kbk = text(receipt_table::kBudgetCode);
+  r.oktmo = text(receipt_table::kOktmo);
+  r.status = text(receipt_table::kStatus);
+  r.period = text(receipt_table::kPeriod);
+  r.doc_index = text(receipt_table::kDocIndex);
   return r;
 }
 
 ReceiptRequisites RequisitesOfReceipt(const tdb::TDataSet& receipts) {
   int date = 0;
   // Date-times count days from 30 December 1899, day number 693594.
-  double days = std::floor(receipts.FieldByName("DatePlat").AsDateTime());
+  double days = std::floor(receipts.FieldByName(receipt_table::kDate).AsDateTime());
   if (std::isfinite(days) && std::abs(days) < 4e6)
     if (auto d = tdb::DecodeDate(static_cast<int32_t>(days) + 693594)) date = d->year * 10000 + d->month * 100 + d->day;
-  return RequisitesFromFields(receipts.FieldByName("naloglog").AsBoolean(), date, [&](const char* field) {
+  return RequisitesFromFields(receipts.FieldByName(receipt_table::kTax).AsBoolean(), date, [&](const char* field) {
     return tdb::Cp1251ToUtf8(receipts.FieldByName(field).AsString());
   });
 }

@@ -11,6 +11,7 @@
 
 #include "app/error_report.h"
 #include "app/window_placement.h"
+#include "data/receipt_tables.h"
 #include "directories/field_editors.h"
 #include "directories/requisite_warnings.h"
 #include "engine/base/database_error.h"
@@ -95,10 +96,10 @@ void TFdirectoryIns::Execute(tdb::TDataSource& source) {
     if (editor != kindList_) BindFieldEditor(editor, &source);
   if (kindList_) {
     // An entry of an unknown kind shows as a tax, as a new entry does.
-    const int tip = source.DataSet()->FieldByName("tip").AsInteger();
+    const int tip = source.DataSet()->FieldByName(receipts::code_table::kKind).AsInteger();
     kindList_->setCurrentIndex(tip >= 0 && tip < kindList_->count() ? tip : 0);
   }
-  QWidget* number = Editor("nomer");
+  QWidget* number = Editor(receipts::kNumberField);
   if (number) number->setFocus(Qt::OtherFocusReason);
   app::CentreOnScreen(*this);
   prompts_.ShowModal(*this);
@@ -108,7 +109,7 @@ void TFdirectoryIns::Store() {
   if (!widgets::ConfirmDespiteWarnings(warnings_, [this](const QString& q) { return prompts_.AskYesNo(q); })) return;
   tdb::TDataSet& table = *source_->DataSet();
   try {
-    if (kindList_) table.FieldByName("tip").SetAsInteger(kindList_->currentIndex());
+    if (kindList_) table.FieldByName(receipts::code_table::kKind).SetAsInteger(kindList_->currentIndex());
     table.Post();
   } catch (const tdb::EDatabaseError& e) {
     // Everything typed stays: the entry is still being inserted or edited.
@@ -161,7 +162,7 @@ TFdirectory::TFdirectory(const DirectoryConfig& config, app::UiPrompts& prompts,
   DBGrid1->setColumns(std::move(columns));
   if (config.centredTitles) DBGrid1->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
   DBGrid1->horizontalHeader()->setStretchLastSection(true);
-  DBGrid1->setExtraFields({QStringLiteral("slugebnoe")});
+  DBGrid1->setExtraFields({QString::fromLatin1(receipts::kDeletedField)});
   DBGrid1->setDataSource(&logic_.Source());
   DBGrid1->setCellPainter([this](QPainter& painter, const QRect& rect, int row, int column,
                                  const QStyleOptionViewItem&) { PaintMarked(painter, rect, row, column); });
@@ -231,7 +232,7 @@ bool TFdirectory::Execute() {
 
 void TFdirectory::PaintMarked(QPainter& painter, const QRect& rect, int row, int column) {
   const widgets::DataSetTableModel& model = *DBGrid1->dataModel();
-  if (!model.fieldValue(row, QStringLiteral("slugebnoe")).toBool()) return;
+  if (!model.fieldValue(row, QString::fromLatin1(receipts::kDeletedField)).toBool()) return;
   painter.fillRect(rect, Qt::white);
   QFont font = DBGrid1->font();
   font.setItalic(true);

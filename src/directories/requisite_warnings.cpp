@@ -5,11 +5,16 @@
 #include <QLineEdit>
 #include <QWidget>
 
+#include "data/receipt_tables.h"
 #include "data/requisites.h"
 
 namespace directories {
 namespace {
 
+namespace code_table = receipts::code_table;
+namespace payer_table = receipts::payer_table;
+namespace receipt_table = receipts::receipt_table;
+namespace recipient_table = receipts::recipient_table;
 using receipts::Complaint;
 
 QString Said(const Complaint& c) { return c ? QString::fromStdString(*c) : QString(); }
@@ -39,28 +44,28 @@ void Warn(std::vector<widgets::FieldWarning*>& out, QWidget* dialog, const char*
 std::vector<widgets::FieldWarning*> WarnRequisites(QWidget* dialog, std::function<int()> receiptDate) {
   using receipts::InnKind;
   std::vector<widgets::FieldWarning*> out;
-  QWidget* bik = Editor(dialog, "Bik");
+  QWidget* bik = Editor(dialog, recipient_table::kBik);
   auto bikText = [bik] { return bik ? TextOf(bik).toStdString() : std::string(); };
-  QWidget* code = Editor(dialog, "kodklass");
+  QWidget* code = Editor(dialog, receipt_table::kBudgetCode);
   auto singleTax = [code] { return code && receipts::IsSingleTaxPaymentKbk(TextOf(code).toStdString()); };
 
-  Warn(out, dialog, "InnPlat", [](const std::string& v) { return receipts::CheckInn(v, InnKind::kPayer); });
-  Warn(out, dialog, "InnPoluch", [](const std::string& v) { return receipts::CheckInn(v); });
-  Warn(out, dialog, "KppPoluch", [](const std::string& v) { return receipts::CheckKpp(v); });
-  Warn(out, dialog, "schetpoluch", [bikText](const std::string& v) { return receipts::CheckAccount(v, bikText()); },
+  Warn(out, dialog, payer_table::kInn, [](const std::string& v) { return receipts::CheckInn(v, InnKind::kPayer); });
+  Warn(out, dialog, recipient_table::kInn, [](const std::string& v) { return receipts::CheckInn(v); });
+  Warn(out, dialog, recipient_table::kKpp, [](const std::string& v) { return receipts::CheckKpp(v); });
+  Warn(out, dialog, recipient_table::kAccount, [bikText](const std::string& v) { return receipts::CheckAccount(v, bikText()); },
        {bik});
-  Warn(out, dialog, "Bik", [](const std::string& v) { return receipts::CheckBik(v); });
-  Warn(out, dialog, "korSchet", [bikText](const std::string& v) { return receipts::CheckCorrAccount(v, bikText()); },
+  Warn(out, dialog, recipient_table::kBik, [](const std::string& v) { return receipts::CheckBik(v); });
+  Warn(out, dialog, recipient_table::kCorrAccount, [bikText](const std::string& v) { return receipts::CheckCorrAccount(v, bikText()); },
        {bik});
-  Warn(out, dialog, "kodBK", [](const std::string& v) { return receipts::CheckKbk(v); });
-  Warn(out, dialog, "kodklass", [](const std::string& v) { return receipts::CheckKbk(v); });
-  Warn(out, dialog, "okato", [singleTax](const std::string& v) { return receipts::CheckOktmo(v, singleTax()); },
+  Warn(out, dialog, code_table::kCode, [](const std::string& v) { return receipts::CheckKbk(v); });
+  Warn(out, dialog, receipt_table::kBudgetCode, [](const std::string& v) { return receipts::CheckKbk(v); });
+  Warn(out, dialog, receipt_table::kOktmo, [singleTax](const std::string& v) { return receipts::CheckOktmo(v, singleTax()); },
        {code});
-  Warn(out, dialog, "status", [receiptDate](const std::string& v) {
+  Warn(out, dialog, receipt_table::kStatus, [receiptDate](const std::string& v) {
     return receipts::CheckPayerStatus(v, receiptDate ? receiptDate() : 0);
   });
-  Warn(out, dialog, "srok", [](const std::string& v) { return receipts::CheckTaxPeriod(v); });
-  Warn(out, dialog, "indexdoc", [](const std::string& v) { return receipts::CheckUin(v); });
+  Warn(out, dialog, receipt_table::kPeriod, [](const std::string& v) { return receipts::CheckTaxPeriod(v); });
+  Warn(out, dialog, receipt_table::kDocIndex, [](const std::string& v) { return receipts::CheckUin(v); });
   return out;
 }
 

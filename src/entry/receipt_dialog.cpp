@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "app/window_placement.h"
+#include "data/receipt_tables.h"
 #include "data/requisites.h"
 #include "directories/requisite_warnings.h"
 #include "directories/directory.h"
@@ -19,6 +20,8 @@
 #include "engine/dataset/dataset.h"
 
 namespace entry {
+
+namespace receipt_table = receipts::receipt_table;
 
 using directories::FieldEditorKind;
 
@@ -83,12 +86,12 @@ void ReceiptDialog::AddHeading(int row) {
   };
   HeadingNumber = heading(QStringLiteral("Квитанция №"));
   HeadingDate = heading(QStringLiteral("от"));
-  QWidget* number = directories::MakeFieldEditor(FieldEditorKind::Number, "nomer", QStringLiteral("Квитанция №"), this);
-  QWidget* date = directories::MakeFieldEditor(FieldEditorKind::Date, "DatePlat", QStringLiteral("от"), this);
+  QWidget* number = directories::MakeFieldEditor(FieldEditorKind::Number, receipt_table::kNumber, QStringLiteral("Квитанция №"), this);
+  QWidget* date = directories::MakeFieldEditor(FieldEditorKind::Date, receipt_table::kDate, QStringLiteral("от"), this);
   HeadingNumber->setBuddy(number);
   HeadingDate->setBuddy(date);
-  editors_["nomer"] = number;
-  editors_["DatePlat"] = date;
+  editors_[receipt_table::kNumber] = number;
+  editors_[receipt_table::kDate] = date;
   // The number and the date follow their headings as one line of the form.
   auto* line = new QHBoxLayout;
   line->addWidget(HeadingNumber);
@@ -161,7 +164,7 @@ bool ReceiptDialog::Execute(bool focusNumber) {
   stored_ = false;
   for (auto& [field, editor] : editors_) directories::BindFieldEditor(editor, source_);
   Loading();
-  if (focusNumber) Editor("nomer")->setFocus(Qt::OtherFocusReason);
+  if (focusNumber) Editor(receipt_table::kNumber)->setFocus(Qt::OtherFocusReason);
   app::CentreOnScreen(*this);
   prompts_.ShowModal(*this);
   return stored_;
@@ -206,12 +209,12 @@ void ReceiptDialog::Store() {
 TFformixins::TFformixins(app::UiPrompts& prompts, QWidget* parent) : ReceiptDialog(prompts, parent) {
   setObjectName(QStringLiteral("Fformixins"));
   AddHeading(0);
-  QWidget* platel = AddPicked("Platel", QStringLiteral("Плательщик:"), ScrollBarColor(), 1, 3, &payers_, &PayerButton);
+  QWidget* platel = AddPicked(receipt_table::kPayer, QStringLiteral("Плательщик:"), ScrollBarColor(), 1, 3, &payers_, &PayerButton);
   QWidget* poluchat =
-      AddPicked("Poluchat", QStringLiteral("Получатель:"), MenuColor(), 2, 3, &recipients_, &RecipientButton);
-  QWidget* summa = AddEditor(FieldEditorKind::Number, "Summa", QStringLiteral("Сумма:"), 3, 0);
-  QWidget* uslug = AddEditor(FieldEditorKind::Number, "SummaUslug", QStringLiteral("Сумма платы за услуги"), 3, 2);
-  QWidget* nazn = AddEditor(FieldEditorKind::Text, "NaznPlat", QStringLiteral("Назначение\nплатежа:"), 4, 0, 3);
+      AddPicked(receipt_table::kRecipient, QStringLiteral("Получатель:"), MenuColor(), 2, 3, &recipients_, &RecipientButton);
+  QWidget* summa = AddEditor(FieldEditorKind::Number, receipt_table::kAmount, QStringLiteral("Сумма:"), 3, 0);
+  QWidget* uslug = AddEditor(FieldEditorKind::Number, receipt_table::kServiceFee, QStringLiteral("Сумма платы за услуги"), 3, 2);
+  QWidget* nazn = AddEditor(FieldEditorKind::Text, receipt_table::kPurpose, QStringLiteral("Назначение\nплатежа:"), 4, 0, 3);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
   buttons->addWidget(OkButton);
@@ -219,7 +222,7 @@ TFformixins::TFformixins(app::UiPrompts& prompts, QWidget* parent) : ReceiptDial
   static_cast<QVBoxLayout*>(layout())->addLayout(buttons);
   grid_->setColumnStretch(1, 1);
   grid_->setColumnStretch(3, 1);
-  SetTabOrder({Editor("nomer"), Editor("DatePlat"), platel, poluchat, summa, uslug, nazn, OkButton, CancelButton});
+  SetTabOrder({Editor(receipt_table::kNumber), Editor(receipt_table::kDate), platel, poluchat, summa, uslug, nazn, OkButton, CancelButton});
   FixSize(QSize(507, 224));
 }
 
@@ -229,14 +232,14 @@ TFformixinsnal::TFformixinsnal(app::UiPrompts& prompts, QWidget* parent) : Recei
   setObjectName(QStringLiteral("Fformixinsnal"));
   openDocument_ = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
   AddHeading(0);
-  QWidget* index = AddEditor(FieldEditorKind::Text, "indexdoc", QStringLiteral("Индекс\nдокумента:"), 0, 4);
-  QWidget* platel = AddPicked("Platel", QStringLiteral("Плательщик:"), ScrollBarColor(), 1, 5, &payers_, &PayerButton);
+  QWidget* index = AddEditor(FieldEditorKind::Text, receipt_table::kDocIndex, QStringLiteral("Индекс\nдокумента:"), 0, 4);
+  QWidget* platel = AddPicked(receipt_table::kPayer, QStringLiteral("Плательщик:"), ScrollBarColor(), 1, 5, &payers_, &PayerButton);
   QWidget* poluchat =
-      AddPicked("Poluchat", QStringLiteral("Получатель:"), MenuColor(), 2, 5, &recipients_, &RecipientButton);
-  QWidget* summa = AddEditor(FieldEditorKind::Number, "Summa", QStringLiteral("Сумма:"), 3, 0);
-  QWidget* peni = AddEditor(FieldEditorKind::Number, "peni", QStringLiteral("Пени:"), 3, 2);
-  QWidget* straf = AddEditor(FieldEditorKind::Number, "straf", QStringLiteral("Штраф:"), 3, 4);
-  QWidget* kod = AddPicked("kodklass", QStringLiteral("Код БК:"), ScrollBarColor(), 4, 3, &codes_, &CodeButton);
+      AddPicked(receipt_table::kRecipient, QStringLiteral("Получатель:"), MenuColor(), 2, 5, &recipients_, &RecipientButton);
+  QWidget* summa = AddEditor(FieldEditorKind::Number, receipt_table::kAmount, QStringLiteral("Сумма:"), 3, 0);
+  QWidget* peni = AddEditor(FieldEditorKind::Number, receipt_table::kPenalty, QStringLiteral("Пени:"), 3, 2);
+  QWidget* straf = AddEditor(FieldEditorKind::Number, receipt_table::kFine, QStringLiteral("Штраф:"), 3, 4);
+  QWidget* kod = AddPicked(receipt_table::kBudgetCode, QStringLiteral("Код БК:"), ScrollBarColor(), 4, 3, &codes_, &CodeButton);
 
   auto box = [this](const char* field, const QString& label, int row, int column) {
     auto* combo = new QComboBox(this);
@@ -252,13 +255,13 @@ TFformixinsnal::TFformixinsnal(app::UiPrompts& prompts, QWidget* parent) : Recei
     grid_->addWidget(combo, row, column + 1);
     return combo;
   };
-  ComboBox1 = box("status", QStringLiteral("Статус:"), 4, 4);
+  ComboBox1 = box(receipt_table::kStatus, QStringLiteral("Статус:"), 4, 4);
   // The field has held the OKTMO since 2014; old receipts hold an OKATO.
-  QWidget* okato = AddEditor(FieldEditorKind::Text, "okato", QStringLiteral("ОКТМО (ОКАТО):"), 5, 0);
-  ComboBox3 = box("srok", QStringLiteral("Период:"), 5, 2);
-  ComboBox4 = box("tipplat", QStringLiteral("Тип платежа:"), 5, 4);
-  QWidget* nazn = AddEditor(FieldEditorKind::Text, "NaznPlat", QStringLiteral("Назначение\nплатежа:"), 6, 0, 3);
-  ComboBox2 = box("osnovanie", QStringLiteral("Основание\nплатежа:"), 6, 4);
+  QWidget* okato = AddEditor(FieldEditorKind::Text, receipt_table::kOktmo, QStringLiteral("ОКТМО (ОКАТО):"), 5, 0);
+  ComboBox3 = box(receipt_table::kPeriod, QStringLiteral("Период:"), 5, 2);
+  ComboBox4 = box(receipt_table::kPaymentType, QStringLiteral("Тип платежа:"), 5, 4);
+  QWidget* nazn = AddEditor(FieldEditorKind::Text, receipt_table::kPurpose, QStringLiteral("Назначение\nплатежа:"), 6, 0, 3);
+  ComboBox2 = box(receipt_table::kReason, QStringLiteral("Основание\nплатежа:"), 6, 4);
 
   RulesButton = new QPushButton(QStringLiteral("Правила заполнения формы № ПД (налог)"), this);
   RulesButton->setAutoDefault(false);
@@ -273,7 +276,7 @@ TFformixinsnal::TFformixinsnal(app::UiPrompts& prompts, QWidget* parent) : Recei
   grid_->setColumnStretch(1, 1);
   grid_->setColumnStretch(3, 1);
   grid_->setColumnStretch(5, 1);
-  SetTabOrder({Editor("nomer"), Editor("DatePlat"), index, platel, poluchat, summa, peni, straf, kod, ComboBox1,
+  SetTabOrder({Editor(receipt_table::kNumber), Editor(receipt_table::kDate), index, platel, poluchat, summa, peni, straf, kod, ComboBox1,
                okato, ComboBox3, ComboBox4, ComboBox2, nazn, OkButton, CancelButton, RulesButton});
   WarnRequisites();
   FixSize(QSize(552, 267));
