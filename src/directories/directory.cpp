@@ -29,8 +29,9 @@ const char* const kAskMark = "Удалить текущую запись?";
 
 const DirectoryConfig& PayersConfig() {
   static const DirectoryConfig config{
+      "payersWindow",
+      "payerDialog",
       "TFsprPlat",
-      "TFsprPlatIns",
       QStringLiteral("Список плательщиков (Выбор)"),
       payer_table::kFile,
       payer_table::kTable,
@@ -59,8 +60,9 @@ const DirectoryConfig& PayersConfig() {
 const DirectoryConfig& RecipientsConfig() {
   static const QString bank = QStringLiteral("Банк получателя");
   static const DirectoryConfig config{
+      "recipientsWindow",
+      "recipientDialog",
       "TFsprpoluch",
-      "TFsprPoluchIns",
       QStringLiteral("Список получателей (Выбор)"),
       recipient_table::kFile,
       recipient_table::kTable,
@@ -92,8 +94,9 @@ const DirectoryConfig& RecipientsConfig() {
 
 const DirectoryConfig& CodesConfig() {
   static const DirectoryConfig config{
+      "codesWindow",
+      "codeDialog",
       "TFkodBK",
-      "TFsprkodBKins",
       QStringLiteral("Код буджетной классификации"),
       code_table::kFile,
       code_table::kTable,
@@ -130,8 +133,8 @@ const QStringList& PaymentKindItems() {
   return items;
 }
 
-Directory::Directory(const DirectoryConfig& config, app::UiPrompts& prompts) : config_(config), prompts_(prompts) {
-  table_.Name = config.windowClass;
+Directory::Directory(const DirectoryConfig& config, ui::UiPrompts& prompts) : config_(config), prompts_(prompts) {
+  table_.Name = config.datasetName;
   source_.SetDataSet(&table_);
 }
 

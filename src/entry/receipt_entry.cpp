@@ -4,8 +4,8 @@
 #include <QFocusEvent>
 #include <QWidget>
 
-#include "app/error_report.h"
-#include "app/ui_prompts.h"
+#include "ui/error_report.h"
+#include "ui/ui_prompts.h"
 #include "data/receipt_tables.h"
 #include "engine/base/database_error.h"
 #include "engine/dataset/dataset.h"
@@ -41,12 +41,12 @@ QStringList PeriodSuggestions(const QDate& today) {
           QStringLiteral("ГД.00.") + year};
 }
 
-bool StoreReceipt(tdb::TDataSet& receipt, app::UiPrompts& prompts) {
+bool StoreReceipt(tdb::TDataSet& receipt, ui::UiPrompts& prompts) {
   try {
     receipt.Post();
     return true;
   } catch (const tdb::EDatabaseError& e) {
-    prompts.ShowError(app::ErrorText(e));
+    prompts.ShowError(ui::ErrorText(e));
     return false;
   }
 }

@@ -5,8 +5,8 @@
 // file.
 #include <QTest>
 
-#include "app/receipt_files.h"
-#include "app/scripted_prompts.h"
+#include "support/receipt_files.h"
+#include "support/scripted_prompts.h"
 #include "directories/directory.h"
 
 using directories::Directory;

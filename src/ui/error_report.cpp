@@ -1,0 +1,41 @@
+// Turning an exception into what the user is shown.
+#include "ui/error_report.h"
+
+#include <cstdio>
+
+#include "engine/base/codepage.h"
+#include "engine/base/database_error.h"
+
+namespace ui {
+
+QString ErrorText(const std::exception& e) {
+  if (dynamic_cast<const tdb::EDatabaseError*>(&e)) {
+    const std::u16string text = tdb::Cp1251ToUtf16(e.what());
+    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+  }
+  return QString::fromUtf8(e.what());
+}
+
+QString ErrorText(const std::exception_ptr& error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const tdb::EAbort&) {
+    return {};
+  } catch (const std::exception& e) {
+    return ErrorText(e);
+  } catch (...) {
+    return QStringLiteral("Неизвестная ошибка");
+  }
+}
+
+void ReportError(const std::exception_ptr& error, UiPrompts* prompts) {
+  const QString text = ErrorText(error);
+  if (text.isEmpty()) return;
+  if (prompts) {
+    prompts->ShowError(text);
+  } else {
+    std::fprintf(stderr, "formix: %s\n", text.toLocal8Bit().constData());
+  }
+}
+
+}  // namespace ui
