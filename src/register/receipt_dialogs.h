@@ -9,8 +9,8 @@
 // order.  Show returns when the dialog has closed; the caller then cancels,
 // so only what the dialog posted survives.
 //
-// The program uses the real dialogs once they exist and a plain stand-in
-// until then; tests answer with a fake that posts or not.  Implementations
+// The program shows its two receipt dialogs (ReceiptDialogWindows); tests
+// answer with a fake that posts or not.  Implementations
 // are used from the user-interface thread only and must outlive the register.
 #pragma once
 

@@ -3,8 +3,8 @@
 // "Печать" and "Сохранить в PDF…" (File menu, toolbar, popup) call the
 // register's printer with the receipts dataset standing on the receipt to
 // print, in browse state; the printer reads that record and changes nothing.
-// Until printing is plugged in, the register's printer does nothing.
-// Implementations are used from the user-interface thread only and must
+// The program's printer is PrintCommands; a register without one (null)
+// does nothing on either command.  Implementations are used from the user-interface thread only and must
 // outlive the register.
 #pragma once
 
@@ -21,13 +21,6 @@ class ReceiptPrinter {
   virtual void Print(tdb::TDadaTable& receipts) = 0;
   // Saves the current receipt of `receipts` as a PDF file.
   virtual void SaveAsPdf(tdb::TDadaTable& receipts) = 0;
-};
-
-// The printer of a program without printing: both commands do nothing.
-class NoReceiptPrinter : public ReceiptPrinter {
- public:
-  void Print(tdb::TDadaTable&) override {}
-  void SaveAsPdf(tdb::TDadaTable&) override {}
 };
 
 }  // namespace reg

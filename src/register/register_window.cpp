@@ -229,7 +229,7 @@ void RegisterWindow::resizeEvent(QResizeEvent* event) {
 
 void RegisterWindow::SetReceiptDialogs(ReceiptDialogs* dialogs) { dialogs_ = dialogs; }
 
-void RegisterWindow::SetReceiptPrinter(ReceiptPrinter* printer) { printer_ = printer ? printer : &noPrinter_; }
+void RegisterWindow::SetReceiptPrinter(ReceiptPrinter* printer) { printer_ = printer; }
 
 bool RegisterWindow::event(QEvent* event) {
   // The first showing normally brings the first activation; either one starts
@@ -425,12 +425,12 @@ void RegisterWindow::HidePanel() {
 
 void RegisterWindow::Print() {
   if (!register_.HasRecords()) return;
-  Run([this] { printer_->Print(receipts_); });
+  if (printer_) Run([this] { printer_->Print(receipts_); });
 }
 
 void RegisterWindow::SaveAsPdf() {
   if (!register_.HasRecords()) return;
-  Run([this] { printer_->SaveAsPdf(receipts_); });
+  if (printer_) Run([this] { printer_->SaveAsPdf(receipts_); });
 }
 
 void RegisterWindow::Calculator() { context_.prompts->ShowModal(*calculator); }

@@ -187,8 +187,7 @@ class RegisterWindow : public QMainWindow {
   tdb::TDadaTable receipts_;
   tdb::TDataSource receiptsSource_;
   ReceiptDialogs* dialogs_ = nullptr;  // not owned
-  NoReceiptPrinter noPrinter_;
-  ReceiptPrinter* printer_ = &noPrinter_;  // not owned
+  ReceiptPrinter* printer_ = nullptr;  // not owned; null: printing does nothing
   // Hands each call on to dialogs_, so the register can be built before the
   // dialogs exist.
   class DialogsRelay : public ReceiptDialogs {
