@@ -5,8 +5,8 @@
 #include <QFontDatabase>
 #include <QScreen>
 
-#include "engine/base/codepage.h"
 #include "engine/database/session.h"
+#include "widgets/data_text.h"
 
 namespace app {
 
@@ -71,7 +71,7 @@ DatabaseLoginDialog::DatabaseLoginDialog(const QString& fileName, QWidget* paren
 bool AskDatabasePassword(ui::UiPrompts& prompts, const std::string& fileName, std::string& password) {
   DatabaseLoginDialog dialog(QString::fromUtf8(fileName), QApplication::activeWindow());
   if (prompts.ShowModal(dialog) != QDialog::Accepted) return false;
-  password = tdb::Utf16ToCp1251(dialog.PasswordEdit->text().toStdU16String());
+  password = widgets::ToCp1251(dialog.PasswordEdit->text());
   return true;
 }
 

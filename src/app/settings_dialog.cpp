@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 
 #include "ui/window_placement.h"
-#include "engine/base/codepage.h"
+#include "widgets/data_text.h"
 
 namespace app {
 namespace {
@@ -21,10 +21,7 @@ class Cp1251Validator : public QValidator {
  public:
   using QValidator::QValidator;
   State validate(QString& input, int&) const override {
-    const std::u16string_view text(reinterpret_cast<const char16_t*>(input.utf16()),
-                                   static_cast<std::size_t>(input.size()));
-    const std::u16string back = tdb::Cp1251ToUtf16(tdb::Utf16ToCp1251(text));
-    return back == text ? Acceptable : Invalid;
+    return widgets::FromCp1251(widgets::ToCp1251(input)) == input ? Acceptable : Invalid;
   }
 };
 

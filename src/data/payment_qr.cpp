@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "data/receipt_tables.h"
+#include "data/requisites.h"
 #include "engine/base/codepage.h"
 
 namespace receipts {
@@ -65,26 +66,6 @@ std::optional<std::string> Convert(std::string_view bytes, const char* from, con
 size_t CharCount(std::string_view utf8) {
   return static_cast<size_t>(
       std::count_if(utf8.begin(), utf8.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
-}
-
-bool AllDigits(std::string_view s) {
-  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-bool DigitsOfLength(std::string_view s, std::initializer_list<size_t> lengths) {
-  return AllDigits(s) && std::find(lengths.begin(), lengths.end(), s.size()) != lengths.end();
-}
-
-bool IsKpp(std::string_view s) {
-  // Digits, with capital Latin letters allowed in the fifth and sixth places.
-  if (s.size() != 9) return false;
-  for (size_t i = 0; i < s.size(); ++i) {
-    const char c = s[i];
-    const bool digit = c >= '0' && c <= '9';
-    const bool letter = (i == 4 || i == 5) && c >= 'A' && c <= 'Z';
-    if (!digit && !letter) return false;
-  }
-  return true;
 }
 
 struct Limit {
@@ -186,7 +167,7 @@ std::string CheckRequisite(const Requisite& r) {
   else if (k == qr_key::kBic) sound = DigitsOfLength(v, {9});
   else if (k == qr_key::kCorrespAcc) sound = v == "0" || DigitsOfLength(v, {20});
   else if (k == qr_key::kPayeeInn || k == qr_key::kPayerInn) sound = DigitsOfLength(v, {10, 12});
-  else if (k == qr_key::kKpp) sound = IsKpp(v);
+  else if (k == qr_key::kKpp) sound = KppShaped(v);
   else if (k == qr_key::kCbc) sound = DigitsOfLength(v, {20});
   else if (k == qr_key::kOktmo) sound = v == "0" || DigitsOfLength(v, {8, 11});
   else if (k == qr_key::kSum) sound = AllDigits(v);

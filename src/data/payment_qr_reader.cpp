@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "data/receipt_tables.h"
+#include "data/requisites.h"
 #include "engine/base/ascii.h"
 
 namespace receipts {
@@ -22,35 +23,17 @@ const char* CharsetName(QrCharset charset) {
   return "";
 }
 
-bool Digits(std::string_view s) {
-  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-bool DigitsOf(std::string_view s, std::initializer_list<size_t> lengths) {
-  return Digits(s) && std::find(lengths.begin(), lengths.end(), s.size()) != lengths.end();
-}
-
-bool KppShaped(std::string_view s) {
-  if (s.size() != 9) return false;
-  for (size_t i = 0; i < s.size(); ++i) {
-    const char c = s[i];
-    const bool letter = (i == 4 || i == 5) && c >= 'A' && c <= 'Z';
-    if (!(c >= '0' && c <= '9') && !letter) return false;
-  }
-  return true;
-}
-
 // Whether the value of a number the receipt takes has its digits and length;
 // true for every other key.  "0" stands for "none" where the rules allow it.
 bool NumberShaped(std::string_view key, std::string_view v) {
   auto is = [&](std::string_view k) { return tdb::SameAsciiIgnoringCase(key, k); };
-  if (is(qr_key::kPersonalAcc)) return DigitsOf(v, {20});
-  if (is(qr_key::kBic)) return DigitsOf(v, {9});
-  if (is(qr_key::kCorrespAcc)) return v == "0" || DigitsOf(v, {20});
-  if (is(qr_key::kPayeeInn)) return DigitsOf(v, {10, 12});
-  if (is(qr_key::kPayerInn)) return v == "0" || DigitsOf(v, {10, 12});
+  if (is(qr_key::kPersonalAcc)) return DigitsOfLength(v, {20});
+  if (is(qr_key::kBic)) return DigitsOfLength(v, {9});
+  if (is(qr_key::kCorrespAcc)) return v == "0" || DigitsOfLength(v, {20});
+  if (is(qr_key::kPayeeInn)) return DigitsOfLength(v, {10, 12});
+  if (is(qr_key::kPayerInn)) return v == "0" || DigitsOfLength(v, {10, 12});
   if (is(qr_key::kKpp)) return v == "0" || KppShaped(v);
-  if (is(qr_key::kCbc)) return v == "0" || DigitsOf(v, {20});
+  if (is(qr_key::kCbc)) return v == "0" || DigitsOfLength(v, {20});
   if (is(qr_key::kSum)) return CurrencyOfKopecks(v).has_value();
   return true;
 }
@@ -144,7 +127,7 @@ QrReadResult ReadQrPayload(std::string_view bytes) {
 }
 
 std::optional<tdb::TCurrency> CurrencyOfKopecks(std::string_view digits) {
-  if (!Digits(digits) || digits.size() > 18) return std::nullopt;
+  if (!AllDigits(digits) || digits.size() > 18) return std::nullopt;
   int64_t kopecks = 0;
   for (char c : digits) kopecks = kopecks * 10 + (c - '0');  // at most 18 digits: no overflow
   // A kopeck is 100 ten-thousandths; the largest sums do not fit the type.

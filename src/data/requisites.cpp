@@ -3,6 +3,7 @@
 // the register's list of a receipt's failures says whose INN it is.
 #include "data/requisites.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -21,13 +22,6 @@ std::string_view Trim(std::string_view v) {
   if (from == std::string_view::npos) return {};
   size_t to = v.find_last_not_of(blanks);
   return v.substr(from, to - from + 1);
-}
-
-bool AllDigits(std::string_view v) {
-  if (v.empty()) return false;
-  for (char c : v)
-    if (c < '0' || c > '9') return false;
-  return true;
 }
 
 bool AllZeros(std::string_view v) { return v.find_first_not_of('0') == std::string_view::npos; }
@@ -99,13 +93,7 @@ Complaint KppProblem(std::string_view value, std::string_view subject) {
   if (Utf8Length(kpp) != 9) return Say(subject, ": нужно 9 знаков");
   // The reason-for-registration pair may hold capital Latin letters since
   // 2013; nine characters in more than nine bytes hold some other letter.
-  auto fits = [&](size_t i) {
-    char c = kpp[i];
-    return (c >= '0' && c <= '9') || ((i == 4 || i == 5) && c >= 'A' && c <= 'Z');
-  };
-  bool all_fit = kpp.size() == 9;
-  for (size_t i = 0; all_fit && i < kpp.size(); ++i) all_fit = fits(i);
-  if (!all_fit) return Say(subject, ": цифры, в 5-м и 6-м знаках также латинские A–Z");
+  if (!KppShaped(kpp)) return Say(subject, ": цифры, в 5-м и 6-м знаках также латинские A–Z");
   if (kpp.starts_with("00")) return Say(subject, " не может начинаться с 00");
   return {};
 }
@@ -273,6 +261,25 @@ Complaint StatusProblem(std::string_view value, int date, std::string_view subje
 }
 
 }  // namespace
+
+bool AllDigits(std::string_view s) {
+  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+bool DigitsOfLength(std::string_view s, std::initializer_list<size_t> lengths) {
+  return AllDigits(s) && std::find(lengths.begin(), lengths.end(), s.size()) != lengths.end();
+}
+
+bool KppShaped(std::string_view s) {
+  if (s.size() != 9) return false;
+  for (size_t i = 0; i < s.size(); ++i) {
+    const char c = s[i];
+    const bool digit = c >= '0' && c <= '9';
+    const bool letter = (i == 4 || i == 5) && c >= 'A' && c <= 'Z';
+    if (!digit && !letter) return false;
+  }
+  return true;
+}
 
 Complaint CheckInn(std::string_view inn, InnKind kind) { return InnProblem(inn, kind, "ИНН"); }
 Complaint CheckKpp(std::string_view kpp) { return KppProblem(kpp, "КПП"); }

@@ -4,7 +4,7 @@
 #include <QStringList>
 
 #include "data/receipt_tables.h"
-#include "engine/base/codepage.h"
+#include "widgets/data_text.h"
 
 namespace directories {
 
@@ -12,16 +12,6 @@ namespace code_table = receipts::code_table;
 namespace payer_table = receipts::payer_table;
 namespace receipt_table = receipts::receipt_table;
 namespace recipient_table = receipts::recipient_table;
-
-QString FieldText(const tdb::TField& field) {
-  std::u16string text = tdb::Cp1251ToUtf16(field.AsString());
-  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-void SetFieldText(tdb::TField& field, const QString& text) {
-  field.SetAsString(tdb::Utf16ToCp1251(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
-                                                           static_cast<size_t>(text.size()))));
-}
 
 const char* const kCannotChangeMarked = "Нельзя изменить запись помеченную на удаление!";
 const char* const kCannotPickMarked = "Нельзя выбрать запись помеченную на удаление!";
@@ -175,7 +165,7 @@ Directory::Enabling Directory::Enabled() const {
 }
 
 QString Directory::EntryCaption() const {
-  return config_.entryCaption + QLatin1Char(' ') + FieldText(table_.FieldByName(config_.captionField));
+  return config_.entryCaption + QLatin1Char(' ') + widgets::FieldText(table_.FieldByName(config_.captionField));
 }
 
 void Directory::RunEditor(const QString& caption) {
@@ -245,8 +235,7 @@ bool Directory::Search(const QString& typed) {
   const bool byCode = typed.front().isDigit();
   const tdb::TField& field = table_.FieldByName(byCode ? code.field : name.field);
   if (field.DataType() == tdb::ftString) {
-    std::u16string_view utf16(reinterpret_cast<const char16_t*>(typed.utf16()), static_cast<size_t>(typed.size()));
-    return table_.Locate(field.FieldName(), {tdb::TVariant(tdb::Utf16ToCp1251(utf16))},
+    return table_.Locate(field.FieldName(), {tdb::TVariant(widgets::ToCp1251(typed))},
                          tdb::loCaseInsensitive | tdb::loPartialKey);
   }
   bool ok = false;

@@ -28,10 +28,6 @@
 
 namespace directories {
 
-// The Qt text of a field's Windows-1251 value, and back.
-QString FieldText(const tdb::TField& field);
-void SetFieldText(tdb::TField& field, const QString& text);
-
 enum class EditorKind {
   Number,    // numeric editor with a calculator drop-down
   Text,      // text editor

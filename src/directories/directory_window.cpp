@@ -164,8 +164,7 @@ DirectoryWindow::DirectoryWindow(const DirectoryConfig& config, ui::UiPrompts& p
   grid->horizontalHeader()->setStretchLastSection(true);
   grid->setExtraFields({QString::fromLatin1(receipts::kDeletedField)});
   grid->setDataSource(&logic_.Source());
-  grid->setCellPainter([this](QPainter& painter, const QRect& rect, int row, int column,
-                                 const QStyleOptionViewItem&) { PaintMarked(painter, rect, row, column); });
+  grid->setMarkedRows(QString::fromLatin1(receipts::kDeletedField));
   grid->setMinimumSize(460, 260);
   grid->installEventFilter(this);
   connect(grid, &widgets::DataGrid::recordDoubleClicked, this, &DirectoryWindow::PickCurrent);
@@ -228,21 +227,6 @@ bool DirectoryWindow::Execute() {
   } close{logic_};
   prompts_.ShowModal(*this);
   return picked_;
-}
-
-void DirectoryWindow::PaintMarked(QPainter& painter, const QRect& rect, int row, int column) {
-  const widgets::DataSetTableModel& model = *grid->dataModel();
-  if (!model.fieldValue(row, QString::fromLatin1(receipts::kDeletedField)).toBool()) return;
-  painter.fillRect(rect, Qt::white);
-  QFont font = grid->font();
-  font.setItalic(true);
-  painter.setFont(font);
-  painter.setPen(QColor(200, 200, 200));  // the scroll bars' grey
-  const QString text = model.editText(row, column);
-  const int width = painter.fontMetrics().horizontalAdvance(text);
-  const auto alignment = model.data(model.index(row, column), Qt::TextAlignmentRole).toInt();
-  const int left = (alignment & Qt::AlignRight) ? rect.right() - 2 - width : rect.left() + 2;
-  painter.drawText(QRect(left, rect.top() + 2, width + 1, rect.height() - 2), Qt::AlignLeft | Qt::AlignTop, text);
 }
 
 void DirectoryWindow::PickCurrent() {

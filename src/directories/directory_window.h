@@ -104,8 +104,6 @@ class DirectoryWindow : public QDialog {
  private:
   void ApplyEnabling();
   void PickCurrent();
-  // Redraws a cell of an entry marked for deletion: grey italics on white.
-  void PaintMarked(QPainter& painter, const QRect& rect, int row, int column);
 
   Directory logic_;
   ui::UiPrompts& prompts_;

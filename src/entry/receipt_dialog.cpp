@@ -18,6 +18,7 @@
 #include "ui/field_editors.h"
 #include "engine/dataset/data_source.h"
 #include "engine/dataset/dataset.h"
+#include "widgets/data_text.h"
 
 namespace entry {
 
@@ -292,7 +293,7 @@ void TaxReceiptDialog::Loading() {
     QComboBox* combo = Box(b.field);
     const tdb::TField& field = receipt.FieldByName(b.field);
     combo->lineEdit()->setMaxLength(field.Size() > 0 ? field.Size() : 32767);
-    combo->setEditText(directories::FieldText(field));
+    combo->setEditText(widgets::FieldText(field));
   }
   // The list is rebuilt; the text read above stays.
   const QString period = periodBox->currentText();
@@ -304,7 +305,7 @@ void TaxReceiptDialog::Loading() {
 void TaxReceiptDialog::Storing() {
   tdb::TDataSet& receipt = *source_->DataSet();
   for (QComboBox* combo : {statusBox, reasonBox, periodBox, paymentTypeBox})
-    directories::SetFieldText(receipt.FieldByName(combo->objectName().toStdString()), combo->currentText());
+    widgets::SetFieldText(receipt.FieldByName(combo->objectName().toStdString()), combo->currentText());
 }
 
 }  // namespace entry

@@ -5,8 +5,8 @@
 
 #include "data/payment_qr.h"
 #include "data/receipt_tables.h"
-#include "engine/base/codepage.h"
 #include "printing/qr_image.h"
+#include "widgets/data_text.h"
 
 namespace printing {
 
@@ -15,7 +15,7 @@ namespace {
 
 using receipts::ReceiptValues;
 
-QString FromCp1251(const std::string& text) { return QString::fromStdU16String(tdb::Cp1251ToUtf16(text)); }
+using widgets::FromCp1251;
 
 // Value makers for the cell tables.
 auto Text(const char* field) {

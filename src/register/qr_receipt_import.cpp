@@ -14,6 +14,7 @@
 #include "directories/directory.h"
 #include "engine/base/codepage.h"
 #include "engine/dataset/dada_table.h"
+#include "widgets/data_text.h"
 
 namespace reg {
 namespace {
@@ -28,7 +29,7 @@ using receipts::QrReceipt;
 QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
 
 std::string Utf8Of(const tdb::TField& field) {
-  return QString::fromStdU16String(tdb::Cp1251ToUtf16(field.AsString())).trimmed().toStdString();
+  return widgets::FieldText(field).trimmed().toStdString();
 }
 
 // What a receipt field is called on the form, for the messages.

@@ -7,7 +7,7 @@
 
 #include "data/receipt_tables.h"
 #include "engine/base/ascii.h"
-#include "engine/base/codepage.h"
+#include "widgets/data_text.h"
 
 namespace reg {
 
@@ -15,8 +15,6 @@ namespace receipt_table = receipts::receipt_table;
 namespace {
 
 using tdb::TDadaTable;
-
-std::string Cp1251(const char16_t* text) { return tdb::Utf16ToCp1251(text); }
 
 bool Pending(const TDadaTable& table) {
   return table.State() == tdb::dsEdit || table.State() == tdb::dsInsert;
@@ -74,8 +72,6 @@ const std::array<RegisterColumn, 7>& RegisterColumns() {
   return columns;
 }
 
-QString FieldText(const tdb::TField& field) { return QString::fromStdU16String(tdb::Cp1251ToUtf16(field.AsString())); }
-
 ReceiptRegister::ReceiptRegister(TDadaTable& table, ui::UiPrompts& prompts, ReceiptDialogs& dialogs)
     : table_(table), prompts_(prompts), dialogs_(dialogs) {}
 
@@ -125,14 +121,14 @@ ReceiptForm ReceiptRegister::FormOfCurrent() const {
 QString ReceiptRegister::CaptionOfCurrent() const {
   return QStringLiteral("Квитанция №%1 (%2)")
       .arg(table_.FieldByName(receipt_table::kNumber).AsInteger())
-      .arg(FieldText(table_.FieldByName(receipt_table::kPayer)));
+      .arg(widgets::FieldText(table_.FieldByName(receipt_table::kPayer)));
 }
 
 void ReceiptRegister::Create(ReceiptForm form, const std::function<void(tdb::TDataSet&)>& fill) {
   InsertNumbered();
   try {
     const bool tax = form == ReceiptForm::Tax;
-    table_.FieldByName(receipt_table::kDocument).SetAsString(Cp1251(tax ? kTaxDocument : kPd4Document));
+    table_.FieldByName(receipt_table::kDocument).SetAsString(widgets::ToCp1251(QString::fromUtf16(tax ? kTaxDocument : kPd4Document)));
     if (tax) table_.FieldByName(receipt_table::kTax).SetAsBoolean(true);
     if (fill) fill(table_);
   } catch (...) {

@@ -40,10 +40,6 @@ const std::array<RegisterColumn, 7>& RegisterColumns();
 inline constexpr const char16_t* kPd4Document = u"Форма № ПД-4 ";
 inline constexpr const char16_t* kTaxDocument = u"Форма № ПД-(налог)";
 
-// The text of a field of the dataset's current buffer, converted from
-// Windows-1251.
-QString FieldText(const tdb::TField& field);
-
 class ReceiptRegister {
  public:
   // Told as a purge goes on: `done` records of `total` (deletions first, then

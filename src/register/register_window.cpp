@@ -153,8 +153,7 @@ void RegisterWindow::BuildGrid() {
   grid->setExtraFields(QStringList{QString::fromLatin1(receipt_table::kDeleted)} + RequisiteFields());
   // A receipt whose requisites fail their checks carries a sign, old ones too.
   grid->setRowMark([this](int row) { return RequisiteFailures(*grid->dataModel(), row); });
-  grid->setCellPainter([this](QPainter& painter, const QRect& rect, int row, int column,
-                                 const QStyleOptionViewItem& option) { DrawMarked(painter, rect, row, column, option); });
+  grid->setMarkedRows(QString::fromLatin1(receipt_table::kDeleted));
   grid->setPopupMenu(popupMenu);
   grid->confirmDelete = [this](QWidget*, const QString& question) {
     return context_.prompts->AskOkCancel(question);
@@ -173,26 +172,6 @@ void RegisterWindow::BuildGrid() {
   layout->addWidget(grid);
   setCentralWidget(area);
   grid->setFocus();
-}
-
-void RegisterWindow::DrawMarked(QPainter& painter, const QRect& rect, int row, int column,
-                        const QStyleOptionViewItem& option) const {
-  widgets::DataSetTableModel* model = grid->dataModel();
-  if (!model->fieldValue(row, QString::fromLatin1(receipt_table::kDeleted)).toBool()) return;
-  // A marked receipt: its text again, grey and italic on white, over the
-  // normal drawing and its selection highlight.
-  painter.setClipRect(rect);
-  painter.fillRect(rect, Qt::white);
-  QFont italic = option.font;
-  italic.setItalic(true);
-  painter.setFont(italic);
-  painter.setPen(kMarkedTextColour);
-  const QString text = model->editText(row, column);
-  const int alignment = model->data(model->index(row, column), Qt::TextAlignmentRole).toInt();
-  const int width = QFontMetrics(italic).horizontalAdvance(text);
-  const int left = (alignment & Qt::AlignRight) ? rect.right() - 2 - width : rect.left() + 2;
-  painter.drawText(QRect(left, rect.top() + 2, qMax(width, rect.right() - left), rect.height() - 2),
-                   Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
 }
 
 void RegisterWindow::BuildPanel() {

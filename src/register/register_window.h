@@ -44,9 +44,6 @@
 
 namespace reg {
 
-// The text of a marked receipt in the grid: the grey of scroll bars.
-inline const QColor kMarkedTextColour(200, 200, 200);
-
 class QrReceiptImport;
 
 // True when a window in `state` counts as maximized for the settings file: a
@@ -170,8 +167,6 @@ class RegisterWindow : public QMainWindow {
   void BuildToolBar();
   void BuildGrid();
   void BuildPanel();
-  // The drawing hook of the grid: a marked receipt's cells in grey italics.
-  void DrawMarked(QPainter& painter, const QRect& rect, int row, int column, const QStyleOptionViewItem& option) const;
   // Start-up step 3: open the receipts table and bind the grid.
   void OpenRegister();
   // Runs a command; a failure is reported as the general error handler

@@ -3,15 +3,14 @@
 
 #include <cstdio>
 
-#include "engine/base/codepage.h"
 #include "engine/base/database_error.h"
+#include "widgets/data_text.h"
 
 namespace ui {
 
 QString ErrorText(const std::exception& e) {
   if (dynamic_cast<const tdb::EDatabaseError*>(&e)) {
-    const std::u16string text = tdb::Cp1251ToUtf16(e.what());
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+    return widgets::FromCp1251(e.what());
   }
   return QString::fromUtf8(e.what());
 }
