@@ -279,7 +279,7 @@ TaxReceiptDialog::TaxReceiptDialog(ui::UiPrompts& prompts, QWidget* parent) : Re
   grid_->setColumnStretch(5, 1);
   SetTabOrder({Editor(receipt_table::kNumber), Editor(receipt_table::kDate), index, platel, poluchat, summa, peni, straf, kod, statusBox,
                okato, periodBox, paymentTypeBox, reasonBox, nazn, OkButton, CancelButton, RulesButton});
-  ui::WarnRequisites();
+  WarnRequisites();
   FixSize(QSize(552, 267));
 }
 

@@ -93,7 +93,7 @@ class ReceiptDialog : public QDialog {
   virtual void Storing() {}
   // Marks the requisite editors made so far whose values fail their checks;
   // "Ok" then asks once before storing such values.
-  void ui::WarnRequisites();
+  void WarnRequisites();
   // A fixed dialog border at the layout's size, at least `designed`.
   void FixSize(const QSize& designed);
 

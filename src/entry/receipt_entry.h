@@ -16,8 +16,8 @@
 namespace tdb {
 class TDataSet;
 }
-namespace app {
-class ui::UiPrompts;
+namespace ui {
+class UiPrompts;
 }
 
 namespace entry {
