@@ -1,20 +1,15 @@
 // One-field changes of a stored record, started again on another program's change.
 #include "data/record_changes.h"
 
-#include <string_view>
-
+#include "data/receipt_tables.h"
 #include "engine/base/database_error.h"
 #include "engine/dataset/dada_table.h"
 
 namespace receipts {
 
-bool ChangedByAnother(const tdb::EDatabaseError& e) {
-  return std::string_view(e.what()).find("was changed by another user") != std::string_view::npos;
-}
+bool ChangedByAnother(const tdb::EDatabaseError& e) { return e.Kind() == tdb::ekRecordChanged; }
 
-bool DeletedByAnother(const tdb::EDatabaseError& e) {
-  return std::string_view(e.what()).find("was deleted by another user") != std::string_view::npos;
-}
+bool DeletedByAnother(const tdb::EDatabaseError& e) { return e.Kind() == tdb::ekRecordDeleted; }
 
 void ChangeStoredRecord(tdb::TDadaTable& table, const std::function<void(tdb::TDataSet&)>& change) {
   for (int attempt = 1;; ++attempt) {
@@ -34,11 +29,11 @@ void ChangeStoredRecord(tdb::TDadaTable& table, const std::function<void(tdb::TD
 }
 
 void MarkForDeletion(tdb::TDadaTable& table) {
-  ChangeStoredRecord(table, [](tdb::TDataSet& t) { t.FieldByName("slugebnoe").SetAsBoolean(true); });
+  ChangeStoredRecord(table, [](tdb::TDataSet& t) { t.FieldByName(kDeletedField).SetAsBoolean(true); });
 }
 
 void SetNumber(tdb::TDadaTable& table, int32_t number) {
-  ChangeStoredRecord(table, [number](tdb::TDataSet& t) { t.FieldByName("nomer").SetAsInteger(number); });
+  ChangeStoredRecord(table, [number](tdb::TDataSet& t) { t.FieldByName(kNumberField).SetAsInteger(number); });
 }
 
 }  // namespace receipts

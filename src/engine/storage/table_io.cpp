@@ -72,7 +72,9 @@ void TDadaTableIO::LoadTable(TListLoading loading) {
       table_no_ = static_cast<int32_t>(i);
       break;
     }
-  if (table_no_ < 0) DatabaseError(Format("Table '%s' not found", {table_name_}));
+  if (table_no_ < 0)
+    DatabaseError(ekTableMissing, Format("Table '%s' not found", {table_name_}),
+                  TableParams(file_.FileName(), table_name_));
   header_ = file_.ReadTableHeader(table_no_);  // checks types, counts and key field numbers
 
   for (int32_t f = 0; f < header_.FieldCount; ++f) {
@@ -178,8 +180,10 @@ void TDadaTableIO::BuildIndexList(int32_t index_no, TRecordList& list) {
   int32_t n = index.StartIndex;
   for (int32_t links = 0; n != -1 && links < header_.RecordTotal; ++links) {
     if (n < 0 || n >= header_.RecordTotal || seen[static_cast<size_t>(n)])
-      DatabaseError(Format("Database file '%s' is damaged: the chain of index %s loops at record %s",
-                           {file_.FileName(), index.IndexName, std::to_string(n)}));
+      DatabaseError(ekDamaged,
+                    Format("Database file '%s' is damaged: the chain of index %s loops at record %s",
+                           {file_.FileName(), index.IndexName, std::to_string(n)}),
+                    TableParams(file_.FileName(), table_name_));
     seen[static_cast<size_t>(n)] = true;
     const TRecordTabItem& rec = rec_tab_[static_cast<size_t>(n)];
     if (!rec.Deleted) list.push_back(TListItem{rec.DataOffset, n});
@@ -214,8 +218,10 @@ void TDadaTableIO::ReloadForOtherWriter() {
   in_step_ = false;
   TTableHeader fresh = file_.ReadTableHeader(table_no_);
   if (fresh.FieldCount != header_.FieldCount || fresh.IndexCount != header_.IndexCount)
-    DatabaseError(Format("Database file '%s' is damaged: the definition of table %s changed",
-                         {file_.FileName(), table_name_}));
+    DatabaseError(
+        ekDamaged,
+        Format("Database file '%s' is damaged: the definition of table %s changed", {file_.FileName(), table_name_}),
+        TableParams(file_.FileName(), table_name_));
   header_ = std::move(fresh);
   LoadRecordsAndLists();
 }
@@ -418,7 +424,8 @@ void TDadaTableIO::ReadRecord(TFieldBuffers& buffers, const TRecordList& list, i
   RequireOpen();
   CheckBuffers(buffers);
   if (pos < 0 || static_cast<size_t>(pos) >= list.size())
-    DatabaseError(Format("Record position %s out of range", {std::to_string(pos)}));
+    DatabaseError(ekOutOfRange, Format("Record position %s out of range", {std::to_string(pos)}),
+                  TableParams(file_.FileName(), table_name_));
   int32_t data_offset = list[static_cast<size_t>(pos)].DataOffset;
   std::optional<TLockHold> lock;
   LockForRead(lock);
@@ -462,7 +469,8 @@ void TDadaTableIO::ReadRecordForEdit(TFieldBuffers& buffers, const TRecordList& 
   RequireOpen();
   CheckBuffers(buffers);
   if (pos < 0 || static_cast<size_t>(pos) >= list.size())
-    DatabaseError(Format("Record position %s out of range", {std::to_string(pos)}));
+    DatabaseError(ekOutOfRange, Format("Record position %s out of range", {std::to_string(pos)}),
+                  TableParams(file_.FileName(), table_name_, pos));
   const TListItem target = list[static_cast<size_t>(pos)];
   image.Clear();
   TLockHold lock(file_);
@@ -510,7 +518,8 @@ std::vector<std::optional<std::vector<uint8_t>>> TDadaTableIO::StoredBlobs(int32
 int32_t TDadaTableIO::HighestValue(int32_t field_no) {
   RequireOpen();
   if (field_no < 0 || field_no >= field_defs_.Count())
-    DatabaseError(Format("Field number %s out of range", {std::to_string(field_no)}));
+    DatabaseError(ekOutOfRange, Format("Field number %s out of range", {std::to_string(field_no)}),
+                  TableParams(file_.FileName(), table_name_));
   const TFieldType type = field_defs_[field_no].FieldType;
   if (type != ftInteger && type != ftAutoInc && type != ftSmallint && type != ftWord)
     DatabaseError(Format("Field '%s' is not an integer field", {field_defs_[field_no].Name}));
@@ -542,11 +551,15 @@ int32_t TDadaTableIO::HighestStored(int32_t field_no) const {
 }
 
 void TDadaTableIO::RaiseDeletedByOther(int32_t rec_index) const {
-  DatabaseError(Format("Record %s of table '%s' was deleted by another user", {std::to_string(rec_index), table_name_}));
+  DatabaseError(ekRecordDeleted,
+                Format("Record %s of table '%s' was deleted by another user", {std::to_string(rec_index), table_name_}),
+                TableParams(file_.FileName(), table_name_, rec_index));
 }
 
 void TDadaTableIO::RaiseChangedByOther(int32_t rec_index) const {
-  DatabaseError(Format("Record %s of table '%s' was changed by another user", {std::to_string(rec_index), table_name_}));
+  DatabaseError(ekRecordChanged,
+                Format("Record %s of table '%s' was changed by another user", {std::to_string(rec_index), table_name_}),
+                TableParams(file_.FileName(), table_name_, rec_index));
 }
 
 TDadaTableIO::TReadPlan TDadaTableIO::PlanRead(const TFieldBuffers& buffers) const {
@@ -575,7 +588,8 @@ TDadaTableIO::TReadPlan TDadaTableIO::PlanRead(const TFieldBuffers& buffers) con
 void TDadaTableIO::ReadPlanned(const TReadPlan& plan, const TRecordList& list, int32_t pos) {
   RequireOpen();
   if (pos < 0 || static_cast<size_t>(pos) >= list.size())
-    DatabaseError(Format("Record position %s out of range", {std::to_string(pos)}));
+    DatabaseError(ekOutOfRange, Format("Record position %s out of range", {std::to_string(pos)}),
+                  TableParams(file_.FileName(), table_name_));
   const int32_t data_offset = list[static_cast<size_t>(pos)].DataOffset;
   std::optional<TLockHold> lock;
   LockForRead(lock);
@@ -601,9 +615,11 @@ void TDadaTableIO::EndReadRun() {
 std::vector<uint8_t> TDadaTableIO::ReadFieldValue(int32_t record_no, int32_t field_no) const {
   RequireOpen();
   if (record_no < 0 || static_cast<size_t>(record_no) >= rec_tab_.size())
-    DatabaseError(Format("Record number %s out of range", {std::to_string(record_no)}));
+    DatabaseError(ekOutOfRange, Format("Record number %s out of range", {std::to_string(record_no)}),
+                  TableParams(file_.FileName(), table_name_));
   if (field_no < 0 || field_no >= field_defs_.Count())
-    DatabaseError(Format("Field number %s out of range", {std::to_string(field_no)}));
+    DatabaseError(ekOutOfRange, Format("Field number %s out of range", {std::to_string(field_no)}),
+                  TableParams(file_.FileName(), table_name_));
   int32_t data_offset = rec_tab_[static_cast<size_t>(record_no)].DataOffset;
   if (IsBlobFieldType(field_defs_[field_no].FieldType))
     return const_cast<TRadiVOFileIO&>(file_).ReadBlobData(
