@@ -4,7 +4,6 @@
 #include <cstdint>
 
 #include "data/receipt_tables.h"
-#include "engine/dataset/dada_table.h"
 #include "engine/dataset/dataset.h"
 
 namespace receipts {
@@ -89,18 +88,18 @@ void CopyFields(const CopyMap& map, const tdb::TDataSet& from, tdb::TDataSet& to
   }
 }
 
-int NextNumber(tdb::TDadaTable& table) { return table.HighestValue(kNumberField) + 1; }
+int NextNumber(tdb::TDataSet& table) { return table.HighestValue(kNumberField) + 1; }
 
-void InsertNumbered(tdb::TDadaTable& table) {
+void InsertNumbered(tdb::TDataSet& table) {
   const int number = NextNumber(table);
   table.Insert();
   table.FieldByName(kNumberField).SetAsInteger(number);
   table.SetNewNumber(kNumberField, number);
 }
 
-bool NumberWasTaken(const tdb::TDadaTable& table) { return table.StoredNumber() != table.OfferedNumber(); }
+bool NumberWasTaken(const tdb::TDataSet& table) { return table.StoredNumber() != table.OfferedNumber(); }
 
-void InsertCopy(tdb::TDadaTable& dataset, const CopyMap& map) {
+void InsertCopy(tdb::TDataSet& dataset, const CopyMap& map) {
   struct Value {
     std::string text;
     int32_t number = 0;

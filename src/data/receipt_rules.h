@@ -14,7 +14,6 @@
 
 namespace tdb {
 class TDataSet;
-class TDadaTable;
 }
 
 namespace receipts {
@@ -51,23 +50,23 @@ void CopyFields(const CopyMap& map, const tdb::TDataSet& from, tdb::TDataSet& to
 // the file) plus one.  On a table numbered 1..N that is the record count + 1;
 // a number another program stored, or one left behind a deleted record, is
 // never proposed.  REQUIRES: `table` open.
-int NextNumber(tdb::TDadaTable& table);
+int NextNumber(tdb::TDataSet& table);
 
 // Begins an insert in `table` and gives the new record its `nomer` by
-// NextNumber, settled again when it is stored (TDadaTable::SetNewNumber):
+// NextNumber, settled again when it is stored (TDataSet::SetNewNumber):
 // when another program has stored that number meanwhile, the record gets the
 // next free one, and the table's OfferedNumber() and StoredNumber() tell.
-void InsertNumbered(tdb::TDadaTable& table);
+void InsertNumbered(tdb::TDataSet& table);
 
 // Begins an insert that copies the current record of `table` through `map`
 // (source and target fields alike are of `table`) and numbers it as
 // InsertNumbered does.  The values are read before the insert begins; on an
 // empty dataset nothing is read and the new record keeps its initial values.
-void InsertCopy(tdb::TDadaTable& table, const CopyMap& map);
+void InsertCopy(tdb::TDataSet& table, const CopyMap& map);
 
 // Whether the last posted insert of `table` stored another number than the
 // one proposed (another program had taken it): the user is to be told.
-bool NumberWasTaken(const tdb::TDadaTable& table);
+bool NumberWasTaken(const tdb::TDataSet& table);
 
 // The code directory's kind filter, by the position of its list: position 0
 // ("Без отбора") sets no filter (empty text), positions 1 to 3 select the

@@ -213,5 +213,58 @@ TEST_F(SeveralProgramsTest, MarkOfAReceiptGoneOrAlwaysChangingFails) {
   EXPECT_EQ(check->FieldByName("Summa").AsFloat(), kAttempts);
 }
 
+// "Ok" on a receipt another program changed while it was open: the post is
+// refused; reloaded, the dialog holds the other program's values where the
+// user changed nothing and the user's where they did, the fields both
+// changed named; the next post stores both.
+TEST_F(SeveralProgramsTest, AnEditReloadedAfterAnotherProgramsChangeKeepsWhatWasTyped) {
+  Fill(kReceipts, 3);
+  auto receipts = Open(kReceipts);
+  ASSERT_TRUE(receipts->Locate("nomer", {tdb::TVariant(int64_t{2})}, 0));
+  receipts->Edit();
+  const RecordValues base = ValuesOf(*receipts);
+  receipts->FieldByName("Platel").SetAsString("typed payer");
+  receipts->FieldByName("Summa").SetAsFloat(100);
+  InOtherProcess([&] { ChangeAmount(Path(kReceipts.file), 7777.77); });  // amount and purpose
+
+  try {
+    receipts->Post();
+    ADD_FAILURE() << "the post overwrote the other program's change";
+  } catch (const tdb::EDatabaseError& e) {
+    ASSERT_TRUE(ChangedByAnother(e)) << e.what();
+  }
+  const std::vector<FieldClash> clashes = ReloadKeepingTyped(*receipts, base);
+  ASSERT_EQ(clashes.size(), 1u);
+  EXPECT_EQ(clashes[0].field, "Summa");
+  EXPECT_EQ(receipts->State(), tdb::dsEdit);
+  EXPECT_EQ(receipts->FieldByName("Platel").AsString(), "typed payer");
+  EXPECT_EQ(receipts->FieldByName("Summa").AsFloat(), 100);
+  EXPECT_EQ(receipts->FieldByName("NaznPlat").AsString(), "purpose of the other program");
+  receipts->Post();
+
+  auto check = Open(kReceipts);
+  ASSERT_TRUE(check->Locate("nomer", {tdb::TVariant(int64_t{2})}, 0));
+  EXPECT_EQ(check->FieldByName("Platel").AsString(), "typed payer");
+  EXPECT_EQ(check->FieldByName("Summa").AsFloat(), 100);
+  EXPECT_EQ(check->FieldByName("NaznPlat").AsString(), "purpose of the other program");
+
+  // Deleted meanwhile: nothing to reload into; the table is back in browse state.
+  receipts->Edit();
+  const RecordValues before = ValuesOf(*receipts);
+  receipts->FieldByName("Platel").SetAsString("typed again");
+  InOtherProcess([&] {
+    OtherProgramTable other(Path(kReceipts.file), "formix", "inomer");
+    other.Go(2);
+    other.table.Delete();
+  });
+  try {
+    ReloadKeepingTyped(*receipts, before);
+    ADD_FAILURE() << "reloaded a deleted receipt";
+  } catch (const tdb::EDatabaseError& e) {
+    EXPECT_TRUE(DeletedByAnother(e)) << e.what();
+  }
+  EXPECT_EQ(receipts->State(), tdb::dsBrowse);
+}
+
 }  // namespace
 }  // namespace receipts

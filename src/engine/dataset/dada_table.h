@@ -137,15 +137,15 @@ class TDadaTable : public TTDEDataSet {
   // Post, the record gets the highest value the whole table holds in it + 1
   // when `offered` is no longer above that.  For the insert under way: set
   // after Insert; Cancel and the next Insert forget it.
-  void SetNewNumber(const std::string& field, int32_t offered);
+  void SetNewNumber(const std::string& field, int32_t offered) override;
   // The last posted insert that had a new number: the number offered and the
   // number stored (both 0 before the first).
-  int32_t OfferedNumber() const { return offered_number_; }
-  int32_t StoredNumber() const { return stored_number_; }
+  int32_t OfferedNumber() const override { return offered_number_; }
+  int32_t StoredNumber() const override { return stored_number_; }
   // The highest value integer field `field` holds in the whole table (every
   // record, whatever the filter or range shows), read from the file; 0 for
   // an empty table.
-  int32_t HighestValue(const std::string& field);
+  int32_t HighestValue(const std::string& field) override;
   // In browse state: when the file may have been changed by anyone since
   // the view was loaded (TDadaTableIO::ReloadIfFileChanged), or the table's
   // lists changed otherwise, loads the view again (range and filter
@@ -153,7 +153,7 @@ class TDadaTable : public TTDEDataSet {
   // view (else the one now at its position); answers whether it did.  When
   // nothing changed this costs one hold of the file lock and a look at the
   // file's stamp.
-  bool RefreshIfChanged();
+  bool RefreshIfChanged() override;
 
  protected:
   void InternalOpen() override;

@@ -353,6 +353,8 @@ void TDataSet::CheckBrowseMode() {
   }
 }
 
+int32_t TDataSet::HighestValue(const std::string& /*field*/) { Error("General error"); }
+
 std::string TDataSet::GetBlobContent(const TField& /*field*/) const { Error("General error"); }
 
 void TDataSet::SetBlobContent(TField& /*field*/, std::string_view /*content*/) { Error("General error"); }

@@ -88,6 +88,27 @@ class TDataSet {
   bool Modified() const { return modified_; }
   virtual bool CanModify() const { return true; }
 
+  // ---- several users of one table ----
+  // A dataset whose records other users change at the same time (a table
+  // dataset over a shared file) overrides these; the defaults suit a dataset
+  // no one else changes.
+  // In browse state: loads the view again when another user may have
+  // changed the data since it was loaded, keeping the current record;
+  // answers whether it did.
+  virtual bool RefreshIfChanged() { return false; }
+  // The highest value integer field `field` holds in the whole table,
+  // whatever the view shows; 0 when there is none.  By default: "General
+  // error".
+  virtual int32_t HighestValue(const std::string& field);
+  // The number of the record being inserted, settled where it is stored:
+  // while `field` still holds `offered` at Post, the record gets the next
+  // number free then.  By default the number is stored as given.
+  virtual void SetNewNumber(const std::string& /*field*/, int32_t /*offered*/) {}
+  // The last posted insert that had a new number: the number offered and the
+  // number stored (equal, and 0 before the first).
+  virtual int32_t OfferedNumber() const { return 0; }
+  virtual int32_t StoredNumber() const { return 0; }
+
   // Fields, in the order of the table.
   int FieldCount() const { return static_cast<int>(fields_.size()); }
   TField& Field(int index) const { return *fields_.at(static_cast<size_t>(index)); }
