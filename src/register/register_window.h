@@ -134,8 +134,8 @@ class RegisterWindow : public QMainWindow {
   QAction* pmCreate;  // "Создать" (Insert)
   QAction* pmPrint;   // "Печать" (Ctrl+P)
   QAction* pmPdf;     // "Сохранить в PDF…"
-  QAction* pmEdit;    // "Изменить" (Shift+Enter)
-  QAction* pmMark;    // "Пометить на удаление" (Delete)
+  QAction* pmEdit;    // "Изменить" (Shift+Enter; Enter too)
+  QAction* pmMark;    // "Пометить на удаление" (Delete); "Снять пометку" on a marked row
   QAction* pmCopy;    // "Скопировать" (F9)
   // The grid: the only control of the window that takes the focus.  Its
   // popup is popupMenu, whose shortcuts win while it has the focus.
