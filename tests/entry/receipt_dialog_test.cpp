@@ -291,7 +291,9 @@ void ReceiptDialogTest::enterPressesOkOutsideMultiLineAndDropDownEditors() {
   w.receipts->Insert();
   bool stillOpen = false;
   w.prompts.Then([&](QDialog& dialog) {
-    QWidget* target = focus == QStringLiteral("Отмена") ? w.tax.CancelButton : w.tax.Editor(focus.toLatin1().constData());
+    QWidget* target = focus == QStringLiteral("Отмена")   ? static_cast<QWidget*>(w.tax.CancelButton)
+                      : focus == QStringLiteral("status") ? static_cast<QWidget*>(w.tax.statusBox)
+                                                          : w.tax.Editor(focus.toLatin1().constData());
     QVERIFY(target);
     target->setFocus();
     QWidget* okato = w.tax.Editor("okato");
