@@ -4,25 +4,28 @@
 #include <array>
 
 #include "data/payment_qr.h"
-#include "engine/base/codepage.h"
+#include "data/receipt_tables.h"
 #include "printing/qr_image.h"
+#include "widgets/data_text.h"
 
 namespace printing {
+
+namespace receipt_table = receipts::receipt_table;
 namespace {
 
 using receipts::ReceiptValues;
 
-QString FromCp1251(const std::string& text) { return QString::fromStdU16String(tdb::Cp1251ToUtf16(text)); }
+using widgets::FromCp1251;
 
 // Value makers for the cell tables.
 auto Text(const char* field) {
   return [field](const ReceiptValues& r) -> CellValue { return FromCp1251(r.Text(field)); };
 }
 auto Date() {
-  return [](const ReceiptValues& r) -> CellValue { return PaymentDateText(r.Date("DatePlat")); };
+  return [](const ReceiptValues& r) -> CellValue { return PaymentDateText(r.Date(receipt_table::kDate)); };
 }
-tdb::TCurrency Summa(const ReceiptValues& r) { return r.Amount("Summa"); }
-tdb::TCurrency SummaUslug(const ReceiptValues& r) { return r.Amount("SummaUslug"); }
+tdb::TCurrency Summa(const ReceiptValues& r) { return r.Amount(receipt_table::kAmount); }
+tdb::TCurrency SummaUslug(const ReceiptValues& r) { return r.Amount(receipt_table::kServiceFee); }
 // The total adds the two amounts as they are printed, in whole kopecks, so
 // that the printed lines add up.
 tdb::TCurrency Total(const ReceiptValues& r) {
@@ -74,17 +77,17 @@ CellWrite Kopecks(int row, int column, tdb::TCurrency (*amount)(const ReceiptVal
 std::vector<CellWrite> Pd4Cells() {
   return {
       Plain(2, 6, 1, Date()),
-      Framed(2, 8, 1, "Platel", "Ф.И.О. плательщика", 92, 2),
-      Framed(2, 10, 1, "AdresPlat", "Адрес плательщика", 92, 3),
-      Framed(2, 11, 1, "InnPlat", "ИНН плательщика", 24, 1, kLinePoints),
-      Framed(2, 13, 2, "LschPlat", "Лицевой счет плательщика", 38, 1, kLinePoints),
-      Framed(1, 2, 4, "Poluchat", "Получатель платежа", 130, 2),
-      TextCell(1, 4, 4, "InnPoluch"),
-      TextCell(1, 4, 8, "SchetPoluch"),
-      Framed(1, 6, 5, "BancPoluch", "Банк получателя", 116, 2),
-      TextCell(1, 8, 5, "Bik"),
-      TextCell(1, 8, 8, "korSchet"),
-      Framed(1, 10, 4, "NaznPlat", "Назначение платежа", 130, 3),
+      Framed(2, 8, 1, receipt_table::kPayer, "Ф.И.О. плательщика", 92, 2),
+      Framed(2, 10, 1, receipt_table::kPayerAddress, "Адрес плательщика", 92, 3),
+      Framed(2, 11, 1, receipt_table::kPayerInn, "ИНН плательщика", 24, 1, kLinePoints),
+      Framed(2, 13, 2, receipt_table::kPayerAccount, "Лицевой счет плательщика", 38, 1, kLinePoints),
+      Framed(1, 2, 4, receipt_table::kRecipient, "Получатель платежа", 130, 2),
+      TextCell(1, 4, 4, receipt_table::kRecipientInn),
+      TextCell(1, 4, 8, receipt_table::kRecipientAccount),
+      Framed(1, 6, 5, receipt_table::kBank, "Банк получателя", 116, 2),
+      TextCell(1, 8, 5, receipt_table::kBik),
+      TextCell(1, 8, 8, receipt_table::kCorrAccount),
+      Framed(1, 10, 4, receipt_table::kPurpose, "Назначение платежа", 130, 3),
       Roubles(13, 7, Summa),
       Kopecks(13, 10, Summa),
       Roubles(14, 7, SummaUslug),
@@ -97,24 +100,24 @@ std::vector<CellWrite> Pd4Cells() {
 std::vector<CellWrite> NewTaxCells() {
   return {
       Plain(1, 18, 8, Date()),
-      Framed(1, 3, 4, "Platel", "Ф.И.О. плательщика", 70.2, 3),
-      Framed(1, 3, 17, "AdresPlat", "Адрес плательщика", 61, 5),
-      TextCell(1, 17, 4, "srok"),
-      TextCell(1, 17, 17, "tipplat"),
-      AmountCell(1, 6, 22, "Summa"),
-      Framed(1, 11, 4, "Poluchat", "Получатель платежа", 70.2, 3),
-      Framed(1, 8, 4, "BancPoluch", "Банк получателя", 70.2, 3),
-      TextCell(1, 14, 9, "InnPoluch"),
-      TextCell(1, 14, 20, "KppPoluch"),
-      TextCell(1, 1, 12, "indexdoc"),
-      TextCell(1, 1, 24, "status"),
-      TextCell(1, 15, 4, "kodklass"),
-      TextCell(1, 16, 4, "okato"),
-      TextCell(1, 16, 17, "osnovanie"),
-      TextCell(1, 11, 17, "SchetPoluch"),
-      TextCell(1, 7, 21, "Bik"),
-      TextCell(1, 9, 17, "korSchet"),
-      TextCell(1, 6, 9, "InnPlat"),
+      Framed(1, 3, 4, receipt_table::kPayer, "Ф.И.О. плательщика", 70.2, 3),
+      Framed(1, 3, 17, receipt_table::kPayerAddress, "Адрес плательщика", 61, 5),
+      TextCell(1, 17, 4, receipt_table::kPeriod),
+      TextCell(1, 17, 17, receipt_table::kPaymentType),
+      AmountCell(1, 6, 22, receipt_table::kAmount),
+      Framed(1, 11, 4, receipt_table::kRecipient, "Получатель платежа", 70.2, 3),
+      Framed(1, 8, 4, receipt_table::kBank, "Банк получателя", 70.2, 3),
+      TextCell(1, 14, 9, receipt_table::kRecipientInn),
+      TextCell(1, 14, 20, receipt_table::kRecipientKpp),
+      TextCell(1, 1, 12, receipt_table::kDocIndex),
+      TextCell(1, 1, 24, receipt_table::kStatus),
+      TextCell(1, 15, 4, receipt_table::kBudgetCode),
+      TextCell(1, 16, 4, receipt_table::kOktmo),
+      TextCell(1, 16, 17, receipt_table::kReason),
+      TextCell(1, 11, 17, receipt_table::kRecipientAccount),
+      TextCell(1, 7, 21, receipt_table::kBik),
+      TextCell(1, 9, 17, receipt_table::kCorrAccount),
+      TextCell(1, 6, 9, receipt_table::kPayerInn),
   };
 }
 
@@ -127,26 +130,26 @@ struct Boxes {
   int length, row, column;
 };
 constexpr Boxes kPd4sbBoxes[] = {
-    {"InnPoluch", "ИНН получателя", 10, 4, 4},   {"KppPoluch", "КПП получателя", 9, 2, 34},
-    {"kodklass", "КБК", 20, 11, 23},             {"okato", "ОКТМО", 11, 4, 32},
-    {"SchetPoluch", "Счет получателя", 20, 7, 4}, {"Bik", "БИК", 9, 9, 8},
-    {"korSchet", "Кор./сч.", 20, 9, 23},         {"InnPlat", "ИНН плательщика", 12, 15, 12},
-    {"LschPlat", "Лицевой счет плательщика", 12, 15, 31},
+    {receipt_table::kRecipientInn, "ИНН получателя", 10, 4, 4},   {receipt_table::kRecipientKpp, "КПП получателя", 9, 2, 34},
+    {receipt_table::kBudgetCode, "КБК", 20, 11, 23},             {receipt_table::kOktmo, "ОКТМО", 11, 4, 32},
+    {receipt_table::kRecipientAccount, "Счет получателя", 20, 7, 4}, {receipt_table::kBik, "БИК", 9, 9, 8},
+    {receipt_table::kCorrAccount, "Кор./сч.", 20, 9, 23},         {receipt_table::kPayerInn, "ИНН плательщика", 12, 15, 12},
+    {receipt_table::kPayerAccount, "Лицевой счет плательщика", 12, 15, 31},
 };
 
 std::vector<CellWrite> Pd4sbTaxCells() {
   std::vector<CellWrite> cells = {
       Plain(1, 18, 29, Date()),
-      Framed(1, 13, 13, "Platel", "Ф.И.О. плательщика", 102, 2),
-      Framed(1, 14, 13, "AdresPlat", "Адрес плательщика", 102, 3),
-      Framed(1, 16, 12, "srok", "Налоговый период", 34, 1, kLinePoints),
-      AmountCell(1, 16, 33, "Summa"),
-      AmountCell(1, 17, 7, "peni"),
-      AmountCell(1, 17, 18, "straf"),
-      Framed(1, 2, 4, "Poluchat", "Получатель платежа", 91.8, 2),
-      Framed(1, 6, 26, "BancPoluch", "Банк получателя", 57.8, 3),
-      Framed(1, 10, 4, "NaznPlat", "Назначение платежа", 132.6, 3),
-      Framed(1, 4, 14, "imns", "Налоговый орган", 51, 2),
+      Framed(1, 13, 13, receipt_table::kPayer, "Ф.И.О. плательщика", 102, 2),
+      Framed(1, 14, 13, receipt_table::kPayerAddress, "Адрес плательщика", 102, 3),
+      Framed(1, 16, 12, receipt_table::kPeriod, "Налоговый период", 34, 1, kLinePoints),
+      AmountCell(1, 16, 33, receipt_table::kAmount),
+      AmountCell(1, 17, 7, receipt_table::kPenalty),
+      AmountCell(1, 17, 18, receipt_table::kFine),
+      Framed(1, 2, 4, receipt_table::kRecipient, "Получатель платежа", 91.8, 2),
+      Framed(1, 6, 26, receipt_table::kBank, "Банк получателя", 57.8, 3),
+      Framed(1, 10, 4, receipt_table::kPurpose, "Назначение платежа", 132.6, 3),
+      Framed(1, 4, 14, receipt_table::kTaxOffice, "Налоговый орган", 51, 2),
   };
   for (const Boxes& b : kPd4sbBoxes) {
     for (int part : {0, kLowerPartOffset}) {
@@ -294,7 +297,7 @@ void PrintLayout(const ReceiptValues& receipt, ReceiptLayout layout, const QStri
 }
 
 std::optional<ReceiptLayout> ChooseLayout(const ReceiptValues& receipt, const FormChooser& choose) {
-  if (!receipt.Flag("naloglog")) return ReceiptLayout::kPd4;
+  if (!receipt.Flag(receipt_table::kTax)) return ReceiptLayout::kPd4;
   const std::optional<int> chosen =
       choose({QStringLiteral("Форма ПД - 4 сб (налог)"), QStringLiteral("Форма ПД - налог (новая)")});
   if (!chosen) return std::nullopt;
