@@ -139,12 +139,17 @@ void ReceiptRegister::Edit() {
   ShowThenCancel(form, caption, false);
 }
 
+bool ReceiptRegister::CurrentIsMarked() const {
+  return HasRecords() && table_.FieldByName(receipt_table::kDeleted).AsBoolean();
+}
+
 void ReceiptRegister::Mark() {
   if (!HasRecords()) return;
-  if (!prompts_.AskYesNo(QStringLiteral("Удалить текущую запись?"))) return;
+  const bool marked = CurrentIsMarked();
+  if (!prompts_.AskYesNo(marked ? QStringLiteral("Снять пометку?") : QStringLiteral("Удалить текущую запись?"))) return;
   table_.Edit();
   try {
-    table_.FieldByName(receipt_table::kDeleted).SetAsBoolean(true);
+    table_.FieldByName(receipt_table::kDeleted).SetAsBoolean(!marked);
     table_.Post();
   } catch (...) {
     CancelQuietly(table_);

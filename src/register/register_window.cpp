@@ -106,7 +106,16 @@ void RegisterWindow::BuildMenus() {
   // The popup's "Изменить" edits, as the main menu's does: an item that
   // does nothing would only puzzle.
   pmEdit = add(popupMenu, QStringLiteral("Изменить"), QKeySequence(Qt::SHIFT | Qt::Key_Return), &RegisterWindow::Edit);
+  // Enter on a receipt opens it as Shift+Enter does; the menu still shows
+  // Shift+Enter, the first of its keys.
+  pmEdit->setShortcuts({QKeySequence(Qt::SHIFT | Qt::Key_Return), QKeySequence(Qt::Key_Return),
+                        QKeySequence(Qt::Key_Enter), QKeySequence(Qt::KeypadModifier | Qt::Key_Enter)});
   pmMark = add(popupMenu, QStringLiteral("Пометить на удаление"), QKeySequence(Qt::Key_Delete), &RegisterWindow::Mark);
+  // On a marked receipt the same item takes the mark off.
+  connect(popupMenu, &QMenu::aboutToShow, this, [this] {
+    pmMark->setText(register_.CurrentIsMarked() ? QStringLiteral("Снять пометку")
+                                                : QStringLiteral("Пометить на удаление"));
+  });
   pmCopy = add(popupMenu, QStringLiteral("Скопировать"), QKeySequence(Qt::Key_F9), &RegisterWindow::Copy);
 }
 

@@ -137,8 +137,8 @@ class RegisterWindow : public QMainWindow {
   QAction* pmPrint;   // "Печать" (Ctrl+P)
   QAction* pmPreview; // "Предварительный просмотр"
   QAction* pmPdf;     // "Сохранить в PDF…"
-  QAction* pmEdit;    // "Изменить" (Shift+Enter)
-  QAction* pmMark;    // "Пометить на удаление" (Delete)
+  QAction* pmEdit;    // "Изменить" (Shift+Enter; Enter too)
+  QAction* pmMark;    // "Пометить на удаление" (Delete); "Снять пометку" on a marked row
   QAction* pmCopy;    // "Скопировать" (F9)
   // The grid: the only control of the window that takes the focus.  Its
   // popup is popupMenu, whose shortcuts win while it has the focus.

@@ -17,6 +17,7 @@ namespace {
 using reg::ReceiptForm;
 
 const QString kAsk = QStringLiteral("Удалить текущую запись?");
+const QString kUnmark = QStringLiteral("Снять пометку?");
 const QString kPurge1 = QStringLiteral("Вы действительно желаете удалить все помеченные на удаление записи");
 const QString kPurge2 = QStringLiteral("Все записи помеченные на удаление будут удалены. Продолжить?");
 
@@ -303,10 +304,54 @@ class RegisterTest : public QObject {
     p.prompts.answerYes = true;
     p.main()->actDelete->trigger();
     QCOMPARE(MarksOf(p.table()), (QList<bool>{false, true}));
-    // Marking again asks again and changes nothing.
+    // On a marked receipt Delete offers to take the mark off; "Нет" keeps it.
+    p.prompts.answerYes = false;
     p.main()->actDelete->trigger();
-    QCOMPARE(p.prompts.questions, (QStringList{kAsk, kAsk, kAsk}));
     QCOMPARE(MarksOf(p.table()), (QList<bool>{false, true}));
+    p.prompts.answerYes = true;
+    p.main()->actDelete->trigger();
+    QCOMPARE(p.prompts.questions, (QStringList{kAsk, kAsk, kUnmark, kUnmark}));
+    QCOMPARE(MarksOf(p.table()), (QList<bool>{false, false}));
+    // Unmarked, it can be edited again.
+    p.main()->actEdit->trigger();
+    QCOMPARE(p.dialogs->shown.size(), size_t(1));
+  }
+
+  // The popup's item names what Delete will do on the row it is opened on.
+  void popupOffersToUnmarkAMarkedRow() {
+    Program& p = Start({{1, "А", 1, true}, {2, "Б", 2}});
+    reg::RegisterWindow& m = *p.main();
+    QVERIFY(QTest::qWaitForWindowExposed(&m));
+    QStringList texts;
+    for (int row : {0, 1}) {
+      p.table().SetRecNo(row + 1);
+      QTimer::singleShot(0, m.popupMenu, [&] {
+        texts << m.pmMark->text();
+        m.popupMenu->close();
+      });
+      m.popupMenu->exec(m.mapToGlobal(QPoint(10, 10)));
+    }
+    QCOMPARE(texts, (QStringList{"Снять пометку", "Пометить на удаление"}));
+  }
+
+  // Enter on a receipt opens it, as Shift+Enter does, whether the row was
+  // reached by the keys or by a click.
+  void enterOpensTheCurrentReceipt() {
+    Program& p = Start(Numbered({"А", "Б"}));
+    reg::RegisterWindow& m = *p.main();
+    QVERIFY(QTest::qWaitForWindowExposed(&m));
+    m.activateWindow();
+    m.grid->setFocus();
+    QTRY_VERIFY(m.grid->hasFocus());
+    p.dialogs->store = false;
+    QTest::keyClick(m.grid, Qt::Key_Down);
+    QTest::keyClick(m.grid, Qt::Key_Return);
+    QTest::keyClick(m.grid, Qt::Key_Up);
+    QTest::keyClick(m.grid, Qt::Key_Enter, Qt::KeypadModifier);
+    QCOMPARE(p.dialogs->shown.size(), size_t(2));
+    QCOMPARE(p.dialogs->shown[0].caption, QStringLiteral("Квитанция №2 (Б)"));
+    QCOMPARE(p.dialogs->shown[1].caption, QStringLiteral("Квитанция №1 (А)"));
+    QCOMPARE(p.dialogs->shown[1].state, tdb::dsEdit);
   }
 
   void purge_data() {
