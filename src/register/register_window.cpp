@@ -78,6 +78,7 @@ void RegisterWindow::BuildMenus() {
   actCreate = add(file, QStringLiteral("Создать"), QKeySequence(Qt::Key_Insert), &RegisterWindow::Create);
   actFromQr = add(file, QStringLiteral("Создать из QR-кода…"), {}, &RegisterWindow::CreateFromQrCommand);
   actPrint = add(file, QStringLiteral("Печать"), QKeySequence(Qt::CTRL | Qt::Key_P), &RegisterWindow::Print);
+  actPreview = add(file, QStringLiteral("Предварительный просмотр"), {}, &RegisterWindow::Preview);
   actPdf = add(file, QStringLiteral("Сохранить в PDF…"), {}, &RegisterWindow::SaveAsPdf);
   file->addSeparator();
   actExit = file->addAction(QStringLiteral("Выход"));
@@ -101,6 +102,7 @@ void RegisterWindow::BuildMenus() {
   popupMenu->setObjectName(QStringLiteral("popupMenu"));
   pmCreate = add(popupMenu, QStringLiteral("Создать"), QKeySequence(Qt::Key_Insert), &RegisterWindow::Create);
   pmPrint = add(popupMenu, QStringLiteral("Печать"), QKeySequence(Qt::CTRL | Qt::Key_P), &RegisterWindow::Print);
+  pmPreview = add(popupMenu, QStringLiteral("Предварительный просмотр"), {}, &RegisterWindow::Preview);
   pmPdf = add(popupMenu, QStringLiteral("Сохранить в PDF…"), {}, &RegisterWindow::SaveAsPdf);
   popupMenu->addSeparator();
   // The popup's "Изменить" edits, as the main menu's does: an item that
@@ -296,7 +298,7 @@ void RegisterWindow::EnableAll() {
   actCreate->setEnabled(register_.IsOpen());
   actFromQr->setEnabled(register_.IsOpen());
   const bool any = register_.HasRecords();
-  for (QAction* a : {actPrint, actPdf, actEdit, actDelete, actCopy, actPurge}) a->setEnabled(any);
+  for (QAction* a : {actPrint, actPreview, actPdf, actEdit, actDelete, actCopy, actPurge}) a->setEnabled(any);
 }
 
 bool RegisterWindow::WriteSettings() {
@@ -434,6 +436,11 @@ void RegisterWindow::HidePanel() {
 void RegisterWindow::Print() {
   if (!register_.HasRecords()) return;
   if (printer_) Run([this] { printer_->Print(receipts_); });
+}
+
+void RegisterWindow::Preview() {
+  if (!register_.HasRecords()) return;
+  if (printer_) Run([this] { printer_->Preview(receipts_); });
 }
 
 void RegisterWindow::SaveAsPdf() {

@@ -249,14 +249,20 @@ class RegisterTest : public QObject {
   }
 
   // Edit is refused on a marked receipt; Copy is not, and the copy is
-  // unmarked, numbered after the last, with the copied fields and a fresh
-  // date, form name and tax codes.
+  // unmarked, numbered after the last, with a fresh date and the same form:
+  // its name and the tax fields come along, the document index (one
+  // accrual's own) does not.
   void markedReceiptRefusesEditButCopies() {
     Program& p = Start({{1, "Марков", 250.5, true, true, "ИФНС № 5", "Форма № ПД-(налог)"}});
     tdb::TDadaTable& t = p.table();
     t.Edit();
     t.FieldByName("okato").SetAsString("45286560");
-    t.FieldByName("srok").SetAsString("МС.03.2024");
+    t.FieldByName("srok").SetAsString(tdb::Utf8ToCp1251("МС.03.2024"));
+    t.FieldByName("tipplat").SetAsString(tdb::Utf8ToCp1251("НС"));
+    t.FieldByName("osnovanie").SetAsString(tdb::Utf8ToCp1251("ТП"));
+    t.FieldByName("status").SetAsString("13");
+    t.FieldByName("kodklass").SetAsString("18210604012021000110");
+    t.FieldByName("indexdoc").SetAsString("18209965224567890124");
     t.FieldByName("nomerPlat").SetAsInteger(7);
     t.FieldByName("DatePlat").SetAsDateTime(40000);
     t.Post();
@@ -270,9 +276,14 @@ class RegisterTest : public QObject {
       // What the dialog sees before it stores anything.
       QCOMPARE(t.FieldByName("nomer").AsInteger(), 2);
       QCOMPARE(t.FieldByName("okato").AsString(), std::string("45286560"));
-      QCOMPARE(t.FieldByName("srok").AsString(), std::string());
+      QCOMPARE(t.FieldByName("srok").AsString(), tdb::Utf8ToCp1251("МС.03.2024"));
+      QCOMPARE(t.FieldByName("tipplat").AsString(), tdb::Utf8ToCp1251("НС"));
+      QCOMPARE(t.FieldByName("osnovanie").AsString(), tdb::Utf8ToCp1251("ТП"));
+      QCOMPARE(t.FieldByName("status").AsString(), std::string("13"));
+      QCOMPARE(t.FieldByName("kodklass").AsString(), std::string("18210604012021000110"));
+      QCOMPARE(t.FieldByName("indexdoc").AsString(), std::string());
       QCOMPARE(t.FieldByName("nomerPlat").AsInteger(), 7);
-      QCOMPARE(t.FieldByName("document").AsString(), std::string());
+      QCOMPARE(Qs(t.FieldByName("document").AsString()), QStringLiteral("Форма № ПД-(налог)"));
       QCOMPARE(static_cast<int>(t.FieldByName("DatePlat").AsDateTime()),
                static_cast<int>(QDate(1899, 12, 30).daysTo(QDate::currentDate())));
       t.Post();
