@@ -58,6 +58,7 @@ int main(int argc, char** argv) {
   // when installed.
   reg::PrintCommands printer(app::ProgramFileFolder(context.programDir, QStringLiteral("f4pd.xlsx")),
                              forms->registerWindow->Chooser(), prompts, forms->registerWindow.get());
+  printer.options = [&forms] { return printing::PrintOptions{forms->settings.summa}; };
   forms->registerWindow->SetReceiptPrinter(&printer);
   app::ArmStartupCheck(*forms, context, std::getenv(app::kStartupCheckVariable));
   forms->registerWindow->show();

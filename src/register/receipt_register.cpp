@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "data/receipt_rules.h"
 #include "data/receipt_tables.h"
 #include "engine/base/ascii.h"
 #include "widgets/data_text.h"
@@ -44,18 +45,6 @@ bool CurrentIndexHolds(const TDadaTable& table, std::string_view field) {
   }
   return false;
 }
-
-// The fields Copy takes from the current receipt.
-constexpr const char* kCopiedFields[] = {
-    receipt_table::kPayer,        receipt_table::kPayerAddress,     receipt_table::kPayerInn,
-    receipt_table::kPayerAccount, receipt_table::kRecipient,        receipt_table::kRecipientInn,
-    receipt_table::kRecipientKpp, receipt_table::kTaxOffice,        receipt_table::kBudgetCode,
-    receipt_table::kRecipientAccount, receipt_table::kBank,         receipt_table::kBik,
-    receipt_table::kCorrAccount,  receipt_table::kPurpose,          receipt_table::kAmount,
-    receipt_table::kServiceFee,   receipt_table::kPayerNumber,      receipt_table::kRecipientNumber,
-    receipt_table::kBudgetCodeNumber, receipt_table::kTax,          receipt_table::kOktmo,
-    receipt_table::kStatus,
-};
 
 }  // namespace
 
@@ -150,12 +139,17 @@ void ReceiptRegister::Edit() {
   ShowThenCancel(form, caption, false);
 }
 
+bool ReceiptRegister::CurrentIsMarked() const {
+  return HasRecords() && table_.FieldByName(receipt_table::kDeleted).AsBoolean();
+}
+
 void ReceiptRegister::Mark() {
   if (!HasRecords()) return;
-  if (!prompts_.AskYesNo(QStringLiteral("Удалить текущую запись?"))) return;
+  const bool marked = CurrentIsMarked();
+  if (!prompts_.AskYesNo(marked ? QStringLiteral("Снять пометку?") : QStringLiteral("Удалить текущую запись?"))) return;
   table_.Edit();
   try {
-    table_.FieldByName(receipt_table::kDeleted).SetAsBoolean(true);
+    table_.FieldByName(receipt_table::kDeleted).SetAsBoolean(!marked);
     table_.Post();
   } catch (...) {
     CancelQuietly(table_);
@@ -168,7 +162,7 @@ void ReceiptRegister::Copy() {
   // Raw values in the fields' own encodings: a copy is exact, whatever the
   // type of each field.
   std::vector<std::pair<tdb::TField*, std::vector<uint8_t>>> values;
-  for (const char* name : kCopiedFields) {
+  for (const char* name : receipts::ReceiptCopyFields()) {
     tdb::TField& field = table_.FieldByName(name);
     std::vector<uint8_t> bytes(static_cast<size_t>(field.DataSize()));
     field.GetData(bytes.data());

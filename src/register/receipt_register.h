@@ -80,7 +80,11 @@ class ReceiptRegister {
   // "Квитанция №<nomer> (<Platel>)", over the receipt in edit state.
   void Edit();
   // Mark: after "Удалить текущую запись?" is answered Yes, sets slugebnoe.
+  // On a receipt already marked it asks "Снять пометку?" and, answered Yes,
+  // takes the mark off.
   void Mark();
+  // The current receipt is marked for deletion.
+  bool CurrentIsMarked() const;
   // Copy: a new receipt with the payer, recipient, code, purpose, amounts and
   // kind of the current one (not its date, form name, tax period codes or
   // mark), numbered record count + 1.

@@ -76,6 +76,7 @@ void RegisterWindow::BuildMenus() {
   actCreate = add(file, QStringLiteral("Создать"), QKeySequence(Qt::Key_Insert), &RegisterWindow::Create);
   actFromQr = add(file, QStringLiteral("Создать из QR-кода…"), {}, &RegisterWindow::CreateFromQrCommand);
   actPrint = add(file, QStringLiteral("Печать"), QKeySequence(Qt::CTRL | Qt::Key_P), &RegisterWindow::Print);
+  actPreview = add(file, QStringLiteral("Предварительный просмотр"), {}, &RegisterWindow::Preview);
   actPdf = add(file, QStringLiteral("Сохранить в PDF…"), {}, &RegisterWindow::SaveAsPdf);
   file->addSeparator();
   actExit = file->addAction(QStringLiteral("Выход"));
@@ -99,12 +100,22 @@ void RegisterWindow::BuildMenus() {
   popupMenu->setObjectName(QStringLiteral("popupMenu"));
   pmCreate = add(popupMenu, QStringLiteral("Создать"), QKeySequence(Qt::Key_Insert), &RegisterWindow::Create);
   pmPrint = add(popupMenu, QStringLiteral("Печать"), QKeySequence(Qt::CTRL | Qt::Key_P), &RegisterWindow::Print);
+  pmPreview = add(popupMenu, QStringLiteral("Предварительный просмотр"), {}, &RegisterWindow::Preview);
   pmPdf = add(popupMenu, QStringLiteral("Сохранить в PDF…"), {}, &RegisterWindow::SaveAsPdf);
   popupMenu->addSeparator();
   // The popup's "Изменить" edits, as the main menu's does: an item that
   // does nothing would only puzzle.
   pmEdit = add(popupMenu, QStringLiteral("Изменить"), QKeySequence(Qt::SHIFT | Qt::Key_Return), &RegisterWindow::Edit);
+  // Enter on a receipt opens it as Shift+Enter does; the menu still shows
+  // Shift+Enter, the first of its keys.
+  pmEdit->setShortcuts({QKeySequence(Qt::SHIFT | Qt::Key_Return), QKeySequence(Qt::Key_Return),
+                        QKeySequence(Qt::Key_Enter), QKeySequence(Qt::KeypadModifier | Qt::Key_Enter)});
   pmMark = add(popupMenu, QStringLiteral("Пометить на удаление"), QKeySequence(Qt::Key_Delete), &RegisterWindow::Mark);
+  // On a marked receipt the same item takes the mark off.
+  connect(popupMenu, &QMenu::aboutToShow, this, [this] {
+    pmMark->setText(register_.CurrentIsMarked() ? QStringLiteral("Снять пометку")
+                                                : QStringLiteral("Пометить на удаление"));
+  });
   pmCopy = add(popupMenu, QStringLiteral("Скопировать"), QKeySequence(Qt::Key_F9), &RegisterWindow::Copy);
 }
 
@@ -275,7 +286,7 @@ void RegisterWindow::EnableAll() {
   actCreate->setEnabled(register_.IsOpen());
   actFromQr->setEnabled(register_.IsOpen());
   const bool any = register_.HasRecords();
-  for (QAction* a : {actPrint, actPdf, actEdit, actDelete, actCopy, actPurge}) a->setEnabled(any);
+  for (QAction* a : {actPrint, actPreview, actPdf, actEdit, actDelete, actCopy, actPurge}) a->setEnabled(any);
 }
 
 bool RegisterWindow::WriteSettings() {
@@ -405,6 +416,11 @@ void RegisterWindow::HidePanel() {
 void RegisterWindow::Print() {
   if (!register_.HasRecords()) return;
   if (printer_) Run([this] { printer_->Print(receipts_); });
+}
+
+void RegisterWindow::Preview() {
+  if (!register_.HasRecords()) return;
+  if (printer_) Run([this] { printer_->Preview(receipts_); });
 }
 
 void RegisterWindow::SaveAsPdf() {

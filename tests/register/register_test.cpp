@@ -17,6 +17,7 @@ namespace {
 using reg::ReceiptForm;
 
 const QString kAsk = QStringLiteral("Удалить текущую запись?");
+const QString kUnmark = QStringLiteral("Снять пометку?");
 const QString kPurge1 = QStringLiteral("Вы действительно желаете удалить все помеченные на удаление записи");
 const QString kPurge2 = QStringLiteral("Все записи помеченные на удаление будут удалены. Продолжить?");
 
@@ -241,14 +242,20 @@ class RegisterTest : public QObject {
   }
 
   // Edit is refused on a marked receipt; Copy is not, and the copy is
-  // unmarked, numbered after the last, with the copied fields and a fresh
-  // date, form name and tax codes.
+  // unmarked, numbered after the last, with a fresh date and the same form:
+  // its name and the tax fields come along, the document index (one
+  // accrual's own) does not.
   void markedReceiptRefusesEditButCopies() {
     Program& p = Start({{1, "Марков", 250.5, true, true, "ИФНС № 5", "Форма № ПД-(налог)"}});
     tdb::TDadaTable& t = p.table();
     t.Edit();
     t.FieldByName("okato").SetAsString("45286560");
-    t.FieldByName("srok").SetAsString("МС.03.2024");
+    t.FieldByName("srok").SetAsString(tdb::Utf8ToCp1251("МС.03.2024"));
+    t.FieldByName("tipplat").SetAsString(tdb::Utf8ToCp1251("НС"));
+    t.FieldByName("osnovanie").SetAsString(tdb::Utf8ToCp1251("ТП"));
+    t.FieldByName("status").SetAsString("13");
+    t.FieldByName("kodklass").SetAsString("18210604012021000110");
+    t.FieldByName("indexdoc").SetAsString("18209965224567890124");
     t.FieldByName("nomerPlat").SetAsInteger(7);
     t.FieldByName("DatePlat").SetAsDateTime(40000);
     t.Post();
@@ -262,9 +269,14 @@ class RegisterTest : public QObject {
       // What the dialog sees before it stores anything.
       QCOMPARE(t.FieldByName("nomer").AsInteger(), 2);
       QCOMPARE(t.FieldByName("okato").AsString(), std::string("45286560"));
-      QCOMPARE(t.FieldByName("srok").AsString(), std::string());
+      QCOMPARE(t.FieldByName("srok").AsString(), tdb::Utf8ToCp1251("МС.03.2024"));
+      QCOMPARE(t.FieldByName("tipplat").AsString(), tdb::Utf8ToCp1251("НС"));
+      QCOMPARE(t.FieldByName("osnovanie").AsString(), tdb::Utf8ToCp1251("ТП"));
+      QCOMPARE(t.FieldByName("status").AsString(), std::string("13"));
+      QCOMPARE(t.FieldByName("kodklass").AsString(), std::string("18210604012021000110"));
+      QCOMPARE(t.FieldByName("indexdoc").AsString(), std::string());
       QCOMPARE(t.FieldByName("nomerPlat").AsInteger(), 7);
-      QCOMPARE(t.FieldByName("document").AsString(), std::string());
+      QCOMPARE(Qs(t.FieldByName("document").AsString()), QStringLiteral("Форма № ПД-(налог)"));
       QCOMPARE(static_cast<int>(t.FieldByName("DatePlat").AsDateTime()),
                static_cast<int>(QDate(1899, 12, 30).daysTo(QDate::currentDate())));
       t.Post();
@@ -292,10 +304,54 @@ class RegisterTest : public QObject {
     p.prompts.answerYes = true;
     p.main()->actDelete->trigger();
     QCOMPARE(MarksOf(p.table()), (QList<bool>{false, true}));
-    // Marking again asks again and changes nothing.
+    // On a marked receipt Delete offers to take the mark off; "Нет" keeps it.
+    p.prompts.answerYes = false;
     p.main()->actDelete->trigger();
-    QCOMPARE(p.prompts.questions, (QStringList{kAsk, kAsk, kAsk}));
     QCOMPARE(MarksOf(p.table()), (QList<bool>{false, true}));
+    p.prompts.answerYes = true;
+    p.main()->actDelete->trigger();
+    QCOMPARE(p.prompts.questions, (QStringList{kAsk, kAsk, kUnmark, kUnmark}));
+    QCOMPARE(MarksOf(p.table()), (QList<bool>{false, false}));
+    // Unmarked, it can be edited again.
+    p.main()->actEdit->trigger();
+    QCOMPARE(p.dialogs->shown.size(), size_t(1));
+  }
+
+  // The popup's item names what Delete will do on the row it is opened on.
+  void popupOffersToUnmarkAMarkedRow() {
+    Program& p = Start({{1, "А", 1, true}, {2, "Б", 2}});
+    reg::RegisterWindow& m = *p.main();
+    QVERIFY(QTest::qWaitForWindowExposed(&m));
+    QStringList texts;
+    for (int row : {0, 1}) {
+      p.table().SetRecNo(row + 1);
+      QTimer::singleShot(0, m.popupMenu, [&] {
+        texts << m.pmMark->text();
+        m.popupMenu->close();
+      });
+      m.popupMenu->exec(m.mapToGlobal(QPoint(10, 10)));
+    }
+    QCOMPARE(texts, (QStringList{"Снять пометку", "Пометить на удаление"}));
+  }
+
+  // Enter on a receipt opens it, as Shift+Enter does, whether the row was
+  // reached by the keys or by a click.
+  void enterOpensTheCurrentReceipt() {
+    Program& p = Start(Numbered({"А", "Б"}));
+    reg::RegisterWindow& m = *p.main();
+    QVERIFY(QTest::qWaitForWindowExposed(&m));
+    m.activateWindow();
+    m.grid->setFocus();
+    QTRY_VERIFY(m.grid->hasFocus());
+    p.dialogs->store = false;
+    QTest::keyClick(m.grid, Qt::Key_Down);
+    QTest::keyClick(m.grid, Qt::Key_Return);
+    QTest::keyClick(m.grid, Qt::Key_Up);
+    QTest::keyClick(m.grid, Qt::Key_Enter, Qt::KeypadModifier);
+    QCOMPARE(p.dialogs->shown.size(), size_t(2));
+    QCOMPARE(p.dialogs->shown[0].caption, QStringLiteral("Квитанция №2 (Б)"));
+    QCOMPARE(p.dialogs->shown[1].caption, QStringLiteral("Квитанция №1 (А)"));
+    QCOMPARE(p.dialogs->shown[1].state, tdb::dsEdit);
   }
 
   void purge_data() {
