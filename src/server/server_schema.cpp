@@ -157,7 +157,7 @@ void GrantClerk(ServerConnection& connection, const std::string& role) {
   for (const receipts::TableSchema* t : AllTableSchemas()) tables += (tables.empty() ? "" : ", ") + SqlName(t->name);
   connection.InTransaction([&] {
     connection.ExecScript("GRANT SELECT, INSERT, UPDATE, DELETE ON " + tables + " TO " + quoted + ";\n" +
-                          "GRANT SELECT, UPDATE ON formix_numbers TO " + quoted + ";\n");
+                          "GRANT SELECT, UPDATE (last_number) ON formix_numbers TO " + quoted + ";\n");
   });
 }
 

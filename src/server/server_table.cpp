@@ -209,6 +209,7 @@ void TServerTable::LoadView() {
   ViewReplaced();
   win_.clear();
   win_start_ = 0;
+  unresolved_ = false;
   pos_ = -1;
   whole_ = false;
   if (filtered_ && sql_filter_.residual) {
@@ -250,12 +251,35 @@ bool TServerTable::PassesHere(const Row& row) {
   return pass;
 }
 
+void TServerTable::AnchorAt(Row row) {
+  ViewReplaced();
+  win_.clear();
+  win_.push_back(std::move(row));
+  win_start_ = 0;
+  pos_ = 0;
+  unresolved_ = true;
+}
+
+void TServerTable::Resolve() {
+  if (!unresolved_) return;
+  unresolved_ = false;
+  if (win_.empty()) return;
+  const int shift = PositionOfKey(win_.front()) - win_start_;
+  win_start_ += shift;
+  pos_ += shift;
+}
+
 const TServerTable::Row* TServerTable::RowAt(int p) {
-  if (p < 0) return nullptr;
-  if (whole_) return p < static_cast<int>(win_.size()) ? &win_[static_cast<size_t>(p)] : nullptr;
+  if (whole_) return p >= 0 && p < static_cast<int>(win_.size()) ? &win_[static_cast<size_t>(p)] : nullptr;
+  const int far = 4 * kBlock;
+  if (unresolved_ && (win_.empty() || p < win_start_ - far || p >= win_start_ + static_cast<int>(win_.size()) + far)) {
+    const int before = pos_;
+    Resolve();
+    p += pos_ - before;
+  }
+  if (p < 0 && !unresolved_) return nullptr;
   const int end = win_start_ + static_cast<int>(win_.size());
   // Far from the rows at hand and nearer an end of the view: start there.
-  const int far = 4 * kBlock;
   if (win_.empty() || (p < win_start_ - far && p < win_start_ - p) || (p >= end + far && count_ - p < p - end)) {
     win_.clear();
     if (p < count_ - p) {
@@ -275,11 +299,13 @@ const TServerTable::Row* TServerTable::RowAt(int p) {
     std::vector<Row> rows = FetchBlock(&win_.front(), true, kBlock);
     for (auto it = rows.rbegin(); it != rows.rend(); ++it) win_.push_front(std::move(*it));
     win_start_ -= static_cast<int>(rows.size());
-    if (static_cast<int>(rows.size()) < kBlock && win_start_ != 0) {
-      // The view begins here: other sessions changed it since it was counted.
+    if (static_cast<int>(rows.size()) < kBlock && (win_start_ != 0 || unresolved_)) {
+      // The view begins here (other sessions changed it since it was
+      // counted, or positions counted from a changed record).
       pos_ -= win_start_;
       p -= win_start_;
       win_start_ = 0;
+      unresolved_ = false;
     }
     while (win_.size() > kWindowRows) win_.pop_back();
     if (rows.empty()) break;
@@ -287,7 +313,7 @@ const TServerTable::Row* TServerTable::RowAt(int p) {
   while (p >= win_start_ + static_cast<int>(win_.size())) {
     std::vector<Row> rows = FetchBlock(&win_.back(), false, kBlock);
     if (rows.empty()) {
-      count_ = win_start_ + static_cast<int>(win_.size());
+      if (!unresolved_) count_ = win_start_ + static_cast<int>(win_.size());
       return nullptr;
     }
     for (Row& r : rows) win_.push_back(std::move(r));
@@ -296,7 +322,7 @@ const TServerTable::Row* TServerTable::RowAt(int p) {
       ++win_start_;
     }
   }
-  if (p < win_start_) return nullptr;
+  if (p < win_start_ || p >= win_start_ + static_cast<int>(win_.size())) return nullptr;
   return &win_[static_cast<size_t>(p - win_start_)];
 }
 
@@ -352,7 +378,7 @@ tdb::TGetResult TServerTable::GetRecord(uint8_t* buffer, tdb::TGetMode mode, boo
       ++pos_;
       break;
     case tdb::gmPrior:
-      if (pos_ <= 0) return tdb::grBOF;
+      if (pos_ <= 0 && !unresolved_) return tdb::grBOF;
       row = RowAt(pos_ - 1);
       if (!row) return tdb::grBOF;
       --pos_;
@@ -363,15 +389,30 @@ tdb::TGetResult TServerTable::GetRecord(uint8_t* buffer, tdb::TGetMode mode, boo
   return tdb::grOK;
 }
 
-void TServerTable::InternalLast() { pos_ = count_; }
+void TServerTable::InternalFirst() {
+  if (unresolved_) {
+    // Positions counted from a changed record say nothing of the first one.
+    win_.clear();
+    win_start_ = 0;
+    unresolved_ = false;
+  }
+  pos_ = -1;
+}
+
+void TServerTable::InternalLast() {
+  Resolve();
+  pos_ = count_;
+}
 
 int TServerTable::RecNo() const {
   if (!Active() || count_ == 0) return 0;
+  const_cast<TServerTable*>(this)->Resolve();
   return pos_ < 0 ? 1 : pos_ + 1;
 }
 
 void TServerTable::SetRecNo(int n) {
   CheckBrowseMode();
+  Resolve();
   if (n < 0 || n > RecordCount() || n == RecNo()) return;
   if (BeforeScroll) BeforeScroll(*this);
   pos_ = n - 1;
@@ -568,12 +609,11 @@ bool TServerTable::Locate(const std::string& key_fields, const std::vector<tdb::
   if (!found) return false;
   int p = PositionOfKey(*found);
   if (p < 0) return false;
-  if (p < win_start_ || p >= win_start_ + static_cast<int>(win_.size())) {
-    if (!whole_) {
-      win_.clear();
-      win_.push_back(std::move(*found));
-      win_start_ = p;
-    }
+  if (!whole_) {
+    win_.clear();
+    win_.push_back(std::move(*found));
+    win_start_ = p;
+    unresolved_ = false;
   }
   pos_ = p;
   Resync();
@@ -683,14 +723,26 @@ void TServerTable::InternalPost() {
       if (r.Affected() != 1) RaiseStale(id);
     }
   });
-  // The view is read again around the stored record.
+  // The stored record becomes current where it now stands.
+  if (!whole_) {
+    std::vector<ServerParam> params;
+    std::string where = ViewWhere(params);
+    params.push_back(std::to_string(id));
+    std::vector<Row> rows = ReadRows("SELECT " + SelectList() + " FROM " + sql_table_ + " WHERE " + where +
+                                         " AND rec_id = $" + std::to_string(params.size()) + "::integer",
+                                     params);
+    if (!rows.empty()) {
+      if (inserting) ++count_;
+      AnchorAt(std::move(rows[0]));
+      return;
+    }
+  }
+  // Outside the filter or the range, or the view is read whole: read it again.
   LoadView();
   int p = PositionOf(id);
   if (p < 0) {
-    // Outside the filter or range: the record that now stands there.
-    std::vector<ServerParam> params;
-    std::string sql = "SELECT " + SelectList() + " FROM " + sql_table_ + " WHERE rec_id = $1::integer";
-    std::vector<Row> rows = ReadRows(sql, {std::to_string(id)});
+    std::vector<Row> rows = ReadRows("SELECT " + SelectList() + " FROM " + sql_table_ + " WHERE rec_id = $1::integer",
+                                     {std::to_string(id)});
     p = rows.empty() ? 0 : std::min(PositionOfKey(rows[0]), count_ - 1);
   }
   pos_ = p;
@@ -700,13 +752,27 @@ void TServerTable::InternalDelete() {
   uint8_t* buffer = ActiveBuffer();
   const int32_t id = tdb::GetInt32LE(buffer + data_size_);
   const int64_t version = tdb::GetInt64LE(buffer + data_size_ + 4);
+  Row gone;
+  gone.data.assign(buffer, buffer + data_size_ + kTrailer);
   ServerResult r =
       connection_->Exec("DELETE FROM " + sql_table_ + " WHERE rec_id = $1::integer AND row_version = $2::bigint",
                         {std::to_string(id), std::to_string(version)});
   if (r.Affected() != 1) RaiseStale(id);
-  const int p = pos_;
-  LoadView();
-  pos_ = std::min(p, count_ - 1);
+  if (whole_) {
+    const int p = pos_;
+    LoadView();
+    pos_ = std::min(p, count_ - 1);
+    return;
+  }
+  --count_;
+  // The record behind the deleted one becomes current, or the one before it.
+  std::vector<Row> next = FetchBlock(&gone, false, 1);
+  if (next.empty()) next = FetchBlock(&gone, true, 1);
+  if (next.empty()) {
+    LoadView();
+    return;
+  }
+  AnchorAt(std::move(next[0]));
 }
 
 void TServerTable::InternalRefresh() {

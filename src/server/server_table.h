@@ -121,7 +121,7 @@ class TServerTable : public tdb::TDataSet, public tdb::TFilterFieldSource {
   void InternalClose() override;
   bool IsCursorOpen() const override { return cursor_open_; }
   tdb::TGetResult GetRecord(uint8_t* buffer, tdb::TGetMode mode, bool do_check) override;
-  void InternalFirst() override { pos_ = -1; }
+  void InternalFirst() override;
   void InternalLast() override;
   size_t RecordBufferSize() const override { return data_size_ + kTrailer; }
   void InternalInitRecord(uint8_t* buffer) override;
@@ -157,6 +157,11 @@ class TServerTable : public tdb::TDataSet, public tdb::TFilterFieldSource {
   const Row* RowAt(int p);
   // Reads the count and drops the rows at hand; position before the first.
   void LoadView();
+  // Makes `row` the current record, the only one at hand, its view position
+  // not yet counted (see Resolve).
+  void AnchorAt(Row row);
+  // Counts where the rows at hand stand in the view, once after AnchorAt.
+  void Resolve();
   // Reads the whole view, evaluating the filter here.
   void LoadWholeView();
   bool PassesHere(const Row& row);
@@ -191,6 +196,10 @@ class TServerTable : public tdb::TDataSet, public tdb::TFilterFieldSource {
   int pos_ = -1;
   std::deque<Row> win_;  // rows at hand: view positions win_start_ ...
   int win_start_ = 0;
+  // After a change of this dataset the positions of the rows at hand count
+  // from the changed record until something needs the real ones: a post
+  // costs no count of the rows before it.
+  bool unresolved_ = false;
   bool whole_ = false;  // win_ holds the whole view (filter evaluated here)
 
   std::string filter_text_;
