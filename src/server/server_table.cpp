@@ -286,6 +286,10 @@ const TServerTable::Row* TServerTable::RowAt(int p) {
       for (Row& r : FetchBlock(nullptr, false, kBlock)) win_.push_back(std::move(r));
       win_start_ = 0;
     } else {
+      // Counted again: positions from the end hold only with the true count.
+      std::vector<ServerParam> params;
+      std::string sql = "SELECT count(*) FROM " + sql_table_ + " WHERE " + ViewWhere(params);
+      count_ = static_cast<int>(connection_->Exec(sql, params).Integer(0, 0));
       std::vector<Row> rows = FetchBlock(nullptr, true, kBlock);
       for (Row& r : rows) win_.push_back(std::move(r));
       win_start_ = std::max(0, count_ - static_cast<int>(win_.size()));
@@ -367,6 +371,12 @@ tdb::TGetResult TServerTable::GetRecord(uint8_t* buffer, tdb::TGetMode mode, boo
   switch (mode) {
     case tdb::gmCurrent:
       row = RowAt(pos_);
+      if (!row && !unresolved_ && count_ > 0 && pos_ >= count_) {
+        // The view ended before its count: other sessions removed records
+        // since it was counted.  The last record stands in.
+        pos_ = count_ - 1;
+        row = RowAt(pos_);
+      }
       if (!row) {
         if (do_check) Error("No records");
         return tdb::grError;
@@ -380,6 +390,10 @@ tdb::TGetResult TServerTable::GetRecord(uint8_t* buffer, tdb::TGetMode mode, boo
     case tdb::gmPrior:
       if (pos_ <= 0 && !unresolved_) return tdb::grBOF;
       row = RowAt(pos_ - 1);
+      if (!row && !unresolved_ && count_ > 0 && pos_ - 1 >= count_) {
+        pos_ = count_;
+        row = RowAt(pos_ - 1);
+      }
       if (!row) return tdb::grBOF;
       --pos_;
       break;

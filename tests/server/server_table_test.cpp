@@ -307,6 +307,22 @@ TEST_F(ServerTableTest, AnEditOrDeleteOfAStaleRecordIsRefused) {
   EXPECT_EQ(OpenReceipts("inomer")->Lookup("nomer", {int64_t{2}}, "Platel")->at(0), tdb::TVariant(std::string("Mine")));
 }
 
+TEST_F(ServerTableTest, AViewCountedBeforeAnotherClerkDeletedEndsAtItsLastRecord) {
+  auto mine = OpenReceipts("inomer");
+  AppendReceipts(*mine, kRows);
+  mine->First();
+  ASSERT_EQ(InChild([&] { db_.Connect()->Exec("DELETE FROM formix WHERE nomer > 300"); }), 0);
+  // The count still says 450; the rows at hand are the first block only.
+  mine->SetRecNo(kRows);
+  ASSERT_FALSE(mine->IsEmpty());
+  EXPECT_EQ(mine->FieldByName("nomer").AsInteger(), 300);
+  EXPECT_EQ(mine->RecordCount(), 300);
+  mine->First();
+  mine->Last();
+  EXPECT_EQ(mine->FieldByName("nomer").AsInteger(), 300);
+  EXPECT_EQ(mine->RecNo(), 300);
+}
+
 TEST_F(ServerTableTest, NumbersAreNeverGivenTwice) {
   // Two clerks store receipts at the same time, each typing the number it
   // sees as the next one; the server gives each its own.
