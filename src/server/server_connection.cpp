@@ -27,10 +27,14 @@ std::string FirstLine(const char* text) {
   std::string code = state ? state : "";
   if (result) PQclear(result);
   if (message.rfind("ERROR:  ", 0) == 0) message.erase(0, 8);
-  if (code == "42501") tdb::DatabaseError(tdb::Format("Permission denied: %s", {message}));
-  if (code == "40001" || code == "40P01") tdb::DatabaseError("Record locked by another user");
-  if (PQstatus(conn) != CONNECTION_OK)
-    tdb::DatabaseError(tdb::Format("Connection to the database server lost: %s", {message}));
+  if (code == "42501") tdb::DatabaseError(tdb::ekReadOnly, tdb::Format("Permission denied: %s", {message}));
+  if (code == "40001" || code == "40P01" || code == "55P03")
+    tdb::DatabaseError(tdb::ekLockTimeout, "Record locked by another user");
+  if (code == "22001" || code == "22003" || code == "22008")
+    tdb::DatabaseError(tdb::ekOutOfRange, tdb::Format("Database server error: %s", {message}));
+  if (code == "53100") tdb::DatabaseError(tdb::ekDiskFull, tdb::Format("Database server error: %s", {message}));
+  if (PQstatus(conn) != CONNECTION_OK || code.rfind("08", 0) == 0)
+    tdb::DatabaseError(tdb::ekIoFailure, tdb::Format("Connection to the database server lost: %s", {message}));
   tdb::DatabaseError(tdb::Format("Database server error: %s", {message}));
 }
 
@@ -71,8 +75,11 @@ ServerConnection::ServerConnection(const std::string& conninfo, const std::strin
     const bool refused = conn_ && PQconnectionNeedsPassword(conn_) == 0 && PQconnectionUsedPassword(conn_) != 0;
     if (conn_) PQfinish(conn_);
     conn_ = nullptr;
-    if (refused) tdb::DatabaseError("Access denied");
-    tdb::DatabaseError(tdb::Format("Cannot connect to the database server: %s", {message}));
+    if (refused) tdb::DatabaseError(tdb::ekWrongPassword, "Access denied");
+    tdb::TErrorParams params;
+    params.Open = tdb::ofOther;
+    tdb::DatabaseError(tdb::ekCannotOpen, tdb::Format("Cannot connect to the database server: %s", {message}),
+                       params);
   }
   PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
 }

@@ -23,7 +23,11 @@ std::string Lower(const std::string& s) {
 }
 
 [[noreturn]] void CannotHold(const receipts::FieldSchema& field, std::string_view text) {
-  tdb::DatabaseError(tdb::Format("Field '%s' cannot hold the value '%s'", {field.name, tdb::Utf8ToCp1251(text)}));
+  tdb::TErrorParams params;
+  params.Field = field.name;
+  tdb::DatabaseError(tdb::ekInvalidValue,
+                     tdb::Format("Field '%s' cannot hold the value '%s'", {field.name, tdb::Utf8ToCp1251(text)}),
+                     params);
 }
 
 std::string DoubleText(double d) {

@@ -60,7 +60,11 @@ void TServerTable::SetTableName(const std::string& name) {
 
 void TServerTable::InternalOpen() {
   schema_ = FindTableSchema(table_name_);
-  if (!schema_) Error(tdb::Format("Table '%s' not found", {table_name_}));
+  if (!schema_) {
+    tdb::TErrorParams params;
+    params.Table = table_name_;
+    Error(tdb::ekTableMissing, tdb::Format("Table '%s' not found", {table_name_}), params);
+  }
   sql_table_ = SqlName(schema_->name);
   offsets_.clear();
   data_size_ = 0;
@@ -696,8 +700,9 @@ void TServerTable::InternalInsert(bool /*append*/) {}
 void TServerTable::RaiseStale(int32_t id) {
   ServerResult r = connection_->Exec("SELECT count(*) FROM " + sql_table_ + " WHERE rec_id = $1::integer",
                                      {std::to_string(id)});
-  if (r.Integer(0, 0) == 0) Error("Record deleted by another user");
-  Error("Record changed by another user");
+  tdb::TErrorParams params = tdb::TableParams(connection_->ConnectionInfo(), schema_->name, id);
+  if (r.Integer(0, 0) == 0) Error(tdb::ekRecordDeleted, "Record deleted by another user", params);
+  Error(tdb::ekRecordChanged, "Record changed by another user", params);
 }
 
 void TServerTable::InternalPost() {

@@ -176,7 +176,11 @@ std::vector<TableCount> CopyServerToFolder(ServerConnection& c, const std::strin
                 t.Post();
               } catch (const tdb::EDatabaseError& e) {
                 t.Cancel();
-                tdb::DatabaseError(schema.name + ", record " + std::to_string(record) + ": " + e.what());
+                tdb::TErrorParams params = e.Params();
+                params.Table = schema.name;
+                params.Record = record;
+                tdb::DatabaseError(e.Kind(), schema.name + ", record " + std::to_string(record) + ": " + e.what(),
+                                   params);
               }
             });
             database.Flush();

@@ -285,7 +285,7 @@ TEST_F(ServerTableTest, AnEditOrDeleteOfAStaleRecordIsRefused) {
     mine->Post();
     FAIL() << "a stale edit was stored";
   } catch (const tdb::EDatabaseError& e) {
-    EXPECT_NE(std::string(e.what()).find("Record changed by another user"), std::string::npos) << e.what();
+    EXPECT_EQ(e.Kind(), tdb::ekRecordChanged) << e.what();
   }
   mine->Cancel();
   mine->Last();  // receipt 3, still in this clerk's view
@@ -294,7 +294,8 @@ TEST_F(ServerTableTest, AnEditOrDeleteOfAStaleRecordIsRefused) {
     mine->Delete();
     FAIL() << "a deleted record was deleted again";
   } catch (const tdb::EDatabaseError& e) {
-    EXPECT_NE(std::string(e.what()).find("Record deleted by another user"), std::string::npos) << e.what();
+    EXPECT_EQ(e.Kind(), tdb::ekRecordDeleted) << e.what();
+    EXPECT_EQ(e.Params().Record, 3);
   }
   // The other clerk's change stands; after a refresh this clerk can edit it.
   mine->Refresh();
@@ -425,7 +426,8 @@ TEST_F(ServerTableTest, ValuesAFieldCannotHoldAreRefusedByName) {
     t->Open();
     FAIL() << "a text outside the code page was read";
   } catch (const tdb::EDatabaseError& e) {
-    EXPECT_NE(std::string(e.what()).find("Field 'Platel' cannot hold"), std::string::npos) << e.what();
+    EXPECT_EQ(e.Kind(), tdb::ekInvalidValue) << e.what();
+    EXPECT_EQ(e.Params().Field, "Platel");
   }
 }
 

@@ -98,6 +98,9 @@ TEST_F(ServerTransferTest, AValueAFileCannotHoldIsRefusedByNameAndNoFileIsLeft) 
     FAIL() << "a value outside the code page was written";
   } catch (const tdb::EDatabaseError& e) {
     EXPECT_STREQ(e.what(), "platel, record 2: Field 'Platel' cannot hold the value '?mega'");
+    EXPECT_EQ(e.Kind(), tdb::ekInvalidValue);
+    EXPECT_EQ(e.Params().Table, "platel");
+    EXPECT_EQ(e.Params().Field, "Platel");
   }
   EXPECT_TRUE(fs::is_empty(out));
   // Files already there are never replaced.
