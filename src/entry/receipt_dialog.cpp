@@ -278,8 +278,20 @@ TaxReceiptDialog::TaxReceiptDialog(ui::UiPrompts& prompts, QWidget* parent) : Re
     combo->setInsertPolicy(QComboBox::NoInsert);
     combo->setObjectName(QString::fromLatin1(field));
     combo->setAccessibleName(ui::OneLine(label));
-    for (const TaxBox& b : TaxBoxes())
-      if (qstrcmp(b.field, field) == 0) combo->addItems(b.items);
+    // Each code is listed with what it means; picking a line puts the code
+    // alone into the box, and only the code is stored.
+    for (const TaxBox& b : TaxBoxes()) {
+      if (qstrcmp(b.field, field) != 0) continue;
+      for (const QString& code : b.items) {
+        const QString meaning = CodeMeaning(field, code);
+        combo->addItem(meaning.isEmpty() ? code : code + QStringLiteral(" — ") + meaning, code);
+      }
+    }
+    combo->setCompleter(nullptr);
+    connect(combo, &QComboBox::activated, combo, [combo](int index) {
+      const QVariant code = combo->itemData(index);
+      if (code.isValid()) combo->setEditText(code.toString());
+    });
     auto* caption = new QLabel(label, this);
     caption->setBuddy(combo);
     grid_->addWidget(caption, row, column);
@@ -335,7 +347,7 @@ void TaxReceiptDialog::Loading() {
 void TaxReceiptDialog::Storing() {
   tdb::TDataSet& receipt = *source_->DataSet();
   for (QComboBox* combo : {statusBox, reasonBox, periodBox, paymentTypeBox})
-    widgets::SetFieldText(receipt.FieldByName(combo->objectName().toStdString()), combo->currentText());
+    widgets::SetFieldText(receipt.FieldByName(combo->objectName().toStdString()), ListItemCode(combo->currentText()));
 }
 
 }  // namespace entry
