@@ -335,6 +335,7 @@ void TaxReceiptDialog::Loading() {
     QComboBox* combo = Box(b.field);
     const tdb::TField& field = receipt.FieldByName(b.field);
     combo->lineEdit()->setMaxLength(field.Size() > 0 ? field.Size() : 32767);
+    combo->setCurrentIndex(-1);  // no line of the list stands for the stored text
     combo->setEditText(widgets::FieldText(field));
   }
   // The list is rebuilt; the text read above stays.
