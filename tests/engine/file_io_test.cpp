@@ -43,13 +43,13 @@ TEST(FileIOHeaderTest, MagicAndVersion) {
       {"RadiVO", "2.0", ""},
       {"RadiVO", "0.9", ""},
       {"RadiVO", "1.5", ""},
-      {"RadiVO", "1.00", "Version 1.00 is not compatible"},
-      {"RadiVO", "2.00", "Version of database file is too High"},
-      {"RadiVO", "2.1", "Version of database file is too High"},
-      {"RadiVO", "3.0", "Version of database file is too High"},
-      {"radivo", "2.0", "Database file '%s' is a invalid RadiVO"},
-      {"RadiV", "2.0", "Database file '%s' is a invalid RadiVO"},
-      {"RadiVOX", "2.0", "Database file '%s' is a invalid RadiVO"},  // seven bytes, no NUL
+      {"RadiVO", "1.00", "Version 1.00 of database file '%s' is not supported"},
+      {"RadiVO", "2.00", "Version 2.00 of database file '%s' is too high"},
+      {"RadiVO", "2.1", "Version 2.1 of database file '%s' is too high"},
+      {"RadiVO", "3.0", "Version 3.0 of database file '%s' is too high"},
+      {"radivo", "2.0", "'%s' is not a valid database file"},
+      {"RadiV", "2.0", "'%s' is not a valid database file"},
+      {"RadiVOX", "2.0", "'%s' is not a valid database file"},  // seven bytes, no NUL
   };
   TempDir dir;
   for (const Case& c : cases) {
@@ -64,7 +64,7 @@ TEST(FileIOHeaderTest, MagicAndVersion) {
   // A file too short to hold a header is not a database file either.
   std::string tiny = dir.File("tiny.tdb", {'R', 'a'});
   TRadiVOFileIO io;
-  EXPECT_EQ(ErrorOf([&] { io.Open(tiny, mtDisk, false, false); }), Format("Database file '%s' is a invalid RadiVO", {tiny}));
+  EXPECT_EQ(ErrorOf([&] { io.Open(tiny, mtDisk, false, false); }), Format("'%s' is not a valid database file", {tiny}));
 }
 
 TEST(FileIOOpenTest, EmptyDatabaseListsNoTables) {
@@ -86,9 +86,26 @@ TEST(FileIOOpenTest, EmptyDatabaseListsNoTables) {
 
 TEST(FileIOOpenTest, MissingFileOrFolder) {
   TempDir dir;
-  for (std::string path : {dir.path() + "/missing.tdb", dir.path()}) {
+  std::string missing = dir.path() + "/missing.tdb";
+  struct Case {
+    std::string path, error;
+    TOpenFailure why;
+  } cases[] = {
+      {missing, "Cannot open file " + missing, ofMissing},
+      {missing + "/x.tdb", "Cannot open file " + missing + "/x.tdb", ofMissing},
+      {dir.path(), "Cannot open file " + dir.path() + ": it is a folder", ofFolder},
+  };
+  for (const Case& c : cases) {
     TRadiVOFileIO io;
-    EXPECT_EQ(ErrorOf([&] { io.Open(path, mtDisk, false, false); }), "Cannot open file " + path);
+    try {
+      io.Open(c.path, mtDisk, false, false);
+      ADD_FAILURE() << c.path << " opened";
+    } catch (const EDatabaseError& e) {
+      EXPECT_EQ(e.what(), c.error);
+      EXPECT_EQ(e.Kind(), ekCannotOpen) << c.path;
+      EXPECT_EQ(e.Params().Open, c.why) << c.path;
+      EXPECT_EQ(e.Params().File, c.path);
+    }
   }
 }
 
@@ -330,7 +347,7 @@ TEST(FileIOMemoryTest, BadNames) {
   TMemoryStreamHandle handle = RegisterMemoryStream(stream);
   TRadiVOFileIO io;
   EXPECT_EQ(ErrorOf([&] { io.Open(MemoryDatabaseName(handle), mtMemory, false, false); }),
-            "Version of database file is too High");
+            Format("Version 2.00 of database file '%s' is too high", {MemoryDatabaseName(handle)}));
   UnregisterMemoryStream(handle);
 }
 

@@ -210,7 +210,7 @@ TEST_F(TdbToolTest, ErrorsAndUsage) {
       {"create-receipts", 2, "usage"},
       {"create-receipts a b", 2, "usage"},
       {"info " + dir_ + "/missing.tdb", 1, "Cannot open file " + dir_ + "/missing.tdb"},
-      {"info " + Write("bad.tdb", "not a database"), 1, "is a invalid RadiVO"},
+      {"info " + Write("bad.tdb", "not a database"), 1, "is not a valid database file"},
       {"create " + dir_ + "/n.tdb --schema " + Write("a.json", "{\"tables\": [}"), 1, "Invalid JSON"},
       {"create " + dir_ + "/n.tdb --schema " + Write("b.json", R"({"tables": [{"name": "t", "feilds": []}]})"), 1,
        "unknown member \"feilds\""},

@@ -5,9 +5,17 @@ namespace tdb {
 
 void DatabaseError(const std::string& message) { throw EDatabaseError(message); }
 
+void DatabaseError(TErrorKind kind, const std::string& message, TErrorParams params) {
+  throw EDatabaseError(kind, message, std::move(params));
+}
+
 void ComponentError(std::string_view component, const std::string& message) {
-  if (component.empty()) throw EDatabaseError(message);
-  throw EDatabaseError(std::string(component) + ": " + message);
+  ComponentError(component, ekGeneral, message);
+}
+
+void ComponentError(std::string_view component, TErrorKind kind, const std::string& message, TErrorParams params) {
+  if (component.empty()) throw EDatabaseError(kind, message, std::move(params));
+  throw EDatabaseError(kind, std::string(component) + ": " + message, std::move(params));
 }
 
 std::string Format(std::string_view pattern, std::initializer_list<std::string_view> args) {

@@ -206,12 +206,13 @@ void TDadaDatabase::CheckAccess() {
     SetPassword(typed);
     SecureWipe(typed);
   }
-  if (!can_access_) ComponentError(Name, "Access denied");
+  if (!can_access_) ComponentError(Name, ekWrongPassword, "Access denied", FileParams(file_->FileName()));
 }
 
 void TDadaDatabase::CheckReadOnly() const {
   if (read_only_ || (file_ && (file_->ReadOnly() || file_->FileIsReadOnly())))
-    ComponentError(Name, "Cannot modify a read-only database");
+    ComponentError(Name, ekReadOnly, "Cannot modify a read-only database",
+                   FileParams(file_ ? file_->FileName() : database_name_));
 }
 
 void TDadaDatabase::Flush() {

@@ -9,7 +9,7 @@ namespace tdb {
 
 TCurrency TCurrency::FromDouble(double d) {
   double scaled = std::round(d * kScale);
-  if (!std::isfinite(scaled) || std::fabs(scaled) >= 9.2e18) DatabaseError("Currency value out of range");
+  if (!std::isfinite(scaled) || std::fabs(scaled) >= 9.2e18) DatabaseError(ekOutOfRange, "Currency value out of range");
   return TCurrency{static_cast<int64_t>(scaled)};
 }
 

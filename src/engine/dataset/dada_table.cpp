@@ -8,6 +8,14 @@
 #include "engine/format/index_options.h"
 
 namespace tdb {
+namespace {
+
+// The record number shown at `pos` of a view, -1 when the position shows none.
+int64_t RecordAt(const TRecordList& view, int pos) {
+  return pos >= 0 && static_cast<size_t>(pos) < view.size() ? view[static_cast<size_t>(pos)].RecIndex : -1;
+}
+
+}  // namespace
 
 TDadaTable::TDadaTable(TComponentOwner* owner) : TTDEDataSet(owner) {}
 
@@ -66,7 +74,9 @@ void TDadaTable::InternalOpen() {
   OpenDatabase(medium_type_);
   TDadaDatabase* db = Database();
   TDadaTableIO* table = db->FindTableIO(table_name_);
-  if (!table) Error(Format("Table '%s' not found", {table_name_}));
+  if (!table)
+    Error(ekTableMissing, Format("Table '%s' not found", {table_name_}),
+          TableParams(db->FileIO().FileName(), table_name_));
   db->CheckAccess();
   // The lists of the other indexes are built when first needed: a first
   // screen of a large table reads only record order and its own index.
@@ -225,7 +235,9 @@ void TDadaTable::InternalPost() {
   TPostAdjust adjust(index_no_);
   if (!inserting) {
     int32_t record_pos = table_io_->RecordPosOfIndexPos(view_, position_);
-    if (record_pos < 0) Error("Record not found");
+    if (record_pos < 0)
+      Error(ekRecordDeleted, "Record not found",
+            TableParams(db->FileIO().FileName(), table_io_->TableName(), RecordAt(view_, position_)));
     table_io_->ModifyRecord(items, record_pos, &adjust, db->FlushAfterChange);
   } else {
     table_io_->AppendRecord(items, db->FlushAfterChange, &adjust);
@@ -301,7 +313,9 @@ void TDadaTable::InternalDelete() {
   TDadaDatabase* db = Database();
   db->CheckReadOnly();
   int32_t record_pos = table_io_->RecordPosOfIndexPos(view_, position_);
-  if (record_pos < 0) Error("Record not found");
+  if (record_pos < 0)
+    Error(ekRecordDeleted, "Record not found",
+          TableParams(db->FileIO().FileName(), table_io_->TableName(), RecordAt(view_, position_)));
   const uint64_t before = table_io_->ChangeCount();
   table_io_->DeleteRecord(record_pos, db->FlushAfterChange);
   FollowOwnChange(before);

@@ -15,6 +15,9 @@ TDataSet::~TDataSet() {
 }
 
 void TDataSet::Error(const std::string& message) const { ComponentError(Name, message); }
+void TDataSet::Error(TErrorKind kind, const std::string& message, TErrorParams params) const {
+  ComponentError(Name, kind, message, std::move(params));
+}
 
 void TDataSet::BufferDeleter::operator()(uint8_t* buffer) const {
   owner->FreeRecordBuffer(buffer);
@@ -38,7 +41,7 @@ void TDataSet::CheckActive() const {
 }
 
 void TDataSet::CheckCanModify() const {
-  if (!CanModify()) Error("Cannot modify a read-only dataset");
+  if (!CanModify()) Error(ekReadOnly, "Cannot modify a read-only dataset");
 }
 
 void TDataSet::SetState(TDataSetState state) {

@@ -123,6 +123,7 @@ class TDataSet {
 
   // Raises EDatabaseError with this dataset's name as the prefix.
   [[noreturn]] void Error(const std::string& message) const;
+  [[noreturn]] void Error(TErrorKind kind, const std::string& message, TErrorParams params = {}) const;
 
   using TNotifyEvent = std::function<void(TDataSet&)>;
   using TErrorEvent = std::function<void(TDataSet&, const EDatabaseError&, TDataAction&)>;

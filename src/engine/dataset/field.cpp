@@ -58,13 +58,13 @@ void TField::ReadValue(uint8_t* dst) const {
 
 void TField::Store(const void* bytes) { SetData(bytes); }
 
-[[noreturn]] void TField::ValueError(const std::string& message) const {
+[[noreturn]] void TField::ValueError(const std::string& message, TErrorKind kind) const {
   const std::string& owner = dataset_->Name;
-  throw EFieldError(owner.empty() ? message : owner + ": " + message, name_);
+  throw EFieldError(owner.empty() ? message : owner + ": " + message, name_, kind);
 }
 
 [[noreturn]] void TField::ConversionError(std::string_view target) const {
-  ValueError(Format("Cannot access field '%s' as type %s", {name_, target}));
+  ValueError(Format("Cannot access field '%s' as type %s", {name_, target}), ekGeneral);
 }
 
 int64_t TField::IntegerOf(const uint8_t* v) const {
@@ -220,7 +220,7 @@ int64_t TField::AsLargeInt() const {
   }
   if (IsFloatType(type_)) {
     double d = std::round(AsFloat());
-    if (!(d > -9.2e18 && d < 9.2e18)) ValueError("Integer value out of range");
+    if (!(d > -9.2e18 && d < 9.2e18)) ValueError("Integer value out of range", ekOutOfRange);
     return static_cast<int64_t>(d);
   }
   ConversionError("Integer");
@@ -229,7 +229,7 @@ int64_t TField::AsLargeInt() const {
 int32_t TField::AsInteger() const {
   int64_t v = AsLargeInt();
   if (v < INT32_MIN || v > INT32_MAX)
-    ValueError(Format("%s is not a valid value for field '%s'", {std::to_string(v), name_}));
+    ValueError(Format("%s is not a valid value for field '%s'", {std::to_string(v), name_}), ekOutOfRange);
   return static_cast<int32_t>(v);
 }
 
@@ -238,7 +238,8 @@ void TField::StoreInteger(int64_t v) {
   auto range_error = [&](int64_t lo, int64_t hi) {
     if (v < lo || v > hi)
       ValueError(Format("%s is not a valid value for field '%s'. The allowed range is %s to %s",
-                             {std::to_string(v), name_, std::to_string(lo), std::to_string(hi)}));
+                        {std::to_string(v), name_, std::to_string(lo), std::to_string(hi)}),
+                 ekOutOfRange);
   };
   switch (type_) {
     case ftSmallint: range_error(INT16_MIN, INT16_MAX); PutInt16LE(bytes, static_cast<int16_t>(v)); break;
@@ -297,8 +298,11 @@ void TField::StoreFloat(double value) {
   // NaN compares neither less nor greater than anything, and an infinity
   // has no text form to search by: either would break an index's order.
   if (!std::isfinite(value))
-    dataset_->Error(Format("Invalid floating point value %s for field '%s'",
-                           {std::isnan(value) ? "NaN" : value > 0 ? "INF" : "-INF", name_}));
+    ValueError(Format("Invalid floating point value %s for field '%s'", {std::isnan(value) ? "NaN"
+                                                                         : value > 0       ? "INF"
+                                                                                           : "-INF",
+                                                                         name_}),
+               ekOutOfRange);
   uint8_t bytes[8];
   PutDoubleLE(bytes, value);
   Store(bytes);
@@ -308,7 +312,7 @@ void TField::SetAsFloat(double value) {
   if (IsFloatType(type_)) return StoreFloat(value);
   if (IsIntegerType(type_)) {
     double r = std::round(value);
-    if (!(r > -9.2e18 && r < 9.2e18)) ValueError("Integer value out of range");
+    if (!(r > -9.2e18 && r < 9.2e18)) ValueError("Integer value out of range", ekOutOfRange);
     return StoreInteger(static_cast<int64_t>(r));
   }
   if (IsDateType(type_)) return SetAsDateTime(value);

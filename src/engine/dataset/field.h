@@ -28,12 +28,17 @@ class TDataSet;
 // A value that a field cannot take or give.
 class EFieldError : public EDatabaseError {
  public:
-  EFieldError(const std::string& message, std::string field_name)
-      : EDatabaseError(message), field_name_(std::move(field_name)) {}
+  EFieldError(const std::string& message, std::string field_name, TErrorKind kind = ekInvalidValue)
+      : EDatabaseError(kind, message, FieldParams(field_name)), field_name_(std::move(field_name)) {}
   // The name of the field, as the dataset's field list spells it.
   const std::string& FieldName() const { return field_name_; }
 
  private:
+  static TErrorParams FieldParams(const std::string& field_name) {
+    TErrorParams params;
+    params.Field = field_name;
+    return params;
+  }
   std::string field_name_;
 };
 
@@ -100,7 +105,7 @@ class TField {
   void StoreDateTime(double value);
   [[noreturn]] void ConversionError(std::string_view target) const;
   // Raises EFieldError with the dataset's name as the prefix.
-  [[noreturn]] void ValueError(const std::string& message) const;
+  [[noreturn]] void ValueError(const std::string& message, TErrorKind kind = ekInvalidValue) const;
   void ReadValue(uint8_t* dst) const;
 
   TDataSet* dataset_;

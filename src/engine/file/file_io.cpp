@@ -89,7 +89,18 @@ void TRadiVOFileIO::Open(const std::string& name, TRadiVOMediumType medium, bool
 
 void TRadiVOFileIO::OpenDisk(const std::string& name, bool read_only, bool exclusive) {
   struct stat st;
-  if (::stat(name.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) DatabaseError(Format("Cannot open file %s", {name}));
+  if (::stat(name.c_str(), &st) != 0) {
+    TErrorParams params = FileParams(name);
+    params.SystemError = errno;
+    params.Open = errno == ENOENT || errno == ENOTDIR ? ofMissing : errno == EACCES ? ofNoPermission : ofOther;
+    if (params.Open == ofMissing) DatabaseError(ekCannotOpen, Format("Cannot open file %s", {name}), params);
+    DatabaseError(ekCannotOpen, Format("Cannot open file %s: %s", {name, std::strerror(params.SystemError)}), params);
+  }
+  if (S_ISDIR(st.st_mode)) {
+    TErrorParams params = FileParams(name);
+    params.Open = ofFolder;
+    DatabaseError(ekCannotOpen, Format("Cannot open file %s: it is a folder", {name}), params);
+  }
   {
     // The header is checked on a handle of its own before the file is
     // opened for use, so that a foreign file is never opened for writing.
@@ -105,8 +116,12 @@ void TRadiVOFileIO::OpenDisk(const std::string& name, bool read_only, bool exclu
   // description, shared normally, exclusive for an exclusive open.  flock
   // needs no writable descriptor and does not interact with the byte lock.
   if (::flock(disk_->Descriptor(), (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
-    if (errno == EWOULDBLOCK) DatabaseError(Format("Cannot open file %s: it is in use", {name}));
-    DatabaseError(Format("Cannot open file %s: %s", {name, std::strerror(errno)}));
+    TErrorParams params = FileParams(name);
+    params.SystemError = errno;
+    params.Open = errno == EWOULDBLOCK ? ofInUse : ofOther;
+    if (params.Open == ofInUse)
+      DatabaseError(ekCannotOpen, Format("Cannot open file %s: it is in use", {name}), params);
+    DatabaseError(ekCannotOpen, Format("Cannot open file %s: %s", {name, std::strerror(params.SystemError)}), params);
   }
   stream_ = disk_.get();
 }
@@ -123,10 +138,15 @@ void TRadiVOFileIO::CheckFileHeader(const TRadiVOStream& stream) {
   uint8_t buf[kFileHeaderSize] = {};
   stream.ReadAt(kFileHeaderPos, buf, sizeof buf);  // a short file leaves zeros: not the magic
   TFileHeader header = ReadFileHeader(buf);
-  if (header.Magic != kFileMagic) DatabaseError(Format("Database file '%s' is a invalid RadiVO", {name_}));
-  if (header.Version == "1.00") DatabaseError("Version 1.00 is not compatible");
+  if (header.Magic != kFileMagic)
+    DatabaseError(ekNotDatabaseFile, Format("'%s' is not a valid database file", {name_}), FileParams(name_));
+  if (header.Version == "1.00")
+    DatabaseError(ekUnsupportedVersion, Format("Version 1.00 of database file '%s' is not supported", {name_}),
+                  FileParams(name_));
   // Compared as byte strings, so "2.00" and "2.1" are too high, "1.5" is not.
-  if (header.Version > kFileVersion) DatabaseError("Version of database file is too High");
+  if (header.Version > kFileVersion)
+    DatabaseError(ekUnsupportedVersion, Format("Version %s of database file '%s' is too high", {header.Version, name_}),
+                  FileParams(name_));
   version_ = header.Version;
 }
 
@@ -181,11 +201,12 @@ void TRadiVOFileIO::RequireOpen() const {
 
 void TRadiVOFileIO::RequireWritable() const {
   RequireOpen();
-  if (read_only_) DatabaseError(Format("Database file '%s' is open for reading only", {name_}));
+  if (read_only_)
+    DatabaseError(ekReadOnly, Format("Database file '%s' is open for reading only", {name_}), FileParams(name_));
 }
 
 void TRadiVOFileIO::Damaged(const std::string& what) const {
-  DatabaseError(Format("Database file '%s' is damaged: %s", {name_, what}));
+  DatabaseError(ekDamaged, Format("Database file '%s' is damaged: %s", {name_, what}), FileParams(name_));
 }
 
 bool TRadiVOFileIO::WithinFile(int64_t pos, int64_t size) const {
@@ -233,11 +254,15 @@ void TRadiVOFileIO::Lock() {
       locked_ = true;
       return;
     }
-    if (errno != EAGAIN && errno != EACCES && errno != EINTR)
-      DatabaseError(Format("Cannot lock file %s: %s", {name_, std::strerror(errno)}));
+    if (errno != EAGAIN && errno != EACCES && errno != EINTR) {
+      TErrorParams params = FileParams(name_);
+      params.SystemError = errno;
+      DatabaseError(ekIoFailure, Format("Cannot lock file %s: %s", {name_, std::strerror(params.SystemError)}), params);
+    }
     TLockSettings settings = lock_settings_ ? lock_settings_() : TLockSettings{};
     ++failures;
-    if (settings.RetryCount != 0 && failures > settings.RetryCount) DatabaseError("Wait for unlock time out");
+    if (settings.RetryCount != 0 && failures > settings.RetryCount)
+      DatabaseError(ekLockTimeout, "Wait for unlock time out", FileParams(name_));
     std::this_thread::sleep_for(std::chrono::milliseconds(std::max<int32_t>(settings.WaitTime, 0)));
   }
 }
@@ -303,7 +328,7 @@ void TRadiVOFileIO::CheckTableHeader(const TTableHeader& h) const {
   int64_t record_size = 0;
   for (int32_t f = 0; f < h.FieldCount; ++f) {
     const TFieldTabItem& field = h.FieldTab[f];
-    if (!IsKnownFieldType(field.FieldType)) DatabaseError("General error");
+    if (!IsKnownFieldType(field.FieldType)) DatabaseError(ekDamaged, "General error", FileParams(name_));
     if (IsStringFieldType(field.FieldType) && field.FieldSize < 0)
       Damaged("size " + ToString(field.FieldSize) + " of field " + field.FieldName);
     // Summed wide: a string's FieldSize + 1 alone may not fit in 32 bits.
@@ -497,7 +522,8 @@ void TRadiVOFileIO::WriteData(int64_t pos, std::span<const uint8_t> src) {
   RequireWritable();
   int64_t n = static_cast<int64_t>(src.size());
   if (!WithinFile(pos, 0)) Damaged("write at " + ToString(pos) + " beyond the end of the file");
-  if (pos > kMaxFileSize - n) DatabaseError(Format("Database file '%s' cannot grow beyond 2 GB", {name_}));
+  if (pos > kMaxFileSize - n)
+    DatabaseError(ekFileTooLarge, Format("Database file '%s' cannot grow beyond 2 GB", {name_}), FileParams(name_));
   if (in_change_ && pos < change_start_size_) {
     TUndoEntry old{pos, std::vector<uint8_t>(static_cast<size_t>(std::min(n, change_start_size_ - pos)))};
     CheckReadable(pos, static_cast<int64_t>(old.bytes.size()));

@@ -17,7 +17,23 @@ TRadiVOFileStream::TRadiVOFileStream(const std::string& path, bool writable)
   do {
     fd_ = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
   } while (fd_ < 0 && errno == EINTR);
-  if (fd_ < 0) DatabaseError(Format("Cannot open file %s", {path}));
+  if (fd_ < 0) {
+    TErrorParams params = FileParams(path);
+    params.SystemError = errno;
+    switch (errno) {
+      case ENOENT:
+      case ENOTDIR: params.Open = ofMissing; break;
+      case EISDIR: params.Open = ofFolder; break;
+      case EACCES:
+      case EPERM:
+      case EROFS: params.Open = ofNoPermission; break;
+      case ETXTBSY:
+      case EBUSY: params.Open = ofInUse; break;
+      default: params.Open = ofOther; break;
+    }
+    if (params.Open == ofMissing) DatabaseError(ekCannotOpen, Format("Cannot open file %s", {path}), params);
+    DatabaseError(ekCannotOpen, Format("Cannot open file %s: %s", {path, std::strerror(params.SystemError)}), params);
+  }
 }
 
 TRadiVOFileStream::~TRadiVOFileStream() {
@@ -25,7 +41,10 @@ TRadiVOFileStream::~TRadiVOFileStream() {
 }
 
 void TRadiVOFileStream::IoError(const char* what) const {
-  DatabaseError(Format("Cannot %s file %s: %s", {what, path_, std::strerror(errno)}));
+  TErrorParams params = FileParams(path_);
+  params.SystemError = errno;
+  TErrorKind kind = errno == ENOSPC || errno == EDQUOT ? ekDiskFull : errno == EFBIG ? ekFileTooLarge : ekIoFailure;
+  DatabaseError(kind, Format("Cannot %s file %s: %s", {what, path_, std::strerror(params.SystemError)}), params);
 }
 
 int64_t TRadiVOFileStream::Size() const {

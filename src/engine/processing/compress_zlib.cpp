@@ -21,7 +21,7 @@ constexpr size_t kHeaderSize = 4;
 constexpr uint64_t kMaxInflateRatio = 1032;
 constexpr uint64_t kInflateSlack = 1024;
 
-[[noreturn]] void Damaged(const std::string& why) { DatabaseError("Stored value is damaged: " + why); }
+[[noreturn]] void Damaged(const std::string& why) { DatabaseError(ekDamaged, "Stored value is damaged: " + why); }
 
 std::string Num(uint64_t v) { return std::to_string(v); }
 

@@ -72,7 +72,9 @@ void TDadaTableIO::LoadTable(TListLoading loading) {
       table_no_ = static_cast<int32_t>(i);
       break;
     }
-  if (table_no_ < 0) DatabaseError(Format("Table '%s' not found", {table_name_}));
+  if (table_no_ < 0)
+    DatabaseError(ekTableMissing, Format("Table '%s' not found", {table_name_}),
+                  TableParams(file_.FileName(), table_name_));
   header_ = file_.ReadTableHeader(table_no_);  // checks types, counts and key field numbers
 
   for (int32_t f = 0; f < header_.FieldCount; ++f) {
@@ -176,8 +178,10 @@ void TDadaTableIO::BuildIndexList(int32_t index_no, TRecordList& list) {
   int32_t n = index.StartIndex;
   for (int32_t links = 0; n != -1 && links < header_.RecordTotal; ++links) {
     if (n < 0 || n >= header_.RecordTotal || seen[static_cast<size_t>(n)])
-      DatabaseError(Format("Database file '%s' is damaged: the chain of index %s loops at record %s",
-                           {file_.FileName(), index.IndexName, std::to_string(n)}));
+      DatabaseError(ekDamaged,
+                    Format("Database file '%s' is damaged: the chain of index %s loops at record %s",
+                           {file_.FileName(), index.IndexName, std::to_string(n)}),
+                    TableParams(file_.FileName(), table_name_));
     seen[static_cast<size_t>(n)] = true;
     const TRecordTabItem& rec = rec_tab_[static_cast<size_t>(n)];
     if (!rec.Deleted) list.push_back(TListItem{rec.DataOffset, n});
@@ -212,8 +216,10 @@ void TDadaTableIO::ReloadForOtherWriter() {
   in_step_ = false;
   TTableHeader fresh = file_.ReadTableHeader(table_no_);
   if (fresh.FieldCount != header_.FieldCount || fresh.IndexCount != header_.IndexCount)
-    DatabaseError(Format("Database file '%s' is damaged: the definition of table %s changed",
-                         {file_.FileName(), table_name_}));
+    DatabaseError(
+        ekDamaged,
+        Format("Database file '%s' is damaged: the definition of table %s changed", {file_.FileName(), table_name_}),
+        TableParams(file_.FileName(), table_name_));
   header_ = std::move(fresh);
   LoadRecordsAndLists();
 }
@@ -407,7 +413,8 @@ void TDadaTableIO::ReadRecord(TFieldBuffers& buffers, const TRecordList& list, i
   RequireOpen();
   CheckBuffers(buffers);
   if (pos < 0 || static_cast<size_t>(pos) >= list.size())
-    DatabaseError(Format("Record position %s out of range", {std::to_string(pos)}));
+    DatabaseError(ekOutOfRange, Format("Record position %s out of range", {std::to_string(pos)}),
+                  TableParams(file_.FileName(), table_name_));
   int32_t data_offset = list[static_cast<size_t>(pos)].DataOffset;
   std::optional<TLockHold> lock;
   LockForRead(lock);
@@ -472,7 +479,8 @@ TDadaTableIO::TReadPlan TDadaTableIO::PlanRead(const TFieldBuffers& buffers) con
 void TDadaTableIO::ReadPlanned(const TReadPlan& plan, const TRecordList& list, int32_t pos) {
   RequireOpen();
   if (pos < 0 || static_cast<size_t>(pos) >= list.size())
-    DatabaseError(Format("Record position %s out of range", {std::to_string(pos)}));
+    DatabaseError(ekOutOfRange, Format("Record position %s out of range", {std::to_string(pos)}),
+                  TableParams(file_.FileName(), table_name_));
   const int32_t data_offset = list[static_cast<size_t>(pos)].DataOffset;
   std::optional<TLockHold> lock;
   LockForRead(lock);
@@ -498,9 +506,11 @@ void TDadaTableIO::EndReadRun() {
 std::vector<uint8_t> TDadaTableIO::ReadFieldValue(int32_t record_no, int32_t field_no) const {
   RequireOpen();
   if (record_no < 0 || static_cast<size_t>(record_no) >= rec_tab_.size())
-    DatabaseError(Format("Record number %s out of range", {std::to_string(record_no)}));
+    DatabaseError(ekOutOfRange, Format("Record number %s out of range", {std::to_string(record_no)}),
+                  TableParams(file_.FileName(), table_name_));
   if (field_no < 0 || field_no >= field_defs_.Count())
-    DatabaseError(Format("Field number %s out of range", {std::to_string(field_no)}));
+    DatabaseError(ekOutOfRange, Format("Field number %s out of range", {std::to_string(field_no)}),
+                  TableParams(file_.FileName(), table_name_));
   int32_t data_offset = rec_tab_[static_cast<size_t>(record_no)].DataOffset;
   if (IsBlobFieldType(field_defs_[field_no].FieldType))
     return const_cast<TRadiVOFileIO&>(file_).ReadBlobData(

@@ -253,8 +253,10 @@ TIndexTabItem TDadaTableIO::ReadChainEntry(int32_t index_no, int32_t rec_index) 
   const std::vector<int32_t>& blocks = index_blocks_[static_cast<size_t>(index_no)];
   size_t block = static_cast<size_t>(rec_index) / kTabItemsPerBlock;
   if (rec_index < 0 || block >= blocks.size())
-    DatabaseError(Format("Database file '%s' is damaged: index %s has no entry for record %s",
-                         {file_.FileName(), index_defs_[index_no].Name, std::to_string(rec_index)}));
+    DatabaseError(ekDamaged,
+                  Format("Database file '%s' is damaged: index %s has no entry for record %s",
+                         {file_.FileName(), index_defs_[index_no].Name, std::to_string(rec_index)}),
+                  TableParams(file_.FileName(), table_name_));
   return const_cast<TRadiVOFileIO&>(file_).ReadIndexTabItem(blocks[block], rec_index % kTabItemsPerBlock);
 }
 
@@ -262,8 +264,10 @@ void TDadaTableIO::WriteChainEntry(int32_t index_no, const TIndexTabItem& item) 
   const std::vector<int32_t>& blocks = index_blocks_[static_cast<size_t>(index_no)];
   size_t block = static_cast<size_t>(item.RecIndex) / kTabItemsPerBlock;
   if (item.RecIndex < 0 || block >= blocks.size())
-    DatabaseError(Format("Database file '%s' is damaged: index %s has no entry for record %s",
-                         {file_.FileName(), index_defs_[index_no].Name, std::to_string(item.RecIndex)}));
+    DatabaseError(ekDamaged,
+                  Format("Database file '%s' is damaged: index %s has no entry for record %s",
+                         {file_.FileName(), index_defs_[index_no].Name, std::to_string(item.RecIndex)}),
+                  TableParams(file_.FileName(), table_name_));
   file_.WriteIndexTabItem(blocks[block], item.RecIndex % kTabItemsPerBlock, item);
 }
 
@@ -292,7 +296,8 @@ void TDadaTableIO::AppendRecord(TFieldBuffers& buffers, bool flush, TIndexAdjust
     int32_t value = has_value ? GetInt32LE(static_cast<uint8_t*>(item.Buffer)) : 0;
     if (value == 0) {
       if (counter == std::numeric_limits<int32_t>::max())
-        DatabaseError(Format("The auto-increment counter of table '%s' is exhausted", {table_name_}));
+        DatabaseError(ekOutOfRange, Format("The auto-increment counter of table '%s' is exhausted", {table_name_}),
+                      TableParams(file_.FileName(), table_name_));
       value = ++counter;
       if (has_value) {
         PutInt32LE(static_cast<uint8_t*>(item.Buffer), value);
@@ -322,12 +327,18 @@ void TDadaTableIO::AppendRecord(TFieldBuffers& buffers, bool flush, TIndexAdjust
     ReloadForOtherWriter();
   }
   const int32_t n = header_.RecordTotal;
-  if (n == std::numeric_limits<int32_t>::max()) DatabaseError(Format("Table '%s' is full", {table_name_}));
+  if (n == std::numeric_limits<int32_t>::max())
+    DatabaseError(ekOutOfRange, Format("Table '%s' is full", {table_name_}),
+                  TableParams(file_.FileName(), table_name_));
   if (n > 0 && (rec_blocks_.size() != static_cast<size_t>((n - 1) / kTabItemsPerBlock) + 1))
-    DatabaseError(Format("Database file '%s' is damaged: record table of %s", {file_.FileName(), table_name_}));
+    DatabaseError(ekDamaged,
+                  Format("Database file '%s' is damaged: record table of %s", {file_.FileName(), table_name_}),
+                  TableParams(file_.FileName(), table_name_));
   for (int32_t i = 0; i < index_count; ++i)
     if (n > 0 && index_blocks_[static_cast<size_t>(i)].size() != static_cast<size_t>((n - 1) / kTabItemsPerBlock) + 1)
-      DatabaseError(Format("Database file '%s' is damaged: index table of %s", {file_.FileName(), index_defs_[i].Name}));
+      DatabaseError(ekDamaged,
+                    Format("Database file '%s' is damaged: index table of %s", {file_.FileName(), index_defs_[i].Name}),
+                    TableParams(file_.FileName(), table_name_));
   try {
     for (int32_t i = 0; i < index_count; ++i) CheckUnique(keys[static_cast<size_t>(i)], i, gaps[static_cast<size_t>(i)]);
   } catch (const EDatabaseError&) {
@@ -344,7 +355,8 @@ void TDadaTableIO::AppendRecord(TFieldBuffers& buffers, bool flush, TIndexAdjust
   int32_t rec_block = new_blocks ? file_.AppendZeros(kRecordTabBlockSize) : rec_blocks_.back();
   const int64_t data_pos = file_.FileSize();
   if (data_pos > std::numeric_limits<int32_t>::max() - static_cast<int64_t>(record_size_))
-    DatabaseError(Format("Database file '%s' cannot grow beyond 2 GB", {file_.FileName()}));
+    DatabaseError(ekFileTooLarge, Format("Database file '%s' cannot grow beyond 2 GB", {file_.FileName()}),
+                  TableParams(file_.FileName(), table_name_));
   const int32_t data_offset = static_cast<int32_t>(data_pos);
   file_.WriteRecordTabItem(rec_block, slot, TRecordTabItem{data_offset, false});
 
@@ -521,7 +533,8 @@ bool TDadaTableIO::BlobUnchanged(const TFieldBufferItem& item, int32_t data_offs
 
 int32_t TDadaTableIO::CheckedRecordPos(int32_t record_pos) const {
   if (record_pos < 0 || static_cast<size_t>(record_pos) >= lists_[0]->size())
-    DatabaseError(Format("Record position %s out of range", {std::to_string(record_pos)}));
+    DatabaseError(ekOutOfRange, Format("Record position %s out of range", {std::to_string(record_pos)}),
+                  TableParams(file_.FileName(), table_name_));
   return record_pos;
 }
 
@@ -571,8 +584,10 @@ void TDadaTableIO::ModifyRecord(TFieldBuffers& buffers, int32_t record_pos, TInd
   std::vector<TGap> gaps;
   for (bool verify = true;; verify = false) {
     if (FindInList0(target.RecIndex) < 0)
-      DatabaseError(Format("Record %s of table '%s' was deleted by another user",
-                           {std::to_string(target.RecIndex), table_name_}));
+      DatabaseError(
+          ekRecordDeleted,
+          Format("Record %s of table '%s' was deleted by another user", {std::to_string(target.RecIndex), table_name_}),
+          TableParams(file_.FileName(), table_name_, target.RecIndex));
     if (verify && !LiveOnDisk(target.RecIndex)) {
       ReloadForOtherWriter();
       continue;
@@ -620,8 +635,10 @@ void TDadaTableIO::ModifyRecord(TFieldBuffers& buffers, int32_t record_pos, TInd
           in_step = false;
           break;
         }
-        DatabaseError(Format("Database file '%s' is damaged: record %s is missing from index %s",
-                             {file_.FileName(), std::to_string(target.RecIndex), index_defs_[i].Name}));
+        DatabaseError(ekDamaged,
+                      Format("Database file '%s' is damaged: record %s is missing from index %s",
+                             {file_.FileName(), std::to_string(target.RecIndex), index_defs_[i].Name}),
+                      TableParams(file_.FileName(), table_name_));
       }
       old_positions[ii] = old_pos;
       keys[ii] = KeyOfNewRecord(record, buffers, target.DataOffset, i);
@@ -726,8 +743,10 @@ void TDadaTableIO::DeleteRecord(int32_t record_pos, bool flush) {
   SyncWithFile();
   if (FindInList0(target.RecIndex) >= 0 && !LiveOnDisk(target.RecIndex)) ReloadForOtherWriter();
   if (FindInList0(target.RecIndex) < 0)
-    DatabaseError(Format("Record %s of table '%s' was deleted by another user",
-                         {std::to_string(target.RecIndex), table_name_}));
+    DatabaseError(
+        ekRecordDeleted,
+        Format("Record %s of table '%s' was deleted by another user", {std::to_string(target.RecIndex), table_name_}),
+        TableParams(file_.FileName(), table_name_, target.RecIndex));
   EnsureAllLists();
   std::vector<int32_t> positions(static_cast<size_t>(index_defs_.Count()));
   for (int32_t i = 0; i < index_defs_.Count(); ++i) positions[static_cast<size_t>(i)] = FindInIndexList(i, target);
