@@ -20,7 +20,7 @@ LoginDialog::LoginDialog(const Settings& settings, QWidget* parent) : QDialog(pa
 
   promptLabel = new QLabel(QStringLiteral("Пароль для входа в систему"), this);
   passwordEdit = new widgets::MaskedEdit(this);
-  okButton = new QPushButton(QStringLiteral("Ok"), this);
+  okButton = new QPushButton(QStringLiteral("ОК"), this);
   cancelButton = new QPushButton(QStringLiteral("Отмена"), this);
   okButton->setAutoDefault(false);
   cancelButton->setAutoDefault(false);

@@ -68,7 +68,7 @@ ReceiptDialog::ReceiptDialog(ui::UiPrompts& prompts, QWidget* parent) : QDialog(
   warningSummary_ = new widgets::WarningSummary(this);
   outer->addWidget(warningSummary_);
   outer->addStretch(1);
-  OkButton = new QPushButton(QStringLiteral("Ok"), this);
+  OkButton = new QPushButton(QStringLiteral("ОК"), this);
   CancelButton = new QPushButton(QStringLiteral("Отмена"), this);
   OkButton->setAutoDefault(false);
   CancelButton->setAutoDefault(false);

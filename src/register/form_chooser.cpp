@@ -16,7 +16,7 @@ FormChooser::FormChooser(const QWidget* centreOver, QWidget* parent)
 
   formList = new widgets::ListBox(this);
   formList->setMinimumWidth(200);
-  okButton = new QPushButton(QStringLiteral("Ok"), this);
+  okButton = new QPushButton(QStringLiteral("ОК"), this);
   cancelButton = new QPushButton(QStringLiteral("Отмена"), this);
   okButton->setDefault(true);
   cancelButton->setAutoDefault(false);

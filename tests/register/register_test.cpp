@@ -18,8 +18,8 @@ using reg::ReceiptForm;
 
 const QString kAsk = QStringLiteral("Удалить текущую запись?");
 const QString kUnmark = QStringLiteral("Снять пометку?");
-const QString kPurge1 = QStringLiteral("Вы действительно желаете удалить все помеченные на удаление записи");
-const QString kPurge2 = QStringLiteral("Все записи помеченные на удаление будут удалены. Продолжить?");
+const QString kPurge1 = QStringLiteral("Вы действительно желаете удалить все помеченные на удаление записи?");
+const QString kPurge2 = QStringLiteral("Все записи, помеченные на удаление, будут удалены. Продолжить?");
 
 std::vector<Receipt> Numbered(const QStringList& payers) {
   std::vector<Receipt> out;
@@ -216,7 +216,7 @@ class RegisterTest : public QObject {
       QTest::keyClick(c.formList, Qt::Key_Escape);
     });
     p.main()->actCreate->trigger();
-    QCOMPARE(items, (QStringList{"Форма № ПД -4", "Форма № ПД (налог)"}));
+    QCOMPARE(items, (QStringList{"Форма № ПД-4", "Форма № ПД (налог)"}));
     QCOMPARE(firstRow, 0);
     QCOMPARE(p.prompts.modalTitles, QStringList{"Выбор вида документа"});
     QVERIFY(p.dialogs->shown.empty());
@@ -261,7 +261,7 @@ class RegisterTest : public QObject {
     t.Post();
 
     p.main()->actEdit->trigger();
-    QCOMPARE(p.prompts.messages, QStringList{"Нельзя изменить запись помеченную на удаление!"});
+    QCOMPARE(p.prompts.messages, QStringList{"Нельзя изменить запись, помеченную на удаление!"});
     QVERIFY(p.dialogs->shown.empty());
     QCOMPARE(t.State(), tdb::dsBrowse);
 
@@ -466,11 +466,11 @@ class RegisterTest : public QObject {
     p.main()->TitleClick(3);
     int calls = 0;
     auto failSecond = [&calls](tdb::TDataSet&) {
-      if (++calls == 2) throw tdb::EDatabaseError("Disk full");
+      if (++calls == 2) throw tdb::EDatabaseError(tdb::ekDiskFull, "Disk full", tdb::FileParams("formix.tdb"));
     };
     if (command == "delete") t.BeforeDelete = failSecond;
     if (command == "renumber" || command == "mark") t.BeforePost = failSecond;
-    if (command == "dialog") p.dialogs->answer = [](tdb::TDadaTable&) { throw tdb::EDatabaseError("Disk full"); };
+    if (command == "dialog") p.dialogs->answer = [](tdb::TDadaTable&) { throw tdb::EDatabaseError(tdb::ekDiskFull, "Disk full", tdb::FileParams("formix.tdb")); };
 
     if (command == "mark") {
       calls = 1;
@@ -480,7 +480,8 @@ class RegisterTest : public QObject {
     } else {
       p.main()->actPurge->trigger();
     }
-    QCOMPARE(p.prompts.errors, QStringList{"Disk full"});
+    QCOMPARE(p.prompts.errors.size(), 1);
+    QVERIFY2(p.prompts.errors[0].startsWith("На диске не осталось места"), qPrintable(p.prompts.errors[0]));
     QCOMPARE(t.State(), tdb::dsBrowse);
     QVERIFY(!t.Filtered());
     QCOMPARE(t.IndexName(), std::string("iplatel"));
@@ -497,7 +498,7 @@ class RegisterTest : public QObject {
     Program& p = Start({{1, "Сидоров", 30}, {2, "Андреев", 10}, {3, "Петров", 20}});
     reg::RegisterWindow& m = *p.main();
     p.table().Last();
-    m.TitleClick(3);  // "Плательшик"
+    m.TitleClick(3);  // "Плательщик"
     QCOMPARE(m.Register().SortColumn(), 3);
     QCOMPARE(PayersOf(p.table()), (QStringList{"Андреев", "Петров", "Сидоров"}));
     QCOMPARE(p.table().RecNo(), 1);
@@ -546,7 +547,7 @@ class RegisterTest : public QObject {
     for (int c = 0; c < grid.model()->columnCount(); ++c) {
       titles << grid.model()->headerData(c, Qt::Horizontal).toString();
     }
-    QCOMPARE(titles, (QStringList{"Номер", "Дата", "Документ", "Плательшик", "Сумма", "Получатель",
+    QCOMPARE(titles, (QStringList{"Номер", "Дата", "Документ", "Плательщик", "Сумма", "Получатель",
                                   "Назначение платежа"}));
     const int widths[] = {0, 71, 119, 164, 84, 255, 482};
     // The designed widths, or wider where the desktop's font needs it for a
@@ -560,7 +561,7 @@ class RegisterTest : public QObject {
     QCOMPARE(grid.sortMarker(), 0);
     QCOMPARE(grid.editTriggers(), QAbstractItemView::NoEditTriggers);
 
-    ClickTitle(grid, 3);  // "Плательшик"
+    ClickTitle(grid, 3);  // "Плательщик"
     QCOMPARE(grid.sortMarker(), 3);
     QCOMPARE(PayersOf(p.table()), (QStringList{"Андреев", "Петров", "Сидоров"}));
     QCOMPARE(grid.model()->index(0, 3).data().toString(), QStringLiteral("Андреев"));
