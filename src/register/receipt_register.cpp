@@ -78,9 +78,29 @@ bool ReceiptRegister::SortBy(int column) {
   if (column < 0 || column >= static_cast<int>(RegisterColumns().size())) return false;
   const char* index = RegisterColumns()[static_cast<size_t>(column)].index;
   if (!index || !table_.Active()) return false;
+  const int position = table_.CurrentPosition();
+  const bool hadCurrent = position >= 0 && position < table_.RecordCount();
+  const tdb::TBookmark current = hadCurrent ? table_.BookmarkAt(position) : 0;
   table_.SetIndexName(index);
   sortColumn_ = column;
+  // The receipt the clerk was on stays current in the new order.
+  if (hadCurrent) {
+    const int count = table_.RecordCount();
+    for (int p = 0; p < count; ++p) {
+      if (table_.BookmarkAt(p) == current) {
+        table_.SetRecNo(p + 1);
+        break;
+      }
+    }
+  }
   return true;
+}
+
+QString ReceiptRegister::OrderName() const {
+  static const char16_t* const names[] = {u"по номеру", u"по дате",  nullptr,       u"по плательщику",
+                                          u"по сумме",  u"по получателю", nullptr};
+  const char16_t* name = sortColumn_ >= 0 && sortColumn_ < 7 ? names[sortColumn_] : nullptr;
+  return name ? QString::fromUtf16(name) : QStringLiteral("по номеру");
 }
 
 void ReceiptRegister::InsertNumbered() {
@@ -184,7 +204,12 @@ void ReceiptRegister::Copy() {
 
 bool ReceiptRegister::Purge(const std::function<void()>& begin, const Progress& progress,
                             const std::function<void()>& end) {
-  if (!prompts_.AskYesNo(QStringLiteral("Вы действительно желаете удалить все помеченные на удаление записи?"))) {
+  lastPurge_ = {};
+  // The first question says what happens to the receipts that remain: they
+  // are numbered from 1 in the order the register shows them now.
+  if (!prompts_.AskYesNo(QStringLiteral("Вы действительно желаете удалить все помеченные на удаление записи?") +
+                         QStringLiteral("\n\nОставшиеся квитанции будут перенумерованы с 1 в порядке, "
+                                        "показанном сейчас: %1.").arg(OrderName()))) {
     return false;
   }
   if (!prompts_.AskYesNo(QStringLiteral("Все записи, помеченные на удаление, будут удалены. Продолжить?"))) {
@@ -222,6 +247,7 @@ void ReceiptRegister::DeleteMarked(const Progress& progress, int total, int& don
   table_.First();
   while (table_.RecordCount() > 0) {
     table_.Delete();
+    ++lastPurge_.removed;
     ++done;
     if (progress) progress(done, total);
   }
@@ -273,6 +299,7 @@ void ReceiptRegister::Renumber(const Progress& progress, int total, int& done) {
       table_.Edit();
       nomer.SetAsInteger(i + 1);
       table_.Post();
+      ++lastPurge_.renumbered;
     }
     ++done;
     if (progress) progress(done, total);

@@ -2,6 +2,8 @@
 // commands and the closing that saves the settings.
 #include "register/register_window.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
@@ -11,7 +13,9 @@
 #include <QTimer>
 #include <QFontMetrics>
 #include <QMenuBar>
+#include <QHeaderView>
 #include <QPainter>
+#include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
 #include <QVBoxLayout>
@@ -160,7 +164,17 @@ void RegisterWindow::BuildGrid() {
     if (width > 0 && QLatin1String(c.field) == QLatin1String(receipt_table::kDate)) width = qMax(width, dateWidth);
     columns.push_back({title, QString::fromLatin1(c.field), width, c.index != nullptr});
   }
+  int columnsWidth = 0;
+  for (const widgets::GridColumn& c : columns) columnsWidth += c.width > 0 ? c.width : grid->horizontalHeader()->defaultSectionSize();
   grid->setColumns(std::move(columns));
+  // The last column takes whatever width the others leave.
+  grid->horizontalHeader()->setStretchLastSection(true);
+  // The first size shows every column whole, as far as the screen allows.
+  const int frame = grid->verticalHeader()->sizeHint().width() + grid->style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+                    2 * grid->frameWidth() + 8;
+  int width = qMax(696, columnsWidth + frame);
+  if (const QScreen* screen = this->screen()) width = qMin(width, screen->availableGeometry().width());
+  resize(width, 480);
   grid->setExtraFields(QStringList{QString::fromLatin1(receipt_table::kDeleted)} + RequisiteFields());
   // A receipt whose requisites fail their checks carries a sign, old ones too.
   grid->setRowMark([this](int row) { return RequisiteFailures(*grid->dataModel(), row); });
@@ -371,8 +385,9 @@ void RegisterWindow::Copy() {
 void RegisterWindow::Purge() {
   // The grid would follow every one of the purge's changes row by row; it
   // reads the result once instead, when its source is enabled again.
-  Run([this] {
-    register_.Purge(
+  bool purged = false;
+  Run([this, &purged] {
+    purged = register_.Purge(
         [this] {
           ShowPanel();
           receiptsSource_.SetEnabled(false);
@@ -383,6 +398,13 @@ void RegisterWindow::Purge() {
           HidePanel();
         });
   });
+  const ReceiptRegister::PurgeResult result = register_.LastPurge();
+  if (purged || result.removed > 0 || result.renumbered > 0) {
+    statusBar()->showMessage(QStringLiteral("Удалено квитанций: %1, перенумеровано: %2 (%3).")
+                                 .arg(result.removed)
+                                 .arg(result.renumbered)
+                                 .arg(register_.OrderName()));
+  }
 }
 
 void RegisterWindow::ShowPanel() {
@@ -419,8 +441,24 @@ void RegisterWindow::Print() {
 }
 
 void RegisterWindow::Preview() {
-  if (!register_.HasRecords()) return;
-  if (printer_) Run([this] { printer_->Preview(receipts_); });
+  if (!register_.HasRecords() || !printer_) return;
+  // The selected rows, or the current one; the current record is the same
+  // again afterwards.
+  std::vector<int> rows;
+  for (const QModelIndex& index : grid->selectionModel()->selectedRows()) rows.push_back(index.row());
+  std::sort(rows.begin(), rows.end());
+  widgets::DataSetTableModel* model = grid->dataModel();
+  const int current = model->currentRow();
+  if (rows.size() < 2) rows = {current};
+  Run([&] {
+    printer_->Preview(receipts_, [&](const std::function<void()>& visit) {
+      for (int row : rows) {
+        model->setCurrentRow(row);
+        visit();
+      }
+      model->setCurrentRow(current);
+    });
+  });
 }
 
 void RegisterWindow::SaveAsPdf() {

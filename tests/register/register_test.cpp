@@ -7,6 +7,8 @@
 #include <QMenu>
 #include <QPaintEvent>
 #include <QProgressBar>
+#include <QScreen>
+#include <QStatusBar>
 #include <QTimer>
 
 #include "engine/base/database_error.h"
@@ -19,6 +21,11 @@ using reg::ReceiptForm;
 const QString kAsk = QStringLiteral("Удалить текущую запись?");
 const QString kUnmark = QStringLiteral("Снять пометку?");
 const QString kPurge1 = QStringLiteral("Вы действительно желаете удалить все помеченные на удаление записи?");
+// The purge's first question, naming the order the rest is renumbered in.
+QString PurgeQuestion(const QString& order) {
+  return kPurge1 + QStringLiteral("\n\nОставшиеся квитанции будут перенумерованы с 1 в порядке, показанном сейчас: ") +
+         order + '.';
+}
 const QString kPurge2 = QStringLiteral("Все записи, помеченные на удаление, будут удалены. Продолжить?");
 
 std::vector<Receipt> Numbered(const QStringList& payers) {
@@ -360,20 +367,22 @@ class RegisterTest : public QObject {
     QTest::addColumn<int>("sortColumn");
     QTest::addColumn<QStringList>("payersAfter");  // in the order shown
     QTest::addColumn<QList<int>>("numbersAfter");
+    QTest::addColumn<QString>("said");  // the order named, removed, renumbered
     // Payers "p1".. in file order; amounts descend, so "Сумма" reverses.
     QTest::newRow("1, 2, 3 with 2 marked") << QList<int>{1, 2, 3} << QList<bool>{false, true, false} << 0
-                                           << QStringList{"p1", "p3"} << QList<int>{1, 2};
+                                           << QStringList{"p1", "p3"} << QList<int>{1, 2} << "по номеру 1 1";
     QTest::newRow("sorted by Сумма") << QList<int>{1, 2, 3, 4} << QList<bool>{false, false, true, false} << 4
-                                     << QStringList{"p4", "p2", "p1"} << QList<int>{1, 2, 3};
+                                     << QStringList{"p4", "p2", "p1"} << QList<int>{1, 2, 3} << "по сумме 1 2";
     QTest::newRow("nothing marked, gaps") << QList<int>{5, 9, 7} << QList<bool>{false, false, false} << 0
-                                          << QStringList{"p1", "p3", "p2"} << QList<int>{1, 2, 3};
+                                          << QStringList{"p1", "p3", "p2"} << QList<int>{1, 2, 3}
+                                          << "по номеру 0 3";
     // Numbers a user typed twice: renumbering by number moves receipts
     // while it walks them, and each must still get its own number.
     // ("*": the order shown before, whatever it is among equal numbers.)
     QTest::newRow("equal numbers") << QList<int>{1, 1, 1, 0} << QList<bool>{false, false, false, false} << 0
-                                   << QStringList{"*"} << QList<int>{1, 2, 3, 4};
+                                   << QStringList{"*"} << QList<int>{1, 2, 3, 4} << "по номеру 0 4";
     QTest::newRow("all marked") << QList<int>{1, 2} << QList<bool>{true, true} << 0 << QStringList{}
-                                << QList<int>{};
+                                << QList<int>{} << "по номеру 2 0";
   }
   void purge() {
     QFETCH(QList<int>, numbers);
@@ -381,6 +390,9 @@ class RegisterTest : public QObject {
     QFETCH(int, sortColumn);
     QFETCH(QStringList, payersAfter);
     QFETCH(QList<int>, numbersAfter);
+    QFETCH(QString, said);
+    const QStringList saidParts = said.split(' ');
+    const QString order = saidParts[0] + ' ' + saidParts[1];
     std::vector<Receipt> receipts;
     for (int i = 0; i < numbers.size(); ++i) {
       receipts.push_back({numbers[i], QStringLiteral("p%1").arg(i + 1), 1000.0 - i, marks[i]});
@@ -389,7 +401,9 @@ class RegisterTest : public QObject {
     p.main()->TitleClick(sortColumn);
     if (payersAfter == QStringList{"*"}) payersAfter = PayersOf(p.table());
     p.main()->actPurge->trigger();
-    QCOMPARE(p.prompts.questions, (QStringList{kPurge1, kPurge2}));
+    QCOMPARE(p.prompts.questions, (QStringList{PurgeQuestion(order), kPurge2}));
+    QCOMPARE(p.main()->statusBar()->currentMessage(),
+             QStringLiteral("Удалено квитанций: %1, перенумеровано: %2 (%3).").arg(saidParts[2], saidParts[3], order));
     QCOMPARE(PayersOf(p.table()), payersAfter);
     QCOMPARE(NumbersOf(p.table()), numbersAfter);
     QCOMPARE(p.table().IndexName(), std::string(reg::RegisterColumns()[size_t(sortColumn)].index));
@@ -418,7 +432,8 @@ class RegisterTest : public QObject {
     Program& p = Start({{4, "А", 1, true}, {9, "Б"}});
     p.prompts.answers = answers;
     p.main()->actPurge->trigger();
-    QCOMPARE(p.prompts.questions, (QStringList{kPurge1, kPurge2}.mid(0, answers.size())));
+    QCOMPARE(p.prompts.questions, (QStringList{PurgeQuestion(QStringLiteral("по номеру")), kPurge2}.mid(0, answers.size())));
+    QVERIFY(p.main()->statusBar()->currentMessage().isEmpty());
     QCOMPARE(NumbersOf(p.table()), (QList<int>{4, 9}));
     QCOMPARE(MarksOf(p.table()), (QList<bool>{true, false}));
   }
@@ -501,7 +516,13 @@ class RegisterTest : public QObject {
     m.TitleClick(3);  // "Плательщик"
     QCOMPARE(m.Register().SortColumn(), 3);
     QCOMPARE(PayersOf(p.table()), (QStringList{"Андреев", "Петров", "Сидоров"}));
-    QCOMPARE(p.table().RecNo(), 1);
+    // The receipt that was current (Петров) stays current in the new order.
+    QCOMPARE(p.table().RecNo(), 2);
+    QCOMPARE(Qs(p.table().FieldByName("Platel").AsString()), QStringLiteral("Петров"));
+    m.TitleClick(4);  // "Сумма"
+    QCOMPARE(p.table().RecNo(), 2);
+    QCOMPARE(Qs(p.table().FieldByName("Platel").AsString()), QStringLiteral("Петров"));
+    m.TitleClick(3);
     p.table().Last();
     for (int column : {2, 6}) {  // "Документ", "Назначение платежа"
       m.TitleClick(column);
@@ -555,7 +576,8 @@ class RegisterTest : public QObject {
     const QFontMetrics metrics(grid.font());
     for (int c = 1; c < 7; ++c) {
       QVERIFY(grid.columnWidth(c) >= widths[c]);
-      if (c != 1) QVERIFY(grid.columnWidth(c) <= qMax(widths[c], metrics.horizontalAdvance(titles[c]) + 40));
+      // The last column takes the free width.
+      if (c != 1 && c != 6) QVERIFY(grid.columnWidth(c) <= qMax(widths[c], metrics.horizontalAdvance(titles[c]) + 40));
     }
     QVERIFY(grid.columnWidth(1) > metrics.horizontalAdvance("00.00.0000"));
     QCOMPARE(grid.sortMarker(), 0);
@@ -565,12 +587,33 @@ class RegisterTest : public QObject {
     QCOMPARE(grid.sortMarker(), 3);
     QCOMPARE(PayersOf(p.table()), (QStringList{"Андреев", "Петров", "Сидоров"}));
     QCOMPARE(grid.model()->index(0, 3).data().toString(), QStringLiteral("Андреев"));
-    QCOMPARE(grid.currentIndex().row(), 0);
+    QCOMPARE(grid.currentIndex().row(), 2);  // Сидоров, current before, still is
     QTest::keyClick(&grid, Qt::Key_End, Qt::ControlModifier);
     ClickTitle(grid, 2);  // "Документ"
     QCOMPARE(grid.sortMarker(), 3);
     QCOMPARE(p.table().IndexName(), std::string("iplatel"));
     QCOMPARE(p.table().RecNo(), 3);
+  }
+
+  // The first size shows every column whole; a wider window gives the free
+  // width to the last column.
+  void firstSizeShowsEveryColumnAndTheLastTakesTheRest() {
+    Program& p = Start(Numbered({"А"}));
+    reg::RegisterWindow& m = *p.main();
+    QVERIFY(QTest::qWaitForWindowExposed(&m));
+    widgets::DataGrid& grid = *m.grid;
+    QHeaderView* header = grid.horizontalHeader();
+    const int last = grid.model()->columnCount() - 1;
+    // Every column at its width, unless the screen is narrower than that.
+    int needed = reg::RegisterColumns()[size_t(last)].width;
+    for (int c = 0; c < last; ++c) needed += header->sectionSize(c);
+    const int screenWidth = m.screen()->availableGeometry().width();
+    QVERIFY2(grid.viewport()->width() >= needed || m.width() == screenWidth,
+             qPrintable(QStringLiteral("%1 < %2").arg(grid.viewport()->width()).arg(needed)));
+    QVERIFY(m.width() > 696);
+    QCOMPARE(m.height(), 480);
+    m.resize(m.width() - grid.viewport()->width() + needed + 300, m.height());
+    QTRY_COMPARE(header->sectionViewportPosition(last) + header->sectionSize(last), grid.viewport()->width());
   }
 
   // A marked receipt's cells are drawn again in grey italics on white, also
