@@ -69,7 +69,7 @@ ReceiptDialog::ReceiptDialog(ui::UiPrompts& prompts, QWidget* parent) : QDialog(
   warningSummary_ = new widgets::WarningSummary(this);
   outer->addWidget(warningSummary_);
   outer->addStretch(1);
-  const ui::OkCancelRow buttons = ui::MakeOkCancelRow(this, QStringLiteral("Ok"), ui::OkDefault::kNo);
+  const ui::OkCancelRow buttons = ui::MakeOkCancelRow(this, QStringLiteral("ОК"), ui::OkDefault::kNo);
   buttonBox_ = buttons.box;
   OkButton = buttons.ok;
   CancelButton = buttons.cancel;

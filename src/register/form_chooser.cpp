@@ -17,7 +17,7 @@ FormChooser::FormChooser(const QWidget* centreOver, QWidget* parent)
 
   formList = new widgets::ListBox(this);
   formList->setMinimumWidth(200);
-  const ui::OkCancelRow buttons = ui::MakeOkCancelRow(this, QStringLiteral("Ok"), ui::OkDefault::kYes,
+  const ui::OkCancelRow buttons = ui::MakeOkCancelRow(this, QStringLiteral("ОК"), ui::OkDefault::kYes,
                                                       QStringLiteral("Отмена"), Qt::Vertical);
   okButton = buttons.ok;
   cancelButton = buttons.cancel;

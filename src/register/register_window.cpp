@@ -323,7 +323,7 @@ void RegisterWindow::Create() {
   if (!register_.IsOpen()) return;
   FormChooser& chooser = *formChooser_;
   chooser.formList->clear();
-  chooser.formList->addItem(QStringLiteral("Форма № ПД -4"));
+  chooser.formList->addItem(QStringLiteral("Форма № ПД-4"));
   chooser.formList->addItem(QStringLiteral("Форма № ПД (налог)"));
   if (context_.prompts->ShowModal(chooser) == QDialog::Rejected) return;
   const int row = chooser.formList->currentRow();

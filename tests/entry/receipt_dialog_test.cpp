@@ -275,10 +275,10 @@ void ReceiptDialogTest::tabOrders() {
   ReceiptFiles files;
   Windows w;
   QCOMPARE(TabChain(w.pd4), (QStringList{"nomer", "DatePlat", "Platel", "Poluchat", "Summa", "SummaUslug",
-                                         "NaznPlat", "Ok", "Отмена"}));
+                                         "NaznPlat", "ОК", "Отмена"}));
   QCOMPARE(TabChain(w.tax),
            (QStringList{"nomer", "DatePlat", "indexdoc", "Platel", "Poluchat", "Summa", "peni", "straf", "kodklass",
-                        "status", "okato", "srok", "tipplat", "osnovanie", "NaznPlat", "Ok", "Отмена",
+                        "status", "okato", "srok", "tipplat", "osnovanie", "NaznPlat", "ОК", "Отмена",
                         "Правила заполнения формы № ПД (налог)"}));
 }
 

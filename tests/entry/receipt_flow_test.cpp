@@ -126,7 +126,7 @@ void ReceiptFlowTest::codePickReplacesThePurposeAndTabFromTheFineOpensCodes() {
     QTest::keyClick(run.forms->codes->grid, Qt::Key_Return);
   });
   run.forms->registerWindow->Edit();
-  QCOMPARE(run.prompts.modalTitles.at(1), QStringLiteral("Код буджетной классификации"));
+  QCOMPARE(run.prompts.modalTitles.at(1), QStringLiteral("Код бюджетной классификации"));
   auto stored = run.Stored(1);
   QCOMPARE(Text(*stored, "kodklass"), std::string("18210102010011000110"));
   QCOMPARE(stored->FieldByName("nomerBK").AsInteger(), 4);
