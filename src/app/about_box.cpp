@@ -55,8 +55,6 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
   VersionLabel = Centred(QStringLiteral("Версия ") + QStringLiteral(FORMIX_VERSION), false, bottom);
   lines->addWidget(VersionLabel);
   lines->addSpacing(8);
-  lines->addWidget(Centred(QStringLiteral("Служба сопровождения программы"), true, bottom));
-  lines->addWidget(Centred(QStringLiteral("Электронная почта: support@example.org"), true, bottom));
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(top);

@@ -1,4 +1,4 @@
-// The login dialog: one attempt, compared with the password in the settings.
+// The login dialog: an attempt, compared with the password in the settings.
 #include "app/login_dialog.h"
 
 #include <QCloseEvent>
@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QVBoxLayout>
 
+#include "ui/dialog_buttons.h"
 #include "ui/window_placement.h"
 
 namespace app {
@@ -20,19 +21,16 @@ LoginDialog::LoginDialog(const Settings& settings, QWidget* parent) : QDialog(pa
 
   promptLabel = new QLabel(QStringLiteral("Пароль для входа в систему"), this);
   passwordEdit = new widgets::MaskedEdit(this);
-  okButton = new QPushButton(QStringLiteral("Ok"), this);
-  cancelButton = new QPushButton(QStringLiteral("Отмена"), this);
-  okButton->setAutoDefault(false);
-  cancelButton->setAutoDefault(false);
+  const ui::OkCancelRow buttons = ui::MakeOkCancelRow(this, QStringLiteral("ОК"), ui::OkDefault::kNo);
+  okButton = buttons.ok;
+  cancelButton = buttons.cancel;
+  // Wide enough for the whole caption beside the title bar's buttons.
+  promptLabel->setMinimumWidth(fontMetrics().horizontalAdvance(windowTitle()) + 4 * fontMetrics().height());
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(promptLabel);
   layout->addWidget(passwordEdit);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(okButton);
-  buttons->addWidget(cancelButton);
-  layout->addLayout(buttons);
+  layout->addWidget(buttons.box);
   layout->setSizeConstraint(QLayout::SetFixedSize);
 
   connect(okButton, &QPushButton::clicked, this,
@@ -55,13 +53,16 @@ void LoginDialog::showEvent(QShowEvent* event) {
 }
 
 void LoginDialog::keyPressEvent(QKeyEvent* event) {
-  // QDialog would take Enter for a default button and Esc for reject(); this
-  // dialog has neither.
+  // Enter is "ОК" and Esc "Отмена", wherever the focus is.
   switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
+      event->accept();
+      okButton->click();
+      return;
     case Qt::Key_Escape:
       event->accept();
+      cancelButton->click();
       return;
     default:
       QDialog::keyPressEvent(event);

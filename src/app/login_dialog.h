@@ -1,12 +1,12 @@
 // The login dialog ("Квитанции (Безопасность)").
 //
-// One attempt at the password at start-up.  "Ok" and closing the dialog by
-// its close box or Alt+F4 compare the typed text with the stored password
-// (exactly, letter case included); "Отмена" refuses whatever was typed.
-// Neither button is the default or the cancel button, so Enter and Esc do
-// nothing.  After the dialog has closed, Granted() tells the caller whether
-// start-up may go on; on a refusal the caller closes the main window, which
-// ends the program.  No message is shown either way.
+// An attempt at the password at start-up.  "ОК" (also Enter) and closing the
+// dialog by its close box or Alt+F4 compare the typed text with the stored
+// password (exactly, letter case included); "Отмена" (also Esc) refuses
+// whatever was typed.  After the dialog has closed, Granted() and Cancelled()
+// tell the caller how; the caller (ProgramWindows) says "Неверный пароль" and
+// shows the dialog again, up to kLoginTries times, and on a refusal closes the
+// main window, which ends the program.
 //
 // Created once at start-up; the dialog owns its controls and reads the stored
 // password from the program's settings, which must outlive it.
@@ -23,6 +23,9 @@
 
 namespace app {
 
+// Showings of the login dialog before a wrong password ends the program.
+constexpr int kLoginTries = 3;
+
 // The login comparison: exact, character for character.
 bool PasswordMatches(const QString& typed, const QString& stored);
 
@@ -36,10 +39,12 @@ class LoginDialog : public QDialog {
   // True when the dialog last closed with the right password and not by
   // "Отмена".  Reset each time the dialog is shown.
   bool Granted() const { return granted_; }
+  // True when the dialog last closed by "Отмена" or Esc.
+  bool Cancelled() const { return cancelled_; }
 
   QLabel* promptLabel;                // "Пароль для входа в систему"
   widgets::MaskedEdit* passwordEdit;  // the typed password, empty at each showing
-  QPushButton* okButton;              // "Ok"
+  QPushButton* okButton;              // "ОК"
   QPushButton* cancelButton;          // "Отмена"
 
  protected:

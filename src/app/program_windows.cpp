@@ -62,10 +62,18 @@ bool ProgramWindows::PrepareStartup(reg::RegisterWindow& window) {
     const Qt::WindowStates rest = window.windowState() & ~(Qt::WindowMaximized | Qt::WindowMinimized);
     window.setWindowState(settings.windowsState ? rest | Qt::WindowMaximized : rest);
   }
-  // Step 2.
+  // Step 2.  A wrong password is said so and may be typed again; after the
+  // last try, or at "Отмена", the program ends.
   if (!settings.passLog) return true;
-  context_.prompts->ShowModal(*loginDialog);
-  return loginDialog->Granted();
+  for (int attempt = 1; attempt <= kLoginTries; ++attempt) {
+    context_.prompts->ShowModal(*loginDialog);
+    if (loginDialog->Granted()) return true;
+    if (loginDialog->Cancelled()) return false;
+    context_.prompts->ShowMessage(attempt < kLoginTries
+                                      ? QStringLiteral("Неверный пароль. Попробуйте ещё раз.")
+                                      : QStringLiteral("Неверный пароль. Программа будет закрыта."));
+  }
+  return false;
 }
 
 bool ProgramWindows::SaveSettings(reg::RegisterWindow& window) {

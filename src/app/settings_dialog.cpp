@@ -8,6 +8,7 @@
 #include <QValidator>
 #include <QVBoxLayout>
 
+#include "ui/dialog_buttons.h"
 #include "ui/window_placement.h"
 #include "widgets/data_text.h"
 
@@ -48,11 +49,10 @@ SettingsDialog::SettingsDialog(Settings& settings, QWidget* parent) : QDialog(pa
   usePasswordBox = new QCheckBox(QStringLiteral("Использовать пароль для входа в систему"), this);
   passwordEdit = new widgets::MaskedEdit(this);
   passwordEdit->setValidator(new Cp1251Validator(passwordEdit));
-  saveButton = new QPushButton(QStringLiteral("Сохранить"), this);
-  cancelButton = new QPushButton(QStringLiteral("Отмена"), this);
   // Enter must not save by surprise; Esc closes through QDialog::reject.
-  saveButton->setAutoDefault(false);
-  cancelButton->setAutoDefault(false);
+  const ui::OkCancelRow buttons = ui::MakeOkCancelRow(this, QStringLiteral("Сохранить"), ui::OkDefault::kNo);
+  saveButton = buttons.ok;
+  cancelButton = buttons.cancel;
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(GroupHeading(QStringLiteral("Настройка печати квитанции"), this));
@@ -60,11 +60,7 @@ SettingsDialog::SettingsDialog(Settings& settings, QWidget* parent) : QDialog(pa
   layout->addWidget(GroupHeading(QStringLiteral("Настройки безопасности"), this));
   layout->addWidget(usePasswordBox);
   layout->addWidget(passwordEdit);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(saveButton);
-  buttons->addWidget(cancelButton);
-  layout->addLayout(buttons);
+  layout->addWidget(buttons.box);
   layout->setSizeConstraint(QLayout::SetFixedSize);
 
   Load();

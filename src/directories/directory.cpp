@@ -13,8 +13,8 @@ namespace payer_table = receipts::payer_table;
 namespace receipt_table = receipts::receipt_table;
 namespace recipient_table = receipts::recipient_table;
 
-const char* const kCannotChangeMarked = "Нельзя изменить запись помеченную на удаление!";
-const char* const kCannotPickMarked = "Нельзя выбрать запись помеченную на удаление!";
+const char* const kCannotChangeMarked = "Нельзя изменить запись, помеченную на удаление!";
+const char* const kCannotPickMarked = "Нельзя выбрать запись, помеченную на удаление!";
 const char* const kAskMark = "Удалить текущую запись?";
 const char* const kAskUnmark = "Снять пометку?";
 
@@ -39,11 +39,11 @@ const DirectoryConfig& PayersConfig() {
       {
           {payer_table::kNumber, QStringLiteral("Код:"), EditorKind::Number, {}},
           {payer_table::kName, QStringLiteral("Фамилия, имя,\nотчество:"), EditorKind::Text, {}},
-          {payer_table::kAddress, QStringLiteral("адрес:"), EditorKind::Text, {}},
+          {payer_table::kAddress, QStringLiteral("Адрес:"), EditorKind::Text, {}},
           {payer_table::kInn, QStringLiteral("ИНН:"), EditorKind::Text, {}},
-          {payer_table::kAccount, QStringLiteral("(номер лицевого\nсчета"), EditorKind::Text, {}},
+          {payer_table::kAccount, QStringLiteral("(номер лицевого\nсчета)"), EditorKind::Text, {}},
       },
-      QStringLiteral("Ok"),
+      QStringLiteral("ОК"),
   };
   return config;
 }
@@ -78,7 +78,7 @@ const DirectoryConfig& RecipientsConfig() {
           {recipient_table::kCorrAccount, QStringLiteral("корр. счет:"), EditorKind::Text, bank},
           {recipient_table::kTaxOffice, QStringLiteral("ИМНС"), EditorKind::Text, {}},
       },
-      QStringLiteral("Ok"),
+      QStringLiteral("ОК"),
   };
   return config;
 }
@@ -88,7 +88,7 @@ const DirectoryConfig& CodesConfig() {
       "codesWindow",
       "codeDialog",
       "TFkodBK",
-      QStringLiteral("Код буджетной классификации"),
+      QStringLiteral("Код бюджетной классификации"),
       code_table::kFile,
       code_table::kTable,
       code_table::kByCode,
@@ -107,7 +107,7 @@ const DirectoryConfig& CodesConfig() {
           {code_table::kName, QStringLiteral("Наименование\nбюджетной\nклассификации:"), EditorKind::Text, {}},
           {code_table::kKind, QStringLiteral("Тип\nперечисления:"), EditorKind::KindList, {}},
       },
-      QStringLiteral("Оk"),  // the first letter is Cyrillic, as the form has always shown it
+      QStringLiteral("ОК"),
   };
   return config;
 }

@@ -63,7 +63,7 @@ struct DirectoryConfig {
   bool copyAlwaysEnabled;          // "Скопировать" ignores the enabling rule
   bool kindFilter;                 // the toolbar carries the kind filter
   std::vector<EditField> editFields;
-  QString storeButton;  // "Ok" (the code directory's reads "Оk")
+  QString storeButton;  // "ОК"
 };
 
 const DirectoryConfig& PayersConfig();

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
+#include "ui/dialog_buttons.h"
 #include "ui/error_report.h"
 #include "ui/window_placement.h"
 #include "data/receipt_tables.h"
@@ -72,14 +73,10 @@ DirectoryEntryDialog::DirectoryEntryDialog(const DirectoryConfig& config, ui::Ui
     for (widgets::FieldWarning* w : warnings_) summary->Add(w);
     outer->addWidget(summary);
   }
-  ok_ = new QPushButton(config.storeButton, this);
-  cancel_ = new QPushButton(QStringLiteral("Отмена"), this);
-  ok_->setDefault(true);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(ok_);
-  buttons->addWidget(cancel_);
-  outer->addLayout(buttons);
+  const ui::OkCancelRow buttons = ui::MakeOkCancelRow(this, config.storeButton, ui::OkDefault::kYes);
+  ok_ = buttons.ok;
+  cancel_ = buttons.cancel;
+  outer->addWidget(buttons.box);
   layout()->setSizeConstraint(QLayout::SetFixedSize);  // a fixed dialog border
   connect(ok_, &QPushButton::clicked, this, &DirectoryEntryDialog::Store);
   connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);

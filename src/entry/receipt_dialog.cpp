@@ -19,6 +19,7 @@
 #include "ui/requisite_warnings.h"
 #include "directories/directory.h"
 #include "directories/directory_window.h"
+#include "ui/dialog_buttons.h"
 #include "ui/field_editors.h"
 #include "engine/dataset/data_source.h"
 #include "engine/dataset/dataset.h"
@@ -68,10 +69,10 @@ ReceiptDialog::ReceiptDialog(ui::UiPrompts& prompts, QWidget* parent) : QDialog(
   warningSummary_ = new widgets::WarningSummary(this);
   outer->addWidget(warningSummary_);
   outer->addStretch(1);
-  OkButton = new QPushButton(QStringLiteral("Ok"), this);
-  CancelButton = new QPushButton(QStringLiteral("Отмена"), this);
-  OkButton->setAutoDefault(false);
-  CancelButton->setAutoDefault(false);
+  const ui::OkCancelRow buttons = ui::MakeOkCancelRow(this, QStringLiteral("ОК"), ui::OkDefault::kNo);
+  buttonBox_ = buttons.box;
+  OkButton = buttons.ok;
+  CancelButton = buttons.cancel;
   connect(OkButton, &QPushButton::clicked, this, &ReceiptDialog::Store);
   connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -246,11 +247,7 @@ Pd4ReceiptDialog::Pd4ReceiptDialog(ui::UiPrompts& prompts, QWidget* parent) : Re
   QWidget* summa = AddEditor(ui::FieldEditorKind::Number, receipt_table::kAmount, QStringLiteral("Сумма:"), 3, 0);
   QWidget* uslug = AddEditor(ui::FieldEditorKind::Number, receipt_table::kServiceFee, QStringLiteral("Сумма платы за услуги"), 3, 2);
   QWidget* nazn = AddEditor(ui::FieldEditorKind::Text, receipt_table::kPurpose, QStringLiteral("Назначение\nплатежа:"), 4, 0, 3);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(OkButton);
-  buttons->addWidget(CancelButton);
-  static_cast<QVBoxLayout*>(layout())->addLayout(buttons);
+  layout()->addWidget(buttonBox_);
   grid_->setColumnStretch(1, 1);
   grid_->setColumnStretch(3, 1);
   SetTabOrder({Editor(receipt_table::kNumber), Editor(receipt_table::kDate), platel, poluchat, summa, uslug, nazn, OkButton, CancelButton});
@@ -278,8 +275,20 @@ TaxReceiptDialog::TaxReceiptDialog(ui::UiPrompts& prompts, QWidget* parent) : Re
     combo->setInsertPolicy(QComboBox::NoInsert);
     combo->setObjectName(QString::fromLatin1(field));
     combo->setAccessibleName(ui::OneLine(label));
-    for (const TaxBox& b : TaxBoxes())
-      if (qstrcmp(b.field, field) == 0) combo->addItems(b.items);
+    // Each code is listed with what it means; picking a line puts the code
+    // alone into the box, and only the code is stored.
+    for (const TaxBox& b : TaxBoxes()) {
+      if (qstrcmp(b.field, field) != 0) continue;
+      for (const QString& code : b.items) {
+        const QString meaning = CodeMeaning(field, code);
+        combo->addItem(meaning.isEmpty() ? code : code + QStringLiteral(" — ") + meaning, code);
+      }
+    }
+    combo->setCompleter(nullptr);
+    connect(combo, &QComboBox::activated, combo, [combo](int index) {
+      const QVariant code = combo->itemData(index);
+      if (code.isValid()) combo->setEditText(code.toString());
+    });
     auto* caption = new QLabel(label, this);
     caption->setBuddy(combo);
     grid_->addWidget(caption, row, column);
@@ -298,12 +307,9 @@ TaxReceiptDialog::TaxReceiptDialog(ui::UiPrompts& prompts, QWidget* parent) : Re
   RulesButton->setAutoDefault(false);
   connect(RulesButton, &QPushButton::clicked, this,
           [this] { openDocument_(QDir::current().absoluteFilePath(QStringLiteral("prav.doc"))); });
-  auto* buttons = new QHBoxLayout;
-  buttons->addWidget(RulesButton);
-  buttons->addStretch(1);
-  buttons->addWidget(OkButton);
-  buttons->addWidget(CancelButton);
-  static_cast<QVBoxLayout*>(layout())->addLayout(buttons);
+  // At the row's far end from Ok and Отмена.
+  buttonBox_->addButton(RulesButton, QDialogButtonBox::HelpRole);
+  layout()->addWidget(buttonBox_);
   grid_->setColumnStretch(1, 1);
   grid_->setColumnStretch(3, 1);
   grid_->setColumnStretch(5, 1);
@@ -323,6 +329,7 @@ void TaxReceiptDialog::Loading() {
     QComboBox* combo = Box(b.field);
     const tdb::TField& field = receipt.FieldByName(b.field);
     combo->lineEdit()->setMaxLength(field.Size() > 0 ? field.Size() : 32767);
+    combo->setCurrentIndex(-1);  // no line of the list stands for the stored text
     combo->setEditText(widgets::FieldText(field));
   }
   // The list is rebuilt; the text read above stays.
@@ -335,7 +342,7 @@ void TaxReceiptDialog::Loading() {
 void TaxReceiptDialog::Storing() {
   tdb::TDataSet& receipt = *source_->DataSet();
   for (QComboBox* combo : {statusBox, reasonBox, periodBox, paymentTypeBox})
-    widgets::SetFieldText(receipt.FieldByName(combo->objectName().toStdString()), combo->currentText());
+    widgets::SetFieldText(receipt.FieldByName(combo->objectName().toStdString()), ListItemCode(combo->currentText()));
 }
 
 }  // namespace entry

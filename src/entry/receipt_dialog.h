@@ -20,6 +20,7 @@
 
 #include <QComboBox>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -101,6 +102,7 @@ class ReceiptDialog : public QDialog {
 
   ui::UiPrompts& prompts_;
   QGridLayout* grid_;
+  QDialogButtonBox* buttonBox_;  // Ok and Отмена; the subclass places it
   tdb::TDataSource* source_ = nullptr;
   directories::DirectoryWindow* payers_ = nullptr;
   directories::DirectoryWindow* recipients_ = nullptr;

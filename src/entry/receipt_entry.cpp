@@ -31,6 +31,49 @@ const std::vector<TaxBox>& TaxBoxes() {
   return boxes;
 }
 
+QString CodeMeaning(const char* field, const QString& code) {
+  struct Meaning {
+    const char* field;
+    const char16_t* code;
+    const char16_t* meaning;
+  };
+  static const Meaning meanings[] = {
+      {receipt_table::kStatus, u"02", u"налоговый агент"},
+      {receipt_table::kStatus, u"03", u"сборщик налогов (позже — почтовое отделение)"},
+      {receipt_table::kStatus, u"09", u"индивидуальный предприниматель"},
+      {receipt_table::kStatus, u"10", u"нотариус"},
+      {receipt_table::kStatus, u"11", u"адвокат"},
+      {receipt_table::kStatus, u"12", u"глава крестьянского хозяйства"},
+      {receipt_table::kStatus, u"13", u"физическое лицо"},
+      {receipt_table::kStatus, u"14", u"плательщик выплат физическим лицам"},
+      {receipt_table::kReason, u"ТП", u"платежи текущего года"},
+      {receipt_table::kReason, u"ЗД", u"добровольное погашение долга без требования"},
+      {receipt_table::kReason, u"ТР", u"погашение по требованию налогового органа"},
+      {receipt_table::kReason, u"РС", u"погашение рассроченного долга"},
+      {receipt_table::kReason, u"ОТ", u"погашение отсроченного долга"},
+      {receipt_table::kReason, u"АП", u"погашение по акту проверки"},
+      {receipt_table::kReason, u"АР", u"погашение по исполнительному документу"},
+      {receipt_table::kPaymentType, u"НС", u"налог или сбор"},
+      {receipt_table::kPaymentType, u"ПЛ", u"платёж"},
+      {receipt_table::kPaymentType, u"ГП", u"пошлина"},
+      {receipt_table::kPaymentType, u"ВЗ", u"взнос"},
+      {receipt_table::kPaymentType, u"АВ", u"авансовый платёж"},
+      {receipt_table::kPaymentType, u"ПЕ", u"пени"},
+      {receipt_table::kPaymentType, u"ПЦ", u"проценты"},
+      {receipt_table::kPaymentType, u"СА", u"налоговая санкция"},
+      {receipt_table::kPaymentType, u"АШ", u"административный штраф"},
+      {receipt_table::kPaymentType, u"ИШ", u"иной штраф"},
+  };
+  for (const Meaning& m : meanings)
+    if (qstrcmp(m.field, field) == 0 && code == QString::fromUtf16(m.code)) return QString::fromUtf16(m.meaning);
+  return {};
+}
+
+QString ListItemCode(const QString& text) {
+  const qsizetype dash = text.indexOf(QStringLiteral(" — "));
+  return dash < 0 ? text : text.left(dash);
+}
+
 QStringList PeriodSuggestions(const QDate& today) {
   const int month = today.month();
   auto two = [](int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); };

@@ -34,6 +34,13 @@ struct TaxBox {
 };
 // In the order "Ok" writes them: status, basis, period, type.
 const std::vector<TaxBox>& TaxBoxes();
+// What a code of a tax box's list means ("13": "физическое лицо"), empty for
+// a code without an explanation.  The list shows "13 — физическое лицо"; the
+// receipt keeps the code.
+QString CodeMeaning(const char* field, const QString& code);
+// The code of a list line "13 — физическое лицо" (the text itself when it
+// has no explanation).
+QString ListItemCode(const QString& text);
 
 // "МС.mm.yyyy", "КВ.qq.yyyy", "ПЛ.hh.yyyy", "ГД.00.yyyy" for `today`.
 QStringList PeriodSuggestions(const QDate& today);

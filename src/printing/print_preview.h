@@ -45,6 +45,8 @@ class PrintPreview final : public QDialog {
   // 5.pdf"); `notes` are shown above the forms (fields that do not fit).
   void ShowForms(const QStringList& workbooks, const QString& suggestedName, const QStringList& notes = {});
 
+  // The filled copies shown, in page order.
+  const QStringList& workbooks() const { return workbooks_; }
   // Whether a render is under way.
   bool rendering() const { return job_ != 0; }
   int pageCount() const;

@@ -5,6 +5,7 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
+#include "ui/dialog_buttons.h"
 #include "ui/window_placement.h"
 
 namespace reg {
@@ -16,18 +17,15 @@ FormChooser::FormChooser(const QWidget* centreOver, QWidget* parent)
 
   formList = new widgets::ListBox(this);
   formList->setMinimumWidth(200);
-  okButton = new QPushButton(QStringLiteral("Ok"), this);
-  cancelButton = new QPushButton(QStringLiteral("Отмена"), this);
-  okButton->setDefault(true);
+  const ui::OkCancelRow buttons = ui::MakeOkCancelRow(this, QStringLiteral("ОК"), ui::OkDefault::kYes,
+                                                      QStringLiteral("Отмена"), Qt::Vertical);
+  okButton = buttons.ok;
+  cancelButton = buttons.cancel;
   cancelButton->setAutoDefault(false);
 
   auto* layout = new QHBoxLayout(this);
   layout->addWidget(formList, 1);
-  auto* buttons = new QVBoxLayout;
-  buttons->addWidget(okButton);
-  buttons->addWidget(cancelButton);
-  buttons->addStretch(1);
-  layout->addLayout(buttons);
+  layout->addWidget(buttons.box);
   layout->setSizeConstraint(QLayout::SetFixedSize);
 
   connect(okButton, &QPushButton::clicked, this, &FormChooser::accept);

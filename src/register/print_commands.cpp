@@ -64,21 +64,49 @@ void PrintCommands::SaveAsPdf(tdb::TDadaTable& receipts) {
   if (!saved.isEmpty()) prompts_.ShowMessage(QStringLiteral("Сохранено в «%1».").arg(QDir::toNativeSeparators(saved)));
 }
 
-void PrintCommands::Preview(tdb::TDadaTable& receipts) {
+void PrintCommands::Preview(tdb::TDadaTable& receipts, const SelectedReceipts& selected) {
   const receipts::DataSetReceipt receipt(receipts);
-  const std::optional<printing::ReceiptLayout> layout = printing::ChooseLayout(receipt, Chooser());
-  if (!layout) return;
   const printing::PrintOptions settings = options();
-  QStringList notes;
-  const QStringList overlong = printing::OverlongFields(receipt, *layout);
-  if (!overlong.isEmpty())
-    notes << QStringLiteral("Не помещается на бланке и будет обрезано: %1.").arg(overlong.join(QStringLiteral(", ")));
-  const QString workbook = printing::FillWorkbook(receipt, *layout, programDir_, settings, QDir::tempPath());
+  // Tax receipts take the form chosen once, for all of them.
+  std::optional<printing::ReceiptLayout> taxLayout;
+  bool cancelled = false;
+  QStringList workbooks, notes;
+  int first = 0;
+  try {
+    selected([&] {
+      if (cancelled) return;
+      std::optional<printing::ReceiptLayout> layout = printing::ReceiptLayout::kPd4;
+      if (receipt.Flag(receipt_table::kTax)) {
+        if (!taxLayout) taxLayout = printing::ChooseLayout(receipt, Chooser());
+        if (!taxLayout) {
+          cancelled = true;
+          return;
+        }
+        layout = taxLayout;
+      }
+      const int number = receipts.FieldByName(receipt_table::kNumber).AsInteger();
+      if (workbooks.isEmpty()) first = number;
+      const QStringList overlong = printing::OverlongFields(receipt, *layout);
+      if (!overlong.isEmpty())
+        notes << QStringLiteral("Квитанция %1: не помещается на бланке и будет обрезано: %2.")
+                     .arg(number)
+                     .arg(overlong.join(QStringLiteral(", ")));
+      workbooks << printing::FillWorkbook(receipt, *layout, programDir_, settings, QDir::tempPath());
+    });
+  } catch (...) {
+    for (const QString& workbook : workbooks) QDir(QFileInfo(workbook).absolutePath()).removeRecursively();
+    throw;
+  }
+  if (cancelled || workbooks.isEmpty()) {
+    for (const QString& workbook : workbooks) QDir(QFileInfo(workbook).absolutePath()).removeRecursively();
+    return;
+  }
   if (!service_) service_ = std::make_unique<printing::PdfService>(renderer);
   // A window of its own, next to the register, which the clerk may keep open.
   if (!preview_) preview_ = std::make_unique<printing::PrintPreview>(*service_);
-  preview_->ShowForms({workbook},
-                      QStringLiteral("Квитанция %1.pdf").arg(receipts.FieldByName(receipt_table::kNumber).AsInteger()),
+  preview_->ShowForms(workbooks,
+                      workbooks.size() == 1 ? QStringLiteral("Квитанция %1.pdf").arg(first)
+                                            : QStringLiteral("Квитанции.pdf"),
                       notes);
   preview_->show();
   preview_->raise();

@@ -34,7 +34,7 @@ class PrintCommands final : public ReceiptPrinter {
 
   void Print(tdb::TDadaTable& receipts) override;
   void SaveAsPdf(tdb::TDadaTable& receipts) override;
-  void Preview(tdb::TDadaTable& receipts) override;
+  void Preview(tdb::TDadaTable& receipts, const SelectedReceipts& selected) override;
   ~PrintCommands() override;
 
   // Starts the spreadsheet application (by default the .xlsx backend that

@@ -8,6 +8,8 @@
 // outlive the register.
 #pragma once
 
+#include <functional>
+
 namespace tdb {
 class TDadaTable;
 }
@@ -21,9 +23,15 @@ class ReceiptPrinter {
   virtual void Print(tdb::TDadaTable& receipts) = 0;
   // Saves the current receipt of `receipts` as a PDF file.
   virtual void SaveAsPdf(tdb::TDadaTable& receipts) = 0;
-  // Shows the current receipt's form as it will print ("Предварительный
-  // просмотр"); a printer without a preview does nothing.
-  virtual void Preview(tdb::TDadaTable& receipts) { (void)receipts; }
+  // Visits each receipt the user selected: makes it the current record of
+  // the receipts table and calls `visit`, in the order shown.
+  using SelectedReceipts = std::function<void(const std::function<void()>& visit)>;
+  // Shows the selected receipts' forms as they will print, one a page
+  // ("Предварительный просмотр"); a printer without a preview does nothing.
+  virtual void Preview(tdb::TDadaTable& receipts, const SelectedReceipts& selected) {
+    (void)receipts;
+    (void)selected;
+  }
 };
 
 }  // namespace reg

@@ -53,7 +53,7 @@ const std::array<RegisterColumn, 7>& RegisterColumns() {
       {u"Номер", receipt_table::kNumber, 0, receipt_table::kByNumber},
       {u"Дата", receipt_table::kDate, 71, receipt_table::kByDate},
       {u"Документ", receipt_table::kDocument, 119, nullptr},
-      {u"Плательшик", receipt_table::kPayer, 164, receipt_table::kByPayer},
+      {u"Плательщик", receipt_table::kPayer, 164, receipt_table::kByPayer},
       {u"Сумма", receipt_table::kAmount, 84, receipt_table::kByAmount},
       {u"Получатель", receipt_table::kRecipient, 255, receipt_table::kByRecipient},
       {u"Назначение платежа", receipt_table::kPurpose, 482, nullptr},
@@ -150,7 +150,7 @@ void ReceiptRegister::Create(ReceiptForm form, const std::function<void(tdb::TDa
 void ReceiptRegister::Edit() {
   if (!HasRecords()) return;
   if (table_.FieldByName(receipt_table::kDeleted).AsBoolean()) {
-    prompts_.ShowMessage(QStringLiteral("Нельзя изменить запись помеченную на удаление!"));
+    prompts_.ShowMessage(QStringLiteral("Нельзя изменить запись, помеченную на удаление!"));
     return;
   }
   const QString caption = CaptionOfCurrent();
@@ -207,12 +207,12 @@ bool ReceiptRegister::Purge(const std::function<void()>& begin, const Progress& 
   lastPurge_ = {};
   // The first question says what happens to the receipts that remain: they
   // are numbered from 1 in the order the register shows them now.
-  if (!prompts_.AskYesNo(QStringLiteral("Вы действительно желаете удалить все помеченные на удаление записи") +
+  if (!prompts_.AskYesNo(QStringLiteral("Вы действительно желаете удалить все помеченные на удаление записи?") +
                          QStringLiteral("\n\nОставшиеся квитанции будут перенумерованы с 1 в порядке, "
                                         "показанном сейчас: %1.").arg(OrderName()))) {
     return false;
   }
-  if (!prompts_.AskYesNo(QStringLiteral("Все записи помеченные на удаление будут удалены. Продолжить?"))) {
+  if (!prompts_.AskYesNo(QStringLiteral("Все записи, помеченные на удаление, будут удалены. Продолжить?"))) {
     return false;
   }
   if (!table_.Active()) return false;

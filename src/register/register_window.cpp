@@ -2,6 +2,8 @@
 // commands and the closing that saves the settings.
 #include "register/register_window.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
@@ -321,7 +323,7 @@ void RegisterWindow::Create() {
   if (!register_.IsOpen()) return;
   FormChooser& chooser = *formChooser_;
   chooser.formList->clear();
-  chooser.formList->addItem(QStringLiteral("Форма № ПД -4"));
+  chooser.formList->addItem(QStringLiteral("Форма № ПД-4"));
   chooser.formList->addItem(QStringLiteral("Форма № ПД (налог)"));
   if (context_.prompts->ShowModal(chooser) == QDialog::Rejected) return;
   const int row = chooser.formList->currentRow();
@@ -439,8 +441,24 @@ void RegisterWindow::Print() {
 }
 
 void RegisterWindow::Preview() {
-  if (!register_.HasRecords()) return;
-  if (printer_) Run([this] { printer_->Preview(receipts_); });
+  if (!register_.HasRecords() || !printer_) return;
+  // The selected rows, or the current one; the current record is the same
+  // again afterwards.
+  std::vector<int> rows;
+  for (const QModelIndex& index : grid->selectionModel()->selectedRows()) rows.push_back(index.row());
+  std::sort(rows.begin(), rows.end());
+  widgets::DataSetTableModel* model = grid->dataModel();
+  const int current = model->currentRow();
+  if (rows.size() < 2) rows = {current};
+  Run([&] {
+    printer_->Preview(receipts_, [&](const std::function<void()>& visit) {
+      for (int row : rows) {
+        model->setCurrentRow(row);
+        visit();
+      }
+      model->setCurrentRow(current);
+    });
+  });
 }
 
 void RegisterWindow::SaveAsPdf() {

@@ -3,15 +3,16 @@
 
 #include <cstdio>
 
+#include "data/failure_text.h"
 #include "engine/base/database_error.h"
-#include "widgets/data_text.h"
 
 namespace ui {
 
 QString ErrorText(const std::exception& e) {
-  if (dynamic_cast<const tdb::EDatabaseError*>(&e)) {
-    return widgets::FromCp1251(e.what());
-  }
+  // The engine's own text is English and names internals: the clerk reads
+  // what its kind means instead.
+  if (const auto* failure = dynamic_cast<const tdb::EDatabaseError*>(&e))
+    return QString::fromStdString(receipts::DescribeFailure(*failure).Message());
   return QString::fromUtf8(e.what());
 }
 
@@ -30,6 +31,13 @@ QString ErrorText(const std::exception_ptr& error) {
 void ReportError(const std::exception_ptr& error, UiPrompts* prompts) {
   const QString text = ErrorText(error);
   if (text.isEmpty()) return;
+  // The engine's English text, for whoever looks after the program.
+  try {
+    std::rethrow_exception(error);
+  } catch (const tdb::EDatabaseError& e) {
+    std::fprintf(stderr, "formix: %s\n", e.what());
+  } catch (...) {
+  }
   if (prompts) {
     prompts->ShowError(text);
   } else {

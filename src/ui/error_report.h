@@ -2,8 +2,9 @@
 //
 // The program's event dispatch (FormixApplication), the register's commands
 // and the engine's timers all end a failed piece of work here, so the user
-// sees every failure the same way: the text of the engine's error (or of any
-// other exception) in an error box.  The silent abort (tdb::EAbort, a
+// sees every failure the same way: in an error box, the Russian account of
+// an engine failure (data/failure_text.h: what happened, to which file, what
+// to do), or the text of any other exception.  The silent abort (tdb::EAbort, a
 // cancelled login for instance) shows nothing.  Without prompts the text goes
 // to stderr.  User-interface thread only.
 #pragma once
@@ -15,16 +16,16 @@
 
 namespace ui {
 
-// The text of an exception as the user reads it.  An engine error's message
-// is Windows-1251, as every text of the engine is: the field, table and index
-// names and the values it quotes are stored text, and the program names its
-// files in ASCII.  Any other exception's text is UTF-8.
+// The text of an exception as the user reads it.  An engine error is told by
+// its kind and the names it carries, never by its English message; any other
+// exception's text is UTF-8 and shown as it is.
 QString ErrorText(const std::exception& e);
 
 // The text to show for `error`; empty for the silent abort.
 QString ErrorText(const std::exception_ptr& error);
 
-// Shows the text of `error` through `prompts` (stderr when null).
+// Shows the text of `error` through `prompts` (stderr when null); an engine
+// error's English message goes to stderr as well.
 void ReportError(const std::exception_ptr& error, UiPrompts* prompts);
 
 }  // namespace ui

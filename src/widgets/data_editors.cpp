@@ -133,35 +133,43 @@ void DBEdit::focusOutEvent(QFocusEvent* event) {
   WriteOnLeaving(link_);
 }
 
-// ---- numbers ----
+// ---- drop-downs ----
 
-DBNumberEdit::DBNumberEdit(QWidget* parent)
-    : DBEdit(parent), popup_(new CalculatorPopup(this)),
-      drop_down_(addAction(DropDownIcon(this), QLineEdit::TrailingPosition)) {
-  setAlignment(Qt::AlignRight);
-  setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("^-?[0-9 ]*[,.]?[0-9]*$")), this));
-  drop_down_->setText(QStringLiteral("Калькулятор"));
-  drop_down_->setToolTip(drop_down_->text());
-  connect(drop_down_, &QAction::triggered, this, &DBNumberEdit::showCalculator);
-  connect(popup_, &CalculatorPopup::valueAccepted, this, [this](double value) {
-    if (!beginChange()) return;
-    setText(Calculator::format(value));
-    if (field()) link_.setModified(true);
-    setFocus();
-  });
+DBDropDownEdit::DBDropDownEdit(const QString& caption, QWidget* parent)
+    : DBEdit(parent), drop_down_(addAction(DropDownIcon(this), QLineEdit::TrailingPosition)) {
+  drop_down_->setText(caption);
+  drop_down_->setToolTip(caption);
+  connect(drop_down_, &QAction::triggered, this, [this] { showDropDown(); });
 }
 
-void DBNumberEdit::showCalculator() {
-  if (isReadOnly()) return;
-  popup_->popup(this, DecimalText(text()).replace(QLatin1Char(','), QLatin1Char('.')).toDouble());
+void DBDropDownEdit::takeValue(const QString& text) {
+  if (!beginChange()) return;
+  setText(text);
+  if (field()) link_.setModified(true);
+  setFocus();
 }
 
-void DBNumberEdit::keyPressEvent(QKeyEvent* event) {
+void DBDropDownEdit::keyPressEvent(QKeyEvent* event) {
   if ((event->key() == Qt::Key_Down && event->modifiers() == Qt::AltModifier) || event->key() == Qt::Key_F4) {
-    showCalculator();
+    showDropDown();
     return;
   }
   QLineEdit::keyPressEvent(event);
+}
+
+// ---- numbers ----
+
+DBNumberEdit::DBNumberEdit(QWidget* parent)
+    : DBDropDownEdit(QStringLiteral("Калькулятор"), parent), popup_(new CalculatorPopup(this)) {
+  setAlignment(Qt::AlignRight);
+  setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("^-?[0-9 ]*[,.]?[0-9]*$")), this));
+  connect(popup_, &CalculatorPopup::valueAccepted, this,
+          [this](double value) { takeValue(Calculator::format(value)); });
+}
+
+void DBNumberEdit::showDropDown() {
+  if (isReadOnly()) return;
+  popup_->popup(this, DecimalText(text()).replace(QLatin1Char(','), QLatin1Char('.')).toDouble());
 }
 
 void DBNumberEdit::writeText(const QString& text) {
@@ -173,8 +181,8 @@ void DBNumberEdit::writeText(const QString& text) {
 // ---- dates ----
 
 DBDateEdit::DBDateEdit(QWidget* parent)
-    : DBEdit(parent), popup_(new QFrame(this, Qt::Popup)), calendar_(new QCalendarWidget(popup_)),
-      drop_down_(addAction(DropDownIcon(this), QLineEdit::TrailingPosition)) {
+    : DBDropDownEdit(QStringLiteral("Календарь"), parent), popup_(new QFrame(this, Qt::Popup)),
+      calendar_(new QCalendarWidget(popup_)) {
   static_cast<QFrame*>(popup_)->setFrameShape(QFrame::StyledPanel);
   popup_->setAccessibleName(QStringLiteral("Календарь"));
   auto* layout = new QVBoxLayout(popup_);
@@ -183,35 +191,21 @@ DBDateEdit::DBDateEdit(QWidget* parent)
   calendar_->setFirstDayOfWeek(Qt::Monday);
   calendar_->setGridVisible(true);
   calendar_->setAccessibleName(QStringLiteral("Календарь"));
-  drop_down_->setText(QStringLiteral("Календарь"));
-  drop_down_->setToolTip(drop_down_->text());
-  connect(drop_down_, &QAction::triggered, this, &DBDateEdit::showCalendar);
   auto take = [this](QDate date) {
     popup_->hide();
-    if (!beginChange()) return;
-    setText(date.toString(QStringLiteral("dd.MM.yyyy")));
-    if (field()) link_.setModified(true);
-    setFocus();
+    takeValue(date.toString(QStringLiteral("dd.MM.yyyy")));
   };
   connect(calendar_, &QCalendarWidget::clicked, this, take);
   connect(calendar_, &QCalendarWidget::activated, this, take);
 }
 
-void DBDateEdit::showCalendar() {
+void DBDateEdit::showDropDown() {
   if (isReadOnly()) return;
   QDate shown = QDate::fromString(text().trimmed(), QStringLiteral("dd.MM.yyyy"));
   calendar_->setSelectedDate(shown.isValid() ? shown : QDate::currentDate());
   PlaceUnder(popup_, this);
   popup_->show();
   calendar_->setFocus();
-}
-
-void DBDateEdit::keyPressEvent(QKeyEvent* event) {
-  if ((event->key() == Qt::Key_Down && event->modifiers() == Qt::AltModifier) || event->key() == Qt::Key_F4) {
-    showCalendar();
-    return;
-  }
-  QLineEdit::keyPressEvent(event);
 }
 
 void DBDateEdit::writeText(const QString& text) {

@@ -81,41 +81,60 @@ class DBEdit : public QLineEdit, public DataAware {
   bool showing_ = false;
 };
 
-class DBNumberEdit : public DBEdit {
+// A DBEdit with a drop-down: a button at its right end, named `caption`,
+// and Alt+Down or F4 open it (showDropDown); a value taken from it replaces
+// the text as if typed (takeValue).
+class DBDropDownEdit : public DBEdit {
+  Q_OBJECT
+
+ public:
+  DBDropDownEdit(const QString& caption, QWidget* parent);
+
+ protected:
+  // Opens the drop-down under the editor; nothing while it is read-only.
+  virtual void showDropDown() = 0;
+  // Puts `text` into the editor as the user's change and gives it the focus;
+  // nothing when the editor may not change now.
+  void takeValue(const QString& text);
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  QAction* drop_down_;
+};
+
+class DBNumberEdit : public DBDropDownEdit {
   Q_OBJECT
 
  public:
   explicit DBNumberEdit(QWidget* parent = nullptr);
   // Opens the calculator under the editor, starting from the value shown.
-  void showCalculator();
+  void showCalculator() { showDropDown(); }
   CalculatorPopup* calculator() const { return popup_; }
 
  protected:
-  void keyPressEvent(QKeyEvent* event) override;
+  void showDropDown() override;
   void writeText(const QString& text) override;
 
  private:
   CalculatorPopup* popup_;
-  QAction* drop_down_;
 };
 
-class DBDateEdit : public DBEdit {
+class DBDateEdit : public DBDropDownEdit {
   Q_OBJECT
 
  public:
   explicit DBDateEdit(QWidget* parent = nullptr);
   // Opens the calendar under the editor on the date shown.
-  void showCalendar();
+  void showCalendar() { showDropDown(); }
   QCalendarWidget* calendar() const { return calendar_; }
 
  protected:
-  void keyPressEvent(QKeyEvent* event) override;
+  void showDropDown() override;
   void writeText(const QString& text) override;
 
  private:
   QWidget* popup_;
   QCalendarWidget* calendar_;
-  QAction* drop_down_;
 };
 
 class DBCheckBox : public QCheckBox, public DataAware {

@@ -116,6 +116,8 @@ class StartupTest : public QObject {
     QTest::newRow("Cyrillic password") << QByteArray("\xCF\xE0\xF0\xEE\xEB\xFC") << "Пароль" << Finish::Ok << true;
     QTest::newRow("Cyrillic, other case") << QByteArray("\xCF\xE0\xF0\xEE\xEB\xFC") << "пароль" << Finish::Ok << false;
   }
+  // The same entry at every try: a wrong one is refused three times, each
+  // time said so, and the program ends; "Отмена" ends it at once, silently.
   void loginGate() {
     QFETCH(QByteArray, stored);
     QFETCH(QString, typed);
@@ -123,9 +125,18 @@ class StartupTest : public QObject {
     QFETCH(bool, goesOn);
     SetFile("[Nastr]\r\nPassLog=1\r\nPassword=" + stored + "\r\n");
     Program p(Dir());
-    p.prompts.Then(Login(typed, how));
+    const bool wrong = !goesOn && how != Finish::Cancel;
+    const int tries = wrong ? app::kLoginTries : 1;
+    for (int i = 0; i < tries; ++i) p.prompts.Then(Login(typed, how));
     p.Start();
-    QCOMPARE(p.prompts.modalTitles, QStringList{QStringLiteral("Квитанции (Безопасность)")});
+    QCOMPARE(p.prompts.modalTitles, QStringList(tries, QStringLiteral("Квитанции (Безопасность)")));
+    if (wrong) {
+      QCOMPARE(p.prompts.messages, (QStringList{"Неверный пароль. Попробуйте ещё раз.",
+                                                "Неверный пароль. Попробуйте ещё раз.",
+                                                "Неверный пароль. Программа будет закрыта."}));
+    } else {
+      QVERIFY(p.prompts.messages.isEmpty());
+    }
     QCOMPARE(p.Ended(), !goesOn);
     QCOMPARE(p.finished->count(), goesOn ? 1 : 0);
     // A refused login closes the main window, which writes the file once.
@@ -155,26 +166,46 @@ class StartupTest : public QObject {
     QCOMPARE(p.finished->count(), 0);
   }
 
-  void enterAndEscDoNotPressTheLoginButtons() {
+  // A mistyped password may be corrected: Enter is "ОК" wherever the focus
+  // is, Esc is "Отмена".
+  void enterIsOkAndEscIsCancel() {
     SetFile("[Nastr]\r\nPassLog=1\r\nPassword=abc\r\n");
+    {
+      Program p(Dir());
+      p.prompts.Then([](QDialog& d) {
+        auto& pw = static_cast<app::LoginDialog&>(d);
+        TypeText(pw.passwordEdit, "abd");
+        QTest::keyClick(pw.passwordEdit, Qt::Key_Return);
+      });
+      p.prompts.Then([](QDialog& d) {
+        auto& pw = static_cast<app::LoginDialog&>(d);
+        QVERIFY(pw.passwordEdit->text().isEmpty());
+        TypeText(pw.passwordEdit, "abc");
+        pw.cancelButton->setFocus();
+        QTest::keyClick(pw.cancelButton, Qt::Key_Enter);
+      });
+      p.Start();
+      QCOMPARE(p.prompts.messages, QStringList{"Неверный пароль. Попробуйте ещё раз."});
+      QVERIFY(!p.Ended());
+      QCOMPARE(p.finished->count(), 1);
+    }
     Program p(Dir());
-    bool stillOpen = false;
-    p.prompts.Then([&stillOpen](QDialog& d) {
+    p.prompts.Then([](QDialog& d) {
       auto& pw = static_cast<app::LoginDialog&>(d);
       TypeText(pw.passwordEdit, "abc");
-      QTest::keyClick(pw.passwordEdit, Qt::Key_Return);
-      QTest::keyClick(pw.passwordEdit, Qt::Key_Enter);
       QTest::keyClick(pw.passwordEdit, Qt::Key_Escape);
-      pw.cancelButton->setFocus();
-      QTest::keyClick(pw.cancelButton, Qt::Key_Return);
-      QTest::keyClick(pw.cancelButton, Qt::Key_Escape);
-      stillOpen = pw.isVisible();
-      QTest::mouseClick(pw.okButton, Qt::LeftButton);
     });
     p.Start();
-    QVERIFY(stillOpen);
-    QVERIFY(!p.Ended());
-    QCOMPARE(p.finished->count(), 1);
+    QVERIFY(p.Ended());
+    QVERIFY(p.prompts.messages.isEmpty());
+  }
+
+  // The caption "Квитанции (Безопасность)" is not cut short.
+  void theLoginDialogFitsItsCaption() {
+    app::Settings settings;
+    app::LoginDialog login(settings);
+    login.show();
+    QVERIFY(login.width() > login.fontMetrics().horizontalAdvance(login.windowTitle()) + 60);
   }
 
   void windowStateAtExit_data() {

@@ -189,6 +189,25 @@ class WindowsTest : public QObject {
     QVERIFY(!pw.cancelButton->isDefault() && !pw.cancelButton->autoDefault());
   }
 
+  // Neither the login's nor the settings dialog's buttons become the default
+  // when the dialog shows (a button box would make its accept button one).
+  void noDefaultButtonWhileShown() {
+    app::LoginDialog& pw = *forms_->loginDialog;
+    app::SettingsDialog& n = *forms_->settingsDialog;
+    QList<bool> defaults;
+    prompts_.Then([&](QDialog&) {
+      defaults << pw.okButton->isDefault() << pw.cancelButton->isDefault();
+      pw.close();
+    });
+    prompts_.ShowModal(pw);
+    prompts_.Then([&](QDialog&) {
+      defaults << n.saveButton->isDefault() << n.cancelButton->isDefault();
+      QTest::keyClick(&n, Qt::Key_Escape);
+    });
+    forms_->registerWindow->actSettings->trigger();
+    QCOMPARE(defaults, (QList<bool>{false, false, false, false}));
+  }
+
   void loginEditStartsEmptyAtEachShowing() {
     app::LoginDialog& pw = *forms_->loginDialog;
     QString seen = "<not shown>";

@@ -95,7 +95,7 @@ void DirectoryWindowTest::kindFilterIsResetOnShowingAndTheKindListWritesTip() {
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Код БК *Новый"));
     QCOMPARE(editor.KindList()->currentIndex(), 0);
     QCOMPARE(editor.KindList()->currentText(), QStringLiteral("Уплата налога"));
-    QCOMPARE(editor.OkButton()->text(), QStringLiteral("Оk"));
+    QCOMPARE(editor.OkButton()->text(), QStringLiteral("ОК"));
     editor.KindList()->setCurrentIndex(2);
     QTest::mouseClick(editor.OkButton(), Qt::LeftButton);
   });

@@ -60,7 +60,7 @@ void EndToEndTest::createAPd4ReceiptFromScratch() {
   QTRY_VERIFY(forms->registerWindow->StartupStarted());
   tdb::TDadaTable& receipts = forms->registerWindow->Receipts();
 
-  prompts.Then([](QDialog& chooser) { QTest::keyClick(chooser.focusWidget(), Qt::Key_Return); });  // "Форма № ПД -4"
+  prompts.Then([](QDialog& chooser) { QTest::keyClick(chooser.focusWidget(), Qt::Key_Return); });  // "Форма № ПД-4"
   prompts.Then([&](QDialog& dialog) {
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Квитанция *Новая"));
     QCOMPARE(dialog.focusWidget()->objectName(), QStringLiteral("nomer"));

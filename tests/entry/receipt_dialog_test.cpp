@@ -5,6 +5,7 @@
 // a receipt the engine refuses.
 #include <QApplication>
 #include <QComboBox>
+#include <QAbstractItemView>
 #include <QLineEdit>
 #include <QTest>
 
@@ -93,7 +94,20 @@ void ReceiptDialogTest::taxBoxesShowWhatIsStoredAndOkWritesThem() {
     for (int i = 0; i < w.tax.periodBox->count(); ++i) periods << w.tax.periodBox->itemText(i);
     QCOMPARE(periods, (QStringList{"МС.05.2026", "КВ.02.2026", "ПЛ.01.2026", "ГД.00.2026"}));
     QCOMPARE(w.tax.statusBox->count(), 8);
-    QCOMPARE(w.tax.paymentTypeBox->itemText(9), QStringLiteral("ИШ"));
+    // The lists say what their codes mean; the receipt keeps the code.
+    QCOMPARE(w.tax.statusBox->itemText(6), QStringLiteral("13 — физическое лицо"));
+    QCOMPARE(w.tax.reasonBox->itemText(0), QStringLiteral("ТП — платежи текущего года"));
+    QCOMPARE(w.tax.paymentTypeBox->itemText(9), QStringLiteral("ИШ — иной штраф"));
+    for (QComboBox* box : {w.tax.statusBox, w.tax.reasonBox, w.tax.paymentTypeBox})
+      for (int i = 0; i < box->count(); ++i) QVERIFY2(box->itemText(i).contains(QStringLiteral(" — ")), qPrintable(box->itemText(i)));
+    // Picking a line from the list leaves the code alone in the box.
+    w.tax.statusBox->setFocus();
+    QTest::keyClick(w.tax.statusBox, Qt::Key_Down, Qt::AltModifier);
+    QTRY_VERIFY(w.tax.statusBox->view()->isVisible());
+    QTest::keyClick(w.tax.statusBox->view(), Qt::Key_Home);
+    for (int i = 0; i < 6; ++i) QTest::keyClick(w.tax.statusBox->view(), Qt::Key_Down);
+    QTest::keyClick(w.tax.statusBox->view(), Qt::Key_Return);
+    QCOMPARE(w.tax.statusBox->currentText(), QStringLiteral("13"));
 
     w.tax.paymentTypeBox->setFocus();
     TypeText(w.tax.paymentTypeBox, QStringLiteral("ПЕ"));
@@ -104,7 +118,7 @@ void ReceiptDialogTest::taxBoxesShowWhatIsStoredAndOkWritesThem() {
   });
   QVERIFY(w.Show(w.tax));
   auto stored = OpenTable("formix.tdb", "formix", "inomer");
-  QCOMPARE(Text(*stored, "status"), std::string("01"));
+  QCOMPARE(Text(*stored, "status"), std::string("13"));
   QCOMPARE(Text(*stored, "srok"), std::string("ГД.00.2019"));
   QCOMPARE(Text(*stored, "tipplat"), std::string("ПЕ"));
   QCOMPARE(Text(*stored, "osnovanie"), std::string("ЗД"));
@@ -261,10 +275,10 @@ void ReceiptDialogTest::tabOrders() {
   ReceiptFiles files;
   Windows w;
   QCOMPARE(TabChain(w.pd4), (QStringList{"nomer", "DatePlat", "Platel", "Poluchat", "Summa", "SummaUslug",
-                                         "NaznPlat", "Ok", "Отмена"}));
+                                         "NaznPlat", "ОК", "Отмена"}));
   QCOMPARE(TabChain(w.tax),
            (QStringList{"nomer", "DatePlat", "indexdoc", "Platel", "Poluchat", "Summa", "peni", "straf", "kodklass",
-                        "status", "okato", "srok", "tipplat", "osnovanie", "NaznPlat", "Ok", "Отмена",
+                        "status", "okato", "srok", "tipplat", "osnovanie", "NaznPlat", "ОК", "Отмена",
                         "Правила заполнения формы № ПД (налог)"}));
 }
 

@@ -84,7 +84,9 @@ void ReceiptFlowTest::copyOfATaxReceipt() {
     QCOMPARE(&dialog, static_cast<QDialog*>(&tax));
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Квитанция №2 (Иванов)"));
     QCOMPARE(tax.statusBox->currentText(), QStringLiteral("09"));
-    for (QComboBox* box : {tax.reasonBox, tax.periodBox, tax.paymentTypeBox}) QCOMPARE(box->currentText(), QString());
+    QCOMPARE(tax.reasonBox->currentText(), QStringLiteral("ТП"));
+    QCOMPARE(tax.periodBox->currentText(), QStringLiteral("МС.01.2026"));
+    QCOMPARE(tax.paymentTypeBox->currentText(), QStringLiteral("НС"));
     QCOMPARE(tax.periodBox->itemText(0), QStringLiteral("МС.10.2026"));
     Click(tax.OkButton);
   });
@@ -94,8 +96,12 @@ void ReceiptFlowTest::copyOfATaxReceipt() {
   QVERIFY(copy->FieldByName("naloglog").AsBoolean());
   QCOMPARE(Text(*copy, "status"), std::string("09"));
   QCOMPARE(Text(*copy, "okato"), std::string("45286"));
-  for (const char* empty : {"srok", "osnovanie", "tipplat", "indexdoc", "document"})
-    QCOMPARE(Text(*copy, empty), std::string());
+  // The form and the tax fields come along; the document index and the penalty belong to one payment.
+  QCOMPARE(Text(*copy, "document"), std::string("Форма № ПД-(налог)"));
+  QCOMPARE(Text(*copy, "srok"), std::string("МС.01.2026"));
+  QCOMPARE(Text(*copy, "osnovanie"), std::string("ТП"));
+  QCOMPARE(Text(*copy, "tipplat"), std::string("НС"));
+  QCOMPARE(Text(*copy, "indexdoc"), std::string());
   QCOMPARE(copy->FieldByName("peni").AsCurrency().ToDouble(), 0.0);
 }
 
@@ -120,7 +126,7 @@ void ReceiptFlowTest::codePickReplacesThePurposeAndTabFromTheFineOpensCodes() {
     QTest::keyClick(run.forms->codes->grid, Qt::Key_Return);
   });
   run.forms->registerWindow->Edit();
-  QCOMPARE(run.prompts.modalTitles.at(1), QStringLiteral("Код буджетной классификации"));
+  QCOMPARE(run.prompts.modalTitles.at(1), QStringLiteral("Код бюджетной классификации"));
   auto stored = run.Stored(1);
   QCOMPARE(Text(*stored, "kodklass"), std::string("18210102010011000110"));
   QCOMPARE(stored->FieldByName("nomerBK").AsInteger(), 4);

@@ -10,6 +10,7 @@
 
 #include "../printing/recording_spreadsheet.h"
 #include "register/print_commands.h"
+#include "widgets/data_grid.h"
 #include "register_fixture.h"
 
 class PrintCommandsTest : public QObject {
@@ -162,6 +163,27 @@ class PrintCommandsTest : public QObject {
     QVERIFY(run.program->prompts.errors.isEmpty());
     QCOMPARE(run.program->table().State(), tdb::dsBrowse);
     QVERIFY(run.program->main()->pmPreview->isEnabled());
+    QCOMPARE(preview->workbooks().size(), 1);
+
+    // Rows selected with Ctrl go into one document, one form each, in the
+    // order shown; the current receipt stays where it was.
+    {
+      OtherProcess().Append({{4, "Петров", 20}, {5, "Сидоров", 30}});
+      run.program->main()->activateWindow();
+      tdb::TDadaTable& t = run.program->table();
+      t.Refresh();
+      widgets::DataGrid* grid = run.program->main()->grid;
+      QTRY_COMPARE(grid->model()->rowCount(), 3);
+      t.First();
+      grid->selectionModel()->select(grid->model()->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+      grid->selectionModel()->select(grid->model()->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+      run.program->main()->actPreview->trigger();
+      QVERIFY2(run.program->prompts.errors.isEmpty(), qPrintable(run.program->prompts.errors.join('\n')));
+      QCOMPARE(preview->workbooks().size(), 2);
+      for (const QString& workbook : preview->workbooks()) QVERIFY(QFile::exists(workbook));
+      QCOMPARE(t.RecNo(), 1);
+      QCOMPARE(t.State(), tdb::dsBrowse);
+    }
     run.program->main()->SetReceiptPrinter(nullptr);
   }
 };

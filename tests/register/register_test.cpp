@@ -20,13 +20,13 @@ using reg::ReceiptForm;
 
 const QString kAsk = QStringLiteral("Удалить текущую запись?");
 const QString kUnmark = QStringLiteral("Снять пометку?");
-const QString kPurge1 = QStringLiteral("Вы действительно желаете удалить все помеченные на удаление записи");
+const QString kPurge1 = QStringLiteral("Вы действительно желаете удалить все помеченные на удаление записи?");
 // The purge's first question, naming the order the rest is renumbered in.
 QString PurgeQuestion(const QString& order) {
   return kPurge1 + QStringLiteral("\n\nОставшиеся квитанции будут перенумерованы с 1 в порядке, показанном сейчас: ") +
          order + '.';
 }
-const QString kPurge2 = QStringLiteral("Все записи помеченные на удаление будут удалены. Продолжить?");
+const QString kPurge2 = QStringLiteral("Все записи, помеченные на удаление, будут удалены. Продолжить?");
 
 std::vector<Receipt> Numbered(const QStringList& payers) {
   std::vector<Receipt> out;
@@ -223,7 +223,7 @@ class RegisterTest : public QObject {
       QTest::keyClick(c.formList, Qt::Key_Escape);
     });
     p.main()->actCreate->trigger();
-    QCOMPARE(items, (QStringList{"Форма № ПД -4", "Форма № ПД (налог)"}));
+    QCOMPARE(items, (QStringList{"Форма № ПД-4", "Форма № ПД (налог)"}));
     QCOMPARE(firstRow, 0);
     QCOMPARE(p.prompts.modalTitles, QStringList{"Выбор вида документа"});
     QVERIFY(p.dialogs->shown.empty());
@@ -268,7 +268,7 @@ class RegisterTest : public QObject {
     t.Post();
 
     p.main()->actEdit->trigger();
-    QCOMPARE(p.prompts.messages, QStringList{"Нельзя изменить запись помеченную на удаление!"});
+    QCOMPARE(p.prompts.messages, QStringList{"Нельзя изменить запись, помеченную на удаление!"});
     QVERIFY(p.dialogs->shown.empty());
     QCOMPARE(t.State(), tdb::dsBrowse);
 
@@ -481,11 +481,11 @@ class RegisterTest : public QObject {
     p.main()->TitleClick(3);
     int calls = 0;
     auto failSecond = [&calls](tdb::TDataSet&) {
-      if (++calls == 2) throw tdb::EDatabaseError("Disk full");
+      if (++calls == 2) throw tdb::EDatabaseError(tdb::ekDiskFull, "Disk full", tdb::FileParams("formix.tdb"));
     };
     if (command == "delete") t.BeforeDelete = failSecond;
     if (command == "renumber" || command == "mark") t.BeforePost = failSecond;
-    if (command == "dialog") p.dialogs->answer = [](tdb::TDadaTable&) { throw tdb::EDatabaseError("Disk full"); };
+    if (command == "dialog") p.dialogs->answer = [](tdb::TDadaTable&) { throw tdb::EDatabaseError(tdb::ekDiskFull, "Disk full", tdb::FileParams("formix.tdb")); };
 
     if (command == "mark") {
       calls = 1;
@@ -495,7 +495,8 @@ class RegisterTest : public QObject {
     } else {
       p.main()->actPurge->trigger();
     }
-    QCOMPARE(p.prompts.errors, QStringList{"Disk full"});
+    QCOMPARE(p.prompts.errors.size(), 1);
+    QVERIFY2(p.prompts.errors[0].startsWith("На диске не осталось места"), qPrintable(p.prompts.errors[0]));
     QCOMPARE(t.State(), tdb::dsBrowse);
     QVERIFY(!t.Filtered());
     QCOMPARE(t.IndexName(), std::string("iplatel"));
@@ -512,7 +513,7 @@ class RegisterTest : public QObject {
     Program& p = Start({{1, "Сидоров", 30}, {2, "Андреев", 10}, {3, "Петров", 20}});
     reg::RegisterWindow& m = *p.main();
     p.table().Last();
-    m.TitleClick(3);  // "Плательшик"
+    m.TitleClick(3);  // "Плательщик"
     QCOMPARE(m.Register().SortColumn(), 3);
     QCOMPARE(PayersOf(p.table()), (QStringList{"Андреев", "Петров", "Сидоров"}));
     // The receipt that was current (Петров) stays current in the new order.
@@ -567,7 +568,7 @@ class RegisterTest : public QObject {
     for (int c = 0; c < grid.model()->columnCount(); ++c) {
       titles << grid.model()->headerData(c, Qt::Horizontal).toString();
     }
-    QCOMPARE(titles, (QStringList{"Номер", "Дата", "Документ", "Плательшик", "Сумма", "Получатель",
+    QCOMPARE(titles, (QStringList{"Номер", "Дата", "Документ", "Плательщик", "Сумма", "Получатель",
                                   "Назначение платежа"}));
     const int widths[] = {0, 71, 119, 164, 84, 255, 482};
     // The designed widths, or wider where the desktop's font needs it for a
@@ -582,7 +583,7 @@ class RegisterTest : public QObject {
     QCOMPARE(grid.sortMarker(), 0);
     QCOMPARE(grid.editTriggers(), QAbstractItemView::NoEditTriggers);
 
-    ClickTitle(grid, 3);  // "Плательшик"
+    ClickTitle(grid, 3);  // "Плательщик"
     QCOMPARE(grid.sortMarker(), 3);
     QCOMPARE(PayersOf(p.table()), (QStringList{"Андреев", "Петров", "Сидоров"}));
     QCOMPARE(grid.model()->index(0, 3).data().toString(), QStringLiteral("Андреев"));

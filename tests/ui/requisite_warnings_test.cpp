@@ -141,7 +141,7 @@ class RequisiteWarningsTest : public QObject {
       QCOMPARE(summary->Shown().size(), 2);
       QTRY_VERIFY(dialog.height() > oneLine);  // the border is fixed, but makes room for the explanations
       const int twoLines = dialog.height();
-      QVERIFY(summary->geometry().bottom() < dialog.OkButton->geometry().top());
+      QVERIFY(summary->geometry().bottom() < dialog.OkButton->mapTo(&dialog, QPoint(0, 0)).y());
       dialog.OkButton->click();
       QVERIFY(dialog.isVisible());
       QTRY_VERIFY(okato->hasFocus());  // the first failing field in the form's order

@@ -23,6 +23,7 @@
 #include "tdb/database_info.h"
 #include "tdb/repair_command.h"
 #include "tdb/schema_json.h"
+#include "tdb/server_commands.h"
 #include "tdb/table_commands.h"
 #include "tdb/terminal_login.h"
 
@@ -131,6 +132,36 @@ const char kUsage[] =
     "      original is first copied to FILE.bak (or FILE.bak.N).  A sound file\n"
     "      is left as it is.  The file must not be open elsewhere; an encrypted\n"
     "      file needs its password.\n"
+    "\n"
+    "Commands for the register on a PostgreSQL server (SERVER is a libpq\n"
+    "connection string such as \"host=db.office dbname=formix user=admin\"; a\n"
+    "password comes from ~/.pgpass, the service file or PGPASSWORD):\n"
+    "\n"
+    "  tdb server-create SERVER\n"
+    "      Creates the program's four tables on the server, with their indexes,\n"
+    "      the record numbers and the change notices.  Run as the role that is\n"
+    "      to own them.\n"
+    "\n"
+    "  tdb server-grant SERVER ROLE\n"
+    "      Lets a clerk's ROLE read and change the records of the four tables;\n"
+    "      it cannot change the tables themselves.\n"
+    "\n"
+    "  tdb server-import DIR SERVER [PASSWORD]\n"
+    "      Copies the four files of the data folder DIR into the server's\n"
+    "      tables, which must be empty, in one transaction: record for record,\n"
+    "      numbers kept.  PASSWORD opens an encrypted formix.tdb.\n"
+    "\n"
+    "  tdb server-export SERVER DIR\n"
+    "      Writes the server's four tables into new files in DIR (none of them\n"
+    "      may exist), record for record, numbers kept.  A value a field of the\n"
+    "      file cannot hold is refused, naming the table, record and field,\n"
+    "      and no file is left.\n"
+    "\n"
+    "  tdb server-compare DIR SERVER [PASSWORD]\n"
+    "      Compares the folder's files with the server's tables record for\n"
+    "      record.  Exit code 0 when they hold the same, 1 with one line per\n"
+    "      difference.\n"
+    "\n"
     "  Passwords: PASSWORD is --password P or --password-file F, whose first\n"
     "  line is the password (which then shows in no process list); without\n"
     "  either the password of an encrypted file is asked on the terminal, and\n"
@@ -162,6 +193,11 @@ const TSynopsis kSynopses[] = {
     {"locate", "tdb locate FILE TABLE FIELDS VALUES [--ci] [--partial] [--index NAME] [PASSWORD]"},
     {"check", "tdb check FILE [PASSWORD]"},
     {"repair", "tdb repair FILE [PASSWORD]"},
+    {"server-create", "tdb server-create SERVER"},
+    {"server-grant", "tdb server-grant SERVER ROLE"},
+    {"server-import", "tdb server-import DIR SERVER [PASSWORD]"},
+    {"server-export", "tdb server-export SERVER DIR"},
+    {"server-compare", "tdb server-compare DIR SERVER [PASSWORD]"},
 };
 
 // A usage error: what is wrong, the command's usage line (or the list of
@@ -303,6 +339,11 @@ int RunCommand(int argc, char** argv) {
     if (command == "locate") return LocateCommand(args, std::cout);
     if (command == "check") return CheckCommand(args, std::cout);
     if (command == "repair") return RepairCommand(args, std::cout);
+    if (command == "server-create") return ServerCreateCommand(args, std::cout);
+    if (command == "server-grant") return ServerGrantCommand(args, std::cout);
+    if (command == "server-import") return ServerImportCommand(args, std::cout);
+    if (command == "server-export") return ServerExportCommand(args, std::cout);
+    if (command == "server-compare") return ServerCompareCommand(args, std::cout);
   } catch (const TUsageError& e) {
     return Usage(command, e.problem);
   } catch (const tdb::EDatabaseError& e) {

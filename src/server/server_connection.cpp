@@ -1,0 +1,153 @@
+// The libpq session: statements with parameters, transactions, notifications.
+#include "server/server_connection.h"
+
+#include <libpq-fe.h>
+#include <poll.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "engine/base/codepage.h"
+#include "engine/base/database_error.h"
+
+namespace server {
+namespace {
+
+// The server's message, first line only, in the engine's code page.
+std::string FirstLine(const char* text) {
+  std::string s = text ? text : "";
+  size_t end = s.find('\n');
+  if (end != std::string::npos) s.resize(end);
+  return tdb::Utf8ToCp1251(s);
+}
+
+[[noreturn]] void RaiseResult(pg_result* result, pg_conn* conn) {
+  const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+  std::string message = FirstLine(result ? PQresultErrorMessage(result) : PQerrorMessage(conn));
+  std::string code = state ? state : "";
+  if (result) PQclear(result);
+  if (message.rfind("ERROR:  ", 0) == 0) message.erase(0, 8);
+  if (code == "42501") tdb::DatabaseError(tdb::ekReadOnly, tdb::Format("Permission denied: %s", {message}));
+  if (code == "40001" || code == "40P01" || code == "55P03")
+    tdb::DatabaseError(tdb::ekLockTimeout, "Record locked by another user");
+  if (code == "22001" || code == "22003" || code == "22008")
+    tdb::DatabaseError(tdb::ekOutOfRange, tdb::Format("Database server error: %s", {message}));
+  if (code == "53100") tdb::DatabaseError(tdb::ekDiskFull, tdb::Format("Database server error: %s", {message}));
+  if (PQstatus(conn) != CONNECTION_OK || code.rfind("08", 0) == 0)
+    tdb::DatabaseError(tdb::ekIoFailure, tdb::Format("Connection to the database server lost: %s", {message}));
+  tdb::DatabaseError(tdb::Format("Database server error: %s", {message}));
+}
+
+}  // namespace
+
+ServerResult::~ServerResult() {
+  if (result_) PQclear(result_);
+}
+int ServerResult::Rows() const { return PQntuples(result_); }
+int ServerResult::Columns() const { return PQnfields(result_); }
+std::string ServerResult::Text(int row, int column) const {
+  return std::string(PQgetvalue(result_, row, column), static_cast<size_t>(PQgetlength(result_, row, column)));
+}
+const char* ServerResult::Raw(int row, int column) const { return PQgetvalue(result_, row, column); }
+int ServerResult::Length(int row, int column) const { return PQgetlength(result_, row, column); }
+bool ServerResult::IsNull(int row, int column) const { return PQgetisnull(result_, row, column) != 0; }
+long long ServerResult::Integer(int row, int column) const {
+  return std::strtoll(PQgetvalue(result_, row, column), nullptr, 10);
+}
+long long ServerResult::Affected() const {
+  const char* n = PQcmdTuples(result_);
+  return n && *n ? std::strtoll(n, nullptr, 10) : 0;
+}
+
+ServerConnection::ServerConnection(const std::string& conninfo, const std::string& password) : conninfo_(conninfo) {
+  // Keys after the connection string override it: the session always speaks UTF-8.
+  std::vector<const char*> keys = {"dbname", "client_encoding", "application_name"};
+  std::vector<const char*> values = {conninfo.c_str(), "UTF8", "formix"};
+  if (!password.empty()) {
+    keys.push_back("password");
+    values.push_back(password.c_str());
+  }
+  keys.push_back(nullptr);
+  values.push_back(nullptr);
+  conn_ = PQconnectdbParams(keys.data(), values.data(), 1);
+  if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
+    std::string message = conn_ ? FirstLine(PQerrorMessage(conn_)) : "out of memory";
+    const bool refused = conn_ && PQconnectionNeedsPassword(conn_) == 0 && PQconnectionUsedPassword(conn_) != 0;
+    if (conn_) PQfinish(conn_);
+    conn_ = nullptr;
+    if (refused) tdb::DatabaseError(tdb::ekWrongPassword, "Access denied");
+    tdb::TErrorParams params;
+    params.Open = tdb::ofOther;
+    tdb::DatabaseError(tdb::ekCannotOpen, tdb::Format("Cannot connect to the database server: %s", {message}),
+                       params);
+  }
+  PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
+}
+
+ServerConnection::~ServerConnection() {
+  if (conn_) PQfinish(conn_);
+}
+
+ServerResult ServerConnection::Exec(const std::string& sql, const std::vector<ServerParam>& params) {
+  std::vector<const char*> values(params.size());
+  for (size_t i = 0; i < params.size(); ++i) values[i] = params[i] ? params[i]->c_str() : nullptr;
+  pg_result* result = PQexecParams(conn_, sql.c_str(), static_cast<int>(params.size()), nullptr, values.data(),
+                                   nullptr, nullptr, 0);
+  ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
+  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) RaiseResult(result, conn_);
+  ReadNotifications();
+  return ServerResult(result);
+}
+
+void ServerConnection::ExecScript(const std::string& sql) {
+  pg_result* result = PQexec(conn_, sql.c_str());
+  ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
+  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) RaiseResult(result, conn_);
+  PQclear(result);
+}
+
+void ServerConnection::RollbackQuietly() {
+  if (PQtransactionStatus(conn_) == PQTRANS_IDLE) return;
+  if (pg_result* r = PQexec(conn_, "ROLLBACK")) PQclear(r);
+}
+
+void ServerConnection::Listen() {
+  if (listening_) return;
+  Exec(std::string("LISTEN ") + kChangeChannel);
+  listening_ = true;
+}
+
+void ServerConnection::ReadNotifications() {
+  if (!listening_) return;
+  const int self = PQbackendPID(conn_);
+  while (PGnotify* n = PQnotifies(conn_)) {
+    if (n->be_pid != self) pending_.insert(n->extra ? n->extra : "");
+    PQfreemem(n);
+  }
+}
+
+bool ServerConnection::TakeChange(const std::string& table) {
+  if (listening_) {
+    PQconsumeInput(conn_);
+    ReadNotifications();
+  }
+  return pending_.erase(table) > 0;
+}
+
+bool ServerConnection::WaitForNotification(int timeout_ms) {
+  if (!listening_) return false;
+  PQconsumeInput(conn_);
+  ReadNotifications();
+  const size_t before = pending_.size();
+  pollfd fd{PQsocket(conn_), POLLIN, 0};
+  if (poll(&fd, 1, timeout_ms) > 0) {
+    PQconsumeInput(conn_);
+    ReadNotifications();
+  }
+  return pending_.size() > before;
+}
+
+int ServerConnection::Socket() const { return PQsocket(conn_); }
+int ServerConnection::BackendPid() const { return PQbackendPID(conn_); }
+
+}  // namespace server

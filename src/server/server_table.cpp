@@ -1,0 +1,850 @@
+// The server table dataset: blocks read by key, changes checked by version.
+#include "server/server_table.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+#include "engine/base/byte_order.h"
+#include "engine/base/database_error.h"
+#include "engine/dataset/field.h"
+#include "engine/format/field_types.h"
+#include "engine/locale/date_time.h"
+#include "server/server_schema.h"
+
+namespace server {
+namespace {
+
+constexpr int kBlock = 200;              // rows per read
+constexpr size_t kWindowRows = 20 * kBlock;  // rows kept at hand at most
+
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+std::string Lower(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+}  // namespace
+
+int32_t TServerTable::Row::Id() const { return tdb::GetInt32LE(data.data() + data.size() - kTrailer); }
+int64_t TServerTable::Row::Version() const { return tdb::GetInt64LE(data.data() + data.size() - 8); }
+
+TServerTable::TServerTable(std::shared_ptr<ServerConnection> connection) : connection_(std::move(connection)) {}
+
+TServerTable::~TServerTable() {
+  try {
+    Close();
+  } catch (...) {
+    // A destructor must not throw; the cursor is released regardless.
+  }
+}
+
+void TServerTable::SetTableName(const std::string& name) {
+  if (name == table_name_) return;
+  if (Active()) Error("Cannot perform this operation on an open dataset");
+  table_name_ = name;
+}
+
+// ---- open and close ----
+
+void TServerTable::InternalOpen() {
+  schema_ = FindTableSchema(table_name_);
+  if (!schema_) {
+    tdb::TErrorParams params;
+    params.Table = table_name_;
+    Error(tdb::ekTableMissing, tdb::Format("Table '%s' not found", {table_name_}), params);
+  }
+  sql_table_ = SqlName(schema_->name);
+  offsets_.clear();
+  data_size_ = 0;
+  int no = 1;
+  for (const receipts::FieldSchema& f : schema_->fields) {
+    auto field = std::make_unique<tdb::TField>(this, f.name, static_cast<tdb::TFieldType>(f.type), f.size, no++);
+    field->SetOffset(static_cast<int32_t>(data_size_));
+    offsets_.push_back(static_cast<int32_t>(data_size_));
+    data_size_ += static_cast<size_t>(SlotSize(f));
+    AddField(std::move(field));
+  }
+  number_field_ = mark_field_ = -1;
+  for (int i = 0; i < FieldCount(); ++i) {
+    if (SameName(Field(i).FieldName(), "nomer")) number_field_ = i;
+    if (SameName(Field(i).FieldName(), "slugebnoe")) mark_field_ = i;
+  }
+  parser_ = std::make_unique<tdb::TFilterParser>(*this);
+  filter_buffer_ = AllocBuffer();
+  connection_->Listen();
+  cursor_open_ = true;
+  ChooseIndex();
+  ApplyFilter();
+}
+
+void TServerTable::InternalClose() {
+  cursor_open_ = false;
+  win_.clear();
+  whole_ = false;
+  count_ = 0;
+  pos_ = -1;
+  filter_ptr_ = nullptr;
+  filter_buffer_.reset();
+  parser_.reset();
+  sql_filter_ = SqlFilter{};
+  range_ = false;
+  range_low_.clear();
+  range_high_.clear();
+  schema_ = nullptr;
+}
+
+void TServerTable::ChooseIndex() {
+  index_no_ = -1;
+  order_fields_.clear();
+  for (size_t i = 0; i < schema_->indexes.size(); ++i)
+    if (SameName(schema_->indexes[i].name, index_name_)) index_no_ = static_cast<int>(i);
+  if (index_no_ < 0) return;
+  for (const std::string& name : schema_->indexes[static_cast<size_t>(index_no_)].fields)
+    for (int f = 0; f < FieldCount(); ++f)
+      if (SameName(Field(f).FieldName(), name)) order_fields_.push_back(f);
+}
+
+void TServerTable::SetIndexName(const std::string& name) {
+  index_name_ = name;
+  if (!Active()) return;
+  CheckBrowseMode();
+  ChooseIndex();
+  range_ = false;
+  LoadView();
+  FetchFirst();
+}
+
+// ---- queries ----
+
+std::string TServerTable::SelectList() const {
+  std::string out;
+  for (const receipts::FieldSchema& f : schema_->fields) out += SelectExpression(f) + ", ";
+  return out + "rec_id, row_version";
+}
+
+std::string TServerTable::ViewWhere(std::vector<ServerParam>& params) const {
+  std::string where = "true";
+  if (filtered_ && !sql_filter_.where.empty()) {
+    // The filter's conditions count their parameters from $1.
+    params.insert(params.begin(), sql_filter_.params.begin(), sql_filter_.params.end());
+    where = sql_filter_.where;
+  }
+  if (range_) {
+    std::string cols, low, high;
+    for (size_t i = 0; i < range_low_.size(); ++i) {
+      const receipts::FieldSchema& f = schema_->fields[static_cast<size_t>(order_fields_[i])];
+      params.push_back(range_low_[i]);
+      const std::string lp = ParamExpression(f, static_cast<int>(params.size()));
+      params.push_back(range_high_[i]);
+      const std::string hp = ParamExpression(f, static_cast<int>(params.size()));
+      for (const std::string& t : OrderTerms(f, SqlName(f.name))) cols += (cols.empty() ? "" : ", ") + t;
+      for (const std::string& t : OrderTerms(f, lp)) low += (low.empty() ? "" : ", ") + t;
+      for (const std::string& t : OrderTerms(f, hp)) high += (high.empty() ? "" : ", ") + t;
+    }
+    where += " AND ROW(" + cols + ") >= ROW(" + low + ") AND ROW(" + cols + ") <= ROW(" + high + ")";
+  }
+  return where;
+}
+
+std::string TServerTable::OrderBy(bool descending) const {
+  const char* dir = descending ? " DESC" : "";
+  std::string out = " ORDER BY ";
+  for (int f : order_fields_) {
+    const receipts::FieldSchema& field = schema_->fields[static_cast<size_t>(f)];
+    for (const std::string& t : OrderTerms(field, SqlName(field.name))) out += "(" + t + ")" + dir + ", ";
+  }
+  return out + "rec_id" + dir;
+}
+
+std::string TServerTable::KeyCondition(const Row& row, const char* op, std::vector<ServerParam>& params) const {
+  std::string cols, vals;
+  for (int f : order_fields_) {
+    const receipts::FieldSchema& field = schema_->fields[static_cast<size_t>(f)];
+    params.push_back(ParamText(field, row.data.data() + offsets_[static_cast<size_t>(f)]));
+    for (const std::string& t : OrderTerms(field, SqlName(field.name))) cols += t + ", ";
+    for (const std::string& t : OrderTerms(field, ParamExpression(field, static_cast<int>(params.size()))))
+      vals += t + ", ";
+  }
+  params.push_back(std::to_string(row.Id()));
+  cols += "rec_id";
+  vals += "$" + std::to_string(params.size()) + "::integer";
+  return "ROW(" + cols + ") " + op + " ROW(" + vals + ")";
+}
+
+std::vector<TServerTable::Row> TServerTable::ReadRows(const std::string& sql, const std::vector<ServerParam>& params) {
+  ServerResult r = connection_->Exec(sql, params);
+  std::vector<Row> rows(static_cast<size_t>(r.Rows()));
+  const int n = static_cast<int>(schema_->fields.size());
+  for (int i = 0; i < r.Rows(); ++i) {
+    Row& row = rows[static_cast<size_t>(i)];
+    row.data.assign(data_size_ + kTrailer, 0);
+    for (int c = 0; c < n; ++c)
+      StoreText(schema_->fields[static_cast<size_t>(c)], r.Raw(i, c), r.Length(i, c),
+                row.data.data() + offsets_[static_cast<size_t>(c)]);
+    tdb::PutInt32LE(row.data.data() + data_size_, static_cast<int32_t>(r.Integer(i, n)));
+    tdb::PutInt64LE(row.data.data() + data_size_ + 4, r.Integer(i, n + 1));
+  }
+  return rows;
+}
+
+std::vector<TServerTable::Row> TServerTable::FetchBlock(const Row* from, bool backward, int limit) {
+  std::vector<ServerParam> params;
+  std::string sql = "SELECT " + SelectList() + " FROM " + sql_table_ + " WHERE " + ViewWhere(params);
+  if (from) sql += " AND " + KeyCondition(*from, backward ? "<" : ">", params);
+  sql += OrderBy(backward) + " LIMIT " + std::to_string(limit);
+  std::vector<Row> rows = ReadRows(sql, params);
+  if (backward) std::reverse(rows.begin(), rows.end());
+  return rows;
+}
+
+void TServerTable::LoadView() {
+  ViewReplaced();
+  win_.clear();
+  win_start_ = 0;
+  unresolved_ = false;
+  pos_ = -1;
+  whole_ = false;
+  if (filtered_ && sql_filter_.residual) {
+    LoadWholeView();
+    return;
+  }
+  std::vector<ServerParam> params;
+  std::string sql = "SELECT count(*) FROM " + sql_table_ + " WHERE " + ViewWhere(params);
+  count_ = static_cast<int>(connection_->Exec(sql, params).Integer(0, 0));
+}
+
+void TServerTable::LoadWholeView() {
+  // The parser binds its fields to the filter buffer at the first evaluation
+  // after a parse.
+  parser_->Parse(filter_text_);
+  std::vector<ServerParam> params;
+  std::string sql = "SELECT " + SelectList() + " FROM " + sql_table_ + " WHERE " + ViewWhere(params) + OrderBy(false);
+  std::vector<Row> rows = ReadRows(sql, params);
+  win_.clear();
+  for (Row& row : rows)
+    if (PassesHere(row)) win_.push_back(std::move(row));
+  win_start_ = 0;
+  whole_ = true;
+  count_ = static_cast<int>(win_.size());
+}
+
+bool TServerTable::PassesHere(const Row& row) {
+  std::memcpy(filter_buffer_.get(), row.data.data(), data_size_ + kTrailer);
+  filter_ptr_ = filter_buffer_.get();
+  tdb::TDataSetState old = SetTempState(tdb::dsFilter);
+  bool pass = false;
+  try {
+    pass = parser_->Evaluate(filter_options_);
+  } catch (...) {
+    RestoreState(old);
+    throw;
+  }
+  RestoreState(old);
+  return pass;
+}
+
+void TServerTable::AnchorAt(Row row) {
+  ViewReplaced();
+  win_.clear();
+  win_.push_back(std::move(row));
+  win_start_ = 0;
+  pos_ = 0;
+  unresolved_ = true;
+}
+
+void TServerTable::Resolve() {
+  if (!unresolved_) return;
+  unresolved_ = false;
+  if (win_.empty()) return;
+  const int shift = PositionOfKey(win_.front()) - win_start_;
+  win_start_ += shift;
+  pos_ += shift;
+}
+
+const TServerTable::Row* TServerTable::RowAt(int p) {
+  if (whole_) return p >= 0 && p < static_cast<int>(win_.size()) ? &win_[static_cast<size_t>(p)] : nullptr;
+  const int far = 4 * kBlock;
+  if (unresolved_ && (win_.empty() || p < win_start_ - far || p >= win_start_ + static_cast<int>(win_.size()) + far)) {
+    const int before = pos_;
+    Resolve();
+    p += pos_ - before;
+  }
+  if (p < 0 && !unresolved_) return nullptr;
+  const int end = win_start_ + static_cast<int>(win_.size());
+  // Far from the rows at hand and nearer an end of the view: start there.
+  if (win_.empty() || (p < win_start_ - far && p < win_start_ - p) || (p >= end + far && count_ - p < p - end)) {
+    win_.clear();
+    if (p < count_ - p) {
+      for (Row& r : FetchBlock(nullptr, false, kBlock)) win_.push_back(std::move(r));
+      win_start_ = 0;
+    } else {
+      // Counted again: positions from the end hold only with the true count.
+      std::vector<ServerParam> params;
+      std::string sql = "SELECT count(*) FROM " + sql_table_ + " WHERE " + ViewWhere(params);
+      count_ = static_cast<int>(connection_->Exec(sql, params).Integer(0, 0));
+      std::vector<Row> rows = FetchBlock(nullptr, true, kBlock);
+      for (Row& r : rows) win_.push_back(std::move(r));
+      win_start_ = std::max(0, count_ - static_cast<int>(win_.size()));
+    }
+    if (win_.empty()) {
+      count_ = 0;
+      return nullptr;
+    }
+  }
+  while (p < win_start_) {
+    std::vector<Row> rows = FetchBlock(&win_.front(), true, kBlock);
+    for (auto it = rows.rbegin(); it != rows.rend(); ++it) win_.push_front(std::move(*it));
+    win_start_ -= static_cast<int>(rows.size());
+    if (static_cast<int>(rows.size()) < kBlock && (win_start_ != 0 || unresolved_)) {
+      // The view begins here (other sessions changed it since it was
+      // counted, or positions counted from a changed record).
+      pos_ -= win_start_;
+      p -= win_start_;
+      win_start_ = 0;
+      unresolved_ = false;
+    }
+    while (win_.size() > kWindowRows) win_.pop_back();
+    if (rows.empty()) break;
+  }
+  while (p >= win_start_ + static_cast<int>(win_.size())) {
+    std::vector<Row> rows = FetchBlock(&win_.back(), false, kBlock);
+    if (rows.empty()) {
+      if (!unresolved_) count_ = win_start_ + static_cast<int>(win_.size());
+      return nullptr;
+    }
+    for (Row& r : rows) win_.push_back(std::move(r));
+    while (win_.size() > kWindowRows) {
+      win_.pop_front();
+      ++win_start_;
+    }
+  }
+  if (p < win_start_ || p >= win_start_ + static_cast<int>(win_.size())) return nullptr;
+  return &win_[static_cast<size_t>(p - win_start_)];
+}
+
+int TServerTable::PositionOfKey(const Row& row) {
+  if (whole_) {
+    for (size_t i = 0; i < win_.size(); ++i)
+      if (win_[i].Id() == row.Id()) return static_cast<int>(i);
+    return -1;
+  }
+  std::vector<ServerParam> params;
+  std::string sql = "SELECT count(*) FROM " + sql_table_ + " WHERE " + ViewWhere(params);
+  sql += " AND " + KeyCondition(row, "<", params);
+  return static_cast<int>(connection_->Exec(sql, params).Integer(0, 0));
+}
+
+int TServerTable::PositionOf(int32_t id) {
+  for (size_t i = 0; i < win_.size(); ++i)
+    if (win_[i].Id() == id) return win_start_ + static_cast<int>(i);
+  if (whole_) return -1;
+  std::vector<ServerParam> params;
+  std::string where = ViewWhere(params);
+  params.push_back(std::to_string(id));
+  std::vector<Row> rows = ReadRows("SELECT " + SelectList() + " FROM " + sql_table_ + " WHERE " + where +
+                                       " AND rec_id = $" + std::to_string(params.size()) + "::integer",
+                                   params);
+  if (rows.empty()) return -1;
+  return PositionOfKey(rows[0]);
+}
+
+void TServerTable::CopyRow(const Row& row, uint8_t* buffer) const {
+  std::memcpy(buffer, row.data.data(), data_size_ + kTrailer);
+}
+
+// ---- fetch ----
+
+tdb::TGetResult TServerTable::GetRecord(uint8_t* buffer, tdb::TGetMode mode, bool do_check) {
+  if (count_ == 0 && !whole_) {
+    // A view counted empty may have rows by now; they show after Refresh.
+    return tdb::grEOF;
+  }
+  const Row* row = nullptr;
+  switch (mode) {
+    case tdb::gmCurrent:
+      row = RowAt(pos_);
+      if (!row && !unresolved_ && count_ > 0 && pos_ >= count_) {
+        // The view ended before its count: other sessions removed records
+        // since it was counted.  The last record stands in.
+        pos_ = count_ - 1;
+        row = RowAt(pos_);
+      }
+      if (!row) {
+        if (do_check) Error("No records");
+        return tdb::grError;
+      }
+      break;
+    case tdb::gmNext:
+      row = RowAt(pos_ + 1);
+      if (!row) return tdb::grEOF;
+      ++pos_;
+      break;
+    case tdb::gmPrior:
+      if (pos_ <= 0 && !unresolved_) return tdb::grBOF;
+      row = RowAt(pos_ - 1);
+      if (!row && !unresolved_ && count_ > 0 && pos_ - 1 >= count_) {
+        pos_ = count_;
+        row = RowAt(pos_ - 1);
+      }
+      if (!row) return tdb::grBOF;
+      --pos_;
+      break;
+  }
+  CopyRow(*row, buffer);
+  if (OnCalcFields) OnCalcFields(*this);
+  return tdb::grOK;
+}
+
+void TServerTable::InternalFirst() {
+  if (unresolved_) {
+    // Positions counted from a changed record say nothing of the first one.
+    win_.clear();
+    win_start_ = 0;
+    unresolved_ = false;
+  }
+  pos_ = -1;
+}
+
+void TServerTable::InternalLast() {
+  Resolve();
+  pos_ = count_;
+}
+
+int TServerTable::RecNo() const {
+  if (!Active() || count_ == 0) return 0;
+  const_cast<TServerTable*>(this)->Resolve();
+  return pos_ < 0 ? 1 : pos_ + 1;
+}
+
+void TServerTable::SetRecNo(int n) {
+  CheckBrowseMode();
+  Resolve();
+  if (n < 0 || n > RecordCount() || n == RecNo()) return;
+  if (BeforeScroll) BeforeScroll(*this);
+  pos_ = n - 1;
+  Resync();
+  if (AfterScroll) AfterScroll(*this);
+}
+
+void TServerTable::InternalGotoBookmark(tdb::TBookmark bookmark) {
+  int p = PositionOf(bookmark);
+  if (p < 0) Error("Bookmark not found");
+  if (p < win_start_ || p >= win_start_ + static_cast<int>(win_.size())) win_.clear();
+  pos_ = p;
+}
+
+tdb::TBookmark TServerTable::BufferBookmark(const uint8_t* buffer) const {
+  return tdb::GetInt32LE(buffer + data_size_);
+}
+
+// ---- field access ----
+
+uint8_t* TServerTable::FieldBuffer() const {
+  switch (State()) {
+    case tdb::dsBrowse:
+    case tdb::dsEdit:
+    case tdb::dsInsert:
+    case tdb::dsNewValue:
+    case tdb::dsCalcFields: return ActiveBuffer();
+    case tdb::dsFilter: return filter_ptr_;
+    default: return nullptr;
+  }
+}
+
+bool TServerTable::GetFieldData(const tdb::TField& field, void* dst) const {
+  const uint8_t* buffer = FieldBuffer();
+  if (!buffer) return false;
+  std::memcpy(dst, buffer + field.Offset(), static_cast<size_t>(field.DataSize()));
+  return true;
+}
+
+void TServerTable::SetFieldData(tdb::TField& field, const void* src) {
+  uint8_t* buffer = FieldBuffer();
+  if (!buffer) return;
+  if (src) std::memcpy(buffer + field.Offset(), src, static_cast<size_t>(field.DataSize()));
+  if (State() != tdb::dsCalcFields && State() != tdb::dsFilter)
+    DataEvent(tdb::deFieldChange, reinterpret_cast<intptr_t>(&field));
+}
+
+std::optional<tdb::TFilterFieldInfo> TServerTable::FindFilterField(std::string_view name) const {
+  for (int i = 0; i < FieldCount(); ++i) {
+    const tdb::TField& f = Field(i);
+    if (SameName(f.FieldName(), name))
+      return tdb::TFilterFieldInfo{i, f.DataType(), tdb::IsStringFieldType(f.DataType()) ? f.Size() : 0, false};
+  }
+  return std::nullopt;
+}
+
+const uint8_t* TServerTable::FieldValuePointer(int index) const {
+  const uint8_t* buffer = FieldBuffer();
+  if (!buffer || index < 0 || index >= FieldCount()) return nullptr;
+  return buffer + Field(index).Offset();
+}
+
+// ---- filter ----
+
+void TServerTable::SetFilter(const std::string& text) {
+  if (Active() && !text.empty()) {
+    tdb::TFilterParser check(*this);
+    check.Parse(text);
+  }
+  const std::string old = filter_text_;
+  filter_text_ = text;
+  if (!Active() || !filtered_) return;
+  try {
+    CheckBrowseMode();
+    ApplyFilter();
+    FetchFirst();
+  } catch (...) {
+    filter_text_ = old;
+    ApplyFilter();
+    FetchFirst();
+    throw;
+  }
+}
+
+void TServerTable::SetFiltered(bool value) {
+  if (!Active()) {
+    filtered_ = value;
+    return;
+  }
+  CheckBrowseMode();
+  filtered_ = value;
+  try {
+    ApplyFilter();
+  } catch (...) {
+    filtered_ = false;
+    ApplyFilter();
+    FetchFirst();
+    throw;
+  }
+  FetchFirst();
+}
+
+void TServerTable::SetFilterOptions(tdb::TFilterOptions options) {
+  filter_options_ = options;
+  if (Active() && filtered_) {
+    CheckBrowseMode();
+    ApplyFilter();
+    FetchFirst();
+  }
+}
+
+void TServerTable::ApplyFilter() {
+  sql_filter_ = SqlFilter{};
+  if (filtered_ && !filter_text_.empty()) {
+    parser_->Parse(filter_text_);
+    sql_filter_ = TranslateFilter(parser_->nodes().root, schema_->fields, filter_options_);
+  }
+  LoadView();
+}
+
+// ---- search ----
+
+std::vector<tdb::TField*> TServerTable::FieldList(const std::string& names) const {
+  std::vector<tdb::TField*> out;
+  size_t start = 0;
+  while (start <= names.size()) {
+    size_t end = names.find(';', start);
+    if (end == std::string::npos) end = names.size();
+    std::string name = names.substr(start, end - start);
+    while (!name.empty() && name.front() == ' ') name.erase(0, 1);
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    if (!name.empty()) out.push_back(&FieldByName(name));
+    start = end + 1;
+  }
+  return out;
+}
+
+std::string TServerTable::VariantParam(tdb::TField& field, const tdb::TVariant& value) {
+  // Converted by the field itself, as the table dataset does, in a scratch buffer.
+  std::memset(filter_buffer_.get(), 0, data_size_ + kTrailer);
+  filter_ptr_ = filter_buffer_.get();
+  tdb::TDataSetState old = SetTempState(tdb::dsFilter);
+  try {
+    tdb::AssignVariant(field, value);
+  } catch (...) {
+    RestoreState(old);
+    throw;
+  }
+  RestoreState(old);
+  const receipts::FieldSchema& f = schema_->fields[static_cast<size_t>(field.FieldNo() - 1)];
+  return ParamText(f, filter_buffer_.get() + field.Offset());
+}
+
+std::optional<TServerTable::Row> TServerTable::FindFirst(const std::string& key_fields,
+                                                         const std::vector<tdb::TVariant>& values,
+                                                         bool case_insensitive, bool partial) {
+  std::vector<tdb::TField*> fields = FieldList(key_fields);
+  if (fields.empty() || values.size() != fields.size()) Error("Field value required");
+  std::vector<ServerParam> params;
+  std::string where = ViewWhere(params);
+  for (size_t i = 0; i < fields.size(); ++i) {
+    tdb::TField& field = *fields[i];
+    const receipts::FieldSchema& f = schema_->fields[static_cast<size_t>(field.FieldNo() - 1)];
+    std::string col = SqlName(f.name);
+    if (tdb::IsNull(values[i])) Error("Field value required");
+    params.push_back(VariantParam(field, values[i]));
+    std::string p = ParamExpression(f, static_cast<int>(params.size()));
+    if (tdb::IsStringFieldType(f.type)) {
+      if (case_insensitive) {
+        col = "lower(" + col + ")";
+        p = "lower(" + p + ")";
+      }
+      if (partial) col = "left(" + col + ", char_length(" + p + "))";
+      where += " AND " + col + " COLLATE \"und-x-icu\" = " + p;
+    } else {
+      where += " AND " + col + " = " + p;
+    }
+  }
+  std::string sql = "SELECT " + SelectList() + " FROM " + sql_table_ + " WHERE " + where + OrderBy(false);
+  if (!(filtered_ && sql_filter_.residual)) sql += " LIMIT 1";
+  std::vector<Row> rows = ReadRows(sql, params);
+  if (filtered_ && sql_filter_.residual) parser_->Parse(filter_text_);
+  for (Row& row : rows)
+    if (!(filtered_ && sql_filter_.residual) || PassesHere(row)) return std::move(row);
+  return std::nullopt;
+}
+
+bool TServerTable::Locate(const std::string& key_fields, const std::vector<tdb::TVariant>& values,
+                          tdb::TLocateOptions options) {
+  CheckBrowseMode();
+  if (BeforeScroll) BeforeScroll(*this);
+  std::optional<Row> found =
+      FindFirst(key_fields, values, options & tdb::loCaseInsensitive, options & tdb::loPartialKey);
+  if (!found) return false;
+  int p = PositionOfKey(*found);
+  if (p < 0) return false;
+  if (!whole_) {
+    win_.clear();
+    win_.push_back(std::move(*found));
+    win_start_ = p;
+    unresolved_ = false;
+  }
+  pos_ = p;
+  Resync();
+  if (AfterScroll) AfterScroll(*this);
+  return true;
+}
+
+std::optional<std::vector<tdb::TVariant>> TServerTable::Lookup(const std::string& key_fields,
+                                                              const std::vector<tdb::TVariant>& values,
+                                                              const std::string& result_fields) {
+  CheckBrowseMode();
+  std::vector<tdb::TField*> results = FieldList(result_fields);
+  std::optional<Row> found = FindFirst(key_fields, values, false, false);
+  if (!found) return std::nullopt;
+  std::memcpy(filter_buffer_.get(), found->data.data(), data_size_ + kTrailer);
+  filter_ptr_ = filter_buffer_.get();
+  std::vector<tdb::TVariant> out;
+  tdb::TDataSetState old = SetTempState(tdb::dsFilter);
+  for (tdb::TField* f : results) out.push_back(tdb::FieldVariant(*f));
+  RestoreState(old);
+  return out;
+}
+
+// ---- range ----
+
+void TServerTable::SetRange(const std::vector<tdb::TVariant>& low, const std::vector<tdb::TVariant>& high) {
+  CheckBrowseMode();
+  if (index_no_ < 0) Error("No index currently active");
+  if (low.size() != high.size() || low.empty() || low.size() > order_fields_.size())
+    Error("Field value required");
+  range_low_.clear();
+  range_high_.clear();
+  for (size_t i = 0; i < low.size(); ++i) {
+    tdb::TField& f = Field(order_fields_[i]);
+    range_low_.push_back(VariantParam(f, low[i]));
+    range_high_.push_back(VariantParam(f, high[i]));
+  }
+  range_ = true;
+  LoadView();
+  FetchFirst();
+}
+
+void TServerTable::CancelRange() {
+  CheckBrowseMode();
+  if (!range_) return;
+  range_ = false;
+  LoadView();
+  FetchFirst();
+}
+
+// ---- changes ----
+
+void TServerTable::InternalInitRecord(uint8_t* buffer) {
+  std::memset(buffer, 0, data_size_ + kTrailer);
+  std::optional<tdb::TTimeStamp> now;
+  for (int i = 0; i < FieldCount(); ++i) {
+    const tdb::TField& f = Field(i);
+    if (f.DataType() != tdb::ftDate && f.DataType() != tdb::ftTime) continue;
+    if (!now) now = tdb::CurrentTimeStamp();
+    tdb::PutInt32LE(buffer + f.Offset(), f.DataType() == tdb::ftDate ? now->date : now->time);
+  }
+}
+
+void TServerTable::InternalInsert(bool /*append*/) {}
+
+void TServerTable::RaiseStale(int32_t id) {
+  ServerResult r = connection_->Exec("SELECT count(*) FROM " + sql_table_ + " WHERE rec_id = $1::integer",
+                                     {std::to_string(id)});
+  tdb::TErrorParams params = tdb::TableParams(connection_->ConnectionInfo(), schema_->name, id);
+  if (r.Integer(0, 0) == 0) Error(tdb::ekRecordDeleted, "Record deleted by another user", params);
+  Error(tdb::ekRecordChanged, "Record changed by another user", params);
+}
+
+void TServerTable::InternalPost() {
+  uint8_t* buffer = ActiveBuffer();
+  const bool inserting = State() != tdb::dsEdit;
+  const size_t n = schema_->fields.size();
+  int32_t id = 0;
+  connection_->InTransaction([&] {
+    if (inserting && AssignNumbers && number_field_ >= 0) {
+      ServerResult r = connection_->Exec(
+          "UPDATE formix_numbers SET last_number = last_number + 1 WHERE table_name = $1 RETURNING last_number",
+          {Lower(schema_->name)});
+      if (r.Rows() != 1) Error("Record numbers missing on the server");
+      tdb::PutInt32LE(buffer + offsets_[static_cast<size_t>(number_field_)], static_cast<int32_t>(r.Integer(0, 0)));
+    }
+    std::vector<ServerParam> params;
+    std::string cols, vals;
+    for (size_t i = 0; i < n; ++i) {
+      const receipts::FieldSchema& f = schema_->fields[i];
+      params.push_back(ParamText(f, buffer + offsets_[i]));
+      cols += (i ? ", " : "") + SqlName(f.name);
+      vals += (i ? ", " : "") + ParamExpression(f, static_cast<int>(i + 1));
+    }
+    if (inserting) {
+      ServerResult r = connection_->Exec(
+          "INSERT INTO " + sql_table_ + " (" + cols + ") VALUES (" + vals + ") RETURNING rec_id", params);
+      id = static_cast<int32_t>(r.Integer(0, 0));
+    } else {
+      id = tdb::GetInt32LE(buffer + data_size_);
+      const int64_t version = tdb::GetInt64LE(buffer + data_size_ + 4);
+      params.push_back(std::to_string(id));
+      params.push_back(std::to_string(version));
+      ServerResult r = connection_->Exec("UPDATE " + sql_table_ + " SET (" + cols + ", row_version) = ROW(" + vals +
+                                             ", row_version + 1) WHERE rec_id = $" + std::to_string(n + 1) +
+                                             "::integer AND row_version = $" + std::to_string(n + 2) + "::bigint",
+                                         params);
+      if (r.Affected() != 1) RaiseStale(id);
+    }
+  });
+  // The stored record becomes current where it now stands.
+  if (!whole_) {
+    std::vector<ServerParam> params;
+    std::string where = ViewWhere(params);
+    params.push_back(std::to_string(id));
+    std::vector<Row> rows = ReadRows("SELECT " + SelectList() + " FROM " + sql_table_ + " WHERE " + where +
+                                         " AND rec_id = $" + std::to_string(params.size()) + "::integer",
+                                     params);
+    if (!rows.empty()) {
+      if (inserting) ++count_;
+      AnchorAt(std::move(rows[0]));
+      return;
+    }
+  }
+  // Outside the filter or the range, or the view is read whole: read it again.
+  LoadView();
+  int p = PositionOf(id);
+  if (p < 0) {
+    std::vector<Row> rows = ReadRows("SELECT " + SelectList() + " FROM " + sql_table_ + " WHERE rec_id = $1::integer",
+                                     {std::to_string(id)});
+    p = rows.empty() ? 0 : std::min(PositionOfKey(rows[0]), count_ - 1);
+  }
+  pos_ = p;
+}
+
+void TServerTable::InternalDelete() {
+  uint8_t* buffer = ActiveBuffer();
+  const int32_t id = tdb::GetInt32LE(buffer + data_size_);
+  const int64_t version = tdb::GetInt64LE(buffer + data_size_ + 4);
+  Row gone;
+  gone.data.assign(buffer, buffer + data_size_ + kTrailer);
+  ServerResult r =
+      connection_->Exec("DELETE FROM " + sql_table_ + " WHERE rec_id = $1::integer AND row_version = $2::bigint",
+                        {std::to_string(id), std::to_string(version)});
+  if (r.Affected() != 1) RaiseStale(id);
+  if (whole_) {
+    const int p = pos_;
+    LoadView();
+    pos_ = std::min(p, count_ - 1);
+    return;
+  }
+  --count_;
+  // The record behind the deleted one becomes current, or the one before it.
+  std::vector<Row> next = FetchBlock(&gone, false, 1);
+  if (next.empty()) next = FetchBlock(&gone, true, 1);
+  if (next.empty()) {
+    LoadView();
+    return;
+  }
+  AnchorAt(std::move(next[0]));
+}
+
+void TServerTable::InternalRefresh() {
+  int32_t current = -1;
+  if (const Row* row = RowAt(pos_)) current = row->Id();
+  const int p = pos_;
+  LoadView();
+  int at = current >= 0 ? PositionOf(current) : -1;
+  pos_ = at >= 0 ? at : std::min(p, count_ - 1);
+}
+
+int TServerTable::PurgeMarked() {
+  CheckBrowseMode();
+  if (mark_field_ < 0 || number_field_ < 0) Error("Table has no deletion mark");
+  const std::string mark = SqlName(schema_->fields[static_cast<size_t>(mark_field_)].name);
+  const std::string number = SqlName(schema_->fields[static_cast<size_t>(number_field_)].name);
+  int removed = 0;
+  connection_->InTransaction([&] {
+    // The numbers row first: a clerk storing a record meanwhile waits and then
+    // takes the number behind the renumbered ones.
+    connection_->Exec("SELECT last_number FROM formix_numbers WHERE table_name = $1 FOR UPDATE",
+                      {Lower(schema_->name)});
+    connection_->Exec("LOCK TABLE " + sql_table_ + " IN SHARE ROW EXCLUSIVE MODE");
+    removed = static_cast<int>(connection_->Exec("DELETE FROM " + sql_table_ + " WHERE " + mark).Affected());
+    std::string order = OrderBy(false).substr(10);  // without " ORDER BY "
+    connection_->Exec("UPDATE " + sql_table_ + " t SET " + number + " = n.rn, row_version = t.row_version + 1 " +
+                      "FROM (SELECT rec_id, row_number() OVER (ORDER BY " + order + ") AS rn FROM " + sql_table_ +
+                      ") n WHERE t.rec_id = n.rec_id AND t." + number + " <> n.rn");
+    connection_->Exec("UPDATE formix_numbers SET last_number = (SELECT count(*) FROM " + sql_table_ +
+                          ") WHERE table_name = $1",
+                      {Lower(schema_->name)});
+  });
+  LoadView();
+  FetchFirst();
+  return removed;
+}
+
+// ---- other sessions ----
+
+bool TServerTable::TakeChange() {
+  return schema_ && connection_->TakeChange(Lower(schema_->name));
+}
+
+bool TServerTable::WaitForChange(int timeout_ms) {
+  if (!schema_) return false;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  for (;;) {
+    if (TakeChange()) return true;
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+    if (left <= 0) return false;
+    connection_->WaitForNotification(static_cast<int>(left));
+  }
+}
+
+}  // namespace server

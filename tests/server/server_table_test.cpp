@@ -1,0 +1,435 @@
+// The server table dataset against the data folder's table dataset with the
+// same receipts: orders, moves, filters, search and ranges give the same
+// records; and the guarantees of several clerks on one server.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+
+#include "engine/compare/collation.h"
+#include "receipt_rows.h"
+#include "server/server_table.h"
+#include "test_cluster.h"
+
+namespace server {
+namespace {
+
+std::vector<int> Numbers(tdb::TDataSet& t) {
+  std::vector<int> out;
+  for (t.First(); !t.Eof(); t.Next()) out.push_back(t.FieldByName("nomer").AsInteger());
+  return out;
+}
+
+std::vector<int> NumbersBackward(tdb::TDataSet& t) {
+  std::vector<int> out;
+  for (t.Last(); !t.Bof(); t.Prior()) out.push_back(t.FieldByName("nomer").AsInteger());
+  std::reverse(out.begin(), out.end());
+  return out;
+}
+
+class ServerTableTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(db_.Ready());
+    dir_ = std::filesystem::temp_directory_path() / ("formix-server-test-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  std::unique_ptr<TServerTable> OpenReceipts(const std::string& index = "") {
+    auto t = std::make_unique<TServerTable>(db_.Connect());
+    t->SetTableName("formix");
+    t->SetIndexName(index);
+    t->Open();
+    return t;
+  }
+
+  TestDatabase db_;
+  std::filesystem::path dir_;
+};
+
+std::vector<std::string> Values(tdb::TDataSet& t, const char* field) {
+  std::vector<std::string> out;
+  for (t.First(); !t.Eof(); t.Next()) out.push_back(t.FieldByName(field).AsString());
+  return out;
+}
+
+std::vector<int> Sorted(std::vector<int> v) {
+  std::sort(v.begin(), v.end());
+  return v;
+}
+
+// 450 receipts: more than two blocks, so moves cross block borders both ways.
+constexpr int kRows = 450;
+
+// The file orders records of equal keys as its index happens to hold them;
+// the server by the order they were stored in.  So the keys must come in the
+// same order, and the records of equal keys in the order stored.
+TEST_F(ServerTableTest, EveryIndexOrdersAsTheFileDoes) {
+  FileReceipts file(dir_.string(), kRows);
+  auto server = OpenReceipts();
+  AppendReceipts(*server, kRows);
+  struct Case {
+    const char* index;
+    const char* key;
+  } cases[] = {{"", "nomer"},        {"inomer", "nomer"},      {"idate", "DatePlat"},
+               {"iplatel", "Platel"}, {"isumma", "Summa"},      {"ipoluchat", "Poluchat"},
+               {"no such index", "nomer"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.index);
+    file.Table().SetIndexName(c.index);
+    server->SetIndexName(c.index);
+    const std::vector<std::string> keys = Values(file.Table(), c.key);
+    EXPECT_EQ(server->RecordCount(), kRows);
+    EXPECT_EQ(Values(*server, c.key), keys);
+    const std::vector<int> forward = Numbers(*server);
+    EXPECT_EQ(Sorted(forward), Sorted(Numbers(file.Table())));
+    for (size_t i = 1; i < forward.size(); ++i) {
+      if (keys[i] == keys[i - 1]) {
+        EXPECT_LT(forward[i - 1], forward[i]) << i;
+      }
+    }
+    EXPECT_EQ(NumbersBackward(*server), forward);
+    // Jumps far from the rows at hand, to both ends and back.
+    for (int recno : {kRows, 1, 301, 17, kRows - 1, 220}) {
+      server->SetRecNo(recno);
+      EXPECT_EQ(server->RecNo(), recno);
+      EXPECT_EQ(server->FieldByName("nomer").AsInteger(), forward[static_cast<size_t>(recno - 1)]) << recno;
+    }
+  }
+}
+
+TEST_F(ServerTableTest, FieldsAndValuesComeBackAsStored) {
+  auto server = OpenReceipts("inomer");
+  AppendReceipts(*server, 3);
+  auto again = OpenReceipts("inomer");
+  FileReceipts file(dir_.string(), 3);
+  file.Table().SetIndexName("inomer");
+  ASSERT_EQ(again->FieldCount(), file.Table().FieldCount());
+  for (file.Table().First(), again->First(); !file.Table().Eof(); file.Table().Next(), again->Next())
+    for (int f = 0; f < again->FieldCount(); ++f) {
+      EXPECT_EQ(again->Field(f).FieldName(), file.Table().Field(f).FieldName());
+      EXPECT_EQ(again->Field(f).DataType(), file.Table().Field(f).DataType());
+      EXPECT_EQ(again->Field(f).AsString(), file.Table().Field(f).AsString()) << again->Field(f).FieldName();
+    }
+}
+
+TEST_F(ServerTableTest, FiltersSelectWhatTheFileSelects) {
+  FileReceipts file(dir_.string(), 120);
+  auto server = OpenReceipts();
+  AppendReceipts(*server, 120);
+  struct Case {
+    const char* filter;
+    tdb::TFilterOptions options;
+    bool evaluated_here;
+  } cases[] = {
+      {"slugebnoe=true", 0, false},
+      {"slugebnoe", 0, false},
+      {"not slugebnoe and naloglog", 0, false},
+      {"nomer >= 10 and nomer < 20 or nomer = 100", 0, false},
+      {"nomerPlat in (1, 3, 5)", 0, false},
+      {"Platel = 'Иванов И.И.'", 0, false},
+      {"Platel = 'иванов и.и.'", tdb::foCaseInsensitive, false},
+      {"Platel = 'Ив*'", 0, false},
+      {"Platel = 'ив*'", tdb::foCaseInsensitive, false},
+      {"Platel = 'Ив*'", tdb::foNoPartialCompare, false},
+      {"Platel > 'Е' and Platel < 'Я'", 0, false},
+      {"Platel like 'smith%'", 0, false},
+      {"Platel like 'SMITH%'", tdb::foCaseInsensitive, false},
+      {"NaznPlat like '%100%'", 0, false},
+      {"NaznPlat like 'Налог 100%_x'", 0, false},
+      {"Summa > 500", 0, false},
+      {"Summa = 0", 0, false},
+      {"DatePlat >= '01.01.2024'", 0, false},
+      {"year(DatePlat) = 2024 and month(DatePlat) > 6", 0, false},
+      {"upper(Platel) = 'SMITH J.'", 0, false},
+      // Left to the program: arithmetic, SUBSTRING, TRIM, "%%", and a
+      // case-insensitive LIKE over Cyrillic letters.
+      {"nomer * 2 = 40", 0, true},
+      {"substring(Platel, 1, 2) = 'Ив'", 0, true},
+      {"trim(Platel) = 'Пробелов'", 0, true},
+      {"Platel like 'Ив%%'", 0, true},
+      {"Platel like 'ив%'", tdb::foCaseInsensitive, true},
+      {"slugebnoe and nomer - 1 > 50", 0, true},
+  };
+  for (const char* index : {"iplatel", "isumma"}) {
+    file.Table().SetIndexName(index);
+    server->SetIndexName(index);
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.filter) + " options " + std::to_string(c.options) + " index " + index);
+      const std::string text = tdb::Utf8ToCp1251(c.filter);
+      file.Table().SetFilterOptions(c.options);
+      file.Table().SetFilter(text);
+      file.Table().SetFiltered(true);
+      server->SetFilterOptions(c.options);
+      server->SetFilter(text);
+      server->SetFiltered(true);
+      const std::vector<int> expected = Sorted(Numbers(file.Table()));
+      EXPECT_EQ(Sorted(Numbers(*server)), expected);
+      EXPECT_EQ(server->RecordCount(), static_cast<int>(expected.size()));
+      EXPECT_EQ(server->FilterEvaluatedHere(), c.evaluated_here);
+      file.Table().SetFiltered(false);
+      server->SetFiltered(false);
+    }
+  }
+  EXPECT_EQ(server->RecordCount(), 120);
+  // A wrong text raises and changes nothing.
+  server->SetFilter("slugebnoe");
+  server->SetFiltered(true);
+  const int filtered = server->RecordCount();
+  EXPECT_THROW(server->SetFilter("nomer = = 1"), tdb::EDatabaseError);
+  EXPECT_EQ(server->Filter(), "slugebnoe");
+  EXPECT_EQ(server->RecordCount(), filtered);
+}
+
+TEST_F(ServerTableTest, ValuesInAFilterNeverBecomeSql) {
+  auto server = OpenReceipts();
+  AppendReceipts(*server, 5);
+  server->SetFilter("Platel = 'x''; DROP TABLE formix; --'");
+  server->SetFiltered(true);
+  EXPECT_EQ(server->RecordCount(), 0);
+  server->SetFiltered(false);
+  EXPECT_EQ(server->RecordCount(), 5);
+}
+
+TEST_F(ServerTableTest, LocateLookupAndRangeFollowTheView) {
+  FileReceipts file(dir_.string(), kRows);
+  auto server = OpenReceipts("iplatel");
+  AppendReceipts(*server, kRows);
+  file.Table().SetIndexName("iplatel");
+  struct Case {
+    const char* fields;
+    std::vector<tdb::TVariant> values;
+    tdb::TLocateOptions options;
+  } cases[] = {
+      {"nomer", {int64_t{333}}, 0},
+      {"nomer", {int64_t{kRows + 1}}, 0},
+      {"Platel", {tdb::Utf8ToCp1251("Zeta")}, 0},
+      {"Platel", {tdb::Utf8ToCp1251("zeta")}, 0},
+      {"Platel", {tdb::Utf8ToCp1251("zeta")}, tdb::loCaseInsensitive},
+      {"Platel", {tdb::Utf8ToCp1251("Пет")}, tdb::loPartialKey},
+      {"Platel", {tdb::Utf8ToCp1251("ёлк")}, tdb::loPartialKey | tdb::loCaseInsensitive},
+      {"Platel;nomerPlat", {tdb::Utf8ToCp1251("Ежов"), int64_t{0}}, 0},
+      {"DatePlat;naloglog", {45037.0, true}, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.fields) + " options " + std::to_string(c.options) + " case " +
+                 std::to_string(&c - cases));
+    file.Table().First();
+    server->First();
+    const bool found = file.Table().Locate(c.fields, c.values, c.options);
+    EXPECT_EQ(server->Locate(c.fields, c.values, c.options), found);
+    // A number finds one receipt; of equal payers each home finds the first
+    // in its order, at the same place.
+    if (std::string(c.fields) == "nomer") {
+      EXPECT_EQ(server->FieldByName("nomer").AsInteger(), file.Table().FieldByName("nomer").AsInteger());
+    } else if (found) {
+      // The server lands on the first of the equal keys in the view; the
+      // file's search through its index on one of them.
+      const std::string key = server->FieldByName("Platel").AsString();
+      EXPECT_EQ(key, file.Table().FieldByName("Platel").AsString());
+      EXPECT_LE(server->RecNo(), file.Table().RecNo());
+      file.Table().SetRecNo(server->RecNo());
+      EXPECT_EQ(file.Table().FieldByName("Platel").AsString(), key);
+      if (server->RecNo() > 1) {
+        server->Prior();
+        EXPECT_NE(server->FieldByName("Platel").AsString(), key);
+      }
+    }
+    auto expected = file.Table().Lookup(c.fields, c.values, c.fields);
+    auto got = server->Lookup(c.fields, c.values, c.fields);
+    ASSERT_EQ(got.has_value(), expected.has_value());
+    if (got) {
+      EXPECT_EQ(*got, *expected);
+    }
+  }
+  // A range on the first field of the current index.
+  server->SetRange({tdb::Utf8ToCp1251("Б")}, {tdb::Utf8ToCp1251("Ежов")});
+  std::vector<int> expected;
+  for (file.Table().First(); !file.Table().Eof(); file.Table().Next()) {
+    const std::string p = file.Table().FieldByName("Platel").AsString();
+    if (tdb::CompareText(p, tdb::Utf8ToCp1251("Б"), tdb::TCaseSensitivity::kSensitive) >= 0 &&
+        tdb::CompareText(p, tdb::Utf8ToCp1251("Ежов"), tdb::TCaseSensitivity::kSensitive) <= 0)
+      expected.push_back(file.Table().FieldByName("nomer").AsInteger());
+  }
+  ASSERT_FALSE(expected.empty());
+  EXPECT_EQ(Sorted(Numbers(*server)), Sorted(expected));
+  EXPECT_EQ(server->RecordCount(), static_cast<int>(expected.size()));
+  EXPECT_FALSE(server->Locate("Platel", {tdb::Utf8ToCp1251("Zeta")}, 0));
+  server->CancelRange();
+  EXPECT_EQ(server->RecordCount(), kRows);
+  server->SetIndexName("");
+  EXPECT_THROW(server->SetRange({int64_t{1}}, {int64_t{2}}), tdb::EDatabaseError);
+}
+
+TEST_F(ServerTableTest, AnEditOrDeleteOfAStaleRecordIsRefused) {
+  auto mine = OpenReceipts("inomer");
+  AppendReceipts(*mine, 3);
+  mine->First();
+  mine->Next();  // receipt 2, as this clerk read it
+  // Another clerk changes receipt 2 and deletes receipt 3.
+  ASSERT_EQ(InChild([&] {
+              auto theirs = OpenReceipts("inomer");
+              theirs->SetRecNo(2);
+              theirs->Edit();
+              theirs->FieldByName("Platel").SetAsString("Other clerk");
+              theirs->Post();
+              theirs->SetRecNo(3);
+              theirs->Delete();
+            }),
+            0);
+  mine->Edit();
+  mine->FieldByName("Platel").SetAsString("Mine");
+  try {
+    mine->Post();
+    FAIL() << "a stale edit was stored";
+  } catch (const tdb::EDatabaseError& e) {
+    EXPECT_EQ(e.Kind(), tdb::ekRecordChanged) << e.what();
+  }
+  mine->Cancel();
+  mine->Last();  // receipt 3, still in this clerk's view
+  EXPECT_EQ(mine->FieldByName("nomer").AsInteger(), 3);
+  try {
+    mine->Delete();
+    FAIL() << "a deleted record was deleted again";
+  } catch (const tdb::EDatabaseError& e) {
+    EXPECT_EQ(e.Kind(), tdb::ekRecordDeleted) << e.what();
+    EXPECT_EQ(e.Params().Record, 3);
+  }
+  // The other clerk's change stands; after a refresh this clerk can edit it.
+  mine->Refresh();
+  EXPECT_EQ(mine->RecordCount(), 2);
+  mine->SetRecNo(2);
+  EXPECT_EQ(mine->FieldByName("Platel").AsString(), "Other clerk");
+  mine->Edit();
+  mine->FieldByName("Platel").SetAsString("Mine");
+  mine->Post();
+  EXPECT_EQ(OpenReceipts("inomer")->Lookup("nomer", {int64_t{2}}, "Platel")->at(0), tdb::TVariant(std::string("Mine")));
+}
+
+TEST_F(ServerTableTest, AViewCountedBeforeAnotherClerkDeletedEndsAtItsLastRecord) {
+  auto mine = OpenReceipts("inomer");
+  AppendReceipts(*mine, kRows);
+  mine->First();
+  ASSERT_EQ(InChild([&] { db_.Connect()->Exec("DELETE FROM formix WHERE nomer > 300"); }), 0);
+  // The count still says 450; the rows at hand are the first block only.
+  mine->SetRecNo(kRows);
+  ASSERT_FALSE(mine->IsEmpty());
+  EXPECT_EQ(mine->FieldByName("nomer").AsInteger(), 300);
+  EXPECT_EQ(mine->RecordCount(), 300);
+  mine->First();
+  mine->Last();
+  EXPECT_EQ(mine->FieldByName("nomer").AsInteger(), 300);
+  EXPECT_EQ(mine->RecNo(), 300);
+}
+
+TEST_F(ServerTableTest, NumbersAreNeverGivenTwice) {
+  // Two clerks store receipts at the same time, each typing the number it
+  // sees as the next one; the server gives each its own.
+  constexpr int kEach = 60;
+  auto clerk = [&] {
+    auto t = OpenReceipts();
+    for (int i = 0; i < kEach; ++i) {
+      t->Append();
+      FillReceipt(*t, i);
+      t->FieldByName("nomer").SetAsInteger(t->RecordCount() + 1);
+      t->Post();
+    }
+  };
+  pid_t other = fork();
+  if (other == 0) {
+    int code = 0;
+    try {
+      clerk();
+    } catch (...) {
+      code = 1;
+    }
+    _exit(code);
+  }
+  clerk();
+  int status = 0;
+  waitpid(other, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  auto all = OpenReceipts("inomer");
+  std::vector<int> numbers = Numbers(*all);
+  ASSERT_EQ(numbers.size(), 2u * kEach);
+  for (int i = 0; i < 2 * kEach; ++i) EXPECT_EQ(numbers[static_cast<size_t>(i)], i + 1);
+}
+
+TEST_F(ServerTableTest, PurgeRemovesTheMarkedAndNumbersTheRestInTheOrderShown) {
+  auto t = OpenReceipts("iplatel");
+  AppendReceipts(*t, 30);  // every sixth is marked
+  std::vector<int> kept_order;
+  for (t->First(); !t->Eof(); t->Next())
+    if (!t->FieldByName("slugebnoe").AsBoolean()) kept_order.push_back(t->FieldByName("nomer").AsInteger());
+  EXPECT_EQ(t->PurgeMarked(), 5);
+  EXPECT_EQ(t->RecordCount(), 25);
+  std::vector<int> renumbered = Numbers(*t);
+  for (int i = 0; i < 25; ++i) EXPECT_EQ(renumbered[static_cast<size_t>(i)], i + 1);
+  // The order is the one shown before: the payers of the old numbers in turn.
+  t->SetIndexName("inomer");
+  int i = 0;
+  for (t->First(); !t->Eof(); t->Next(), ++i)
+    EXPECT_EQ(t->FieldByName("Platel").AsString(), PayerOf(kept_order[static_cast<size_t>(i)] - 1));
+  // The next receipt takes the number after the last.
+  t->Append();
+  FillReceipt(*t, 0);
+  t->Post();
+  EXPECT_EQ(t->FieldByName("nomer").AsInteger(), 26);
+}
+
+TEST_F(ServerTableTest, APurgeThatFailsChangesNothing) {
+  auto t = OpenReceipts("inomer");
+  AppendReceipts(*t, 12);
+  // A record whose number the renumbering cannot store makes the purge fail
+  // in its middle: after the marked records were deleted.
+  ServerConnection admin(db_.ConnInfo());
+  admin.ExecScript(
+      "CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+      "IF NEW.nomer = 8 THEN RAISE EXCEPTION 'refused'; END IF; RETURN NEW; END $$;"
+      "CREATE TRIGGER refuse BEFORE UPDATE ON formix FOR EACH ROW EXECUTE FUNCTION refuse();");
+  EXPECT_THROW(t->PurgeMarked(), tdb::EDatabaseError);
+  auto again = OpenReceipts("inomer");
+  EXPECT_EQ(again->RecordCount(), 12);
+  std::vector<int> numbers = Numbers(*again);
+  for (int i = 0; i < 12; ++i) EXPECT_EQ(numbers[static_cast<size_t>(i)], i + 1);
+}
+
+TEST_F(ServerTableTest, OtherClerksChangesArriveWithoutPolling) {
+  auto mine = OpenReceipts("inomer");
+  AppendReceipts(*mine, 2);
+  EXPECT_FALSE(mine->TakeChange()) << "this clerk's own changes are no news";
+  auto codes = std::make_unique<TServerTable>(db_.Connect());
+  codes->SetTableName("sprkodBK");
+  codes->Open();
+  ASSERT_EQ(InChild([&] {
+              auto theirs = OpenReceipts("inomer");
+              theirs->Append();
+              FillReceipt(*theirs, 7);
+              theirs->Post();
+            }),
+            0);
+  EXPECT_TRUE(mine->WaitForChange(5000));
+  EXPECT_FALSE(codes->TakeChange()) << "another table's change";
+  mine->Refresh();
+  EXPECT_EQ(mine->RecordCount(), 3);
+  EXPECT_FALSE(mine->WaitForChange(50));
+}
+
+TEST_F(ServerTableTest, ValuesAFieldCannotHoldAreRefusedByName) {
+  ServerConnection admin(db_.ConnInfo());
+  admin.Exec("INSERT INTO formix (nomer, platel) VALUES (1, $1)", {std::string("Ω \xE2\x82\xAC")});
+  auto t = std::make_unique<TServerTable>(db_.Connect());
+  t->SetTableName("formix");
+  try {
+    t->Open();
+    FAIL() << "a text outside the code page was read";
+  } catch (const tdb::EDatabaseError& e) {
+    EXPECT_EQ(e.Kind(), tdb::ekInvalidValue) << e.what();
+    EXPECT_EQ(e.Params().Field, "Platel");
+  }
+}
+
+}  // namespace
+}  // namespace server
