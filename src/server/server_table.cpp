@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "engine/base/ascii.h"
 #include "engine/base/byte_order.h"
 #include "engine/base/database_error.h"
 #include "engine/dataset/field.h"
@@ -17,17 +18,6 @@ namespace {
 
 constexpr int kBlock = 200;              // rows per read
 constexpr size_t kWindowRows = 20 * kBlock;  // rows kept at hand at most
-
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
 
 std::string Lower(std::string s) {
   for (char& c : s)
@@ -78,8 +68,8 @@ void TServerTable::InternalOpen() {
   }
   number_field_ = mark_field_ = -1;
   for (int i = 0; i < FieldCount(); ++i) {
-    if (SameName(Field(i).FieldName(), "nomer")) number_field_ = i;
-    if (SameName(Field(i).FieldName(), "slugebnoe")) mark_field_ = i;
+    if (tdb::SameAsciiIgnoringCase(Field(i).FieldName(), "nomer")) number_field_ = i;
+    if (tdb::SameAsciiIgnoringCase(Field(i).FieldName(), "slugebnoe")) mark_field_ = i;
   }
   parser_ = std::make_unique<tdb::TFilterParser>(*this);
   filter_buffer_ = AllocBuffer();
@@ -109,11 +99,11 @@ void TServerTable::ChooseIndex() {
   index_no_ = -1;
   order_fields_.clear();
   for (size_t i = 0; i < schema_->indexes.size(); ++i)
-    if (SameName(schema_->indexes[i].name, index_name_)) index_no_ = static_cast<int>(i);
+    if (tdb::SameAsciiIgnoringCase(schema_->indexes[i].name, index_name_)) index_no_ = static_cast<int>(i);
   if (index_no_ < 0) return;
   for (const std::string& name : schema_->indexes[static_cast<size_t>(index_no_)].fields)
     for (int f = 0; f < FieldCount(); ++f)
-      if (SameName(Field(f).FieldName(), name)) order_fields_.push_back(f);
+      if (tdb::SameAsciiIgnoringCase(Field(f).FieldName(), name)) order_fields_.push_back(f);
 }
 
 void TServerTable::SetIndexName(const std::string& name) {
@@ -481,7 +471,7 @@ void TServerTable::SetFieldData(tdb::TField& field, const void* src) {
 std::optional<tdb::TFilterFieldInfo> TServerTable::FindFilterField(std::string_view name) const {
   for (int i = 0; i < FieldCount(); ++i) {
     const tdb::TField& f = Field(i);
-    if (SameName(f.FieldName(), name))
+    if (tdb::SameAsciiIgnoringCase(f.FieldName(), name))
       return tdb::TFilterFieldInfo{i, f.DataType(), tdb::IsStringFieldType(f.DataType()) ? f.Size() : 0, false};
   }
   return std::nullopt;
