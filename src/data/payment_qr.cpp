@@ -220,7 +220,7 @@ bool LooksLikePersonName(std::string_view name) {
       ++i;
       continue;
     }
-    // One word: Part or Part-Part, each a capital and at least one small letter.
+    // One word, or two joined by a hyphen ("Римская-Корсакова"): each a capital and at least one small letter.
     ++words;
     for (;;) {
       if (i >= text.size() || !upper(text[i])) return false;
