@@ -8,7 +8,7 @@
 
 #include "data/receipt_tables.h"
 #include "data/receipt_values.h"
-#include "engine/dataset/dada_table.h"
+#include "engine/dataset/dataset.h"
 #include "printing/xlsx_spreadsheet.h"
 
 namespace reg {
@@ -42,11 +42,11 @@ printing::FormChooser PrintCommands::Chooser() {
   };
 }
 
-void PrintCommands::Print(tdb::TDadaTable& receipts) {
+void PrintCommands::Print(tdb::TDataSet& receipts) {
   printing::PrintReceipt(receipts::DataSetReceipt(receipts), programDir_, Chooser(), start, options());
 }
 
-void PrintCommands::SaveAsPdf(tdb::TDadaTable& receipts) {
+void PrintCommands::SaveAsPdf(tdb::TDataSet& receipts) {
   const QString suggested = QStringLiteral("Квитанция %1.pdf").arg(receipts.FieldByName(receipt_table::kNumber).AsInteger());
   QString saved;
   printing::SaveReceiptPdf(
@@ -64,7 +64,7 @@ void PrintCommands::SaveAsPdf(tdb::TDadaTable& receipts) {
   if (!saved.isEmpty()) prompts_.ShowMessage(QStringLiteral("Сохранено в «%1».").arg(QDir::toNativeSeparators(saved)));
 }
 
-void PrintCommands::Preview(tdb::TDadaTable& receipts, const SelectedReceipts& selected) {
+void PrintCommands::Preview(tdb::TDataSet& receipts, const SelectedReceipts& selected) {
   const receipts::DataSetReceipt receipt(receipts);
   const printing::PrintOptions settings = options();
   // Tax receipts take the form chosen once, for all of them.

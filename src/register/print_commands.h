@@ -32,9 +32,9 @@ class PrintCommands final : public ReceiptPrinter {
  public:
   PrintCommands(QString programDir, FormChooser& chooser, ui::UiPrompts& prompts, QWidget* dialogParent);
 
-  void Print(tdb::TDadaTable& receipts) override;
-  void SaveAsPdf(tdb::TDadaTable& receipts) override;
-  void Preview(tdb::TDadaTable& receipts, const SelectedReceipts& selected) override;
+  void Print(tdb::TDataSet& receipts) override;
+  void SaveAsPdf(tdb::TDataSet& receipts) override;
+  void Preview(tdb::TDataSet& receipts, const SelectedReceipts& selected) override;
   ~PrintCommands() override;
 
   // Starts the spreadsheet application (by default the .xlsx backend that

@@ -11,7 +11,7 @@
 #include <functional>
 
 namespace tdb {
-class TDadaTable;
+class TDataSet;
 }
 
 namespace reg {
@@ -20,15 +20,15 @@ class ReceiptPrinter {
  public:
   virtual ~ReceiptPrinter() = default;
   // Prints the current receipt of `receipts`.
-  virtual void Print(tdb::TDadaTable& receipts) = 0;
+  virtual void Print(tdb::TDataSet& receipts) = 0;
   // Saves the current receipt of `receipts` as a PDF file.
-  virtual void SaveAsPdf(tdb::TDadaTable& receipts) = 0;
+  virtual void SaveAsPdf(tdb::TDataSet& receipts) = 0;
   // Visits each receipt the user selected: makes it the current record of
   // the receipts table and calls `visit`, in the order shown.
   using SelectedReceipts = std::function<void(const std::function<void()>& visit)>;
   // Shows the selected receipts' forms as they will print, one a page
   // ("Предварительный просмотр"); a printer without a preview does nothing.
-  virtual void Preview(tdb::TDadaTable& receipts, const SelectedReceipts& selected) {
+  virtual void Preview(tdb::TDataSet& receipts, const SelectedReceipts& selected) {
     (void)receipts;
     (void)selected;
   }

@@ -24,6 +24,7 @@
 #include "ui/pictures.h"
 #include "register/qr_receipt_import.h"
 #include "register/register_requisites.h"
+#include "data/data_home.h"
 #include "data/receipt_tables.h"
 
 namespace reg {
@@ -36,15 +37,16 @@ bool MaximizedForSettings(Qt::WindowStates state) {
 
 RegisterWindow::RegisterWindow(const ui::AppContext& context)
     : context_(context),
-      register_(receipts_, *context.prompts, relay_),
+      receipts_(receipts::Home().NewDataSet()),
+      register_(*receipts_, *context.prompts, relay_),
       qrImport_(std::make_unique<QrReceiptImport>(register_, *context.prompts)),
       formChooser_(std::make_unique<FormChooser>(this)) {
   setObjectName(QStringLiteral("registerWindow"));
   setWindowTitle(ui::ApplicationTitle());
   setAccessibleName(ui::ApplicationTitle());
   resize(696, 480);
-  receipts_.Name = "DadaTable1";
-  receiptsSource_.SetDataSet(&receipts_);
+  receipts_->Name = "DadaTable1";
+  receiptsSource_.SetDataSet(receipts_.get());
   BuildMenus();
   BuildToolBar();
   BuildGrid();
@@ -65,7 +67,7 @@ RegisterWindow::~RegisterWindow() {
   // the child widgets would.
   delete centralWidget();
   receiptsSource_.SetDataSet(nullptr);
-  receipts_.Close();
+  receipts_->Close();
 }
 
 void RegisterWindow::BuildMenus() {
@@ -278,7 +280,7 @@ void RegisterWindow::OpenRegister() {
   // the rest of the program (settings, about box, exit) keeps working.
   Run([this] {
     register_.Open();
-    if (tdb::TDadaDatabase* database = receipts_.Database()) database->SetAutoFlush(true);
+    receipts::Home().WriteThrough(*receipts_);
     grid->setSortMarker(register_.SortColumn());
   });
   EnableAll();
@@ -437,7 +439,7 @@ void RegisterWindow::HidePanel() {
 
 void RegisterWindow::Print() {
   if (!register_.HasRecords()) return;
-  if (printer_) Run([this] { printer_->Print(receipts_); });
+  if (printer_) Run([this] { printer_->Print(*receipts_); });
 }
 
 void RegisterWindow::Preview() {
@@ -451,7 +453,7 @@ void RegisterWindow::Preview() {
   const int current = model->currentRow();
   if (rows.size() < 2) rows = {current};
   Run([&] {
-    printer_->Preview(receipts_, [&](const std::function<void()>& visit) {
+    printer_->Preview(*receipts_, [&](const std::function<void()>& visit) {
       for (int row : rows) {
         model->setCurrentRow(row);
         visit();
@@ -463,7 +465,7 @@ void RegisterWindow::Preview() {
 
 void RegisterWindow::SaveAsPdf() {
   if (!register_.HasRecords()) return;
-  if (printer_) Run([this] { printer_->SaveAsPdf(receipts_); });
+  if (printer_) Run([this] { printer_->SaveAsPdf(*receipts_); });
 }
 
 void RegisterWindow::Calculator() { context_.prompts->ShowModal(*calculator); }
