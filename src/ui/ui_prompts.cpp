@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace ui {
 
@@ -28,6 +29,17 @@ void QtUiPrompts::ShowError(const QString& text) {
   QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), text, QMessageBox::Ok,
                   QApplication::activeWindow());
   box.exec();
+}
+
+bool QtUiPrompts::OfferRepair(const QString& text) {
+  QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), text, QMessageBox::NoButton,
+                  QApplication::activeWindow());
+  QPushButton* repair = box.addButton(QStringLiteral("Восстановить…"), QMessageBox::AcceptRole);
+  QPushButton* close = box.addButton(QStringLiteral("Закрыть"), QMessageBox::RejectRole);
+  box.setDefaultButton(repair);
+  box.setEscapeButton(close);
+  box.exec();
+  return box.clickedButton() == repair;
 }
 
 int QtUiPrompts::ShowModal(QDialog& dialog) { return dialog.exec(); }
