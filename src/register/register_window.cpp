@@ -326,7 +326,7 @@ bool RegisterWindow::Run(const std::function<void()>& command) {
 void RegisterWindow::Report(const std::exception_ptr& error) {
   if (!repairing_ && context_.prompts && IsDamagedRegister(error)) {
     ui::ReportError(error, nullptr);  // the engine's account, to stderr only
-    if (context_.prompts->OfferRepair(ui::ErrorText(error))) RepairRegister();
+    if (context_.prompts->OfferRepair(ui::RepairOfferText(error))) RepairRegister();
     return;
   }
   ui::ReportError(error, context_.prompts);

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "app/database_login.h"
+#include "ui/error_report.h"
 #include "register/register_fixture.h"
 
 namespace {
@@ -182,6 +183,7 @@ class RegisterFailuresTest : public QObject {
     p.prompts.repair = true;
     p.Start();
     QTRY_COMPARE(p.prompts.repairOffers, 1);
+    QVERIFY2(p.prompts.errors[0].contains("Нажмите «Восстановить…»"), qPrintable(p.prompts.errors[0]));
     QTRY_COMPARE(p.prompts.messages.size(), 1);
     QVERIFY2(p.prompts.messages[0].contains("восстановлен. Сохранено квитанций: 5."), qPrintable(p.prompts.messages[0]));
     QVERIFY2(p.prompts.messages[0].contains(data.Path("formix.tdb.bak")), qPrintable(p.prompts.messages[0]));
@@ -200,6 +202,17 @@ class RegisterFailuresTest : public QObject {
     QTest::qWait(20);
     QCOMPARE(p.prompts.errors.size(), 1);  // the offer only
     QVERIFY(p.main()->actCreate->isEnabled());
+  }
+
+  // Where no repair is offered (a directory's file), the text sends the
+  // clerk to whoever looks after the program instead of to a button.
+  void aDamagedFileWithoutTheOfferNamesNoButton() {
+    const std::exception_ptr error = std::make_exception_ptr(
+        tdb::EDatabaseError(tdb::ekDamaged, "Database file 'platel.tdb' is damaged", tdb::FileParams("platel.tdb")));
+    const QString text = ui::ErrorText(error);
+    QVERIFY2(text.startsWith("Справочник плательщиков «platel.tdb» повреждён"), qPrintable(text));
+    QVERIFY(!text.contains("Восстановить"));
+    QVERIFY(ui::RepairOfferText(error).contains("Нажмите «Восстановить…»"));
   }
 
   // A register that cannot be written says so once when it opens; the
