@@ -9,6 +9,7 @@
 #include <QScreen>
 
 #include "engine/database/session.h"
+#include "ui/window_placement.h"
 #include "widgets/data_text.h"
 
 namespace app {
@@ -28,8 +29,7 @@ DatabaseLoginDialog::DatabaseLoginDialog(const QString& fileName, QWidget* paren
   const int labelWidth =
       std::max({72, metrics.horizontalAdvance(databaseText), metrics.horizontalAdvance(passwordText)}) + 4;
   const int buttonWidth = std::max({75, metrics.horizontalAdvance(QStringLiteral("Отмена")) + 24});
-  const int width = std::max({281, labelWidth + 209, 2 * buttonWidth + 31,
-                              metrics.horizontalAdvance(windowTitle()) + 4 * metrics.height()});
+  const int width = std::max({281, labelWidth + 209, 2 * buttonWidth + 31, ui::CaptionWidth(*this)});
   setFixedSize(width, 154);
 
   BackPanel = new QFrame(this);

@@ -207,7 +207,12 @@ class StartupTest : public QObject {
     app::LoginDialog login(settings);
     login.show();
     QVERIFY(QTest::qWaitForWindowExposed(&login));
-    QVERIFY(login.width() > login.fontMetrics().horizontalAdvance(login.windowTitle()) + 60);
+    // The title bar draws the caption in bold beside an icon and three
+    // buttons, each about as wide as a line of text is high.
+    QFont bold = login.font();
+    bold.setBold(true);
+    const QFontMetrics title(bold);
+    QVERIFY(login.width() >= title.horizontalAdvance(login.windowTitle()) + 5 * title.height());
     QVERIFY(login.promptLabel->width() >= login.promptLabel->fontMetrics().horizontalAdvance(login.promptLabel->text()));
     for (QPushButton* button : {login.okButton, login.cancelButton})
       QVERIFY2(button->width() >= button->fontMetrics().horizontalAdvance(button->text()) + 8, qPrintable(button->text()));
