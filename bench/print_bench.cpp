@@ -5,9 +5,13 @@
 //          handler process, measured with /bin/true
 //   pdf    "Сохранить в PDF…" from the command to the PDF in place, with
 //          LibreOffice's first start on a new profile and then warm
+//   preview  the print preview's render: a filled form to the PDF it shows,
+//          the first through a newly started office, the later ones through
+//          the office the preview keeps; and three forms in one document
 // Not a test: bench/print builds it and runs it.  Prints one line per row.
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -18,6 +22,7 @@
 #include <vector>
 
 #include "printing/pdf_export.h"
+#include "printing/pdf_service.h"
 #include "printing/receipt_forms.h"
 #include "printing/xlsx_spreadsheet.h"
 #include "support/receipt_fixture.h"
@@ -98,6 +103,37 @@ int main(int argc, char** argv) {
     printing::SaveReceiptPdf(receipts::FullTaxReceipt(), programDir, [](const QStringList&) { return 0; },
                              [&] { return pdf; }, renderer);
     std::printf("pdf  f4pdnal %s %8.0f ms\n", i == 0 ? "new profile " : "warm profile", t.nsecsElapsed() / 1e6);
+  }
+  {
+    printing::PdfRenderer previewRenderer;
+    previewRenderer.profileDir = temp.filePath("preview-profile");
+    printing::PdfService service(previewRenderer);
+    auto render = [&](const QStringList& workbooks) {
+      QEventLoop loop;
+      QString failure;
+      QObject::connect(&service, &printing::PdfService::Finished, &loop, [&](int, const QString& message) {
+        failure = message;
+        loop.quit();
+      });
+      QElapsedTimer t;
+      t.start();
+      service.Render(workbooks, temp.filePath("preview.pdf"));
+      loop.exec();
+      if (!failure.isEmpty()) std::printf("preview failed: %s\n", failure.toUtf8().constData());
+      return t.nsecsElapsed() / 1e6;
+    };
+    auto fill = [&](const receipts::MapReceipt& r, ReceiptLayout layout) {
+      return printing::FillWorkbook(r, layout, programDir, {}, temp.path());
+    };
+    for (int i = 0; i < 4; ++i) {
+      const double ms = render({fill(receipts::FullPd4Receipt(), ReceiptLayout::kPd4)});
+      std::printf("preview f4pd %-30s %8.0f ms\n",
+                  i == 0 ? "first (office starts)" : service.warm() ? "later (kept office)" : "later (no kept office)", ms);
+    }
+    const double three = render({fill(receipts::FullPd4Receipt(), ReceiptLayout::kPd4),
+                                 fill(receipts::FullTaxReceipt(), ReceiptLayout::kPd4sbTax),
+                                 fill(receipts::FullTaxReceipt(), ReceiptLayout::kNewTax)});
+    std::printf("preview three forms, one document (kept office) %8.0f ms\n", three);
   }
   return 0;
 }

@@ -9,6 +9,7 @@
 #include "app/program_windows.h"
 #include "app/database_login.h"
 #include "ui/pictures.h"
+#include "ui/russian.h"
 #include "register/print_commands.h"
 #include "app/program_dir.h"
 #include "app/qt_timer_service.h"
@@ -26,6 +27,7 @@ int main(int argc, char** argv) {
   }
 
   app::FormixApplication application(argc, argv);
+  ui::UseRussian(application);
   // The title goes in the application name, not the display name: Qt would
   // append a display name to every window caption.
   QApplication::setApplicationName(ui::ApplicationTitle());
@@ -56,6 +58,7 @@ int main(int argc, char** argv) {
   // when installed.
   reg::PrintCommands printer(app::ProgramFileFolder(context.programDir, QStringLiteral("f4pd.xlsx")),
                              forms->registerWindow->Chooser(), prompts, forms->registerWindow.get());
+  printer.options = [&forms] { return printing::PrintOptions{forms->settings.summa}; };
   forms->registerWindow->SetReceiptPrinter(&printer);
   app::ArmStartupCheck(*forms, context, std::getenv(app::kStartupCheckVariable));
   forms->registerWindow->show();

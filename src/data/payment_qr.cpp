@@ -197,15 +197,49 @@ QrPayload BuildQrPayload(const std::vector<Requisite>& requisites, QrCharset cha
   return {*bytes, {}};
 }
 
-std::optional<std::string> KopecksText(tdb::TCurrency amount) {
-  if (amount.value < 0) return std::nullopt;
-  // Ten-thousandths to kopecks: divide by 100, a remainder of 50 or more
-  // rounds up.
-  const int64_t kopecks = amount.value / 100 + (amount.value % 100 >= 50 ? 1 : 0);
-  return std::to_string(kopecks);
+int64_t WholeKopecks(tdb::TCurrency amount) {
+  // Ten-thousandths to kopecks: divide by 100, a remainder of half or more
+  // rounds away from zero.
+  const int64_t rest = amount.value % 100;
+  return amount.value / 100 + (rest >= 50 ? 1 : rest <= -50 ? -1 : 0);
 }
 
-std::vector<Requisite> QrRequisitesOf(const ReceiptValues& receipt, bool tax) {
+std::optional<std::string> KopecksText(tdb::TCurrency amount) {
+  if (amount.value < 0) return std::nullopt;
+  return std::to_string(WholeKopecks(amount));
+}
+
+bool LooksLikePersonName(std::string_view name) {
+  const std::u16string text = tdb::Cp1251ToUtf16(tdb::Utf8ToCp1251(name));
+  auto upper = [](char16_t c) { return (c >= u'А' && c <= u'Я') || c == u'Ё' || (c >= 'A' && c <= 'Z'); };
+  auto lower = [](char16_t c) { return (c >= u'а' && c <= u'я') || c == u'ё' || (c >= 'a' && c <= 'z'); };
+  int words = 0;
+  size_t i = 0;
+  while (i < text.size()) {
+    if (text[i] == u' ') {
+      ++i;
+      continue;
+    }
+    // One word: Part or Part-Part, each a capital and at least one small letter.
+    ++words;
+    for (;;) {
+      if (i >= text.size() || !upper(text[i])) return false;
+      ++i;
+      size_t smalls = 0;
+      while (i < text.size() && lower(text[i])) ++i, ++smalls;
+      if (smalls == 0) return false;
+      if (i < text.size() && text[i] == u'-') {
+        ++i;
+        continue;
+      }
+      break;
+    }
+    if (i < text.size() && text[i] != u' ') return false;
+  }
+  return words == 2 || words == 3;
+}
+
+std::vector<Requisite> QrRequisitesOf(const ReceiptValues& receipt, bool tax, bool withSum) {
   std::vector<Requisite> out;
   auto text = [&](std::string_view field) { return Trimmed(tdb::Cp1251ToUtf8(receipt.Text(field))); };
   auto add = [&](std::string_view key, std::string value) {
@@ -224,14 +258,14 @@ std::vector<Requisite> QrRequisitesOf(const ReceiptValues& receipt, bool tax) {
   add(qr_key::kPayeeInn, text(receipt_table::kRecipientInn));
   add(qr_key::kKpp, text(receipt_table::kRecipientKpp));
   const tdb::TCurrency sum = receipt.Amount(receipt_table::kAmount);
-  if (sum.value != 0) {
+  if (withSum && sum.value != 0) {
     // A negative amount gives a malformed Sum, and so no code.
     add(qr_key::kSum, KopecksText(sum).value_or("-"));
   }
   add(qr_key::kPurpose, text(receipt_table::kPurpose));
 
   const std::vector<std::string> names = Words(text(receipt_table::kPayer));
-  if (names.size() == 2 || names.size() == 3) {
+  if (LooksLikePersonName(text(receipt_table::kPayer))) {
     add(qr_key::kLastName, names[0]);
     add(qr_key::kFirstName, names[1]);
     if (names.size() == 3) add(qr_key::kMiddleName, names[2]);

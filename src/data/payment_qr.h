@@ -109,21 +109,32 @@ struct QrPayload {
 // payload at all: a wrong code is worse than none.
 QrPayload BuildQrPayload(const std::vector<Requisite>& requisites, QrCharset charset);
 
-// An amount in whole kopecks as the digits of `Sum`; amounts with a fraction
-// of a kopeck are rounded to the nearest kopeck, halves away from zero.
-// Exact: the amount's fixed-point value is divided as an integer.
+// An amount in whole kopecks: a fraction of a kopeck is rounded to the
+// nearest kopeck, halves away from zero.  Exact: the amount's fixed-point
+// value is divided as an integer.  The one rounding of amounts for print:
+// the printed forms and the payment code's `Sum` both come from it.
+int64_t WholeKopecks(tdb::TCurrency amount);
+
+// An amount in whole kopecks (WholeKopecks) as the digits of `Sum`.
 // Nothing for a negative amount.
 std::optional<std::string> KopecksText(tdb::TCurrency amount);
 
+// Whether `name` reads as a person's name: two or three words, each a
+// capital letter followed by small ones (a hyphen may join two such parts),
+// the way "Петров Пётр Петрович" is written and an organisation's name
+// ("ООО Ромашка", "ИП Петров П.П.", "Ромашка и К") is not.  UTF-8.
+bool LooksLikePersonName(std::string_view name);
+
 // The requisites of a receipt, in payload order: the recipient and its bank,
 // the payee's INN and KPP, the amount `Summa` (the bank's fee is not part of
-// the payment), the purpose, the payer (name split into last, first and
-// middle name when it has two or three words; address; for a PD-4 receipt
+// the payment; left out when `withSum` is false), the purpose, the payer
+// (name split into last, first and middle name when it LooksLikePersonName,
+// otherwise whole as the last name; address; for a PD-4 receipt
 // the personal account; INN), and for a tax receipt then the budget
 // fields (CBC, OKTMO, status, basis, period, payment type, document index as
 // UIN).  Values are trimmed; empty optional values are left out; an empty
 // correspondent account is written as "0"; a bank name over its 45-character
 // limit is cut, since the BIC identifies the bank.
-std::vector<Requisite> QrRequisitesOf(const ReceiptValues& receipt, bool tax);
+std::vector<Requisite> QrRequisitesOf(const ReceiptValues& receipt, bool tax, bool withSum = true);
 
 }  // namespace receipts

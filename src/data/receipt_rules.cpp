@@ -77,6 +77,16 @@ const CopyMap& CodeCopy() {
   return map;
 }
 
+const std::vector<const char*>& ReceiptCopyFields() {
+  static const std::vector<const char*> fields = {
+      "document", "Platel",     "AdresPlat", "InnPlat",  "LschPlat",  "Poluchat",  "InnPoluch", "KppPoluch",
+      "imns",     "kodklass",   "SchetPoluch", "BancPoluch", "Bik",    "korSchet",  "NaznPlat",  "Summa",
+      "SummaUslug", "nomerPlat", "nomerPoluch", "nomerBK", "naloglog", "okato",     "status",    "srok",
+      "osnovanie", "tipplat",
+  };
+  return fields;
+}
+
 void CopyFields(const CopyMap& map, const tdb::TDataSet& from, tdb::TDataSet& to) {
   for (const FieldCopy& c : map) {
     const tdb::TField& source = from.FieldByName(c.from);

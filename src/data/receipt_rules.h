@@ -40,6 +40,16 @@ const CopyMap& PayerCopy();
 const CopyMap& RecipientCopy();
 const CopyMap& CodeCopy();
 
+// The fields "Скопировать" carries from a receipt into the new one, taken
+// as they are stored: the form (`document`, `naloglog`), the payer, the
+// recipient and its bank, the purpose, the amounts, the directory entries
+// they came from, and the tax fields (code, OKTMO, status, basis, period,
+// payment type), so that next month's payment is the same form again.  The
+// number and the date are the new record's own; the document index (a
+// single accrual's identifier), the penalty and the fine belong to the one
+// payment and start empty; the deletion mark is never copied.
+const std::vector<const char*>& ReceiptCopyFields();
+
 // Writes the `map` values of `from`'s current record into `to`'s current
 // buffer, in the map's order.  REQUIRES: both open; `to` in insert or edit
 // state.  A missing field raises the engine's "Field '%s' not found".

@@ -16,6 +16,7 @@ namespace recipient_table = receipts::recipient_table;
 const char* const kCannotChangeMarked = "Нельзя изменить запись помеченную на удаление!";
 const char* const kCannotPickMarked = "Нельзя выбрать запись помеченную на удаление!";
 const char* const kAskMark = "Удалить текущую запись?";
+const char* const kAskUnmark = "Снять пометку?";
 
 const DirectoryConfig& PayersConfig() {
   static const DirectoryConfig config{
@@ -197,9 +198,10 @@ void Directory::Change() {
 }
 
 void Directory::Mark() {
-  if (!prompts_.AskYesNo(QString::fromUtf8(kAskMark))) return;
+  const bool marked = table_.FieldByName(receipts::kDeletedField).AsBoolean();
+  if (!prompts_.AskYesNo(QString::fromUtf8(marked ? kAskUnmark : kAskMark))) return;
   table_.Edit();
-  table_.FieldByName(receipts::kDeletedField).SetAsBoolean(true);
+  table_.FieldByName(receipts::kDeletedField).SetAsBoolean(!marked);
   table_.Post();
 }
 

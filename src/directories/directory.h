@@ -78,6 +78,7 @@ const QStringList& PaymentKindItems();
 extern const char* const kCannotChangeMarked;
 extern const char* const kCannotPickMarked;
 extern const char* const kAskMark;
+extern const char* const kAskUnmark;
 
 class Directory {
  public:
@@ -116,7 +117,8 @@ class Directory {
 
   void Create();
   void Change();  // refuses a marked entry
-  void Mark();    // asks first
+  // Asks first; on a marked entry it offers to take the mark off instead.
+  void Mark();
   void Copy();
   // Writes the current entry into the receipt; false (and a refusal) for a
   // marked entry.  An empty list writes empty values.

@@ -4,7 +4,11 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QHBoxLayout>
+#include <QAbstractButton>
+#include <QComboBox>
 #include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QLineEdit>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -19,6 +23,7 @@
 #include "ui/field_editors.h"
 #include "engine/dataset/data_source.h"
 #include "engine/dataset/dataset.h"
+#include "widgets/data_editors.h"
 #include "widgets/data_text.h"
 
 namespace entry {
@@ -196,6 +201,31 @@ void ReceiptDialog::WarnRequisites() {
   connect(warningSummary_, &widgets::WarningSummary::Changed, this, [this] {
     if (!designed_.isEmpty()) FixSize(designed_);
   });
+}
+
+void ReceiptDialog::keyPressEvent(QKeyEvent* event) {
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (!enter || (event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+    QDialog::keyPressEvent(event);
+    return;
+  }
+  // Enter stores the receipt as "Ok" does, wherever a one-line editor has the
+  // focus.  A button takes it as its own click; in a multi-line editor it
+  // starts a new line and in a drop-down list or a field with a drop-down
+  // (calculator, calendar) it stays with the editor.
+  QWidget* focus = focusWidget();
+  for (QWidget* w = focus; w && w != this; w = w->parentWidget()) {
+    if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+      button->click();
+      return;
+    }
+    if (qobject_cast<QComboBox*>(w) || qobject_cast<QPlainTextEdit*>(w) || qobject_cast<QTextEdit*>(w) ||
+        qobject_cast<widgets::DBNumberEdit*>(w) || qobject_cast<widgets::DBDateEdit*>(w)) {
+      event->ignore();
+      return;
+    }
+  }
+  OkButton->click();
 }
 
 void ReceiptDialog::Store() {

@@ -76,6 +76,8 @@ class ReceiptDialog : public QDialog {
 
  protected:
   ReceiptDialog(ui::UiPrompts& prompts, QWidget* parent);
+  // Enter presses "Ok", except in a multi-line or drop-down editor.
+  void keyPressEvent(QKeyEvent* event) override;
 
   // Makes the editor of `field`, labelled `label` (its buddy), and places
   // both; `editorSpan` columns from `column` + 1.

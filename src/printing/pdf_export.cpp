@@ -99,7 +99,8 @@ void RenderPdf(const PdfRenderer& renderer, const QString& workbook, const QStri
 }
 
 void SaveReceiptPdf(const receipts::ReceiptValues& receipt, const QString& programDir, const FormChooser& choose,
-                    const std::function<QString()>& askPath, const PdfRenderer& renderer) {
+                    const std::function<QString()>& askPath, const PdfRenderer& renderer,
+                    const PrintOptions& options) {
   QString target;
   SpreadsheetStarter xlsx = XlsxStarter([&](const QString& copy) {
     // The copy was only the way to the PDF.
@@ -115,7 +116,15 @@ void SaveReceiptPdf(const receipts::ReceiptValues& receipt, const QString& progr
     target = askPath();
     if (target.isEmpty()) return nullptr;
     return xlsx();
-  });
+  }, options);
+}
+
+QString FillWorkbook(const receipts::ReceiptValues& receipt, ReceiptLayout layout, const QString& programDir,
+                     const PrintOptions& options, const QString& tempRoot) {
+  QString filled;
+  PrintLayout(receipt, layout, programDir, XlsxStarter([&](const QString& copy) { filled = copy; }, tempRoot),
+              options);
+  return filled;
 }
 
 }  // namespace printing

@@ -37,6 +37,13 @@ void RenderPdf(const PdfRenderer& renderer, const QString& workbook, const QStri
 // rendered into the PDF file that `askPath` names; an empty name ends the
 // command quietly.  The filled copy is removed afterwards.
 void SaveReceiptPdf(const receipts::ReceiptValues& receipt, const QString& programDir, const FormChooser& choose,
-                    const std::function<QString()>& askPath, const PdfRenderer& renderer);
+                    const std::function<QString()>& askPath, const PdfRenderer& renderer,
+                    const PrintOptions& options = {});
+
+// Fills `layout` from `receipt` as the print does and answers the path of
+// the filled copy, in a new folder of its own under `tempRoot` (the caller
+// removes the folder).  Raises PrintError as PrintLayout does.
+QString FillWorkbook(const receipts::ReceiptValues& receipt, ReceiptLayout layout, const QString& programDir,
+                     const PrintOptions& options, const QString& tempRoot);
 
 }  // namespace printing

@@ -1,10 +1,13 @@
-// The register's printer: "Печать" and "Сохранить в PDF…" on the current
-// receipt.
+// The register's printer: "Печать", "Предварительный просмотр" and
+// "Сохранить в PDF…" on the current receipt.
 //
 // Print fills the receipt's form (the PD-4 form, or for a tax receipt the
 // form taken in the chooser FormChooser) and hands the filled copy to the
 // desktop's spreadsheet application; SaveAsPdf renders that form into a PDF
-// file the user names.  Both read the current record of the receipts table
+// file the user names; Preview shows it in the preview window (rendered
+// through a LibreOffice the commands keep running for later previews), after
+// saying which values do not fit the form.  "Печатать сумму в квитанции"
+// (`options`) reaches every one of them.  All read the current record of the receipts table
 // and change nothing.  Their failures reach the general error handler.  The
 // spreadsheet, the PDF renderer and the file question are members, so that
 // tests can put their own in.  User-interface thread only; the chooser,
@@ -13,11 +16,14 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
 
 #include "register/form_chooser.h"
 #include "register/receipt_printer.h"
 #include "ui/ui_prompts.h"
 #include "printing/pdf_export.h"
+#include "printing/pdf_service.h"
+#include "printing/print_preview.h"
 #include "printing/receipt_forms.h"
 
 namespace reg {
@@ -28,14 +34,22 @@ class PrintCommands final : public ReceiptPrinter {
 
   void Print(tdb::TDadaTable& receipts) override;
   void SaveAsPdf(tdb::TDadaTable& receipts) override;
+  void Preview(tdb::TDadaTable& receipts) override;
+  ~PrintCommands() override;
 
   // Starts the spreadsheet application (by default the .xlsx backend that
   // opens the filled copy with the desktop's application).
   printing::SpreadsheetStarter start;
   printing::PdfRenderer renderer;
   // Asks where to save the PDF, given a suggested file name; an empty answer
-  // cancels.  By default a save dialog that asks before replacing a file.
+  // cancels.  By default a save dialog; ".pdf" is added to the answer and
+  // an existing file is replaced only after the prompts' question.
   std::function<QString(const QString& suggested)> askPdfPath;
+  // The settings printing honours; by default the amounts are printed.
+  std::function<printing::PrintOptions()> options = [] { return printing::PrintOptions{}; };
+
+  // The preview window, once Preview has made it.
+  printing::PrintPreview* preview() const { return preview_.get(); }
 
  private:
   printing::FormChooser Chooser();
@@ -43,6 +57,8 @@ class PrintCommands final : public ReceiptPrinter {
   QString programDir_;
   FormChooser& chooser_;
   ui::UiPrompts& prompts_;
+  std::unique_ptr<printing::PdfService> service_;   // made with the first preview
+  std::unique_ptr<printing::PrintPreview> preview_;
 };
 
 }  // namespace reg

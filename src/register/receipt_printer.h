@@ -21,6 +21,9 @@ class ReceiptPrinter {
   virtual void Print(tdb::TDadaTable& receipts) = 0;
   // Saves the current receipt of `receipts` as a PDF file.
   virtual void SaveAsPdf(tdb::TDadaTable& receipts) = 0;
+  // Shows the current receipt's form as it will print ("Предварительный
+  // просмотр"); a printer without a preview does nothing.
+  virtual void Preview(tdb::TDadaTable& receipts) { (void)receipts; }
 };
 
 }  // namespace reg

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "data/receipt_rules.h"
 #include "data/receipt_tables.h"
 #include "engine/base/ascii.h"
 #include "widgets/data_text.h"
@@ -45,18 +46,6 @@ bool CurrentIndexHolds(const TDadaTable& table, std::string_view field) {
   return false;
 }
 
-// The fields Copy takes from the current receipt.
-constexpr const char* kCopiedFields[] = {
-    receipt_table::kPayer,        receipt_table::kPayerAddress,     receipt_table::kPayerInn,
-    receipt_table::kPayerAccount, receipt_table::kRecipient,        receipt_table::kRecipientInn,
-    receipt_table::kRecipientKpp, receipt_table::kTaxOffice,        receipt_table::kBudgetCode,
-    receipt_table::kRecipientAccount, receipt_table::kBank,         receipt_table::kBik,
-    receipt_table::kCorrAccount,  receipt_table::kPurpose,          receipt_table::kAmount,
-    receipt_table::kServiceFee,   receipt_table::kPayerNumber,      receipt_table::kRecipientNumber,
-    receipt_table::kBudgetCodeNumber, receipt_table::kTax,          receipt_table::kOktmo,
-    receipt_table::kStatus,
-};
-
 }  // namespace
 
 const std::array<RegisterColumn, 7>& RegisterColumns() {
@@ -89,9 +78,29 @@ bool ReceiptRegister::SortBy(int column) {
   if (column < 0 || column >= static_cast<int>(RegisterColumns().size())) return false;
   const char* index = RegisterColumns()[static_cast<size_t>(column)].index;
   if (!index || !table_.Active()) return false;
+  const int position = table_.CurrentPosition();
+  const bool hadCurrent = position >= 0 && position < table_.RecordCount();
+  const tdb::TBookmark current = hadCurrent ? table_.BookmarkAt(position) : 0;
   table_.SetIndexName(index);
   sortColumn_ = column;
+  // The receipt the clerk was on stays current in the new order.
+  if (hadCurrent) {
+    const int count = table_.RecordCount();
+    for (int p = 0; p < count; ++p) {
+      if (table_.BookmarkAt(p) == current) {
+        table_.SetRecNo(p + 1);
+        break;
+      }
+    }
+  }
   return true;
+}
+
+QString ReceiptRegister::OrderName() const {
+  static const char16_t* const names[] = {u"по номеру", u"по дате",  nullptr,       u"по плательщику",
+                                          u"по сумме",  u"по получателю", nullptr};
+  const char16_t* name = sortColumn_ >= 0 && sortColumn_ < 7 ? names[sortColumn_] : nullptr;
+  return name ? QString::fromUtf16(name) : QStringLiteral("по номеру");
 }
 
 void ReceiptRegister::InsertNumbered() {
@@ -150,12 +159,17 @@ void ReceiptRegister::Edit() {
   ShowThenCancel(form, caption, false);
 }
 
+bool ReceiptRegister::CurrentIsMarked() const {
+  return HasRecords() && table_.FieldByName(receipt_table::kDeleted).AsBoolean();
+}
+
 void ReceiptRegister::Mark() {
   if (!HasRecords()) return;
-  if (!prompts_.AskYesNo(QStringLiteral("Удалить текущую запись?"))) return;
+  const bool marked = CurrentIsMarked();
+  if (!prompts_.AskYesNo(marked ? QStringLiteral("Снять пометку?") : QStringLiteral("Удалить текущую запись?"))) return;
   table_.Edit();
   try {
-    table_.FieldByName(receipt_table::kDeleted).SetAsBoolean(true);
+    table_.FieldByName(receipt_table::kDeleted).SetAsBoolean(!marked);
     table_.Post();
   } catch (...) {
     CancelQuietly(table_);
@@ -168,7 +182,7 @@ void ReceiptRegister::Copy() {
   // Raw values in the fields' own encodings: a copy is exact, whatever the
   // type of each field.
   std::vector<std::pair<tdb::TField*, std::vector<uint8_t>>> values;
-  for (const char* name : kCopiedFields) {
+  for (const char* name : receipts::ReceiptCopyFields()) {
     tdb::TField& field = table_.FieldByName(name);
     std::vector<uint8_t> bytes(static_cast<size_t>(field.DataSize()));
     field.GetData(bytes.data());
@@ -190,7 +204,12 @@ void ReceiptRegister::Copy() {
 
 bool ReceiptRegister::Purge(const std::function<void()>& begin, const Progress& progress,
                             const std::function<void()>& end) {
-  if (!prompts_.AskYesNo(QStringLiteral("Вы действительно желаете удалить все помеченные на удаление записи"))) {
+  lastPurge_ = {};
+  // The first question says what happens to the receipts that remain: they
+  // are numbered from 1 in the order the register shows them now.
+  if (!prompts_.AskYesNo(QStringLiteral("Вы действительно желаете удалить все помеченные на удаление записи") +
+                         QStringLiteral("\n\nОставшиеся квитанции будут перенумерованы с 1 в порядке, "
+                                        "показанном сейчас: %1.").arg(OrderName()))) {
     return false;
   }
   if (!prompts_.AskYesNo(QStringLiteral("Все записи помеченные на удаление будут удалены. Продолжить?"))) {
@@ -228,6 +247,7 @@ void ReceiptRegister::DeleteMarked(const Progress& progress, int total, int& don
   table_.First();
   while (table_.RecordCount() > 0) {
     table_.Delete();
+    ++lastPurge_.removed;
     ++done;
     if (progress) progress(done, total);
   }
@@ -279,6 +299,7 @@ void ReceiptRegister::Renumber(const Progress& progress, int total, int& done) {
       table_.Edit();
       nomer.SetAsInteger(i + 1);
       table_.Post();
+      ++lastPurge_.renumbered;
     }
     ++done;
     if (progress) progress(done, total);

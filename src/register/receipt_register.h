@@ -65,9 +65,12 @@ class ReceiptRegister {
   // The column showing the sort marker.
   int SortColumn() const { return sortColumn_; }
   // A click on the title of `column`: when it acts as a button, selects its
-  // index (the first receipt in that order becomes current), moves the
-  // marker there and answers true; otherwise changes nothing.
+  // index, moves the marker there and answers true; otherwise changes
+  // nothing.
+  // The receipt that was current stays current.
   bool SortBy(int column);
+  // The order shown, as the purge's question names it ("по сумме").
+  QString OrderName() const;
 
   // Create: a new receipt of `form` numbered record count + 1, in the
   // dialog of that form captioned "Квитанция *Новая"; whatever the dialog
@@ -80,7 +83,11 @@ class ReceiptRegister {
   // "Квитанция №<nomer> (<Platel>)", over the receipt in edit state.
   void Edit();
   // Mark: after "Удалить текущую запись?" is answered Yes, sets slugebnoe.
+  // On a receipt already marked it asks "Снять пометку?" and, answered Yes,
+  // takes the mark off.
   void Mark();
+  // The current receipt is marked for deletion.
+  bool CurrentIsMarked() const;
   // Copy: a new receipt with the payer, recipient, code, purpose, amounts and
   // kind of the current one (not its date, form name, tax period codes or
   // mark), numbered record count + 1.
@@ -91,6 +98,13 @@ class ReceiptRegister {
   // `progress` as the work goes on and `end` when it is over (also on a
   // failure).  Answers whether the purge ran.
   bool Purge(const std::function<void()>& begin, const Progress& progress, const std::function<void()>& end);
+  // What the last purge did: receipts removed, and receipts whose number
+  // changed (counted also when it failed half-way).
+  struct PurgeResult {
+    int removed = 0;
+    int renumbered = 0;
+  };
+  PurgeResult LastPurge() const { return lastPurge_; }
 
   // Reads the table again so that receipts another process has added or
   // changed show, keeping the current receipt current when it is still
@@ -113,6 +127,7 @@ class ReceiptRegister {
   ui::UiPrompts& prompts_;
   ReceiptDialogs& dialogs_;
   int sortColumn_ = 0;
+  PurgeResult lastPurge_;
 };
 
 }  // namespace reg

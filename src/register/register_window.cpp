@@ -11,7 +11,9 @@
 #include <QTimer>
 #include <QFontMetrics>
 #include <QMenuBar>
+#include <QHeaderView>
 #include <QPainter>
+#include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
 #include <QVBoxLayout>
@@ -76,6 +78,7 @@ void RegisterWindow::BuildMenus() {
   actCreate = add(file, QStringLiteral("Создать"), QKeySequence(Qt::Key_Insert), &RegisterWindow::Create);
   actFromQr = add(file, QStringLiteral("Создать из QR-кода…"), {}, &RegisterWindow::CreateFromQrCommand);
   actPrint = add(file, QStringLiteral("Печать"), QKeySequence(Qt::CTRL | Qt::Key_P), &RegisterWindow::Print);
+  actPreview = add(file, QStringLiteral("Предварительный просмотр"), {}, &RegisterWindow::Preview);
   actPdf = add(file, QStringLiteral("Сохранить в PDF…"), {}, &RegisterWindow::SaveAsPdf);
   file->addSeparator();
   actExit = file->addAction(QStringLiteral("Выход"));
@@ -99,12 +102,22 @@ void RegisterWindow::BuildMenus() {
   popupMenu->setObjectName(QStringLiteral("popupMenu"));
   pmCreate = add(popupMenu, QStringLiteral("Создать"), QKeySequence(Qt::Key_Insert), &RegisterWindow::Create);
   pmPrint = add(popupMenu, QStringLiteral("Печать"), QKeySequence(Qt::CTRL | Qt::Key_P), &RegisterWindow::Print);
+  pmPreview = add(popupMenu, QStringLiteral("Предварительный просмотр"), {}, &RegisterWindow::Preview);
   pmPdf = add(popupMenu, QStringLiteral("Сохранить в PDF…"), {}, &RegisterWindow::SaveAsPdf);
   popupMenu->addSeparator();
   // The popup's "Изменить" edits, as the main menu's does: an item that
   // does nothing would only puzzle.
   pmEdit = add(popupMenu, QStringLiteral("Изменить"), QKeySequence(Qt::SHIFT | Qt::Key_Return), &RegisterWindow::Edit);
+  // Enter on a receipt opens it as Shift+Enter does; the menu still shows
+  // Shift+Enter, the first of its keys.
+  pmEdit->setShortcuts({QKeySequence(Qt::SHIFT | Qt::Key_Return), QKeySequence(Qt::Key_Return),
+                        QKeySequence(Qt::Key_Enter), QKeySequence(Qt::KeypadModifier | Qt::Key_Enter)});
   pmMark = add(popupMenu, QStringLiteral("Пометить на удаление"), QKeySequence(Qt::Key_Delete), &RegisterWindow::Mark);
+  // On a marked receipt the same item takes the mark off.
+  connect(popupMenu, &QMenu::aboutToShow, this, [this] {
+    pmMark->setText(register_.CurrentIsMarked() ? QStringLiteral("Снять пометку")
+                                                : QStringLiteral("Пометить на удаление"));
+  });
   pmCopy = add(popupMenu, QStringLiteral("Скопировать"), QKeySequence(Qt::Key_F9), &RegisterWindow::Copy);
 }
 
@@ -149,7 +162,17 @@ void RegisterWindow::BuildGrid() {
     if (width > 0 && QLatin1String(c.field) == QLatin1String(receipt_table::kDate)) width = qMax(width, dateWidth);
     columns.push_back({title, QString::fromLatin1(c.field), width, c.index != nullptr});
   }
+  int columnsWidth = 0;
+  for (const widgets::GridColumn& c : columns) columnsWidth += c.width > 0 ? c.width : grid->horizontalHeader()->defaultSectionSize();
   grid->setColumns(std::move(columns));
+  // The last column takes whatever width the others leave.
+  grid->horizontalHeader()->setStretchLastSection(true);
+  // The first size shows every column whole, as far as the screen allows.
+  const int frame = grid->verticalHeader()->sizeHint().width() + grid->style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+                    2 * grid->frameWidth() + 8;
+  int width = qMax(696, columnsWidth + frame);
+  if (const QScreen* screen = this->screen()) width = qMin(width, screen->availableGeometry().width());
+  resize(width, 480);
   grid->setExtraFields(QStringList{QString::fromLatin1(receipt_table::kDeleted)} + RequisiteFields());
   // A receipt whose requisites fail their checks carries a sign, old ones too.
   grid->setRowMark([this](int row) { return RequisiteFailures(*grid->dataModel(), row); });
@@ -275,7 +298,7 @@ void RegisterWindow::EnableAll() {
   actCreate->setEnabled(register_.IsOpen());
   actFromQr->setEnabled(register_.IsOpen());
   const bool any = register_.HasRecords();
-  for (QAction* a : {actPrint, actPdf, actEdit, actDelete, actCopy, actPurge}) a->setEnabled(any);
+  for (QAction* a : {actPrint, actPreview, actPdf, actEdit, actDelete, actCopy, actPurge}) a->setEnabled(any);
 }
 
 bool RegisterWindow::WriteSettings() {
@@ -360,8 +383,9 @@ void RegisterWindow::Copy() {
 void RegisterWindow::Purge() {
   // The grid would follow every one of the purge's changes row by row; it
   // reads the result once instead, when its source is enabled again.
-  Run([this] {
-    register_.Purge(
+  bool purged = false;
+  Run([this, &purged] {
+    purged = register_.Purge(
         [this] {
           ShowPanel();
           receiptsSource_.SetEnabled(false);
@@ -372,6 +396,13 @@ void RegisterWindow::Purge() {
           HidePanel();
         });
   });
+  const ReceiptRegister::PurgeResult result = register_.LastPurge();
+  if (purged || result.removed > 0 || result.renumbered > 0) {
+    statusBar()->showMessage(QStringLiteral("Удалено квитанций: %1, перенумеровано: %2 (%3).")
+                                 .arg(result.removed)
+                                 .arg(result.renumbered)
+                                 .arg(register_.OrderName()));
+  }
 }
 
 void RegisterWindow::ShowPanel() {
@@ -405,6 +436,11 @@ void RegisterWindow::HidePanel() {
 void RegisterWindow::Print() {
   if (!register_.HasRecords()) return;
   if (printer_) Run([this] { printer_->Print(receipts_); });
+}
+
+void RegisterWindow::Preview() {
+  if (!register_.HasRecords()) return;
+  if (printer_) Run([this] { printer_->Preview(receipts_); });
 }
 
 void RegisterWindow::SaveAsPdf() {

@@ -106,6 +106,7 @@ class RegisterWindow : public QMainWindow {
   void Purge();     // removes the marked receipts for good, renumbers the rest
   void Print();     // the printer's Print on the current receipt
   void SaveAsPdf(); // the printer's SaveAsPdf on the current receipt
+  void Preview();   // the printer's Preview on the current receipt
   void Calculator();
   void Settings();  // the settings dialog
   void About();     // the about box
@@ -119,6 +120,7 @@ class RegisterWindow : public QMainWindow {
   QAction* actCreate;      // "Файл" > "Создать" (Insert)
   QAction* actFromQr;      // "Файл" > "Создать из QR-кода…"
   QAction* actPrint;       // "Файл" > "Печать" (Ctrl+P)
+  QAction* actPreview;     // "Файл" > "Предварительный просмотр"
   QAction* actPdf;         // "Файл" > "Сохранить в PDF…"
   QAction* actExit;        // "Файл" > "Выход" (Alt+F4)
   QAction* actEdit;        // "Правка" > "Изменить" (Shift+Enter)
@@ -133,9 +135,10 @@ class RegisterWindow : public QMainWindow {
   QMenu* popupMenu;
   QAction* pmCreate;  // "Создать" (Insert)
   QAction* pmPrint;   // "Печать" (Ctrl+P)
+  QAction* pmPreview; // "Предварительный просмотр"
   QAction* pmPdf;     // "Сохранить в PDF…"
-  QAction* pmEdit;    // "Изменить" (Shift+Enter)
-  QAction* pmMark;    // "Пометить на удаление" (Delete)
+  QAction* pmEdit;    // "Изменить" (Shift+Enter; Enter too)
+  QAction* pmMark;    // "Пометить на удаление" (Delete); "Снять пометку" on a marked row
   QAction* pmCopy;    // "Скопировать" (F9)
   // The grid: the only control of the window that takes the focus.  Its
   // popup is popupMenu, whose shortcuts win while it has the focus.

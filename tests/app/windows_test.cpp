@@ -29,7 +29,8 @@ class WindowsTest : public QObject {
   void mainWindowCommands() {
     reg::RegisterWindow& m = *forms_->registerWindow;
     QCOMPARE(m.windowTitle(), QStringLiteral("Квитанции [ПД-4 ПД-(налог)]"));
-    QCOMPARE(m.size(), QSize(696, 480));
+    QVERIFY(m.width() >= 696);  // wider where the screen has room for every column
+    QCOMPARE(m.height(), 480);
     QStringList menus;
     QStringList mnemonics;
     for (QAction* a : m.menuBar()->actions()) {

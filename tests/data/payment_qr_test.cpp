@@ -65,6 +65,42 @@ TEST(PaymentQrTest, ReceiptValuesAreTidiedBeforeTheyAreChecked) {
   EXPECT_EQ(p.bytes.find("Sum="), std::string::npos);
 }
 
+TEST(PaymentQrTest, PayerNameIsSplitOnlyWhenItReadsAsAPersonsName) {
+  struct Case {
+    const char* payer;
+    const char* parts;  // the payload's payer requisites
+  } cases[] = {
+      {"Петров Пётр Петрович", "|LastName=Петров|FirstName=Пётр|MiddleName=Петрович|"},
+      {"Салтыкова-Щедрина Анна", "|LastName=Салтыкова-Щедрина|FirstName=Анна|"},
+      {"ООО Ромашка", "|LastName=ООО Ромашка|"},
+      {"ИП Петров Пётр", "|LastName=ИП Петров Пётр|"},
+      {"Петров П.П.", "|LastName=Петров П.П.|"},
+      {"Ромашка и К", "|LastName=Ромашка и К|"},
+      {"Ромашка 2000", "|LastName=Ромашка 2000|"},
+      {"Петров", "|LastName=Петров|"},
+  };
+  for (const Case& c : cases) {
+    MapReceipt r = FullPd4Receipt();
+    r.Set("Platel", c.payer);
+    QrPayload p = BuildQrPayload(QrRequisitesOf(r, false), QrCharset::kUtf8);
+    ASSERT_TRUE(p.ok()) << p.fault;
+    EXPECT_NE(p.bytes.find(c.parts), std::string::npos) << c.payer << "\n" << p.bytes;
+    EXPECT_EQ(p.bytes.find("FirstName=") != std::string::npos, std::string(c.parts).find("FirstName") != std::string::npos)
+        << c.payer;
+  }
+}
+
+TEST(PaymentQrTest, CodeWithoutSumWhenAmountsAreNotPrinted) {
+  const MapReceipt r = FullPd4Receipt();
+  const QrPayload with = BuildQrPayload(QrRequisitesOf(r, false), QrCharset::kUtf8);
+  const QrPayload without = BuildQrPayload(QrRequisitesOf(r, false, /*withSum=*/false), QrCharset::kUtf8);
+  ASSERT_TRUE(with.ok() && without.ok());
+  EXPECT_NE(with.bytes.find("|Sum=123450|"), std::string::npos);
+  std::string expected = with.bytes;
+  expected.erase(expected.find("|Sum=123450"), std::string("|Sum=123450").size());
+  EXPECT_EQ(without.bytes, expected);
+}
+
 TEST(PaymentQrTest, ReceiptThatWouldGiveAWrongCodeGivesNone) {
   struct Case {
     const char* what;
@@ -129,6 +165,10 @@ TEST(PaymentQrTest, KopecksAreExact) {
   };
   for (const Case& c : cases) EXPECT_EQ(KopecksText(tdb::TCurrency{c.ten_thousandths}), c.kopecks) << c.kopecks;
   EXPECT_EQ(KopecksText(tdb::TCurrency{-1}), std::nullopt);
+  // Whole kopecks round halves away from zero on both sides.
+  EXPECT_EQ(WholeKopecks(tdb::TCurrency{-50}), -1);
+  EXPECT_EQ(WholeKopecks(tdb::TCurrency{-49}), 0);
+  EXPECT_EQ(WholeKopecks(tdb::TCurrency{1000050}), 10001);
   // 0.29 is not exact as a double; through the currency value it stays 29.
   EXPECT_EQ(KopecksText(tdb::TCurrency::FromDouble(0.29)), "29");
   EXPECT_EQ(KopecksText(tdb::TCurrency::FromDouble(1234.57)), "123457");

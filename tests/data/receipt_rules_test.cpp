@@ -185,5 +185,15 @@ TEST_F(ReceiptRulesTest, CopiesCarryTheirMapAndNothingElse) {
   codes->Cancel();
 }
 
+TEST_F(ReceiptRulesTest, ReceiptCopyKeepsTheFormAndTheTaxFieldsButNotTheOnePaymentsOwn) {
+  auto receipts = Receipts();
+  std::vector<std::string> names;
+  for (const char* name : ReceiptCopyFields()) names.push_back(receipts->FieldByName(name).FieldName());
+  for (const char* kept : {"document", "naloglog", "srok", "tipplat", "osnovanie", "status", "okato", "kodklass"})
+    EXPECT_THAT(names, ::testing::Contains(kept));
+  for (const char* own : {"nomer", "DatePlat", "indexdoc", "peni", "straf", "slugebnoe"})
+    EXPECT_THAT(names, ::testing::Not(::testing::Contains(own)));
+}
+
 }  // namespace
 }  // namespace receipts

@@ -215,6 +215,17 @@ void DirectoryTest::markedEntriesAreNeitherChangedNorPickedButCopied() {
   QVERIFY(d.Table().FieldByName("slugebnoe").AsBoolean());
   QCOMPARE(prompts.questions, (QStringList(2, QString::fromUtf8(directories::kAskMark))));
   QCOMPARE(d.Table().RecordCount(), 2);
+
+  // On a marked entry the same command offers to take the mark off.
+  prompts.questions.clear();
+  prompts.answerYes = false;
+  d.Mark();
+  QVERIFY(d.Table().FieldByName("slugebnoe").AsBoolean());
+  prompts.answerYes = true;
+  d.Mark();
+  QVERIFY(!d.Table().FieldByName("slugebnoe").AsBoolean());
+  QCOMPARE(prompts.questions, (QStringList(2, QString::fromUtf8(directories::kAskUnmark))));
+  QVERIFY(d.Pick());
 }
 
 void DirectoryTest::opensOnTheReceiptsEntryOrTheFirst() {

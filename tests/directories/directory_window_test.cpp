@@ -171,11 +171,15 @@ void DirectoryWindowTest::markedRowsAreGreyOnWhiteAndADoubleClickPicks() {
     QVERIFY(marked.contains(QColor(200, 200, 200).rgb()));
     QVERIFY(!colours(1).contains(QColor(200, 200, 200).rgb()));
 
-    // Ctrl+Delete removes nothing; Delete asks and marks.
+    // Ctrl+Delete removes nothing; Delete on the marked row offers to take
+    // the mark off, then on the unmarked one to mark it.
     prompts.answerYes = true;
     QTest::keyClick(&grid, Qt::Key_Delete, Qt::ControlModifier);
     QTest::keyClick(&grid, Qt::Key_Delete);
-    QCOMPARE(prompts.questions, QStringList{QString::fromUtf8(kAskMark)});
+    QVERIFY(!window.Logic().Table().FieldByName("slugebnoe").AsBoolean());
+    QTest::keyClick(&grid, Qt::Key_Delete);
+    QVERIFY(window.Logic().Table().FieldByName("slugebnoe").AsBoolean());
+    QCOMPARE(prompts.questions, (QStringList{QString::fromUtf8(kAskUnmark), QString::fromUtf8(kAskMark)}));
     QCOMPARE(window.Logic().Table().RecordCount(), 2);
 
     const QRect second = grid.visualRect(grid.model()->index(1, 1));

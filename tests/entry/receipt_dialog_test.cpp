@@ -3,6 +3,8 @@
 // written at "Ok", dropped by "Отмена"), the period list by a set clock, the
 // rules document, the directories opened by entering an empty editor, and
 // a receipt the engine refuses.
+#include <QApplication>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QTest>
 
@@ -72,6 +74,8 @@ class ReceiptDialogTest : public QObject {
   void refusedReceiptStaysOpenWithEverythingTyped();
   void escStoresNothingAndOkWritesWhatIsBeingTyped();
   void tabOrders();
+  void enterPressesOkOutsideMultiLineAndDropDownEditors_data();
+  void enterPressesOkOutsideMultiLineAndDropDownEditors();
 };
 
 void ReceiptDialogTest::taxBoxesShowWhatIsStoredAndOkWritesThem() {
@@ -262,6 +266,53 @@ void ReceiptDialogTest::tabOrders() {
            (QStringList{"nomer", "DatePlat", "indexdoc", "Platel", "Poluchat", "Summa", "peni", "straf", "kodklass",
                         "status", "okato", "srok", "tipplat", "osnovanie", "NaznPlat", "Ok", "Отмена",
                         "Правила заполнения формы № ПД (налог)"}));
+}
+
+void ReceiptDialogTest::enterPressesOkOutsideMultiLineAndDropDownEditors_data() {
+  QTest::addColumn<QString>("focus");  // an editor's field, or a button's text
+  QTest::addColumn<int>("key");
+  QTest::addColumn<bool>("stored");
+  QTest::newRow("one-line editor") << "okato" << int(Qt::Key_Return) << true;
+  QTest::newRow("keypad Enter") << "NaznPlat" << int(Qt::Key_Enter) << true;
+  QTest::newRow("number with calculator") << "Summa" << int(Qt::Key_Return) << false;
+  QTest::newRow("date with calendar") << "DatePlat" << int(Qt::Key_Return) << false;
+  QTest::newRow("drop-down list") << "status" << int(Qt::Key_Return) << false;
+  QTest::newRow("Отмена") << "Отмена" << int(Qt::Key_Return) << false;
+}
+
+// Enter stores the receipt as "Ok" does, with what is being typed; in a
+// drop-down editor it stays with the editor, on "Отмена" it cancels.
+void ReceiptDialogTest::enterPressesOkOutsideMultiLineAndDropDownEditors() {
+  QFETCH(QString, focus);
+  QFETCH(int, key);
+  QFETCH(bool, stored);
+  ReceiptFiles files;
+  Windows w;
+  w.receipts->Insert();
+  bool stillOpen = false;
+  w.prompts.Then([&](QDialog& dialog) {
+    QWidget* target = focus == QStringLiteral("Отмена")   ? static_cast<QWidget*>(w.tax.CancelButton)
+                      : focus == QStringLiteral("status") ? static_cast<QWidget*>(w.tax.statusBox)
+                                                          : w.tax.Editor(focus.toLatin1().constData());
+    QVERIFY(target);
+    target->setFocus();
+    QWidget* okato = w.tax.Editor("okato");
+    if (target != okato) {
+      okato->setFocus();
+      TypeText(okato, QStringLiteral("45286"));
+      target->setFocus();
+    } else {
+      TypeText(okato, QStringLiteral("45286"));
+    }
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+    stillOpen = dialog.isVisible();
+    if (stillOpen) dialog.done(QDialog::Rejected);
+  });
+  QCOMPARE(w.Show(w.tax), stored);
+  QCOMPARE(stillOpen, !stored && focus != QStringLiteral("Отмена"));
+  auto table = OpenTable("formix.tdb", "formix", "inomer");
+  QCOMPARE(table->RecordCount(), stored ? 1 : 0);
+  if (stored) QCOMPARE(Text(*table, "okato"), std::string("45286"));
 }
 
 QTEST_MAIN(ReceiptDialogTest)

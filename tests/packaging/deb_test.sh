@@ -25,6 +25,8 @@ control() { dpkg-deb -f "$deb" "$1"; }
 for lib in libc6 libqt6widgets6 libqt6gui6; do
   control Depends | tr ',' '\n' | grep -Eq "^ *$lib \(>= [^)]+\)" || fail "Depends lacks $lib: $(control Depends)"
 done
+# Qt's Russian translations: the program's dialogs speak Russian through them.
+control Depends | tr ',' '\n' | grep -Eq "^ *qt6-translations-l10n( |$)" || fail "Depends lacks qt6-translations-l10n: $(control Depends)"
 control Recommends | tr ',' '\n' | grep -Eq "^ *libreoffice-calc( |$)" || fail "Recommends: $(control Recommends)"
 dpkg-deb -I "$deb" | grep -q " md5sums" || fail "no md5sums"
 

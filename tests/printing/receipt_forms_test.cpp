@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "printing/text_fit.h"
 #include "recording_spreadsheet.h"
 #include "support/receipt_fixture.h"
 
@@ -54,11 +55,11 @@ TEST(ReceiptFormsTest, Pd4ReceiptMakesTheWholeSequenceOfCalls) {
       "Cells(8,5)='045678901'",
       "Cells(8,8)='30101810500000000901'",
       "Cells(10,4)='Оплата по договору № 15 от 01.03.2025, без НДС'",
-      "Cells(13,7)='1234'",
+      "Cells(13,7)='1 234'",
       "Cells(13,10)='50'",
       "Cells(14,7)='37'",
       "Cells(14,10)='00'",
-      "Cells(15,7)='1271'",
+      "Cells(15,7)='1 271'",
       "Cells(15,10)='50'",
       "Picture QR PNG",
       "Visible=1",
@@ -76,13 +77,15 @@ TEST(ReceiptFormsTest, DatesAndAmountsOfThePd4Form) {
     int64_t summa, uslug;  // ten-thousandths
     QString date, sum, fee, total;  // "roubles kopecks"
   } cases[] = {
-      {7, 1, 2024, 12340500, 9900, "\"07\" января 2024", "1234 05", "0 99", "1235 04"},
+      {7, 1, 2024, 12340500, 9900, "\"07\" января 2024", "1 234 05", "0 99", "1 235 04"},
       {17, 12, 2025, 0, 0, "\"17\" декабря 2025", "0 00", "0 00", "0 00"},
       {31, 8, 999, 1007000, 13000, "\"31\" августа 999", "100 70", "1 30", "102 00"},
-      {1, 5, 2025, -12340500, 0, "\"01\" мая 2025", "-1234 -05", "0 00", "-1234 -05"},
-      // Fractions of a kopeck round to the nearest kopeck, halves to even,
-      // and carry into the roubles.
-      {9, 9, 2025, 9950, 50, "\"09\" сентября 2025", "1 00", "0 00", "1 00"},
+      {1, 5, 2025, -12340500, 0, "\"01\" мая 2025", "-1 234 -05", "0 00", "-1 234 -05"},
+      // Fractions of a kopeck round to the nearest kopeck, halves away from
+      // zero as in the payment code, and carry into the roubles; the total
+      // adds the kopecks as printed.
+      {9, 9, 2025, 9950, 50, "\"09\" сентября 2025", "1 00", "0 01", "1 01"},
+      {9, 9, 2025, 1000049, 49, "\"09\" сентября 2025", "100 00", "0 00", "100 00"},
   };
   for (const Case& c : cases) {
     MapReceipt r;
@@ -243,6 +246,107 @@ TEST(ReceiptFormsTest, FailureEndsTheCommandAtItsStepAndReleasesWhatWasObtained)
       EXPECT_TRUE(run.log.Cells().isEmpty());
     }
   }
+}
+
+TEST(ReceiptFormsTest, UntickedAmountSettingLeavesEveryAmountBoxEmptyAndTheCodeWithoutSum) {
+  const PrintOptions without{false};
+  struct Case {
+    ReceiptLayout layout;
+    MapReceipt receipt;
+    std::vector<std::pair<int, int>> amountCells;
+  } cases[] = {
+      {ReceiptLayout::kPd4, receipts::FullPd4Receipt(), {{13, 7}, {13, 10}, {14, 7}, {14, 10}, {15, 7}, {15, 10}}},
+      {ReceiptLayout::kPd4sbTax, receipts::FullTaxReceipt(), {{16, 33}, {17, 7}, {17, 18}}},
+      {ReceiptLayout::kNewTax, receipts::FullTaxReceipt(), {{6, 22}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(TemplateFileName(c.layout).toStdString());
+    for (const CellWrite& cell : FormCells(c.layout)) {
+      const bool amount = std::find(c.amountCells.begin(), c.amountCells.end(),
+                                    std::make_pair(cell.row, cell.column)) != c.amountCells.end();
+      EXPECT_EQ(cell.amount, amount) << cell.row << "," << cell.column;
+      if (amount) {
+        EXPECT_EQ(CellText(cell, c.receipt, without), CellValue(QString()));
+        EXPECT_NE(CellText(cell, c.receipt), CellValue(QString()));
+      }
+    }
+    EXPECT_NE(PaymentCodePayload(c.receipt, c.layout).find("|Sum="), std::string::npos);
+    const std::string code = PaymentCodePayload(c.receipt, c.layout, without);
+    ASSERT_FALSE(code.empty());
+    EXPECT_EQ(code.find("|Sum="), std::string::npos);
+  }
+}
+
+TEST(ReceiptFormsTest, PrintedKopecksAndTheCodesSumComeFromOneRounding) {
+  // Amounts with a fraction of a kopeck, as older receipts may hold them.
+  for (int64_t summa : {1000050LL, 1000049LL, 9950LL, 12345678LL}) {
+    MapReceipt r = receipts::FullPd4Receipt();
+    r.SetAmount("Summa", summa);
+    const RoublesKopecks printed = SplitAmount(r.Amount("Summa"));
+    const std::string code = PaymentCodePayload(r, ReceiptLayout::kPd4);
+    const std::string sum = QString(printed.roubles + printed.kopecks).remove(' ').toStdString();
+    EXPECT_NE(code.find("|Sum=" + std::to_string(std::stoll(sum)) + "|"), std::string::npos) << summa;
+  }
+  EXPECT_EQ(AmountText(tdb::TCurrency{54305000}), "5 430,50");
+  EXPECT_EQ(AmountText(tdb::TCurrency{999999999900}), "99 999 999,99");
+  EXPECT_EQ(AmountText(tdb::TCurrency{500}), "0,05");
+}
+
+TEST(ReceiptFormsTest, OverlongValuesAreCutAndNamedBeforePrinting) {
+  MapReceipt ordinary = receipts::FullTaxReceipt();
+  for (ReceiptLayout layout : {ReceiptLayout::kPd4, ReceiptLayout::kPd4sbTax, ReceiptLayout::kNewTax})
+    EXPECT_TRUE(OverlongFields(ordinary, layout).isEmpty()) << TemplateFileName(layout).toStdString();
+
+  MapReceipt r = receipts::FullTaxReceipt();
+  // 100 characters, the most the field holds: two lines of the tax office's
+  // cell do not take them.
+  const std::string office =
+      QString("Межрайонная инспекция Федеральной налоговой службы № 19 по Условной области и городу Условному")
+          .left(100)
+          .toStdString();
+  r.Set("imns", office).Set("InnPoluch", "583400001499");
+  // Only PD-4 sb prints the tax office, and only it has boxes.
+  EXPECT_TRUE(OverlongFields(r, ReceiptLayout::kPd4).isEmpty());
+  EXPECT_EQ(OverlongFields(r, ReceiptLayout::kPd4sbTax), QStringList({"Налоговый орган", "ИНН получателя"}));
+  EXPECT_TRUE(OverlongFields(r, ReceiptLayout::kNewTax).isEmpty());
+
+  PrintRun run;
+  run.Print(r, 0);
+  const QString written = run.log.Cells().filter("Cells(4,14)=").value(0);
+  EXPECT_TRUE(written.endsWith("…'")) << written.toStdString();
+  EXPECT_TRUE(QString::fromStdString(office).startsWith(written.mid(13).chopped(2))) << written.toStdString();
+}
+
+TEST(TextFitTest, ValuesTakeTheirLinesAndAreCutAtAWordOnlyWhenTheyMust) {
+  const TextFrame twoLines{60, 2, 8};
+  struct Case {
+    QString text;
+    int lines;  // needed in a 60 mm frame at 8 pt
+  } cases[] = {
+      {"", 0},
+      {"Петров Пётр Петрович", 1},
+      {"Российская Федерация, 123456, Условная область, г. Условный, ул. Примерная", 2},
+      {QString("Оплата по договору ").repeated(8), 5},
+      {QString("Ж").repeated(60), 3},  // one word longer than a line breaks inside
+  };
+  for (const Case& c : cases) {
+    const int needed = LinesNeeded(c.text, twoLines);
+    EXPECT_NEAR(needed, c.lines, c.lines / 4) << c.text.toStdString();
+    const FittedText fitted = FitText(c.text, twoLines);
+    EXPECT_EQ(fitted.cut, needed > 2) << c.text.toStdString();
+    EXPECT_LE(LinesNeeded(fitted.text, twoLines), 2) << fitted.text.toStdString();
+    if (!fitted.cut) {
+      EXPECT_EQ(fitted.text, c.text);
+    } else {
+      EXPECT_TRUE(fitted.text.endsWith("…"));
+      EXPECT_TRUE(c.text.startsWith(fitted.text.chopped(1))) << fitted.text.toStdString();
+    }
+  }
+  // A cut between words, not inside one.
+  const FittedText cut = FitText(QString("Оплата по договору ").repeated(8), twoLines);
+  EXPECT_TRUE(QString("Оплата по договору ").repeated(8).mid(cut.text.size() - 1).startsWith(' ')) << cut.text.toStdString();
+  // Wider frames and more lines take more of it.
+  EXPECT_GT(LinesNeeded(QString("слово ").repeated(40), {60, 2, 8}), LinesNeeded(QString("слово ").repeated(40), {120, 2, 8}));
 }
 
 }  // namespace

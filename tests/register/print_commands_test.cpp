@@ -1,6 +1,11 @@
-// "Печать" and "Сохранить в PDF…" in the register: the current receipt goes
-// to its form through the real chooser, and nothing in the table changes.
+// "Печать", "Предварительный просмотр" and "Сохранить в PDF…" in the
+// register: the current receipt goes to its form through the real chooser,
+// the amount setting reaches the form, a file is replaced only after a
+// question, and nothing in the table changes.
 #include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QSignalSpy>
 #include <QTest>
 
 #include "../printing/recording_spreadsheet.h"
@@ -107,6 +112,57 @@ class PrintCommandsTest : public QObject {
     run.program->main()->actPdf->trigger();
     QCOMPARE(suggested, QStringList{"Квитанция 7.pdf"});
     QVERIFY(run.program->prompts.errors.isEmpty());
+  }
+
+  void amountSettingReachesTheForm() {
+    Run run({{1, "Иванов", 1234.05}});
+    run.printer->options = [] { return printing::PrintOptions{false}; };
+    run.program->main()->actPrint->trigger();
+    for (const char* cell : {"Cells(13,7)=''", "Cells(13,10)=''", "Cells(15,7)=''", "Cells(15,10)=''"})
+      QVERIFY2(run.log.calls.contains(cell), cell);
+  }
+
+  void pdfAddsTheExtensionAndAsksBeforeReplacing() {
+    Run run({{5, "Иванов", 10}});
+    const QString existing = run.data.Path("Квитанция 5.pdf");
+    QFile old(existing);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("old");
+    old.close();
+    run.printer->askPdfPath = [&](const QString&) { return run.data.Path("Квитанция 5"); };
+    run.printer->renderer.soffice = run.data.Path("never-started");
+    run.program->prompts.answerYes = false;
+    run.program->main()->actPdf->trigger();
+    QCOMPARE(run.program->prompts.questions, QStringList{"Файл «Квитанция 5.pdf» уже есть. Заменить его?"});
+    QVERIFY(run.program->prompts.errors.isEmpty());  // LibreOffice never asked
+    QVERIFY(run.program->prompts.messages.isEmpty());
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("old"));
+  }
+
+  void previewShowsTheFormInAWindowOfItsOwn() {
+    Run run({{3, "Иванов", 10}});
+    // The preview fills a real template: the ones made next to the program.
+    reg::PrintCommands printer(QStringLiteral(QT_TESTCASE_BUILDDIR "/../"), run.program->forms->registerWindow->Chooser(),
+                               run.program->prompts, run.program->main());
+    printer.renderer.soffice = run.data.Path("no-soffice");
+    printer.renderer.profileDir = run.data.Path("profile");
+    run.program->main()->SetReceiptPrinter(&printer);
+    run.program->main()->actPreview->trigger();
+    QVERIFY2(run.program->prompts.errors.isEmpty(), qPrintable(run.program->prompts.errors.join('\n')));
+    printing::PrintPreview* preview = printer.preview();
+    QVERIFY(preview);
+    QVERIFY(preview->isVisible());
+    QCOMPARE(preview->windowTitle(), QStringLiteral("Предварительный просмотр"));
+    QSignalSpy rendered(preview, &printing::PrintPreview::Rendered);
+    if (preview->rendering()) QVERIFY(rendered.wait(30000));
+    // Without LibreOffice the window says so, and nothing can be printed.
+    QVERIFY(preview->status->text().contains("LibreOffice"));
+    QVERIFY(!preview->printButton->isEnabled());
+    QVERIFY(run.program->prompts.errors.isEmpty());
+    QCOMPARE(run.program->table().State(), tdb::dsBrowse);
+    QVERIFY(run.program->main()->pmPreview->isEnabled());
+    run.program->main()->SetReceiptPrinter(nullptr);
   }
 };
 

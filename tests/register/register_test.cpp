@@ -7,6 +7,8 @@
 #include <QMenu>
 #include <QPaintEvent>
 #include <QProgressBar>
+#include <QScreen>
+#include <QStatusBar>
 #include <QTimer>
 
 #include "engine/base/database_error.h"
@@ -17,7 +19,13 @@ namespace {
 using reg::ReceiptForm;
 
 const QString kAsk = QStringLiteral("Удалить текущую запись?");
+const QString kUnmark = QStringLiteral("Снять пометку?");
 const QString kPurge1 = QStringLiteral("Вы действительно желаете удалить все помеченные на удаление записи");
+// The purge's first question, naming the order the rest is renumbered in.
+QString PurgeQuestion(const QString& order) {
+  return kPurge1 + QStringLiteral("\n\nОставшиеся квитанции будут перенумерованы с 1 в порядке, показанном сейчас: ") +
+         order + '.';
+}
 const QString kPurge2 = QStringLiteral("Все записи помеченные на удаление будут удалены. Продолжить?");
 
 std::vector<Receipt> Numbered(const QStringList& payers) {
@@ -241,14 +249,20 @@ class RegisterTest : public QObject {
   }
 
   // Edit is refused on a marked receipt; Copy is not, and the copy is
-  // unmarked, numbered after the last, with the copied fields and a fresh
-  // date, form name and tax codes.
+  // unmarked, numbered after the last, with a fresh date and the same form:
+  // its name and the tax fields come along, the document index (one
+  // accrual's own) does not.
   void markedReceiptRefusesEditButCopies() {
     Program& p = Start({{1, "Марков", 250.5, true, true, "ИФНС № 5", "Форма № ПД-(налог)"}});
     tdb::TDadaTable& t = p.table();
     t.Edit();
     t.FieldByName("okato").SetAsString("45286560");
-    t.FieldByName("srok").SetAsString("МС.03.2024");
+    t.FieldByName("srok").SetAsString(tdb::Utf8ToCp1251("МС.03.2024"));
+    t.FieldByName("tipplat").SetAsString(tdb::Utf8ToCp1251("НС"));
+    t.FieldByName("osnovanie").SetAsString(tdb::Utf8ToCp1251("ТП"));
+    t.FieldByName("status").SetAsString("13");
+    t.FieldByName("kodklass").SetAsString("18210604012021000110");
+    t.FieldByName("indexdoc").SetAsString("18209965224567890124");
     t.FieldByName("nomerPlat").SetAsInteger(7);
     t.FieldByName("DatePlat").SetAsDateTime(40000);
     t.Post();
@@ -262,9 +276,14 @@ class RegisterTest : public QObject {
       // What the dialog sees before it stores anything.
       QCOMPARE(t.FieldByName("nomer").AsInteger(), 2);
       QCOMPARE(t.FieldByName("okato").AsString(), std::string("45286560"));
-      QCOMPARE(t.FieldByName("srok").AsString(), std::string());
+      QCOMPARE(t.FieldByName("srok").AsString(), tdb::Utf8ToCp1251("МС.03.2024"));
+      QCOMPARE(t.FieldByName("tipplat").AsString(), tdb::Utf8ToCp1251("НС"));
+      QCOMPARE(t.FieldByName("osnovanie").AsString(), tdb::Utf8ToCp1251("ТП"));
+      QCOMPARE(t.FieldByName("status").AsString(), std::string("13"));
+      QCOMPARE(t.FieldByName("kodklass").AsString(), std::string("18210604012021000110"));
+      QCOMPARE(t.FieldByName("indexdoc").AsString(), std::string());
       QCOMPARE(t.FieldByName("nomerPlat").AsInteger(), 7);
-      QCOMPARE(t.FieldByName("document").AsString(), std::string());
+      QCOMPARE(Qs(t.FieldByName("document").AsString()), QStringLiteral("Форма № ПД-(налог)"));
       QCOMPARE(static_cast<int>(t.FieldByName("DatePlat").AsDateTime()),
                static_cast<int>(QDate(1899, 12, 30).daysTo(QDate::currentDate())));
       t.Post();
@@ -292,10 +311,54 @@ class RegisterTest : public QObject {
     p.prompts.answerYes = true;
     p.main()->actDelete->trigger();
     QCOMPARE(MarksOf(p.table()), (QList<bool>{false, true}));
-    // Marking again asks again and changes nothing.
+    // On a marked receipt Delete offers to take the mark off; "Нет" keeps it.
+    p.prompts.answerYes = false;
     p.main()->actDelete->trigger();
-    QCOMPARE(p.prompts.questions, (QStringList{kAsk, kAsk, kAsk}));
     QCOMPARE(MarksOf(p.table()), (QList<bool>{false, true}));
+    p.prompts.answerYes = true;
+    p.main()->actDelete->trigger();
+    QCOMPARE(p.prompts.questions, (QStringList{kAsk, kAsk, kUnmark, kUnmark}));
+    QCOMPARE(MarksOf(p.table()), (QList<bool>{false, false}));
+    // Unmarked, it can be edited again.
+    p.main()->actEdit->trigger();
+    QCOMPARE(p.dialogs->shown.size(), size_t(1));
+  }
+
+  // The popup's item names what Delete will do on the row it is opened on.
+  void popupOffersToUnmarkAMarkedRow() {
+    Program& p = Start({{1, "А", 1, true}, {2, "Б", 2}});
+    reg::RegisterWindow& m = *p.main();
+    QVERIFY(QTest::qWaitForWindowExposed(&m));
+    QStringList texts;
+    for (int row : {0, 1}) {
+      p.table().SetRecNo(row + 1);
+      QTimer::singleShot(0, m.popupMenu, [&] {
+        texts << m.pmMark->text();
+        m.popupMenu->close();
+      });
+      m.popupMenu->exec(m.mapToGlobal(QPoint(10, 10)));
+    }
+    QCOMPARE(texts, (QStringList{"Снять пометку", "Пометить на удаление"}));
+  }
+
+  // Enter on a receipt opens it, as Shift+Enter does, whether the row was
+  // reached by the keys or by a click.
+  void enterOpensTheCurrentReceipt() {
+    Program& p = Start(Numbered({"А", "Б"}));
+    reg::RegisterWindow& m = *p.main();
+    QVERIFY(QTest::qWaitForWindowExposed(&m));
+    m.activateWindow();
+    m.grid->setFocus();
+    QTRY_VERIFY(m.grid->hasFocus());
+    p.dialogs->store = false;
+    QTest::keyClick(m.grid, Qt::Key_Down);
+    QTest::keyClick(m.grid, Qt::Key_Return);
+    QTest::keyClick(m.grid, Qt::Key_Up);
+    QTest::keyClick(m.grid, Qt::Key_Enter, Qt::KeypadModifier);
+    QCOMPARE(p.dialogs->shown.size(), size_t(2));
+    QCOMPARE(p.dialogs->shown[0].caption, QStringLiteral("Квитанция №2 (Б)"));
+    QCOMPARE(p.dialogs->shown[1].caption, QStringLiteral("Квитанция №1 (А)"));
+    QCOMPARE(p.dialogs->shown[1].state, tdb::dsEdit);
   }
 
   void purge_data() {
@@ -304,20 +367,22 @@ class RegisterTest : public QObject {
     QTest::addColumn<int>("sortColumn");
     QTest::addColumn<QStringList>("payersAfter");  // in the order shown
     QTest::addColumn<QList<int>>("numbersAfter");
+    QTest::addColumn<QString>("said");  // the order named, removed, renumbered
     // Payers "p1".. in file order; amounts descend, so "Сумма" reverses.
     QTest::newRow("1, 2, 3 with 2 marked") << QList<int>{1, 2, 3} << QList<bool>{false, true, false} << 0
-                                           << QStringList{"p1", "p3"} << QList<int>{1, 2};
+                                           << QStringList{"p1", "p3"} << QList<int>{1, 2} << "по номеру 1 1";
     QTest::newRow("sorted by Сумма") << QList<int>{1, 2, 3, 4} << QList<bool>{false, false, true, false} << 4
-                                     << QStringList{"p4", "p2", "p1"} << QList<int>{1, 2, 3};
+                                     << QStringList{"p4", "p2", "p1"} << QList<int>{1, 2, 3} << "по сумме 1 2";
     QTest::newRow("nothing marked, gaps") << QList<int>{5, 9, 7} << QList<bool>{false, false, false} << 0
-                                          << QStringList{"p1", "p3", "p2"} << QList<int>{1, 2, 3};
+                                          << QStringList{"p1", "p3", "p2"} << QList<int>{1, 2, 3}
+                                          << "по номеру 0 3";
     // Numbers a user typed twice: renumbering by number moves receipts
     // while it walks them, and each must still get its own number.
     // ("*": the order shown before, whatever it is among equal numbers.)
     QTest::newRow("equal numbers") << QList<int>{1, 1, 1, 0} << QList<bool>{false, false, false, false} << 0
-                                   << QStringList{"*"} << QList<int>{1, 2, 3, 4};
+                                   << QStringList{"*"} << QList<int>{1, 2, 3, 4} << "по номеру 0 4";
     QTest::newRow("all marked") << QList<int>{1, 2} << QList<bool>{true, true} << 0 << QStringList{}
-                                << QList<int>{};
+                                << QList<int>{} << "по номеру 2 0";
   }
   void purge() {
     QFETCH(QList<int>, numbers);
@@ -325,6 +390,9 @@ class RegisterTest : public QObject {
     QFETCH(int, sortColumn);
     QFETCH(QStringList, payersAfter);
     QFETCH(QList<int>, numbersAfter);
+    QFETCH(QString, said);
+    const QStringList saidParts = said.split(' ');
+    const QString order = saidParts[0] + ' ' + saidParts[1];
     std::vector<Receipt> receipts;
     for (int i = 0; i < numbers.size(); ++i) {
       receipts.push_back({numbers[i], QStringLiteral("p%1").arg(i + 1), 1000.0 - i, marks[i]});
@@ -333,7 +401,9 @@ class RegisterTest : public QObject {
     p.main()->TitleClick(sortColumn);
     if (payersAfter == QStringList{"*"}) payersAfter = PayersOf(p.table());
     p.main()->actPurge->trigger();
-    QCOMPARE(p.prompts.questions, (QStringList{kPurge1, kPurge2}));
+    QCOMPARE(p.prompts.questions, (QStringList{PurgeQuestion(order), kPurge2}));
+    QCOMPARE(p.main()->statusBar()->currentMessage(),
+             QStringLiteral("Удалено квитанций: %1, перенумеровано: %2 (%3).").arg(saidParts[2], saidParts[3], order));
     QCOMPARE(PayersOf(p.table()), payersAfter);
     QCOMPARE(NumbersOf(p.table()), numbersAfter);
     QCOMPARE(p.table().IndexName(), std::string(reg::RegisterColumns()[size_t(sortColumn)].index));
@@ -362,7 +432,8 @@ class RegisterTest : public QObject {
     Program& p = Start({{4, "А", 1, true}, {9, "Б"}});
     p.prompts.answers = answers;
     p.main()->actPurge->trigger();
-    QCOMPARE(p.prompts.questions, (QStringList{kPurge1, kPurge2}.mid(0, answers.size())));
+    QCOMPARE(p.prompts.questions, (QStringList{PurgeQuestion(QStringLiteral("по номеру")), kPurge2}.mid(0, answers.size())));
+    QVERIFY(p.main()->statusBar()->currentMessage().isEmpty());
     QCOMPARE(NumbersOf(p.table()), (QList<int>{4, 9}));
     QCOMPARE(MarksOf(p.table()), (QList<bool>{true, false}));
   }
@@ -444,7 +515,13 @@ class RegisterTest : public QObject {
     m.TitleClick(3);  // "Плательшик"
     QCOMPARE(m.Register().SortColumn(), 3);
     QCOMPARE(PayersOf(p.table()), (QStringList{"Андреев", "Петров", "Сидоров"}));
-    QCOMPARE(p.table().RecNo(), 1);
+    // The receipt that was current (Петров) stays current in the new order.
+    QCOMPARE(p.table().RecNo(), 2);
+    QCOMPARE(Qs(p.table().FieldByName("Platel").AsString()), QStringLiteral("Петров"));
+    m.TitleClick(4);  // "Сумма"
+    QCOMPARE(p.table().RecNo(), 2);
+    QCOMPARE(Qs(p.table().FieldByName("Platel").AsString()), QStringLiteral("Петров"));
+    m.TitleClick(3);
     p.table().Last();
     for (int column : {2, 6}) {  // "Документ", "Назначение платежа"
       m.TitleClick(column);
@@ -498,7 +575,8 @@ class RegisterTest : public QObject {
     const QFontMetrics metrics(grid.font());
     for (int c = 1; c < 7; ++c) {
       QVERIFY(grid.columnWidth(c) >= widths[c]);
-      if (c != 1) QVERIFY(grid.columnWidth(c) <= qMax(widths[c], metrics.horizontalAdvance(titles[c]) + 40));
+      // The last column takes the free width.
+      if (c != 1 && c != 6) QVERIFY(grid.columnWidth(c) <= qMax(widths[c], metrics.horizontalAdvance(titles[c]) + 40));
     }
     QVERIFY(grid.columnWidth(1) > metrics.horizontalAdvance("00.00.0000"));
     QCOMPARE(grid.sortMarker(), 0);
@@ -508,12 +586,33 @@ class RegisterTest : public QObject {
     QCOMPARE(grid.sortMarker(), 3);
     QCOMPARE(PayersOf(p.table()), (QStringList{"Андреев", "Петров", "Сидоров"}));
     QCOMPARE(grid.model()->index(0, 3).data().toString(), QStringLiteral("Андреев"));
-    QCOMPARE(grid.currentIndex().row(), 0);
+    QCOMPARE(grid.currentIndex().row(), 2);  // Сидоров, current before, still is
     QTest::keyClick(&grid, Qt::Key_End, Qt::ControlModifier);
     ClickTitle(grid, 2);  // "Документ"
     QCOMPARE(grid.sortMarker(), 3);
     QCOMPARE(p.table().IndexName(), std::string("iplatel"));
     QCOMPARE(p.table().RecNo(), 3);
+  }
+
+  // The first size shows every column whole; a wider window gives the free
+  // width to the last column.
+  void firstSizeShowsEveryColumnAndTheLastTakesTheRest() {
+    Program& p = Start(Numbered({"А"}));
+    reg::RegisterWindow& m = *p.main();
+    QVERIFY(QTest::qWaitForWindowExposed(&m));
+    widgets::DataGrid& grid = *m.grid;
+    QHeaderView* header = grid.horizontalHeader();
+    const int last = grid.model()->columnCount() - 1;
+    // Every column at its width, unless the screen is narrower than that.
+    int needed = reg::RegisterColumns()[size_t(last)].width;
+    for (int c = 0; c < last; ++c) needed += header->sectionSize(c);
+    const int screenWidth = m.screen()->availableGeometry().width();
+    QVERIFY2(grid.viewport()->width() >= needed || m.width() == screenWidth,
+             qPrintable(QStringLiteral("%1 < %2").arg(grid.viewport()->width()).arg(needed)));
+    QVERIFY(m.width() > 696);
+    QCOMPARE(m.height(), 480);
+    m.resize(m.width() - grid.viewport()->width() + needed + 300, m.height());
+    QTRY_COMPARE(header->sectionViewportPosition(last) + header->sectionSize(last), grid.viewport()->width());
   }
 
   // A marked receipt's cells are drawn again in grey italics on white, also

@@ -133,8 +133,11 @@ FormSheet& FormSheet::RightEdge(const char* column, int first, int last) {
 FormSheet& FormSheet::Page() {
   worksheet_set_paper(sheet_, 9);  // A4
   worksheet_set_portrait(sheet_);
-  worksheet_set_margins(sheet_, 0.4, 0.4, 0.4, 0.4);
-  worksheet_fit_to_pages(sheet_, 1, 1);
+  // The form prints at its own size: narrow margins leave room for it, and
+  // nothing scales it down, which would shrink its smallest type below what
+  // a clerk can read.
+  worksheet_set_margins(sheet_, 0.25, 0.25, 0.3, 0.3);
+  worksheet_set_print_scale(sheet_, 100);
   worksheet_gridlines(sheet_, LXW_HIDE_ALL_GRIDLINES);
   return *this;
 }
@@ -173,7 +176,7 @@ lxw_format* FormBook::Make(Look look) {
       format_set_right(f, LXW_BORDER_THIN);
       break;
     case Look::kFormTitle:
-      set(7, false, true, LXW_ALIGN_RIGHT, LXW_ALIGN_VERTICAL_TOP);
+      set(7.5, false, true, LXW_ALIGN_RIGHT, LXW_ALIGN_VERTICAL_TOP);
       break;
     case Look::kLabel:
       set(7.5, false, false, LXW_ALIGN_LEFT, LXW_ALIGN_VERTICAL_BOTTOM);
@@ -182,10 +185,10 @@ lxw_format* FormBook::Make(Look look) {
       set(7.5, false, false, LXW_ALIGN_RIGHT, LXW_ALIGN_VERTICAL_BOTTOM);
       break;
     case Look::kCaption:
-      set(6, false, false, LXW_ALIGN_CENTER, LXW_ALIGN_VERTICAL_TOP);
+      set(7, false, false, LXW_ALIGN_CENTER, LXW_ALIGN_VERTICAL_TOP);
       break;
     case Look::kNote:
-      set(6, false, false, LXW_ALIGN_LEFT, LXW_ALIGN_VERTICAL_TOP);
+      set(7, false, false, LXW_ALIGN_LEFT, LXW_ALIGN_VERTICAL_TOP);
       format_set_text_wrap(f);
       break;
     case Look::kField:
@@ -195,9 +198,17 @@ lxw_format* FormBook::Make(Look look) {
       set(8.5, false, false,
           look == Look::kField ? LXW_ALIGN_LEFT : look == Look::kFieldCentre ? LXW_ALIGN_CENTER : LXW_ALIGN_RIGHT,
           LXW_ALIGN_VERTICAL_BOTTOM);
-      if (look == Look::kMoney) format_set_num_format(f, "0.00");
+      // Grouped thousands and a decimal comma, as Russian blanks write
+      // amounts, whatever the language of the machine that prints.
+      if (look == Look::kMoney) format_set_num_format(f, "[$-419]#,##0.00");
       format_set_bottom(f, LXW_BORDER_THIN);
-      format_set_shrink(f);
+      // Never shrink-to-fit: a value keeps its size; the print makes long
+      // values fit the lines their cell gives them.
+      break;
+    case Look::kFieldWrap:
+      set(8, false, false, LXW_ALIGN_LEFT, LXW_ALIGN_VERTICAL_BOTTOM);
+      format_set_text_wrap(f);
+      format_set_bottom(f, LXW_BORDER_THIN);
       break;
     case Look::kBox:
       set(9, false, false, LXW_ALIGN_CENTER, LXW_ALIGN_VERTICAL_CENTER);

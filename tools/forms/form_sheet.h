@@ -20,10 +20,11 @@ enum class Look {
   kLabelRight,  // a label that ends at its line: small, right
   kCaption,     // the small caption under a line, centred
   kNote,        // small print, wrapped
-  kField,       // a line the print writes on: underlined, left, shrinks to fit
+  kField,       // a line the print writes on: underlined, left, one line
   kFieldCentre, // the same, centred
   kFieldRight,  // the same, right-aligned (roubles)
-  kMoney,       // an amount written as a number: underlined, two decimals
+  kFieldWrap,   // a long value: underlined, wrapped onto the lines of its row
+  kMoney,       // an amount written as a number: "5 430,50", underlined
   kBox,         // one character in a framed box
   kPlain,       // text without lines
 };

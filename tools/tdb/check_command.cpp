@@ -14,7 +14,7 @@
 #include "engine/format/field_types.h"
 #include "engine/format/index_options.h"
 #include "tdb/file_args.h"
-#include "tdb/raw_table.h"
+#include "engine/repair/raw_table.h"
 #include "tdb/table_commands.h"
 
 namespace tdbtool {

@@ -1,5 +1,5 @@
-// TRawTable: one table read straight from its file structures, for the
-// commands that inspect or mend a file (check, repair) rather than use it
+// TRawTable: one table read straight from its file structures, for the code
+// that inspects or mends a file (the check and the repair) rather than uses it
 // through a dataset.
 //
 // It holds the table header, the record layout worked out from the field
@@ -17,11 +17,11 @@
 #include "engine/file/file_io.h"
 #include "engine/format/file_structures.h"
 
-namespace tdbtool {
+namespace tdb {
 
 class TRawTable {
  public:
-  TRawTable(tdb::TRadiVOFileIO& file, int32_t table_no) : file_(file), table_no_(table_no) {}
+  TRawTable(TRadiVOFileIO& file, int32_t table_no) : file_(file), table_no_(table_no) {}
 
  protected:
   // Reads the header (raising as the file object does) and works out the layout.
@@ -34,16 +34,16 @@ class TRawTable {
   std::optional<std::vector<uint8_t>> FieldValue(int32_t n, int32_t f);
   // -1, 0 or 1 for records a and b in the order of `index`; 0 when a value
   // cannot be read or compared.
-  int CompareRecords(const tdb::TIndexHeader& index, int32_t a, int32_t b);
+  int CompareRecords(const TIndexHeader& index, int32_t a, int32_t b);
 
-  tdb::TRadiVOFileIO& file_;
+  TRadiVOFileIO& file_;
   int32_t table_no_;
-  tdb::TTableHeader header_;
+  TTableHeader header_;
   std::string name_;  // the table's name in UTF-8
   std::vector<int32_t> offsets_, sizes_;
   int32_t record_size_ = 0;
-  std::vector<tdb::TRecordTabItem> records_;
+  std::vector<TRecordTabItem> records_;
   bool sound_blob_areas_ = false;
 };
 
-}  // namespace tdbtool
+}  // namespace tdb

@@ -1,5 +1,5 @@
-// Reading a table's records straight from the file for check and repair.
-#include "tdb/raw_table.h"
+// Reading a table's records straight from the file for the check and the repair.
+#include "engine/repair/raw_table.h"
 
 #include <span>
 
@@ -9,9 +9,7 @@
 #include "engine/format/field_types.h"
 #include "engine/format/index_options.h"
 
-namespace tdbtool {
-
-using namespace tdb;
+namespace tdb {
 
 void TRawTable::ReadHeader() {
   header_ = file_.ReadTableHeader(table_no_);
@@ -73,7 +71,7 @@ int TRawTable::CompareRecords(const TIndexHeader& index, int32_t a, int32_t b) {
     std::ptrdiff_t lb = IsBlobFieldType(type) ? static_cast<std::ptrdiff_t>(vb->size() - 1) : -1;
     int c = 0;
     try {
-      c = tdb::CompareKeyValue(TFieldValue{va->data(), type, la}, TFieldValue{vb->data(), type, lb}, false, ci);
+      c = CompareKeyValue(TFieldValue{va->data(), type, la}, TFieldValue{vb->data(), type, lb}, false, ci);
     } catch (const EDatabaseError&) {
       return 0;
     }
@@ -82,4 +80,4 @@ int TRawTable::CompareRecords(const TIndexHeader& index, int32_t a, int32_t b) {
   return 0;
 }
 
-}  // namespace tdbtool
+}  // namespace tdb
