@@ -12,8 +12,12 @@
 // work.  Every command is one QAction: the main menu and the toolbar share
 // them, so both follow the enabling rule together; the grid's popup menu has
 // its own, always enabled, and while the grid has the focus its shortcuts win
-// over the main menu's.  A command that fails ends with the engine's message
-// (the general error handler's report) and leaves the table in browse state.
+// over the main menu's.  A command that fails ends with the general error
+// handler's report (in Russian, once) and leaves the table in browse state.
+// A damaged register file, found at start-up or at any later read, is
+// offered its repair ("Восстановить…"); a register file that cannot be
+// written opens for reading only, which is said once, and the commands that
+// would change it are disabled.
 //
 // The window owns the receipts dataset and its data source for the whole run;
 // the receipt dialogs bind their editors to ReceiptsSource().  It owns the
@@ -105,8 +109,8 @@ class RegisterWindow : public QMainWindow {
   void Copy();      // a new receipt from the current one
   void Purge();     // removes the marked receipts for good, renumbers the rest
   void Print();     // the printer's Print on the current receipt
-  void SaveAsPdf(); // the printer's SaveAsPdf on the current receipt
-  void Preview();   // the printer's Preview on the current receipt
+  void SaveAsPdf(); // the printer's SaveAsPdf on the selected receipts
+  void Preview();   // the printer's Preview on the selected receipts
   void Calculator();
   void Settings();  // the settings dialog
   void About();     // the about box
@@ -143,6 +147,12 @@ class RegisterWindow : public QMainWindow {
   // The grid: the only control of the window that takes the focus.  Its
   // popup is popupMenu, whose shortcuts win while it has the focus.
   widgets::DataGrid* grid;
+  // "Только для чтения" in the status bar while the register cannot be
+  // changed.
+  QLabel* readOnlyLabel;
+  // The register file cannot be written: the commands that would change it
+  // are disabled.
+  bool ReadOnly() const { return readOnly_; }
   // The waiting panel of the purge, hidden otherwise.
   QFrame* purgePanel;
   QLabel* purgeLabel;         // "Удаление записей Ждите..."
@@ -175,6 +185,15 @@ class RegisterWindow : public QMainWindow {
   // Runs a command; a failure is reported as the general error handler
   // reports it.  Answers whether it ran to its end.
   bool Run(const std::function<void()>& command);
+  // Tells the user of a failure; a damaged register file is offered its
+  // repair ("Восстановить…").
+  void Report(const std::exception_ptr& error);
+  static bool IsDamagedRegister(const std::exception_ptr& error);
+  // Closes the register, repairs its file (a copy of the original beside it),
+  // opens it again and says how many receipts were kept and where the copy is.
+  void RepairRegister();
+  // Visits the rows selected in the grid (the current one when none is).
+  ReceiptPrinter::SelectedReceipts SelectedReceipts();
   void ShowPanel();
   void PanelProgressed(int done, int total);
   void HidePanel();
@@ -208,6 +227,8 @@ class RegisterWindow : public QMainWindow {
   bool closed_ = false;  // the settings are written once, at the first close
   bool skipActivation_ = false;  // the activation that ends a failed reread's report
   int panelPercent_ = -1;        // the percentage the panel last showed
+  bool readOnly_ = false;        // the register file cannot be written
+  bool repairing_ = false;       // opening again after a repair: no second offer
 };
 
 }  // namespace reg

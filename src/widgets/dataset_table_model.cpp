@@ -255,13 +255,13 @@ const tdb::TRowValues* DataSetTableModel::rowValues(int row) const {
     block.first = first;
     try {
       block.rows = ds->ReadRows(first, kBlockRows, read_fields_);
-    } catch (const std::exception& e) {
+    } catch (const std::exception&) {
       block.failed = true;
       if (!read_error_reported_) {
         read_error_reported_ = true;
-        QString message = FromCp1251(e.what());
+        std::exception_ptr error = std::current_exception();
         auto* self = const_cast<DataSetTableModel*>(this);
-        QMetaObject::invokeMethod(self, [self, message] { emit self->readFailed(message); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(self, [self, error] { emit self->readFailed(error); }, Qt::QueuedConnection);
       }
     }
     if (static_cast<int>(cache_.size()) >= kCachedBlocks)

@@ -18,7 +18,10 @@
 // A pending insert or edit is not shown in the rows: they show what is stored.
 //
 // A read that fails (a damaged file, a lost medium) shows empty cells for
-// that block and emits readFailed once, queued, so that painting never raises.
+// that block and emits readFailed once, queued, so that painting never raises;
+// the signal carries the failure itself for the window to tell the user.  The
+// failed block is not read again until the model resets (a new view), so a
+// failure is reported once for every new view, not once for every paint.
 //
 // Ownership: the source and its dataset are not owned; unbind (or destroy the
 // model) before they go.  User-interface thread only.
@@ -26,6 +29,7 @@
 
 #include <QAbstractTableModel>
 #include <QStringList>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -117,8 +121,8 @@ class DataSetTableModel : public QAbstractTableModel {
  signals:
   // The dataset's current record is now `row` (-1 none), whoever moved it.
   void currentRowChanged(int row);
-  // Reading rows failed with `message`; the cells of those rows show empty.
-  void readFailed(const QString& message);
+  // Reading rows failed with `error`; the cells of those rows show empty.
+  void readFailed(std::exception_ptr error);
 
  private:
   class Link;

@@ -685,7 +685,7 @@ class RegisterTest : public QObject {
     QCOMPARE(PayersOf(p.table()), (QStringList{"А", "Б", "В"}));
     p.prompts.answerYes = true;
     QTest::keyClick(&grid, Qt::Key_Delete, Qt::ControlModifier);
-    QCOMPARE(p.prompts.questions, (QStringList{"Delete record?", "Delete record?"}));
+    QCOMPARE(p.prompts.questions, (QStringList{"Удалить запись?", "Удалить запись?"}));
     // Gone without a mark and without renumbering; "Пометить на удаление"
     // (Delete) did not run.
     QCOMPARE(NumbersOf(p.table()), (QList<int>{1, 3}));
@@ -710,14 +710,17 @@ class RegisterTest : public QObject {
   }
 
   // "Печать" and "Сохранить в PDF…" hand the printer the register's
-  // dataset on the current receipt, from the menu and from the popup alike.
+  // dataset on the current receipt (the one selected), from the menu and
+  // from the popup alike.
   void printingGoesThroughThePrinter() {
     Program& p = Start(Numbered({"А", "Б"}));
     reg::RegisterWindow& m = *p.main();
     struct Printer : reg::ReceiptPrinter {
       QStringList calls;
       void Print(tdb::TDataSet& t) override { calls << "print " + Qs(t.FieldByName("Platel").AsString()); }
-      void SaveAsPdf(tdb::TDataSet& t) override { calls << "pdf " + Qs(t.FieldByName("Platel").AsString()); }
+      void SaveAsPdf(tdb::TDataSet& t, const SelectedReceipts& selected) override {
+        selected([&] { calls << "pdf " + Qs(t.FieldByName("Platel").AsString()); });
+      }
     } printer;
     m.SetReceiptPrinter(&printer);
     p.table().Last();
