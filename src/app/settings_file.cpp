@@ -12,6 +12,7 @@ namespace app {
 namespace {
 constexpr char16_t kMain[] = u"Main";
 constexpr char16_t kNastr[] = u"Nastr";
+constexpr char16_t kData[] = u"Data";
 }  // namespace
 
 QString UserConfigHome(const std::function<QString(const char*)>& getenv) {
@@ -43,6 +44,12 @@ bool ReadSettingsFile(const QString& path, Settings& settings) {
   settings.password = ini.ReadString(kNastr, u"Password", defaults.password);
   settings.windowsState = ini.ReadBool(kMain, u"WindowsState", defaults.windowsState);
   return true;
+}
+
+QString ReadServerConnection(const QString& path) {
+  IniFile ini;
+  if (!IniFile::Load(path, &ini)) return QString();
+  return ini.ReadString(kData, u"Server", QString()).trimmed();
 }
 
 bool WriteSettingsFile(const QString& path, const Settings& settings, QString* error) {

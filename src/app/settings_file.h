@@ -4,6 +4,10 @@
 //   [Nastr] Summa         boolean, default true:  "Печатать сумму в квитанции"
 //   [Nastr] PassLog       boolean, default false: ask for the password at start
 //   [Nastr] Password      text, default empty:    the login password, plain
+//   [Data]  Server        text, default empty:    where the data lives: empty
+//                         for the data folder, else a database server's
+//                         connection string (home/data_location.h); read
+//                         once at start, never written by the program
 //
 // During a run the "Nastr" values live in the settings dialog's controls and
 // "WindowsState" in the main window's state; this module only moves them
@@ -50,6 +54,10 @@ QString SettingsFilePath(const QString& programDir);
 // gives its default.  When the file exists but cannot be read, returns false
 // and leaves `settings` as it was.  A missing file reads as all defaults.
 bool ReadSettingsFile(const QString& path, Settings& settings);
+
+// The [Data] Server value of the file at `path` (empty when the file or the
+// key is missing or the file cannot be read).
+QString ReadServerConnection(const QString& path);
 
 // Writes the four keys into the file at `path` (WindowsState, Summa, PassLog,
 // Password), creating the file and its folder when missing and leaving every
