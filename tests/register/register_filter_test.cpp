@@ -31,7 +31,7 @@ const std::vector<Stored>& Fixture() {
   return rows;
 }
 
-void Append(tdb::TDadaTable& t, int number, const Stored& r) {
+void Append(tdb::TDataSet& t, int number, const Stored& r) {
   t.Append();
   t.FieldByName("nomer").SetAsInteger(number);
   t.FieldByName("Platel").SetAsString(Cp(r.payer));
@@ -56,7 +56,7 @@ class RegisterFilterTest : public QObject {
     data_->CreateReceipts();
     p_ = std::make_unique<Program>(data_->Dir());
     p_->Start();
-    tdb::TDadaTable& t = p_->table();
+    tdb::TDataSet& t = p_->table();
     for (size_t i = 0; i < Fixture().size(); ++i) Append(t, int(i) + 1, Fixture()[i]);
     t.First();
     return *p_;
@@ -191,7 +191,7 @@ class RegisterFilterTest : public QObject {
     QTRY_COMPARE(m.totalsLabel->text(), QStringLiteral("Отобрано квитанций: 2, на сумму 6 240,50"));
     // Enter in a field applied the filter and opened no receipt.
     QVERIFY(p.dialogs->shown.empty());
-    p.dialogs->answer = [](tdb::TDadaTable& t) {
+    p.dialogs->answer = [](tdb::TDataSet& t) {
       t.FieldByName("Summa").SetAsCurrency(tdb::TCurrency::FromDouble(0.5));
       t.Post();
     };

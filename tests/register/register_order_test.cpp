@@ -24,7 +24,7 @@ QStringList Shown(widgets::DataGrid& grid, int column) {
   return out;
 }
 
-QString CurrentPayer(tdb::TDadaTable& t) { return Qs(t.FieldByName("Platel").AsString()); }
+QString CurrentPayer(tdb::TDataSet& t) { return Qs(t.FieldByName("Platel").AsString()); }
 
 }  // namespace
 
@@ -112,7 +112,7 @@ class RegisterOrderTest : public QObject {
     QCOMPARE(grid.currentIndex().row(), 3);
     QCOMPARE(CurrentPayer(p.table()), QStringLiteral("Ильин"));
 
-    p.dialogs->answer = [](tdb::TDadaTable& t) {
+    p.dialogs->answer = [](tdb::TDataSet& t) {
       t.FieldByName("Platel").SetAsString(Cp("Яковлев"));
       t.Post();
     };
