@@ -60,6 +60,7 @@ bool ProgramWindows::PrepareStartup(reg::RegisterWindow& window) {
   // as they are, without a message.
   if (ReadSettingsFile(SettingsPath(), settings)) {
     const Qt::WindowStates rest = window.windowState() & ~(Qt::WindowMaximized | Qt::WindowMinimized);
+    window.SetLayout(settings.registerLayout);
     window.setWindowState(settings.windowsState ? rest | Qt::WindowMaximized : rest);
   }
   // Step 2.  A wrong password is said so and may be typed again; after the
@@ -78,6 +79,7 @@ bool ProgramWindows::PrepareStartup(reg::RegisterWindow& window) {
 
 bool ProgramWindows::SaveSettings(reg::RegisterWindow& window) {
   settings.windowsState = reg::MaximizedForSettings(window.windowState());
+  settings.registerLayout = window.Layout();
   QString error;
   if (!WriteSettingsFile(SettingsPath(), settings, &error)) {
     context_.prompts->ShowError(QStringLiteral("Не удалось записать файл настроек %1: %2")

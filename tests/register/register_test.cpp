@@ -398,7 +398,8 @@ class RegisterTest : public QObject {
       receipts.push_back({numbers[i], QStringLiteral("p%1").arg(i + 1), 1000.0 - i, marks[i]});
     }
     Program& p = Start(receipts);
-    p.main()->TitleClick(sortColumn);
+    // A click on the title already sorted would turn the order round.
+    if (sortColumn != p.main()->Register().SortColumn()) p.main()->TitleClick(sortColumn);
     if (payersAfter == QStringList{"*"}) payersAfter = PayersOf(p.table());
     p.main()->actPurge->trigger();
     QCOMPARE(p.prompts.questions, (QStringList{PurgeQuestion(order), kPurge2}));
