@@ -53,7 +53,21 @@ void EngineRegister::ReadScreen(int rows) {
 
 double EngineRegister::Append(int64_t n) {
   Stopwatch watch;
-  for (int64_t i = 0; i < n; ++i) {
+  AppendReceipts(0, n);
+  return watch.Seconds();
+}
+
+double EngineRegister::AppendInBatch(int64_t n) {
+  Stopwatch watch;
+  {
+    TDadaTable::TChangeBatch batch(*table_);
+    AppendReceipts(0, n);
+  }
+  return watch.Seconds();
+}
+
+void EngineRegister::AppendReceipts(int64_t first, int64_t n) {
+  for (int64_t i = first; i < first + n; ++i) {
     std::vector<FieldValue> values = MakeReceipt(i);
     table_->Insert();
     for (size_t f = 0; f < values.size(); ++f) {
@@ -68,7 +82,6 @@ double EngineRegister::Append(int64_t n) {
     }
     table_->Post();
   }
-  return watch.Seconds();
 }
 
 double EngineRegister::Resort() {

@@ -172,6 +172,22 @@ void RunAtN(const Options& o, int64_t n, Table& table) {
   append.sqlite_auto.push_back(sa.Append(n));
   append.sqlite_tx.push_back(st.Append(n));
 
+  // The same appends grouped in one change batch, on a register of their
+  // own, beside SQLite's one transaction of this run.
+  if (Wanted(o, "batch")) {
+    const std::string batch_path = o.dir + "/batch.tdb";
+    CreateEngineFile(batch_path);
+    const double sqlite_tx = append.sqlite_tx.back();  // `append` moves with the rows added
+    Row& batch = table.Get("append batch", n);
+    batch.items = n;
+    {
+      EngineRegister batched(batch_path, "inomer");
+      batch.engine.push_back(batched.AppendInBatch(n));
+    }
+    std::filesystem::remove(batch_path);
+    batch.sqlite_tx.push_back(sqlite_tx);
+  }
+
   if (Wanted(o, "open")) {
     MeasureSequentialRead(table, n, engine_path);
     MeasureOpen(table, n, engine_path, auto_path, tx_path);

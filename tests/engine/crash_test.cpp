@@ -3,7 +3,8 @@
 // kill the file opens, every record whose operation had returned reads back
 // exactly, the record of the interrupted operation reads as before or after
 // it, and `tdb check` passes or, when the kill cut a change short, `tdb
-// repair` makes it pass without losing a record.  The long run (200 kills and
+// repair` makes it pass without losing a record.  The same holds when the
+// child groups its operations in one change batch.  The long run (200 kills and
 // more) is scripts/stress.
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -32,7 +33,7 @@ struct TKillTally {
   int completed_ops = 0;   // operations that returned, over all children
 };
 
-void RunKills(int rounds, unsigned seed, TKillTally& tally) {
+void RunKills(int rounds, unsigned seed, TKillTally& tally, bool batched = false) {
   TempDir dir;
   const std::string path = dir.File("crash.tdb", OneTableImage(ReceiptsLikeHeader()));
   std::mt19937 random(seed);
@@ -40,7 +41,7 @@ void RunKills(int rounds, unsigned seed, TKillTally& tally) {
   int next_seq = 1;
   for (int round = 0; round < rounds; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
-    TWorkerPlan plan{path, 1, next_seq, 400, static_cast<unsigned>(random())};
+    TWorkerPlan plan{path, 1, next_seq, 400, static_cast<unsigned>(random()), batched};
     TWorkerProcess w = StartWorker(plan);
     ASSERT_GT(w.pid, 0);
     std::this_thread::sleep_for(std::chrono::microseconds(2000 + random() % 40000));
@@ -113,6 +114,17 @@ TEST(CrashTest, KilledWorkerLosesNothingThatReturned) {
   RunKills(12, 20240601, tally);
   Report("short run", tally);
   EXPECT_GT(tally.kills, 0);
+}
+
+// The same operations grouped in one change batch: a kill leaves every
+// operation of the batch that returned, and of the one under way what a
+// single change would leave.
+TEST(CrashTest, KilledBatchKeepsEveryChangeThatReturned) {
+  TKillTally tally;
+  RunKills(12, 20261210, tally, true);
+  Report("batched run", tally);
+  EXPECT_GT(tally.kills, 0);
+  EXPECT_GT(tally.completed_ops, 0);
 }
 
 // scripts/stress runs this one.

@@ -186,6 +186,13 @@ void TDadaTable::InternalRefresh() {
 
 // ---- changes ----
 
+TDadaTableIO& TDadaTable::OpenTableIO() {
+  CheckActive();
+  return *table_io_;
+}
+
+TDadaTable::TChangeBatch::TChangeBatch(TDadaTable& table) : batch_(table.OpenTableIO()) {}
+
 void TDadaTable::InternalInsert(bool append) {
   if (append) position_ = static_cast<int>(view_.size());
 }

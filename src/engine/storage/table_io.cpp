@@ -378,8 +378,9 @@ void TDadaTableIO::CheckBuffers(const TFieldBuffers& buffers) const {
 void TDadaTableIO::LockForRead(std::optional<TLockHold>& lock) {
   if (!read_run_) {
     lock.emplace(file_);
-  } else if (!run_holds_lock_ || run_reads_ >= kReadsPerLock || !file_.Locked()) {
-    // Give others their turn between stretches of reads.
+  } else if (!file_.Locked() || (run_holds_lock_ && run_reads_ >= kReadsPerLock)) {
+    // Give others their turn between stretches of reads.  A lock held by a
+    // change batch serves the reads between its changes as it is.
     if (run_holds_lock_ && file_.Locked()) file_.Unlock();
     run_holds_lock_ = false;
     file_.Lock();
@@ -486,6 +487,36 @@ void TDadaTableIO::ReadPlanned(const TReadPlan& plan, const TRecordList& list, i
     file_.ReadData(static_cast<int64_t>(data_offset) + s.offset, std::span<uint8_t>(slot, static_cast<size_t>(s.size)));
     StoreSlotValue(slot, static_cast<size_t>(s.size), s.encrypted, s.is_string, s.dst, s.data_size);
   }
+}
+
+void TDadaTableIO::BeginBatch() {
+  RequireOpen();
+  assert(!batch_ && "change batches do not nest");
+  batch_ = true;
+  batch_holds_lock_ = false;
+  batch_changes_ = 0;
+}
+
+void TDadaTableIO::BatchLock() {
+  if (!batch_) return;
+  if (batch_holds_lock_ && batch_changes_ >= kChangesPerLock && file_.Locked()) {
+    // Others get their turn between stretches of changes.
+    file_.Unlock();
+    batch_holds_lock_ = false;
+  }
+  if (!file_.Locked()) {
+    file_.Lock();
+    batch_holds_lock_ = true;
+    batch_changes_ = 0;
+  }
+  ++batch_changes_;
+}
+
+void TDadaTableIO::EndBatch() {
+  if (batch_holds_lock_ && file_.Locked()) file_.Unlock();
+  batch_holds_lock_ = false;
+  batch_ = false;
+  batch_changes_ = 0;
 }
 
 void TDadaTableIO::EndReadRun() {

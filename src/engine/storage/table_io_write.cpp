@@ -277,6 +277,7 @@ void TDadaTableIO::SetStartIndex(int32_t index_no, int32_t rec_index) {
 void TDadaTableIO::AppendRecord(TFieldBuffers& buffers, bool flush, TIndexAdjustCallback* callback) {
   RequireOpen();
   CheckBuffers(buffers);
+  BatchLock();
   TLockHold lock(file_);
   SyncWithFile();
   EnsureAllLists();
@@ -557,6 +558,7 @@ void TDadaTableIO::ModifyRecord(TFieldBuffers& buffers, int32_t record_pos, TInd
   RequireOpen();
   CheckBuffers(buffers);
   TListItem target = lists_[0]->at(static_cast<size_t>(CheckedRecordPos(record_pos)));
+  BatchLock();
   TLockHold lock(file_);
   SyncWithFile();
   EnsureAllLists();
@@ -722,6 +724,7 @@ void TDadaTableIO::MoveInIndexes(const TListItem& target, const std::vector<int3
 void TDadaTableIO::DeleteRecord(int32_t record_pos, bool flush) {
   RequireOpen();
   TListItem target = lists_[0]->at(static_cast<size_t>(CheckedRecordPos(record_pos)));
+  BatchLock();
   TLockHold lock(file_);
   SyncWithFile();
   if (FindInList0(target.RecIndex) >= 0 && !LiveOnDisk(target.RecIndex)) ReloadForOtherWriter();
