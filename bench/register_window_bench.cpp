@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "app/forms.h"
+#include "app/program_windows.h"
 #include "bench_data.h"
 #include "bench_measure.h"
 #include "engine_side.h"
@@ -35,7 +35,7 @@ namespace fs = std::filesystem;
 using bench::Stopwatch;
 
 // Answers every question Yes and closes every dialog at once.
-class YesPrompts : public app::UiPrompts {
+class YesPrompts : public ui::UiPrompts {
  public:
   void ShowMessage(const QString&) override {}
   bool AskYesNo(const QString&) override { return true; }
@@ -108,9 +108,9 @@ int ChildRun(int argc, char** argv, int64_t n, bool memory_only) {
   YesPrompts prompts;
   Timer open_timer;
   Stopwatch open_watch;
-  std::unique_ptr<app::Forms> forms = app::CreateForms(app::AppContext{QString(), &prompts});
-  app::TFmain& main = *forms->Fmain;
-  auto& grid = *static_cast<widgets::DataGrid*>(main.DBGrid1);
+  std::unique_ptr<app::ProgramWindows> forms = app::CreateProgramWindows(ui::AppContext{QString(), &prompts});
+  reg::RegisterWindow& main = *forms->registerWindow;
+  auto& grid = *static_cast<widgets::DataGrid*>(main.grid);
   PaintCounter painted(grid.viewport());
   main.resize(1000, 700);
   main.show();

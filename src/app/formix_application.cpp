@@ -3,7 +3,7 @@
 
 #include <exception>
 
-#include "app/error_report.h"
+#include "ui/error_report.h"
 
 namespace app {
 
@@ -13,7 +13,7 @@ bool FormixApplication::notify(QObject* receiver, QEvent* event) {
   try {
     return QApplication::notify(receiver, event);
   } catch (...) {
-    ReportError(std::current_exception(), prompts_);
+    ui::ReportError(std::current_exception(), prompts_);
   }
   return false;
 }

@@ -10,7 +10,7 @@
 
 #include <QApplication>
 
-#include "app/ui_prompts.h"
+#include "ui/ui_prompts.h"
 
 namespace app {
 
@@ -21,13 +21,13 @@ class FormixApplication : public QApplication {
   FormixApplication(int& argc, char** argv);
 
   // `prompts` (not owned) shows the errors; it must outlive the event loop.
-  void SetErrorPrompts(UiPrompts* prompts) { prompts_ = prompts; }
-  UiPrompts* ErrorPrompts() const { return prompts_; }
+  void SetErrorPrompts(ui::UiPrompts* prompts) { prompts_ = prompts; }
+  ui::UiPrompts* ErrorPrompts() const { return prompts_; }
 
   bool notify(QObject* receiver, QEvent* event) override;
 
  private:
-  UiPrompts* prompts_ = nullptr;
+  ui::UiPrompts* prompts_ = nullptr;
 };
 
 }  // namespace app

@@ -5,21 +5,10 @@
 #include <QFile>
 #include <QSaveFile>
 
-#include "engine/base/codepage.h"
+#include "widgets/data_text.h"
 
 namespace app {
 namespace {
-
-QString Decode(std::string_view bytes) {
-  const std::u16string text = tdb::Cp1251ToUtf16(bytes);
-  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string Encode(const QString& text) {
-  return tdb::Utf16ToCp1251(
-      std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
-                          static_cast<std::size_t>(text.size())));
-}
 
 bool SameName(QStringView a, QStringView b) {
   return a.compare(b, Qt::CaseInsensitive) == 0;
@@ -156,7 +145,7 @@ bool IniFile::Save(const QString& path, QString* error) const {
 std::optional<IniFile::Found> IniFile::Find(QStringView section, QStringView key) const {
   std::optional<Found> found;
   for (std::size_t i = 0; i < lines_.size(); ++i) {
-    const QString line = Decode(lines_[i]);
+    const QString line = widgets::FromCp1251(lines_[i]);
     const std::optional<QString> name = SectionName(line);
     if (found) {
       if (name) break;
@@ -175,7 +164,7 @@ std::optional<IniFile::Found> IniFile::Find(QStringView section, QStringView key
 std::optional<QString> IniFile::Value(QStringView section, QStringView key) const {
   const std::optional<Found> found = Find(section, key);
   if (!found || !found->keyLine) return std::nullopt;
-  return Unquote(KeyLine(Decode(lines_[*found->keyLine]))->second);
+  return Unquote(KeyLine(widgets::FromCp1251(lines_[*found->keyLine]))->second);
 }
 
 QString IniFile::ReadString(QStringView section, QStringView key, const QString& def) const {
@@ -190,7 +179,7 @@ bool IniFile::ReadBool(QStringView section, QStringView key, bool def) const {
 }
 
 std::string IniFile::NewLine(const QString& text) const {
-  std::string line = Encode(text);
+  std::string line = widgets::ToCp1251(text);
   if (crlf_) line += '\r';
   return line;
 }
@@ -204,17 +193,17 @@ void IniFile::WriteString(QStringView section, QStringView key, const QString& v
   if (found && found->keyLine) {
     std::string& line = lines_[*found->keyLine];
     // Keep the key as the file spells it; only the value changes.
-    const QString old = Decode(line);
+    const QString old = widgets::FromCp1251(line);
     const QString kept = KeyLine(old)->first + u'=' + QuoteForWriting(clean);
     const bool cr = line.ends_with('\r');
-    line = Encode(kept);
+    line = widgets::ToCp1251(kept);
     if (cr) line += '\r';
     return;
   }
   if (found) {
     // After the section's last non-blank line, so blank separators stay put.
     std::size_t at = found->sectionEnd;
-    while (at > found->sectionLine + 1 && Decode(lines_[at - 1]).trimmed().isEmpty()) --at;
+    while (at > found->sectionLine + 1 && widgets::FromCp1251(lines_[at - 1]).trimmed().isEmpty()) --at;
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), NewLine(keyText));
     return;
   }

@@ -1,88 +1,82 @@
-// The "Database Login" dialog, built in code on the designed geometry.
+// The login dialog: one attempt, compared with the password in the settings.
 #include "app/login_dialog.h"
 
-#include <QApplication>
-#include <QFontDatabase>
-#include <QScreen>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QVBoxLayout>
 
-#include "engine/base/codepage.h"
-#include "engine/database/session.h"
+#include "ui/window_placement.h"
 
 namespace app {
 
-TRadiVOLoginForm::TRadiVOLoginForm(const QString& fileName, QWidget* parent) : QDialog(parent) {
-  setObjectName(QStringLiteral("RadiVOLoginForm"));
-  setWindowTitle(QStringLiteral("Database Login"));
-  setAccessibleName(windowTitle());
-  setFont(QFontDatabase::systemFont(QFontDatabase::GeneralFont));
-  setFixedSize(281, 154);
-
-  BackPanel = new QFrame(this);
-  BackPanel->setObjectName(QStringLiteral("BackPanel"));
-  BackPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
-  BackPanel->setLineWidth(2);
-  BackPanel->setGeometry(8, 8, width() - 16, 75);
-
-  const int editWidth = BackPanel->contentsRect().width() - 98;
-  DatabaseLabel = new QLabel(QStringLiteral("Database:"), BackPanel);
-  DatabaseLabel->setGeometry(12, 15, 72, 17);
-  DatabaseEdit = new QLineEdit(fileName, BackPanel);
-  DatabaseEdit->setObjectName(QStringLiteral("DatabaseEdit"));
-  DatabaseEdit->setGeometry(86, 12, editWidth, 21);
-  DatabaseEdit->setReadOnly(true);
-  DatabaseEdit->setFocusPolicy(Qt::NoFocus);
-  DatabaseEdit->setBackgroundRole(QPalette::Button);
-  DatabaseEdit->setAutoFillBackground(true);
-  QPalette face = DatabaseEdit->palette();
-  face.setColor(QPalette::Base, face.color(QPalette::Button));
-  DatabaseEdit->setPalette(face);
-
-  PasswordLabel = new QLabel(QStringLiteral("Password:"), BackPanel);
-  PasswordLabel->setGeometry(12, 45, 72, 17);
-  PasswordEdit = new QLineEdit(BackPanel);
-  PasswordEdit->setObjectName(QStringLiteral("PasswordEdit"));
-  PasswordEdit->setGeometry(86, 42, editWidth, 21);
-  PasswordEdit->setEchoMode(QLineEdit::Password);
-  PasswordLabel->setBuddy(PasswordEdit);
-  DatabaseLabel->setBuddy(DatabaseEdit);
-  DatabaseEdit->setAccessibleName(QStringLiteral("Database:"));
-  PasswordEdit->setAccessibleName(QStringLiteral("Password:"));
-
-  OkButton = new QPushButton(QStringLiteral("&OK"), this);
-  OkButton->setObjectName(QStringLiteral("OkButton"));
-  OkButton->setGeometry(109, 94, 75, 25);
-  OkButton->setDefault(true);
-  OkButton->setAccessibleName(QStringLiteral("OK"));
-  CancelButton = new QPushButton(QStringLiteral("&Cancel"), this);
-  CancelButton->setObjectName(QStringLiteral("CancelButton"));
-  CancelButton->setGeometry(191, 94, 75, 25);
-  CancelButton->setAutoDefault(false);
-  CancelButton->setAccessibleName(QStringLiteral("Cancel"));
-  connect(OkButton, &QPushButton::clicked, this, &QDialog::accept);
-  connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
-
-  PasswordEdit->setFocus();
-  // Centred on the screen, not on a parent window.
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    move(screen->availableGeometry().center() - rect().center());
-  }
+bool PasswordMatches(const QString& typed, const QString& stored) {
+  return typed.compare(stored, Qt::CaseSensitive) == 0;
 }
 
-bool AskDatabasePassword(UiPrompts& prompts, const std::string& fileName, std::string& password) {
-  TRadiVOLoginForm dialog(QString::fromUtf8(fileName), QApplication::activeWindow());
-  if (prompts.ShowModal(dialog) != QDialog::Accepted) return false;
-  password = tdb::Utf16ToCp1251(dialog.PasswordEdit->text().toStdU16String());
-  return true;
-}
+LoginDialog::LoginDialog(const Settings& settings, QWidget* parent) : QDialog(parent), settings_(settings) {
+  setWindowTitle(QStringLiteral("Квитанции (Безопасность)"));
+  setObjectName(QStringLiteral("loginDialog"));
 
-void InstallDatabaseLogin(UiPrompts* prompts) {
-  if (!prompts) {
-    tdb::SetDefaultLoginCallback(nullptr);
-    return;
-  }
-  tdb::SetDefaultLoginCallback([prompts](const std::string& fileName, std::string& password) {
-    return AskDatabasePassword(*prompts, fileName, password);
+  promptLabel = new QLabel(QStringLiteral("Пароль для входа в систему"), this);
+  passwordEdit = new widgets::MaskedEdit(this);
+  okButton = new QPushButton(QStringLiteral("Ok"), this);
+  cancelButton = new QPushButton(QStringLiteral("Отмена"), this);
+  okButton->setAutoDefault(false);
+  cancelButton->setAutoDefault(false);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(promptLabel);
+  layout->addWidget(passwordEdit);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(okButton);
+  buttons->addWidget(cancelButton);
+  layout->addLayout(buttons);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+
+  connect(okButton, &QPushButton::clicked, this,
+          [this] { Finish(PasswordMatches(passwordEdit->text(), settings_.password)); });
+  connect(cancelButton, &QPushButton::clicked, this, [this] {
+    cancelled_ = true;
+    Finish(false);
   });
+}
+
+void LoginDialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (!event->spontaneous()) {
+    passwordEdit->clear();
+    granted_ = false;
+    cancelled_ = false;
+    passwordEdit->setFocus();
+    ui::CentreOnScreen(*this);
+  }
+}
+
+void LoginDialog::keyPressEvent(QKeyEvent* event) {
+  // QDialog would take Enter for a default button and Esc for reject(); this
+  // dialog has neither.
+  switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+      event->accept();
+      return;
+    default:
+      QDialog::keyPressEvent(event);
+  }
+}
+
+void LoginDialog::closeEvent(QCloseEvent* event) {
+  // The close box and Alt+F4 count as "Ok": the comparison decides.
+  event->accept();
+  if (isVisible()) Finish(PasswordMatches(passwordEdit->text(), settings_.password));
+}
+
+void LoginDialog::Finish(bool granted) {
+  granted_ = granted && !cancelled_;
+  done(granted_ ? QDialog::Accepted : QDialog::Rejected);
 }
 
 }  // namespace app

@@ -1,50 +1,58 @@
-// The "Database Login" dialog the engine shows for an encrypted database.
+// The login dialog ("Квитанции (Безопасность)").
 //
-// When a dataset opens a table of an encrypted file and no password has been
-// given for it yet, the engine asks its login callback; the program answers
-// with this dialog: the file name (read-only) and a password edit that shows
-// "*" for every character.  "&OK" (the default button) tries the typed
-// password; "&Cancel" (the cancel button, Esc) aborts the open silently.  A
-// wrong password is refused by the engine with "Access denied", and the
-// table stays closed, so no record of the file is ever shown.
+// One attempt at the password at start-up.  "Ok" and closing the dialog by
+// its close box or Alt+F4 compare the typed text with the stored password
+// (exactly, letter case included); "Отмена" refuses whatever was typed.
+// Neither button is the default or the cancel button, so Enter and Esc do
+// nothing.  After the dialog has closed, Granted() tells the caller whether
+// start-up may go on; on a refusal the caller closes the main window, which
+// ends the program.  No message is shown either way.
 //
-// The dialog is built once per question, shown modally through UiPrompts so
-// that tests can answer it.  User-interface thread only.
+// Created once at start-up; the dialog owns its controls and reads the stored
+// password from the program's settings, which must outlive it.
+// User-interface thread only.
 #pragma once
 
 #include <QDialog>
-#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <string>
 
-#include "app/ui_prompts.h"
+#include "app/settings_file.h"
+#include "widgets/masked_edit.h"
 
 namespace app {
 
-class TRadiVOLoginForm : public QDialog {
+// The login comparison: exact, character for character.
+bool PasswordMatches(const QString& typed, const QString& stored);
+
+class LoginDialog : public QDialog {
   Q_OBJECT
 
  public:
-  explicit TRadiVOLoginForm(const QString& fileName, QWidget* parent = nullptr);
+  // `settings` holds the stored password; not owned.
+  explicit LoginDialog(const Settings& settings, QWidget* parent = nullptr);
 
-  QFrame* BackPanel;
-  QLabel* DatabaseLabel;     // "Database:"
-  QLabel* PasswordLabel;     // "Password:"
-  QLineEdit* DatabaseEdit;   // the file name, read-only
-  QLineEdit* PasswordEdit;   // "*" for every character, empty at first
-  QPushButton* OkButton;     // "&OK", the default button
-  QPushButton* CancelButton; // "&Cancel", the cancel button
+  // True when the dialog last closed with the right password and not by
+  // "Отмена".  Reset each time the dialog is shown.
+  bool Granted() const { return granted_; }
+
+  QLabel* promptLabel;                // "Пароль для входа в систему"
+  widgets::MaskedEdit* passwordEdit;  // the typed password, empty at each showing
+  QPushButton* okButton;              // "Ok"
+  QPushButton* cancelButton;          // "Отмена"
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void Finish(bool granted);
+
+  const Settings& settings_;
+  bool granted_ = false;
+  bool cancelled_ = false;
 };
-
-// Asks for the password of `fileName` (as the engine names the file) in the
-// dialog; on OK puts the typed text into `password` as Windows-1251 bytes and
-// answers true, on Cancel answers false.
-bool AskDatabasePassword(UiPrompts& prompts, const std::string& fileName, std::string& password);
-
-// Makes the dialog the engine's default way of asking for a database
-// password.  `prompts` must outlive every database opened afterwards.
-void InstallDatabaseLogin(UiPrompts* prompts);
 
 }  // namespace app

@@ -4,16 +4,16 @@
 #include <exception>
 
 #include "app/display_check.h"
-#include "app/error_report.h"
+#include "ui/error_report.h"
 #include "app/formix_application.h"
-#include "app/forms.h"
-#include "app/login_dialog.h"
-#include "app/pictures.h"
-#include "app/print_commands.h"
+#include "app/program_windows.h"
+#include "app/database_login.h"
+#include "ui/pictures.h"
+#include "register/print_commands.h"
 #include "app/program_dir.h"
 #include "app/qt_timer_service.h"
 #include "app/startup_check.h"
-#include "app/ui_prompts.h"
+#include "ui/ui_prompts.h"
 
 int main(int argc, char** argv) {
   const auto missing = app::MissingDisplayMessage([](const char* name) {
@@ -28,9 +28,9 @@ int main(int argc, char** argv) {
   app::FormixApplication application(argc, argv);
   // The title goes in the application name, not the display name: Qt would
   // append a display name to every window caption.
-  QApplication::setApplicationName(app::ApplicationTitle());
-  QApplication::setWindowIcon(app::ProgramIcon());
-  app::QtUiPrompts prompts;
+  QApplication::setApplicationName(ui::ApplicationTitle());
+  QApplication::setWindowIcon(ui::ProgramIcon());
+  ui::QtUiPrompts prompts;
   application.SetErrorPrompts(&prompts);
 
   // The engine asks for the password of an encrypted database in the
@@ -40,25 +40,25 @@ int main(int argc, char** argv) {
   app::QtTimerService timers(&prompts);
   tdb::SetTimerService(&timers);
 
-  app::AppContext context;
+  ui::AppContext context;
   context.programDir = QString::fromStdString(
       app::ProgramDirectoryOf(QCoreApplication::applicationFilePath().toStdString()));
   context.prompts = &prompts;
 
-  std::unique_ptr<app::Forms> forms;
+  std::unique_ptr<app::ProgramWindows> forms;
   try {
-    forms = app::CreateForms(context);
+    forms = app::CreateProgramWindows(context);
   } catch (const std::exception& e) {
-    prompts.ShowError(app::ErrorText(e));
+    prompts.ShowError(ui::ErrorText(e));
     return 1;
   }
   // The templates lie beside the program in a build tree and in share/formix
   // when installed.
-  app::PrintCommands printer(app::ProgramFileFolder(context.programDir, QStringLiteral("f4pd.xlsx")),
-                             *forms->Fpechform, prompts, forms->Fmain.get());
-  forms->Fmain->SetReceiptPrinter(&printer);
+  reg::PrintCommands printer(app::ProgramFileFolder(context.programDir, QStringLiteral("f4pd.xlsx")),
+                             forms->registerWindow->Chooser(), prompts, forms->registerWindow.get());
+  forms->registerWindow->SetReceiptPrinter(&printer);
   app::ArmStartupCheck(*forms, context, std::getenv(app::kStartupCheckVariable));
-  forms->Fmain->show();
+  forms->registerWindow->show();
   const int code = QApplication::exec();
   // The windows close the receipts table, and with it its database and
   // timer, while the timer service still exists.

@@ -4,14 +4,14 @@
 #include <QTimer>
 #include <memory>
 
-#include "app/error_report.h"
+#include "ui/error_report.h"
 
 namespace app {
 namespace {
 
 class QtPeriodicTimer : public tdb::TPeriodicTimer {
  public:
-  QtPeriodicTimer(int milliseconds, std::function<void()> tick, UiPrompts* prompts)
+  QtPeriodicTimer(int milliseconds, std::function<void()> tick, ui::UiPrompts* prompts)
       : timer_(new QTimer), state_(std::make_shared<State>(State{std::move(tick), prompts})) {
     timer_->setInterval(milliseconds);
     // The tick holds the state, so the handle may go while its own tick runs
@@ -22,7 +22,7 @@ class QtPeriodicTimer : public tdb::TPeriodicTimer {
       try {
         state->tick();
       } catch (...) {
-        ReportError(std::current_exception(), state->prompts);
+        ui::ReportError(std::current_exception(), state->prompts);
       }
       state->busy = false;
     });
@@ -38,7 +38,7 @@ class QtPeriodicTimer : public tdb::TPeriodicTimer {
  private:
   struct State {
     std::function<void()> tick;
-    UiPrompts* prompts;
+    ui::UiPrompts* prompts;
     bool busy = false;
     bool alive = true;
   };

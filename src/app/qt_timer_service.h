@@ -13,19 +13,19 @@
 // User-interface thread only.
 #pragma once
 
-#include "app/ui_prompts.h"
+#include "ui/ui_prompts.h"
 #include "engine/database/timer_service.h"
 
 namespace app {
 
 class QtTimerService : public tdb::TTimerService {
  public:
-  explicit QtTimerService(UiPrompts* prompts) : prompts_(prompts) {}
+  explicit QtTimerService(ui::UiPrompts* prompts) : prompts_(prompts) {}
 
   std::unique_ptr<tdb::TPeriodicTimer> StartPeriodic(int milliseconds, std::function<void()> tick) override;
 
  private:
-  UiPrompts* prompts_;
+  ui::UiPrompts* prompts_;
 };
 
 }  // namespace app

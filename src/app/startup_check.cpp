@@ -8,18 +8,18 @@
 
 namespace app {
 
-void ArmStartupCheck(Forms& forms, const AppContext& context, const char* names) {
+void ArmStartupCheck(ProgramWindows& forms, const ui::AppContext& context, const char* names) {
   if (names == nullptr) return;
   const QStringList files = QString::fromLocal8Bit(names).split(',', Qt::SkipEmptyParts);
-  TFmain* main = forms.Fmain.get();
+  reg::RegisterWindow* main = forms.registerWindow.get();
   const QString programDir = context.programDir;
   QObject::connect(
-      main, &TFmain::startupFinished, main,
+      main, &reg::RegisterWindow::startupFinished, main,
       [&forms, main, programDir, files] {
         QTextStream out(stdout);
-        out << "version\t" << forms.FormAbout->VersionLabel->text() << '\n';
+        out << "version\t" << forms.aboutBox->VersionLabel->text() << '\n';
         out << "cwd\t" << QDir::currentPath() << '\n';
-        out << "settings\t" << main->SettingsPath() << '\n';
+        out << "settings\t" << forms.SettingsPath() << '\n';
         for (const QString& name : files) {
           out << "file\t" << name << '\t' << FindProgramFile(programDir, name) << '\n';
         }

@@ -14,7 +14,7 @@
 
 #include <QString>
 
-#include "app/forms.h"
+#include "app/program_windows.h"
 
 namespace app {
 
@@ -24,6 +24,6 @@ inline constexpr char kStartupCheckVariable[] = "FORMIX_STARTUP_CHECK";
 // Arms the check on `forms` when `names` is not null (the variable is set):
 // it runs once the start-up sequence has finished.  REQUIRES: `forms`
 // outlives the event loop.
-void ArmStartupCheck(Forms& forms, const AppContext& context, const char* names);
+void ArmStartupCheck(ProgramWindows& forms, const ui::AppContext& context, const char* names);
 
 }  // namespace app

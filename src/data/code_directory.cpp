@@ -2,6 +2,7 @@
 // code directory file.
 #include "data/code_directory.h"
 
+#include "data/receipt_tables.h"
 #include "data/requisites.h"
 #include "engine/base/codepage.h"
 #include "engine/base/database_error.h"
@@ -64,17 +65,17 @@ void FillCodeDirectory(const std::string& path, const std::vector<CodeEntry>& co
   {
     tdb::TDadaTable table;
     table.SetDatabaseName(path);
-    table.SetTableName("sprkodBK");
+    table.SetTableName(code_table::kTable);
     table.Open();
     for (const CodeEntry& e : codes) {
       int nomer = table.RecordCount() + 1;
       table.Append();
       try {
-        table.FieldByName("nomer").SetAsInteger(nomer);
-        table.FieldByName("kodBK").SetAsString(e.kbk);
-        table.FieldByName("naim").SetAsString(tdb::Utf8ToCp1251(e.naim));
-        table.FieldByName("tip").SetAsInteger(e.tip);
-        table.FieldByName("slugebnoe").SetAsBoolean(false);
+        table.FieldByName(code_table::kNumber).SetAsInteger(nomer);
+        table.FieldByName(code_table::kCode).SetAsString(e.kbk);
+        table.FieldByName(code_table::kName).SetAsString(tdb::Utf8ToCp1251(e.naim));
+        table.FieldByName(code_table::kKind).SetAsInteger(e.tip);
+        table.FieldByName(code_table::kDeleted).SetAsBoolean(false);
         table.Post();
       } catch (...) {
         table.Cancel();

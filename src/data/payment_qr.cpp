@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <memory>
 
+#include "data/receipt_tables.h"
+#include "data/requisites.h"
 #include "engine/base/codepage.h"
 
 namespace receipts {
@@ -64,26 +66,6 @@ std::optional<std::string> Convert(std::string_view bytes, const char* from, con
 size_t CharCount(std::string_view utf8) {
   return static_cast<size_t>(
       std::count_if(utf8.begin(), utf8.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
-}
-
-bool AllDigits(std::string_view s) {
-  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-bool DigitsOfLength(std::string_view s, std::initializer_list<size_t> lengths) {
-  return AllDigits(s) && std::find(lengths.begin(), lengths.end(), s.size()) != lengths.end();
-}
-
-bool IsKpp(std::string_view s) {
-  // Digits, with capital Latin letters allowed in the fifth and sixth places.
-  if (s.size() != 9) return false;
-  for (size_t i = 0; i < s.size(); ++i) {
-    const char c = s[i];
-    const bool digit = c >= '0' && c <= '9';
-    const bool letter = (i == 4 || i == 5) && c >= 'A' && c <= 'Z';
-    if (!digit && !letter) return false;
-  }
-  return true;
 }
 
 struct Limit {
@@ -185,7 +167,7 @@ std::string CheckRequisite(const Requisite& r) {
   else if (k == qr_key::kBic) sound = DigitsOfLength(v, {9});
   else if (k == qr_key::kCorrespAcc) sound = v == "0" || DigitsOfLength(v, {20});
   else if (k == qr_key::kPayeeInn || k == qr_key::kPayerInn) sound = DigitsOfLength(v, {10, 12});
-  else if (k == qr_key::kKpp) sound = IsKpp(v);
+  else if (k == qr_key::kKpp) sound = KppShaped(v);
   else if (k == qr_key::kCbc) sound = DigitsOfLength(v, {20});
   else if (k == qr_key::kOktmo) sound = v == "0" || DigitsOfLength(v, {8, 11});
   else if (k == qr_key::kSum) sound = AllDigits(v);
@@ -233,43 +215,43 @@ std::vector<Requisite> QrRequisitesOf(const ReceiptValues& receipt, bool tax) {
   // one that is missing.
   auto required = [&](std::string_view key, std::string value) { out.push_back({std::string(key), std::move(value)}); };
 
-  required(qr_key::kName, text("Poluchat"));
-  required(qr_key::kPersonalAcc, text("SchetPoluch"));
-  required(qr_key::kBankName, CutToChars(text("BancPoluch"), QrValueLimit(qr_key::kBankName)));
-  required(qr_key::kBic, text("Bik"));
-  std::string corresp = text("korSchet");
+  required(qr_key::kName, text(receipt_table::kRecipient));
+  required(qr_key::kPersonalAcc, text(receipt_table::kRecipientAccount));
+  required(qr_key::kBankName, CutToChars(text(receipt_table::kBank), QrValueLimit(qr_key::kBankName)));
+  required(qr_key::kBic, text(receipt_table::kBik));
+  std::string corresp = text(receipt_table::kCorrAccount);
   required(qr_key::kCorrespAcc, corresp.empty() ? "0" : corresp);
-  add(qr_key::kPayeeInn, text("InnPoluch"));
-  add(qr_key::kKpp, text("KppPoluch"));
-  const tdb::TCurrency sum = receipt.Amount("Summa");
+  add(qr_key::kPayeeInn, text(receipt_table::kRecipientInn));
+  add(qr_key::kKpp, text(receipt_table::kRecipientKpp));
+  const tdb::TCurrency sum = receipt.Amount(receipt_table::kAmount);
   if (sum.value != 0) {
     // A negative amount gives a malformed Sum, and so no code.
     add(qr_key::kSum, KopecksText(sum).value_or("-"));
   }
-  add(qr_key::kPurpose, text("NaznPlat"));
+  add(qr_key::kPurpose, text(receipt_table::kPurpose));
 
-  const std::vector<std::string> names = Words(text("Platel"));
+  const std::vector<std::string> names = Words(text(receipt_table::kPayer));
   if (names.size() == 2 || names.size() == 3) {
     add(qr_key::kLastName, names[0]);
     add(qr_key::kFirstName, names[1]);
     if (names.size() == 3) add(qr_key::kMiddleName, names[2]);
   } else {
-    add(qr_key::kLastName, text("Platel"));
+    add(qr_key::kLastName, text(receipt_table::kPayer));
   }
-  add(qr_key::kPayerAddress, text("AdresPlat"));
+  add(qr_key::kPayerAddress, text(receipt_table::kPayerAddress));
   if (!tax) {
-    add(qr_key::kPersAcc, text("LschPlat"));
-    add(qr_key::kPayerInn, text("InnPlat"));
+    add(qr_key::kPersAcc, text(receipt_table::kPayerAccount));
+    add(qr_key::kPayerInn, text(receipt_table::kPayerInn));
     return out;
   }
-  add(qr_key::kPayerInn, text("InnPlat"));
-  add(qr_key::kCbc, text("kodklass"));
-  add(qr_key::kOktmo, text("okato"));
-  add(qr_key::kDrawerStatus, text("status"));
-  add(qr_key::kPaytReason, text("osnovanie"));
-  add(qr_key::kTaxPeriod, text("srok"));
-  add(qr_key::kTaxPaytKind, text("tipplat"));
-  add(qr_key::kUin, text("indexdoc"));
+  add(qr_key::kPayerInn, text(receipt_table::kPayerInn));
+  add(qr_key::kCbc, text(receipt_table::kBudgetCode));
+  add(qr_key::kOktmo, text(receipt_table::kOktmo));
+  add(qr_key::kDrawerStatus, text(receipt_table::kStatus));
+  add(qr_key::kPaytReason, text(receipt_table::kReason));
+  add(qr_key::kTaxPeriod, text(receipt_table::kPeriod));
+  add(qr_key::kTaxPaytKind, text(receipt_table::kPaymentType));
+  add(qr_key::kUin, text(receipt_table::kDocIndex));
   return out;
 }
 

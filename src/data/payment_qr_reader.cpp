@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "data/receipt_tables.h"
+#include "data/requisites.h"
 #include "engine/base/ascii.h"
 
 namespace receipts {
@@ -21,35 +23,17 @@ const char* CharsetName(QrCharset charset) {
   return "";
 }
 
-bool Digits(std::string_view s) {
-  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-bool DigitsOf(std::string_view s, std::initializer_list<size_t> lengths) {
-  return Digits(s) && std::find(lengths.begin(), lengths.end(), s.size()) != lengths.end();
-}
-
-bool KppShaped(std::string_view s) {
-  if (s.size() != 9) return false;
-  for (size_t i = 0; i < s.size(); ++i) {
-    const char c = s[i];
-    const bool letter = (i == 4 || i == 5) && c >= 'A' && c <= 'Z';
-    if (!(c >= '0' && c <= '9') && !letter) return false;
-  }
-  return true;
-}
-
 // Whether the value of a number the receipt takes has its digits and length;
 // true for every other key.  "0" stands for "none" where the rules allow it.
 bool NumberShaped(std::string_view key, std::string_view v) {
   auto is = [&](std::string_view k) { return tdb::SameAsciiIgnoringCase(key, k); };
-  if (is(qr_key::kPersonalAcc)) return DigitsOf(v, {20});
-  if (is(qr_key::kBic)) return DigitsOf(v, {9});
-  if (is(qr_key::kCorrespAcc)) return v == "0" || DigitsOf(v, {20});
-  if (is(qr_key::kPayeeInn)) return DigitsOf(v, {10, 12});
-  if (is(qr_key::kPayerInn)) return v == "0" || DigitsOf(v, {10, 12});
+  if (is(qr_key::kPersonalAcc)) return DigitsOfLength(v, {20});
+  if (is(qr_key::kBic)) return DigitsOfLength(v, {9});
+  if (is(qr_key::kCorrespAcc)) return v == "0" || DigitsOfLength(v, {20});
+  if (is(qr_key::kPayeeInn)) return DigitsOfLength(v, {10, 12});
+  if (is(qr_key::kPayerInn)) return v == "0" || DigitsOfLength(v, {10, 12});
   if (is(qr_key::kKpp)) return v == "0" || KppShaped(v);
-  if (is(qr_key::kCbc)) return v == "0" || DigitsOf(v, {20});
+  if (is(qr_key::kCbc)) return v == "0" || DigitsOfLength(v, {20});
   if (is(qr_key::kSum)) return CurrencyOfKopecks(v).has_value();
   return true;
 }
@@ -143,7 +127,7 @@ QrReadResult ReadQrPayload(std::string_view bytes) {
 }
 
 std::optional<tdb::TCurrency> CurrencyOfKopecks(std::string_view digits) {
-  if (!Digits(digits) || digits.size() > 18) return std::nullopt;
+  if (!AllDigits(digits) || digits.size() > 18) return std::nullopt;
   int64_t kopecks = 0;
   for (char c : digits) kopecks = kopecks * 10 + (c - '0');  // at most 18 digits: no overflow
   // A kopeck is 100 ten-thousandths; the largest sums do not fit the type.
@@ -168,14 +152,14 @@ QrReceipt ReceiptOfQr(const ParsedQrPayload& payload) {
   const std::string cbc = value(qr_key::kCbc);
   receipt.tax = (!cbc.empty() && cbc != "0") || !value(qr_key::kDrawerStatus).empty();
 
-  put("Poluchat", value(qr_key::kName));
-  put("InnPoluch", value(qr_key::kPayeeInn));
-  put("KppPoluch", value(qr_key::kKpp));
-  put("SchetPoluch", value(qr_key::kPersonalAcc));
-  put("BancPoluch", value(qr_key::kBankName));
-  put("Bik", value(qr_key::kBic));
-  put("korSchet", value(qr_key::kCorrespAcc));
-  put("NaznPlat", value(qr_key::kPurpose));
+  put(receipt_table::kRecipient, value(qr_key::kName));
+  put(receipt_table::kRecipientInn, value(qr_key::kPayeeInn));
+  put(receipt_table::kRecipientKpp, value(qr_key::kKpp));
+  put(receipt_table::kRecipientAccount, value(qr_key::kPersonalAcc));
+  put(receipt_table::kBank, value(qr_key::kBankName));
+  put(receipt_table::kBik, value(qr_key::kBic));
+  put(receipt_table::kCorrAccount, value(qr_key::kCorrespAcc));
+  put(receipt_table::kPurpose, value(qr_key::kPurpose));
   std::string name;
   for (std::string_view key : {qr_key::kLastName, qr_key::kFirstName, qr_key::kMiddleName}) {
     const std::string part = value(key);
@@ -183,19 +167,19 @@ QrReceipt ReceiptOfQr(const ParsedQrPayload& payload) {
     if (!name.empty()) name += ' ';
     name += part;
   }
-  put("Platel", name);
-  put("AdresPlat", value(qr_key::kPayerAddress));
-  put("InnPlat", value(qr_key::kPayerInn));
-  put("LschPlat", value(qr_key::kPersAcc));
+  put(receipt_table::kPayer, name);
+  put(receipt_table::kPayerAddress, value(qr_key::kPayerAddress));
+  put(receipt_table::kPayerInn, value(qr_key::kPayerInn));
+  put(receipt_table::kPayerAccount, value(qr_key::kPersAcc));
   if (receipt.tax) {
-    put("kodklass", cbc == "0" ? std::string() : cbc);
-    put("okato", value(qr_key::kOktmo));
-    put("status", value(qr_key::kDrawerStatus));
-    put("osnovanie", value(qr_key::kPaytReason));
-    put("srok", value(qr_key::kTaxPeriod));
-    put("tipplat", value(qr_key::kTaxPaytKind));
+    put(receipt_table::kBudgetCode, cbc == "0" ? std::string() : cbc);
+    put(receipt_table::kOktmo, value(qr_key::kOktmo));
+    put(receipt_table::kStatus, value(qr_key::kDrawerStatus));
+    put(receipt_table::kReason, value(qr_key::kPaytReason));
+    put(receipt_table::kPeriod, value(qr_key::kTaxPeriod));
+    put(receipt_table::kPaymentType, value(qr_key::kTaxPaytKind));
     const std::string uin = value(qr_key::kUin);
-    put("indexdoc", uin.empty() ? value("DocIdx") : uin);
+    put(receipt_table::kDocIndex, uin.empty() ? value("DocIdx") : uin);
   }
   if (const std::optional<std::string> sum = payload.Value(qr_key::kSum)) {
     receipt.summa = CurrencyOfKopecks(*sum).value_or(tdb::TCurrency{});

@@ -3,15 +3,18 @@
 
 #include <cstdint>
 
+#include "data/receipt_tables.h"
 #include "engine/dataset/dataset.h"
 
 namespace receipts {
 
 const CopyMap& PayerPick() {
   static const CopyMap map = {
-      {"Platel", "Platel", CopyAs::Text},     {"adresPlat", "AdresPlat", CopyAs::Text},
-      {"InnPlat", "InnPlat", CopyAs::Text},   {"LschPlat", "LschPlat", CopyAs::Text},
-      {"nomer", "nomerPlat", CopyAs::Integer},
+      {payer_table::kName, receipt_table::kPayer, CopyAs::Text},
+      {payer_table::kAddress, receipt_table::kPayerAddress, CopyAs::Text},
+      {payer_table::kInn, receipt_table::kPayerInn, CopyAs::Text},
+      {payer_table::kAccount, receipt_table::kPayerAccount, CopyAs::Text},
+      {payer_table::kNumber, receipt_table::kPayerNumber, CopyAs::Integer},
   };
   return map;
 }
@@ -19,11 +22,15 @@ const CopyMap& PayerPick() {
 // The inspectorate is written last, after the entry number.
 const CopyMap& RecipientPick() {
   static const CopyMap map = {
-      {"Poluchat", "Poluchat", CopyAs::Text},       {"InnPoluch", "InnPoluch", CopyAs::Text},
-      {"KppPoluch", "KppPoluch", CopyAs::Text},     {"schetpoluch", "SchetPoluch", CopyAs::Text},
-      {"BancPoluch", "BancPoluch", CopyAs::Text},   {"Bik", "Bik", CopyAs::Text},
-      {"korSchet", "korSchet", CopyAs::Text},       {"nomer", "nomerPoluch", CopyAs::Integer},
-      {"Imns", "imns", CopyAs::Text},
+      {recipient_table::kName, receipt_table::kRecipient, CopyAs::Text},
+      {recipient_table::kInn, receipt_table::kRecipientInn, CopyAs::Text},
+      {recipient_table::kKpp, receipt_table::kRecipientKpp, CopyAs::Text},
+      {recipient_table::kAccount, receipt_table::kRecipientAccount, CopyAs::Text},
+      {recipient_table::kBank, receipt_table::kBank, CopyAs::Text},
+      {recipient_table::kBik, receipt_table::kBik, CopyAs::Text},
+      {recipient_table::kCorrAccount, receipt_table::kCorrAccount, CopyAs::Text},
+      {recipient_table::kNumber, receipt_table::kRecipientNumber, CopyAs::Integer},
+      {recipient_table::kTaxOffice, receipt_table::kTaxOffice, CopyAs::Text},
   };
   return map;
 }
@@ -31,9 +38,9 @@ const CopyMap& RecipientPick() {
 // The code's name becomes the purpose of payment, whatever was typed there.
 const CopyMap& CodePick() {
   static const CopyMap map = {
-      {"kodBK", "kodklass", CopyAs::Text},
-      {"nomer", "nomerBK", CopyAs::Integer},
-      {"naim", "NaznPlat", CopyAs::Text},
+      {code_table::kCode, receipt_table::kBudgetCode, CopyAs::Text},
+      {code_table::kNumber, receipt_table::kBudgetCodeNumber, CopyAs::Integer},
+      {code_table::kName, receipt_table::kPurpose, CopyAs::Text},
   };
   return map;
 }
@@ -42,27 +49,30 @@ const CopyMap& CodePick() {
 // the inspectorate belong to one person or office and are typed anew.
 const CopyMap& PayerCopy() {
   static const CopyMap map = {
-      {"Platel", "Platel", CopyAs::Text},
-      {"adresPlat", "adresPlat", CopyAs::Text},
-      {"InnPlat", "InnPlat", CopyAs::Text},
+      {payer_table::kName, payer_table::kName, CopyAs::Text},
+      {payer_table::kAddress, payer_table::kAddress, CopyAs::Text},
+      {payer_table::kInn, payer_table::kInn, CopyAs::Text},
   };
   return map;
 }
 
 const CopyMap& RecipientCopy() {
   static const CopyMap map = {
-      {"Poluchat", "Poluchat", CopyAs::Text},     {"InnPoluch", "InnPoluch", CopyAs::Text},
-      {"schetpoluch", "schetpoluch", CopyAs::Text}, {"BancPoluch", "BancPoluch", CopyAs::Text},
-      {"Bik", "Bik", CopyAs::Text},               {"korSchet", "korSchet", CopyAs::Text},
+      {recipient_table::kName, recipient_table::kName, CopyAs::Text},
+      {recipient_table::kInn, recipient_table::kInn, CopyAs::Text},
+      {recipient_table::kAccount, recipient_table::kAccount, CopyAs::Text},
+      {recipient_table::kBank, recipient_table::kBank, CopyAs::Text},
+      {recipient_table::kBik, recipient_table::kBik, CopyAs::Text},
+      {recipient_table::kCorrAccount, recipient_table::kCorrAccount, CopyAs::Text},
   };
   return map;
 }
 
 const CopyMap& CodeCopy() {
   static const CopyMap map = {
-      {"tip", "tip", CopyAs::Integer},
-      {"kodBK", "kodBK", CopyAs::Text},
-      {"naim", "naim", CopyAs::Text},
+      {code_table::kKind, code_table::kKind, CopyAs::Integer},
+      {code_table::kCode, code_table::kCode, CopyAs::Text},
+      {code_table::kName, code_table::kName, CopyAs::Text},
   };
   return map;
 }
@@ -82,7 +92,7 @@ int NextNumber(const tdb::TDataSet& dataset) { return dataset.RecordCount() + 1;
 
 void InsertNumbered(tdb::TDataSet& dataset) {
   dataset.Insert();
-  dataset.FieldByName("nomer").SetAsInteger(NextNumber(dataset));
+  dataset.FieldByName(kNumberField).SetAsInteger(NextNumber(dataset));
 }
 
 void InsertCopy(tdb::TDataSet& dataset, const CopyMap& map) {

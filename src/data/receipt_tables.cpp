@@ -20,80 +20,83 @@ FieldSchema Date(const char* name) { return FieldSchema{name, ftDate, 0, 0}; }
 IndexSchema On(const char* index, const char* field) { return IndexSchema{index, 0, {field}}; }
 
 TableSchema Receipts() {
+  using namespace receipt_table;
   return TableSchema{
-      "formix",
+      kTable,
       {
-          Int("nomer"),
-          Date("DatePlat"),
-          Str("document", 20),
-          Str("Platel", 100),
-          Str("AdresPlat", 150),
-          Str("InnPlat", 12),
-          Str("LschPlat", 20),
-          Int("nomerPlat"),
-          Str("Poluchat", 100),
-          Str("InnPoluch", 12),
-          Str("KppPoluch", 9),
-          Str("SchetPoluch", 20),
-          Str("BancPoluch", 100),
-          Str("Bik", 9),
-          Str("korSchet", 20),
-          Str("imns", 100),
-          Int("nomerPoluch"),
-          Str("NaznPlat", 210),
-          Money("Summa"),
-          Money("SummaUslug"),
-          Bool("naloglog"),
-          Str("kodklass", 20),
-          Int("nomerBK"),
-          Str("okato", 11),
-          Str("status", 2),
-          Str("srok", 10),
-          Str("osnovanie", 2),
-          Str("tipplat", 2),
-          Str("indexdoc", 20),
-          Money("peni"),
-          Money("straf"),
-          Bool("slugebnoe"),
+          Int(kNumber),
+          Date(kDate),
+          Str(kDocument, 20),
+          Str(kPayer, 100),
+          Str(kPayerAddress, 150),
+          Str(kPayerInn, 12),
+          Str(kPayerAccount, 20),
+          Int(kPayerNumber),
+          Str(kRecipient, 100),
+          Str(kRecipientInn, 12),
+          Str(kRecipientKpp, 9),
+          Str(kRecipientAccount, 20),
+          Str(kBank, 100),
+          Str(kBik, 9),
+          Str(kCorrAccount, 20),
+          Str(kTaxOffice, 100),
+          Int(kRecipientNumber),
+          Str(kPurpose, 210),
+          Money(kAmount),
+          Money(kServiceFee),
+          Bool(kTax),
+          Str(kBudgetCode, 20),
+          Int(kBudgetCodeNumber),
+          Str(kOktmo, 11),
+          Str(kStatus, 2),
+          Str(kPeriod, 10),
+          Str(kReason, 2),
+          Str(kPaymentType, 2),
+          Str(kDocIndex, 20),
+          Money(kPenalty),
+          Money(kFine),
+          Bool(kDeleted),
       },
       {
-          On("inomer", "nomer"),
-          On("idate", "DatePlat"),
-          On("iplatel", "Platel"),
-          On("isumma", "Summa"),
-          On("ipoluchat", "Poluchat"),
+          On(kByNumber, kNumber),
+          On(kByDate, kDate),
+          On(kByPayer, kPayer),
+          On(kByAmount, kAmount),
+          On(kByRecipient, kRecipient),
       }};
 }
 
 TableSchema Payers() {
-  return TableSchema{"platel",
-                     {Int("nomer"), Str("Platel", 100), Str("adresPlat", 150), Str("InnPlat", 12),
-                      Str("LschPlat", 20), Bool("slugebnoe")},
-                     {On("inomer", "nomer")}};
+  using namespace payer_table;
+  return TableSchema{kTable,
+                     {Int(kNumber), Str(kName, 100), Str(kAddress, 150), Str(kInn, 12), Str(kAccount, 20),
+                      Bool(kDeleted)},
+                     {On(kByNumber, kNumber)}};
 }
 
 TableSchema Recipients() {
-  return TableSchema{"Poluchat",
-                     {Int("nomer"), Str("Poluchat", 100), Str("InnPoluch", 12), Str("KppPoluch", 9),
-                      Str("schetpoluch", 20), Str("BancPoluch", 100), Str("Bik", 9), Str("korSchet", 20),
-                      Str("Imns", 100), Bool("slugebnoe")},
-                     {On("inomer", "nomer")}};
+  using namespace recipient_table;
+  return TableSchema{kTable,
+                     {Int(kNumber), Str(kName, 100), Str(kInn, 12), Str(kKpp, 9), Str(kAccount, 20),
+                      Str(kBank, 100), Str(kBik, 9), Str(kCorrAccount, 20), Str(kTaxOffice, 100), Bool(kDeleted)},
+                     {On(kByNumber, kNumber)}};
 }
 
 TableSchema Codes() {
-  return TableSchema{"sprkodBK",
-                     {Int("nomer"), Str("kodBK", 20), Str("naim", 210), Int("tip"), Bool("slugebnoe")},
-                     {On("ikodbk", "kodBK")}};
+  using namespace code_table;
+  return TableSchema{kTable,
+                     {Int(kNumber), Str(kCode, 20), Str(kName, 210), Int(kKind), Bool(kDeleted)},
+                     {On(kByCode, kCode)}};
 }
 
 }  // namespace
 
 const std::vector<ReceiptFile>& ReceiptFiles() {
   static const std::vector<ReceiptFile> files = {
-      {"formix.tdb", DatabaseSchema{{Receipts()}, {}}},
-      {"platel.tdb", DatabaseSchema{{Payers()}, {}}},
-      {"Poluchat.tdb", DatabaseSchema{{Recipients()}, {}}},
-      {"sprkodBK.tdb", DatabaseSchema{{Codes()}, {}}},
+      {receipt_table::kFile, DatabaseSchema{{Receipts()}, {}}},
+      {payer_table::kFile, DatabaseSchema{{Payers()}, {}}},
+      {recipient_table::kFile, DatabaseSchema{{Recipients()}, {}}},
+      {code_table::kFile, DatabaseSchema{{Codes()}, {}}},
   };
   return files;
 }

@@ -3,9 +3,11 @@
 // the register's list of a receipt's failures says whose INN it is.
 #include "data/requisites.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
+#include "data/receipt_tables.h"
 #include "engine/base/codepage.h"
 #include "engine/dataset/dataset.h"
 #include "engine/dataset/field.h"
@@ -20,13 +22,6 @@ std::string_view Trim(std::string_view v) {
   if (from == std::string_view::npos) return {};
   size_t to = v.find_last_not_of(blanks);
   return v.substr(from, to - from + 1);
-}
-
-bool AllDigits(std::string_view v) {
-  if (v.empty()) return false;
-  for (char c : v)
-    if (c < '0' || c > '9') return false;
-  return true;
 }
 
 bool AllZeros(std::string_view v) { return v.find_first_not_of('0') == std::string_view::npos; }
@@ -98,13 +93,7 @@ Complaint KppProblem(std::string_view value, std::string_view subject) {
   if (Utf8Length(kpp) != 9) return Say(subject, ": нужно 9 знаков");
   // The reason-for-registration pair may hold capital Latin letters since
   // 2013; nine characters in more than nine bytes hold some other letter.
-  auto fits = [&](size_t i) {
-    char c = kpp[i];
-    return (c >= '0' && c <= '9') || ((i == 4 || i == 5) && c >= 'A' && c <= 'Z');
-  };
-  bool all_fit = kpp.size() == 9;
-  for (size_t i = 0; all_fit && i < kpp.size(); ++i) all_fit = fits(i);
-  if (!all_fit) return Say(subject, ": цифры, в 5-м и 6-м знаках также латинские A–Z");
+  if (!KppShaped(kpp)) return Say(subject, ": цифры, в 5-м и 6-м знаках также латинские A–Z");
   if (kpp.starts_with("00")) return Say(subject, " не может начинаться с 00");
   return {};
 }
@@ -273,6 +262,25 @@ Complaint StatusProblem(std::string_view value, int date, std::string_view subje
 
 }  // namespace
 
+bool AllDigits(std::string_view s) {
+  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+bool DigitsOfLength(std::string_view s, std::initializer_list<size_t> lengths) {
+  return AllDigits(s) && std::find(lengths.begin(), lengths.end(), s.size()) != lengths.end();
+}
+
+bool KppShaped(std::string_view s) {
+  if (s.size() != 9) return false;
+  for (size_t i = 0; i < s.size(); ++i) {
+    const char c = s[i];
+    const bool digit = c >= '0' && c <= '9';
+    const bool letter = (i == 4 || i == 5) && c >= 'A' && c <= 'Z';
+    if (!digit && !letter) return false;
+  }
+  return true;
+}
+
 Complaint CheckInn(std::string_view inn, InnKind kind) { return InnProblem(inn, kind, "ИНН"); }
 Complaint CheckKpp(std::string_view kpp) { return KppProblem(kpp, "КПП"); }
 Complaint CheckBik(std::string_view bik) { return BikProblem(bik, "БИК"); }
@@ -293,18 +301,18 @@ std::vector<RequisiteFailure> CheckReceiptRequisites(const ReceiptRequisites& r)
   auto add = [&](const char* field, Complaint complaint) {
     if (complaint) failures.push_back({field, std::move(*complaint)});
   };
-  add("InnPlat", InnProblem(r.payer_inn, InnKind::kPayer, "ИНН плательщика"));
-  add("InnPoluch", InnProblem(r.recipient_inn, r.tax ? InnKind::kOrganisation : InnKind::kAny, "ИНН получателя"));
-  add("KppPoluch", KppProblem(r.kpp, "КПП получателя"));
-  add("SchetPoluch", AccountProblem(r.account, r.bik, "Счёт получателя"));
-  add("Bik", BikProblem(r.bik, "БИК"));
-  add("korSchet", CorrAccountProblem(r.corr_account, r.bik, "Корр. счёт"));
+  add(receipt_table::kPayerInn, InnProblem(r.payer_inn, InnKind::kPayer, "ИНН плательщика"));
+  add(receipt_table::kRecipientInn, InnProblem(r.recipient_inn, r.tax ? InnKind::kOrganisation : InnKind::kAny, "ИНН получателя"));
+  add(receipt_table::kRecipientKpp, KppProblem(r.kpp, "КПП получателя"));
+  add(receipt_table::kRecipientAccount, AccountProblem(r.account, r.bik, "Счёт получателя"));
+  add(receipt_table::kBik, BikProblem(r.bik, "БИК"));
+  add(receipt_table::kCorrAccount, CorrAccountProblem(r.corr_account, r.bik, "Корр. счёт"));
   if (!r.tax) return failures;
-  add("kodklass", KbkProblem(r.kbk, "КБК"));
-  add("okato", OktmoProblem(r.oktmo, IsSingleTaxPaymentKbk(r.kbk), "ОКТМО"));
-  add("status", StatusProblem(r.status, r.date, "Статус"));
-  add("srok", PeriodProblem(r.period, "Период"));
-  add("indexdoc", UinProblem(r.doc_index, "УИН"));
+  add(receipt_table::kBudgetCode, KbkProblem(r.kbk, "КБК"));
+  add(receipt_table::kOktmo, OktmoProblem(r.oktmo, IsSingleTaxPaymentKbk(r.kbk), "ОКТМО"));
+  add(receipt_table::kStatus, StatusProblem(r.status, r.date, "Статус"));
+  add(receipt_table::kPeriod, PeriodProblem(r.period, "Период"));
+  add(receipt_table::kDocIndex, UinProblem(r.doc_index, "УИН"));
   return failures;
 }
 
@@ -312,27 +320,27 @@ ReceiptRequisites RequisitesFromFields(bool tax, int date, const std::function<s
   ReceiptRequisites r;
   r.tax = tax;
   r.date = date;
-  r.payer_inn = text("InnPlat");
-  r.recipient_inn = text("InnPoluch");
-  r.kpp = text("KppPoluch");
-  r.account = text("SchetPoluch");
-  r.bik = text("Bik");
-  r.corr_account = text("korSchet");
-  r.kbk = text("kodklass");
-  r.oktmo = text("okato");
-  r.status = text("status");
-  r.period = text("srok");
-  r.doc_index = text("indexdoc");
+  r.payer_inn = text(receipt_table::kPayerInn);
+  r.recipient_inn = text(receipt_table::kRecipientInn);
+  r.kpp = text(receipt_table::kRecipientKpp);
+  r.account = text(receipt_table::kRecipientAccount);
+  r.bik = text(receipt_table::kBik);
+  r.corr_account = text(receipt_table::kCorrAccount);
+  r.kbk = text(receipt_table::kBudgetCode);
+  r.oktmo = text(receipt_table::kOktmo);
+  r.status = text(receipt_table::kStatus);
+  r.period = text(receipt_table::kPeriod);
+  r.doc_index = text(receipt_table::kDocIndex);
   return r;
 }
 
 ReceiptRequisites RequisitesOfReceipt(const tdb::TDataSet& receipts) {
   int date = 0;
   // Date-times count days from 30 December 1899, day number 693594.
-  double days = std::floor(receipts.FieldByName("DatePlat").AsDateTime());
+  double days = std::floor(receipts.FieldByName(receipt_table::kDate).AsDateTime());
   if (std::isfinite(days) && std::abs(days) < 4e6)
     if (auto d = tdb::DecodeDate(static_cast<int32_t>(days) + 693594)) date = d->year * 10000 + d->month * 100 + d->day;
-  return RequisitesFromFields(receipts.FieldByName("naloglog").AsBoolean(), date, [&](const char* field) {
+  return RequisitesFromFields(receipts.FieldByName(receipt_table::kTax).AsBoolean(), date, [&](const char* field) {
     return tdb::Cp1251ToUtf8(receipts.FieldByName(field).AsString());
   });
 }

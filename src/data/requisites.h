@@ -17,6 +17,7 @@
 #pragma once
 
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,6 +38,15 @@ enum class InnKind {
   kOrganisation,  // 10 digits: the recipient of a tax payment
   kPayer,         // 12 digits, or "0" for a person without an INN
 };
+
+// The shapes the checks start from; the payment code's reader and writer
+// use them too.  Only ASCII digits, at least one:
+bool AllDigits(std::string_view s);
+// only digits, and as many as one of `lengths`:
+bool DigitsOfLength(std::string_view s, std::initializer_list<size_t> lengths);
+// nine characters, digits with capital Latin letters allowed in the fifth
+// and sixth places (a KPP).
+bool KppShaped(std::string_view s);
 
 // 10 digits with one check digit or 12 with two, never starting with "00".
 Complaint CheckInn(std::string_view inn, InnKind kind = InnKind::kAny);

@@ -3,19 +3,15 @@
 
 #include <QStringList>
 
-#include "engine/base/codepage.h"
+#include "data/receipt_tables.h"
+#include "widgets/data_text.h"
 
 namespace directories {
 
-QString FieldText(const tdb::TField& field) {
-  std::u16string text = tdb::Cp1251ToUtf16(field.AsString());
-  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-void SetFieldText(tdb::TField& field, const QString& text) {
-  field.SetAsString(tdb::Utf16ToCp1251(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
-                                                           static_cast<size_t>(text.size()))));
-}
+namespace code_table = receipts::code_table;
+namespace payer_table = receipts::payer_table;
+namespace receipt_table = receipts::receipt_table;
+namespace recipient_table = receipts::recipient_table;
 
 const char* const kCannotChangeMarked = "Нельзя изменить запись помеченную на удаление!";
 const char* const kCannotPickMarked = "Нельзя выбрать запись помеченную на удаление!";
@@ -23,27 +19,28 @@ const char* const kAskMark = "Удалить текущую запись?";
 
 const DirectoryConfig& PayersConfig() {
   static const DirectoryConfig config{
+      "payersWindow",
+      "payerDialog",
       "TFsprPlat",
-      "TFsprPlatIns",
       QStringLiteral("Список плательщиков (Выбор)"),
-      "platel.tdb",
-      "platel",
-      "inomer",
-      {{"nomer", QStringLiteral("Код"), 60}, {"Platel", QStringLiteral("Плательщик"), 360}},
+      payer_table::kFile,
+      payer_table::kTable,
+      payer_table::kByNumber,
+      {{payer_table::kNumber, QStringLiteral("Код"), 60}, {payer_table::kName, QStringLiteral("Плательщик"), 360}},
       false,
       QStringLiteral("Плательщик"),
-      "Platel",
+      payer_table::kName,
       &receipts::PayerPick(),
       &receipts::PayerCopy(),
-      "nomerPlat",
+      receipt_table::kPayerNumber,
       false,
       false,
       {
-          {"nomer", QStringLiteral("Код:"), EditorKind::Number, {}},
-          {"Platel", QStringLiteral("Фамилия, имя,\nотчество:"), EditorKind::Text, {}},
-          {"adresPlat", QStringLiteral("адрес:"), EditorKind::Text, {}},
-          {"InnPlat", QStringLiteral("ИНН:"), EditorKind::Text, {}},
-          {"LschPlat", QStringLiteral("(номер лицевого\nсчета"), EditorKind::Text, {}},
+          {payer_table::kNumber, QStringLiteral("Код:"), EditorKind::Number, {}},
+          {payer_table::kName, QStringLiteral("Фамилия, имя,\nотчество:"), EditorKind::Text, {}},
+          {payer_table::kAddress, QStringLiteral("адрес:"), EditorKind::Text, {}},
+          {payer_table::kInn, QStringLiteral("ИНН:"), EditorKind::Text, {}},
+          {payer_table::kAccount, QStringLiteral("(номер лицевого\nсчета"), EditorKind::Text, {}},
       },
       QStringLiteral("Ok"),
   };
@@ -53,31 +50,32 @@ const DirectoryConfig& PayersConfig() {
 const DirectoryConfig& RecipientsConfig() {
   static const QString bank = QStringLiteral("Банк получателя");
   static const DirectoryConfig config{
+      "recipientsWindow",
+      "recipientDialog",
       "TFsprpoluch",
-      "TFsprPoluchIns",
       QStringLiteral("Список получателей (Выбор)"),
-      "Poluchat.tdb",
-      "Poluchat",
-      "inomer",
-      {{"nomer", QStringLiteral("Код"), 60}, {"Poluchat", QStringLiteral("Получатель"), 360}},
+      recipient_table::kFile,
+      recipient_table::kTable,
+      recipient_table::kByNumber,
+      {{recipient_table::kNumber, QStringLiteral("Код"), 60}, {recipient_table::kName, QStringLiteral("Получатель"), 360}},
       false,
       QStringLiteral("Получатель"),
-      "Poluchat",
+      recipient_table::kName,
       &receipts::RecipientPick(),
       &receipts::RecipientCopy(),
-      "nomerPoluch",
+      receipt_table::kRecipientNumber,
       false,
       false,
       {
-          {"nomer", QStringLiteral("Код:"), EditorKind::Number, {}},
-          {"Poluchat", QStringLiteral("Получатель:"), EditorKind::Text, {}},
-          {"InnPoluch", QStringLiteral("ИНН:"), EditorKind::Text, {}},
-          {"KppPoluch", QStringLiteral("КПП:"), EditorKind::Text, {}},
-          {"schetpoluch", QStringLiteral("счет:"), EditorKind::Text, {}},
-          {"BancPoluch", QStringLiteral("в"), EditorKind::Text, bank},
-          {"Bik", QStringLiteral("БИК:"), EditorKind::Text, bank},
-          {"korSchet", QStringLiteral("корр. счет:"), EditorKind::Text, bank},
-          {"Imns", QStringLiteral("ИМНС"), EditorKind::Text, {}},
+          {recipient_table::kNumber, QStringLiteral("Код:"), EditorKind::Number, {}},
+          {recipient_table::kName, QStringLiteral("Получатель:"), EditorKind::Text, {}},
+          {recipient_table::kInn, QStringLiteral("ИНН:"), EditorKind::Text, {}},
+          {recipient_table::kKpp, QStringLiteral("КПП:"), EditorKind::Text, {}},
+          {recipient_table::kAccount, QStringLiteral("счет:"), EditorKind::Text, {}},
+          {recipient_table::kBank, QStringLiteral("в"), EditorKind::Text, bank},
+          {recipient_table::kBik, QStringLiteral("БИК:"), EditorKind::Text, bank},
+          {recipient_table::kCorrAccount, QStringLiteral("корр. счет:"), EditorKind::Text, bank},
+          {recipient_table::kTaxOffice, QStringLiteral("ИМНС"), EditorKind::Text, {}},
       },
       QStringLiteral("Ok"),
   };
@@ -86,26 +84,27 @@ const DirectoryConfig& RecipientsConfig() {
 
 const DirectoryConfig& CodesConfig() {
   static const DirectoryConfig config{
+      "codesWindow",
+      "codeDialog",
       "TFkodBK",
-      "TFsprkodBKins",
       QStringLiteral("Код буджетной классификации"),
-      "sprkodBK.tdb",
-      "sprkodBK",
-      "ikodbk",
-      {{"kodBK", QStringLiteral("Код БК"), 170}, {"naim", QStringLiteral("Наименование БК"), 300}},
+      code_table::kFile,
+      code_table::kTable,
+      code_table::kByCode,
+      {{code_table::kCode, QStringLiteral("Код БК"), 170}, {code_table::kName, QStringLiteral("Наименование БК"), 300}},
       true,
       QStringLiteral("Код БК"),
-      "kodBK",
+      code_table::kCode,
       &receipts::CodePick(),
       &receipts::CodeCopy(),
-      "nomerBK",
+      receipt_table::kBudgetCodeNumber,
       true,
       true,
       {
-          {"nomer", QStringLiteral("Код:"), EditorKind::Number, {}},
-          {"kodBK", QStringLiteral("Код бюджетной\nклассификации:"), EditorKind::Text, {}},
-          {"naim", QStringLiteral("Наименование\nбюджетной\nклассификации:"), EditorKind::Text, {}},
-          {"tip", QStringLiteral("Тип\nперечисления:"), EditorKind::KindList, {}},
+          {code_table::kNumber, QStringLiteral("Код:"), EditorKind::Number, {}},
+          {code_table::kCode, QStringLiteral("Код бюджетной\nклассификации:"), EditorKind::Text, {}},
+          {code_table::kName, QStringLiteral("Наименование\nбюджетной\nклассификации:"), EditorKind::Text, {}},
+          {code_table::kKind, QStringLiteral("Тип\nперечисления:"), EditorKind::KindList, {}},
       },
       QStringLiteral("Оk"),  // the first letter is Cyrillic, as the form has always shown it
   };
@@ -124,8 +123,8 @@ const QStringList& PaymentKindItems() {
   return items;
 }
 
-Directory::Directory(const DirectoryConfig& config, app::UiPrompts& prompts) : config_(config), prompts_(prompts) {
-  table_.Name = config.windowClass;
+Directory::Directory(const DirectoryConfig& config, ui::UiPrompts& prompts) : config_(config), prompts_(prompts) {
+  table_.Name = config.datasetName;
   source_.SetDataSet(&table_);
 }
 
@@ -147,7 +146,7 @@ void Directory::Open() {
   }
   if (receipt_ && receipt_->Active()) {
     const int32_t number = receipt_->FieldByName(config_.receiptNumberField).AsInteger();
-    table_.Locate("nomer", {tdb::TVariant(int64_t{number})}, 0);
+    table_.Locate(receipts::kNumberField, {tdb::TVariant(int64_t{number})}, 0);
   }
   EnablingChanged();
 }
@@ -166,7 +165,7 @@ Directory::Enabling Directory::Enabled() const {
 }
 
 QString Directory::EntryCaption() const {
-  return config_.entryCaption + QLatin1Char(' ') + FieldText(table_.FieldByName(config_.captionField));
+  return config_.entryCaption + QLatin1Char(' ') + widgets::FieldText(table_.FieldByName(config_.captionField));
 }
 
 void Directory::RunEditor(const QString& caption) {
@@ -188,7 +187,7 @@ void Directory::Create() {
 }
 
 void Directory::Change() {
-  if (table_.FieldByName("slugebnoe").AsBoolean()) {
+  if (table_.FieldByName(receipts::kDeletedField).AsBoolean()) {
     prompts_.ShowMessage(QString::fromUtf8(kCannotChangeMarked));
     return;
   }
@@ -200,7 +199,7 @@ void Directory::Change() {
 void Directory::Mark() {
   if (!prompts_.AskYesNo(QString::fromUtf8(kAskMark))) return;
   table_.Edit();
-  table_.FieldByName("slugebnoe").SetAsBoolean(true);
+  table_.FieldByName(receipts::kDeletedField).SetAsBoolean(true);
   table_.Post();
 }
 
@@ -210,7 +209,7 @@ void Directory::Copy() {
 }
 
 bool Directory::Pick() {
-  if (table_.FieldByName("slugebnoe").AsBoolean()) {
+  if (table_.FieldByName(receipts::kDeletedField).AsBoolean()) {
     prompts_.ShowMessage(QString::fromUtf8(kCannotPickMarked));
     return false;
   }
@@ -236,8 +235,7 @@ bool Directory::Search(const QString& typed) {
   const bool byCode = typed.front().isDigit();
   const tdb::TField& field = table_.FieldByName(byCode ? code.field : name.field);
   if (field.DataType() == tdb::ftString) {
-    std::u16string_view utf16(reinterpret_cast<const char16_t*>(typed.utf16()), static_cast<size_t>(typed.size()));
-    return table_.Locate(field.FieldName(), {tdb::TVariant(tdb::Utf16ToCp1251(utf16))},
+    return table_.Locate(field.FieldName(), {tdb::TVariant(widgets::ToCp1251(typed))},
                          tdb::loCaseInsensitive | tdb::loPartialKey);
   }
   bool ok = false;

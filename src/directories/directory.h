@@ -11,7 +11,7 @@
 // runs Create, Change, Mark, Copy, Pick and the kind filter.  The windows
 // (directory_window.h) only show it and forward the user's intent.
 //
-// Seams: questions and refusals go through app::UiPrompts; the edit dialog is
+// Seams: questions and refusals go through ui::UiPrompts; the edit dialog is
 // shown through the EditorSeam that the window installs.  Errors of the
 // engine are not caught here: they end the command.  User-interface thread.
 #pragma once
@@ -21,16 +21,12 @@
 #include <string>
 #include <vector>
 
-#include "app/ui_prompts.h"
+#include "ui/ui_prompts.h"
 #include "data/receipt_rules.h"
 #include "engine/dataset/dada_table.h"
 #include "engine/dataset/data_source.h"
 
 namespace directories {
-
-// The Qt text of a field's Windows-1251 value, and back.
-QString FieldText(const tdb::TField& field);
-void SetFieldText(tdb::TField& field, const QString& text);
 
 enum class EditorKind {
   Number,    // numeric editor with a calculator drop-down
@@ -52,8 +48,9 @@ struct DirectoryColumn {
 };
 
 struct DirectoryConfig {
-  const char* windowClass;  // "TFsprPlat", ...
-  const char* editorClass;  // "TFsprPlatIns", ...
+  const char* windowName;   // the list window's object name: "payersWindow", ...
+  const char* dialogName;   // the edit dialog's object name: "payerDialog", ...
+  const char* datasetName;  // the name the engine puts before its messages about the table
   QString caption;          // the window's caption
   std::string database, table, index;
   std::vector<DirectoryColumn> columns;  // code column first, then the name
@@ -87,7 +84,7 @@ class Directory {
   // Shows the edit dialog modally with this caption; returns when it closed.
   using EditorSeam = std::function<void(const QString& caption)>;
 
-  Directory(const DirectoryConfig& config, app::UiPrompts& prompts);
+  Directory(const DirectoryConfig& config, ui::UiPrompts& prompts);
   ~Directory();
   Directory(const Directory&) = delete;
   Directory& operator=(const Directory&) = delete;
@@ -144,7 +141,7 @@ class Directory {
   void EnablingChanged();
 
   const DirectoryConfig& config_;
-  app::UiPrompts& prompts_;
+  ui::UiPrompts& prompts_;
   tdb::TDadaTable table_;
   tdb::TDataSource source_;
   tdb::TDataSet* receipt_ = nullptr;

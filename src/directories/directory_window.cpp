@@ -9,27 +9,28 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
-#include "app/error_report.h"
-#include "app/window_placement.h"
-#include "directories/field_editors.h"
-#include "directories/requisite_warnings.h"
+#include "ui/error_report.h"
+#include "ui/window_placement.h"
+#include "data/receipt_tables.h"
+#include "ui/field_editors.h"
+#include "ui/requisite_warnings.h"
 #include "engine/base/database_error.h"
 
 namespace directories {
 
 namespace {
 
-FieldEditorKind EditorKindOf(EditorKind kind) {
-  return kind == EditorKind::Number ? FieldEditorKind::Number : FieldEditorKind::Text;
+ui::FieldEditorKind EditorKindOf(EditorKind kind) {
+  return kind == EditorKind::Number ? ui::FieldEditorKind::Number : ui::FieldEditorKind::Text;
 }
 
 }  // namespace
 
-// ---- TFdirectoryIns ----
+// ---- DirectoryEntryDialog ----
 
-TFdirectoryIns::TFdirectoryIns(const DirectoryConfig& config, app::UiPrompts& prompts, QWidget* parent)
+DirectoryEntryDialog::DirectoryEntryDialog(const DirectoryConfig& config, ui::UiPrompts& prompts, QWidget* parent)
     : QDialog(parent), config_(config), prompts_(prompts) {
-  setObjectName(QString::fromLatin1(config.editorClass).mid(1));  // "FsprPlatIns"
+  setObjectName(QString::fromLatin1(config.dialogName));
   auto* outer = new QVBoxLayout(this);
   auto* form = new QFormLayout;
   outer->addLayout(form);
@@ -42,10 +43,10 @@ TFdirectoryIns::TFdirectoryIns(const DirectoryConfig& config, app::UiPrompts& pr
       kindList_->addItems(PaymentKindItems());
       kindList_->setEditable(false);
       kindList_->setObjectName(QString::fromLatin1(f.field));
-      kindList_->setAccessibleName(OneLine(f.label));
+      kindList_->setAccessibleName(ui::OneLine(f.label));
       editor = kindList_;
     } else {
-      editor = MakeFieldEditor(EditorKindOf(f.kind), f.field, OneLine(f.label), this);
+      editor = ui::MakeFieldEditor(EditorKindOf(f.kind), f.field, ui::OneLine(f.label), this);
     }
     editors_[f.field] = editor;
     if (f.kind == EditorKind::Text) editor->setMinimumWidth(320);
@@ -65,7 +66,7 @@ TFdirectoryIns::TFdirectoryIns(const DirectoryConfig& config, app::UiPrompts& pr
   }
   // Requisites that fail their check are marked as they are typed; the
   // explanations stand together above the buttons.
-  warnings_ = WarnRequisites(this);
+  warnings_ = ui::WarnRequisites(this);
   if (!warnings_.empty()) {
     auto* summary = new widgets::WarningSummary(this);
     for (widgets::FieldWarning* w : warnings_) summary->Add(w);
@@ -80,55 +81,55 @@ TFdirectoryIns::TFdirectoryIns(const DirectoryConfig& config, app::UiPrompts& pr
   buttons->addWidget(cancel_);
   outer->addLayout(buttons);
   layout()->setSizeConstraint(QLayout::SetFixedSize);  // a fixed dialog border
-  connect(ok_, &QPushButton::clicked, this, &TFdirectoryIns::Store);
+  connect(ok_, &QPushButton::clicked, this, &DirectoryEntryDialog::Store);
   connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-QWidget* TFdirectoryIns::Editor(const char* field) const {
+QWidget* DirectoryEntryDialog::Editor(const char* field) const {
   auto it = editors_.find(field);
   return it == editors_.end() ? nullptr : it->second;
 }
 
-void TFdirectoryIns::Execute(tdb::TDataSource& source) {
+void DirectoryEntryDialog::Execute(tdb::TDataSource& source) {
   source_ = &source;
   for (auto& [field, editor] : editors_)
-    if (editor != kindList_) BindFieldEditor(editor, &source);
+    if (editor != kindList_) ui::BindFieldEditor(editor, &source);
   if (kindList_) {
     // An entry of an unknown kind shows as a tax, as a new entry does.
-    const int tip = source.DataSet()->FieldByName("tip").AsInteger();
+    const int tip = source.DataSet()->FieldByName(receipts::code_table::kKind).AsInteger();
     kindList_->setCurrentIndex(tip >= 0 && tip < kindList_->count() ? tip : 0);
   }
-  QWidget* number = Editor("nomer");
+  QWidget* number = Editor(receipts::kNumberField);
   if (number) number->setFocus(Qt::OtherFocusReason);
-  app::CentreOnScreen(*this);
+  ui::CentreOnScreen(*this);
   prompts_.ShowModal(*this);
 }
 
-void TFdirectoryIns::Store() {
+void DirectoryEntryDialog::Store() {
   if (!widgets::ConfirmDespiteWarnings(warnings_, [this](const QString& q) { return prompts_.AskYesNo(q); })) return;
   tdb::TDataSet& table = *source_->DataSet();
   try {
-    if (kindList_) table.FieldByName("tip").SetAsInteger(kindList_->currentIndex());
+    if (kindList_) table.FieldByName(receipts::code_table::kKind).SetAsInteger(kindList_->currentIndex());
     table.Post();
   } catch (const tdb::EDatabaseError& e) {
     // Everything typed stays: the entry is still being inserted or edited.
-    prompts_.ShowError(app::ErrorText(e));
+    prompts_.ShowError(ui::ErrorText(e));
     return;
   }
   accept();
 }
 
-// ---- TFdirectory ----
+// ---- DirectoryWindow ----
 
-TFdirectory::TFdirectory(const DirectoryConfig& config, app::UiPrompts& prompts, QWidget* parent)
+DirectoryWindow::DirectoryWindow(const DirectoryConfig& config, ui::UiPrompts& prompts, QWidget* parent)
     : QDialog(parent), logic_(config, prompts), prompts_(prompts) {
-  setObjectName(QString::fromLatin1(config.windowClass).mid(1));  // "FsprPlat"
+  setObjectName(QString::fromLatin1(config.windowName));
   setWindowTitle(config.caption);
   setAccessibleName(config.caption);
 
-  ToolBar1 = new QToolBar(this);
+  toolBar = new QToolBar(this);
   auto add = [this](QStyle::StandardPixmap icon, const QString& text, const QKeySequence& key) {
-    QAction* a = ToolBar1->addAction(style()->standardIcon(icon), text);
+    QAction* a = toolBar->addAction(style()->standardIcon(icon), text);
     a->setToolTip(text);
     a->setShortcut(key);
     a->setShortcutContext(Qt::WindowShortcut);
@@ -139,41 +140,40 @@ TFdirectory::TFdirectory(const DirectoryConfig& config, app::UiPrompts& prompts,
   actMark = add(QStyle::SP_TrashIcon, QStringLiteral("Удалить"), QKeySequence(Qt::Key_Delete));
   actCopy = add(QStyle::SP_FileDialogNewFolder, QStringLiteral("Скопировать"), QKeySequence(Qt::Key_F9));
   if (config.kindFilter) {
-    ToolBar1->addSeparator();
+    toolBar->addSeparator();
     auto* label = new QLabel(QStringLiteral("  Отбирать записи по   "), this);
-    ToolBar1->addWidget(label);
+    toolBar->addWidget(label);
     KindFilter = new QComboBox(this);
     KindFilter->addItems(KindFilterItems());
     KindFilter->setEditable(false);
     KindFilter->setObjectName(QStringLiteral("KindFilter"));
     KindFilter->setAccessibleName(QStringLiteral("Отбирать записи по"));
     label->setBuddy(KindFilter);
-    ToolBar1->addWidget(KindFilter);
+    toolBar->addWidget(KindFilter);
     connect(KindFilter, &QComboBox::activated, this, [this](int position) { logic_.SetKindPosition(position); });
   }
 
-  DBGrid1 = new widgets::DataGrid(this);
-  DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-  DBGrid1->setAccessibleName(config.caption);
+  grid = new widgets::DataGrid(this);
+  grid->setObjectName(QStringLiteral("grid"));
+  grid->setAccessibleName(config.caption);
   std::vector<widgets::GridColumn> columns;
   for (const DirectoryColumn& c : config.columns)
     columns.push_back({c.title, QString::fromLatin1(c.field), c.width});
-  DBGrid1->setColumns(std::move(columns));
-  if (config.centredTitles) DBGrid1->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
-  DBGrid1->horizontalHeader()->setStretchLastSection(true);
-  DBGrid1->setExtraFields({QStringLiteral("slugebnoe")});
-  DBGrid1->setDataSource(&logic_.Source());
-  DBGrid1->setCellPainter([this](QPainter& painter, const QRect& rect, int row, int column,
-                                 const QStyleOptionViewItem&) { PaintMarked(painter, rect, row, column); });
-  DBGrid1->setMinimumSize(460, 260);
-  DBGrid1->installEventFilter(this);
-  connect(DBGrid1, &widgets::DataGrid::recordDoubleClicked, this, &TFdirectory::PickCurrent);
+  grid->setColumns(std::move(columns));
+  if (config.centredTitles) grid->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+  grid->horizontalHeader()->setStretchLastSection(true);
+  grid->setExtraFields({QString::fromLatin1(receipts::kDeletedField)});
+  grid->setDataSource(&logic_.Source());
+  grid->setMarkedRows(QString::fromLatin1(receipts::kDeletedField));
+  grid->setMinimumSize(460, 260);
+  grid->installEventFilter(this);
+  connect(grid, &widgets::DataGrid::recordDoubleClicked, this, &DirectoryWindow::PickCurrent);
 
   CloseButton = new QPushButton(QStringLiteral("Закрыть"), this);
   CloseButton->setAutoDefault(false);
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(ToolBar1);
-  layout->addWidget(DBGrid1, 1);
+  layout->addWidget(toolBar);
+  layout->addWidget(grid, 1);
   auto* bottom = new QHBoxLayout;
   bottom->addStretch(1);
   bottom->addWidget(CloseButton);
@@ -189,9 +189,9 @@ TFdirectory::TFdirectory(const DirectoryConfig& config, app::UiPrompts& prompts,
   ApplyEnabling();
 }
 
-TFdirectory::~TFdirectory() = default;
+DirectoryWindow::~DirectoryWindow() = default;
 
-void TFdirectory::SetEditDialog(TFdirectoryIns* dialog) {
+void DirectoryWindow::SetEditDialog(DirectoryEntryDialog* dialog) {
   editDialog_ = dialog;
   logic_.SetEditor([this](const QString& caption) {
     if (!editDialog_) return;
@@ -201,7 +201,7 @@ void TFdirectory::SetEditDialog(TFdirectoryIns* dialog) {
   });
 }
 
-void TFdirectory::ApplyEnabling() {
+void DirectoryWindow::ApplyEnabling() {
   const Directory::Enabling e = logic_.Enabled();
   actCreate->setEnabled(e.create);
   actChange->setEnabled(e.change);
@@ -209,18 +209,18 @@ void TFdirectory::ApplyEnabling() {
   actCopy->setEnabled(e.copy);
 }
 
-bool TFdirectory::Execute() {
+bool DirectoryWindow::Execute() {
   picked_ = false;
   typed_.clear();
   try {
     logic_.Open();
   } catch (const tdb::EDatabaseError& e) {
-    prompts_.ShowError(app::ErrorText(e));
+    prompts_.ShowError(ui::ErrorText(e));
     return false;
   }
   if (KindFilter) KindFilter->setCurrentIndex(0);  // shown, not applied: the table opened unfiltered
-  DBGrid1->setFocus(Qt::OtherFocusReason);
-  app::CentreOnScreen(*this);
+  grid->setFocus(Qt::OtherFocusReason);
+  ui::CentreOnScreen(*this);
   struct CloseAtEnd {
     Directory& d;
     ~CloseAtEnd() { d.Close(); }
@@ -229,29 +229,14 @@ bool TFdirectory::Execute() {
   return picked_;
 }
 
-void TFdirectory::PaintMarked(QPainter& painter, const QRect& rect, int row, int column) {
-  const widgets::DataSetTableModel& model = *DBGrid1->dataModel();
-  if (!model.fieldValue(row, QStringLiteral("slugebnoe")).toBool()) return;
-  painter.fillRect(rect, Qt::white);
-  QFont font = DBGrid1->font();
-  font.setItalic(true);
-  painter.setFont(font);
-  painter.setPen(QColor(200, 200, 200));  // the scroll bars' grey
-  const QString text = model.editText(row, column);
-  const int width = painter.fontMetrics().horizontalAdvance(text);
-  const auto alignment = model.data(model.index(row, column), Qt::TextAlignmentRole).toInt();
-  const int left = (alignment & Qt::AlignRight) ? rect.right() - 2 - width : rect.left() + 2;
-  painter.drawText(QRect(left, rect.top() + 2, width + 1, rect.height() - 2), Qt::AlignLeft | Qt::AlignTop, text);
-}
-
-void TFdirectory::PickCurrent() {
+void DirectoryWindow::PickCurrent() {
   if (!logic_.Pick()) return;
   picked_ = true;
   accept();
 }
 
-bool TFdirectory::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == DBGrid1 && event->type() == QEvent::KeyPress) {
+bool DirectoryWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == grid && event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);
     // Directory entries are marked, never removed: the grid's own deletion
     // of the current record for good has no place here.

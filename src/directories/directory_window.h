@@ -1,7 +1,7 @@
 // The directory windows and their edit dialogs: one pattern, three
 // configurations (directory.h).
 //
-// TFdirectory is the modal list window: a toolbar with "Создать",
+// DirectoryWindow is the modal list window: a toolbar with "Создать",
 // "Изменить", "Удалить", "Скопировать" (and the code directory's kind filter),
 // the list of entries, and "Закрыть".  A double-click or Enter in the list
 // picks the current entry into the receipt and closes the window; typing in
@@ -9,7 +9,7 @@
 // needs no mouse.  Execute() opens the table, shows the window and closes the
 // table however the window was left.
 //
-// TFdirectoryIns is the edit dialog for one entry: an editor per field of the
+// DirectoryEntryDialog is the edit dialog for one entry: an editor per field of the
 // configuration, bound anew to the directory's data source at each showing;
 // "Ok" stores the entry and closes, "Отмена" and Esc close without storing.
 // An entry the engine refuses keeps the dialog open with what was typed.
@@ -17,9 +17,9 @@
 // their check are marked as they are typed, and "Ok" asks once whether to
 // store them all the same.
 //
-// TFsprPlat, TFsprpoluch, TFkodBK and TFsprPlatIns, TFsprPoluchIns,
-// TFsprkodBKins are these two classes with their configurations.  Each
-// window owns its widgets and its Directory; the prompts must outlive it.
+// The payers, recipients and code directories are these two classes with
+// their configurations (PayersConfig(), ...).  Each window owns its widgets
+// and its Directory; the prompts must outlive it.
 // User-interface thread only.
 #pragma once
 
@@ -31,18 +31,18 @@
 #include <QToolBar>
 #include <map>
 
-#include "app/ui_prompts.h"
+#include "ui/ui_prompts.h"
 #include "directories/directory.h"
 #include "widgets/data_grid.h"
 #include "widgets/field_warning.h"
 
 namespace directories {
 
-class TFdirectoryIns : public QDialog {
+class DirectoryEntryDialog : public QDialog {
   Q_OBJECT
 
  public:
-  TFdirectoryIns(const DirectoryConfig& config, app::UiPrompts& prompts, QWidget* parent = nullptr);
+  DirectoryEntryDialog(const DirectoryConfig& config, ui::UiPrompts& prompts, QWidget* parent = nullptr);
 
   // Binds the editors to `source` (the directory's) and shows the dialog
   // modally with the number editor focused.  REQUIRES: the source's dataset
@@ -59,7 +59,7 @@ class TFdirectoryIns : public QDialog {
   void Store();
 
   const DirectoryConfig& config_;
-  app::UiPrompts& prompts_;
+  ui::UiPrompts& prompts_;
   tdb::TDataSource* source_ = nullptr;
   std::map<std::string, QWidget*> editors_;
   QComboBox* kindList_ = nullptr;  // the code directory's `tip`
@@ -68,19 +68,19 @@ class TFdirectoryIns : public QDialog {
   QPushButton* cancel_;
 };
 
-class TFdirectory : public QDialog {
+class DirectoryWindow : public QDialog {
   Q_OBJECT
 
  public:
   // Typing within this many milliseconds goes on with the same search.
   static constexpr int kSearchPause = 1500;
 
-  TFdirectory(const DirectoryConfig& config, app::UiPrompts& prompts, QWidget* parent = nullptr);
-  ~TFdirectory() override;
+  DirectoryWindow(const DirectoryConfig& config, ui::UiPrompts& prompts, QWidget* parent = nullptr);
+  ~DirectoryWindow() override;
 
   Directory& Logic() { return logic_; }
   // The edit dialog Create, Change and Copy show; not owned.
-  void SetEditDialog(TFdirectoryIns* dialog);
+  void SetEditDialog(DirectoryEntryDialog* dialog);
   void SetReceipt(tdb::TDataSet* receipt) { logic_.SetReceipt(receipt); }
 
   // Opens the table and shows the window modally; closes the table when it
@@ -93,9 +93,9 @@ class TFdirectory : public QDialog {
   QAction* actChange;
   QAction* actMark;
   QAction* actCopy;
-  QToolBar* ToolBar1;
+  QToolBar* toolBar;
   QComboBox* KindFilter = nullptr;  // the code directory only
-  widgets::DataGrid* DBGrid1;  // the list of entries
+  widgets::DataGrid* grid;  // the list of entries
   QPushButton* CloseButton;  // "Закрыть"
 
  protected:
@@ -104,40 +104,13 @@ class TFdirectory : public QDialog {
  private:
   void ApplyEnabling();
   void PickCurrent();
-  // Redraws a cell of an entry marked for deletion: grey italics on white.
-  void PaintMarked(QPainter& painter, const QRect& rect, int row, int column);
 
   Directory logic_;
-  app::UiPrompts& prompts_;
-  TFdirectoryIns* editDialog_ = nullptr;
+  ui::UiPrompts& prompts_;
+  DirectoryEntryDialog* editDialog_ = nullptr;
   bool picked_ = false;
   QString typed_;  // what has been typed into the list since the last pause
   QElapsedTimer lastTyped_;
-};
-
-class TFsprPlat : public TFdirectory {
- public:
-  explicit TFsprPlat(app::UiPrompts& prompts) : TFdirectory(PayersConfig(), prompts) {}
-};
-class TFsprPlatIns : public TFdirectoryIns {
- public:
-  explicit TFsprPlatIns(app::UiPrompts& prompts) : TFdirectoryIns(PayersConfig(), prompts) {}
-};
-class TFsprpoluch : public TFdirectory {
- public:
-  explicit TFsprpoluch(app::UiPrompts& prompts) : TFdirectory(RecipientsConfig(), prompts) {}
-};
-class TFsprPoluchIns : public TFdirectoryIns {
- public:
-  explicit TFsprPoluchIns(app::UiPrompts& prompts) : TFdirectoryIns(RecipientsConfig(), prompts) {}
-};
-class TFkodBK : public TFdirectory {
- public:
-  explicit TFkodBK(app::UiPrompts& prompts) : TFdirectory(CodesConfig(), prompts) {}
-};
-class TFsprkodBKins : public TFdirectoryIns {
- public:
-  explicit TFsprkodBKins(app::UiPrompts& prompts) : TFdirectoryIns(CodesConfig(), prompts) {}
 };
 
 }  // namespace directories

@@ -9,18 +9,22 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "app/window_placement.h"
+#include "ui/window_placement.h"
+#include "data/receipt_tables.h"
 #include "data/requisites.h"
-#include "directories/requisite_warnings.h"
+#include "ui/requisite_warnings.h"
 #include "directories/directory.h"
 #include "directories/directory_window.h"
-#include "directories/field_editors.h"
+#include "ui/field_editors.h"
 #include "engine/dataset/data_source.h"
 #include "engine/dataset/dataset.h"
+#include "widgets/data_text.h"
 
 namespace entry {
 
-using directories::FieldEditorKind;
+namespace receipt_table = receipts::receipt_table;
+
+using ui::FieldEditorKind;
 
 namespace {
 
@@ -51,7 +55,7 @@ class PickKeys : public QObject {
 
 // ---- ReceiptDialog ----
 
-ReceiptDialog::ReceiptDialog(app::UiPrompts& prompts, QWidget* parent) : QDialog(parent), prompts_(prompts) {
+ReceiptDialog::ReceiptDialog(ui::UiPrompts& prompts, QWidget* parent) : QDialog(parent), prompts_(prompts) {
   auto* outer = new QVBoxLayout(this);
   grid_ = new QGridLayout;
   grid_->setHorizontalSpacing(6);
@@ -83,12 +87,12 @@ void ReceiptDialog::AddHeading(int row) {
   };
   HeadingNumber = heading(QStringLiteral("Квитанция №"));
   HeadingDate = heading(QStringLiteral("от"));
-  QWidget* number = directories::MakeFieldEditor(FieldEditorKind::Number, "nomer", QStringLiteral("Квитанция №"), this);
-  QWidget* date = directories::MakeFieldEditor(FieldEditorKind::Date, "DatePlat", QStringLiteral("от"), this);
+  QWidget* number = ui::MakeFieldEditor(ui::FieldEditorKind::Number, receipt_table::kNumber, QStringLiteral("Квитанция №"), this);
+  QWidget* date = ui::MakeFieldEditor(ui::FieldEditorKind::Date, receipt_table::kDate, QStringLiteral("от"), this);
   HeadingNumber->setBuddy(number);
   HeadingDate->setBuddy(date);
-  editors_["nomer"] = number;
-  editors_["DatePlat"] = date;
+  editors_[receipt_table::kNumber] = number;
+  editors_[receipt_table::kDate] = date;
   // The number and the date follow their headings as one line of the form.
   auto* line = new QHBoxLayout;
   line->addWidget(HeadingNumber);
@@ -100,9 +104,9 @@ void ReceiptDialog::AddHeading(int row) {
   grid_->addLayout(line, row, 0, 1, 4);
 }
 
-QWidget* ReceiptDialog::AddEditor(FieldEditorKind kind, const char* field, const QString& label, int row, int column,
+QWidget* ReceiptDialog::AddEditor(ui::FieldEditorKind kind, const char* field, const QString& label, int row, int column,
                                   int editorSpan) {
-  QWidget* editor = directories::MakeFieldEditor(kind, field, directories::OneLine(label), this);
+  QWidget* editor = ui::MakeFieldEditor(kind, field, ui::OneLine(label), this);
   auto* caption = new QLabel(label, this);
   caption->setBuddy(editor);
   grid_->addWidget(caption, row, column);
@@ -112,8 +116,8 @@ QWidget* ReceiptDialog::AddEditor(FieldEditorKind kind, const char* field, const
 }
 
 QWidget* ReceiptDialog::AddPicked(const char* field, const QString& label, const QColor& colour, int row,
-                                  int columnSpan, directories::TFdirectory** directory, QToolButton** button) {
-  QWidget* editor = directories::MakeFieldEditor(FieldEditorKind::ReadOnly, field, directories::OneLine(label), this);
+                                  int columnSpan, directories::DirectoryWindow** directory, QToolButton** button) {
+  QWidget* editor = ui::MakeFieldEditor(ui::FieldEditorKind::ReadOnly, field, ui::OneLine(label), this);
   QPalette palette = editor->palette();
   palette.setColor(QPalette::Base, colour);
   editor->setPalette(palette);
@@ -122,7 +126,7 @@ QWidget* ReceiptDialog::AddPicked(const char* field, const QString& label, const
   (*button)->setText(QStringLiteral("..."));
   (*button)->setFocusPolicy(Qt::NoFocus);
   (*button)->setToolTip(QStringLiteral("Выбрать из справочника (F4)"));
-  (*button)->setAccessibleName(directories::OneLine(label) + QStringLiteral(": выбрать"));
+  (*button)->setAccessibleName(ui::OneLine(label) + QStringLiteral(": выбрать"));
   auto* cell = new QHBoxLayout;
   cell->setSpacing(0);
   cell->addWidget(editor, 1);
@@ -159,10 +163,10 @@ QWidget* ReceiptDialog::Editor(const char* field) const {
 
 bool ReceiptDialog::Execute(bool focusNumber) {
   stored_ = false;
-  for (auto& [field, editor] : editors_) directories::BindFieldEditor(editor, source_);
+  for (auto& [field, editor] : editors_) ui::BindFieldEditor(editor, source_);
   Loading();
-  if (focusNumber) Editor("nomer")->setFocus(Qt::OtherFocusReason);
-  app::CentreOnScreen(*this);
+  if (focusNumber) Editor(receipt_table::kNumber)->setFocus(Qt::OtherFocusReason);
+  ui::CentreOnScreen(*this);
   prompts_.ShowModal(*this);
   return stored_;
 }
@@ -184,7 +188,7 @@ void ReceiptDialog::WarnRequisites() {
     const bool open = source_ && source_->DataSet() && source_->DataSet()->Active();
     return open ? receipts::RequisitesOfReceipt(*source_->DataSet()).date : 0;
   };
-  warnings_ = directories::WarnRequisites(this, receiptDate);
+  warnings_ = ui::WarnRequisites(this, receiptDate);
   for (widgets::FieldWarning* w : warnings_) warningSummary_->Add(w);
   // The border stays fixed for the user; the explanations make room for
   // themselves and give it back.
@@ -201,17 +205,17 @@ void ReceiptDialog::Store() {
   accept();
 }
 
-// ---- TFformixins ----
+// ---- Pd4ReceiptDialog ----
 
-TFformixins::TFformixins(app::UiPrompts& prompts, QWidget* parent) : ReceiptDialog(prompts, parent) {
-  setObjectName(QStringLiteral("Fformixins"));
+Pd4ReceiptDialog::Pd4ReceiptDialog(ui::UiPrompts& prompts, QWidget* parent) : ReceiptDialog(prompts, parent) {
+  setObjectName(QStringLiteral("pd4Dialog"));
   AddHeading(0);
-  QWidget* platel = AddPicked("Platel", QStringLiteral("Плательщик:"), ScrollBarColor(), 1, 3, &payers_, &PayerButton);
+  QWidget* platel = AddPicked(receipt_table::kPayer, QStringLiteral("Плательщик:"), ScrollBarColor(), 1, 3, &payers_, &PayerButton);
   QWidget* poluchat =
-      AddPicked("Poluchat", QStringLiteral("Получатель:"), MenuColor(), 2, 3, &recipients_, &RecipientButton);
-  QWidget* summa = AddEditor(FieldEditorKind::Number, "Summa", QStringLiteral("Сумма:"), 3, 0);
-  QWidget* uslug = AddEditor(FieldEditorKind::Number, "SummaUslug", QStringLiteral("Сумма платы за услуги"), 3, 2);
-  QWidget* nazn = AddEditor(FieldEditorKind::Text, "NaznPlat", QStringLiteral("Назначение\nплатежа:"), 4, 0, 3);
+      AddPicked(receipt_table::kRecipient, QStringLiteral("Получатель:"), MenuColor(), 2, 3, &recipients_, &RecipientButton);
+  QWidget* summa = AddEditor(ui::FieldEditorKind::Number, receipt_table::kAmount, QStringLiteral("Сумма:"), 3, 0);
+  QWidget* uslug = AddEditor(ui::FieldEditorKind::Number, receipt_table::kServiceFee, QStringLiteral("Сумма платы за услуги"), 3, 2);
+  QWidget* nazn = AddEditor(ui::FieldEditorKind::Text, receipt_table::kPurpose, QStringLiteral("Назначение\nплатежа:"), 4, 0, 3);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
   buttons->addWidget(OkButton);
@@ -219,31 +223,31 @@ TFformixins::TFformixins(app::UiPrompts& prompts, QWidget* parent) : ReceiptDial
   static_cast<QVBoxLayout*>(layout())->addLayout(buttons);
   grid_->setColumnStretch(1, 1);
   grid_->setColumnStretch(3, 1);
-  SetTabOrder({Editor("nomer"), Editor("DatePlat"), platel, poluchat, summa, uslug, nazn, OkButton, CancelButton});
+  SetTabOrder({Editor(receipt_table::kNumber), Editor(receipt_table::kDate), platel, poluchat, summa, uslug, nazn, OkButton, CancelButton});
   FixSize(QSize(507, 224));
 }
 
-// ---- TFformixinsnal ----
+// ---- TaxReceiptDialog ----
 
-TFformixinsnal::TFformixinsnal(app::UiPrompts& prompts, QWidget* parent) : ReceiptDialog(prompts, parent) {
-  setObjectName(QStringLiteral("Fformixinsnal"));
+TaxReceiptDialog::TaxReceiptDialog(ui::UiPrompts& prompts, QWidget* parent) : ReceiptDialog(prompts, parent) {
+  setObjectName(QStringLiteral("taxDialog"));
   openDocument_ = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
   AddHeading(0);
-  QWidget* index = AddEditor(FieldEditorKind::Text, "indexdoc", QStringLiteral("Индекс\nдокумента:"), 0, 4);
-  QWidget* platel = AddPicked("Platel", QStringLiteral("Плательщик:"), ScrollBarColor(), 1, 5, &payers_, &PayerButton);
+  QWidget* index = AddEditor(ui::FieldEditorKind::Text, receipt_table::kDocIndex, QStringLiteral("Индекс\nдокумента:"), 0, 4);
+  QWidget* platel = AddPicked(receipt_table::kPayer, QStringLiteral("Плательщик:"), ScrollBarColor(), 1, 5, &payers_, &PayerButton);
   QWidget* poluchat =
-      AddPicked("Poluchat", QStringLiteral("Получатель:"), MenuColor(), 2, 5, &recipients_, &RecipientButton);
-  QWidget* summa = AddEditor(FieldEditorKind::Number, "Summa", QStringLiteral("Сумма:"), 3, 0);
-  QWidget* peni = AddEditor(FieldEditorKind::Number, "peni", QStringLiteral("Пени:"), 3, 2);
-  QWidget* straf = AddEditor(FieldEditorKind::Number, "straf", QStringLiteral("Штраф:"), 3, 4);
-  QWidget* kod = AddPicked("kodklass", QStringLiteral("Код БК:"), ScrollBarColor(), 4, 3, &codes_, &CodeButton);
+      AddPicked(receipt_table::kRecipient, QStringLiteral("Получатель:"), MenuColor(), 2, 5, &recipients_, &RecipientButton);
+  QWidget* summa = AddEditor(ui::FieldEditorKind::Number, receipt_table::kAmount, QStringLiteral("Сумма:"), 3, 0);
+  QWidget* peni = AddEditor(ui::FieldEditorKind::Number, receipt_table::kPenalty, QStringLiteral("Пени:"), 3, 2);
+  QWidget* straf = AddEditor(ui::FieldEditorKind::Number, receipt_table::kFine, QStringLiteral("Штраф:"), 3, 4);
+  QWidget* kod = AddPicked(receipt_table::kBudgetCode, QStringLiteral("Код БК:"), ScrollBarColor(), 4, 3, &codes_, &CodeButton);
 
   auto box = [this](const char* field, const QString& label, int row, int column) {
     auto* combo = new QComboBox(this);
     combo->setEditable(true);
     combo->setInsertPolicy(QComboBox::NoInsert);
     combo->setObjectName(QString::fromLatin1(field));
-    combo->setAccessibleName(directories::OneLine(label));
+    combo->setAccessibleName(ui::OneLine(label));
     for (const TaxBox& b : TaxBoxes())
       if (qstrcmp(b.field, field) == 0) combo->addItems(b.items);
     auto* caption = new QLabel(label, this);
@@ -252,13 +256,13 @@ TFformixinsnal::TFformixinsnal(app::UiPrompts& prompts, QWidget* parent) : Recei
     grid_->addWidget(combo, row, column + 1);
     return combo;
   };
-  ComboBox1 = box("status", QStringLiteral("Статус:"), 4, 4);
+  statusBox = box(receipt_table::kStatus, QStringLiteral("Статус:"), 4, 4);
   // The field has held the OKTMO since 2014; old receipts hold an OKATO.
-  QWidget* okato = AddEditor(FieldEditorKind::Text, "okato", QStringLiteral("ОКТМО (ОКАТО):"), 5, 0);
-  ComboBox3 = box("srok", QStringLiteral("Период:"), 5, 2);
-  ComboBox4 = box("tipplat", QStringLiteral("Тип платежа:"), 5, 4);
-  QWidget* nazn = AddEditor(FieldEditorKind::Text, "NaznPlat", QStringLiteral("Назначение\nплатежа:"), 6, 0, 3);
-  ComboBox2 = box("osnovanie", QStringLiteral("Основание\nплатежа:"), 6, 4);
+  QWidget* okato = AddEditor(ui::FieldEditorKind::Text, receipt_table::kOktmo, QStringLiteral("ОКТМО (ОКАТО):"), 5, 0);
+  periodBox = box(receipt_table::kPeriod, QStringLiteral("Период:"), 5, 2);
+  paymentTypeBox = box(receipt_table::kPaymentType, QStringLiteral("Тип платежа:"), 5, 4);
+  QWidget* nazn = AddEditor(ui::FieldEditorKind::Text, receipt_table::kPurpose, QStringLiteral("Назначение\nплатежа:"), 6, 0, 3);
+  reasonBox = box(receipt_table::kReason, QStringLiteral("Основание\nплатежа:"), 6, 4);
 
   RulesButton = new QPushButton(QStringLiteral("Правила заполнения формы № ПД (налог)"), this);
   RulesButton->setAutoDefault(false);
@@ -273,35 +277,35 @@ TFformixinsnal::TFformixinsnal(app::UiPrompts& prompts, QWidget* parent) : Recei
   grid_->setColumnStretch(1, 1);
   grid_->setColumnStretch(3, 1);
   grid_->setColumnStretch(5, 1);
-  SetTabOrder({Editor("nomer"), Editor("DatePlat"), index, platel, poluchat, summa, peni, straf, kod, ComboBox1,
-               okato, ComboBox3, ComboBox4, ComboBox2, nazn, OkButton, CancelButton, RulesButton});
+  SetTabOrder({Editor(receipt_table::kNumber), Editor(receipt_table::kDate), index, platel, poluchat, summa, peni, straf, kod, statusBox,
+               okato, periodBox, paymentTypeBox, reasonBox, nazn, OkButton, CancelButton, RulesButton});
   WarnRequisites();
   FixSize(QSize(552, 267));
 }
 
-QComboBox* TFformixinsnal::Box(const char* field) const {
+QComboBox* TaxReceiptDialog::Box(const char* field) const {
   return findChild<QComboBox*>(QString::fromLatin1(field));
 }
 
-void TFformixinsnal::Loading() {
+void TaxReceiptDialog::Loading() {
   tdb::TDataSet& receipt = *source_->DataSet();
   for (const TaxBox& b : TaxBoxes()) {
     QComboBox* combo = Box(b.field);
     const tdb::TField& field = receipt.FieldByName(b.field);
     combo->lineEdit()->setMaxLength(field.Size() > 0 ? field.Size() : 32767);
-    combo->setEditText(directories::FieldText(field));
+    combo->setEditText(widgets::FieldText(field));
   }
   // The list is rebuilt; the text read above stays.
-  const QString period = ComboBox3->currentText();
-  ComboBox3->clear();
-  ComboBox3->addItems(PeriodSuggestions(clock_()));
-  ComboBox3->setEditText(period);
+  const QString period = periodBox->currentText();
+  periodBox->clear();
+  periodBox->addItems(PeriodSuggestions(clock_()));
+  periodBox->setEditText(period);
 }
 
-void TFformixinsnal::Storing() {
+void TaxReceiptDialog::Storing() {
   tdb::TDataSet& receipt = *source_->DataSet();
-  for (QComboBox* combo : {ComboBox1, ComboBox2, ComboBox3, ComboBox4})
-    directories::SetFieldText(receipt.FieldByName(combo->objectName().toStdString()), combo->currentText());
+  for (QComboBox* combo : {statusBox, reasonBox, periodBox, paymentTypeBox})
+    widgets::SetFieldText(receipt.FieldByName(combo->objectName().toStdString()), combo->currentText());
 }
 
 }  // namespace entry

@@ -1,4 +1,4 @@
-// The two receipt dialogs: TFformixins (form "ПД-4") and TFformixinsnal (the
+// The two receipt dialogs: Pd4ReceiptDialog (form "ПД-4") and TaxReceiptDialog (the
 // tax form "ПД (налог)").
 //
 // Both edit the register's current receipt through editors bound to the
@@ -28,8 +28,8 @@
 #include <map>
 #include <string>
 
-#include "app/ui_prompts.h"
-#include "directories/field_editors.h"
+#include "ui/ui_prompts.h"
+#include "ui/field_editors.h"
 #include "entry/receipt_entry.h"
 #include "widgets/field_warning.h"
 
@@ -37,7 +37,7 @@ namespace tdb {
 class TDataSource;
 }
 namespace directories {
-class TFdirectory;
+class DirectoryWindow;
 }
 
 namespace entry {
@@ -49,8 +49,8 @@ class ReceiptDialog : public QDialog {
   // The register's data source; not owned.
   void SetSource(tdb::TDataSource* source) { source_ = source; }
   tdb::TDataSource* Source() const { return source_; }
-  void SetPayers(directories::TFdirectory* payers) { payers_ = payers; }
-  void SetRecipients(directories::TFdirectory* recipients) { recipients_ = recipients; }
+  void SetPayers(directories::DirectoryWindow* payers) { payers_ = payers; }
+  void SetRecipients(directories::DirectoryWindow* recipients) { recipients_ = recipients; }
 
   // Binds the editors and shows the dialog modally over the current receipt.
   // With `focusNumber` the number editor gets the focus first; otherwise the
@@ -74,15 +74,15 @@ class ReceiptDialog : public QDialog {
   static QColor MenuColor() { return QColor(240, 240, 240); }
 
  protected:
-  ReceiptDialog(app::UiPrompts& prompts, QWidget* parent);
+  ReceiptDialog(ui::UiPrompts& prompts, QWidget* parent);
 
   // Makes the editor of `field`, labelled `label` (its buddy), and places
   // both; `editorSpan` columns from `column` + 1.
-  QWidget* AddEditor(directories::FieldEditorKind kind, const char* field, const QString& label, int row, int column, int editorSpan = 1);
+  QWidget* AddEditor(ui::FieldEditorKind kind, const char* field, const QString& label, int row, int column, int editorSpan = 1);
   // A read-only editor with a "..." button at its right end that shows
   // `directory`; entering it while `field` is empty does the same.
   QWidget* AddPicked(const char* field, const QString& label, const QColor& colour, int row, int columnSpan,
-                     directories::TFdirectory** directory, QToolButton** button);
+                     directories::DirectoryWindow** directory, QToolButton** button);
   void AddHeading(int row);
   // Sets the tab order of the editors and buttons as listed.
   void SetTabOrder(const std::vector<QWidget*>& order);
@@ -97,11 +97,11 @@ class ReceiptDialog : public QDialog {
   // A fixed dialog border at the layout's size, at least `designed`.
   void FixSize(const QSize& designed);
 
-  app::UiPrompts& prompts_;
+  ui::UiPrompts& prompts_;
   QGridLayout* grid_;
   tdb::TDataSource* source_ = nullptr;
-  directories::TFdirectory* payers_ = nullptr;
-  directories::TFdirectory* recipients_ = nullptr;
+  directories::DirectoryWindow* payers_ = nullptr;
+  directories::DirectoryWindow* recipients_ = nullptr;
   std::map<std::string, QWidget*> editors_;
   widgets::WarningSummary* warningSummary_;        // the explanations, above the buttons
   std::vector<widgets::FieldWarning*> warnings_;  // owned by their editors
@@ -112,30 +112,30 @@ class ReceiptDialog : public QDialog {
   bool stored_ = false;
 };
 
-class TFformixins : public ReceiptDialog {
+class Pd4ReceiptDialog : public ReceiptDialog {
   Q_OBJECT
 
  public:
-  explicit TFformixins(app::UiPrompts& prompts, QWidget* parent = nullptr);
+  explicit Pd4ReceiptDialog(ui::UiPrompts& prompts, QWidget* parent = nullptr);
 };
 
-class TFformixinsnal : public ReceiptDialog {
+class TaxReceiptDialog : public ReceiptDialog {
   Q_OBJECT
 
  public:
-  explicit TFformixinsnal(app::UiPrompts& prompts, QWidget* parent = nullptr);
+  explicit TaxReceiptDialog(ui::UiPrompts& prompts, QWidget* parent = nullptr);
 
-  void SetCodes(directories::TFdirectory* codes) { codes_ = codes; }
+  void SetCodes(directories::DirectoryWindow* codes) { codes_ = codes; }
   // Today's date for the period suggestions.
   void SetClock(Clock clock) { clock_ = std::move(clock); }
   // Opens a document with the desktop's application for it; the result is
   // not examined.
   void SetDocumentOpener(std::function<void(const QString& path)> opener) { openDocument_ = std::move(opener); }
 
-  QComboBox* ComboBox1;  // status
-  QComboBox* ComboBox2;  // basis of payment
-  QComboBox* ComboBox3;  // period
-  QComboBox* ComboBox4;  // type of payment
+  QComboBox* statusBox;  // status
+  QComboBox* reasonBox;  // basis of payment
+  QComboBox* periodBox;  // period
+  QComboBox* paymentTypeBox;  // type of payment
   QToolButton* CodeButton;
   QPushButton* RulesButton;  // "Правила заполнения формы № ПД (налог)"
 
@@ -146,7 +146,7 @@ class TFformixinsnal : public ReceiptDialog {
  private:
   QComboBox* Box(const char* field) const;
 
-  directories::TFdirectory* codes_ = nullptr;
+  directories::DirectoryWindow* codes_ = nullptr;
   Clock clock_ = SystemToday;
   std::function<void(const QString&)> openDocument_;
 };

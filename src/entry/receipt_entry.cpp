@@ -4,23 +4,26 @@
 #include <QFocusEvent>
 #include <QWidget>
 
-#include "app/error_report.h"
-#include "app/ui_prompts.h"
+#include "ui/error_report.h"
+#include "ui/ui_prompts.h"
+#include "data/receipt_tables.h"
 #include "engine/base/database_error.h"
 #include "engine/dataset/dataset.h"
 
 namespace entry {
 
+namespace receipt_table = receipts::receipt_table;
+
 QDate SystemToday() { return QDate::currentDate(); }
 
 const std::vector<TaxBox>& TaxBoxes() {
   static const std::vector<TaxBox> boxes = {
-      {"status", {"02", "03", "09", "10", "11", "12", "13", "14"}},
-      {"osnovanie",
+      {receipt_table::kStatus, {"02", "03", "09", "10", "11", "12", "13", "14"}},
+      {receipt_table::kReason,
        {QStringLiteral("ТП"), QStringLiteral("ЗД"), QStringLiteral("ТР"), QStringLiteral("РС"),
         QStringLiteral("ОТ"), QStringLiteral("АП"), QStringLiteral("АР")}},
-      {"srok", {}},
-      {"tipplat",
+      {receipt_table::kPeriod, {}},
+      {receipt_table::kPaymentType,
        {QStringLiteral("НС"), QStringLiteral("ПЛ"), QStringLiteral("ГП"), QStringLiteral("ВЗ"),
         QStringLiteral("АВ"), QStringLiteral("ПЕ"), QStringLiteral("ПЦ"), QStringLiteral("СА"),
         QStringLiteral("АШ"), QStringLiteral("ИШ")}},
@@ -38,12 +41,12 @@ QStringList PeriodSuggestions(const QDate& today) {
           QStringLiteral("ГД.00.") + year};
 }
 
-bool StoreReceipt(tdb::TDataSet& receipt, app::UiPrompts& prompts) {
+bool StoreReceipt(tdb::TDataSet& receipt, ui::UiPrompts& prompts) {
   try {
     receipt.Post();
     return true;
   } catch (const tdb::EDatabaseError& e) {
-    prompts.ShowError(app::ErrorText(e));
+    prompts.ShowError(ui::ErrorText(e));
     return false;
   }
 }

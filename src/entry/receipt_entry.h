@@ -16,7 +16,7 @@
 namespace tdb {
 class TDataSet;
 }
-namespace app {
+namespace ui {
 class UiPrompts;
 }
 
@@ -41,7 +41,7 @@ QStringList PeriodSuggestions(const QDate& today);
 // Posts the receipt (the bound editors first write what is being typed).
 // An engine refusal is shown through `prompts` and leaves the receipt in its
 // insert or edit state with every value as it was; answers whether stored.
-bool StoreReceipt(tdb::TDataSet& receipt, app::UiPrompts& prompts);
+bool StoreReceipt(tdb::TDataSet& receipt, ui::UiPrompts& prompts);
 
 // Opens a directory when the user enters an empty editor: the focus arrives
 // from another control of the same dialog (Tab, Backtab, a click) and

@@ -4,15 +4,18 @@
 #include <array>
 
 #include "data/payment_qr.h"
-#include "engine/base/codepage.h"
+#include "data/receipt_tables.h"
 #include "printing/qr_image.h"
+#include "widgets/data_text.h"
 
 namespace printing {
+
+namespace receipt_table = receipts::receipt_table;
 namespace {
 
 using receipts::ReceiptValues;
 
-QString FromCp1251(const std::string& text) { return QString::fromStdU16String(tdb::Cp1251ToUtf16(text)); }
+using widgets::FromCp1251;
 
 // Value makers for the cell tables.
 auto Text(const char* field) {
@@ -22,10 +25,10 @@ auto Amount(const char* field) {
   return [field](const ReceiptValues& r) -> CellValue { return r.Amount(field); };
 }
 auto Date() {
-  return [](const ReceiptValues& r) -> CellValue { return PaymentDateText(r.Date("DatePlat")); };
+  return [](const ReceiptValues& r) -> CellValue { return PaymentDateText(r.Date(receipt_table::kDate)); };
 }
 tdb::TCurrency Total(const ReceiptValues& r) {
-  return tdb::TCurrency{r.Amount("Summa").value + r.Amount("SummaUslug").value};
+  return tdb::TCurrency{r.Amount(receipt_table::kAmount).value + r.Amount(receipt_table::kServiceFee).value};
 }
 auto Roubles(tdb::TCurrency (*amount)(const ReceiptValues&)) {
   return [amount](const ReceiptValues& r) -> CellValue { return SplitAmount(amount(r)).roubles; };
@@ -33,23 +36,23 @@ auto Roubles(tdb::TCurrency (*amount)(const ReceiptValues&)) {
 auto Kopecks(tdb::TCurrency (*amount)(const ReceiptValues&)) {
   return [amount](const ReceiptValues& r) -> CellValue { return SplitAmount(amount(r)).kopecks; };
 }
-tdb::TCurrency Summa(const ReceiptValues& r) { return r.Amount("Summa"); }
-tdb::TCurrency SummaUslug(const ReceiptValues& r) { return r.Amount("SummaUslug"); }
+tdb::TCurrency Summa(const ReceiptValues& r) { return r.Amount(receipt_table::kAmount); }
+tdb::TCurrency SummaUslug(const ReceiptValues& r) { return r.Amount(receipt_table::kServiceFee); }
 
 std::vector<CellWrite> Pd4Cells() {
   return {
       {2, 6, 1, Date()},
-      {2, 8, 1, Text("Platel")},
-      {2, 10, 1, Text("AdresPlat")},
-      {2, 11, 1, Text("InnPlat")},
-      {2, 13, 2, Text("LschPlat")},
-      {1, 2, 4, Text("Poluchat")},
-      {1, 4, 4, Text("InnPoluch")},
-      {1, 4, 8, Text("SchetPoluch")},
-      {1, 6, 5, Text("BancPoluch")},
-      {1, 8, 5, Text("Bik")},
-      {1, 8, 8, Text("korSchet")},
-      {1, 10, 4, Text("NaznPlat")},
+      {2, 8, 1, Text(receipt_table::kPayer)},
+      {2, 10, 1, Text(receipt_table::kPayerAddress)},
+      {2, 11, 1, Text(receipt_table::kPayerInn)},
+      {2, 13, 2, Text(receipt_table::kPayerAccount)},
+      {1, 2, 4, Text(receipt_table::kRecipient)},
+      {1, 4, 4, Text(receipt_table::kRecipientInn)},
+      {1, 4, 8, Text(receipt_table::kRecipientAccount)},
+      {1, 6, 5, Text(receipt_table::kBank)},
+      {1, 8, 5, Text(receipt_table::kBik)},
+      {1, 8, 8, Text(receipt_table::kCorrAccount)},
+      {1, 10, 4, Text(receipt_table::kPurpose)},
       {1, 13, 7, Roubles(Summa)},
       {1, 13, 10, Kopecks(Summa)},
       {1, 14, 7, Roubles(SummaUslug)},
@@ -62,24 +65,24 @@ std::vector<CellWrite> Pd4Cells() {
 std::vector<CellWrite> NewTaxCells() {
   return {
       {1, 18, 8, Date()},
-      {1, 3, 4, Text("Platel")},
-      {1, 3, 17, Text("AdresPlat")},
-      {1, 17, 4, Text("srok")},
-      {1, 17, 17, Text("tipplat")},
-      {1, 6, 22, Amount("Summa")},
-      {1, 11, 4, Text("Poluchat")},
-      {1, 8, 4, Text("BancPoluch")},
-      {1, 14, 9, Text("InnPoluch")},
-      {1, 14, 20, Text("KppPoluch")},
-      {1, 1, 12, Text("indexdoc")},
-      {1, 1, 24, Text("status")},
-      {1, 15, 4, Text("kodklass")},
-      {1, 16, 4, Text("okato")},
-      {1, 16, 17, Text("osnovanie")},
-      {1, 11, 17, Text("SchetPoluch")},
-      {1, 7, 21, Text("Bik")},
-      {1, 9, 17, Text("korSchet")},
-      {1, 6, 9, Text("InnPlat")},
+      {1, 3, 4, Text(receipt_table::kPayer)},
+      {1, 3, 17, Text(receipt_table::kPayerAddress)},
+      {1, 17, 4, Text(receipt_table::kPeriod)},
+      {1, 17, 17, Text(receipt_table::kPaymentType)},
+      {1, 6, 22, Amount(receipt_table::kAmount)},
+      {1, 11, 4, Text(receipt_table::kRecipient)},
+      {1, 8, 4, Text(receipt_table::kBank)},
+      {1, 14, 9, Text(receipt_table::kRecipientInn)},
+      {1, 14, 20, Text(receipt_table::kRecipientKpp)},
+      {1, 1, 12, Text(receipt_table::kDocIndex)},
+      {1, 1, 24, Text(receipt_table::kStatus)},
+      {1, 15, 4, Text(receipt_table::kBudgetCode)},
+      {1, 16, 4, Text(receipt_table::kOktmo)},
+      {1, 16, 17, Text(receipt_table::kReason)},
+      {1, 11, 17, Text(receipt_table::kRecipientAccount)},
+      {1, 7, 21, Text(receipt_table::kBik)},
+      {1, 9, 17, Text(receipt_table::kCorrAccount)},
+      {1, 6, 9, Text(receipt_table::kPayerInn)},
   };
 }
 
@@ -89,25 +92,25 @@ constexpr int kLowerPartOffset = 19;
 std::vector<CellWrite> Pd4sbTaxCells() {
   std::vector<CellWrite> cells = {
       {1, 18, 29, Date()},
-      {1, 13, 13, Text("Platel")},
-      {1, 14, 13, Text("AdresPlat")},
-      {1, 16, 12, Text("srok")},
-      {1, 16, 33, Amount("Summa")},
-      {1, 17, 7, Amount("peni")},
-      {1, 17, 18, Amount("straf")},
-      {1, 2, 4, Text("Poluchat")},
-      {1, 6, 26, Text("BancPoluch")},
-      {1, 10, 4, Text("NaznPlat")},
-      {1, 4, 14, Text("imns")},
+      {1, 13, 13, Text(receipt_table::kPayer)},
+      {1, 14, 13, Text(receipt_table::kPayerAddress)},
+      {1, 16, 12, Text(receipt_table::kPeriod)},
+      {1, 16, 33, Amount(receipt_table::kAmount)},
+      {1, 17, 7, Amount(receipt_table::kPenalty)},
+      {1, 17, 18, Amount(receipt_table::kFine)},
+      {1, 2, 4, Text(receipt_table::kRecipient)},
+      {1, 6, 26, Text(receipt_table::kBank)},
+      {1, 10, 4, Text(receipt_table::kPurpose)},
+      {1, 4, 14, Text(receipt_table::kTaxOffice)},
   };
   struct Boxes {
     const char* field;
     int length, row, column;
   };
   static constexpr Boxes boxes[] = {
-      {"InnPoluch", 10, 4, 4},   {"KppPoluch", 9, 2, 34},    {"kodklass", 20, 11, 23},
-      {"okato", 11, 4, 32},      {"SchetPoluch", 20, 7, 4},  {"Bik", 9, 9, 8},
-      {"korSchet", 20, 9, 23},   {"InnPlat", 12, 15, 12},    {"LschPlat", 12, 15, 31},
+      {receipt_table::kRecipientInn, 10, 4, 4},   {receipt_table::kRecipientKpp, 9, 2, 34},    {receipt_table::kBudgetCode, 20, 11, 23},
+      {receipt_table::kOktmo, 11, 4, 32},      {receipt_table::kRecipientAccount, 20, 7, 4},  {receipt_table::kBik, 9, 9, 8},
+      {receipt_table::kCorrAccount, 20, 9, 23},   {receipt_table::kPayerInn, 12, 15, 12},    {receipt_table::kPayerAccount, 12, 15, 31},
   };
   for (const Boxes& b : boxes) {
     for (int part : {0, kLowerPartOffset}) {
@@ -215,7 +218,7 @@ void PrintLayout(const ReceiptValues& receipt, ReceiptLayout layout, const QStri
 
 void PrintReceipt(const ReceiptValues& receipt, const QString& programDir, const FormChooser& choose,
                   const SpreadsheetStarter& start) {
-  if (!receipt.Flag("naloglog")) {
+  if (!receipt.Flag(receipt_table::kTax)) {
     PrintLayout(receipt, ReceiptLayout::kPd4, programDir, start);
     return;
   }

@@ -59,7 +59,7 @@ const std::vector<CellWrite>& FormCells(ReceiptLayout layout);
 // The name of each form's picture that receives the payment code.
 inline const QString kQrPictureName = QStringLiteral("QR");
 
-// Shows the form chooser (the register's `TFpechform`) with `items` and
+// Shows the form chooser (the register's `FormChooser`) with `items` and
 // answers the position taken, or nothing when the user cancelled.
 using FormChooser = std::function<std::optional<int>(const QStringList& items)>;
 

@@ -179,6 +179,27 @@ void DataGrid::setCellPainter(CellPainter painter) {
   viewport()->update();
 }
 
+void DataGrid::setMarkedRows(const QString& markField) {
+  setCellPainter([this, markField](QPainter& painter, const QRect& rect, int row, int column,
+                                   const QStyleOptionViewItem& option) {
+    const DataSetTableModel& model = *dataModel();
+    if (!model.fieldValue(row, markField).toBool()) return;
+    // The cell's text again, grey and italic on white.
+    painter.setClipRect(rect);
+    painter.fillRect(rect, Qt::white);
+    QFont italic = option.font;
+    italic.setItalic(true);
+    painter.setFont(italic);
+    painter.setPen(markedTextColour());
+    const QString text = model.editText(row, column);
+    const int alignment = model.data(model.index(row, column), Qt::TextAlignmentRole).toInt();
+    const int width = QFontMetrics(italic).horizontalAdvance(text);
+    const int left = (alignment & Qt::AlignRight) ? rect.right() - 2 - width : rect.left() + 2;
+    painter.drawText(QRect(left, rect.top() + 2, qMax(width, rect.right() - left), rect.height() - 2),
+                     Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
+  });
+}
+
 // ---- the current row ----
 
 void DataGrid::followDataSetRow(int row) {

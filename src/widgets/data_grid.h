@@ -77,6 +77,14 @@ class DataGrid : public QTableView {
       std::function<void(QPainter& painter, const QRect& rect, int row, int column, const QStyleOptionViewItem& option)>;
   void setCellPainter(CellPainter painter);
 
+  // Draws the rows whose boolean field `markField` (a column or an extra
+  // field of the model) is true in markedTextColour() italics on white, over
+  // the normal drawing and the selection: how the windows show records
+  // marked for deletion.  Takes the place of the cell painter.
+  void setMarkedRows(const QString& markField);
+  // The scroll bars' grey.
+  static QColor markedTextColour() { return QColor(200, 200, 200); }
+
   // The text of a row's mark, or an empty string for an unmarked row; the
   // indicator column draws a warning sign on a marked row and shows the text
   // as its tooltip.  Called for the rows being painted; an empty function

@@ -1,6 +1,7 @@
 #include "widgets/data_text.h"
 
 #include "engine/base/codepage.h"
+#include "engine/dataset/field.h"
 
 namespace widgets {
 
@@ -13,5 +14,9 @@ std::string ToCp1251(const QString& text) {
   return tdb::Utf16ToCp1251(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
                                                 static_cast<size_t>(text.size())));
 }
+
+QString FieldText(const tdb::TField& field) { return FromCp1251(field.AsString()); }
+
+void SetFieldText(tdb::TField& field, const QString& text) { field.SetAsString(ToCp1251(text)); }
 
 }  // namespace widgets

@@ -4,10 +4,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/login_dialog.h"
+#include "app/database_login.h"
 #include "app/qt_timer_service.h"
 #include "engine/base/database_error.h"
-#include "register_fixture.h"
+#include "register/register_fixture.h"
 
 namespace {
 
@@ -52,7 +52,7 @@ class DatabaseLoginTest : public QObject {
       t.SetDatabaseName("formix.tdb");
       t.SetTableName("formix");
       loginPrompts_.Then([](QDialog& d) {
-        auto& login = static_cast<app::TRadiVOLoginForm&>(d);
+        auto& login = static_cast<app::DatabaseLoginDialog&>(d);
         login.PasswordEdit->setText("Секрет 1");
         QTest::mouseClick(login.OkButton, Qt::LeftButton);
       });
@@ -64,7 +64,7 @@ class DatabaseLoginTest : public QObject {
     QString fileShown;
     bool readOnly = false, masked = false, focused = false;
     loginPrompts_.Then([&](QDialog& d) {
-      auto& login = static_cast<app::TRadiVOLoginForm&>(d);
+      auto& login = static_cast<app::DatabaseLoginDialog&>(d);
       fileShown = login.DatabaseEdit->text();
       readOnly = login.DatabaseEdit->isReadOnly();
       masked = login.PasswordEdit->echoMode() == QLineEdit::Password;
@@ -103,7 +103,7 @@ class DatabaseLoginTest : public QObject {
   }
 
   void dialogLayout() {
-    app::TRadiVOLoginForm login("formix.tdb");
+    app::DatabaseLoginDialog login("formix.tdb");
     QCOMPARE(login.windowTitle(), QStringLiteral("Database Login"));
     QCOMPARE(login.size(), QSize(281, 154));
     QCOMPARE(login.DatabaseLabel->text(), QStringLiteral("Database:"));

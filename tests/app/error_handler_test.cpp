@@ -7,7 +7,7 @@
 #include "engine/base/codepage.h"
 #include "engine/base/database_error.h"
 #include "engine/dataset/dada_table.h"
-#include "scripted_prompts.h"
+#include "support/scripted_prompts.h"
 
 namespace {
 

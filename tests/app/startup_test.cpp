@@ -8,23 +8,23 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/forms.h"
+#include "app/program_windows.h"
 #include "app/ini_file.h"
 #include "data/receipt_tables.h"
 #include "engine/base/codepage.h"
-#include "scripted_prompts.h"
+#include "support/scripted_prompts.h"
 
 namespace {
 
 // One run of the program: its windows, created as at start-up.
 struct Program {
   explicit Program(const QString& dir) {
-    forms = app::CreateForms(app::AppContext{dir, &prompts});
-    written = std::make_unique<QSignalSpy>(main(), &app::TFmain::settingsWritten);
-    finished = std::make_unique<QSignalSpy>(main(), &app::TFmain::startupFinished);
+    forms = app::CreateProgramWindows(ui::AppContext{dir, &prompts});
+    written = std::make_unique<QSignalSpy>(main(), &reg::RegisterWindow::settingsWritten);
+    finished = std::make_unique<QSignalSpy>(main(), &reg::RegisterWindow::startupFinished);
   }
-  app::TFmain* main() const { return forms->Fmain.get(); }
-  app::TFnastr* nastr() const { return forms->Fnastr.get(); }
+  reg::RegisterWindow* main() const { return forms->registerWindow.get(); }
+  const app::Settings& settings() const { return forms->settings; }
   // Shows the main window and lets its start-up sequence run.
   void Start() {
     main()->show();
@@ -33,7 +33,7 @@ struct Program {
   bool Ended() const { return !main()->isVisible(); }
 
   ScriptedPrompts prompts;
-  std::unique_ptr<app::Forms> forms;
+  std::unique_ptr<app::ProgramWindows> forms;
   std::unique_ptr<QSignalSpy> written, finished;
 };
 
@@ -41,11 +41,11 @@ struct Program {
 enum class Finish { Ok, Cancel, CloseBox };
 ScriptedPrompts::Script Login(const QString& text, Finish how) {
   return [text, how](QDialog& d) {
-    auto& pw = static_cast<app::TFpassword&>(d);
-    TypeText(pw.Edit1, text);
+    auto& pw = static_cast<app::LoginDialog&>(d);
+    TypeText(pw.passwordEdit, text);
     switch (how) {
-      case Finish::Ok: QTest::mouseClick(pw.BitBtn1, Qt::LeftButton); break;
-      case Finish::Cancel: QTest::mouseClick(pw.BitBtn2, Qt::LeftButton); break;
+      case Finish::Ok: QTest::mouseClick(pw.okButton, Qt::LeftButton); break;
+      case Finish::Cancel: QTest::mouseClick(pw.cancelButton, Qt::LeftButton); break;
       case Finish::CloseBox: pw.close(); break;
     }
   };
@@ -91,8 +91,8 @@ class StartupTest : public QObject {
     QVERIFY(p.main()->Receipts().Active());
     QVERIFY(p.prompts.errors.isEmpty());
     QVERIFY(!p.main()->isMaximized());
-    QVERIFY(p.nastr()->CheckBox1->isChecked());
-    QVERIFY(!p.nastr()->CheckBox2->isChecked());
+    QVERIFY(p.settings().summa);
+    QVERIFY(!p.settings().passLog);
     QVERIFY(!QFile::exists(Path()));
 
     p.main()->close();
@@ -160,16 +160,16 @@ class StartupTest : public QObject {
     Program p(Dir());
     bool stillOpen = false;
     p.prompts.Then([&stillOpen](QDialog& d) {
-      auto& pw = static_cast<app::TFpassword&>(d);
-      TypeText(pw.Edit1, "abc");
-      QTest::keyClick(pw.Edit1, Qt::Key_Return);
-      QTest::keyClick(pw.Edit1, Qt::Key_Enter);
-      QTest::keyClick(pw.Edit1, Qt::Key_Escape);
-      pw.BitBtn2->setFocus();
-      QTest::keyClick(pw.BitBtn2, Qt::Key_Return);
-      QTest::keyClick(pw.BitBtn2, Qt::Key_Escape);
+      auto& pw = static_cast<app::LoginDialog&>(d);
+      TypeText(pw.passwordEdit, "abc");
+      QTest::keyClick(pw.passwordEdit, Qt::Key_Return);
+      QTest::keyClick(pw.passwordEdit, Qt::Key_Enter);
+      QTest::keyClick(pw.passwordEdit, Qt::Key_Escape);
+      pw.cancelButton->setFocus();
+      QTest::keyClick(pw.cancelButton, Qt::Key_Return);
+      QTest::keyClick(pw.cancelButton, Qt::Key_Escape);
       stillOpen = pw.isVisible();
-      QTest::mouseClick(pw.BitBtn1, Qt::LeftButton);
+      QTest::mouseClick(pw.okButton, Qt::LeftButton);
     });
     p.Start();
     QVERIFY(stillOpen);
@@ -210,12 +210,12 @@ class StartupTest : public QObject {
       p.prompts.Then(Login("abc", Finish::Ok));
       bool greyed = false;
       p.prompts.Then([&greyed](QDialog& d) {
-        auto& n = static_cast<app::TFnastr&>(d);
-        QVERIFY(n.Edit1->isEnabled());
-        QTest::mouseClick(n.CheckBox2, Qt::LeftButton);
-        greyed = !n.Edit1->isEnabled() && n.Edit1->text() == "abc" &&
-                 n.Edit1->palette().color(QPalette::Disabled, QPalette::Base) == QColor(200, 200, 200);
-        QTest::mouseClick(n.BitBtn2, Qt::LeftButton);
+        auto& n = static_cast<app::SettingsDialog&>(d);
+        QVERIFY(n.passwordEdit->isEnabled());
+        QTest::mouseClick(n.usePasswordBox, Qt::LeftButton);
+        greyed = !n.passwordEdit->isEnabled() && n.passwordEdit->text() == "abc" &&
+                 n.passwordEdit->palette().color(QPalette::Disabled, QPalette::Base) == QColor(200, 200, 200);
+        QTest::mouseClick(n.cancelButton, Qt::LeftButton);
       });
       p.Start();
       p.main()->actSettings->trigger();
@@ -223,7 +223,7 @@ class StartupTest : public QObject {
       QCOMPARE(p.prompts.modalTitles.last(), QStringLiteral("Настройка программы"));
       QCOMPARE(p.written->count(), 0);
       QCOMPARE(FileBytes(), before);
-      QVERIFY(!p.nastr()->CheckBox2->isChecked());
+      QVERIFY(!p.settings().passLog);
       p.main()->actExit->trigger();
       QVERIFY(p.Ended());
       QCOMPARE(p.written->count(), 1);
@@ -240,17 +240,17 @@ class StartupTest : public QObject {
     {
       Program p(Dir());
       p.prompts.Then([](QDialog& d) {
-        auto& n = static_cast<app::TFnastr&>(d);
-        QVERIFY(!n.Edit1->isEnabled());
-        QTest::mouseClick(n.CheckBox2, Qt::LeftButton);
-        QVERIFY(n.Edit1->isEnabled());
-        TypeText(n.Edit1, QStringLiteral("Пароль"));
-        QTest::mouseClick(n.BitBtn1, Qt::LeftButton);
+        auto& n = static_cast<app::SettingsDialog&>(d);
+        QVERIFY(!n.passwordEdit->isEnabled());
+        QTest::mouseClick(n.usePasswordBox, Qt::LeftButton);
+        QVERIFY(n.passwordEdit->isEnabled());
+        TypeText(n.passwordEdit, QStringLiteral("Пароль"));
+        QTest::mouseClick(n.saveButton, Qt::LeftButton);
       });
       p.Start();
       p.main()->actSettings->trigger();
       QCOMPARE(p.written->count(), 1);  // "Сохранить" writes at once
-      QVERIFY(!p.nastr()->isVisible());
+      QVERIFY(!p.forms->settingsDialog->isVisible());
       QVERIFY(FileBytes().contains("Password=\xCF\xE0\xF0\xEE\xEB\xFC\r\n"));
       QVERIFY(FileBytes().contains("PassLog=1\r\n"));
       p.main()->close();
@@ -270,7 +270,7 @@ class StartupTest : public QObject {
     Program p(Dir());
     p.Start();
     QVERIFY(p.main()->isMaximized());
-    QVERIFY(!p.nastr()->CheckBox1->isChecked());
+    QVERIFY(!p.settings().summa);
     p.main()->close();
     QCOMPARE(FileBytes(), QByteArray("; written by hand\r\n[MAIN]\r\nwindowsstate=1\r\nLeft=10\r\n\r\n"
                                      "[Nastr]\r\nSumma=0\r\nExtra=\xC4\xE0\r\nPassLog=0\r\nPassword=\r\n"
@@ -300,7 +300,7 @@ class StartupTest : public QObject {
       p.Start();
       QCOMPARE(p.finished->count(), 1);  // no message, start-up goes on
       QVERIFY(p.prompts.errors.isEmpty());
-      QVERIFY(p.nastr()->CheckBox1->isChecked());
+      QVERIFY(p.settings().summa);
       p.main()->close();
       // The failed write is reported and the program still ends.
       QVERIFY(p.Ended());
@@ -316,8 +316,8 @@ class StartupTest : public QObject {
     Program p(Dir());
     bool openAfterSave = false;
     p.prompts.Then([&openAfterSave](QDialog& d) {
-      auto& n = static_cast<app::TFnastr&>(d);
-      QTest::mouseClick(n.BitBtn1, Qt::LeftButton);
+      auto& n = static_cast<app::SettingsDialog&>(d);
+      QTest::mouseClick(n.saveButton, Qt::LeftButton);
       openAfterSave = n.isVisible();
       QTest::keyClick(&n, Qt::Key_Escape);
     });

@@ -8,26 +8,26 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/forms.h"
+#include "app/program_windows.h"
 #include "app/version.h"
-#include "scripted_prompts.h"
+#include "support/scripted_prompts.h"
 
 class WindowsTest : public QObject {
   Q_OBJECT
 
   QTemporaryDir dir_;
   ScriptedPrompts prompts_;
-  std::unique_ptr<app::Forms> forms_;
+  std::unique_ptr<app::ProgramWindows> forms_;
 
  private slots:
   void init() {
     prompts_ = ScriptedPrompts();
-    forms_ = app::CreateForms(app::AppContext{dir_.path() + '/', &prompts_});
+    forms_ = app::CreateProgramWindows(ui::AppContext{dir_.path() + '/', &prompts_});
   }
   void cleanup() { forms_.reset(); }
 
   void mainWindowCommands() {
-    app::TFmain& m = *forms_->Fmain;
+    reg::RegisterWindow& m = *forms_->registerWindow;
     QCOMPARE(m.windowTitle(), QStringLiteral("Квитанции [ПД-4 ПД-(налог)]"));
     QCOMPARE(m.size(), QSize(696, 480));
     QStringList menus;
@@ -67,7 +67,7 @@ class WindowsTest : public QObject {
     }
 
     QStringList toolbar;
-    for (QAction* a : m.ToolBar1->actions()) toolbar << (a->isSeparator() ? "|" : a->text());
+    for (QAction* a : m.toolBar->actions()) toolbar << (a->isSeparator() ? "|" : a->text());
     QCOMPARE(toolbar, (QStringList{"Создать", "Печать", "|", "Изменить", "Удалить", "Скопировать"}));
     QVERIFY(m.statusBar()->currentMessage().isEmpty());
   }
@@ -82,14 +82,14 @@ class WindowsTest : public QObject {
       shown = calculator.pad()->calculator().display();
       QTest::keyClick(&calculator, Qt::Key_Escape);
     });
-    forms_->Fmain->actCalculator->trigger();
+    forms_->registerWindow->actCalculator->trigger();
     QCOMPARE(prompts_.modalTitles, QStringList{"Калькулятор"});
     QCOMPARE(shown, QStringLiteral("42"));
   }
 
   void formChooser() {
-    app::TFpechform& c = *forms_->Fpechform;
-    c.ListBox1->addItems({"первая", "вторая"});
+    reg::FormChooser& c = forms_->registerWindow->Chooser();
+    c.formList->addItems({"первая", "вторая"});
     auto show = [&](ScriptedPrompts::Script script) {
       prompts_.Then(std::move(script));
       return prompts_.ShowModal(c);
@@ -98,100 +98,106 @@ class WindowsTest : public QObject {
     int focusedRow = -1;
     bool listFocused = false;
     QCOMPARE(show([&](QDialog&) {
-               listFocused = c.ListBox1->hasFocus();
-               c.ListBox1->setCurrentRow(1);
-               QTest::keyClick(c.ListBox1, Qt::Key_Return);
+               listFocused = c.formList->hasFocus();
+               c.formList->setCurrentRow(1);
+               QTest::keyClick(c.formList, Qt::Key_Return);
              }),
              int(QDialog::Accepted));
     QVERIFY(listFocused);
-    QCOMPARE(c.ListBox1->currentRow(), 1);
+    QCOMPARE(c.formList->currentRow(), 1);
     QCOMPARE(show([&](QDialog&) {
-               focusedRow = c.ListBox1->currentRow();
-               QTest::keyClick(c.ListBox1, Qt::Key_Escape);
+               focusedRow = c.formList->currentRow();
+               QTest::keyClick(c.formList, Qt::Key_Escape);
              }),
              int(QDialog::Rejected));
     QCOMPARE(focusedRow, 0);
     // A double-click closes it as "Ok" for the item under the mouse.
     QCOMPARE(show([&](QDialog&) {
-               const QRect r = c.ListBox1->visualItemRect(c.ListBox1->item(1));
-               QTest::mouseClick(c.ListBox1->viewport(), Qt::LeftButton, {}, r.center());
-               QTest::mouseDClick(c.ListBox1->viewport(), Qt::LeftButton, {}, r.center());
+               const QRect r = c.formList->visualItemRect(c.formList->item(1));
+               QTest::mouseClick(c.formList->viewport(), Qt::LeftButton, {}, r.center());
+               QTest::mouseDClick(c.formList->viewport(), Qt::LeftButton, {}, r.center());
              }),
              int(QDialog::Accepted));
-    QCOMPARE(c.ListBox1->currentRow(), 1);
-    QCOMPARE(show([&](QDialog&) { QTest::mouseClick(c.BitBtn2, Qt::LeftButton); }), int(QDialog::Rejected));
-    QCOMPARE(show([&](QDialog&) { QTest::mouseClick(c.BitBtn1, Qt::LeftButton); }), int(QDialog::Accepted));
+    QCOMPARE(c.formList->currentRow(), 1);
+    QCOMPARE(show([&](QDialog&) { QTest::mouseClick(c.cancelButton, Qt::LeftButton); }), int(QDialog::Rejected));
+    QCOMPARE(show([&](QDialog&) { QTest::mouseClick(c.okButton, Qt::LeftButton); }), int(QDialog::Accepted));
     QCOMPARE(show([&](QDialog&) { c.close(); }), int(QDialog::Rejected));
   }
 
   void passwordEditRule() {
-    app::TFnastr& n = *forms_->Fnastr;
+    app::SettingsDialog& n = *forms_->settingsDialog;
     QCOMPARE(n.windowTitle(), QStringLiteral("Настройка программы"));
-    QVERIFY(n.CheckBox1->isChecked());
-    QCOMPARE(n.CheckBox1->text(), QStringLiteral("Печатать сумму в квитанции"));
-    QCOMPARE(n.CheckBox2->text(), QStringLiteral("Использовать пароль для входа в систему"));
+    QVERIFY(n.printAmountBox->isChecked());
+    QCOMPARE(n.printAmountBox->text(), QStringLiteral("Печатать сумму в квитанции"));
+    QCOMPARE(n.usePasswordBox->text(), QStringLiteral("Использовать пароль для входа в систему"));
     const QColor grey(200, 200, 200);
     const QColor window = n.palette().color(QPalette::Active, QPalette::Base);
     QVERIFY(window != grey);
-    QVERIFY(!n.Edit1->isEnabled());
-    QCOMPARE(n.Edit1->palette().color(QPalette::Disabled, QPalette::Base), grey);
+    QVERIFY(!n.passwordEdit->isEnabled());
+    QCOMPARE(n.passwordEdit->palette().color(QPalette::Disabled, QPalette::Base), grey);
 
-    n.CheckBox2->setChecked(true);
-    n.Edit1->setText("секрет");
-    QVERIFY(n.Edit1->isEnabled());
-    QCOMPARE(n.Edit1->palette().color(QPalette::Active, QPalette::Base), window);
-    n.CheckBox2->setChecked(false);
-    QVERIFY(!n.Edit1->isEnabled());
-    QCOMPARE(n.Edit1->palette().color(QPalette::Active, QPalette::Base), grey);
-    QCOMPARE(n.Edit1->text(), QStringLiteral("секрет"));
+    n.usePasswordBox->setChecked(true);
+    n.passwordEdit->setText("секрет");
+    QVERIFY(n.passwordEdit->isEnabled());
+    QCOMPARE(n.passwordEdit->palette().color(QPalette::Active, QPalette::Base), window);
+    n.usePasswordBox->setChecked(false);
+    QVERIFY(!n.passwordEdit->isEnabled());
+    QCOMPARE(n.passwordEdit->palette().color(QPalette::Active, QPalette::Base), grey);
+    QCOMPARE(n.passwordEdit->text(), QStringLiteral("секрет"));
 
-    // The settings command applies the rule before showing: a check box set
-    // behind the dialog's back (as the start-up sequence does) is honoured.
-    n.CheckBox2->blockSignals(true);
-    n.CheckBox2->setChecked(true);
-    n.CheckBox2->blockSignals(false);
+    // Each change went into the settings value.
+    QVERIFY(forms_->settings.summa && !forms_->settings.passLog);
+    QCOMPARE(forms_->settings.password, QStringLiteral("секрет"));
+
+    // The dialog shows the value as it is when it opens: one changed behind
+    // its back (as the start-up sequence does) is shown, with the rule.
+    forms_->settings.passLog = true;
+    forms_->settings.summa = false;
     bool enabledWhenShown = false;
+    bool amountWhenShown = true;
     prompts_.Then([&](QDialog&) {
-      enabledWhenShown = n.Edit1->isEnabled();
+      enabledWhenShown = n.passwordEdit->isEnabled() && n.usePasswordBox->isChecked();
+      amountWhenShown = n.printAmountBox->isChecked();
       QTest::keyClick(&n, Qt::Key_Escape);
     });
-    forms_->Fmain->actSettings->trigger();
+    forms_->registerWindow->actSettings->trigger();
     QVERIFY(enabledWhenShown);
+    QVERIFY(!amountWhenShown);
   }
 
   // The password is kept in Windows-1251; what it cannot hold is refused at
   // the keyboard rather than saved as "?".
   void passwordEditTakesOnlyWhatTheFileCanHold() {
-    app::TFnastr& n = *forms_->Fnastr;
-    n.CheckBox2->setChecked(true);
-    n.Edit1->clear();
-    TypeText(n.Edit1, QStringLiteral("Ab1ё中€"));
-    QCOMPARE(n.Edit1->text(), QStringLiteral("Ab1ё€"));
+    app::SettingsDialog& n = *forms_->settingsDialog;
+    n.usePasswordBox->setChecked(true);
+    n.passwordEdit->clear();
+    TypeText(n.passwordEdit, QStringLiteral("Ab1ё中€"));
+    QCOMPARE(n.passwordEdit->text(), QStringLiteral("Ab1ё€"));
   }
 
   void masksShowStars() {
-    for (QLineEdit* edit : {static_cast<QLineEdit*>(forms_->Fnastr->Edit1),
-                            static_cast<QLineEdit*>(forms_->Fpassword->Edit1)}) {
+    for (QLineEdit* edit : {static_cast<QLineEdit*>(forms_->settingsDialog->passwordEdit),
+                            static_cast<QLineEdit*>(forms_->loginDialog->passwordEdit)}) {
       QCOMPARE(edit->echoMode(), QLineEdit::Password);
       QCOMPARE(edit->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, edit), int('*'));
     }
-    app::TFpassword& pw = *forms_->Fpassword;
+    app::LoginDialog& pw = *forms_->loginDialog;
     QCOMPARE(pw.windowTitle(), QStringLiteral("Квитанции (Безопасность)"));
-    QCOMPARE(pw.Label1->text(), QStringLiteral("Пароль для входа в систему"));
-    QVERIFY(!pw.BitBtn1->isDefault() && !pw.BitBtn1->autoDefault());
-    QVERIFY(!pw.BitBtn2->isDefault() && !pw.BitBtn2->autoDefault());
+    QCOMPARE(pw.promptLabel->text(), QStringLiteral("Пароль для входа в систему"));
+    QVERIFY(!pw.okButton->isDefault() && !pw.okButton->autoDefault());
+    QVERIFY(!pw.cancelButton->isDefault() && !pw.cancelButton->autoDefault());
   }
 
   void loginEditStartsEmptyAtEachShowing() {
-    app::TFpassword& pw = *forms_->Fpassword;
+    app::LoginDialog& pw = *forms_->loginDialog;
     QString seen = "<not shown>";
     prompts_.Then([&](QDialog&) {
-      TypeText(pw.Edit1, "typed");
+      TypeText(pw.passwordEdit, "typed");
       pw.close();
     });
     prompts_.ShowModal(pw);
     prompts_.Then([&](QDialog&) {
-      seen = pw.Edit1->text();
+      seen = pw.passwordEdit->text();
       pw.close();
     });
     prompts_.ShowModal(pw);
@@ -199,30 +205,30 @@ class WindowsTest : public QObject {
   }
 
   void aboutBox() {
-    app::TFormAbout& a = *forms_->FormAbout;
+    app::AboutBox& a = *forms_->aboutBox;
     QCOMPARE(a.windowTitle(), QStringLiteral("О программе..."));
-    QCOMPARE(a.Animate1->FrameCount(), 6);
-    QCOMPARE(a.Animate1->FrameInterval(), 166);
+    QCOMPARE(a.animation->FrameCount(), 6);
+    QCOMPARE(a.animation->FrameInterval(), 166);
     QVERIFY(a.OKButton->isDefault());
     QVERIFY(a.VersionLabel->text().contains(FORMIX_VERSION));
     QStringList texts;
     for (QLabel* l : a.findChildren<QLabel*>()) texts << l->text();
     QVERIFY(texts.contains("Программа для печати квитанций в сбербанк"));
     QVERIFY(texts.contains("(формы ПД-4 и ПД (налог))"));
-    QVERIFY(!a.Animate1->IsPlaying());
+    QVERIFY(!a.animation->IsPlaying());
 
     bool playing = false;
     prompts_.Then([&](QDialog&) {
-      playing = a.Animate1->IsPlaying();
+      playing = a.animation->IsPlaying();
       QTest::keyClick(&a, Qt::Key_Return);
     });
-    forms_->Fmain->actAbout->trigger();
+    forms_->registerWindow->actAbout->trigger();
     QVERIFY(playing);
     QVERIFY(!a.isVisible());
-    QVERIFY(!a.Animate1->IsPlaying());
+    QVERIFY(!a.animation->IsPlaying());
 
     prompts_.Then([&](QDialog&) { QTest::keyClick(&a, Qt::Key_Escape); });
-    forms_->Fmain->actAbout->trigger();
+    forms_->registerWindow->actAbout->trigger();
     QVERIFY(!a.isVisible());
     QCOMPARE(prompts_.modalTitles.size(), 2);
   }

@@ -5,9 +5,10 @@
 // file.
 #include <QTest>
 
-#include "app/receipt_files.h"
-#include "app/scripted_prompts.h"
+#include "support/receipt_files.h"
+#include "support/scripted_prompts.h"
 #include "directories/directory.h"
+#include "widgets/data_text.h"
 
 using directories::Directory;
 
@@ -77,7 +78,7 @@ void DirectoryTest::createInAnEmptyDirectoryAndLeavingWithoutStoring() {
 
     editor.store = true;
     editor.type = [config](tdb::TDataSet& t) {
-      directories::SetFieldText(t.FieldByName(config->captionField), QStringLiteral("Первый"));
+      widgets::SetFieldText(t.FieldByName(config->captionField), QStringLiteral("Первый"));
     };
     d.Create();
     QCOMPARE(d.Table().RecordCount(), 1);
@@ -88,11 +89,11 @@ void DirectoryTest::createInAnEmptyDirectoryAndLeavingWithoutStoring() {
     // Change captions the dialog with the entry's name; "Отмена" keeps it.
     editor.store = false;
     editor.type = [config](tdb::TDataSet& t) {
-      directories::SetFieldText(t.FieldByName(config->captionField), QStringLiteral("Другой"));
+      widgets::SetFieldText(t.FieldByName(config->captionField), QStringLiteral("Другой"));
     };
     d.Change();
     QCOMPARE(editor.captions.last(), config->entryCaption + QStringLiteral(" Первый"));
-    QCOMPARE(directories::FieldText(d.Table().FieldByName(config->captionField)), QStringLiteral("Первый"));
+    QCOMPARE(widgets::FieldText(d.Table().FieldByName(config->captionField)), QStringLiteral("Первый"));
     d.Close();
     QCOMPARE(d.Table().TableName(), std::string());
     QCOMPARE(d.Table().DatabaseName(), std::string());

@@ -5,8 +5,8 @@
 #include <QSet>
 #include <QTest>
 
-#include "app/receipt_files.h"
-#include "app/scripted_prompts.h"
+#include "support/receipt_files.h"
+#include "support/scripted_prompts.h"
 #include "directories/directory_window.h"
 
 using namespace directories;
@@ -31,12 +31,12 @@ void DirectoryWindowTest::typeAFewLettersAndEnterPicks() {
   auto receipt = OpenTable("formix.tdb", "formix", "inomer");
   receipt->Insert();
   ScriptedPrompts prompts;
-  TFsprPlat window(prompts);
+  DirectoryWindow window(PayersConfig(), prompts);
   window.SetReceipt(receipt.get());
   prompts.Then([&](QDialog&) {
-    QVERIFY(window.DBGrid1->hasFocus());
-    TypeText(window.DBGrid1, QStringLiteral("па"));
-    QTest::keyClick(window.DBGrid1, Qt::Key_Return);
+    QVERIFY(window.grid->hasFocus());
+    TypeText(window.grid, QStringLiteral("па"));
+    QTest::keyClick(window.grid, Qt::Key_Return);
   });
   QVERIFY(window.Execute());
   QCOMPARE(prompts.modalTitles, QStringList{QStringLiteral("Список плательщиков (Выбор)")});
@@ -52,13 +52,13 @@ void DirectoryWindowTest::markedEntryIsRefusedAndEscClosesWithoutAPick() {
   auto receipt = OpenTable("formix.tdb", "formix", "inomer");
   receipt->Insert();
   ScriptedPrompts prompts;
-  TFsprpoluch window(prompts);
+  DirectoryWindow window(RecipientsConfig(), prompts);
   window.SetReceipt(receipt.get());
   prompts.Then([&](QDialog& dialog) {
-    QTest::keyClick(window.DBGrid1, Qt::Key_Return);
+    QTest::keyClick(window.grid, Qt::Key_Return);
     QVERIFY(dialog.isVisible());  // refused: the window stays
     QVERIFY(window.actChange->isEnabled());
-    QTest::keyClick(window.DBGrid1, Qt::Key_Escape);
+    QTest::keyClick(window.grid, Qt::Key_Escape);
   });
   QVERIFY(!window.Execute());
   QCOMPARE(prompts.messages, QStringList{QString::fromUtf8(kCannotPickMarked)});
@@ -72,8 +72,8 @@ void DirectoryWindowTest::kindFilterIsResetOnShowingAndTheKindListWritesTip() {
   auto receipt = OpenTable("formix.tdb", "formix", "inomer");
   receipt->Insert();
   ScriptedPrompts prompts;
-  TFkodBK window(prompts);
-  TFsprkodBKins editor(prompts);
+  DirectoryWindow window(CodesConfig(), prompts);
+  DirectoryEntryDialog editor(CodesConfig(), prompts);
   window.SetEditDialog(&editor);
   window.SetReceipt(receipt.get());
 
@@ -86,10 +86,10 @@ void DirectoryWindowTest::kindFilterIsResetOnShowingAndTheKindListWritesTip() {
     QVERIFY(!window.actChange->isEnabled());
     QVERIFY(!window.actMark->isEnabled());
     QVERIFY(window.actCopy->isEnabled());
-    QTest::keyClick(window.DBGrid1, Qt::Key_Insert);
+    QTest::keyClick(window.grid, Qt::Key_Insert);
     QCOMPARE(window.Logic().Table().RecordCount(), 1);  // stored while filtered: it stays shown
     QVERIFY(window.actChange->isEnabled());
-    QTest::keyClick(window.DBGrid1, Qt::Key_Escape);
+    QTest::keyClick(window.grid, Qt::Key_Escape);
   });
   prompts.Then([&](QDialog& dialog) {
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Код БК *Новый"));
@@ -130,7 +130,7 @@ void DirectoryWindowTest::missingFileShowsTheEnginesMessageAndNoWindow() {
     receipt->Insert();
     receipt->FieldByName("Platel").SetAsString("kept");
     ScriptedPrompts prompts;
-    TFsprPlat window(prompts);
+    DirectoryWindow window(PayersConfig(), prompts);
     window.SetReceipt(receipt.get());
     QVERIFY(!window.Execute());
     QVERIFY(prompts.modalTitles.isEmpty());
@@ -149,10 +149,10 @@ void DirectoryWindowTest::markedRowsAreGreyOnWhiteAndADoubleClickPicks() {
   auto receipt = OpenTable("formix.tdb", "formix", "inomer");
   receipt->Insert();
   ScriptedPrompts prompts;
-  TFsprPlat window(prompts);
+  DirectoryWindow window(PayersConfig(), prompts);
   window.SetReceipt(receipt.get());
   prompts.Then([&](QDialog&) {
-    widgets::DataGrid& grid = *window.DBGrid1;
+    widgets::DataGrid& grid = *window.grid;
     QCOMPARE(grid.model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Код"));
     QCOMPARE(grid.model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Плательщик"));
     // The current row is the marked one, yet it shows no highlight: white
@@ -195,12 +195,12 @@ void DirectoryWindowTest::refusedEntryKeepsTheEditDialogOpen() {
   receipts::CreateDatabaseFile("platel.tdb", schema);
   AddRecord("platel.tdb", "platel", {{"nomer", "2"}, {"Platel", "Петров"}});
   ScriptedPrompts prompts;
-  TFsprPlat window(prompts);
-  TFsprPlatIns editor(prompts);
+  DirectoryWindow window(PayersConfig(), prompts);
+  DirectoryEntryDialog editor(PayersConfig(), prompts);
   window.SetEditDialog(&editor);
   prompts.Then([&](QDialog&) {
-    QTest::keyClick(window.DBGrid1, Qt::Key_Insert);
-    QTest::keyClick(window.DBGrid1, Qt::Key_Escape);
+    QTest::keyClick(window.grid, Qt::Key_Insert);
+    QTest::keyClick(window.grid, Qt::Key_Escape);
   });
   prompts.Then([&](QDialog& dialog) {
     QWidget* number = editor.Editor("nomer");

@@ -5,9 +5,9 @@
 // "formix.tdb" by the engine, and the new directory entries from theirs.
 #include <QTest>
 
-#include "app/forms.h"
-#include "app/receipt_files.h"
-#include "app/scripted_prompts.h"
+#include "app/program_windows.h"
+#include "support/receipt_files.h"
+#include "support/scripted_prompts.h"
 
 class EndToEndTest : public QObject {
   Q_OBJECT
@@ -55,10 +55,10 @@ ScriptedPrompts::Script CreateAndPick() {
 void EndToEndTest::createAPd4ReceiptFromScratch() {
   ReceiptFiles files;
   ScriptedPrompts prompts;
-  auto forms = app::CreateForms(app::AppContext{files.Path(QString()) + '/', &prompts});
-  forms->Fmain->show();
-  QTRY_VERIFY(forms->Fmain->StartupStarted());
-  tdb::TDadaTable& receipts = forms->Fmain->Receipts();
+  auto forms = app::CreateProgramWindows(ui::AppContext{files.Path(QString()) + '/', &prompts});
+  forms->registerWindow->show();
+  QTRY_VERIFY(forms->registerWindow->StartupStarted());
+  tdb::TDadaTable& receipts = forms->registerWindow->Receipts();
 
   prompts.Then([](QDialog& chooser) { QTest::keyClick(chooser.focusWidget(), Qt::Key_Return); });  // "Форма № ПД -4"
   prompts.Then([&](QDialog& dialog) {
@@ -79,7 +79,7 @@ void EndToEndTest::createAPd4ReceiptFromScratch() {
     TypeAndTab(&dialog, QStringLiteral("15"));
     TypeText(dialog.focusWidget(), QStringLiteral("Оплата за обучение"));
     QTest::keyClick(dialog.focusWidget(), Qt::Key_Tab);  // to "Ok"
-    QCOMPARE(dialog.focusWidget(), static_cast<QWidget*>(forms->Fformixins->OkButton));
+    QCOMPARE(dialog.focusWidget(), static_cast<QWidget*>(forms->pd4Dialog->OkButton));
     QTest::keyClick(dialog.focusWidget(), Qt::Key_Space);
   });
   prompts.Then(CreateAndPick());
@@ -87,7 +87,7 @@ void EndToEndTest::createAPd4ReceiptFromScratch() {
   prompts.Then(CreateAndPick());
   prompts.Then(NewEntry({"УФК по г. Москве", "7701000000", "770101001", "40101810800000010041", "ГУ Банка России",
                          "044583001", "30101810000000000001", "ИФНС № 1"}));
-  forms->Fmain->Create();
+  forms->registerWindow->Create();
   QCOMPARE(prompts.modalTitles,
            (QStringList{QStringLiteral("Выбор вида документа"), QStringLiteral("Квитанция *Новая"),
                         QStringLiteral("Список плательщиков (Выбор)"), QStringLiteral("Плательщик *Новый"),
@@ -116,7 +116,7 @@ void EndToEndTest::createAPd4ReceiptFromScratch() {
   QCOMPARE(OpenTable("platel.tdb", "platel", "inomer")->RecordCount(), 1);
   QCOMPARE(OpenTable("Poluchat.tdb", "Poluchat", "inomer")->RecordCount(), 1);
 
-  forms->Fmain->close();
+  forms->registerWindow->close();
 }
 
 QTEST_MAIN(EndToEndTest)

@@ -6,8 +6,8 @@
 #include <QLineEdit>
 #include <QTest>
 
-#include "app/receipt_files.h"
-#include "app/scripted_prompts.h"
+#include "support/receipt_files.h"
+#include "support/scripted_prompts.h"
 #include "directories/directory_window.h"
 #include "engine/dataset/data_source.h"
 #include "entry/receipt_dialog.h"
@@ -23,10 +23,10 @@ struct Windows {
       : receipts(OpenTable(receiptsPath, "formix", "inomer")),
         pd4(prompts),
         tax(prompts),
-        payers(prompts),
-        payerEditor(prompts),
-        recipients(prompts),
-        codes(prompts) {
+        payers(directories::PayersConfig(), prompts),
+        payerEditor(directories::PayersConfig(), prompts),
+        recipients(directories::RecipientsConfig(), prompts),
+        codes(directories::CodesConfig(), prompts) {
     source.SetDataSet(receipts.get());
     for (ReceiptDialog* d : {static_cast<ReceiptDialog*>(&pd4), static_cast<ReceiptDialog*>(&tax)}) {
       d->SetSource(&source);
@@ -36,9 +36,7 @@ struct Windows {
     tax.SetCodes(&codes);
     tax.SetClock([] { return QDate(2026, 5, 15); });
     payers.SetEditDialog(&payerEditor);
-    for (directories::TFdirectory* d : {static_cast<directories::TFdirectory*>(&payers),
-                                        static_cast<directories::TFdirectory*>(&recipients),
-                                        static_cast<directories::TFdirectory*>(&codes)})
+    for (directories::DirectoryWindow* d : {&payers, &recipients, &codes})
       d->SetReceipt(receipts.get());
   }
   // As the register does: the dialog over the current record, then a cancel.
@@ -51,12 +49,12 @@ struct Windows {
   ScriptedPrompts prompts;
   std::unique_ptr<tdb::TDadaTable> receipts;
   tdb::TDataSource source;
-  TFformixins pd4;
-  TFformixinsnal tax;
-  directories::TFsprPlat payers;
-  directories::TFsprPlatIns payerEditor;
-  directories::TFsprpoluch recipients;
-  directories::TFkodBK codes;
+  Pd4ReceiptDialog pd4;
+  TaxReceiptDialog tax;
+  directories::DirectoryWindow payers;
+  directories::DirectoryEntryDialog payerEditor;
+  directories::DirectoryWindow recipients;
+  directories::DirectoryWindow codes;
 };
 
 void Click(QWidget* button) { QTest::mouseClick(button, Qt::LeftButton); }
@@ -83,21 +81,21 @@ void ReceiptDialogTest::taxBoxesShowWhatIsStoredAndOkWritesThem() {
                           {"osnovanie", "ТП"}});
   w.receipts->Edit();
   w.prompts.Then([&](QDialog&) {
-    QCOMPARE(w.tax.ComboBox1->currentText(), QStringLiteral("01"));  // typed by hand once, not in the list
-    QCOMPARE(w.tax.ComboBox3->currentText(), QStringLiteral("ГД.00.2019"));
-    QCOMPARE(w.tax.ComboBox2->currentText(), QStringLiteral("ТП"));
-    QCOMPARE(w.tax.ComboBox4->currentText(), QString());
+    QCOMPARE(w.tax.statusBox->currentText(), QStringLiteral("01"));  // typed by hand once, not in the list
+    QCOMPARE(w.tax.periodBox->currentText(), QStringLiteral("ГД.00.2019"));
+    QCOMPARE(w.tax.reasonBox->currentText(), QStringLiteral("ТП"));
+    QCOMPARE(w.tax.paymentTypeBox->currentText(), QString());
     QStringList periods;
-    for (int i = 0; i < w.tax.ComboBox3->count(); ++i) periods << w.tax.ComboBox3->itemText(i);
+    for (int i = 0; i < w.tax.periodBox->count(); ++i) periods << w.tax.periodBox->itemText(i);
     QCOMPARE(periods, (QStringList{"МС.05.2026", "КВ.02.2026", "ПЛ.01.2026", "ГД.00.2026"}));
-    QCOMPARE(w.tax.ComboBox1->count(), 8);
-    QCOMPARE(w.tax.ComboBox4->itemText(9), QStringLiteral("ИШ"));
+    QCOMPARE(w.tax.statusBox->count(), 8);
+    QCOMPARE(w.tax.paymentTypeBox->itemText(9), QStringLiteral("ИШ"));
 
-    w.tax.ComboBox4->setFocus();
-    TypeText(w.tax.ComboBox4, QStringLiteral("ПЕ"));
-    w.tax.ComboBox2->setFocus();
-    w.tax.ComboBox2->lineEdit()->clear();
-    TypeText(w.tax.ComboBox2, QStringLiteral("ЗДX"));  // the basis holds two letters
+    w.tax.paymentTypeBox->setFocus();
+    TypeText(w.tax.paymentTypeBox, QStringLiteral("ПЕ"));
+    w.tax.reasonBox->setFocus();
+    w.tax.reasonBox->lineEdit()->clear();
+    TypeText(w.tax.reasonBox, QStringLiteral("ЗДX"));  // the basis holds two letters
     Click(w.tax.OkButton);
   });
   QVERIFY(w.Show(w.tax));
@@ -114,8 +112,8 @@ void ReceiptDialogTest::cancelDropsTheBoxesChanges() {
   AddRecord(*w.receipts, {{"nomer", "1"}, {"naloglog", "1"}, {"status", "02"}});
   w.receipts->Edit();
   w.prompts.Then([&](QDialog&) {
-    w.tax.ComboBox1->setCurrentIndex(7);
-    QCOMPARE(w.tax.ComboBox1->currentText(), QStringLiteral("14"));
+    w.tax.statusBox->setCurrentIndex(7);
+    QCOMPARE(w.tax.statusBox->currentText(), QStringLiteral("14"));
     Click(w.tax.CancelButton);
   });
   QVERIFY(!w.Show(w.tax));
@@ -124,7 +122,7 @@ void ReceiptDialogTest::cancelDropsTheBoxesChanges() {
   // Shown again over the same receipt, the box holds the stored text again.
   w.receipts->Edit();
   w.prompts.Then([&](QDialog& d) {
-    QCOMPARE(w.tax.ComboBox1->currentText(), QStringLiteral("02"));
+    QCOMPARE(w.tax.statusBox->currentText(), QStringLiteral("02"));
     d.close();
   });
   w.Show(w.tax);
@@ -178,9 +176,9 @@ void ReceiptDialogTest::tabIntoEmptyEditorsOpensTheirDirectories() {
     QCOMPARE(Text(*w.receipts, "Poluchat"), std::string("УФК"));
     dialog.close();
   });
-  w.prompts.Then([&](QDialog&) { QTest::keyClick(w.payers.DBGrid1, Qt::Key_Return); });
-  w.prompts.Then([&](QDialog&) { QTest::keyClick(w.recipients.DBGrid1, Qt::Key_Escape); });
-  w.prompts.Then([&](QDialog&) { QTest::keyClick(w.recipients.DBGrid1, Qt::Key_Return); });
+  w.prompts.Then([&](QDialog&) { QTest::keyClick(w.payers.grid, Qt::Key_Return); });
+  w.prompts.Then([&](QDialog&) { QTest::keyClick(w.recipients.grid, Qt::Key_Escape); });
+  w.prompts.Then([&](QDialog&) { QTest::keyClick(w.recipients.grid, Qt::Key_Return); });
   QVERIFY(!w.Show(w.pd4, /*focusNumber=*/true));
   QCOMPARE(w.prompts.modalTitles,
            (QStringList{QString(), QStringLiteral("Список плательщиков (Выбор)"),

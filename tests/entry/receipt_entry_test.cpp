@@ -6,8 +6,8 @@
 #include <QTest>
 #include <QVBoxLayout>
 
-#include "app/receipt_files.h"
-#include "app/scripted_prompts.h"
+#include "support/receipt_files.h"
+#include "support/scripted_prompts.h"
 #include "entry/receipt_entry.h"
 
 class ReceiptEntryTest : public QObject {

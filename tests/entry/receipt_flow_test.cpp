@@ -5,24 +5,24 @@
 #include <QLineEdit>
 #include <QTest>
 
-#include "app/receipt_files.h"
-#include "app/scripted_prompts.h"
-#include "app/forms.h"
+#include "support/receipt_files.h"
+#include "support/scripted_prompts.h"
+#include "app/program_windows.h"
 
 namespace {
 
 struct Run {
   explicit Run(const ReceiptFiles& files) {
-    forms = app::CreateForms(app::AppContext{files.Path(QString()) + '/', &prompts});
-    forms->Fformixinsnal->SetClock([] { return QDate(2026, 10, 1); });
-    forms->Fmain->show();
-    QTRY_VERIFY(forms->Fmain->StartupStarted());
+    forms = app::CreateProgramWindows(ui::AppContext{files.Path(QString()) + '/', &prompts});
+    forms->taxDialog->SetClock([] { return QDate(2026, 10, 1); });
+    forms->registerWindow->show();
+    QTRY_VERIFY(forms->registerWindow->StartupStarted());
   }
   ~Run() {
-    forms->Fmain->close();
+    forms->registerWindow->close();
     forms.reset();
   }
-  tdb::TDadaTable& receipts() { return forms->Fmain->Receipts(); }
+  tdb::TDadaTable& receipts() { return forms->registerWindow->Receipts(); }
   // The stored receipt with this number, read afresh from the file.
   std::unique_ptr<tdb::TDadaTable> Stored(int nomer) {
     auto t = OpenTable("formix.tdb", "formix", "inomer");
@@ -31,7 +31,7 @@ struct Run {
   }
 
   ScriptedPrompts prompts;
-  std::unique_ptr<app::Forms> forms;
+  std::unique_ptr<app::ProgramWindows> forms;
 };
 
 void Click(QWidget* button) { QTest::mouseClick(button, Qt::LeftButton); }
@@ -55,18 +55,18 @@ void ReceiptFlowTest::cancelAfterAPickKeepsTheStoredPayer() {
   Run run(files);
   run.prompts.Then([&](QDialog& dialog) {
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Квитанция №12 (Иванов)"));
-    Click(run.forms->Fformixins->PayerButton);  // "..." although a payer is filled in
+    Click(run.forms->pd4Dialog->PayerButton);  // "..." although a payer is filled in
     QCOMPARE(Text(run.receipts(), "Platel"), std::string("Петров"));
     QCOMPARE(Text(run.receipts(), "LschPlat"), std::string("555"));
-    Click(run.forms->Fformixins->CancelButton);
+    Click(run.forms->pd4Dialog->CancelButton);
   });
   run.prompts.Then([&](QDialog&) {
-    auto& payers = *run.forms->FsprPlat;
+    auto& payers = *run.forms->payers;
     QCOMPARE(payers.Logic().Table().FieldByName("nomer").AsInteger(), 1);  // placed on the stored payer
-    TypeText(payers.DBGrid1, QStringLiteral("п"));
-    QTest::keyClick(payers.DBGrid1, Qt::Key_Return);
+    TypeText(payers.grid, QStringLiteral("п"));
+    QTest::keyClick(payers.grid, Qt::Key_Return);
   });
-  run.forms->Fmain->Edit();
+  run.forms->registerWindow->Edit();
   QCOMPARE(run.prompts.modalTitles.size(), 2);
   QCOMPARE(Text(*run.Stored(12), "Platel"), std::string("Иванов"));
   QCOMPARE(run.Stored(12)->FieldByName("nomerPlat").AsInteger(), 1);
@@ -80,15 +80,15 @@ void ReceiptFlowTest::copyOfATaxReceipt() {
              {"peni", "5"}, {"straf", "3"}, {"okato", "45286"}, {"kodklass", "182"}});
   Run run(files);
   run.prompts.Then([&](QDialog& dialog) {
-    auto& tax = *run.forms->Fformixinsnal;
+    auto& tax = *run.forms->taxDialog;
     QCOMPARE(&dialog, static_cast<QDialog*>(&tax));
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Квитанция №2 (Иванов)"));
-    QCOMPARE(tax.ComboBox1->currentText(), QStringLiteral("09"));
-    for (QComboBox* box : {tax.ComboBox2, tax.ComboBox3, tax.ComboBox4}) QCOMPARE(box->currentText(), QString());
-    QCOMPARE(tax.ComboBox3->itemText(0), QStringLiteral("МС.10.2026"));
+    QCOMPARE(tax.statusBox->currentText(), QStringLiteral("09"));
+    for (QComboBox* box : {tax.reasonBox, tax.periodBox, tax.paymentTypeBox}) QCOMPARE(box->currentText(), QString());
+    QCOMPARE(tax.periodBox->itemText(0), QStringLiteral("МС.10.2026"));
     Click(tax.OkButton);
   });
-  run.forms->Fmain->Copy();
+  run.forms->registerWindow->Copy();
   auto copy = run.Stored(2);
   QCOMPARE(copy->FieldByName("nomer").AsInteger(), 2);
   QVERIFY(copy->FieldByName("naloglog").AsBoolean());
@@ -106,7 +106,7 @@ void ReceiptFlowTest::codePickReplacesThePurposeAndTabFromTheFineOpensCodes() {
   AddRecord("formix.tdb", "formix", {{"nomer", "1"}, {"naloglog", "1"}, {"NaznPlat", "набранное"}});
   Run run(files);
   run.prompts.Then([&](QDialog& dialog) {
-    auto& tax = *run.forms->Fformixinsnal;
+    auto& tax = *run.forms->taxDialog;
     QWidget* fine = tax.Editor("straf");
     fine->setFocus();
     QTest::keyClick(fine, Qt::Key_Tab);  // into the empty code editor: the codes open (a pick)
@@ -116,10 +116,10 @@ void ReceiptFlowTest::codePickReplacesThePurposeAndTabFromTheFineOpensCodes() {
     Click(tax.OkButton);
   });
   run.prompts.Then([&](QDialog&) {
-    QCOMPARE(run.forms->FkodBK->KindFilter->currentIndex(), 0);
-    QTest::keyClick(run.forms->FkodBK->DBGrid1, Qt::Key_Return);
+    QCOMPARE(run.forms->codes->KindFilter->currentIndex(), 0);
+    QTest::keyClick(run.forms->codes->grid, Qt::Key_Return);
   });
-  run.forms->Fmain->Edit();
+  run.forms->registerWindow->Edit();
   QCOMPARE(run.prompts.modalTitles.at(1), QStringLiteral("Код буджетной классификации"));
   auto stored = run.Stored(1);
   QCOMPARE(Text(*stored, "kodklass"), std::string("18210102010011000110"));
@@ -130,7 +130,7 @@ void ReceiptFlowTest::codePickReplacesThePurposeAndTabFromTheFineOpensCodes() {
   // typed again after the pick, it is what is stored.
   for (const QString& after : {QString(), QStringLiteral(" за май")}) {
     run.prompts.Then([&](QDialog&) {
-      auto& tax = *run.forms->Fformixinsnal;
+      auto& tax = *run.forms->taxDialog;
       QWidget* purpose = tax.Editor("NaznPlat");
       purpose->setFocus();
       static_cast<QLineEdit*>(purpose)->selectAll();
@@ -144,8 +144,8 @@ void ReceiptFlowTest::codePickReplacesThePurposeAndTabFromTheFineOpensCodes() {
       }
       Click(tax.OkButton);
     });
-    run.prompts.Then([&](QDialog&) { QTest::keyClick(run.forms->FkodBK->DBGrid1, Qt::Key_Return); });
-    run.forms->Fmain->Edit();
+    run.prompts.Then([&](QDialog&) { QTest::keyClick(run.forms->codes->grid, Qt::Key_Return); });
+    run.forms->registerWindow->Edit();
     QCOMPARE(Text(*run.Stored(1), "NaznPlat"), (QStringLiteral("НДФЛ") + after).toStdString());
   }
 }

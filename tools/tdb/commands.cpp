@@ -264,7 +264,7 @@ int CreateReceipts(const std::vector<std::string>& args) {
   if (with_codes) codes = receipts::ParseCodeList(receipts::DefaultCodeListText());
   for (const auto& f : receipts::ReceiptFiles()) {
     if (if_missing && Exists(path_of(f))) continue;
-    if (with_codes && f.file_name == "sprkodBK.tdb")
+    if (with_codes && f.file_name == receipts::code_table::kFile)
       receipts::CreateDatabaseFile(path_of(f), f.schema,
                                    [&](const std::string& temp) { receipts::FillCodeDirectory(temp, codes); });
     else

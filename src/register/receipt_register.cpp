@@ -1,0 +1,311 @@
+// The register's commands on the receipts dataset.
+#include "register/receipt_register.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "data/receipt_tables.h"
+#include "engine/base/ascii.h"
+#include "widgets/data_text.h"
+
+namespace reg {
+
+namespace receipt_table = receipts::receipt_table;
+namespace {
+
+using tdb::TDadaTable;
+
+bool Pending(const TDadaTable& table) {
+  return table.State() == tdb::dsEdit || table.State() == tdb::dsInsert;
+}
+
+// Drops a pending insert or edit; used on the way out of a failed command,
+// where a second failure must not hide the first.
+void CancelQuietly(TDadaTable& table) {
+  try {
+    if (Pending(table)) table.Cancel();
+  } catch (...) {
+  }
+}
+
+// Whether the key of the current index holds `field`: renumbering in that
+// order moves the receipts it renumbers.
+bool CurrentIndexHolds(const TDadaTable& table, std::string_view field) {
+  const int no = table.CurrentIndexNo();
+  if (no < 0 || no >= static_cast<int>(table.IndexDefs().size())) return false;
+  const std::string& fields = table.IndexDefs()[static_cast<size_t>(no)].Fields;
+  size_t start = 0;
+  while (start <= fields.size()) {
+    size_t end = fields.find_first_of(",;", start);
+    if (end == std::string::npos) end = fields.size();
+    if (tdb::SameAsciiIgnoringCase(std::string_view(fields).substr(start, end - start), field)) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+// The fields Copy takes from the current receipt.
+constexpr const char* kCopiedFields[] = {
+    receipt_table::kPayer,        receipt_table::kPayerAddress,     receipt_table::kPayerInn,
+    receipt_table::kPayerAccount, receipt_table::kRecipient,        receipt_table::kRecipientInn,
+    receipt_table::kRecipientKpp, receipt_table::kTaxOffice,        receipt_table::kBudgetCode,
+    receipt_table::kRecipientAccount, receipt_table::kBank,         receipt_table::kBik,
+    receipt_table::kCorrAccount,  receipt_table::kPurpose,          receipt_table::kAmount,
+    receipt_table::kServiceFee,   receipt_table::kPayerNumber,      receipt_table::kRecipientNumber,
+    receipt_table::kBudgetCodeNumber, receipt_table::kTax,          receipt_table::kOktmo,
+    receipt_table::kStatus,
+};
+
+}  // namespace
+
+const std::array<RegisterColumn, 7>& RegisterColumns() {
+  static const std::array<RegisterColumn, 7> columns = {{
+      {u"Номер", receipt_table::kNumber, 0, receipt_table::kByNumber},
+      {u"Дата", receipt_table::kDate, 71, receipt_table::kByDate},
+      {u"Документ", receipt_table::kDocument, 119, nullptr},
+      {u"Плательшик", receipt_table::kPayer, 164, receipt_table::kByPayer},
+      {u"Сумма", receipt_table::kAmount, 84, receipt_table::kByAmount},
+      {u"Получатель", receipt_table::kRecipient, 255, receipt_table::kByRecipient},
+      {u"Назначение платежа", receipt_table::kPurpose, 482, nullptr},
+  }};
+  return columns;
+}
+
+ReceiptRegister::ReceiptRegister(TDadaTable& table, ui::UiPrompts& prompts, ReceiptDialogs& dialogs)
+    : table_(table), prompts_(prompts), dialogs_(dialogs) {}
+
+void ReceiptRegister::Open() {
+  table_.SetDatabaseName(receipt_table::kFile);
+  table_.SetTableName(receipt_table::kTable);
+  table_.SetIndexName(receipt_table::kByNumber);
+  table_.Open();
+  sortColumn_ = 0;
+}
+
+bool ReceiptRegister::HasRecords() const { return table_.Active() && table_.RecordCount() > 0; }
+
+bool ReceiptRegister::SortBy(int column) {
+  if (column < 0 || column >= static_cast<int>(RegisterColumns().size())) return false;
+  const char* index = RegisterColumns()[static_cast<size_t>(column)].index;
+  if (!index || !table_.Active()) return false;
+  table_.SetIndexName(index);
+  sortColumn_ = column;
+  return true;
+}
+
+void ReceiptRegister::InsertNumbered() {
+  table_.Insert();
+  try {
+    table_.FieldByName(receipt_table::kNumber).SetAsInteger(table_.RecordCount() + 1);
+  } catch (...) {
+    CancelQuietly(table_);
+    throw;
+  }
+}
+
+void ReceiptRegister::ShowThenCancel(ReceiptForm form, const QString& caption, bool focusNumber) {
+  try {
+    dialogs_.Show(form, caption, focusNumber);
+  } catch (...) {
+    CancelQuietly(table_);
+    throw;
+  }
+  if (Pending(table_)) table_.Cancel();
+}
+
+ReceiptForm ReceiptRegister::FormOfCurrent() const {
+  return table_.FieldByName(receipt_table::kTax).AsBoolean() ? ReceiptForm::Tax : ReceiptForm::Pd4;
+}
+
+QString ReceiptRegister::CaptionOfCurrent() const {
+  return QStringLiteral("Квитанция №%1 (%2)")
+      .arg(table_.FieldByName(receipt_table::kNumber).AsInteger())
+      .arg(widgets::FieldText(table_.FieldByName(receipt_table::kPayer)));
+}
+
+void ReceiptRegister::Create(ReceiptForm form, const std::function<void(tdb::TDataSet&)>& fill) {
+  InsertNumbered();
+  try {
+    const bool tax = form == ReceiptForm::Tax;
+    table_.FieldByName(receipt_table::kDocument).SetAsString(widgets::ToCp1251(QString::fromUtf16(tax ? kTaxDocument : kPd4Document)));
+    if (tax) table_.FieldByName(receipt_table::kTax).SetAsBoolean(true);
+    if (fill) fill(table_);
+  } catch (...) {
+    CancelQuietly(table_);
+    throw;
+  }
+  ShowThenCancel(form, QStringLiteral("Квитанция *Новая"), true);
+}
+
+void ReceiptRegister::Edit() {
+  if (!HasRecords()) return;
+  if (table_.FieldByName(receipt_table::kDeleted).AsBoolean()) {
+    prompts_.ShowMessage(QStringLiteral("Нельзя изменить запись помеченную на удаление!"));
+    return;
+  }
+  const QString caption = CaptionOfCurrent();
+  const ReceiptForm form = FormOfCurrent();
+  table_.Edit();
+  ShowThenCancel(form, caption, false);
+}
+
+void ReceiptRegister::Mark() {
+  if (!HasRecords()) return;
+  if (!prompts_.AskYesNo(QStringLiteral("Удалить текущую запись?"))) return;
+  table_.Edit();
+  try {
+    table_.FieldByName(receipt_table::kDeleted).SetAsBoolean(true);
+    table_.Post();
+  } catch (...) {
+    CancelQuietly(table_);
+    throw;
+  }
+}
+
+void ReceiptRegister::Copy() {
+  if (!HasRecords()) return;
+  // Raw values in the fields' own encodings: a copy is exact, whatever the
+  // type of each field.
+  std::vector<std::pair<tdb::TField*, std::vector<uint8_t>>> values;
+  for (const char* name : kCopiedFields) {
+    tdb::TField& field = table_.FieldByName(name);
+    std::vector<uint8_t> bytes(static_cast<size_t>(field.DataSize()));
+    field.GetData(bytes.data());
+    values.emplace_back(&field, std::move(bytes));
+  }
+  InsertNumbered();
+  QString caption;
+  ReceiptForm form;
+  try {
+    for (auto& [field, bytes] : values) field->SetData(bytes.data());
+    caption = CaptionOfCurrent();
+    form = FormOfCurrent();
+  } catch (...) {
+    CancelQuietly(table_);
+    throw;
+  }
+  ShowThenCancel(form, caption, false);
+}
+
+bool ReceiptRegister::Purge(const std::function<void()>& begin, const Progress& progress,
+                            const std::function<void()>& end) {
+  if (!prompts_.AskYesNo(QStringLiteral("Вы действительно желаете удалить все помеченные на удаление записи"))) {
+    return false;
+  }
+  if (!prompts_.AskYesNo(QStringLiteral("Все записи помеченные на удаление будут удалены. Продолжить?"))) {
+    return false;
+  }
+  if (!table_.Active()) return false;
+  table_.CheckBrowseMode();
+  if (begin) begin();
+  const int total = table_.RecordCount();
+  int done = 0;
+  const std::string index = table_.IndexName();
+  try {
+    DeleteMarked(progress, total, done);
+    Renumber(progress, total, done);
+  } catch (...) {
+    // Back to the whole table in the user's order, readable, in browse state.
+    CancelQuietly(table_);
+    try {
+      if (table_.Filtered()) table_.SetFiltered(false);
+      table_.SetFilter("");
+      if (table_.IndexName() != index) table_.SetIndexName(index);
+    } catch (...) {
+    }
+    if (end) end();
+    throw;
+  }
+  if (end) end();
+  return true;
+}
+
+void ReceiptRegister::DeleteMarked(const Progress& progress, int total, int& done) {
+  table_.SetFiltered(false);
+  table_.SetFilter("slugebnoe=true");
+  table_.SetFiltered(true);
+  table_.First();
+  while (table_.RecordCount() > 0) {
+    table_.Delete();
+    ++done;
+    if (progress) progress(done, total);
+  }
+  table_.SetFiltered(false);
+  table_.SetFilter("");
+}
+
+void ReceiptRegister::Renumber(const Progress& progress, int total, int& done) {
+  // The order to number by is the one shown now.  Taken as record numbers
+  // before anything changes: in an order by `nomer` a renumbered receipt
+  // may move (duplicate or edited numbers), and walking that order with Next
+  // would then skip receipts or number some twice.
+  const int count = table_.RecordCount();
+  std::vector<tdb::TBookmark> order(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) order[static_cast<size_t>(i)] = table_.BookmarkAt(i);
+
+  const std::string index = table_.IndexName();
+  const bool moves = CurrentIndexHolds(table_, receipt_table::kNumber);
+  if (moves) table_.SetIndexName("");  // record order, or the primary index
+  const bool recordOrder = table_.CurrentIndexNo() < 0;
+
+  // The view position of record number `bookmark`.  In the order shown it is
+  // its place in `order`; in record order the view ascends by record number.
+  auto positionOf = [&](int i) {
+    const tdb::TBookmark bookmark = order[static_cast<size_t>(i)];
+    if (!moves) return i;
+    int lo = 0, hi = table_.RecordCount() - 1;
+    if (recordOrder) {
+      while (lo <= hi) {
+        const int mid = lo + (hi - lo) / 2;
+        const tdb::TBookmark at = table_.BookmarkAt(mid);
+        if (at == bookmark) return mid;
+        if (at < bookmark) lo = mid + 1;
+        else hi = mid - 1;
+      }
+      return -1;
+    }
+    for (int p = 0; p <= hi; ++p)
+      if (table_.BookmarkAt(p) == bookmark) return p;
+    return -1;
+  };
+
+  tdb::TField& nomer = table_.FieldByName(receipt_table::kNumber);
+  for (int i = 0; i < count; ++i) {
+    const int position = positionOf(i);
+    if (position < 0) continue;
+    table_.SetRecNo(position + 1);
+    if (nomer.AsInteger() != i + 1) {
+      table_.Edit();
+      nomer.SetAsInteger(i + 1);
+      table_.Post();
+    }
+    ++done;
+    if (progress) progress(done, total);
+  }
+  if (moves) table_.SetIndexName(index);
+  table_.Last();
+}
+
+void ReceiptRegister::Reread() {
+  if (!table_.Active() || table_.State() != tdb::dsBrowse) return;
+  const int position = table_.CurrentPosition();
+  const bool hadCurrent = position >= 0 && position < table_.RecordCount();
+  const tdb::TBookmark current = hadCurrent ? table_.BookmarkAt(position) : 0;
+  table_.Refresh();
+  if (!hadCurrent) return;
+  // The same position first: usually nothing has moved.
+  const int count = table_.RecordCount();
+  if (position < count && table_.BookmarkAt(position) == current) {
+    table_.SetRecNo(position + 1);
+    return;
+  }
+  for (int p = 0; p < count; ++p) {
+    if (table_.BookmarkAt(p) == current) {
+      table_.SetRecNo(p + 1);
+      return;
+    }
+  }
+}
+
+}  // namespace reg

@@ -1,0 +1,118 @@
+// ReceiptRegister: what the register's commands do to the receipts table,
+// apart from any window.
+//
+// RegisterWindow shows, forwards the user's intent and reflects state; this class
+// does the work on the receipts dataset: opening it, sorting by a column,
+// Create, Edit, Mark, Copy and the purge of marked receipts with the
+// renumbering.  Questions and refusals go through UiPrompts, the receipt
+// dialogs through ReceiptDialogs, so a test drives every command without a
+// person.
+//
+// Failures: the engine's errors pass out of every command to the caller (the
+// general error handler shows them), but never leave the dataset half-way:
+// a command that fails cancels its pending insert or edit and switches off
+// the purge's filter first, so the table stays readable in browse state.
+//
+// Owns nothing; the dataset, the prompts and the dialogs must outlive it.
+// User-interface thread only.
+#pragma once
+
+#include <QString>
+#include <array>
+#include <functional>
+
+#include "register/receipt_dialogs.h"
+#include "ui/ui_prompts.h"
+#include "engine/dataset/dada_table.h"
+
+namespace reg {
+
+// One column of the register's grid.
+struct RegisterColumn {
+  const char16_t* title;
+  const char* field;
+  int width;          // pixels; 0 for the grid's default width
+  const char* index;  // the index a title click selects; null: the title is no button
+};
+const std::array<RegisterColumn, 7>& RegisterColumns();
+
+// The stored form names of the two kinds of receipt.
+inline constexpr const char16_t* kPd4Document = u"Форма № ПД-4 ";
+inline constexpr const char16_t* kTaxDocument = u"Форма № ПД-(налог)";
+
+class ReceiptRegister {
+ public:
+  // Told as a purge goes on: `done` records of `total` (deletions first, then
+  // the renumbering).  Called often; the receiver decides what to repaint.
+  using Progress = std::function<void(int done, int total)>;
+
+  ReceiptRegister(tdb::TDadaTable& table, ui::UiPrompts& prompts, ReceiptDialogs& dialogs);
+  ReceiptRegister(const ReceiptRegister&) = delete;
+  ReceiptRegister& operator=(const ReceiptRegister&) = delete;
+
+  tdb::TDadaTable& Table() const { return table_; }
+
+  // Opens "formix.tdb", table "formix", on "inomer" in the current directory
+  // and puts the sort marker on "Номер".  A failure (missing or damaged file,
+  // refused password) passes out with the table closed.
+  void Open();
+  bool IsOpen() const { return table_.Active(); }
+
+  // The enabling rule: the table holds at least one receipt, marked ones
+  // included.
+  bool HasRecords() const;
+
+  // The column showing the sort marker.
+  int SortColumn() const { return sortColumn_; }
+  // A click on the title of `column`: when it acts as a button, selects its
+  // index (the first receipt in that order becomes current), moves the
+  // marker there and answers true; otherwise changes nothing.
+  bool SortBy(int column);
+
+  // Create: a new receipt of `form` numbered record count + 1, in the
+  // dialog of that form captioned "Квитанция *Новая"; whatever the dialog
+  // has not posted is dropped.  `fill`, when given, writes its values into
+  // the new record before the dialog shows it (a receipt read from a
+  // payment code); a failure there drops the record and passes out.
+  void Create(ReceiptForm form, const std::function<void(tdb::TDataSet&)>& fill = {});
+  // Edit: refused with a message for a receipt marked for deletion;
+  // otherwise the dialog of the receipt's own form, captioned
+  // "Квитанция №<nomer> (<Platel>)", over the receipt in edit state.
+  void Edit();
+  // Mark: after "Удалить текущую запись?" is answered Yes, sets slugebnoe.
+  void Mark();
+  // Copy: a new receipt with the payer, recipient, code, purpose, amounts and
+  // kind of the current one (not its date, form name, tax period codes or
+  // mark), numbered record count + 1.
+  void Copy();
+  // Purge: after both questions are answered Yes, deletes every marked
+  // receipt and numbers the rest 1..N in the order shown, then makes the
+  // last receipt current.  `begin` is called once the questions are answered,
+  // `progress` as the work goes on and `end` when it is over (also on a
+  // failure).  Answers whether the purge ran.
+  bool Purge(const std::function<void()>& begin, const Progress& progress, const std::function<void()>& end);
+
+  // Reads the table again so that receipts another process has added or
+  // changed show, keeping the current receipt current when it is still
+  // there.  Does nothing while the table is closed or not in browse state.
+  void Reread();
+
+ private:
+  // Starts an insert numbered record count + 1.
+  void InsertNumbered();
+  // Shows the dialog for the pending insert or edit, then cancels it; a
+  // failure cancels it too.
+  void ShowThenCancel(ReceiptForm form, const QString& caption, bool focusNumber);
+  // The form of the current (or new) receipt.
+  ReceiptForm FormOfCurrent() const;
+  QString CaptionOfCurrent() const;
+  void DeleteMarked(const Progress& progress, int total, int& done);
+  void Renumber(const Progress& progress, int total, int& done);
+
+  tdb::TDadaTable& table_;
+  ui::UiPrompts& prompts_;
+  ReceiptDialogs& dialogs_;
+  int sortColumn_ = 0;
+};
+
+}  // namespace reg

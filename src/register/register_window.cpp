@@ -1,0 +1,430 @@
+// The main window: menus, toolbar, grid, the start-up sequence, the register's
+// commands and the closing that saves the settings.
+#include "register/register_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QMimeData>
+#include <QTimer>
+#include <QFontMetrics>
+#include <QMenuBar>
+#include <QPainter>
+#include <QStatusBar>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include "ui/error_report.h"
+#include "ui/pictures.h"
+#include "register/qr_receipt_import.h"
+#include "register/register_requisites.h"
+#include "data/receipt_tables.h"
+
+namespace reg {
+
+namespace receipt_table = receipts::receipt_table;
+
+bool MaximizedForSettings(Qt::WindowStates state) {
+  return state.testFlag(Qt::WindowMaximized) && !state.testFlag(Qt::WindowMinimized);
+}
+
+RegisterWindow::RegisterWindow(const ui::AppContext& context)
+    : context_(context),
+      register_(receipts_, *context.prompts, relay_),
+      qrImport_(std::make_unique<QrReceiptImport>(register_, *context.prompts)),
+      formChooser_(std::make_unique<FormChooser>(this)) {
+  setObjectName(QStringLiteral("registerWindow"));
+  setWindowTitle(ui::ApplicationTitle());
+  setAccessibleName(ui::ApplicationTitle());
+  resize(696, 480);
+  receipts_.Name = "DadaTable1";
+  receiptsSource_.SetDataSet(&receipts_);
+  BuildMenus();
+  BuildToolBar();
+  BuildGrid();
+  BuildPanel();
+  calculator = new widgets::CalculatorDialog(this);
+  statusBar();
+  setAcceptDrops(true);
+  ChooseCodeFile = [this] {
+    return QFileDialog::getOpenFileName(
+        this, QStringLiteral("Создать из QR-кода"), QString(),
+        QStringLiteral("Счета и квитанции (*.png *.jpg *.jpeg *.pdf *.bmp *.gif *.tif *.tiff *.webp);;Все файлы (*)"));
+  };
+  EnableAll();
+}
+
+RegisterWindow::~RegisterWindow() {
+  // The grid's links point at the data source, a member that goes before
+  // the child widgets would.
+  delete centralWidget();
+  receiptsSource_.SetDataSet(nullptr);
+  receipts_.Close();
+}
+
+void RegisterWindow::BuildMenus() {
+  auto add = [this](QMenu* menu, const QString& text, const QKeySequence& key, void (RegisterWindow::*slot)()) {
+    QAction* action = menu->addAction(text);
+    action->setShortcut(key);
+    connect(action, &QAction::triggered, this, slot);
+    return action;
+  };
+  // The menu titles carry mnemonics, so Alt and a letter opens each one.
+  QMenu* file = menuBar()->addMenu(QStringLiteral("&Файл"));
+  actCreate = add(file, QStringLiteral("Создать"), QKeySequence(Qt::Key_Insert), &RegisterWindow::Create);
+  actFromQr = add(file, QStringLiteral("Создать из QR-кода…"), {}, &RegisterWindow::CreateFromQrCommand);
+  actPrint = add(file, QStringLiteral("Печать"), QKeySequence(Qt::CTRL | Qt::Key_P), &RegisterWindow::Print);
+  actPdf = add(file, QStringLiteral("Сохранить в PDF…"), {}, &RegisterWindow::SaveAsPdf);
+  file->addSeparator();
+  actExit = file->addAction(QStringLiteral("Выход"));
+  actExit->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
+  connect(actExit, &QAction::triggered, this, &RegisterWindow::close);
+  QMenu* edit = menuBar()->addMenu(QStringLiteral("&Правка"));
+  actEdit = add(edit, QStringLiteral("Изменить"), QKeySequence(Qt::SHIFT | Qt::Key_Return), &RegisterWindow::Edit);
+  actDelete = add(edit, QStringLiteral("Удалить"), QKeySequence(Qt::Key_Delete), &RegisterWindow::Mark);
+  actCopy = add(edit, QStringLiteral("Скопировать"), QKeySequence(Qt::Key_F9), &RegisterWindow::Copy);
+  QMenu* service = menuBar()->addMenu(QStringLiteral("&Сервис"));
+  actCalculator = add(service, QStringLiteral("Калькулятор"), {}, &RegisterWindow::Calculator);
+  actSettings = add(service, QStringLiteral("Настройка программы"), {}, &RegisterWindow::Settings);
+  actPurge = add(service, QStringLiteral("Удаление помеченных записей"), {}, &RegisterWindow::Purge);
+  QMenu* help = menuBar()->addMenu(QStringLiteral("По&мощь"));
+  actAbout = add(help, QStringLiteral("О программе..."), {}, &RegisterWindow::About);
+  // The menus follow the enabling rule whenever they open, whatever changed
+  // the table since.
+  for (QMenu* menu : {file, edit, service}) connect(menu, &QMenu::aboutToShow, this, &RegisterWindow::EnableAll);
+
+  popupMenu = new QMenu(this);
+  popupMenu->setObjectName(QStringLiteral("popupMenu"));
+  pmCreate = add(popupMenu, QStringLiteral("Создать"), QKeySequence(Qt::Key_Insert), &RegisterWindow::Create);
+  pmPrint = add(popupMenu, QStringLiteral("Печать"), QKeySequence(Qt::CTRL | Qt::Key_P), &RegisterWindow::Print);
+  pmPdf = add(popupMenu, QStringLiteral("Сохранить в PDF…"), {}, &RegisterWindow::SaveAsPdf);
+  popupMenu->addSeparator();
+  // The popup's "Изменить" edits, as the main menu's does: an item that
+  // does nothing would only puzzle.
+  pmEdit = add(popupMenu, QStringLiteral("Изменить"), QKeySequence(Qt::SHIFT | Qt::Key_Return), &RegisterWindow::Edit);
+  pmMark = add(popupMenu, QStringLiteral("Пометить на удаление"), QKeySequence(Qt::Key_Delete), &RegisterWindow::Mark);
+  pmCopy = add(popupMenu, QStringLiteral("Скопировать"), QKeySequence(Qt::Key_F9), &RegisterWindow::Copy);
+}
+
+void RegisterWindow::BuildToolBar() {
+  toolBar = addToolBar(QStringLiteral("toolBar"));
+  toolBar->setObjectName(QStringLiteral("toolBar"));
+  toolBar->setMovable(false);
+  toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  const std::pair<QAction*, QIcon> buttons[] = {
+      {actCreate, ui::IconOf(ui::ReceiptPicture)},
+      {actPrint, ui::IconOf(ui::PrinterPicture)},
+      {nullptr, {}},
+      {actEdit, ui::IconOf(ui::EditPicture)},
+      {actDelete, style()->standardIcon(QStyle::SP_TrashIcon)},
+      {actCopy, ui::IconOf(ui::CopyPicture)},
+  };
+  for (const auto& [action, icon] : buttons) {
+    if (!action) {
+      toolBar->addSeparator();
+      continue;
+    }
+    action->setIcon(icon);
+    toolBar->addAction(action);
+  }
+}
+
+void RegisterWindow::BuildGrid() {
+  auto* area = new QWidget(this);
+  auto* layout = new QVBoxLayout(area);
+  layout->setContentsMargins(0, 0, 0, 0);
+  grid = new widgets::DataGrid(area);
+  grid->setObjectName(QStringLiteral("grid"));
+  grid->setAccessibleName(QStringLiteral("Квитанции"));
+  // The designed widths, widened where this desktop's font would cut a
+  // title or a date short.
+  const QFontMetrics metrics(grid->font());
+  const int dateWidth = metrics.horizontalAdvance(QStringLiteral("00.00.0000")) + 12;
+  std::vector<widgets::GridColumn> columns;
+  for (const RegisterColumn& c : RegisterColumns()) {
+    const QString title = QString::fromUtf16(c.title);
+    int width = c.width > 0 ? qMax(c.width, metrics.horizontalAdvance(title) + 24) : -1;
+    if (width > 0 && QLatin1String(c.field) == QLatin1String(receipt_table::kDate)) width = qMax(width, dateWidth);
+    columns.push_back({title, QString::fromLatin1(c.field), width, c.index != nullptr});
+  }
+  grid->setColumns(std::move(columns));
+  grid->setExtraFields(QStringList{QString::fromLatin1(receipt_table::kDeleted)} + RequisiteFields());
+  // A receipt whose requisites fail their checks carries a sign, old ones too.
+  grid->setRowMark([this](int row) { return RequisiteFailures(*grid->dataModel(), row); });
+  grid->setMarkedRows(QString::fromLatin1(receipt_table::kDeleted));
+  grid->setPopupMenu(popupMenu);
+  grid->confirmDelete = [this](QWidget*, const QString& question) {
+    return context_.prompts->AskOkCancel(question);
+  };
+  connect(grid, &widgets::DataGrid::titleClicked, this, &RegisterWindow::TitleClick);
+  connect(grid, &widgets::DataGrid::recordDoubleClicked, this, &RegisterWindow::Edit);
+  widgets::DataSetTableModel* model = grid->dataModel();
+  connect(model, &widgets::DataSetTableModel::readFailed, this,
+          [this](const QString& message) { context_.prompts->ShowError(message); });
+  // Whatever changed the rows (the grid's own Ctrl+Delete too), the menu and
+  // the toolbar follow.
+  connect(model, &QAbstractItemModel::modelReset, this, &RegisterWindow::EnableAll);
+  connect(model, &QAbstractItemModel::rowsInserted, this, &RegisterWindow::EnableAll);
+  connect(model, &QAbstractItemModel::rowsRemoved, this, &RegisterWindow::EnableAll);
+  grid->setDataSource(&receiptsSource_);
+  layout->addWidget(grid);
+  setCentralWidget(area);
+  grid->setFocus();
+}
+
+void RegisterWindow::BuildPanel() {
+  purgePanel = new QFrame(centralWidget());
+  purgePanel->setObjectName(QStringLiteral("purgePanel"));
+  purgePanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  purgePanel->setLineWidth(2);
+  purgePanel->setAutoFillBackground(true);
+  purgeLabel = new QLabel(QStringLiteral("Удаление записей Ждите..."), purgePanel);
+  purgeLabel->setAlignment(Qt::AlignCenter);
+  QFont bold = purgeLabel->font();
+  bold.setBold(true);
+  purgeLabel->setFont(bold);
+  purgeProgress = new QProgressBar(purgePanel);
+  purgeProgress->setAccessibleName(purgeLabel->text());
+  purgeProgress->setFormat(QStringLiteral("%v из %m"));
+  auto* layout = new QVBoxLayout(purgePanel);
+  layout->addWidget(purgeLabel);
+  layout->addWidget(purgeProgress);
+  purgePanel->setAccessibleName(purgeLabel->text());
+  purgePanel->setFixedSize(320, 80);
+  purgePanel->hide();
+}
+
+void RegisterWindow::PlacePanel() {
+  const QWidget* area = centralWidget();
+  purgePanel->move((area->width() - purgePanel->width()) / 2, (area->height() - purgePanel->height()) / 2);
+}
+
+void RegisterWindow::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  PlacePanel();
+}
+
+void RegisterWindow::SetReceiptDialogs(ReceiptDialogs* dialogs) { dialogs_ = dialogs; }
+
+void RegisterWindow::SetReceiptPrinter(ReceiptPrinter* printer) { printer_ = printer; }
+
+bool RegisterWindow::event(QEvent* event) {
+  // The first showing normally brings the first activation; either one starts
+  // the sequence, so a desktop that does not activate new windows still gets
+  // it.  Queued, so that the sequence (and a login dialog's modal loop) runs
+  // from the event loop rather than inside show().
+  const bool first = event->type() == QEvent::WindowActivate ||
+                     (event->type() == QEvent::Show && !event->spontaneous());
+  if (first && !startupQueued_) {
+    startupQueued_ = true;
+    QMetaObject::invokeMethod(this, &RegisterWindow::RunStartup, Qt::QueuedConnection);
+  } else if (event->type() == QEvent::WindowActivate && startupFinished_) {
+    if (skipActivation_) {
+      skipActivation_ = false;
+    } else if (!Run([this] { register_.Reread(); })) {
+      // The report's box takes the activation away; its closing gives it
+      // back, which must not read (and fail) again.
+      skipActivation_ = true;
+    }
+  }
+  return QMainWindow::event(event);
+}
+
+void RegisterWindow::RunStartup() {
+  if (startupStarted_ || closed_) return;
+  startupStarted_ = true;
+  startupQueued_ = true;
+  // Steps 1 and 2: the settings file and the login gate.
+  if (host_ && !host_->PrepareStartup(*this)) {
+    close();
+    return;
+  }
+
+  // Step 3.
+  OpenRegister();
+  startupFinished_ = true;
+  emit startupFinished();
+}
+
+void RegisterWindow::OpenRegister() {
+  // A missing, damaged or refused file is reported; the grid stays empty and
+  // the rest of the program (settings, about box, exit) keeps working.
+  Run([this] {
+    register_.Open();
+    if (tdb::TDadaDatabase* database = receipts_.Database()) database->SetAutoFlush(true);
+    grid->setSortMarker(register_.SortColumn());
+  });
+  EnableAll();
+}
+
+bool RegisterWindow::Run(const std::function<void()>& command) {
+  bool ran = true;
+  try {
+    command();
+  } catch (...) {
+    ran = false;
+    ui::ReportError(std::current_exception(), context_.prompts);
+  }
+  EnableAll();
+  return ran;
+}
+
+void RegisterWindow::EnableAll() {
+  actCreate->setEnabled(register_.IsOpen());
+  actFromQr->setEnabled(register_.IsOpen());
+  const bool any = register_.HasRecords();
+  for (QAction* a : {actPrint, actPdf, actEdit, actDelete, actCopy, actPurge}) a->setEnabled(any);
+}
+
+bool RegisterWindow::WriteSettings() {
+  if (!host_ || !host_->SaveSettings(*this)) return false;
+  emit settingsWritten();
+  return true;
+}
+
+void RegisterWindow::closeEvent(QCloseEvent* event) {
+  // A failed write has been reported; the program still ends, as the user
+  // asked.  The file is then as it was before.
+  if (!closed_) {
+    closed_ = true;
+    WriteSettings();
+  }
+  event->accept();
+}
+
+void RegisterWindow::Create() {
+  if (!register_.IsOpen()) return;
+  FormChooser& chooser = *formChooser_;
+  chooser.formList->clear();
+  chooser.formList->addItem(QStringLiteral("Форма № ПД -4"));
+  chooser.formList->addItem(QStringLiteral("Форма № ПД (налог)"));
+  if (context_.prompts->ShowModal(chooser) == QDialog::Rejected) return;
+  const int row = chooser.formList->currentRow();
+  if (row == 1) {
+    Run([this] { register_.Create(ReceiptForm::Tax); });
+  } else if (row == 0) {
+    Run([this] { register_.Create(ReceiptForm::Pd4); });
+  }
+}
+
+void RegisterWindow::CreateFromQrCommand() {
+  if (!register_.IsOpen()) return;
+  const QString path = ChooseCodeFile ? ChooseCodeFile() : QString();
+  if (!path.isEmpty()) CreateFromQr(path);
+}
+
+void RegisterWindow::CreateFromQr(const QString& path) {
+  if (!register_.IsOpen()) return;
+  Run([this, &path] { qrImport_->CreateFromFile(path); });
+}
+
+namespace {
+
+// The one local file a drag carries that may hold a payment code, or empty.
+QString CodeFileOf(const QMimeData* mime) {
+  if (!mime || !mime->hasUrls() || mime->urls().size() != 1) return {};
+  const QUrl url = mime->urls().first();
+  if (!url.isLocalFile() || !LooksLikeCodeFile(url.toLocalFile())) return {};
+  return url.toLocalFile();
+}
+
+}  // namespace
+
+void RegisterWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (register_.IsOpen() && !CodeFileOf(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void RegisterWindow::dropEvent(QDropEvent* event) {
+  const QString path = CodeFileOf(event->mimeData());
+  if (path.isEmpty()) return;
+  event->acceptProposedAction();
+  // After the drop has ended: the dragging program must not wait while the
+  // receipt dialog is open.
+  QTimer::singleShot(0, this, [this, path] { CreateFromQr(path); });
+}
+
+void RegisterWindow::Edit() {
+  Run([this] { register_.Edit(); });
+}
+
+void RegisterWindow::Mark() {
+  Run([this] { register_.Mark(); });
+}
+
+void RegisterWindow::Copy() {
+  Run([this] { register_.Copy(); });
+}
+
+void RegisterWindow::Purge() {
+  // The grid would follow every one of the purge's changes row by row; it
+  // reads the result once instead, when its source is enabled again.
+  Run([this] {
+    register_.Purge(
+        [this] {
+          ShowPanel();
+          receiptsSource_.SetEnabled(false);
+        },
+        [this](int done, int total) { PanelProgressed(done, total); },
+        [this] {
+          receiptsSource_.SetEnabled(true);
+          HidePanel();
+        });
+  });
+}
+
+void RegisterWindow::ShowPanel() {
+  panelPercent_ = -1;
+  purgeProgress->setRange(0, qMax(1, register_.Table().RecordCount()));
+  purgeProgress->setValue(0);
+  PlacePanel();
+  purgePanel->show();
+  purgePanel->raise();
+  // Painted at once, without running the event loop: a click let through now
+  // would reach a half-purged table.
+  purgePanel->repaint();
+}
+
+void RegisterWindow::PanelProgressed(int done, int total) {
+  // Repainted whenever the percentage moves: a hundred paints at most,
+  // however many receipts there are.
+  const int percent = total > 0 ? static_cast<int>(static_cast<int64_t>(done) * 100 / total) : 100;
+  if (percent == panelPercent_) return;
+  panelPercent_ = percent;
+  purgeProgress->setRange(0, qMax(1, total));
+  purgeProgress->setValue(done);
+  purgeProgress->repaint();
+}
+
+void RegisterWindow::HidePanel() {
+  purgePanel->hide();
+  centralWidget()->repaint();
+}
+
+void RegisterWindow::Print() {
+  if (!register_.HasRecords()) return;
+  if (printer_) Run([this] { printer_->Print(receipts_); });
+}
+
+void RegisterWindow::SaveAsPdf() {
+  if (!register_.HasRecords()) return;
+  if (printer_) Run([this] { printer_->SaveAsPdf(receipts_); });
+}
+
+void RegisterWindow::Calculator() { context_.prompts->ShowModal(*calculator); }
+
+void RegisterWindow::TitleClick(int column) {
+  Run([this, column] { register_.SortBy(column); });
+  grid->setSortMarker(register_.SortColumn());
+}
+
+void RegisterWindow::Settings() {
+  if (host_) host_->ShowSettings();
+}
+
+void RegisterWindow::About() {
+  if (host_) host_->ShowAbout();
+}
+
+}  // namespace reg
