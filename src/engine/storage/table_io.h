@@ -205,14 +205,14 @@ class TDadaTableIO {
 
   // A run of changes (a purge's deletions and rewrites, a tool's appends)
   // that takes the file lock once for a stretch of changes instead of once
-  // per change: the lock is taken at the first change and handed back, and
-  // taken again, every kChangesPerLock changes, so that other processes
-  // wait no longer than for one stretch.  Every change inside a batch is a
-  // change of its own, with its own checks against the file and its own
-  // order of writes: a batch cut short (a failure, a killed process) leaves
-  // every change it completed in the file, and of the change under way
-  // nothing, or the record missing from some index chains as a single change
-  // would.  The lock is released when the TChangeBatch goes out of scope;
+  // per change: the lock is taken at the first change and released, and
+  // taken again, every kChangesPerLock changes: free for a moment between
+  // stretches, as it is between the changes of a loop of single changes.
+  // Every change inside a batch is a change of its own, with its own checks
+  // against the file and its own order of writes: a batch cut short (a
+  // failure, a killed process) leaves every change it completed in the file,
+  // and of the change under way nothing, or the record missing from some
+  // index chains as a single change would.  The lock is released when the TChangeBatch goes out of scope;
   // reads between the changes run under the held lock.  Batches do not nest.
   static constexpr int32_t kChangesPerLock = 256;
   class TChangeBatch {
