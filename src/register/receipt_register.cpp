@@ -294,6 +294,9 @@ bool ReceiptRegister::Purge(const std::function<void()>& begin, const Progress& 
   int done = 0;
   const std::string index = table_.IndexName();
   try {
+    // One batch of changes: the file lock is taken once per stretch of
+    // changes, not once per deletion and renumbered receipt.
+    tdb::TDadaTable::TChangeBatch batch(table_);
     DeleteMarked(progress, total, done);
     Renumber(progress, total, done);
   } catch (...) {

@@ -260,6 +260,31 @@ class TDadaTableIO {
     TDadaTableIO& table_;
   };
   void EndReadRun();
+
+  // A run of changes (a purge's deletions and rewrites, a tool's appends)
+  // that takes the file lock once for a stretch of changes instead of once
+  // per change: the lock is taken at the first change and released, and
+  // taken again, every kChangesPerLock changes: free for a moment between
+  // stretches, as it is between the changes of a loop of single changes.
+  // Every change inside a batch is a change of its own, with its own checks
+  // against the file and its own order of writes: a batch cut short (a
+  // failure, a killed process) leaves every change it completed in the file,
+  // and of the change under way nothing, or the record missing from some
+  // index chains as a single change would.  The lock is released when the
+  // TChangeBatch goes out of scope; reads between the changes run under the
+  // held lock.  Batches do not nest.
+  static constexpr int32_t kChangesPerLock = 256;
+  class TChangeBatch {
+   public:
+    explicit TChangeBatch(TDadaTableIO& table) : table_(table) { table_.BeginBatch(); }
+    ~TChangeBatch() { table_.EndBatch(); }
+    TChangeBatch(const TChangeBatch&) = delete;
+    TChangeBatch& operator=(const TChangeBatch&) = delete;
+
+   private:
+    TDadaTableIO& table_;
+  };
+  bool InBatch() const { return batch_; }
   // A pass that reads the same few fields of many records (a filter's):
   // which slots to read, and where their values go, worked out once for
   // `buffers` (whose items and buffers must stay as they are while the plan
@@ -407,6 +432,10 @@ class TDadaTableIO {
   [[noreturn]] void RaiseChangedByOther(int32_t rec_index) const;
 
   // ---- table_io_write.cpp: the changes and the values as stored ----
+  // Grouped changes: BatchLock comes before a change's own TLockHold.
+  void BeginBatch();
+  void EndBatch();
+  void BatchLock();
   void CutStrings(TFieldBuffers& buffers) const;
   void EncodeSlot(const TFieldBufferItem* item, int32_t field_no, uint8_t* slot);
   // Reads into `before` (record_size_ bytes) the slots of the record at
@@ -471,6 +500,9 @@ class TDadaTableIO {
   bool read_run_ = false;        // inside a TReadRun
   bool run_holds_lock_ = false;  // the run took the file lock and holds it
   int32_t run_reads_ = 0;        // reads since the run last took the lock
+  bool batch_ = false;             // inside a TChangeBatch
+  bool batch_holds_lock_ = false;  // the batch took the file lock and holds it
+  int32_t batch_changes_ = 0;      // changes since the batch last took the lock
   std::vector<uint8_t> record_scratch_;         // a fixed part as read by ReadRecord
   mutable std::vector<uint8_t> scratch_raw_;    // a slot as read, for comparisons
   mutable std::vector<uint8_t> scratch_value_;  // the same slot decoded

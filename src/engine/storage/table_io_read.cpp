@@ -24,8 +24,9 @@ namespace tdb {
 void TDadaTableIO::LockForRead(std::optional<TLockHold>& lock) {
   if (!read_run_) {
     lock.emplace(file_);
-  } else if (!run_holds_lock_ || run_reads_ >= kReadsPerLock || !file_.Locked()) {
-    // Give others their turn between stretches of reads.
+  } else if (!file_.Locked() || (run_holds_lock_ && run_reads_ >= kReadsPerLock)) {
+    // Give others their turn between stretches of reads.  A lock held by a
+    // change batch serves the reads between its changes as it is.
     if (run_holds_lock_ && file_.Locked()) file_.Unlock();
     run_holds_lock_ = false;
     file_.Lock();

@@ -123,6 +123,36 @@ void TDadaTableIO::EncodeSlot(const TFieldBufferItem* item, int32_t field_no, ui
   else std::memcpy(slot, value.data(), size);
 }
 
+void TDadaTableIO::BeginBatch() {
+  RequireOpen();
+  assert(!batch_ && "change batches do not nest");
+  batch_ = true;
+  batch_holds_lock_ = false;
+  batch_changes_ = 0;
+}
+
+void TDadaTableIO::BatchLock() {
+  if (!batch_) return;
+  if (batch_holds_lock_ && batch_changes_ >= kChangesPerLock && file_.Locked()) {
+    // Others get their turn between stretches of changes.
+    file_.Unlock();
+    batch_holds_lock_ = false;
+  }
+  if (!file_.Locked()) {
+    file_.Lock();
+    batch_holds_lock_ = true;
+    batch_changes_ = 0;
+  }
+  ++batch_changes_;
+}
+
+void TDadaTableIO::EndBatch() {
+  if (batch_holds_lock_ && file_.Locked()) file_.Unlock();
+  batch_holds_lock_ = false;
+  batch_ = false;
+  batch_changes_ = 0;
+}
+
 void TDadaTableIO::AppendRecord(TFieldBuffers& buffers, bool flush, TIndexAdjustCallback* callback,
                                 TNewNumber* number) {
   RequireOpen();
@@ -143,6 +173,7 @@ void TDadaTableIO::AppendRecord(TFieldBuffers& buffers, bool flush, TIndexAdjust
                         buffers.Item(f).Active && buffers.Item(f).Buffer && buffers.Item(f).DataSize >= 4;
     if (!usable) DatabaseError(Format("Table '%s' has no integer field number %s", {table_name_, std::to_string(f)}));
   }
+  BatchLock();
   TLockHold lock(file_);
   SyncWithFile();
   EnsureAllLists();
@@ -446,6 +477,7 @@ void TDadaTableIO::ModifyRecord(TFieldBuffers& buffers, int32_t record_pos, TInd
   if (based_on && based_on->RecIndex != target.RecIndex)
     DatabaseError(Format("The edit of record %s of table '%s' is based on record %s",
                          {std::to_string(target.RecIndex), table_name_, std::to_string(based_on->RecIndex)}));
+  BatchLock();
   TLockHold lock(file_);
   // The record as the edit began is the only one it may overwrite: another
   // writer's rewrite (which shows nowhere but in the record) or deletion in
@@ -584,6 +616,7 @@ void TDadaTableIO::ModifyRecord(TFieldBuffers& buffers, int32_t record_pos, TInd
 void TDadaTableIO::DeleteRecord(int32_t record_pos, bool flush) {
   RequireOpen();
   TListItem target = lists_[0]->at(static_cast<size_t>(CheckedRecordPos(record_pos)));
+  BatchLock();
   TLockHold lock(file_);
   SyncWithFile();
   if (FindInList0(target.RecIndex) >= 0 && !LiveOnDisk(target.RecIndex)) ReloadForOtherWriter();
