@@ -123,8 +123,10 @@ void TDadaTableIO::ReadRecordForEdit(TFieldBuffers& buffers, const TRecordList& 
   image.Clear();
   TLockHold lock(file_);
   if (!LiveOnDisk(target.RecIndex)) RaiseDeletedByOther(target.RecIndex);
+  // The fixed part kept is the one Post compares and rewrites: read as the
+  // bytes of a rewrite are.
   std::vector<uint8_t> fixed(static_cast<size_t>(record_size_));
-  file_.ReadData(target.DataOffset, fixed);
+  file_.ReadForRewrite(target.DataOffset, fixed);
   auto blobs = has_blobs_ ? StoredBlobs(target.DataOffset) : std::vector<std::optional<std::vector<uint8_t>>>{};
   for (int32_t f = 0; f < buffers.Count(); ++f) {
     TFieldBufferItem& item = buffers.Item(f);

@@ -486,7 +486,7 @@ void TDadaTableIO::ModifyRecord(TFieldBuffers& buffers, int32_t record_pos, TInd
   bool before_read = false;
   if (based_on) {
     if (!LiveOnDisk(target.RecIndex)) RaiseDeletedByOther(target.RecIndex);
-    file_.ReadData(target.DataOffset, before);
+    file_.ReadForRewrite(target.DataOffset, before);
     if (before != based_on->Fixed || (has_blobs_ && StoredBlobs(target.DataOffset) != based_on->Blobs))
       RaiseChangedByOther(target.RecIndex);
     before_read = true;
