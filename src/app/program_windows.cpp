@@ -93,6 +93,17 @@ void ProgramWindows::ShowSettings() { context_.prompts->ShowModal(*settingsDialo
 
 void ProgramWindows::ShowAbout() { context_.prompts->ShowModal(*aboutBox); }
 
+void ProgramWindows::ShowDirectory(DirectoryKind kind) {
+  directories::DirectoryWindow* window = kind == DirectoryKind::Payers       ? payers.get()
+                                         : kind == DirectoryKind::Recipients ? recipients.get()
+                                                                             : codes.get();
+  if (!window) return;
+  // No receipt is being filled in: nothing to pick into.
+  window->SetReceipt(nullptr);
+  window->ExecuteUpkeep();
+  window->SetReceipt(registerWindow ? &registerWindow->Receipts() : nullptr);
+}
+
 std::unique_ptr<ProgramWindows> CreateProgramWindows(const ui::AppContext& context) {
   return std::make_unique<ProgramWindows>(context);
 }
