@@ -229,7 +229,12 @@ void ReceiptDialog::keyPressEvent(QKeyEvent* event) {
 }
 
 void ReceiptDialog::Store() {
-  if (!widgets::ConfirmDespiteWarnings(warnings_, [this](const QString& q) { return prompts_.AskYesNo(q); })) return;
+  // The requisites that fail their checks and what the receipt lacks, in
+  // one question.
+  const QStringList omissions =
+      ReceiptOmissions(*source_->DataSet(), ChecksPayerInn(), QDate::currentDate());
+  if (!widgets::ConfirmDespiteWarnings(warnings_, [this](const QString& q) { return prompts_.AskYesNo(q); }, omissions))
+    return;
   Storing();
   if (!StoreReceipt(*source_->DataSet(), prompts_)) return;  // shown; everything typed stays
   stored_ = true;

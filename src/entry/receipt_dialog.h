@@ -94,6 +94,8 @@ class ReceiptDialog : public QDialog {
   // Steps of the tax dialog around the shared showing and storing.
   virtual void Loading() {}
   virtual void Storing() {}
+  // The payer's INN has no editor of its own here and is checked at "ОК".
+  virtual bool ChecksPayerInn() const { return false; }
   // Marks the requisite editors made so far whose values fail their checks;
   // "Ok" then asks once before storing such values.
   void WarnRequisites();
@@ -121,6 +123,9 @@ class Pd4ReceiptDialog : public ReceiptDialog {
 
  public:
   explicit Pd4ReceiptDialog(ui::UiPrompts& prompts, QWidget* parent = nullptr);
+
+ protected:
+  bool ChecksPayerInn() const override { return true; }
 };
 
 class TaxReceiptDialog : public ReceiptDialog {
