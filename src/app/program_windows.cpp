@@ -1,5 +1,6 @@
 // Creates the program's windows in their fixed order and runs the settings
 // and the login gate for the register.
+#include "app/program_dir.h"
 #include "app/program_windows.h"
 
 #include <QDir>
@@ -37,6 +38,7 @@ ProgramWindows::ProgramWindows(const ui::AppContext& context) : context_(context
     dialog->SetSource(&main->ReceiptsSource());
   }
   taxDialog->SetCodes(codes.get());
+  taxDialog->SetRulesPage(FindProgramFile(context_.programDir, QStringLiteral("tax-form-rules.html")));
   for (directories::DirectoryWindow* directory : {payers.get(), recipients.get(), codes.get()})
     directory->SetReceipt(&main->Receipts());
   receiptDialogs = std::make_unique<reg::ReceiptDialogWindows>(*pd4Dialog, *taxDialog);

@@ -140,6 +140,12 @@ class TaxReceiptDialog : public ReceiptDialog {
   // Opens a document with the desktop's application for it; the result is
   // not examined.
   void SetDocumentOpener(std::function<void(const QString& path)> opener) { openDocument_ = std::move(opener); }
+  // The program's own page on filling in the form (HTML), shown in a window
+  // of the program by the rules button when the data folder holds no
+  // "prav.doc"; empty: the button asks for "prav.doc" as before.
+  void SetRulesPage(const QString& path) { rulesPage_ = path; }
+  // Shows the rules page modally; a page that cannot be read is said so.
+  void ShowRules();
 
   QComboBox* statusBox;  // status
   QComboBox* reasonBox;  // basis of payment
@@ -158,6 +164,7 @@ class TaxReceiptDialog : public ReceiptDialog {
   directories::DirectoryWindow* codes_ = nullptr;
   Clock clock_ = SystemToday;
   std::function<void(const QString&)> openDocument_;
+  QString rulesPage_;
 };
 
 }  // namespace entry
