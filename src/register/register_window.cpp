@@ -690,8 +690,13 @@ void RegisterWindow::UpdateTotals() {
 }
 
 void RegisterWindow::TitleClick(int column) {
+  // Another order shows the same receipts: the totals stand as they are
+  // (at 100,000 receipts their sum is most of a re-sort's time).
+  const bool wasQueued = totalsQueued_;
+  totalsQueued_ = true;
   Run([this, column] { register_.SortBy(column); });
   ShowOrder();
+  totalsQueued_ = wasQueued;
 }
 
 void RegisterWindow::ShowOrder() {
