@@ -192,7 +192,7 @@ int ChildRun(int argc, char** argv, int64_t n, bool memory_only) {
   Timer purge_timer;
   main.actPurge->trigger();
   const Timing purge = purge_timer.Elapsed();
-  tdb::TDadaTable& t = main.Receipts();
+  tdb::TDataSet& t = main.Receipts();
   int64_t marked = 0;
   for (int64_t i = 0; i < n; ++i) marked += bench::IsMarked(i) ? 1 : 0;
   bool ok = t.RecordCount() == n - marked;

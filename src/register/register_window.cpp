@@ -110,6 +110,18 @@ void RegisterWindow::BuildMenus() {
   actCalculator = add(service, QStringLiteral("Калькулятор"), {}, &RegisterWindow::Calculator);
   actSettings = add(service, QStringLiteral("Настройка программы"), {}, &RegisterWindow::Settings);
   actPurge = add(service, QStringLiteral("Удаление помеченных записей"), {}, &RegisterWindow::Purge);
+  // The directories for upkeep, without a receipt to pick into.
+  QMenu* directories = menuBar()->addMenu(QStringLiteral("Спр&авочники"));
+  auto directory = [this, directories](const QString& text, RegisterHost::DirectoryKind kind) {
+    QAction* action = directories->addAction(text);
+    connect(action, &QAction::triggered, this, [this, kind] {
+      if (host_) host_->ShowDirectory(kind);
+    });
+    return action;
+  };
+  actPayers = directory(QStringLiteral("Плательщики"), RegisterHost::DirectoryKind::Payers);
+  actRecipients = directory(QStringLiteral("Получатели"), RegisterHost::DirectoryKind::Recipients);
+  actCodes = directory(QStringLiteral("Коды бюджетной классификации"), RegisterHost::DirectoryKind::Codes);
   QMenu* help = menuBar()->addMenu(QStringLiteral("По&мощь"));
   actAbout = add(help, QStringLiteral("О программе..."), {}, &RegisterWindow::About);
   // The menus follow the enabling rule whenever they open, whatever changed
@@ -193,7 +205,18 @@ void RegisterWindow::BuildGrid() {
   const int frame = grid->verticalHeader()->sizeHint().width() + grid->style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
                     2 * grid->frameWidth() + 8;
   int width = qMax(696, columnsWidth + frame);
-  if (const QScreen* screen = this->screen()) width = qMin(width, screen->availableGeometry().width());
+  if (const QScreen* screen = this->screen()) {
+    const int room = screen->availableGeometry().width();
+    if (width > room) {
+      // A narrower screen (1280 pixels): the purpose gives up what does not
+      // fit, so the grid needs no sideways scrolling; a wider window gives
+      // it back.
+      width = room;
+      const int last = static_cast<int>(RegisterColumns().size()) - 1;
+      const int lastWidth = grid->columnWidth(last);
+      grid->setColumnWidth(last, qMax(160, lastWidth - (columnsWidth + frame - room) - 16));
+    }
+  }
   resize(width, 480);
   grid->setExtraFields(QStringList{QString::fromLatin1(receipt_table::kDeleted)} + RequisiteFields());
   // A receipt whose requisites fail their checks carries a sign, old ones too.
@@ -667,8 +690,13 @@ void RegisterWindow::UpdateTotals() {
 }
 
 void RegisterWindow::TitleClick(int column) {
+  // Another order shows the same receipts: the totals stand as they are
+  // (at 100,000 receipts their sum is most of a re-sort's time).
+  const bool wasQueued = totalsQueued_;
+  totalsQueued_ = true;
   Run([this, column] { register_.SortBy(column); });
   ShowOrder();
+  totalsQueued_ = wasQueued;
 }
 
 void RegisterWindow::ShowOrder() {

@@ -151,6 +151,9 @@ class RegisterWindow : public QMainWindow {
   QAction* actSettings;    // "Сервис" > "Настройка программы"
   QAction* actPurge;       // "Сервис" > "Удаление помеченных записей"
   QAction* actAbout;       // "Помощь" > "О программе..."
+  QAction* actPayers;      // "Справочники" > "Плательщики"
+  QAction* actRecipients;  // "Справочники" > "Получатели"
+  QAction* actCodes;       // "Справочники" > "Коды бюджетной классификации"
   QToolBar* toolBar;
   // The grid's popup menu; its items are always enabled.
   QMenu* popupMenu;

@@ -575,8 +575,10 @@ class RegisterTest : public QObject {
     // The designed widths, or wider where the desktop's font needs it for a
     // title or a date.
     const QFontMetrics metrics(grid.font());
+    // On a screen too narrow for them all the last column gives way.
+    const bool narrow = p.main()->width() == p.main()->screen()->availableGeometry().width();
     for (int c = 1; c < 7; ++c) {
-      QVERIFY(grid.columnWidth(c) >= widths[c]);
+      if (!(c == 6 && narrow)) QVERIFY(grid.columnWidth(c) >= widths[c]);
       // The last column takes the free width.
       if (c != 1 && c != 6) QVERIFY(grid.columnWidth(c) <= qMax(widths[c], metrics.horizontalAdvance(titles[c]) + 40));
     }
