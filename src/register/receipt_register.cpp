@@ -11,6 +11,7 @@
 #include "data/receipt_rules.h"
 #include "data/receipt_tables.h"
 #include "engine/base/ascii.h"
+#include "engine/dataset/dada_table.h"
 #include "widgets/data_text.h"
 
 namespace reg {
@@ -294,9 +295,10 @@ bool ReceiptRegister::Purge(const std::function<void()>& begin, const Progress& 
   int done = 0;
   const std::string index = table_.IndexName();
   try {
-    // One batch of changes: the file lock is taken once per stretch of
-    // changes, not once per deletion and renumbered receipt.
-    tdb::TDadaTable::TChangeBatch batch(table_);
+    // On a database file, one batch of changes: the file lock is taken once
+    // per stretch of changes, not once per deletion and renumbered receipt.
+    std::optional<tdb::TDadaTable::TChangeBatch> batch;
+    if (auto* file_table = dynamic_cast<tdb::TDadaTable*>(&table_)) batch.emplace(*file_table);
     DeleteMarked(progress, total, done);
     Renumber(progress, total, done);
   } catch (...) {
