@@ -4,6 +4,8 @@
 #include <QStringList>
 
 #include "data/receipt_tables.h"
+#include "data/record_changes.h"
+#include "engine/database/database.h"
 #include "widgets/data_text.h"
 
 namespace directories {
@@ -145,6 +147,8 @@ void Directory::Open() {
     Close();
     throw;
   }
+  // Every change is on the disk when its command returns.
+  if (tdb::TDadaDatabase* database = table_.Database()) database->FlushAfterChange = true;
   if (receipt_ && receipt_->Active()) {
     const int32_t number = receipt_->FieldByName(config_.receiptNumberField).AsInteger();
     table_.Locate(receipts::kNumberField, {tdb::TVariant(int64_t{number})}, 0);
@@ -200,9 +204,15 @@ void Directory::Change() {
 void Directory::Mark() {
   const bool marked = table_.FieldByName(receipts::kDeletedField).AsBoolean();
   if (!prompts_.AskYesNo(QString::fromUtf8(marked ? kAskUnmark : kAskMark))) return;
-  table_.Edit();
-  table_.FieldByName(receipts::kDeletedField).SetAsBoolean(!marked);
-  table_.Post();
+  // The mark alone changes, on the entry as stored now.
+  receipts::ChangeStoredRecord(
+      table_, [marked](tdb::TDataSet& entry) { entry.FieldByName(receipts::kDeletedField).SetAsBoolean(!marked); });
+}
+
+bool Directory::Refresh() {
+  if (!table_.Active() || !table_.RefreshIfChanged()) return false;
+  EnablingChanged();
+  return true;
 }
 
 void Directory::Copy() {

@@ -7,6 +7,8 @@
 
 #include "data/receipt_rules.h"
 #include "data/receipt_tables.h"
+#include "data/record_changes.h"
+#include "engine/database/database.h"
 #include "engine/base/ascii.h"
 #include "widgets/data_text.h"
 
@@ -69,6 +71,9 @@ void ReceiptRegister::Open() {
   table_.SetTableName(receipt_table::kTable);
   table_.SetIndexName(receipt_table::kByNumber);
   table_.Open();
+  // Every change is on the disk when its command returns: a power cut
+  // afterwards costs the register nothing.
+  if (tdb::TDadaDatabase* database = table_.Database()) database->FlushAfterChange = true;
   sortColumn_ = 0;
 }
 
@@ -104,9 +109,8 @@ QString ReceiptRegister::OrderName() const {
 }
 
 void ReceiptRegister::InsertNumbered() {
-  table_.Insert();
   try {
-    table_.FieldByName(receipt_table::kNumber).SetAsInteger(table_.RecordCount() + 1);
+    receipts::InsertNumbered(table_);
   } catch (...) {
     CancelQuietly(table_);
     throw;
@@ -167,14 +171,10 @@ void ReceiptRegister::Mark() {
   if (!HasRecords()) return;
   const bool marked = CurrentIsMarked();
   if (!prompts_.AskYesNo(marked ? QStringLiteral("Снять пометку?") : QStringLiteral("Удалить текущую запись?"))) return;
-  table_.Edit();
-  try {
-    table_.FieldByName(receipt_table::kDeleted).SetAsBoolean(!marked);
-    table_.Post();
-  } catch (...) {
-    CancelQuietly(table_);
-    throw;
-  }
+  // The mark alone changes, on the receipt as stored now: what another
+  // program changed in it since it was read stays.
+  receipts::ChangeStoredRecord(
+      table_, [marked](tdb::TDataSet& receipt) { receipt.FieldByName(receipt_table::kDeleted).SetAsBoolean(!marked); });
 }
 
 void ReceiptRegister::Copy() {
@@ -217,6 +217,8 @@ bool ReceiptRegister::Purge(const std::function<void()>& begin, const Progress& 
   }
   if (!table_.Active()) return false;
   table_.CheckBrowseMode();
+  // What other programs have stored by now is purged and numbered too.
+  table_.RefreshIfChanged();
   if (begin) begin();
   const int total = table_.RecordCount();
   int done = 0;
@@ -244,9 +246,23 @@ void ReceiptRegister::DeleteMarked(const Progress& progress, int total, int& don
   table_.SetFiltered(false);
   table_.SetFilter("slugebnoe=true");
   table_.SetFiltered(true);
-  table_.First();
-  while (table_.RecordCount() > 0) {
-    table_.Delete();
+  // The receipts the view shows marked, each looked at as stored now: one
+  // another program has unmarked since stays, one it has deleted is gone.
+  int kept = 0;
+  while (table_.RecordCount() > kept) {
+    table_.SetRecNo(kept + 1);
+    try {
+      if (!StillMarked()) {
+        ++kept;
+        continue;
+      }
+      table_.Delete();
+    } catch (const tdb::EDatabaseError& e) {
+      if (!receipts::DeletedByAnother(e)) throw;
+      table_.Refresh();
+      kept = 0;
+      continue;
+    }
     ++lastPurge_.removed;
     ++done;
     if (progress) progress(done, total);
@@ -291,15 +307,21 @@ void ReceiptRegister::Renumber(const Progress& progress, int total, int& done) {
   };
 
   tdb::TField& nomer = table_.FieldByName(receipt_table::kNumber);
+  int next = 1;
   for (int i = 0; i < count; ++i) {
     const int position = positionOf(i);
     if (position < 0) continue;
     table_.SetRecNo(position + 1);
-    if (nomer.AsInteger() != i + 1) {
-      table_.Edit();
-      nomer.SetAsInteger(i + 1);
-      table_.Post();
-      ++lastPurge_.renumbered;
+    // The number alone changes, on the receipt as stored now; one another
+    // program has deleted meanwhile takes no number.
+    try {
+      if (nomer.AsInteger() != next) {
+        receipts::SetNumber(table_, next);
+        ++lastPurge_.renumbered;
+      }
+      ++next;
+    } catch (const tdb::EDatabaseError& e) {
+      if (!receipts::DeletedByAnother(e)) throw;
     }
     ++done;
     if (progress) progress(done, total);
@@ -308,25 +330,13 @@ void ReceiptRegister::Renumber(const Progress& progress, int total, int& done) {
   table_.Last();
 }
 
-void ReceiptRegister::Reread() {
-  if (!table_.Active() || table_.State() != tdb::dsBrowse) return;
-  const int position = table_.CurrentPosition();
-  const bool hadCurrent = position >= 0 && position < table_.RecordCount();
-  const tdb::TBookmark current = hadCurrent ? table_.BookmarkAt(position) : 0;
-  table_.Refresh();
-  if (!hadCurrent) return;
-  // The same position first: usually nothing has moved.
-  const int count = table_.RecordCount();
-  if (position < count && table_.BookmarkAt(position) == current) {
-    table_.SetRecNo(position + 1);
-    return;
-  }
-  for (int p = 0; p < count; ++p) {
-    if (table_.BookmarkAt(p) == current) {
-      table_.SetRecNo(p + 1);
-      return;
-    }
-  }
+bool ReceiptRegister::StillMarked() {
+  table_.Edit();  // reads the receipt as stored now; raises when it is gone
+  const bool marked = table_.FieldByName(receipt_table::kDeleted).AsBoolean();
+  table_.Cancel();
+  return marked;
 }
+
+bool ReceiptRegister::Reread() { return table_.Active() && table_.RefreshIfChanged(); }
 
 }  // namespace reg

@@ -38,7 +38,15 @@ RegisterWindow::RegisterWindow(const ui::AppContext& context)
     : context_(context),
       register_(receipts_, *context.prompts, relay_),
       qrImport_(std::make_unique<QrReceiptImport>(register_, *context.prompts)),
-      formChooser_(std::make_unique<FormChooser>(this)) {
+      formChooser_(std::make_unique<FormChooser>(this)),
+      // Idle: no dialog, message or menu of the program open over it.
+      idleRefresh_(
+          context.prompts,
+          [this] { return !closed_ && !QApplication::activeModalWidget() && !QApplication::activePopupWidget(); },
+          [this] {
+            register_.Reread();
+            EnableAll();
+          }) {
   setObjectName(QStringLiteral("registerWindow"));
   setWindowTitle(ui::ApplicationTitle());
   setAccessibleName(ui::ApplicationTitle());
@@ -282,6 +290,7 @@ void RegisterWindow::OpenRegister() {
     grid->setSortMarker(register_.SortColumn());
   });
   EnableAll();
+  if (register_.IsOpen()) idleRefresh_.Start();
 }
 
 bool RegisterWindow::Run(const std::function<void()>& command) {
@@ -310,6 +319,7 @@ bool RegisterWindow::WriteSettings() {
 }
 
 void RegisterWindow::closeEvent(QCloseEvent* event) {
+  idleRefresh_.Stop();
   // A failed write has been reported; the program still ends, as the user
   // asked.  The file is then as it was before.
   if (!closed_) {

@@ -3,8 +3,10 @@
 // Its first activation runs the start-up sequence: the host's steps (the
 // settings file, this window's maximized state, the login gate when a
 // password is required), then the opening of the receipts table.  Returning
-// from a modal window is not a first activation; every later activation reads
-// the table again, so receipts another process has stored show up.  Closing
+// from a modal window is not a first activation.  The register follows the
+// file: every later activation, and every few seconds while the clerk leaves
+// the window alone (ui::IdleRefresh), it shows what other programs added,
+// changed or deleted, keeping the current receipt where it still exists.  Closing
 // it (menu "Выход", the close box, Alt+F4, or a refused login) has the host
 // write the settings file once and, being the last window, ends the program.
 //
@@ -32,6 +34,7 @@
 #include <memory>
 
 #include "ui/app_context.h"
+#include "ui/idle_refresh.h"
 #include "register/receipt_dialogs.h"
 #include "register/receipt_printer.h"
 #include "register/form_chooser.h"
@@ -207,6 +210,7 @@ class RegisterWindow : public QMainWindow {
   bool closed_ = false;  // the settings are written once, at the first close
   bool skipActivation_ = false;  // the activation that ends a failed reread's report
   int panelPercent_ = -1;        // the percentage the panel last showed
+  ui::IdleRefresh idleRefresh_;  // from the end of start-up on
 };
 
 }  // namespace reg
