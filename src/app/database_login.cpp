@@ -1,34 +1,50 @@
-// The "Database Login" dialog, built in code on the designed geometry.
+// The password dialog of an encrypted database, built in code on the designed
+// geometry.
 #include "app/database_login.h"
+
+#include <algorithm>
 
 #include <QApplication>
 #include <QFontDatabase>
 #include <QScreen>
 
 #include "engine/database/session.h"
+#include "ui/window_placement.h"
 #include "widgets/data_text.h"
 
 namespace app {
 
 DatabaseLoginDialog::DatabaseLoginDialog(const QString& fileName, QWidget* parent) : QDialog(parent) {
-  setObjectName(QStringLiteral("RadiVOLoginForm"));
-  setWindowTitle(QStringLiteral("Database Login"));
+  setObjectName(QStringLiteral("databaseLoginDialog"));
+  setWindowTitle(QStringLiteral("Вход в базу данных"));
   setAccessibleName(windowTitle());
   setFont(QFontDatabase::systemFont(QFontDatabase::GeneralFont));
-  setFixedSize(281, 154);
+
+  const QString databaseText = QStringLiteral("База данных:");
+  const QString passwordText = QStringLiteral("Пароль:");
+  const QFontMetrics metrics = fontMetrics();
+  // The designed size, widened where this desktop's font needs more room
+  // for the labels, the buttons or the caption beside the title bar's
+  // buttons.
+  const int labelWidth =
+      std::max({72, metrics.horizontalAdvance(databaseText), metrics.horizontalAdvance(passwordText)}) + 4;
+  const int buttonWidth = std::max({75, metrics.horizontalAdvance(QStringLiteral("Отмена")) + 24});
+  const int width = std::max({281, labelWidth + 209, 2 * buttonWidth + 31, ui::CaptionWidth(*this)});
+  setFixedSize(width, 154);
 
   BackPanel = new QFrame(this);
-  BackPanel->setObjectName(QStringLiteral("BackPanel"));
+  BackPanel->setObjectName(QStringLiteral("backPanel"));
   BackPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
   BackPanel->setLineWidth(2);
-  BackPanel->setGeometry(8, 8, width() - 16, 75);
+  BackPanel->setGeometry(8, 8, width - 16, 75);
 
-  const int editWidth = BackPanel->contentsRect().width() - 98;
-  DatabaseLabel = new QLabel(QStringLiteral("Database:"), BackPanel);
-  DatabaseLabel->setGeometry(12, 15, 72, 17);
+  const int editLeft = 14 + labelWidth;
+  const int editWidth = BackPanel->contentsRect().width() - editLeft - 12;
+  DatabaseLabel = new QLabel(databaseText, BackPanel);
+  DatabaseLabel->setGeometry(12, 15, labelWidth, 17);
   DatabaseEdit = new QLineEdit(fileName, BackPanel);
-  DatabaseEdit->setObjectName(QStringLiteral("DatabaseEdit"));
-  DatabaseEdit->setGeometry(86, 12, editWidth, 21);
+  DatabaseEdit->setObjectName(QStringLiteral("databaseEdit"));
+  DatabaseEdit->setGeometry(editLeft, 12, editWidth, 21);
   DatabaseEdit->setReadOnly(true);
   DatabaseEdit->setFocusPolicy(Qt::NoFocus);
   DatabaseEdit->setBackgroundRole(QPalette::Button);
@@ -37,27 +53,27 @@ DatabaseLoginDialog::DatabaseLoginDialog(const QString& fileName, QWidget* paren
   face.setColor(QPalette::Base, face.color(QPalette::Button));
   DatabaseEdit->setPalette(face);
 
-  PasswordLabel = new QLabel(QStringLiteral("Password:"), BackPanel);
-  PasswordLabel->setGeometry(12, 45, 72, 17);
+  PasswordLabel = new QLabel(passwordText, BackPanel);
+  PasswordLabel->setGeometry(12, 45, labelWidth, 17);
   PasswordEdit = new QLineEdit(BackPanel);
-  PasswordEdit->setObjectName(QStringLiteral("PasswordEdit"));
-  PasswordEdit->setGeometry(86, 42, editWidth, 21);
+  PasswordEdit->setObjectName(QStringLiteral("passwordEdit"));
+  PasswordEdit->setGeometry(editLeft, 42, editWidth, 21);
   PasswordEdit->setEchoMode(QLineEdit::Password);
   PasswordLabel->setBuddy(PasswordEdit);
   DatabaseLabel->setBuddy(DatabaseEdit);
-  DatabaseEdit->setAccessibleName(QStringLiteral("Database:"));
-  PasswordEdit->setAccessibleName(QStringLiteral("Password:"));
+  DatabaseEdit->setAccessibleName(databaseText);
+  PasswordEdit->setAccessibleName(passwordText);
 
-  OkButton = new QPushButton(QStringLiteral("&OK"), this);
-  OkButton->setObjectName(QStringLiteral("OkButton"));
-  OkButton->setGeometry(109, 94, 75, 25);
+  OkButton = new QPushButton(QStringLiteral("ОК"), this);
+  OkButton->setObjectName(QStringLiteral("okButton"));
+  OkButton->setGeometry(width - 2 * buttonWidth - 22, 94, buttonWidth, 25);
   OkButton->setDefault(true);
-  OkButton->setAccessibleName(QStringLiteral("OK"));
-  CancelButton = new QPushButton(QStringLiteral("&Cancel"), this);
-  CancelButton->setObjectName(QStringLiteral("CancelButton"));
-  CancelButton->setGeometry(191, 94, 75, 25);
+  OkButton->setAccessibleName(OkButton->text());
+  CancelButton = new QPushButton(QStringLiteral("Отмена"), this);
+  CancelButton->setObjectName(QStringLiteral("cancelButton"));
+  CancelButton->setGeometry(width - buttonWidth - 15, 94, buttonWidth, 25);
   CancelButton->setAutoDefault(false);
-  CancelButton->setAccessibleName(QStringLiteral("Cancel"));
+  CancelButton->setAccessibleName(CancelButton->text());
   connect(OkButton, &QPushButton::clicked, this, &QDialog::accept);
   connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
 

@@ -1,12 +1,13 @@
-// The "Database Login" dialog the engine shows for an encrypted database.
+// "Вход в базу данных": the dialog the engine shows for an encrypted database.
 //
 // When a dataset opens a table of an encrypted file and no password has been
 // given for it yet, the engine asks its login callback; the program answers
 // with this dialog: the file name (read-only) and a password edit that shows
-// "*" for every character.  "&OK" (the default button) tries the typed
-// password; "&Cancel" (the cancel button, Esc) aborts the open silently.  A
-// wrong password is refused by the engine with "Access denied", and the
-// table stays closed, so no record of the file is ever shown.
+// "*" for every character.  "ОК" (the default button) tries the typed
+// password; "Отмена" (the cancel button, Esc) aborts the open silently.  A
+// wrong password is refused by the engine (ekWrongPassword, told to the
+// clerk as "Неверный пароль к файлу …"), and the table stays closed, so no
+// record of the file is ever shown.
 //
 // The dialog is built once per question, shown modally through UiPrompts so
 // that tests can answer it.  User-interface thread only.
@@ -30,12 +31,12 @@ class DatabaseLoginDialog : public QDialog {
   explicit DatabaseLoginDialog(const QString& fileName, QWidget* parent = nullptr);
 
   QFrame* BackPanel;
-  QLabel* DatabaseLabel;     // "Database:"
-  QLabel* PasswordLabel;     // "Password:"
+  QLabel* DatabaseLabel;     // "База данных:"
+  QLabel* PasswordLabel;     // "Пароль:"
   QLineEdit* DatabaseEdit;   // the file name, read-only
   QLineEdit* PasswordEdit;   // "*" for every character, empty at first
-  QPushButton* OkButton;     // "&OK", the default button
-  QPushButton* CancelButton; // "&Cancel", the cancel button
+  QPushButton* OkButton;     // "ОК", the default button
+  QPushButton* CancelButton; // "Отмена", the cancel button
 };
 
 // Asks for the password of `fileName` (as the engine names the file) in the

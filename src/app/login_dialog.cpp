@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QStyle>
 #include <QVBoxLayout>
 
 #include "ui/dialog_buttons.h"
@@ -25,7 +26,7 @@ LoginDialog::LoginDialog(const Settings& settings, QWidget* parent) : QDialog(pa
   okButton = buttons.ok;
   cancelButton = buttons.cancel;
   // Wide enough for the whole caption beside the title bar's buttons.
-  promptLabel->setMinimumWidth(fontMetrics().horizontalAdvance(windowTitle()) + 4 * fontMetrics().height());
+  promptLabel->setMinimumWidth(ui::CaptionWidth(*this) - 2 * style()->pixelMetric(QStyle::PM_LayoutLeftMargin));
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(promptLabel);

@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
   application.SetErrorPrompts(&prompts);
 
   // The engine asks for the password of an encrypted database in the
-  // "Database Login" dialog, and flushes on the event loop's timers; both
+  // password dialog, and flushes on the event loop's timers; both
   // report through the same prompts as every other failure.
   app::InstallDatabaseLogin(&prompts);
   app::QtTimerService timers(&prompts);

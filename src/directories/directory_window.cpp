@@ -188,6 +188,10 @@ DirectoryWindow::DirectoryWindow(const DirectoryConfig& config, ui::UiPrompts& p
   grid->setMinimumSize(460, 260);
   grid->installEventFilter(this);
   connect(grid, &widgets::DataGrid::recordDoubleClicked, this, &DirectoryWindow::PickCurrent);
+  // A row that cannot be read (a damaged file) is told once for the view, in
+  // the clerk's words; the window shows what it can and still closes.
+  connect(grid->dataModel(), &widgets::DataSetTableModel::readFailed, this,
+          [this](std::exception_ptr error) { ui::ReportError(error, &prompts_); });
 
   CloseButton = new QPushButton(QStringLiteral("Закрыть"), this);
   CloseButton->setAutoDefault(false);

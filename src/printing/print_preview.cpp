@@ -97,6 +97,7 @@ void PrintPreview::ForgetWorkbooks() {
 }
 
 void PrintPreview::ShowForms(const QStringList& workbooks, const QString& suggestedName, const QStringList& notes) {
+  pendingSave_.clear();  // a save asked for forms no longer shown is dropped
   document_->close();
   ForgetWorkbooks();
   workbooks_ = workbooks;
@@ -113,20 +114,35 @@ void PrintPreview::ShowForms(const QStringList& workbooks, const QString& sugges
   status->setProperty("notes", notes);
 }
 
+bool PrintPreview::SaveForms(const QStringList& workbooks, const QString& suggestedName, const QStringList& notes) {
+  const QString path = AskTarget(suggestedName);
+  if (path.isEmpty()) {
+    for (const QString& workbook : workbooks) QDir(QFileInfo(workbook).absolutePath()).removeRecursively();
+    return false;
+  }
+  ShowForms(workbooks, suggestedName, notes);
+  pendingSave_ = path;
+  status->setText(status->text() + QStringLiteral("\nФайл будет сохранён в «%1».").arg(QDir::toNativeSeparators(path)));
+  return true;
+}
+
 void PrintPreview::OnFinished(int job, const QString& message) {
   if (job != job_) return;
   job_ = 0;
   progress->hide();
+  const QString save = pendingSave_;
+  pendingSave_.clear();
   const QStringList notes = status->property("notes").toStringList();
-  if (!message.isEmpty()) {
-    status->setText(message);
-    emit Rendered(message);
-    return;
+  QString failure = message;
+  if (failure.isEmpty()) {
+    document_->load(folder_->filePath(QStringLiteral("forms.pdf")));
+    if (document_->status() != QPdfDocument::Status::Ready)
+      failure = QStringLiteral("Не удалось открыть подготовленную форму.");
   }
-  document_->load(folder_->filePath(QStringLiteral("forms.pdf")));
-  if (document_->status() != QPdfDocument::Status::Ready) {
-    const QString failure = QStringLiteral("Не удалось открыть подготовленную форму.");
+  if (!failure.isEmpty()) {
     status->setText(failure);
+    // A save the user asked for does not end in silence.
+    if (!save.isEmpty()) warn(QStringLiteral("Файл «%1» не сохранён. %2").arg(QFileInfo(save).fileName(), failure));
     emit Rendered(failure);
     return;
   }
@@ -134,6 +150,7 @@ void PrintPreview::OnFinished(int job, const QString& message) {
                                   : notes.join(QLatin1Char('\n')));
   printButton->setEnabled(true);
   saveButton->setEnabled(true);
+  if (!save.isEmpty()) WriteTo(save);
   emit Rendered(QString());
 }
 
@@ -173,10 +190,19 @@ void PrintPreview::PrintWithDialog(QPdfDocument& document) {
 
 void PrintPreview::SavePdf() {
   if (document_->status() != QPdfDocument::Status::Ready) return;
+  const QString path = AskTarget(suggestedName_);
+  if (!path.isEmpty()) WriteTo(path);
+}
+
+QString PrintPreview::AskTarget(const QString& suggestedName) {
   const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-  const QString path = WithPdfExtension(askSavePath(QDir(folder).filePath(suggestedName_)));
-  if (path.isEmpty()) return;
-  if (QFileInfo::exists(path) && !confirmReplace(path)) return;
+  const QString path = WithPdfExtension(askSavePath(QDir(folder).filePath(suggestedName)));
+  if (path.isEmpty()) return path;
+  if (QFileInfo::exists(path) && !confirmReplace(path)) return QString();
+  return path;
+}
+
+void PrintPreview::WriteTo(const QString& path) {
   const QString made = folder_->filePath(QStringLiteral("forms.pdf"));
   const QString part = path + QStringLiteral(".part");
   QFile::remove(part);

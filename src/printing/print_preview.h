@@ -8,7 +8,9 @@
 // processes).  Saving asks for a file, adds ".pdf" when it is missing, asks
 // before replacing an existing file (after the extension is added, so that
 // "Квитанция 5" does not silently replace "Квитанция 5.pdf"), and says where
-// the file went.  The questions, messages, the save dialog and the print
+// the file went.  "Сохранить в PDF…" of the register comes the same way
+// (SaveForms): the file is asked for first and written once the forms are
+// ready, while the window shows them and its busy bar.  The questions, messages, the save dialog and the print
 // dialog are members, so that tests answer them.  The workbooks and the
 // rendered PDF are removed when the window is done with them.
 // User-interface thread only; the service must outlive the window.
@@ -44,6 +46,12 @@ class PrintPreview final : public QDialog {
   // shows them; `suggestedName` is offered by "Сохранить PDF…" ("Квитанция
   // 5.pdf"); `notes` are shown above the forms (fields that do not fit).
   void ShowForms(const QStringList& workbooks, const QString& suggestedName, const QStringList& notes = {});
+  // "Сохранить в PDF…" without looking first: asks for the file as
+  // "Сохранить PDF…" does (the extension, the question before replacing),
+  // then shows the forms as ShowForms does, with its busy bar, and writes
+  // the file once they are ready, saying where it went.  False when the
+  // user cancelled (nothing shown; the workbooks are removed).
+  bool SaveForms(const QStringList& workbooks, const QString& suggestedName, const QStringList& notes = {});
 
   // The filled copies shown, in page order.
   const QStringList& workbooks() const { return workbooks_; }
@@ -77,6 +85,11 @@ class PrintPreview final : public QDialog {
 
  private:
   void OnFinished(int job, const QString& message);
+  // Where to save: the answer of askSavePath with ".pdf", after the
+  // question before replacing; empty when cancelled.
+  QString AskTarget(const QString& suggestedName);
+  // Writes the rendered document to `path` in one rename and says so.
+  void WriteTo(const QString& path);
   void PrintWithDialog(QPdfDocument& document);
   void ForgetWorkbooks();
 
@@ -86,6 +99,7 @@ class PrintPreview final : public QDialog {
   QStringList workbooks_;
   QString suggestedName_;
   int job_ = 0;
+  QString pendingSave_;  // where SaveForms writes once the render is done
 };
 
 }  // namespace printing

@@ -2,13 +2,11 @@
 #include "register/print_commands.h"
 
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 #include "data/receipt_tables.h"
 #include "data/receipt_values.h"
-#include "engine/dataset/dada_table.h"
+#include "engine/dataset/dataset.h"
 #include "printing/xlsx_spreadsheet.h"
 
 namespace reg {
@@ -21,14 +19,7 @@ PrintCommands::PrintCommands(QString programDir, FormChooser& chooser, ui::UiPro
       programDir_(std::move(programDir)),
       chooser_(chooser),
       prompts_(prompts) {
-  askPdfPath = [dialogParent](const QString& suggested) {
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    // The dialog's own question would come before ".pdf" is added, and so
-    // miss "Квитанция 5.pdf" when "Квитанция 5" is typed: SaveAsPdf asks.
-    return QFileDialog::getSaveFileName(dialogParent, QStringLiteral("Сохранить в PDF"),
-                                        QDir(folder).filePath(suggested), QStringLiteral("PDF (*.pdf)"), nullptr,
-                                        QFileDialog::DontConfirmOverwrite);
-  };
+  (void)dialogParent;
 }
 
 PrintCommands::~PrintCommands() = default;
@@ -42,35 +33,41 @@ printing::FormChooser PrintCommands::Chooser() {
   };
 }
 
-void PrintCommands::Print(tdb::TDadaTable& receipts) {
-  printing::PrintReceipt(receipts::DataSetReceipt(receipts), programDir_, Chooser(), start, options());
+namespace {
+
+QString OverlongNote(const QStringList& fields) {
+  return QStringLiteral("не помещается на бланке и будет обрезано: %1").arg(fields.join(QStringLiteral(", ")));
 }
 
-void PrintCommands::SaveAsPdf(tdb::TDadaTable& receipts) {
-  const QString suggested = QStringLiteral("Квитанция %1.pdf").arg(receipts.FieldByName(receipt_table::kNumber).AsInteger());
-  QString saved;
-  printing::SaveReceiptPdf(
-      receipts::DataSetReceipt(receipts), programDir_, Chooser(),
-      [&]() -> QString {
-        const QString path = printing::WithPdfExtension(askPdfPath(suggested));
-        if (path.isEmpty()) return path;
-        if (QFileInfo::exists(path) &&
-            !prompts_.AskYesNo(QStringLiteral("Файл «%1» уже есть. Заменить его?").arg(QFileInfo(path).fileName())))
-          return QString();
-        saved = path;
-        return path;
-      },
-      renderer, options());
-  if (!saved.isEmpty()) prompts_.ShowMessage(QStringLiteral("Сохранено в «%1».").arg(QDir::toNativeSeparators(saved)));
+}  // namespace
+
+void PrintCommands::Print(tdb::TDataSet& receipts) {
+  const receipts::DataSetReceipt receipt(receipts);
+  const std::optional<printing::ReceiptLayout> layout = printing::ChooseLayout(receipt, Chooser());
+  if (!layout) return;
+  // Told before the form goes out, as the preview tells it.
+  const QStringList overlong = printing::OverlongFields(receipt, *layout);
+  if (!overlong.isEmpty() &&
+      !prompts_.AskYesNo(QStringLiteral("Квитанция %1: %2.\n\nПечатать всё равно?")
+                             .arg(receipts.FieldByName(receipt_table::kNumber).AsInteger())
+                             .arg(OverlongNote(overlong))))
+    return;
+  printing::PrintLayout(receipt, *layout, programDir_, start, options());
 }
 
-void PrintCommands::Preview(tdb::TDadaTable& receipts, const SelectedReceipts& selected) {
+printing::PrintPreview& PrintCommands::PreviewWindow() {
+  if (!service_) service_ = std::make_unique<printing::PdfService>(renderer);
+  // A window of its own, next to the register, which the clerk may keep open.
+  if (!preview_) preview_ = std::make_unique<printing::PrintPreview>(*service_);
+  return *preview_;
+}
+
+bool PrintCommands::FillSelected(tdb::TDataSet& receipts, const SelectedReceipts& selected, Filled& filled) {
   const receipts::DataSetReceipt receipt(receipts);
   const printing::PrintOptions settings = options();
   // Tax receipts take the form chosen once, for all of them.
   std::optional<printing::ReceiptLayout> taxLayout;
   bool cancelled = false;
-  QStringList workbooks, notes;
   int first = 0;
   try {
     selected([&] {
@@ -85,32 +82,45 @@ void PrintCommands::Preview(tdb::TDadaTable& receipts, const SelectedReceipts& s
         layout = taxLayout;
       }
       const int number = receipts.FieldByName(receipt_table::kNumber).AsInteger();
-      if (workbooks.isEmpty()) first = number;
+      if (filled.workbooks.isEmpty()) first = number;
       const QStringList overlong = printing::OverlongFields(receipt, *layout);
       if (!overlong.isEmpty())
-        notes << QStringLiteral("Квитанция %1: не помещается на бланке и будет обрезано: %2.")
-                     .arg(number)
-                     .arg(overlong.join(QStringLiteral(", ")));
-      workbooks << printing::FillWorkbook(receipt, *layout, programDir_, settings, QDir::tempPath());
+        filled.notes << QStringLiteral("Квитанция %1: %2.").arg(number).arg(OverlongNote(overlong));
+      filled.workbooks << printing::FillWorkbook(receipt, *layout, programDir_, settings, QDir::tempPath());
     });
   } catch (...) {
-    for (const QString& workbook : workbooks) QDir(QFileInfo(workbook).absolutePath()).removeRecursively();
+    for (const QString& workbook : filled.workbooks) QDir(QFileInfo(workbook).absolutePath()).removeRecursively();
     throw;
   }
-  if (cancelled || workbooks.isEmpty()) {
-    for (const QString& workbook : workbooks) QDir(QFileInfo(workbook).absolutePath()).removeRecursively();
-    return;
+  if (cancelled || filled.workbooks.isEmpty()) {
+    for (const QString& workbook : filled.workbooks) QDir(QFileInfo(workbook).absolutePath()).removeRecursively();
+    return false;
   }
-  if (!service_) service_ = std::make_unique<printing::PdfService>(renderer);
-  // A window of its own, next to the register, which the clerk may keep open.
-  if (!preview_) preview_ = std::make_unique<printing::PrintPreview>(*service_);
-  preview_->ShowForms(workbooks,
-                      workbooks.size() == 1 ? QStringLiteral("Квитанция %1.pdf").arg(first)
-                                            : QStringLiteral("Квитанции.pdf"),
-                      notes);
-  preview_->show();
-  preview_->raise();
-  preview_->activateWindow();
+  filled.suggestedName = filled.workbooks.size() == 1 ? QStringLiteral("Квитанция %1.pdf").arg(first)
+                                                      : QStringLiteral("Квитанции.pdf");
+  return true;
+}
+
+void PrintCommands::SaveAsPdf(tdb::TDataSet& receipts, const SelectedReceipts& selected) {
+  Filled filled;
+  if (!FillSelected(receipts, selected, filled)) return;
+  printing::PrintPreview& preview = PreviewWindow();
+  // The file is asked for first; the window then shows the forms being
+  // made and writes the file when they are ready, while the register stays
+  // free to use.
+  if (!preview.SaveForms(filled.workbooks, filled.suggestedName, filled.notes)) return;
+  preview.show();
+  preview.raise();
+}
+
+void PrintCommands::Preview(tdb::TDataSet& receipts, const SelectedReceipts& selected) {
+  Filled filled;
+  if (!FillSelected(receipts, selected, filled)) return;
+  printing::PrintPreview& preview = PreviewWindow();
+  preview.ShowForms(filled.workbooks, filled.suggestedName, filled.notes);
+  preview.show();
+  preview.raise();
+  preview.activateWindow();
 }
 
 }  // namespace reg

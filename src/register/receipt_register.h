@@ -23,7 +23,7 @@
 
 #include "register/receipt_dialogs.h"
 #include "ui/ui_prompts.h"
-#include "engine/dataset/dada_table.h"
+#include "engine/dataset/dataset.h"
 
 namespace reg {
 
@@ -46,13 +46,14 @@ class ReceiptRegister {
   // the renumbering).  Called often; the receiver decides what to repaint.
   using Progress = std::function<void(int done, int total)>;
 
-  ReceiptRegister(tdb::TDadaTable& table, ui::UiPrompts& prompts, ReceiptDialogs& dialogs);
+  ReceiptRegister(tdb::TDataSet& table, ui::UiPrompts& prompts, ReceiptDialogs& dialogs);
   ReceiptRegister(const ReceiptRegister&) = delete;
   ReceiptRegister& operator=(const ReceiptRegister&) = delete;
 
-  tdb::TDadaTable& Table() const { return table_; }
+  tdb::TDataSet& Table() const { return table_; }
 
-  // Opens "formix.tdb", table "formix", on "inomer" in the current directory
+  // Opens the receipts (table "formix", file "formix.tdb" in the data folder)
+  // of the program's home (data/data_home.h) on "inomer"
   // and puts the sort marker on "Номер".  A failure (missing or damaged file,
   // refused password) passes out with the table closed.
   void Open();
@@ -114,9 +115,10 @@ class ReceiptRegister {
   // Reads the table again when another program has changed the file since
   // it was read (added, changed, deleted receipts), keeping the current
   // receipt current when it is still there; one look at the file when
-  // nothing changed.  Does nothing while the table is closed or not in
-  // browse state.  Answers whether it read the table again.
-  bool Reread();
+  // nothing changed.  A table that cannot tell that cheaply (a server's) is
+  // read again on `activated` only.  Does nothing while the table is closed
+  // or not in browse state.  Answers whether it read the table again.
+  bool Reread(bool activated = true);
 
  private:
   // Whether the current receipt, as stored now, is marked for deletion.
@@ -132,7 +134,7 @@ class ReceiptRegister {
   void DeleteMarked(const Progress& progress, int total, int& done);
   void Renumber(const Progress& progress, int total, int& done);
 
-  tdb::TDadaTable& table_;
+  tdb::TDataSet& table_;
   ui::UiPrompts& prompts_;
   ReceiptDialogs& dialogs_;
   int sortColumn_ = 0;

@@ -7,7 +7,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
+#include <QDir>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QMimeData>
 #include <QTimer>
@@ -24,7 +26,11 @@
 #include "ui/pictures.h"
 #include "register/qr_receipt_import.h"
 #include "register/register_requisites.h"
+#include "data/data_home.h"
+#include "data/failure_text.h"
 #include "data/receipt_tables.h"
+#include "engine/database/session.h"
+#include "engine/repair/file_repair.h"
 
 namespace reg {
 
@@ -36,7 +42,8 @@ bool MaximizedForSettings(Qt::WindowStates state) {
 
 RegisterWindow::RegisterWindow(const ui::AppContext& context)
     : context_(context),
-      register_(receipts_, *context.prompts, relay_),
+      receipts_(receipts::Home().NewDataSet()),
+      register_(*receipts_, *context.prompts, relay_),
       qrImport_(std::make_unique<QrReceiptImport>(register_, *context.prompts)),
       formChooser_(std::make_unique<FormChooser>(this)),
       // Idle: no dialog, message or menu of the program open over it.
@@ -44,21 +51,25 @@ RegisterWindow::RegisterWindow(const ui::AppContext& context)
           context.prompts,
           [this] { return !closed_ && !QApplication::activeModalWidget() && !QApplication::activePopupWidget(); },
           [this] {
-            register_.Reread();
+            register_.Reread(false);
             EnableAll();
           }) {
   setObjectName(QStringLiteral("registerWindow"));
   setWindowTitle(ui::ApplicationTitle());
   setAccessibleName(ui::ApplicationTitle());
   resize(696, 480);
-  receipts_.Name = "DadaTable1";
-  receiptsSource_.SetDataSet(&receipts_);
+  receipts_->Name = "DadaTable1";
+  receiptsSource_.SetDataSet(receipts_.get());
   BuildMenus();
   BuildToolBar();
   BuildGrid();
   BuildPanel();
   calculator = new widgets::CalculatorDialog(this);
-  statusBar();
+  readOnlyLabel = new QLabel(QStringLiteral("Только для чтения"), this);
+  readOnlyLabel->setObjectName(QStringLiteral("readOnlyLabel"));
+  readOnlyLabel->setAccessibleName(readOnlyLabel->text());
+  statusBar()->addPermanentWidget(readOnlyLabel);
+  readOnlyLabel->hide();
   setAcceptDrops(true);
   ChooseCodeFile = [this] {
     return QFileDialog::getOpenFileName(
@@ -73,7 +84,7 @@ RegisterWindow::~RegisterWindow() {
   // the child widgets would.
   delete centralWidget();
   receiptsSource_.SetDataSet(nullptr);
-  receipts_.Close();
+  receipts_->Close();
 }
 
 void RegisterWindow::BuildMenus() {
@@ -188,14 +199,22 @@ void RegisterWindow::BuildGrid() {
   grid->setRowMark([this](int row) { return RequisiteFailures(*grid->dataModel(), row); });
   grid->setMarkedRows(QString::fromLatin1(receipt_table::kDeleted));
   grid->setPopupMenu(popupMenu);
+  // Several receipts may be selected for the preview and the PDF.
+  grid->setMultiSelection(true);
   grid->confirmDelete = [this](QWidget*, const QString& question) {
     return context_.prompts->AskOkCancel(question);
   };
   connect(grid, &widgets::DataGrid::titleClicked, this, &RegisterWindow::TitleClick);
   connect(grid, &widgets::DataGrid::recordDoubleClicked, this, &RegisterWindow::Edit);
   widgets::DataSetTableModel* model = grid->dataModel();
-  connect(model, &widgets::DataSetTableModel::readFailed, this,
-          [this](const QString& message) { context_.prompts->ShowError(message); });
+  // A row that cannot be read is told once for the view it belongs to, in
+  // the clerk's words; a damaged file is offered its repair.
+  connect(model, &widgets::DataSetTableModel::readFailed, this, [this](std::exception_ptr error) {
+    Report(error);
+    // The box took the activation away; its closing gives it back, which
+    // must not read (and fail) again.
+    skipActivation_ = true;
+  });
   // Whatever changed the rows (the grid's own Ctrl+Delete too), the menu and
   // the toolbar follow.
   connect(model, &QAbstractItemModel::modelReset, this, &RegisterWindow::EnableAll);
@@ -284,12 +303,22 @@ void RegisterWindow::RunStartup() {
 void RegisterWindow::OpenRegister() {
   // A missing, damaged or refused file is reported; the grid stays empty and
   // the rest of the program (settings, about box, exit) keeps working.
-  Run([this] {
+  readOnly_ = false;
+  const bool opened = Run([this] {
     register_.Open();
-    if (tdb::TDadaDatabase* database = receipts_.Database()) database->SetAutoFlush(true);
+    readOnly_ = !receipts_->CanModify();
+    if (!readOnly_) receipts::Home().WriteThrough(*receipts_);
     grid->setSortMarker(register_.SortColumn());
   });
+  readOnlyLabel->setVisible(opened && readOnly_);
   EnableAll();
+  // Said once, when the register opens, rather than at the first change.
+  if (opened && readOnly_)
+    context_.prompts->ShowMessage(
+        QStringLiteral("Реестр квитанций «%1» открыт только для чтения: создавать, изменять и удалять квитанции "
+                       "нельзя, можно только просматривать и печатать.\n\nЧтобы вносить изменения, попросите "
+                       "администратора разрешить запись в этот файл и перезапустите программу.")
+            .arg(QString::fromLatin1(receipt_table::kFile)));
   if (register_.IsOpen()) idleRefresh_.Start();
 }
 
@@ -299,17 +328,95 @@ bool RegisterWindow::Run(const std::function<void()>& command) {
     command();
   } catch (...) {
     ran = false;
-    ui::ReportError(std::current_exception(), context_.prompts);
+    Report(std::current_exception());
   }
   EnableAll();
   return ran;
 }
 
+void RegisterWindow::Report(const std::exception_ptr& error) {
+  if (!repairing_ && context_.prompts && IsDamagedRegister(error)) {
+    ui::ReportError(error, nullptr);  // the engine's account, to stderr only
+    if (context_.prompts->OfferRepair(ui::RepairOfferText(error))) RepairRegister();
+    return;
+  }
+  ui::ReportError(error, context_.prompts);
+}
+
+bool RegisterWindow::IsDamagedRegister(const std::exception_ptr& error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const tdb::EDatabaseError& e) {
+    const std::string& file = e.Params().File;
+    return receipts::DescribeFailure(e).offer_repair &&
+           (file.empty() || QFileInfo(QString::fromLocal8Bit(file)).fileName().compare(
+                                QString::fromLatin1(receipt_table::kFile), Qt::CaseInsensitive) == 0);
+  } catch (...) {
+    return false;
+  }
+}
+
+void RegisterWindow::RepairRegister() {
+  // The repair needs the file to itself: the register lets go of it first,
+  // and the grid shows nothing meanwhile.
+  const std::string file = receipt_table::kFile;
+  receiptsSource_.SetEnabled(false);
+  receipts_->Close();
+  tdb::TRepairResult result;
+  bool repaired = false;
+  try {
+    try {
+      result = tdb::RepairDatabaseFile(file, nullptr);
+    } catch (const tdb::EDatabaseError& e) {
+      if (e.Kind() != tdb::ekWrongPassword) throw;
+      std::string password;
+      if (!tdb::Session().Login(file, password)) throw tdb::EAbort();
+      result = tdb::RepairDatabaseFile(file, &password);
+    }
+    repaired = true;
+  } catch (...) {
+    ui::ReportError(std::current_exception(), context_.prompts);
+  }
+  receiptsSource_.SetEnabled(true);
+  // Opened again whatever came of it: a failure to open is told as it is,
+  // without a second offer.
+  repairing_ = true;
+  OpenRegister();
+  repairing_ = false;
+  if (!repaired || !register_.IsOpen()) return;
+  int kept = 0, dropped = 0;
+  for (const tdb::TTableRepairResult& table : result.Tables) {
+    if (QString::fromLatin1(table.Table.c_str()).compare(QString::fromLatin1(receipt_table::kTable),
+                                                         Qt::CaseInsensitive) != 0)
+      continue;
+    kept = table.Kept;
+    dropped = static_cast<int>(table.Dropped.size());
+  }
+  const QString name = QString::fromLatin1(receipt_table::kFile);
+  QString text;
+  if (!result.Repaired) {
+    text = QStringLiteral("Повреждений в реестре квитанций «%1» не найдено, файл не изменён. Квитанций в нём: %2.")
+               .arg(name)
+               .arg(register_.Table().RecordCount());
+  } else {
+    text = QStringLiteral("Реестр квитанций «%1» восстановлен. Сохранено квитанций: %2.").arg(name).arg(kept);
+    if (dropped > 0) text += QStringLiteral(" Не удалось прочитать и пришлось убрать: %1.").arg(dropped);
+    text += QStringLiteral("\n\nКопия файла до восстановления сохранена как «%1».")
+                .arg(QDir::toNativeSeparators(QFileInfo(QString::fromLocal8Bit(result.Backup)).absoluteFilePath()));
+  }
+  context_.prompts->ShowMessage(text);
+}
+
 void RegisterWindow::EnableAll() {
-  actCreate->setEnabled(register_.IsOpen());
-  actFromQr->setEnabled(register_.IsOpen());
+  const bool writable = register_.IsOpen() && !readOnly_;
+  actCreate->setEnabled(writable);
+  actFromQr->setEnabled(writable);
   const bool any = register_.HasRecords();
-  for (QAction* a : {actPrint, actPreview, actPdf, actEdit, actDelete, actCopy, actPurge}) a->setEnabled(any);
+  for (QAction* a : {actPrint, actPreview, actPdf}) a->setEnabled(any);
+  for (QAction* a : {actEdit, actDelete, actCopy, actPurge}) a->setEnabled(any && writable);
+  // The popup's items stay enabled, except those that would change a
+  // register open for reading only.
+  for (QAction* a : {pmCreate, pmEdit, pmMark, pmCopy}) a->setEnabled(!readOnly_);
 }
 
 bool RegisterWindow::WriteSettings() {
@@ -330,7 +437,7 @@ void RegisterWindow::closeEvent(QCloseEvent* event) {
 }
 
 void RegisterWindow::Create() {
-  if (!register_.IsOpen()) return;
+  if (!register_.IsOpen() || readOnly_) return;
   FormChooser& chooser = *formChooser_;
   chooser.formList->clear();
   chooser.formList->addItem(QStringLiteral("Форма № ПД-4"));
@@ -351,7 +458,7 @@ void RegisterWindow::CreateFromQrCommand() {
 }
 
 void RegisterWindow::CreateFromQr(const QString& path) {
-  if (!register_.IsOpen()) return;
+  if (!register_.IsOpen() || readOnly_) return;
   Run([this, &path] { qrImport_->CreateFromFile(path); });
 }
 
@@ -368,7 +475,7 @@ QString CodeFileOf(const QMimeData* mime) {
 }  // namespace
 
 void RegisterWindow::dragEnterEvent(QDragEnterEvent* event) {
-  if (register_.IsOpen() && !CodeFileOf(event->mimeData()).isEmpty()) event->acceptProposedAction();
+  if (register_.IsOpen() && !readOnly_ && !CodeFileOf(event->mimeData()).isEmpty()) event->acceptProposedAction();
 }
 
 void RegisterWindow::dropEvent(QDropEvent* event) {
@@ -381,18 +488,22 @@ void RegisterWindow::dropEvent(QDropEvent* event) {
 }
 
 void RegisterWindow::Edit() {
+  if (readOnly_) return;
   Run([this] { register_.Edit(); });
 }
 
 void RegisterWindow::Mark() {
+  if (readOnly_) return;
   Run([this] { register_.Mark(); });
 }
 
 void RegisterWindow::Copy() {
+  if (readOnly_) return;
   Run([this] { register_.Copy(); });
 }
 
 void RegisterWindow::Purge() {
+  if (readOnly_) return;
   // The grid would follow every one of the purge's changes row by row; it
   // reads the result once instead, when its source is enabled again.
   bool purged = false;
@@ -447,33 +558,34 @@ void RegisterWindow::HidePanel() {
 
 void RegisterWindow::Print() {
   if (!register_.HasRecords()) return;
-  if (printer_) Run([this] { printer_->Print(receipts_); });
+  if (printer_) Run([this] { printer_->Print(*receipts_); });
 }
 
 void RegisterWindow::Preview() {
   if (!register_.HasRecords() || !printer_) return;
-  // The selected rows, or the current one; the current record is the same
-  // again afterwards.
-  std::vector<int> rows;
-  for (const QModelIndex& index : grid->selectionModel()->selectedRows()) rows.push_back(index.row());
-  std::sort(rows.begin(), rows.end());
-  widgets::DataSetTableModel* model = grid->dataModel();
-  const int current = model->currentRow();
-  if (rows.size() < 2) rows = {current};
-  Run([&] {
-    printer_->Preview(receipts_, [&](const std::function<void()>& visit) {
-      for (int row : rows) {
-        model->setCurrentRow(row);
-        visit();
-      }
-      model->setCurrentRow(current);
-    });
-  });
+  Run([&] { printer_->Preview(*receipts_, SelectedReceipts()); });
 }
 
 void RegisterWindow::SaveAsPdf() {
-  if (!register_.HasRecords()) return;
-  if (printer_) Run([this] { printer_->SaveAsPdf(receipts_); });
+  if (!register_.HasRecords() || !printer_) return;
+  Run([&] { printer_->SaveAsPdf(*receipts_, SelectedReceipts()); });
+}
+
+ReceiptPrinter::SelectedReceipts RegisterWindow::SelectedReceipts() {
+  // The selected rows, or the current one; the current record is the same
+  // again afterwards.
+  widgets::DataSetTableModel* model = grid->dataModel();
+  const int current = model->currentRow();
+  std::vector<int> rows = grid->selectedRecordRows();
+  if (rows.empty()) rows = {current};
+  return [this, rows, current](const std::function<void()>& visit) {
+    widgets::DataSetTableModel* model = grid->dataModel();
+    for (int row : rows) {
+      model->setCurrentRow(row);
+      visit();
+    }
+    model->setCurrentRow(current);
+  };
 }
 
 void RegisterWindow::Calculator() { context_.prompts->ShowModal(*calculator); }

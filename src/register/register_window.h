@@ -14,8 +14,12 @@
 // work.  Every command is one QAction: the main menu and the toolbar share
 // them, so both follow the enabling rule together; the grid's popup menu has
 // its own, always enabled, and while the grid has the focus its shortcuts win
-// over the main menu's.  A command that fails ends with the engine's message
-// (the general error handler's report) and leaves the table in browse state.
+// over the main menu's.  A command that fails ends with the general error
+// handler's report (in Russian, once) and leaves the table in browse state.
+// A damaged register file, found at start-up or at any later read, is
+// offered its repair ("Восстановить…"); a register file that cannot be
+// written opens for reading only, which is said once, and the commands that
+// would change it are disabled.
 //
 // The window owns the receipts dataset and its data source for the whole run;
 // the receipt dialogs bind their editors to ReceiptsSource().  It owns the
@@ -40,7 +44,7 @@
 #include "register/form_chooser.h"
 #include "register/receipt_register.h"
 #include "register/register_host.h"
-#include "engine/dataset/dada_table.h"
+#include "engine/dataset/dataset.h"
 #include "engine/dataset/data_source.h"
 #include "widgets/calculator.h"
 #include "widgets/data_grid.h"
@@ -77,7 +81,7 @@ class RegisterWindow : public QMainWindow {
   // ---- what the receipt dialogs and printing stand on ----
   // The receipts dataset, open from start-up to the end of the run (closed
   // when opening failed).
-  tdb::TDadaTable& Receipts() { return receipts_; }
+  tdb::TDataSet& Receipts() { return *receipts_; }
   // The data source on it, for data-aware editors.
   tdb::TDataSource& ReceiptsSource() { return receiptsSource_; }
   ReceiptRegister& Register() { return register_; }
@@ -108,8 +112,8 @@ class RegisterWindow : public QMainWindow {
   void Copy();      // a new receipt from the current one
   void Purge();     // removes the marked receipts for good, renumbers the rest
   void Print();     // the printer's Print on the current receipt
-  void SaveAsPdf(); // the printer's SaveAsPdf on the current receipt
-  void Preview();   // the printer's Preview on the current receipt
+  void SaveAsPdf(); // the printer's SaveAsPdf on the selected receipts
+  void Preview();   // the printer's Preview on the selected receipts
   void Calculator();
   void Settings();  // the settings dialog
   void About();     // the about box
@@ -146,6 +150,12 @@ class RegisterWindow : public QMainWindow {
   // The grid: the only control of the window that takes the focus.  Its
   // popup is popupMenu, whose shortcuts win while it has the focus.
   widgets::DataGrid* grid;
+  // "Только для чтения" in the status bar while the register cannot be
+  // changed.
+  QLabel* readOnlyLabel;
+  // The register file cannot be written: the commands that would change it
+  // are disabled.
+  bool ReadOnly() const { return readOnly_; }
   // The waiting panel of the purge, hidden otherwise.
   QFrame* purgePanel;
   QLabel* purgeLabel;         // "Удаление записей Ждите..."
@@ -178,6 +188,15 @@ class RegisterWindow : public QMainWindow {
   // Runs a command; a failure is reported as the general error handler
   // reports it.  Answers whether it ran to its end.
   bool Run(const std::function<void()>& command);
+  // Tells the user of a failure; a damaged register file is offered its
+  // repair ("Восстановить…").
+  void Report(const std::exception_ptr& error);
+  static bool IsDamagedRegister(const std::exception_ptr& error);
+  // Closes the register, repairs its file (a copy of the original beside it),
+  // opens it again and says how many receipts were kept and where the copy is.
+  void RepairRegister();
+  // Visits the rows selected in the grid (the current one when none is).
+  ReceiptPrinter::SelectedReceipts SelectedReceipts();
   void ShowPanel();
   void PanelProgressed(int done, int total);
   void HidePanel();
@@ -185,7 +204,8 @@ class RegisterWindow : public QMainWindow {
 
   ui::AppContext context_;
   RegisterHost* host_ = nullptr;  // not owned
-  tdb::TDadaTable receipts_;
+  // Made by the program's home (data/data_home.h) with the window.
+  std::unique_ptr<tdb::TDataSet> receipts_;
   tdb::TDataSource receiptsSource_;
   ReceiptDialogs* dialogs_ = nullptr;  // not owned
   ReceiptPrinter* printer_ = nullptr;  // not owned; null: printing does nothing
@@ -210,6 +230,8 @@ class RegisterWindow : public QMainWindow {
   bool closed_ = false;  // the settings are written once, at the first close
   bool skipActivation_ = false;  // the activation that ends a failed reread's report
   int panelPercent_ = -1;        // the percentage the panel last showed
+  bool readOnly_ = false;        // the register file cannot be written
+  bool repairing_ = false;       // opening again after a repair: no second offer
   ui::IdleRefresh idleRefresh_;  // from the end of start-up on
 };
 

@@ -11,9 +11,25 @@ namespace ui {
 QString ErrorText(const std::exception& e) {
   // The engine's own text is English and names internals: the clerk reads
   // what its kind means instead.
-  if (const auto* failure = dynamic_cast<const tdb::EDatabaseError*>(&e))
-    return QString::fromStdString(receipts::DescribeFailure(*failure).Message());
+  if (const auto* failure = dynamic_cast<const tdb::EDatabaseError*>(&e)) {
+    receipts::FailureText text = receipts::DescribeFailure(*failure);
+    if (text.offer_repair)
+      text.advice =
+          "Закройте окно и сообщите о повреждении тому, кто обслуживает программу: файл можно восстановить "
+          "(команда «tdb repair»), копия прежнего файла сохранится рядом с ним.";
+    return QString::fromStdString(text.Message());
+  }
   return QString::fromUtf8(e.what());
+}
+
+QString RepairOfferText(const std::exception_ptr& error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const tdb::EDatabaseError& e) {
+    return QString::fromStdString(receipts::DescribeFailure(e).Message());
+  } catch (...) {
+    return ErrorText(error);
+  }
 }
 
 QString ErrorText(const std::exception_ptr& error) {

@@ -21,8 +21,13 @@ namespace ui {
 // exception's text is UTF-8 and shown as it is.
 QString ErrorText(const std::exception& e);
 
-// The text to show for `error`; empty for the silent abort.
+// The text to show for `error`; empty for the silent abort.  A damaged file
+// shown without the offer to repair it is told to go to whoever looks after
+// the program (no button to press there).
 QString ErrorText(const std::exception_ptr& error);
+// The text beside the offer to repair a damaged file: its advice names the
+// "Восстановить…" button.
+QString RepairOfferText(const std::exception_ptr& error);
 
 // Shows the text of `error` through `prompts` (stderr when null); an engine
 // error's English message goes to stderr as well.

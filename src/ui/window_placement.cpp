@@ -1,6 +1,8 @@
 // Positions dialogs before they are shown.
 #include "ui/window_placement.h"
 
+#include <QFont>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
@@ -25,5 +27,15 @@ void CentreOver(QWidget& window, const QWidget* over) {
   }
   CentreIn(window, over->frameGeometry());
 }
+
+int CaptionWidth(const QFont& font, const QString& title) {
+  QFont bold = font;
+  bold.setBold(true);
+  const QFontMetrics metrics(bold);
+  // The icon, the three buttons and the gaps: about seven text lines' height.
+  return metrics.horizontalAdvance(title) + 7 * metrics.height();
+}
+
+int CaptionWidth(const QWidget& window) { return CaptionWidth(window.font(), window.windowTitle()); }
 
 }  // namespace ui

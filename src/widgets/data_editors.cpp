@@ -2,10 +2,14 @@
 // into the record, and the drop-down calculator and calendar.
 #include "widgets/data_editors.h"
 
+#include <algorithm>
+#include <cmath>
+
+#include <QApplication>
 #include <QCalendarWidget>
 #include <QFrame>
 #include <QKeyEvent>
-#include <QRegularExpressionValidator>
+#include <QValidator>
 #include <QScreen>
 #include <QPainter>
 #include <QVBoxLayout>
@@ -159,12 +163,91 @@ void DBDropDownEdit::keyPressEvent(QKeyEvent* event) {
 
 // ---- numbers ----
 
+namespace {
+
+// Digits with spaces between groups, either decimal sign, within the
+// editor's limits as they stand when the text changes.
+class NumberValidator : public QValidator {
+ public:
+  explicit NumberValidator(const DBNumberEdit* edit) : QValidator(const_cast<DBNumberEdit*>(edit)), edit_(edit) {}
+
+  State validate(QString& input, int&) const override {
+    const NumberLimits limits = edit_->effectiveLimits();
+    QString text = input;
+    text.remove(QLatin1Char(' '));
+    qsizetype at = 0;
+    if (text.startsWith(QLatin1Char('-'))) {
+      if (!limits.negative) return Invalid;
+      at = 1;
+    }
+    bool separator = false;
+    int whole = 0, fraction = 0;
+    for (; at < text.size(); ++at) {
+      const QChar c = text[at];
+      if (c == QLatin1Char(',') || c == QLatin1Char('.')) {
+        if (separator || limits.decimals <= 0) return Invalid;
+        separator = true;
+      } else if (c >= QLatin1Char('0') && c <= QLatin1Char('9')) {
+        if (separator && ++fraction > limits.decimals) return Invalid;
+        if (!separator) ++whole;
+      } else {
+        return Invalid;
+      }
+    }
+    if (whole + fraction == 0) return Intermediate;
+    const double value = std::fabs(text.replace(QLatin1Char(','), QLatin1Char('.')).toDouble());
+    return value > limits.maximum ? Invalid : Acceptable;
+  }
+
+ private:
+  const DBNumberEdit* edit_;
+};
+
+bool IsIntegerFieldType(int type) {
+  return type == tdb::ftSmallint || type == tdb::ftInteger || type == tdb::ftWord || type == tdb::ftAutoInc ||
+         type == tdb::ftLargeint;
+}
+
+}  // namespace
+
 DBNumberEdit::DBNumberEdit(QWidget* parent)
     : DBDropDownEdit(QStringLiteral("Калькулятор"), parent), popup_(new CalculatorPopup(this)) {
   setAlignment(Qt::AlignRight);
-  setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("^-?[0-9 ]*[,.]?[0-9]*$")), this));
-  connect(popup_, &CalculatorPopup::valueAccepted, this,
-          [this](double value) { takeValue(Calculator::format(value)); });
+  setValidator(new NumberValidator(this));
+  connect(popup_, &CalculatorPopup::valueAccepted, this, &DBNumberEdit::takeCalculated);
+}
+
+NumberLimits DBNumberEdit::effectiveLimits() const {
+  NumberLimits limits = limits_;
+  const tdb::TField* f = field();
+  if (!f) return limits;
+  switch (f->DataType()) {
+    case tdb::ftSmallint: limits.maximum = std::min(limits.maximum, 32767.0); break;
+    case tdb::ftWord:
+      limits.maximum = std::min(limits.maximum, 65535.0);
+      limits.negative = false;
+      break;
+    case tdb::ftInteger:
+    case tdb::ftAutoInc: limits.maximum = std::min(limits.maximum, 2147483647.0); break;
+    default: break;
+  }
+  if (IsIntegerFieldType(f->DataType())) limits.decimals = 0;
+  return limits;
+}
+
+void DBNumberEdit::takeCalculated(double value) {
+  const NumberLimits limits = effectiveLimits();
+  const double scale = std::pow(10.0, std::max(0, limits.decimals));
+  // Half away from zero, to the decimals allowed: 100,005 is 100,01 (the
+  // nudge takes back the binary fraction's shortfall: 100,005 * 100 is
+  // 10000,4999… as a double).
+  const double scaled = value * scale;
+  const double rounded = std::round(scaled + (scaled >= 0 ? 1e-7 : -1e-7)) / scale;
+  if (!std::isfinite(rounded) || (rounded < 0 && !limits.negative) || std::fabs(rounded) > limits.maximum) {
+    QApplication::beep();
+    return;
+  }
+  takeValue(Calculator::format(rounded));
 }
 
 void DBNumberEdit::showDropDown() {

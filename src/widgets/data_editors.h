@@ -1,7 +1,9 @@
 // Data-aware editors: controls bound to one field of a data source's dataset.
 //
 //   DBEdit        text (its length limited to the field's size for text fields)
-//   DBNumberEdit  a number, with a drop-down calculator (button or Alt+Down)
+//   DBNumberEdit  a number within NumberLimits (by default an amount: two
+//                 decimals, not negative), with a drop-down calculator
+//                 (button or Alt+Down)
 //   DBDateEdit    a date, with a drop-down calendar (button or Alt+Down)
 //   DBCheckBox    a boolean
 //   DBComboBox    text with a drop-down list of suggestions (any text allowed)
@@ -102,6 +104,17 @@ class DBDropDownEdit : public DBEdit {
   QAction* drop_down_;
 };
 
+// What a number editor lets in.  Typing past a limit does nothing (the key
+// is refused); a calculator result is rounded to the decimals allowed, and
+// one below zero or above the maximum is refused with a beep.  Bound to an
+// integer field, the editor takes no decimals and nothing beyond the field's
+// range, whatever the limits say.
+struct NumberLimits {
+  int decimals = 2;        // digits after the decimal sign
+  bool negative = false;   // a minus sign is allowed
+  double maximum = 999999999999.99;  // the largest magnitude (whole kopecks stay exact)
+};
+
 class DBNumberEdit : public DBDropDownEdit {
   Q_OBJECT
 
@@ -111,12 +124,20 @@ class DBNumberEdit : public DBDropDownEdit {
   void showCalculator() { showDropDown(); }
   CalculatorPopup* calculator() const { return popup_; }
 
+  void setLimits(const NumberLimits& limits) { limits_ = limits; }
+  const NumberLimits& limits() const { return limits_; }
+  // The limits as they apply to the bound field now.
+  NumberLimits effectiveLimits() const;
+
  protected:
   void showDropDown() override;
   void writeText(const QString& text) override;
 
  private:
+  void takeCalculated(double value);
+
   CalculatorPopup* popup_;
+  NumberLimits limits_;
 };
 
 class DBDateEdit : public DBDropDownEdit {

@@ -2,6 +2,8 @@
 // incremental search, the drawing hook, the popup menu and Ctrl+Delete.
 #include "widgets/data_grid.h"
 
+#include <algorithm>
+
 #include <QContextMenuEvent>
 #include <QHelpEvent>
 #include <QHeaderView>
@@ -14,7 +16,7 @@
 #include <QStyledItemDelegate>
 #include <QToolTip>
 
-#include "engine/dataset/tde_dataset.h"
+#include "engine/dataset/dataset.h"
 
 namespace widgets {
 
@@ -126,6 +128,11 @@ DataGrid::DataGrid(QWidget* parent)
   titles->setHighlightSections(false);
   titles->setSortIndicatorShown(false);
   titles->setStretchLastSection(false);
+  // A title is a button or nothing: it never selects its column (nor moves
+  // the current record to the first row, as the view would where several
+  // rows may be selected).
+  disconnect(titles, &QHeaderView::sectionPressed, this, nullptr);
+  disconnect(titles, &QHeaderView::sectionEntered, this, nullptr);
   connect(titles, &QHeaderView::sectionClicked, this, [this](int column) {
     search_text_.clear();
     const auto& columns = model_->columns();
@@ -209,7 +216,16 @@ void DataGrid::followDataSetRow(int row) {
     setCurrentIndex(QModelIndex());
   } else {
     const int column = std::max(currentIndex().column(), 0);
-    setCurrentIndex(model_->index(row, column));
+    const QModelIndex index = model_->index(row, column);
+    // The view's own move (a click, a key) has set its current cell and
+    // makes its own selection; a move onto a selected row (a window visiting
+    // the selected records) keeps the selection.
+    const bool several = selectionMode() == QAbstractItemView::ExtendedSelection;
+    if (several && (currentIndex().row() == row || selectionModel()->isSelected(index))) {
+      if (currentIndex().row() != row) selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+    } else {
+      setCurrentIndex(index);
+    }
     scrollTo(currentIndex());
   }
   following_ = false;
@@ -223,6 +239,33 @@ void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& pre
   indicator_->current = current.row();
   indicator_->viewport()->update();
   model_->setCurrentRow(current.row());
+}
+
+void DataGrid::setMultiSelection(bool on) {
+  setSelectionMode(on ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);
+}
+
+std::vector<int> DataGrid::selectedRecordRows() const {
+  std::vector<int> rows;
+  for (const QModelIndex& index : selectionModel()->selectedIndexes()) rows.push_back(index.row());
+  std::sort(rows.begin(), rows.end());
+  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+  if (rows.empty() && model_->currentRow() >= 0) rows.push_back(model_->currentRow());
+  return rows;
+}
+
+QItemSelectionModel::SelectionFlags DataGrid::selectionCommand(const QModelIndex& index, const QEvent* event) const {
+  // Qt leaves the current cell where it is on Ctrl with a move key while
+  // several rows may be selected; here it moves as the key alone moves it.
+  if (event && event->type() == QEvent::KeyPress && selectionMode() == QAbstractItemView::ExtendedSelection) {
+    const auto* key = static_cast<const QKeyEvent*>(event);
+    const bool move = key->key() == Qt::Key_Home || key->key() == Qt::Key_End || key->key() == Qt::Key_Up ||
+                      key->key() == Qt::Key_Down || key->key() == Qt::Key_PageUp || key->key() == Qt::Key_PageDown ||
+                      key->key() == Qt::Key_Left || key->key() == Qt::Key_Right;
+    if (move && (key->modifiers() & Qt::ControlModifier) && !(key->modifiers() & Qt::ShiftModifier))
+      return QItemSelectionModel::ClearAndSelect;
+  }
+  return QTableView::selectionCommand(index, event);
 }
 
 // ---- keys ----
@@ -293,9 +336,9 @@ void DataGrid::searchTyped(const QString& text) {
 }
 
 void DataGrid::deleteCurrentRecord() {
-  tdb::TTDEDataSet* ds = model_->dataSet();
+  tdb::TDataSet* ds = model_->dataSet();
   if (!ds || ds->RecordCount() == 0) return;
-  if (!confirmDelete || !confirmDelete(this, QStringLiteral("Delete record?"))) return;
+  if (!confirmDelete || !confirmDelete(this, QStringLiteral("Удалить запись?"))) return;
   ds->Delete();
 }
 

@@ -20,7 +20,11 @@
 //   - a popup menu (setPopupMenu); while the grid has the focus the
 //     shortcuts of the popup's actions take precedence over the window's;
 //   - recordDoubleClicked on a double-click on a row;
-//   - Ctrl+Delete asks "Delete record?" (OK, Cancel) through confirmDelete
+//   - optionally several rows selected at once (setMultiSelection): Shift
+//     with a move or a click extends the selection, Ctrl with a click adds a
+//     row; Ctrl with a move key moves as the key alone does, so Ctrl+Home
+//     and Ctrl+End still go to the first and the last record;
+//   - Ctrl+Delete asks "Удалить запись?" (OK, Cancel) through confirmDelete
 //     and on OK deletes the current record from the table for good.
 // The vertical scroll bar is shown when the rows do not fit: a register of
 // thousands of receipts is read by scrolling, and the bar is where a user
@@ -97,8 +101,14 @@ class DataGrid : public QTableView {
   QMenu* popupMenu() const { return popup_; }
 
   // Asks whether to delete the current record; true deletes.  The default
-  // asks "Delete record?" with the buttons OK and Cancel.
+  // asks "Удалить запись?" with the buttons OK and Cancel.
   std::function<bool(QWidget* parent, const QString& question)> confirmDelete;
+
+  // Several rows may be selected (false: one cell at a time, the default).
+  void setMultiSelection(bool on);
+  // The rows with a selected cell, in view order; the current row when none
+  // is selected.
+  std::vector<int> selectedRecordRows() const;
 
   // The text typed so far in the running incremental search.
   const QString& searchText() const { return search_text_; }
@@ -116,6 +126,8 @@ class DataGrid : public QTableView {
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+  QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                       const QEvent* event = nullptr) const override;
 
  private:
   class Delegate;

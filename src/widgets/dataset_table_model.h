@@ -1,9 +1,10 @@
 // DataSetTableModel: a Qt table model over a table dataset, for grids.
 //
 // The model is bound to a data source (tdb::TDataSource) whose dataset is a
-// table dataset (tdb::TTDEDataSet); each column shows one field.  It answers
-// for the rows a view asks about and nothing more: rows are read a block at a
-// time with TTDEDataSet::ReadRows (one hold of the file lock per block) into
+// table dataset (a file's or a server's); each column shows one field.  It
+// answers for the rows a view asks about and nothing more: rows are read a
+// block at a time with TDataSet::ReadRows (one hold of the file lock, or one
+// query, per block) into
 // a small cache of a few blocks, so memory does not grow with the table (the
 // model keeps no per-row state; the dataset's view list is the only list of
 // rows).  It follows the dataset through its data link:
@@ -17,7 +18,10 @@
 // A pending insert or edit is not shown in the rows: they show what is stored.
 //
 // A read that fails (a damaged file, a lost medium) shows empty cells for
-// that block and emits readFailed once, queued, so that painting never raises.
+// that block and emits readFailed once, queued, so that painting never raises;
+// the signal carries the failure itself for the window to tell the user.  The
+// failed block is not read again until the model resets (a new view), so a
+// failure is reported once for every new view, not once for every paint.
 //
 // Ownership: the source and its dataset are not owned; unbind (or destroy the
 // model) before they go.  User-interface thread only.
@@ -25,15 +29,15 @@
 
 #include <QAbstractTableModel>
 #include <QStringList>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <vector>
 
-#include "engine/dataset/tde_dataset.h"
+#include "engine/dataset/dataset.h"
 
 namespace tdb {
 class TDataSource;
-class TDadaTable;
 }  // namespace tdb
 
 namespace widgets {
@@ -68,7 +72,7 @@ class DataSetTableModel : public QAbstractTableModel {
   void setDataSource(tdb::TDataSource* source);
   tdb::TDataSource* dataSource() const;
   // The bound table dataset while it is open; null otherwise.
-  tdb::TTDEDataSet* dataSet() const;
+  tdb::TDataSet* dataSet() const;
 
   // The columns; the model resets.  A field name the dataset lacks shows an
   // empty column.
@@ -117,8 +121,8 @@ class DataSetTableModel : public QAbstractTableModel {
  signals:
   // The dataset's current record is now `row` (-1 none), whoever moved it.
   void currentRowChanged(int row);
-  // Reading rows failed with `message`; the cells of those rows show empty.
-  void readFailed(const QString& message);
+  // Reading rows failed with `error`; the cells of those rows show empty.
+  void readFailed(std::exception_ptr error);
 
  private:
   class Link;

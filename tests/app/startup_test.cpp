@@ -200,12 +200,22 @@ class StartupTest : public QObject {
     QVERIFY(p.prompts.messages.isEmpty());
   }
 
-  // The caption "Квитанции (Безопасность)" is not cut short.
+  // The caption "Квитанции (Безопасность)" is not cut short beside the title
+  // bar's buttons, nor is the prompt or a button's text.
   void theLoginDialogFitsItsCaption() {
     app::Settings settings;
     app::LoginDialog login(settings);
     login.show();
-    QVERIFY(login.width() > login.fontMetrics().horizontalAdvance(login.windowTitle()) + 60);
+    QVERIFY(QTest::qWaitForWindowExposed(&login));
+    // The title bar draws the caption in bold beside an icon and three
+    // buttons, each about as wide as a line of text is high.
+    QFont bold = login.font();
+    bold.setBold(true);
+    const QFontMetrics title(bold);
+    QVERIFY(login.width() >= title.horizontalAdvance(login.windowTitle()) + 5 * title.height());
+    QVERIFY(login.promptLabel->width() >= login.promptLabel->fontMetrics().horizontalAdvance(login.promptLabel->text()));
+    for (QPushButton* button : {login.okButton, login.cancelButton})
+      QVERIFY2(button->width() >= button->fontMetrics().horizontalAdvance(button->text()) + 8, qPrintable(button->text()));
   }
 
   void windowStateAtExit_data() {

@@ -67,7 +67,7 @@ struct Run {
     forms->registerWindow->close();
     forms.reset();
   }
-  tdb::TDadaTable& receipts() { return forms->registerWindow->Receipts(); }
+  tdb::TDataSet& receipts() { return forms->registerWindow->Receipts(); }
   // The stored receipt with this number, read afresh from the file; null
   // when there is none.
   static std::unique_ptr<OtherProgramTable> Stored(int nomer) {

@@ -5,6 +5,9 @@
 #include <QAction>
 #include <QFile>
 #include <QLabel>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QProgressBar>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -33,6 +36,15 @@ class PrintCommandsTest : public QObject {
       program->Start();
     }
     ~Run() { program->main()->SetReceiptPrinter(nullptr); }
+    // A printer on the real templates, made next to the program, for the
+    // commands that fill a form to render it.
+    void UseTemplates() {
+      program->main()->SetReceiptPrinter(nullptr);
+      printer = std::make_unique<reg::PrintCommands>(QStringLiteral(QT_TESTCASE_BUILDDIR "/../"),
+                                                     program->forms->registerWindow->Chooser(), program->prompts,
+                                                     program->main());
+      program->main()->SetReceiptPrinter(printer.get());
+    }
     QString Opened() const {
       const QStringList open = log.calls.filter("Open ");
       return open.isEmpty() ? QString() : open.first().mid(5);
@@ -42,7 +54,7 @@ class PrintCommandsTest : public QObject {
  private slots:
   void pd4ReceiptPrintsItsFormAndChangesNothing() {
     Run run({{1, "Иванов И. И.", 1234.05}, {2, "Петров П. П.", 0.99, /*marked=*/true}});
-    tdb::TDadaTable& t = run.program->table();
+    tdb::TDataSet& t = run.program->table();
     t.Last();  // the marked receipt prints like any other
     const auto before = ReceiptsOf(t);
     run.program->main()->actPrint->trigger();
@@ -104,14 +116,19 @@ class PrintCommandsTest : public QObject {
 
   void pdfSuggestsTheReceiptsNumberAndACancelDoesNothing() {
     Run run({{7, "Иванов", 10}});
+    run.UseTemplates();
     QStringList suggested;
-    run.printer->askPdfPath = [&](const QString& s) {
+    run.printer->renderer.soffice = run.data.Path("never-started");
+    printing::PrintPreview& preview = run.printer->PreviewWindow();
+    preview.askSavePath = [&](const QString& s) {
       suggested << s;
       return QString();
     };
-    run.printer->renderer.soffice = run.data.Path("never-started");
     run.program->main()->actPdf->trigger();
-    QCOMPARE(suggested, QStringList{"Квитанция 7.pdf"});
+    QCOMPARE(suggested.size(), 1);
+    QVERIFY2(suggested[0].endsWith("/Квитанция 7.pdf"), qPrintable(suggested[0]));
+    QVERIFY(!preview.rendering());
+    QVERIFY(!preview.isVisible());
     QVERIFY(run.program->prompts.errors.isEmpty());
   }
 
@@ -130,15 +147,123 @@ class PrintCommandsTest : public QObject {
     QVERIFY(old.open(QIODevice::WriteOnly));
     old.write("old");
     old.close();
-    run.printer->askPdfPath = [&](const QString&) { return run.data.Path("Квитанция 5"); };
+    run.UseTemplates();
     run.printer->renderer.soffice = run.data.Path("never-started");
-    run.program->prompts.answerYes = false;
+    printing::PrintPreview& preview = run.printer->PreviewWindow();
+    preview.askSavePath = [&](const QString&) { return run.data.Path("Квитанция 5"); };
+    QStringList asked, told;
+    preview.confirmReplace = [&](const QString& path) {
+      asked << path;
+      return false;
+    };
+    preview.inform = [&](const QString& text) { told << text; };
+    preview.warn = [&](const QString& text) { told << text; };
     run.program->main()->actPdf->trigger();
-    QCOMPARE(run.program->prompts.questions, QStringList{"Файл «Квитанция 5.pdf» уже есть. Заменить его?"});
-    QVERIFY(run.program->prompts.errors.isEmpty());  // LibreOffice never asked
-    QVERIFY(run.program->prompts.messages.isEmpty());
+    QCOMPARE(asked, QStringList{existing});
+    QVERIFY(!preview.rendering());  // LibreOffice never asked
+    QVERIFY(run.program->prompts.errors.isEmpty());
+    QVERIFY(told.isEmpty());
     QVERIFY(old.open(QIODevice::ReadOnly));
     QCOMPARE(old.readAll(), QByteArray("old"));
+  }
+
+  // Several receipts selected in the register go into one PDF, one form a
+  // page.  The file is asked for first; the register is free while the forms
+  // are made (the window shows its busy bar), and the clerk is told where the
+  // file went.  A stand-in for LibreOffice takes its time over each form.
+  void severalSelectedReceiptsSavedAsOnePdfWithoutHoldingTheWindow() {
+    Run run({{1, "Иванов", 10}, {2, "Петров", 20}, {3, "Сидоров", 30}});
+    const QString page = run.data.Path("page.pdf");
+    {
+      QPdfWriter writer(page);
+      QPainter painter(&writer);
+      painter.drawText(100, 100, "form");
+    }
+    const QString soffice = run.data.Path("soffice");
+    {
+      QFile script(soffice);
+      QVERIFY(script.open(QIODevice::WriteOnly));
+      script.write("#!/bin/sh\n"
+                   "case \"$*\" in *--convert-to*) ;; *) exit 1 ;; esac\n"
+                   "sleep 0.3\n"
+                   "while [ \"$1\" != --outdir ]; do shift; done\n"
+                   "out=$2; shift 2\n"
+                   "for f in \"$@\"; do b=$(basename \"$f\" .xlsx); cp '" + page.toUtf8() + "' \"$out/$b.pdf\"; done\n");
+      script.close();
+      QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    }
+    reg::PrintCommands printer(QStringLiteral(QT_TESTCASE_BUILDDIR "/../"), run.program->forms->registerWindow->Chooser(),
+                               run.program->prompts, run.program->main());
+    printer.renderer.soffice = soffice;
+    printer.renderer.profileDir = run.data.Path("profile");
+    reg::RegisterWindow& w = *run.program->main();
+    w.SetReceiptPrinter(&printer);
+    printing::PrintPreview& preview = printer.PreviewWindow();
+    const QString target = run.data.Path("Квитанции.pdf");
+    QFile old(target);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("old");
+    old.close();
+    QString suggested;
+    QStringList asked, told, warned;
+    preview.askSavePath = [&](const QString& s) {
+      suggested = s;
+      return run.data.Path("Квитанции");
+    };
+    preview.confirmReplace = [&](const QString& path) {
+      asked << path;
+      return true;
+    };
+    preview.inform = [&](const QString& text) { told << text; };
+    preview.warn = [&](const QString& text) { warned << text; };
+
+    // The first and the third receipt: Ctrl+Home, then Ctrl and a click.
+    widgets::DataGrid* grid = w.grid;
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_Home, Qt::ControlModifier);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      grid->visualRect(grid->model()->index(2, 1)).center());
+    QCOMPARE(grid->selectedRecordRows(), (std::vector<int>{0, 2}));
+    w.actPdf->trigger();
+    QVERIFY(suggested.endsWith("/Квитанции.pdf"));
+    QCOMPARE(asked, QStringList{target});
+    // The command has returned while the forms are being made.
+    QVERIFY(preview.rendering());
+    QVERIFY(preview.isVisible());
+    QVERIFY(preview.progress->isVisible());
+    QVERIFY(told.isEmpty());
+    QCOMPARE(preview.workbooks().size(), 2);
+    QSignalSpy rendered(&preview, &printing::PrintPreview::Rendered);
+    QVERIFY(rendered.wait(60000));
+    QCOMPARE(rendered.front().front().toString(), QString());
+    QVERIFY2(warned.isEmpty(), qPrintable(warned.join('\n')));
+    QCOMPARE(told.size(), 1);
+    QVERIFY2(told[0].contains("Квитанции.pdf"), qPrintable(told[0]));
+    QFile saved(target);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QVERIFY(saved.readAll().startsWith("%PDF"));
+    QCOMPARE(preview.pageCount(), 2);  // the document saved, as the window shows it
+    QVERIFY(run.program->prompts.errors.isEmpty());
+    QCOMPARE(run.program->table().State(), tdb::dsBrowse);
+    // The selection and the current receipt are as they were.
+    QCOMPARE(grid->selectedRecordRows(), (std::vector<int>{0, 2}));
+    QCOMPARE(run.program->table().RecNo(), 3);
+    w.SetReceiptPrinter(nullptr);
+  }
+
+  // "Печать" through the spreadsheet says which values the form cuts short
+  // before it starts anything; "Нет" prints nothing.
+  void printWarnsOfValuesTheFormCuts() {
+    Run run({{4, QString(100, QChar(u'Ж')), 10}});
+    run.program->prompts.answers = {false, true};
+    run.program->main()->actPrint->trigger();
+    QCOMPARE(run.program->prompts.questions.size(), 1);
+    QVERIFY2(run.program->prompts.questions[0].startsWith("Квитанция 4: не помещается на бланке и будет обрезано:"),
+             qPrintable(run.program->prompts.questions[0]));
+    QVERIFY(run.log.calls.isEmpty());
+    run.program->main()->actPrint->trigger();
+    QCOMPARE(run.program->prompts.questions.size(), 2);
+    QVERIFY(!run.Opened().isEmpty());
   }
 
   void previewShowsTheFormInAWindowOfItsOwn() {
@@ -170,7 +295,7 @@ class PrintCommandsTest : public QObject {
     {
       OtherProcess().Append({{4, "Петров", 20}, {5, "Сидоров", 30}});
       run.program->main()->activateWindow();
-      tdb::TDadaTable& t = run.program->table();
+      tdb::TDataSet& t = run.program->table();
       t.Refresh();
       widgets::DataGrid* grid = run.program->main()->grid;
       QTRY_COMPARE(grid->model()->rowCount(), 3);

@@ -38,6 +38,12 @@ class ScriptedPrompts : public ui::UiPrompts {
     return answers.isEmpty() ? answerYes : answers.takeFirst();
   }
   void ShowError(const QString& text) override { errors << text; }
+  // Recorded with the errors; answered by `repair`.
+  bool OfferRepair(const QString& text) override {
+    errors << text;
+    ++repairOffers;
+    return repair;
+  }
   int ShowModal(QDialog& dialog) override {
     modalTitles << dialog.windowTitle();
     Script script;
@@ -63,6 +69,8 @@ class ScriptedPrompts : public ui::UiPrompts {
 
   QStringList messages, questions, errors, modalTitles;
   bool answerYes = true;
+  bool repair = false;  // the answer to an offer to repair a damaged file
+  int repairOffers = 0;
   QList<bool> answers;  // the next questions' answers, before answerYes
 
  private:

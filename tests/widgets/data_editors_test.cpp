@@ -157,6 +157,74 @@ class DataEditorsTest : public QObject {
     QVERIFY(!summa->text().contains(QLatin1Char('a')));
   }
 
+  // What a clerk may type into an amount (a currency field) and a number (an
+  // integer field): a key that would break a limit is refused and the text
+  // stays as it was.
+  void numberLimits_data() {
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("two decimals") << "summa" << "5430,50" << "5430,50";
+    QTest::newRow("a third decimal") << "summa" << "100,005" << "100,00";
+    QTest::newRow("point as the sign") << "summa" << "12.3" << "12.3";
+    QTest::newRow("groups") << "summa" << "5 430,5" << "5 430,5";
+    QTest::newRow("no minus") << "summa" << "-5" << "5";
+    QTest::newRow("two signs") << "summa" << "1,2,3" << "1,23";
+    QTest::newRow("the largest") << "summa" << "999999999999,99" << "999999999999,99";
+    QTest::newRow("beyond the largest") << "summa" << "9999999999999" << "999999999999";
+    QTest::newRow("integer: no decimals") << "nomer" << "12,5" << "125";
+    QTest::newRow("integer: its range") << "nomer" << "21474836479" << "2147483647";
+  }
+  void numberLimits() {
+    QFETCH(QString, field);
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    PaymentsTable p;
+    Fill(p);
+    QWidget form;
+    auto* edit = new DBNumberEdit(&form);
+    new QVBoxLayout(&form);
+    form.layout()->addWidget(edit);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    edit->bind(&p.source, field);
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QTest::keyClicks(edit, typed);
+    QCOMPARE(edit->text(), shown);
+  }
+
+  // The calculator's result is rounded to kopecks half away from zero; one
+  // below zero is refused and leaves the amount as it was.
+  void calculatorResultsWithinTheLimits() {
+    PaymentsTable p;
+    Fill(p);
+    QWidget form;
+    auto* summa = new DBNumberEdit(&form);
+    new QVBoxLayout(&form);
+    form.layout()->addWidget(summa);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    summa->bind(&p.source, "summa");
+    auto calculate = [&](const char* keys) {
+      summa->setFocus();
+      summa->showCalculator();
+      CalculatorPad* pad = summa->calculator()->pad();
+      QTest::keyClick(pad, Qt::Key_Delete);
+      QTest::keyClicks(pad, keys);
+      QTest::keyClick(pad, Qt::Key_Return);
+    };
+    calculate("100,005");
+    QCOMPARE(summa->text(), QStringLiteral("100,01"));
+    calculate("10/3");
+    QCOMPARE(summa->text(), QStringLiteral("3,33"));
+    calculate("5-8");
+    QCOMPARE(summa->text(), QStringLiteral("3,33"));
+    p.table.Post();
+    QCOMPARE(p.table.FieldByName("summa").AsFloat(), 3.33);
+  }
+
   void datesThroughTheCalendar() {
     PaymentsTable p;
     Fill(p);

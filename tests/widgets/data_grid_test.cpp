@@ -65,6 +65,44 @@ class DataGridTest : public QObject {
     QCOMPARE(titles->sectionResizeMode(1), QHeaderView::Interactive);
   }
 
+  // With several rows selectable, Ctrl with a move key still moves the
+  // record (Qt alone would leave it); Shift and Ctrl+click make a selection,
+  // which a move of the dataset onto a selected row keeps.
+  void severalRowsSelectedAndTheKeysStillMove() {
+    PaymentsTable p;
+    Fill(p);
+    DataGrid grid;
+    Bind(grid, p);
+    grid.setMultiSelection(true);
+    grid.setFocus();
+    QTest::keyClick(&grid, Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(p.table.RecNo(), 5);
+    QCOMPARE(grid.selectedRecordRows(), (std::vector<int>{4}));
+    QTest::keyClick(&grid, Qt::Key_Up, Qt::ShiftModifier);
+    QTest::keyClick(&grid, Qt::Key_Up, Qt::ShiftModifier);
+    QCOMPARE(p.table.RecNo(), 3);
+    QCOMPARE(grid.selectedRecordRows(), (std::vector<int>{2, 3, 4}));
+    p.table.SetRecNo(4);
+    QCOMPARE(grid.currentIndex().row(), 3);
+    QCOMPARE(grid.selectedRecordRows(), (std::vector<int>{2, 3, 4}));
+    QTest::keyClick(&grid, Qt::Key_Home, Qt::ControlModifier);
+    QCOMPARE(p.table.RecNo(), 1);
+    QCOMPARE(grid.selectedRecordRows(), (std::vector<int>{0}));
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      grid.visualRect(grid.model()->index(3, 0)).center());
+    QCOMPARE(grid.selectedRecordRows(), (std::vector<int>{0, 3}));
+    QCOMPARE(p.table.RecNo(), 4);
+    QTest::keyClick(&grid, Qt::Key_PageDown, Qt::ControlModifier);
+    QCOMPARE(grid.selectedRecordRows().size(), size_t{1});
+    // A click on a title selects no column and leaves the record alone.
+    const int recNo = p.table.RecNo();
+    QHeaderView* titles = grid.horizontalHeader();
+    QTest::mouseClick(titles->viewport(), Qt::LeftButton, {},
+                      QPoint(titles->sectionViewportPosition(1) + 5, titles->height() / 2));
+    QCOMPARE(p.table.RecNo(), recNo);
+    QCOMPARE(grid.selectedRecordRows().size(), size_t{1});
+  }
+
   void currentRowFollowsBothWaysAndNothingIsEditedInPlace() {
     PaymentsTable p;
     Fill(p);
@@ -206,7 +244,7 @@ class DataGridTest : public QObject {
     };
     p.table.SetRecNo(2);
     QTest::keyClick(&grid, Qt::Key_Delete, Qt::ControlModifier);
-    QCOMPARE(asked, QStringList{"Delete record?"});
+    QCOMPARE(asked, QStringList{"Удалить запись?"});
     QCOMPARE(p.table.RecordCount(), 5);  // Cancel
     QCOMPARE(p.table.RecNo(), 2);
     answer = true;

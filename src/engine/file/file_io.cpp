@@ -1,28 +1,16 @@
-// The file object: opening a database, its header checks, the sharing of a
-// disk file between opens, the file lock, and the checked reads and writes
-// that the table storage builds on.
+// The file object: opening a database and its header checks, the table
+// directory and table headers, record and index table blocks, blobs, and the
+// checked reads and writes that the table storage builds on.
 #include "engine/file/file_io.h"
 
 #include "engine/processing/password_check.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <time.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cassert>
-#include <cerrno>
-#include <chrono>
-#include <cstring>
 #include <limits>
-#include <thread>
 
 #include "engine/base/byte_order.h"
 #include "engine/base/database_error.h"
-#include "engine/file/file_stream.h"
-#include "engine/file/memory_stream.h"
 #include "engine/format/field_types.h"
 
 namespace tdb {
@@ -34,33 +22,12 @@ constexpr int64_t kMaxFileSize = std::numeric_limits<int32_t>::max();
 // the creator makes (96 fields of 65535 characters is 6 MB), and small
 // enough that the record buffers of a hostile header cannot exhaust memory.
 constexpr int64_t kMaxRecordSize = 16 << 20;
-// The byte whose lock serialises operations between file objects.
-constexpr off_t kLockByte = 1;
 
 std::string ToString(int64_t v) { return std::to_string(v); }
 
-std::mutex& DecoratorMutex() {
-  static std::mutex m;
-  return m;
-}
-TStreamDecorator& Decorator() {
-  static TStreamDecorator d;
-  return d;
-}
-TStreamDecorator CurrentDecorator() {
-  std::lock_guard guard(DecoratorMutex());
-  return Decorator();
-}
-
 }  // namespace
 
-void SetStreamDecorator(TStreamDecorator decorator) {
-  std::lock_guard guard(DecoratorMutex());
-  Decorator() = std::move(decorator);
-}
-
-TRadiVOFileIO::TRadiVOFileIO()
-    : compress_mgr_(std::make_unique<TCompressMgr>()), encrypt_mgr_(std::make_unique<TEncryptMgr>()) {}
+TRadiVOFileIO::TRadiVOFileIO() = default;
 
 TRadiVOFileIO::~TRadiVOFileIO() { Close(); }
 
@@ -69,70 +36,13 @@ TRadiVOFileIO::~TRadiVOFileIO() { Close(); }
 void TRadiVOFileIO::Open(const std::string& name, TRadiVOMediumType medium, bool read_only, bool exclusive) {
   if (IsOpen()) return;
   try {
-    name_ = name;
-    medium_ = medium;
-    exclusive_ = exclusive;
-    if (medium == mtMemory)
-      OpenMemory(name, read_only);
-    else
-      OpenDisk(name, read_only, exclusive);
-    if (TStreamDecorator decorate = CurrentDecorator()) {
-      decorated_ = decorate(*stream_);
-      stream_ = decorated_.get();
-    }
+    medium_.Open(name, medium, read_only, exclusive, [this](const TRadiVOStream& stream) { CheckFileHeader(stream); });
     ReadStructures();
-    ActivateProcessing();
+    codec_.Activate(process_block_);
   } catch (...) {
     Close();
     throw;
   }
-}
-
-void TRadiVOFileIO::OpenDisk(const std::string& name, bool read_only, bool exclusive) {
-  struct stat st;
-  if (::stat(name.c_str(), &st) != 0) {
-    TErrorParams params = FileParams(name);
-    params.SystemError = errno;
-    params.Open = errno == ENOENT || errno == ENOTDIR ? ofMissing : errno == EACCES ? ofNoPermission : ofOther;
-    if (params.Open == ofMissing) DatabaseError(ekCannotOpen, Format("Cannot open file %s", {name}), params);
-    DatabaseError(ekCannotOpen, Format("Cannot open file %s: %s", {name, std::strerror(params.SystemError)}), params);
-  }
-  if (S_ISDIR(st.st_mode)) {
-    TErrorParams params = FileParams(name);
-    params.Open = ofFolder;
-    DatabaseError(ekCannotOpen, Format("Cannot open file %s: it is a folder", {name}), params);
-  }
-  {
-    // The header is checked on a handle of its own before the file is
-    // opened for use, so that a foreign file is never opened for writing.
-    TRadiVOFileStream probe(name, false);
-    CheckFileHeader(probe);
-  }
-  // As root access() grants writing to every file, so a file that nobody may
-  // write counts as read-only too.
-  file_is_read_only_ = ::access(name.c_str(), W_OK) != 0 || (st.st_mode & 0222) == 0;
-  read_only_ = read_only || file_is_read_only_;
-  disk_ = std::make_unique<TRadiVOFileStream>(name, !read_only_);
-  // Sharing between opens: every open holds a flock on its own open file
-  // description, shared normally, exclusive for an exclusive open.  flock
-  // needs no writable descriptor and does not interact with the byte lock.
-  if (::flock(disk_->Descriptor(), (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
-    TErrorParams params = FileParams(name);
-    params.SystemError = errno;
-    params.Open = errno == EWOULDBLOCK ? ofInUse : ofOther;
-    if (params.Open == ofInUse)
-      DatabaseError(ekCannotOpen, Format("Cannot open file %s: it is in use", {name}), params);
-    DatabaseError(ekCannotOpen, Format("Cannot open file %s: %s", {name, std::strerror(params.SystemError)}), params);
-  }
-  stream_ = disk_.get();
-}
-
-void TRadiVOFileIO::OpenMemory(const std::string& name, bool read_only) {
-  memory_ = FindMemoryStream(name);
-  CheckFileHeader(*memory_);
-  file_is_read_only_ = false;
-  read_only_ = read_only;
-  stream_ = memory_.get();
 }
 
 void TRadiVOFileIO::CheckFileHeader(const TRadiVOStream& stream) {
@@ -140,19 +50,19 @@ void TRadiVOFileIO::CheckFileHeader(const TRadiVOStream& stream) {
   stream.ReadAt(kFileHeaderPos, buf, sizeof buf);  // a short file leaves zeros: not the magic
   TFileHeader header = ReadFileHeader(buf);
   if (header.Magic != kFileMagic)
-    DatabaseError(ekNotDatabaseFile, Format("'%s' is not a valid database file", {name_}), FileParams(name_));
+    DatabaseError(ekNotDatabaseFile, Format("'%s' is not a valid database file", {FileName()}), FileParams(FileName()));
   if (header.Version == "1.00")
-    DatabaseError(ekUnsupportedVersion, Format("Version 1.00 of database file '%s' is not supported", {name_}),
-                  FileParams(name_));
+    DatabaseError(ekUnsupportedVersion, Format("Version 1.00 of database file '%s' is not supported", {FileName()}),
+                  FileParams(FileName()));
   // Compared as byte strings, so "2.00" and "2.1" are too high, "1.5" is not.
   if (header.Version > kFileVersion)
-    DatabaseError(ekUnsupportedVersion, Format("Version %s of database file '%s' is too high", {header.Version, name_}),
-                  FileParams(name_));
+    DatabaseError(ekUnsupportedVersion, Format("Version %s of database file '%s' is too high", {header.Version, FileName()}),
+                  FileParams(FileName()));
   version_ = header.Version;
 }
 
 void TRadiVOFileIO::ReadStructures() {
-  if (stream_->Size() < kFirstTableHeaderPos) Damaged("the file is shorter than its fixed header");
+  if (medium_.Size() < kFirstTableHeaderPos) Damaged("the file is shorter than its fixed header");
   uint8_t block[kDataProcessBlockSize];
   ReadData(kDataProcessBlockPos, block);
   process_block_ = ReadDataProcessBlock(block);
@@ -165,35 +75,14 @@ void TRadiVOFileIO::ReadStructures() {
     CheckInside(table_tab_.TableHeaderOffset[i], kTableHeaderSize, "table header");
 }
 
-void TRadiVOFileIO::ActivateProcessing() {
-  // The cipher stays unkeyed until a password is accepted.  An unknown
-  // algorithm name or a mode code above 4 refuses the file here, before any
-  // stored byte could be taken for a plain value.
-  std::lock_guard guard(process_mutex_);
-  if (process_block_.Compressed) compress_mgr_->SetAlgorithm(process_block_.CompressAlgoName);
-  if (process_block_.Encrypted) {
-    encrypt_mgr_->SetAlgorithm(process_block_.EncryptAlgoName);
-    encrypt_mgr_->SetMode(process_block_.EncryptMode);
-  }
-}
-
 void TRadiVOFileIO::SetProgressEvents(TOnProgress compress, TOnProgress uncompress, TOnProgress encrypt,
                                       TOnProgress decrypt) {
-  std::lock_guard guard(process_mutex_);
-  compress_mgr_->SetOnEncodeProgress(std::move(compress));
-  compress_mgr_->SetOnDecodeProgress(std::move(uncompress));
-  encrypt_mgr_->SetOnEncodeProgress(std::move(encrypt));
-  encrypt_mgr_->SetOnDecodeProgress(std::move(decrypt));
+  codec_.SetProgressEvents(std::move(compress), std::move(uncompress), std::move(encrypt), std::move(decrypt));
 }
 
 void TRadiVOFileIO::Close() {
-  Unlock();
-  stream_ = nullptr;
-  EndChange();
-  decorated_.reset();
-  known_size_ = 0;
-  disk_.reset();  // closing the descriptor drops its flock and byte locks
-  memory_.reset();
+  medium_.Close();
+  journal_.End();
 }
 
 void TRadiVOFileIO::RequireOpen() const {
@@ -202,27 +91,18 @@ void TRadiVOFileIO::RequireOpen() const {
 
 void TRadiVOFileIO::RequireWritable() const {
   RequireOpen();
-  if (read_only_)
-    DatabaseError(ekReadOnly, Format("Database file '%s' is open for reading only", {name_}), FileParams(name_));
+  if (medium_.ReadOnly())
+    DatabaseError(ekReadOnly, Format("Database file '%s' is open for reading only", {FileName()}), FileParams(FileName()));
 }
 
 void TRadiVOFileIO::Damaged(const std::string& what) const {
-  DatabaseError(ekDamaged, Format("Database file '%s' is damaged: %s", {name_, what}), FileParams(name_));
-}
-
-bool TRadiVOFileIO::WithinFile(int64_t pos, int64_t size) const {
-  if (pos < 0 || size < 0) return false;
-  if (pos <= known_size_ - size) return true;
-  // Only a miss asks the medium: the file may have grown since it was last
-  // seen (another opener's appends).
-  known_size_ = stream_->Size();
-  return pos <= known_size_ - size;
+  DatabaseError(ekDamaged, Format("Database file '%s' is damaged: %s", {FileName(), what}), FileParams(FileName()));
 }
 
 void TRadiVOFileIO::CheckInside(int64_t pos, int64_t size, const char* what) const {
   RequireOpen();
   // Nothing the engine reads through a position lies in the fixed area.
-  if (pos < kFirstTableHeaderPos || !WithinFile(pos, size))
+  if (pos < kFirstTableHeaderPos || !medium_.WithinFile(pos, size))
     Damaged(std::string(what) + " position " + ToString(pos) + " outside the file");
 }
 
@@ -230,65 +110,23 @@ void TRadiVOFileIO::CheckInside(int64_t pos, int64_t size, const char* what) con
 
 void TRadiVOFileIO::Flush() {
   RequireOpen();
-  stream_->Flush();
+  medium_.Flush();
 }
 
-bool TRadiVOFileIO::Flushed() const { return disk_ ? disk_->Flushed() : true; }
+bool TRadiVOFileIO::Flushed() const { return medium_.Flushed(); }
 
 void TRadiVOFileIO::Lock() {
   RequireOpen();
-  if (!disk_) return;
-  assert(!locked_ && "the file lock is never nested");
-  int32_t failures = 0;
-  for (;;) {
-    struct flock fl;
-    std::memset(&fl, 0, sizeof fl);
-    // A write lock needs a writable descriptor; a read-only open can only
-    // keep writers out.
-    fl.l_type = disk_->Writable() ? F_WRLCK : F_RDLCK;
-    fl.l_whence = SEEK_SET;
-    fl.l_start = kLockByte;
-    fl.l_len = 1;
-    // Open-file-description locks, so two file objects on one file exclude
-    // each other even inside one process.
-    if (::fcntl(disk_->Descriptor(), F_OFD_SETLK, &fl) == 0) {
-      locked_ = true;
-      return;
-    }
-    if (errno != EAGAIN && errno != EACCES && errno != EINTR) {
-      TErrorParams params = FileParams(name_);
-      params.SystemError = errno;
-      DatabaseError(ekIoFailure, Format("Cannot lock file %s: %s", {name_, std::strerror(params.SystemError)}), params);
-    }
-    TLockSettings settings = lock_settings_ ? lock_settings_() : TLockSettings{};
-    ++failures;
-    if (settings.RetryCount != 0 && failures > settings.RetryCount)
-      DatabaseError(ekLockTimeout, "Wait for unlock time out", FileParams(name_));
-    std::this_thread::sleep_for(std::chrono::milliseconds(std::max<int32_t>(settings.WaitTime, 0)));
-  }
+  medium_.Lock();
 }
 
-void TRadiVOFileIO::Unlock() {
-  if (!locked_ || !disk_) {
-    locked_ = false;
-    return;
-  }
-  struct flock fl;
-  std::memset(&fl, 0, sizeof fl);
-  fl.l_type = F_UNLCK;
-  fl.l_whence = SEEK_SET;
-  fl.l_start = kLockByte;
-  fl.l_len = 1;
-  ::fcntl(disk_->Descriptor(), F_OFD_SETLK, &fl);
-  locked_ = false;
-}
+void TRadiVOFileIO::Unlock() { medium_.Unlock(); }
 
 bool TRadiVOFileIO::SetPassword(std::string_view password) {
   if (!IsOpen()) return false;
   if (!process_block_.Encrypted) return true;
   if (!PasswordMatchesCheck(password, process_block_.PasswordCheck)) return false;
-  std::lock_guard guard(process_mutex_);
-  encrypt_mgr_->InitKey(password);
+  codec_.SetKey(password);
   return true;
 }
 
@@ -297,7 +135,7 @@ bool TRadiVOFileIO::SetPassword(std::string_view password) {
 int64_t TRadiVOFileIO::TableHeaderPos(int32_t table_no) const {
   RequireOpen();
   if (table_no < 0 || table_no >= table_tab_.TableCount)
-    DatabaseError(Format("Database file '%s' has no table number %s", {name_, ToString(table_no)}));
+    DatabaseError(Format("Database file '%s' has no table number %s", {FileName(), ToString(table_no)}));
   return table_tab_.TableHeaderOffset[table_no];
 }
 
@@ -329,7 +167,7 @@ void TRadiVOFileIO::CheckTableHeader(const TTableHeader& h) const {
   int64_t record_size = 0;
   for (int32_t f = 0; f < h.FieldCount; ++f) {
     const TFieldTabItem& field = h.FieldTab[f];
-    if (!IsKnownFieldType(field.FieldType)) DatabaseError(ekDamaged, "General error", FileParams(name_));
+    if (!IsKnownFieldType(field.FieldType)) DatabaseError(ekDamaged, "General error", FileParams(FileName()));
     if (IsStringFieldType(field.FieldType) && field.FieldSize < 0)
       Damaged("size " + ToString(field.FieldSize) + " of field " + field.FieldName);
     // Summed wide: a string's FieldSize + 1 alone may not fit in 32 bits.
@@ -499,48 +337,26 @@ void TRadiVOFileIO::WriteNextBlockPos(int32_t block_pos, int32_t next) {
 
 int64_t TRadiVOFileIO::FileSize() const {
   RequireOpen();
-  known_size_ = stream_->Size();
-  return known_size_;
+  return medium_.Size();
 }
 
 TFileStamp TRadiVOFileIO::Stamp() const {
   RequireOpen();
-  TFileStamp stamp;
-  if (!disk_) {
-    stamp.size = memory_ ? memory_->Size() : stream_->Size();
-    stamp.modified_ns = memory_ ? static_cast<int64_t>(memory_->Writes()) : 0;
-    stamp.settled = true;
-    return stamp;
-  }
-  struct stat st;
-  if (::fstat(disk_->Descriptor(), &st) != 0) return stamp;  // unsettled: the holder looks at the file
-  auto ns = [](const struct timespec& t) { return static_cast<int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec; };
-  stamp.device = static_cast<uint64_t>(st.st_dev);
-  stamp.inode = static_cast<uint64_t>(st.st_ino);
-  stamp.size = static_cast<int64_t>(st.st_size);
-  stamp.modified_ns = ns(st.st_mtim);
-  stamp.changed_ns = ns(st.st_ctim);
-  struct timespec now;
-  ::clock_gettime(CLOCK_REALTIME, &now);
-  // A write sets both times; only the modification time can be set back
-  // (the status time then tells).  A clock behind the file's (another
-  // machine's file server) leaves the stamp unsettled until it catches up.
-  stamp.settled = ns(now) - stamp.modified_ns >= kStampSettleNs;
-  return stamp;
+  return medium_.Stamp();
 }
 
 void TRadiVOFileIO::CheckReadable(int64_t pos, int64_t n) const {
   RequireOpen();
-  if (!WithinFile(pos, n)) Damaged("read of " + ToString(n) + " bytes at " + ToString(pos) + " outside the file");
+  if (!medium_.WithinFile(pos, n)) Damaged("read of " + ToString(n) + " bytes at " + ToString(pos) + " outside the file");
 }
 
 void TRadiVOFileIO::ReadData(int64_t pos, std::span<uint8_t> dst) const {
   int64_t n = static_cast<int64_t>(dst.size());
   CheckReadable(pos, n);
-  if (stream_->ReadAt(pos, dst.data(), dst.size()) != dst.size()) {
+  if (medium_.Stream().ReadAt(pos, dst.data(), dst.size()) != dst.size()) {
     // A file cut short behind our back reads as a read outside it.
-    known_size_ = stream_->Size();
-    if (!WithinFile(pos, n)) Damaged("read of " + ToString(n) + " bytes at " + ToString(pos) + " outside the file");
+    medium_.Size();
+    if (!medium_.WithinFile(pos, n)) Damaged("read of " + ToString(n) + " bytes at " + ToString(pos) + " outside the file");
     Damaged("short read of " + ToString(n) + " bytes at " + ToString(pos));
   }
 }
@@ -548,43 +364,30 @@ void TRadiVOFileIO::ReadData(int64_t pos, std::span<uint8_t> dst) const {
 void TRadiVOFileIO::WriteData(int64_t pos, std::span<const uint8_t> src) {
   RequireWritable();
   int64_t n = static_cast<int64_t>(src.size());
-  if (!WithinFile(pos, 0)) Damaged("write at " + ToString(pos) + " beyond the end of the file");
+  if (!medium_.WithinFile(pos, 0)) Damaged("write at " + ToString(pos) + " beyond the end of the file");
   if (pos > kMaxFileSize - n)
-    DatabaseError(ekFileTooLarge, Format("Database file '%s' cannot grow beyond 2 GB", {name_}), FileParams(name_));
-  if (in_change_ && pos < change_start_size_) {
-    TUndoEntry old{pos, std::vector<uint8_t>(static_cast<size_t>(std::min(n, change_start_size_ - pos)))};
-    CheckReadable(pos, static_cast<int64_t>(old.bytes.size()));
-    if (stream_->ReadBeforeWrite(pos, old.bytes.data(), old.bytes.size()) != old.bytes.size())
-      ReadData(pos, old.bytes);  // reports the short read as ReadData does
-    undo_.push_back(std::move(old));
+    DatabaseError(ekFileTooLarge, Format("Database file '%s' cannot grow beyond 2 GB", {FileName()}), FileParams(FileName()));
+  TRadiVOStream& stream = medium_.Stream();
+  if (journal_.Active() && pos < journal_.StartSize()) {
+    std::vector<uint8_t> old(static_cast<size_t>(std::min(n, journal_.StartSize() - pos)));
+    CheckReadable(pos, static_cast<int64_t>(old.size()));
+    if (stream.ReadBeforeWrite(pos, old.data(), old.size()) != old.size())
+      ReadData(pos, old);  // reports the short read as ReadData does
+    journal_.Keep(pos, std::move(old));
   }
-  stream_->WriteAt(pos, src.data(), src.size());
-  known_size_ = std::max(known_size_, pos + n);
+  stream.WriteAt(pos, src.data(), src.size());
+  medium_.Written(pos + n);
 }
 
 void TRadiVOFileIO::BeginChange() {
   RequireOpen();
-  assert(!in_change_ && "changes do not nest");
-  undo_.clear();
-  change_start_size_ = FileSize();
-  in_change_ = true;
+  journal_.Begin(FileSize());
 }
 
-void TRadiVOFileIO::EndChange() {
-  in_change_ = false;
-  undo_.clear();
-}
+void TRadiVOFileIO::EndChange() { journal_.End(); }
 
 bool TRadiVOFileIO::RollBackChange() noexcept {
-  in_change_ = false;  // the rollback's own writes are not kept
-  bool ok = true;
-  try {
-    for (auto it = undo_.rbegin(); it != undo_.rend(); ++it) stream_->WriteAt(it->pos, it->bytes.data(), it->bytes.size());
-  } catch (...) {
-    ok = false;
-  }
-  undo_.clear();
-  return ok;
+  return journal_.RollBack(medium_.IsOpen() ? &medium_.Stream() : nullptr);
 }
 
 int32_t TRadiVOFileIO::AppendData(std::span<const uint8_t> src) {
@@ -618,35 +421,19 @@ std::vector<uint8_t> TRadiVOFileIO::ReadBlobData(int64_t descriptor_pos, bool co
 // ---- encoding ----------------------------------------------------------------------------
 
 void TRadiVOFileIO::EncodeBuffer(const uint8_t* value, uint8_t* slot, bool encrypt, size_t n) {
-  std::lock_guard guard(process_mutex_);
-  if (encrypt)
-    encrypt_mgr_->EncodeBuffer(value, slot, n);
-  else if (n)
-    std::memmove(slot, value, n);
+  codec_.EncodeBuffer(value, slot, encrypt, n);
 }
 
 void TRadiVOFileIO::DecodeBuffer(const uint8_t* slot, uint8_t* value, bool encrypt, size_t n) {
-  std::lock_guard guard(process_mutex_);
-  if (encrypt)
-    encrypt_mgr_->DecodeBuffer(slot, value, n);
-  else if (n)
-    std::memmove(value, slot, n);
+  codec_.DecodeBuffer(slot, value, encrypt, n);
 }
 
 std::vector<uint8_t> TRadiVOFileIO::EncodeStream(std::span<const uint8_t> value, bool compress, bool encrypt) {
-  std::lock_guard guard(process_mutex_);
-  if (!compress && !encrypt) return std::vector<uint8_t>(value.begin(), value.end());
-  if (!compress) return encrypt_mgr_->EncodeStream(value);
-  std::vector<uint8_t> packed = compress_mgr_->EncodeStream(value);
-  return encrypt ? encrypt_mgr_->EncodeStream(packed) : packed;
+  return codec_.EncodeStream(value, compress, encrypt);
 }
 
 std::vector<uint8_t> TRadiVOFileIO::DecodeStream(std::span<const uint8_t> stored, bool compress, bool encrypt) {
-  std::lock_guard guard(process_mutex_);
-  if (!compress && !encrypt) return std::vector<uint8_t>(stored.begin(), stored.end());
-  if (!encrypt) return compress_mgr_->DecodeStream(stored);
-  std::vector<uint8_t> plain = encrypt_mgr_->DecodeStream(stored);
-  return compress ? compress_mgr_->DecodeStream(plain) : plain;
+  return codec_.DecodeStream(stored, compress, encrypt);
 }
 
 }  // namespace tdb

@@ -1,86 +1,43 @@
-// TRadiVOFileIO: one open database, on disk or in process memory.
+// TRadiVOFileIO: one open database, on disk or in process memory, read and
+// written as the file format lays it out.
 //
-// The file object opens the medium, checks the file header, keeps copies of
-// the data process block and the table directory, and gives the table storage
-// everything it reads and writes: table headers (whole, or their counters in
-// place), record table and index table blocks, record data, blob data, and
-// the encoding and decoding of stored values.  It also owns the one-byte file
-// lock that serialises table opens, record reads and changes between file
-// objects and processes.
+// The file object is the format reader the table storage builds on: it
+// checks the file header, keeps copies of the data process block and the
+// table directory read at open, and reads and writes table headers (whole,
+// or their counters in place), record table and index table blocks, record
+// data and blob data.  It owns three parts, each in a file of its own:
+//   - the medium and its lock (file_medium.h): the stream, the sharing of a
+//     disk file between opens, the one-byte file lock;
+//   - the change journal (change_journal.h): the old bytes that undo a
+//     change that failed half-way;
+//   - the value codec (value_codec.h): the compression and encryption of
+//     stored values, keyed by the password.
 //
-// Every position and count taken from the file is checked before it is used;
-// a damaged file raises EDatabaseError "Database file '<name>' is damaged:
-// <what>" and nothing is read or written outside the medium.  Writes never
-// start beyond the end of the medium and never grow it past the 2 GB that
-// 32-bit positions can address.
+// Invariants: every position and count taken from the file is checked
+// before it is used; a damaged file raises EDatabaseError "Database file
+// '<name>' is damaged: <what>" and nothing is read or written outside the
+// medium.  Writes never start beyond the end of the medium and never grow it
+// past the 2 GB that 32-bit positions can address.  While a change is under
+// way every write inside the file as it was at its start has its old bytes
+// in the journal first.  The copies of the data process block and the table
+// directory are those of the open file.
 //
-// Ownership: the object owns its disk stream; a memory stream is shared with
-// the registry (memory_stream.h) and kept alive while open.  Threads: one
-// thread at a time uses a file object, except that the encode and decode
-// operations run under the object's own mutex.
+// Threads: one thread at a time uses a file object, except that the encode
+// and decode operations run under the codec's own mutex.
 #pragma once
 
 #include <cstdint>
-#include <functional>
-#include <memory>
-#include <mutex>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "engine/file/radivo_stream.h"
+#include "engine/file/change_journal.h"
+#include "engine/file/file_medium.h"
+#include "engine/file/value_codec.h"
 #include "engine/format/file_structures.h"
-#include "engine/processing/data_process_mgr.h"
 
 namespace tdb {
-
-class TRadiVOFileStream;
-class TMemoryStream;
-
-enum TRadiVOMediumType { mtDisk, mtMemory };
-
-// How long Lock() keeps trying.  RetryCount 0 waits without limit.
-struct TLockSettings {
-  int32_t RetryCount = 20;
-  int32_t WaitTime = 100;  // milliseconds between attempts
-};
-// Asked at every failed attempt, so that changed settings apply at once.
-using TLockSettingsSource = std::function<TLockSettings()>;
-
-// What the medium says of its last write, taken to tell cheaply whether
-// anyone (another process, another file object) has written it since: two
-// stamps of one file differ after any write between them, unless the later
-// write fell into the same tick of the file system's clock as the one the
-// first stamp saw.  A stamp taken within kStampSettleNs of its own
-// modification time is therefore not `settled`: a write may still follow
-// unseen, and its holder must look again at the file itself.  A memory
-// stream counts its writes instead and is always settled.
-struct TFileStamp {
-  uint64_t device = 0;
-  uint64_t inode = 0;
-  int64_t size = 0;
-  int64_t modified_ns = 0;  // modification time (memory: the count of writes)
-  int64_t changed_ns = 0;   // status change time
-  bool settled = false;
-  // Whether the two stamps describe the same state of the file (`settled`
-  // aside).
-  bool SameAs(const TFileStamp& other) const {
-    return device == other.device && inode == other.inode && size == other.size &&
-           modified_ns == other.modified_ns && changed_ns == other.changed_ns;
-  }
-};
-// Two seconds: the coarsest clock of a file system the files may live on
-// (FAT's); local disks tick in milliseconds.
-constexpr int64_t kStampSettleNs = 2'000'000'000;
-
-// A test seam: when set, every file object opened afterwards reads, writes and
-// flushes its medium through the stream the decorator returns for it, so that
-// a test can make the n-th write or flush fail as a full disk or an I/O error
-// does.  The returned stream lives as long as the open.  Set it only while no
-// other thread opens databases; an empty function removes it.
-using TStreamDecorator = std::function<std::unique_ptr<TRadiVOStream>(TRadiVOStream& medium)>;
-void SetStreamDecorator(TStreamDecorator decorator);
 
 class TRadiVOFileIO {
  public:
@@ -90,7 +47,7 @@ class TRadiVOFileIO {
   TRadiVOFileIO& operator=(const TRadiVOFileIO&) = delete;
 
   // Where the lock settings come from; without a source the defaults apply.
-  void SetLockSettingsSource(TLockSettingsSource source) { lock_settings_ = std::move(source); }
+  void SetLockSettingsSource(TLockSettingsSource source) { medium_.SetLockSettingsSource(std::move(source)); }
 
   // Opens a database: a disk file by path, or (mtMemory) a registered memory
   // stream by ":<hex handle>".  Opens for reading only when `read_only` is set
@@ -106,15 +63,15 @@ class TRadiVOFileIO {
   // Releases the lock if held and drops the medium.  Safe when closed.
   void Close();
 
-  bool IsOpen() const { return stream_ != nullptr; }
-  const std::string& FileName() const { return name_; }
-  TRadiVOMediumType MediumType() const { return medium_; }
-  bool Exclusive() const { return exclusive_; }
+  bool IsOpen() const { return medium_.IsOpen(); }
+  const std::string& FileName() const { return medium_.Name(); }
+  TRadiVOMediumType MediumType() const { return medium_.MediumType(); }
+  bool Exclusive() const { return medium_.Exclusive(); }
   // Opened for reading only (by option or because the file cannot be written).
-  bool ReadOnly() const { return read_only_; }
+  bool ReadOnly() const { return medium_.ReadOnly(); }
   // The disk file cannot be written by this process or has no write
   // permission for anyone: the counterpart of a read-only attribute.
-  bool FileIsReadOnly() const { return file_is_read_only_; }
+  bool FileIsReadOnly() const { return medium_.FileIsReadOnly(); }
 
   // The header's version and copies of the blocks read at open.  REQUIRE: open.
   const std::string& Version() const { return version_; }
@@ -134,7 +91,7 @@ class TRadiVOFileIO {
   void Lock();
   // Releases the file lock; nothing when not held.
   void Unlock();
-  bool Locked() const { return locked_; }
+  bool Locked() const { return medium_.Locked(); }
 
   // Whether the password gives access: false when closed, true for a
   // database without encryption.  For an encrypted file the password's check
@@ -231,59 +188,23 @@ class TRadiVOFileIO {
   std::vector<uint8_t> DecodeStream(std::span<const uint8_t> stored, bool compress, bool encrypt);
 
  private:
-  void OpenDisk(const std::string& name, bool read_only, bool exclusive);
-  void OpenMemory(const std::string& name, bool read_only);
   void CheckFileHeader(const TRadiVOStream& stream);
   void ReadStructures();
-  void ActivateProcessing();
   void RequireOpen() const;
   void RequireWritable() const;
   [[noreturn]] void Damaged(const std::string& what) const;
-  // Whether [pos, pos + size) lies inside the medium.  Answers from the size
-  // last seen and asks the medium only when that says no, so a read costs no
-  // system call for the size; the medium never shrinks under an open file
-  // object, and a read that comes back short is checked again.
-  bool WithinFile(int64_t pos, int64_t size) const;
   void CheckInside(int64_t pos, int64_t size, const char* what) const;
   int64_t TableHeaderPos(int32_t table_no) const;
   int64_t TabItemPos(int32_t block_pos, int32_t slot, size_t block_size, size_t item_size) const;
   void CheckTableHeader(const TTableHeader& h) const;
 
-  std::string name_;
-  TRadiVOMediumType medium_ = mtDisk;
-  bool exclusive_ = false;
-  bool read_only_ = false;
-  bool file_is_read_only_ = false;
-  bool locked_ = false;
-  // The medium's size as last seen: after every own write and whenever a
-  // check against it failed.  Never more than the real size
-  // while the medium only grows.
-  mutable int64_t known_size_ = 0;
-
-  std::unique_ptr<TRadiVOFileStream> disk_;  // owned; set while a disk file is open
-  std::shared_ptr<TMemoryStream> memory_;    // shared with the registry while open
-  std::unique_ptr<TRadiVOStream> decorated_;  // owned; the test seam's stream over either
-  TRadiVOStream* stream_ = nullptr;          // whichever of them is open
-
-  // The change under way: the file's size at its start and the old bytes of
-  // each write inside it, in write order.
-  struct TUndoEntry {
-    int64_t pos;
-    std::vector<uint8_t> bytes;
-  };
-  bool in_change_ = false;
-  int64_t change_start_size_ = 0;
-  std::vector<TUndoEntry> undo_;
+  TFileMedium medium_;
+  TChangeJournal journal_;
+  TValueCodec codec_;  // created with the file object and freed with it, and with it the key
 
   std::string version_;
   TDataProcessBlock process_block_;
   TTableTab table_tab_;
-
-  TLockSettingsSource lock_settings_;
-  std::mutex process_mutex_;  // guards encoding and decoding and the managers below
-  // Created with the file object and freed with it, and with them the key.
-  std::unique_ptr<TCompressMgr> compress_mgr_;
-  std::unique_ptr<TEncryptMgr> encrypt_mgr_;
 };
 
 }  // namespace tdb
