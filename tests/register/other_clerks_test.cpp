@@ -2,6 +2,7 @@
 // program (a forked child) changes, deletes and numbers the same receipts and
 // directory entries.  "ОК" never overwrites the other's change, nothing typed
 // is lost, numbers differ, and idle windows show the file as it is.
+#include <QDate>
 #include <QLineEdit>
 #include <QTest>
 
@@ -23,6 +24,9 @@ void AddReceipt(int nomer, const char* payer, double amount, const char* purpose
   t->FieldByName("Summa").SetAsCurrency(tdb::TCurrency::FromDouble(amount));
   t->FieldByName("NaznPlat").SetAsString(tdb::Utf8ToCp1251(purpose));
   t->FieldByName("document").SetAsString(tdb::Utf8ToCp1251("Форма № ПД-4 "));
+  // Complete, so that "ОК" asks nothing about what is missing.
+  t->FieldByName("Poluchat").SetAsString(tdb::Utf8ToCp1251("ООО «Свет»"));
+  t->FieldByName("DatePlat").SetAsDateTime(static_cast<double>(QDate(1899, 12, 30).daysTo(QDate::currentDate())));
   t->Post();
 }
 
