@@ -3,6 +3,7 @@
 
 #include <QStringList>
 
+#include "data/data_home.h"
 #include "data/receipt_tables.h"
 #include "widgets/data_text.h"
 
@@ -124,49 +125,45 @@ const QStringList& PaymentKindItems() {
   return items;
 }
 
-Directory::Directory(const DirectoryConfig& config, ui::UiPrompts& prompts) : config_(config), prompts_(prompts) {
-  table_.Name = config.datasetName;
-  source_.SetDataSet(&table_);
+Directory::Directory(const DirectoryConfig& config, ui::UiPrompts& prompts)
+    : config_(config), prompts_(prompts), table_(receipts::Home().NewDataSet()) {
+  table_->Name = config.datasetName;
+  source_.SetDataSet(table_.get());
 }
 
-Directory::~Directory() { table_.Close(); }
+Directory::~Directory() { table_->Close(); }
 
 void Directory::Open() {
-  table_.SetDatabaseName(config_.database);
-  table_.SetTableName(config_.table);
-  table_.SetIndexName(config_.index);
+  receipts::Home().SetTable(*table_, config_.database, config_.table, config_.index);
   // The code directory always opens unfiltered, whatever was chosen last time.
-  table_.SetFilter("");
-  table_.SetFiltered(false);
+  table_->SetFilter("");
+  table_->SetFiltered(false);
   kind_ = 0;
   try {
-    table_.Open();
+    table_->Open();
   } catch (...) {
     Close();
     throw;
   }
   if (receipt_ && receipt_->Active()) {
     const int32_t number = receipt_->FieldByName(config_.receiptNumberField).AsInteger();
-    table_.Locate(receipts::kNumberField, {tdb::TVariant(int64_t{number})}, 0);
+    table_->Locate(receipts::kNumberField, {tdb::TVariant(int64_t{number})}, 0);
   }
   EnablingChanged();
 }
 
-void Directory::Close() {
-  table_.Close();
-  table_.SetDatabaseName("");  // also empties the table and index names
-}
+void Directory::Close() { receipts::Home().ClearTable(*table_); }
 
 Directory::Enabling Directory::Enabled() const {
   Enabling e;
-  const bool any = table_.Active() && table_.RecordCount() > 0;
+  const bool any = table_->Active() && table_->RecordCount() > 0;
   e.change = e.mark = any;
   e.copy = config_.copyAlwaysEnabled || any;
   return e;
 }
 
 QString Directory::EntryCaption() const {
-  return config_.entryCaption + QLatin1Char(' ') + widgets::FieldText(table_.FieldByName(config_.captionField));
+  return config_.entryCaption + QLatin1Char(' ') + widgets::FieldText(table_->FieldByName(config_.captionField));
 }
 
 void Directory::RunEditor(const QString& caption) {
@@ -175,7 +172,7 @@ void Directory::RunEditor(const QString& caption) {
   struct CancelAtEnd {
     Directory& d;
     ~CancelAtEnd() {
-      if (d.table_.Active()) d.table_.Cancel();
+      if (d.table_->Active()) d.table_->Cancel();
       d.EnablingChanged();
     }
   } cancel{*this};
@@ -183,67 +180,67 @@ void Directory::RunEditor(const QString& caption) {
 }
 
 void Directory::Create() {
-  receipts::InsertNumbered(table_);
+  receipts::InsertNumbered(*table_);
   RunEditor(config_.entryCaption + QStringLiteral(" *Новый"));
 }
 
 void Directory::Change() {
-  if (table_.FieldByName(receipts::kDeletedField).AsBoolean()) {
+  if (table_->FieldByName(receipts::kDeletedField).AsBoolean()) {
     prompts_.ShowMessage(QString::fromUtf8(kCannotChangeMarked));
     return;
   }
   const QString caption = EntryCaption();
-  table_.Edit();
+  table_->Edit();
   RunEditor(caption);
 }
 
 void Directory::Mark() {
-  const bool marked = table_.FieldByName(receipts::kDeletedField).AsBoolean();
+  const bool marked = table_->FieldByName(receipts::kDeletedField).AsBoolean();
   if (!prompts_.AskYesNo(QString::fromUtf8(marked ? kAskUnmark : kAskMark))) return;
-  table_.Edit();
-  table_.FieldByName(receipts::kDeletedField).SetAsBoolean(!marked);
-  table_.Post();
+  table_->Edit();
+  table_->FieldByName(receipts::kDeletedField).SetAsBoolean(!marked);
+  table_->Post();
 }
 
 void Directory::Copy() {
-  receipts::InsertCopy(table_, *config_.copy);
+  receipts::InsertCopy(*table_, *config_.copy);
   RunEditor(EntryCaption());
 }
 
 bool Directory::Pick() {
-  if (table_.FieldByName(receipts::kDeletedField).AsBoolean()) {
+  if (table_->FieldByName(receipts::kDeletedField).AsBoolean()) {
     prompts_.ShowMessage(QString::fromUtf8(kCannotPickMarked));
     return false;
   }
-  if (receipt_) receipts::CopyFields(*config_.pick, table_, *receipt_);
+  if (receipt_) receipts::CopyFields(*config_.pick, *table_, *receipt_);
   return true;
 }
 
 void Directory::SetKindPosition(int position, bool apply) {
   if (position < 0 || position >= static_cast<int>(receipts::KindFilterTexts().size())) position = 0;
   kind_ = position;
-  if (!apply || !config_.kindFilter || !table_.Active()) return;
+  if (!apply || !config_.kindFilter || !table_->Active()) return;
   const std::string& text = receipts::KindFilterTexts()[static_cast<size_t>(position)];
-  table_.SetFiltered(false);
-  table_.SetFilter(text);
-  table_.SetFiltered(!text.empty());
+  table_->SetFiltered(false);
+  table_->SetFilter(text);
+  table_->SetFiltered(!text.empty());
   EnablingChanged();
 }
 
 bool Directory::Search(const QString& typed) {
-  if (!table_.Active() || typed.isEmpty()) return false;
+  if (!table_->Active() || typed.isEmpty()) return false;
   const DirectoryColumn& code = config_.columns.at(0);
   const DirectoryColumn& name = config_.columns.at(1);
   const bool byCode = typed.front().isDigit();
-  const tdb::TField& field = table_.FieldByName(byCode ? code.field : name.field);
+  const tdb::TField& field = table_->FieldByName(byCode ? code.field : name.field);
   if (field.DataType() == tdb::ftString) {
-    return table_.Locate(field.FieldName(), {tdb::TVariant(widgets::ToCp1251(typed))},
+    return table_->Locate(field.FieldName(), {tdb::TVariant(widgets::ToCp1251(typed))},
                          tdb::loCaseInsensitive | tdb::loPartialKey);
   }
   bool ok = false;
   const qlonglong number = typed.toLongLong(&ok);
   if (!ok) return false;
-  return table_.Locate(field.FieldName(), {tdb::TVariant(int64_t{number})}, 0);
+  return table_->Locate(field.FieldName(), {tdb::TVariant(int64_t{number})}, 0);
 }
 
 void Directory::EnablingChanged() {

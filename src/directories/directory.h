@@ -18,12 +18,13 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "ui/ui_prompts.h"
 #include "data/receipt_rules.h"
-#include "engine/dataset/dada_table.h"
+#include "engine/dataset/dataset.h"
 #include "engine/dataset/data_source.h"
 
 namespace directories {
@@ -91,7 +92,7 @@ class Directory {
   Directory& operator=(const Directory&) = delete;
 
   const DirectoryConfig& Config() const { return config_; }
-  tdb::TDadaTable& Table() { return table_; }
+  tdb::TDataSet& Table() { return *table_; }
   tdb::TDataSource& Source() { return source_; }
 
   // The receipt the pick writes into: the register's receipts dataset, in
@@ -144,7 +145,7 @@ class Directory {
 
   const DirectoryConfig& config_;
   ui::UiPrompts& prompts_;
-  tdb::TDadaTable table_;
+  std::unique_ptr<tdb::TDataSet> table_;  // made by the program's home (data/data_home.h)
   tdb::TDataSource source_;
   tdb::TDataSet* receipt_ = nullptr;
   EditorSeam editor_;

@@ -6,7 +6,7 @@
 
 #include "data/receipt_tables.h"
 #include "data/receipt_values.h"
-#include "engine/dataset/dada_table.h"
+#include "engine/dataset/dataset.h"
 #include "printing/xlsx_spreadsheet.h"
 
 namespace reg {
@@ -41,7 +41,7 @@ QString OverlongNote(const QStringList& fields) {
 
 }  // namespace
 
-void PrintCommands::Print(tdb::TDadaTable& receipts) {
+void PrintCommands::Print(tdb::TDataSet& receipts) {
   const receipts::DataSetReceipt receipt(receipts);
   const std::optional<printing::ReceiptLayout> layout = printing::ChooseLayout(receipt, Chooser());
   if (!layout) return;
@@ -62,7 +62,7 @@ printing::PrintPreview& PrintCommands::PreviewWindow() {
   return *preview_;
 }
 
-bool PrintCommands::FillSelected(tdb::TDadaTable& receipts, const SelectedReceipts& selected, Filled& filled) {
+bool PrintCommands::FillSelected(tdb::TDataSet& receipts, const SelectedReceipts& selected, Filled& filled) {
   const receipts::DataSetReceipt receipt(receipts);
   const printing::PrintOptions settings = options();
   // Tax receipts take the form chosen once, for all of them.
@@ -101,7 +101,7 @@ bool PrintCommands::FillSelected(tdb::TDadaTable& receipts, const SelectedReceip
   return true;
 }
 
-void PrintCommands::SaveAsPdf(tdb::TDadaTable& receipts, const SelectedReceipts& selected) {
+void PrintCommands::SaveAsPdf(tdb::TDataSet& receipts, const SelectedReceipts& selected) {
   Filled filled;
   if (!FillSelected(receipts, selected, filled)) return;
   printing::PrintPreview& preview = PreviewWindow();
@@ -113,7 +113,7 @@ void PrintCommands::SaveAsPdf(tdb::TDadaTable& receipts, const SelectedReceipts&
   preview.raise();
 }
 
-void PrintCommands::Preview(tdb::TDadaTable& receipts, const SelectedReceipts& selected) {
+void PrintCommands::Preview(tdb::TDataSet& receipts, const SelectedReceipts& selected) {
   Filled filled;
   if (!FillSelected(receipts, selected, filled)) return;
   printing::PrintPreview& preview = PreviewWindow();

@@ -35,9 +35,9 @@ class PrintCommands final : public ReceiptPrinter {
  public:
   PrintCommands(QString programDir, FormChooser& chooser, ui::UiPrompts& prompts, QWidget* dialogParent);
 
-  void Print(tdb::TDadaTable& receipts) override;
-  void SaveAsPdf(tdb::TDadaTable& receipts, const SelectedReceipts& selected) override;
-  void Preview(tdb::TDadaTable& receipts, const SelectedReceipts& selected) override;
+  void Print(tdb::TDataSet& receipts) override;
+  void SaveAsPdf(tdb::TDataSet& receipts, const SelectedReceipts& selected) override;
+  void Preview(tdb::TDataSet& receipts, const SelectedReceipts& selected) override;
   ~PrintCommands() override;
 
   // Starts the spreadsheet application (by default the .xlsx backend that
@@ -62,7 +62,7 @@ class PrintCommands final : public ReceiptPrinter {
   // Fills a copy of its form for every selected receipt (tax receipts on the
   // form chosen once); false when the chooser was cancelled or nothing was
   // selected, with nothing left behind.
-  bool FillSelected(tdb::TDadaTable& receipts, const SelectedReceipts& selected, Filled& filled);
+  bool FillSelected(tdb::TDataSet& receipts, const SelectedReceipts& selected, Filled& filled);
 
   QString programDir_;
   FormChooser& chooser_;

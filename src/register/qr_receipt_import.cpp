@@ -5,15 +5,17 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "ui/error_report.h"
+#include "data/data_home.h"
 #include "data/receipt_rules.h"
 #include "data/receipt_tables.h"
 #include "data/requisites.h"
 #include "directories/directory.h"
 #include "engine/base/codepage.h"
-#include "engine/dataset/dada_table.h"
+#include "engine/dataset/dataset.h"
 #include "widgets/data_text.h"
 
 namespace reg {
@@ -83,10 +85,9 @@ Found Look(const Lookup& lookup, ui::UiPrompts& prompts) {
   const directories::DirectoryConfig& c = lookup.config;
   Found found;
   found.numberField = c.receiptNumberField;
-  tdb::TDadaTable table;
-  table.SetDatabaseName(c.database);
-  table.SetTableName(c.table);
-  table.SetIndexName(c.index);
+  const std::unique_ptr<tdb::TDataSet> dataset = receipts::Home().NewDataSet();
+  tdb::TDataSet& table = *dataset;
+  receipts::Home().SetTable(table, c.database, c.table, c.index);
   table.Open();
   auto take = [&] {
     for (const receipts::FieldCopy& copy : *c.pick) {
@@ -163,7 +164,7 @@ bool QrReceiptImport::CreateFromPayload(const receipts::ParsedQrPayload& payload
   const receipts::ReceiptRequisites requisites = receipts::RequisitesFromFields(receipt.tax, 0, text);
   QStringList problems;
   for (const receipts::RequisiteFailure& f : receipts::CheckReceiptRequisites(requisites)) problems << Q(f.text);
-  tdb::TDadaTable& table = register_.Table();
+  tdb::TDataSet& table = register_.Table();
   for (const QrFieldValue& t : receipt.texts) {
     const int size = table.FieldByName(t.field).Size();
     if (size > 0 && tdb::Utf8ToCp1251(t.value).size() > static_cast<size_t>(size)) {

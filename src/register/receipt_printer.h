@@ -12,7 +12,7 @@
 #include <functional>
 
 namespace tdb {
-class TDadaTable;
+class TDataSet;
 }
 
 namespace reg {
@@ -21,15 +21,15 @@ class ReceiptPrinter {
  public:
   virtual ~ReceiptPrinter() = default;
   // Prints the current receipt of `receipts`.
-  virtual void Print(tdb::TDadaTable& receipts) = 0;
+  virtual void Print(tdb::TDataSet& receipts) = 0;
   // Visits each receipt the user selected: makes it the current record of
   // the receipts table and calls `visit`, in the order shown.
   using SelectedReceipts = std::function<void(const std::function<void()>& visit)>;
   // Saves the selected receipts' forms as one PDF file, one a page.
-  virtual void SaveAsPdf(tdb::TDadaTable& receipts, const SelectedReceipts& selected) = 0;
+  virtual void SaveAsPdf(tdb::TDataSet& receipts, const SelectedReceipts& selected) = 0;
   // Shows the selected receipts' forms as they will print, one a page
   // ("Предварительный просмотр"); a printer without a preview does nothing.
-  virtual void Preview(tdb::TDadaTable& receipts, const SelectedReceipts& selected) {
+  virtual void Preview(tdb::TDataSet& receipts, const SelectedReceipts& selected) {
     (void)receipts;
     (void)selected;
   }

@@ -2,9 +2,12 @@
 #include "register/receipt_register.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
+#include "data/data_home.h"
 #include "data/receipt_rules.h"
 #include "data/receipt_tables.h"
 #include "engine/base/ascii.h"
@@ -15,15 +18,15 @@ namespace reg {
 namespace receipt_table = receipts::receipt_table;
 namespace {
 
-using tdb::TDadaTable;
+using tdb::TDataSet;
 
-bool Pending(const TDadaTable& table) {
+bool Pending(const TDataSet& table) {
   return table.State() == tdb::dsEdit || table.State() == tdb::dsInsert;
 }
 
 // Drops a pending insert or edit; used on the way out of a failed command,
 // where a second failure must not hide the first.
-void CancelQuietly(TDadaTable& table) {
+void CancelQuietly(TDataSet& table) {
   try {
     if (Pending(table)) table.Cancel();
   } catch (...) {
@@ -32,10 +35,9 @@ void CancelQuietly(TDadaTable& table) {
 
 // Whether the key of the current index holds `field`: renumbering in that
 // order moves the receipts it renumbers.
-bool CurrentIndexHolds(const TDadaTable& table, std::string_view field) {
-  const int no = table.CurrentIndexNo();
-  if (no < 0 || no >= static_cast<int>(table.IndexDefs().size())) return false;
-  const std::string& fields = table.IndexDefs()[static_cast<size_t>(no)].Fields;
+bool CurrentIndexHolds(const TDataSet& table, std::string_view field) {
+  const std::string fields = table.IndexFields();
+  if (fields.empty()) return false;
   size_t start = 0;
   while (start <= fields.size()) {
     size_t end = fields.find_first_of(",;", start);
@@ -61,13 +63,27 @@ const std::array<RegisterColumn, 7>& RegisterColumns() {
   return columns;
 }
 
-ReceiptRegister::ReceiptRegister(TDadaTable& table, ui::UiPrompts& prompts, ReceiptDialogs& dialogs)
+// The current receipt's record number, none when there is none.
+std::optional<tdb::TBookmark> CurrentBookmark(const TDataSet& table) {
+  if (!table.Active() || table.IsEmpty() || table.State() != tdb::dsBrowse) return std::nullopt;
+  return table.GetBookmark();
+}
+
+// Makes the receipt `bookmark` current again when the view still holds it.
+void ReturnTo(TDataSet& table, std::optional<tdb::TBookmark> bookmark) {
+  if (!bookmark || CurrentBookmark(table) == bookmark) return;
+  try {
+    table.GotoBookmark(*bookmark);
+  } catch (const tdb::EDatabaseError&) {
+    // Gone (another program deleted it): the dataset's own choice stays.
+  }
+}
+
+ReceiptRegister::ReceiptRegister(TDataSet& table, ui::UiPrompts& prompts, ReceiptDialogs& dialogs)
     : table_(table), prompts_(prompts), dialogs_(dialogs) {}
 
 void ReceiptRegister::Open() {
-  table_.SetDatabaseName(receipt_table::kFile);
-  table_.SetTableName(receipt_table::kTable);
-  table_.SetIndexName(receipt_table::kByNumber);
+  receipts::Home().SetTable(table_, receipt_table::kFile, receipt_table::kTable, receipt_table::kByNumber);
   table_.Open();
   sortColumn_ = 0;
 }
@@ -78,21 +94,12 @@ bool ReceiptRegister::SortBy(int column) {
   if (column < 0 || column >= static_cast<int>(RegisterColumns().size())) return false;
   const char* index = RegisterColumns()[static_cast<size_t>(column)].index;
   if (!index || !table_.Active()) return false;
-  const int position = table_.CurrentPosition();
-  const bool hadCurrent = position >= 0 && position < table_.RecordCount();
-  const tdb::TBookmark current = hadCurrent ? table_.BookmarkAt(position) : 0;
+  table_.CheckBrowseMode();
+  const std::optional<tdb::TBookmark> current = CurrentBookmark(table_);
   table_.SetIndexName(index);
   sortColumn_ = column;
   // The receipt the clerk was on stays current in the new order.
-  if (hadCurrent) {
-    const int count = table_.RecordCount();
-    for (int p = 0; p < count; ++p) {
-      if (table_.BookmarkAt(p) == current) {
-        table_.SetRecNo(p + 1);
-        break;
-      }
-    }
-  }
+  ReturnTo(table_, current);
   return true;
 }
 
@@ -260,41 +267,38 @@ void ReceiptRegister::Renumber(const Progress& progress, int total, int& done) {
   // before anything changes: in an order by `nomer` a renumbered receipt
   // may move (duplicate or edited numbers), and walking that order with Next
   // would then skip receipts or number some twice.
-  const int count = table_.RecordCount();
-  std::vector<tdb::TBookmark> order(static_cast<size_t>(count));
-  for (int i = 0; i < count; ++i) order[static_cast<size_t>(i)] = table_.BookmarkAt(i);
+  std::vector<tdb::TBookmark> order;
+  for (const tdb::TRowValues& row : table_.ReadRows(0, table_.RecordCount(), {})) order.push_back(row.Bookmark);
+  const int count = static_cast<int>(order.size());
 
   const std::string index = table_.IndexName();
   const bool moves = CurrentIndexHolds(table_, receipt_table::kNumber);
   if (moves) table_.SetIndexName("");  // record order, or the primary index
-  const bool recordOrder = table_.CurrentIndexNo() < 0;
-
-  // The view position of record number `bookmark`.  In the order shown it is
-  // its place in `order`; in record order the view ascends by record number.
-  auto positionOf = [&](int i) {
-    const tdb::TBookmark bookmark = order[static_cast<size_t>(i)];
-    if (!moves) return i;
-    int lo = 0, hi = table_.RecordCount() - 1;
-    if (recordOrder) {
-      while (lo <= hi) {
-        const int mid = lo + (hi - lo) / 2;
-        const tdb::TBookmark at = table_.BookmarkAt(mid);
-        if (at == bookmark) return mid;
-        if (at < bookmark) lo = mid + 1;
-        else hi = mid - 1;
-      }
-      return -1;
-    }
-    for (int p = 0; p <= hi; ++p)
-      if (table_.BookmarkAt(p) == bookmark) return p;
-    return -1;
-  };
+  // In record order nothing moves while numbers change: the positions are
+  // read once.  An order by an index is searched for each receipt.
+  std::unordered_map<tdb::TBookmark, int> positions;
+  const bool fixed = !moves || table_.IndexFields().empty();
+  if (moves && fixed) {
+    int p = 0;
+    for (const tdb::TRowValues& row : table_.ReadRows(0, table_.RecordCount(), {})) positions[row.Bookmark] = p++;
+  }
 
   tdb::TField& nomer = table_.FieldByName(receipt_table::kNumber);
   for (int i = 0; i < count; ++i) {
-    const int position = positionOf(i);
-    if (position < 0) continue;
-    table_.SetRecNo(position + 1);
+    const tdb::TBookmark bookmark = order[static_cast<size_t>(i)];
+    if (!moves) {
+      table_.SetRecNo(i + 1);
+    } else if (fixed) {
+      const auto at = positions.find(bookmark);
+      if (at == positions.end()) continue;
+      table_.SetRecNo(at->second + 1);
+    } else {
+      try {
+        table_.GotoBookmark(bookmark);
+      } catch (const tdb::EDatabaseError&) {
+        continue;
+      }
+    }
     if (nomer.AsInteger() != i + 1) {
       table_.Edit();
       nomer.SetAsInteger(i + 1);
@@ -310,23 +314,9 @@ void ReceiptRegister::Renumber(const Progress& progress, int total, int& done) {
 
 void ReceiptRegister::Reread() {
   if (!table_.Active() || table_.State() != tdb::dsBrowse) return;
-  const int position = table_.CurrentPosition();
-  const bool hadCurrent = position >= 0 && position < table_.RecordCount();
-  const tdb::TBookmark current = hadCurrent ? table_.BookmarkAt(position) : 0;
+  const std::optional<tdb::TBookmark> current = CurrentBookmark(table_);
   table_.Refresh();
-  if (!hadCurrent) return;
-  // The same position first: usually nothing has moved.
-  const int count = table_.RecordCount();
-  if (position < count && table_.BookmarkAt(position) == current) {
-    table_.SetRecNo(position + 1);
-    return;
-  }
-  for (int p = 0; p < count; ++p) {
-    if (table_.BookmarkAt(p) == current) {
-      table_.SetRecNo(p + 1);
-      return;
-    }
-  }
+  ReturnTo(table_, current);
 }
 
 }  // namespace reg

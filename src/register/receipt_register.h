@@ -23,7 +23,7 @@
 
 #include "register/receipt_dialogs.h"
 #include "ui/ui_prompts.h"
-#include "engine/dataset/dada_table.h"
+#include "engine/dataset/dataset.h"
 
 namespace reg {
 
@@ -46,13 +46,14 @@ class ReceiptRegister {
   // the renumbering).  Called often; the receiver decides what to repaint.
   using Progress = std::function<void(int done, int total)>;
 
-  ReceiptRegister(tdb::TDadaTable& table, ui::UiPrompts& prompts, ReceiptDialogs& dialogs);
+  ReceiptRegister(tdb::TDataSet& table, ui::UiPrompts& prompts, ReceiptDialogs& dialogs);
   ReceiptRegister(const ReceiptRegister&) = delete;
   ReceiptRegister& operator=(const ReceiptRegister&) = delete;
 
-  tdb::TDadaTable& Table() const { return table_; }
+  tdb::TDataSet& Table() const { return table_; }
 
-  // Opens "formix.tdb", table "formix", on "inomer" in the current directory
+  // Opens the receipts (table "formix", file "formix.tdb" in the data folder)
+  // of the program's home (data/data_home.h) on "inomer"
   // and puts the sort marker on "Номер".  A failure (missing or damaged file,
   // refused password) passes out with the table closed.
   void Open();
@@ -123,7 +124,7 @@ class ReceiptRegister {
   void DeleteMarked(const Progress& progress, int total, int& done);
   void Renumber(const Progress& progress, int total, int& done);
 
-  tdb::TDadaTable& table_;
+  tdb::TDataSet& table_;
   ui::UiPrompts& prompts_;
   ReceiptDialogs& dialogs_;
   int sortColumn_ = 0;

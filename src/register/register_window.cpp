@@ -26,6 +26,7 @@
 #include "ui/pictures.h"
 #include "register/qr_receipt_import.h"
 #include "register/register_requisites.h"
+#include "data/data_home.h"
 #include "data/failure_text.h"
 #include "data/receipt_tables.h"
 #include "engine/database/session.h"
@@ -41,15 +42,16 @@ bool MaximizedForSettings(Qt::WindowStates state) {
 
 RegisterWindow::RegisterWindow(const ui::AppContext& context)
     : context_(context),
-      register_(receipts_, *context.prompts, relay_),
+      receipts_(receipts::Home().NewDataSet()),
+      register_(*receipts_, *context.prompts, relay_),
       qrImport_(std::make_unique<QrReceiptImport>(register_, *context.prompts)),
       formChooser_(std::make_unique<FormChooser>(this)) {
   setObjectName(QStringLiteral("registerWindow"));
   setWindowTitle(ui::ApplicationTitle());
   setAccessibleName(ui::ApplicationTitle());
   resize(696, 480);
-  receipts_.Name = "DadaTable1";
-  receiptsSource_.SetDataSet(&receipts_);
+  receipts_->Name = "DadaTable1";
+  receiptsSource_.SetDataSet(receipts_.get());
   BuildMenus();
   BuildToolBar();
   BuildGrid();
@@ -74,7 +76,7 @@ RegisterWindow::~RegisterWindow() {
   // the child widgets would.
   delete centralWidget();
   receiptsSource_.SetDataSet(nullptr);
-  receipts_.Close();
+  receipts_->Close();
 }
 
 void RegisterWindow::BuildMenus() {
@@ -297,8 +299,8 @@ void RegisterWindow::OpenRegister() {
   readOnly_ = false;
   const bool opened = Run([this] {
     register_.Open();
-    readOnly_ = !receipts_.CanModify();
-    if (tdb::TDadaDatabase* database = receipts_.Database(); database && !readOnly_) database->SetAutoFlush(true);
+    readOnly_ = !receipts_->CanModify();
+    if (!readOnly_) receipts::Home().WriteThrough(*receipts_);
     grid->setSortMarker(register_.SortColumn());
   });
   readOnlyLabel->setVisible(opened && readOnly_);
@@ -351,7 +353,7 @@ void RegisterWindow::RepairRegister() {
   // and the grid shows nothing meanwhile.
   const std::string file = receipt_table::kFile;
   receiptsSource_.SetEnabled(false);
-  receipts_.Close();
+  receipts_->Close();
   tdb::TRepairResult result;
   bool repaired = false;
   try {
@@ -547,17 +549,17 @@ void RegisterWindow::HidePanel() {
 
 void RegisterWindow::Print() {
   if (!register_.HasRecords()) return;
-  if (printer_) Run([this] { printer_->Print(receipts_); });
+  if (printer_) Run([this] { printer_->Print(*receipts_); });
 }
 
 void RegisterWindow::Preview() {
   if (!register_.HasRecords() || !printer_) return;
-  Run([&] { printer_->Preview(receipts_, SelectedReceipts()); });
+  Run([&] { printer_->Preview(*receipts_, SelectedReceipts()); });
 }
 
 void RegisterWindow::SaveAsPdf() {
   if (!register_.HasRecords() || !printer_) return;
-  Run([&] { printer_->SaveAsPdf(receipts_, SelectedReceipts()); });
+  Run([&] { printer_->SaveAsPdf(*receipts_, SelectedReceipts()); });
 }
 
 ReceiptPrinter::SelectedReceipts RegisterWindow::SelectedReceipts() {

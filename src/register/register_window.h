@@ -41,7 +41,7 @@
 #include "register/form_chooser.h"
 #include "register/receipt_register.h"
 #include "register/register_host.h"
-#include "engine/dataset/dada_table.h"
+#include "engine/dataset/dataset.h"
 #include "engine/dataset/data_source.h"
 #include "widgets/calculator.h"
 #include "widgets/data_grid.h"
@@ -78,7 +78,7 @@ class RegisterWindow : public QMainWindow {
   // ---- what the receipt dialogs and printing stand on ----
   // The receipts dataset, open from start-up to the end of the run (closed
   // when opening failed).
-  tdb::TDadaTable& Receipts() { return receipts_; }
+  tdb::TDataSet& Receipts() { return *receipts_; }
   // The data source on it, for data-aware editors.
   tdb::TDataSource& ReceiptsSource() { return receiptsSource_; }
   ReceiptRegister& Register() { return register_; }
@@ -201,7 +201,8 @@ class RegisterWindow : public QMainWindow {
 
   ui::AppContext context_;
   RegisterHost* host_ = nullptr;  // not owned
-  tdb::TDadaTable receipts_;
+  // Made by the program's home (data/data_home.h) with the window.
+  std::unique_ptr<tdb::TDataSet> receipts_;
   tdb::TDataSource receiptsSource_;
   ReceiptDialogs* dialogs_ = nullptr;  // not owned
   ReceiptPrinter* printer_ = nullptr;  // not owned; null: printing does nothing

@@ -8,6 +8,7 @@
 #include "engine/base/ascii.h"
 #include "engine/base/byte_order.h"
 #include "engine/base/database_error.h"
+#include "engine/compare/value_compare.h"
 #include "engine/dataset/field.h"
 #include "engine/format/field_types.h"
 #include "engine/locale/date_time.h"
@@ -173,7 +174,7 @@ std::string TServerTable::KeyCondition(const Row& row, const char* op, std::vect
   return "ROW(" + cols + ") " + op + " ROW(" + vals + ")";
 }
 
-std::vector<TServerTable::Row> TServerTable::ReadRows(const std::string& sql, const std::vector<ServerParam>& params) {
+std::vector<TServerTable::Row> TServerTable::QueryRows(const std::string& sql, const std::vector<ServerParam>& params) {
   ServerResult r = connection_->Exec(sql, params);
   std::vector<Row> rows(static_cast<size_t>(r.Rows()));
   const int n = static_cast<int>(schema_->fields.size());
@@ -194,7 +195,7 @@ std::vector<TServerTable::Row> TServerTable::FetchBlock(const Row* from, bool ba
   std::string sql = "SELECT " + SelectList() + " FROM " + sql_table_ + " WHERE " + ViewWhere(params);
   if (from) sql += " AND " + KeyCondition(*from, backward ? "<" : ">", params);
   sql += OrderBy(backward) + " LIMIT " + std::to_string(limit);
-  std::vector<Row> rows = ReadRows(sql, params);
+  std::vector<Row> rows = QueryRows(sql, params);
   if (backward) std::reverse(rows.begin(), rows.end());
   return rows;
 }
@@ -221,7 +222,7 @@ void TServerTable::LoadWholeView() {
   parser_->Parse(filter_text_);
   std::vector<ServerParam> params;
   std::string sql = "SELECT " + SelectList() + " FROM " + sql_table_ + " WHERE " + ViewWhere(params) + OrderBy(false);
-  std::vector<Row> rows = ReadRows(sql, params);
+  std::vector<Row> rows = QueryRows(sql, params);
   win_.clear();
   for (Row& row : rows)
     if (PassesHere(row)) win_.push_back(std::move(row));
@@ -343,7 +344,7 @@ int TServerTable::PositionOf(int32_t id) {
   std::vector<ServerParam> params;
   std::string where = ViewWhere(params);
   params.push_back(std::to_string(id));
-  std::vector<Row> rows = ReadRows("SELECT " + SelectList() + " FROM " + sql_table_ + " WHERE " + where +
+  std::vector<Row> rows = QueryRows("SELECT " + SelectList() + " FROM " + sql_table_ + " WHERE " + where +
                                        " AND rec_id = $" + std::to_string(params.size()) + "::integer",
                                    params);
   if (rows.empty()) return -1;
@@ -601,7 +602,7 @@ std::optional<TServerTable::Row> TServerTable::FindFirst(const std::string& key_
   }
   std::string sql = "SELECT " + SelectList() + " FROM " + sql_table_ + " WHERE " + where + OrderBy(false);
   if (!(filtered_ && sql_filter_.residual)) sql += " LIMIT 1";
-  std::vector<Row> rows = ReadRows(sql, params);
+  std::vector<Row> rows = QueryRows(sql, params);
   if (filtered_ && sql_filter_.residual) parser_->Parse(filter_text_);
   for (Row& row : rows)
     if (!(filtered_ && sql_filter_.residual) || PassesHere(row)) return std::move(row);
@@ -642,6 +643,117 @@ std::optional<std::vector<tdb::TVariant>> TServerTable::Lookup(const std::string
   tdb::TDataSetState old = SetTempState(tdb::dsFilter);
   for (tdb::TField* f : results) out.push_back(tdb::FieldVariant(*f));
   RestoreState(old);
+  return out;
+}
+
+std::string TServerTable::IndexFields() const {
+  if (!schema_ || index_no_ < 0) return {};
+  std::string out;
+  for (const std::string& name : schema_->indexes[static_cast<size_t>(index_no_)].fields)
+    out += (out.empty() ? "" : ";") + name;
+  return out;
+}
+
+tdb::TNearest TServerTable::FindNearest(const tdb::TField& field, const tdb::TVariant& key, bool partial,
+                                        bool case_insensitive) {
+  CheckActive();
+  if (index_no_ < 0) Error("No index currently active");
+  if (order_fields_.empty() || order_fields_[0] != field.FieldNo() - 1 || field.IsBlob())
+    Error(tdb::Format("Field '%s' does not order the view", {field.FieldName()}));
+  tdb::TNearest result;
+  if (count_ == 0 && !whole_) return result;
+  const receipts::FieldSchema& f = schema_->fields[static_cast<size_t>(field.FieldNo() - 1)];
+  // The key in the field's encoding (VariantParam leaves it in the filter buffer).
+  std::vector<ServerParam> params;
+  const std::string where = ViewWhere(params);
+  params.push_back(VariantParam(const_cast<tdb::TField&>(field), key));
+  std::vector<uint8_t> k(filter_buffer_.get() + field.Offset(), filter_buffer_.get() + field.Offset() + SlotSize(f));
+  const bool is_text = tdb::IsStringFieldType(f.type);
+  auto matches = [&](const Row& row) {
+    const tdb::TFieldValue kv{k.data(), field.DataType(), -1};
+    const tdb::TFieldValue sv{row.data.data() + field.Offset(), field.DataType(), -1};
+    return tdb::CompareKeyValue(kv, sv, partial && is_text, case_insensitive) == 0;
+  };
+  if (whole_) {
+    // The view is at hand: the first row not below the key, as the file does it.
+    int lo = 0, hi = static_cast<int>(win_.size());
+    while (lo < hi) {
+      const int mid = lo + (hi - lo) / 2;
+      const tdb::TFieldValue kv{k.data(), field.DataType(), -1};
+      const tdb::TFieldValue sv{win_[static_cast<size_t>(mid)].data.data() + field.Offset(), field.DataType(), -1};
+      if (tdb::CompareKeyValue(kv, sv, partial && is_text, case_insensitive) > 0)
+        lo = mid + 1;
+      else
+        hi = mid;
+    }
+    if (win_.empty()) return result;
+    const int n = static_cast<int>(win_.size());
+    result.Position = lo < n ? lo : n - 1;
+    result.Match = lo < n && matches(win_[static_cast<size_t>(lo)]);
+    return result;
+  }
+  // Rows before the key in the view's order, then the first row from there.
+  std::string cols, vals;
+  const std::string col = case_insensitive && is_text ? "lower(" + SqlName(f.name) + ")" : SqlName(f.name);
+  std::string p = ParamExpression(f, static_cast<int>(params.size()));
+  if (case_insensitive && is_text) p = "lower(" + p + ")";
+  for (const std::string& t : OrderTerms(f, col)) cols += (cols.empty() ? "" : ", ") + t;
+  for (const std::string& t : OrderTerms(f, p)) vals += (vals.empty() ? "" : ", ") + t;
+  int position = 0;
+  std::vector<Row> rows = QueryRows("SELECT " + SelectList() + " FROM " + sql_table_ + " WHERE " + where +
+                                        " AND NOT (ROW(" + cols + ") < ROW(" + vals + "))" + OrderBy(false) + " LIMIT 1",
+                                    params);
+  if (rows.empty()) {
+    // Behind the last row: the last one.
+    rows = FetchBlock(nullptr, true, 1);
+    if (rows.empty()) return result;
+    position = PositionOfKey(rows[0]);
+  } else {
+    // Where the row found stands in the view's own order.
+    position = PositionOfKey(rows[0]);
+    result.Match = matches(rows[0]);
+  }
+  result.Position = position;
+  // The row found stays at hand: the grid reads the rows around it next.
+  Resolve();
+  const int end = win_start_ + static_cast<int>(win_.size());
+  if (win_.empty() || position < win_start_ - 1 || position > end) {
+    win_.clear();
+    win_.push_back(std::move(rows[0]));
+    win_start_ = position;
+  }
+  return result;
+}
+
+std::vector<tdb::TRowValues> TServerTable::ReadRows(int first, int count, const std::vector<int>& fields) {
+  CheckActive();
+  for (int f : fields)
+    if (f < 0 || f >= FieldCount()) Error(tdb::Format("Field index %s out of range", {std::to_string(f)}));
+  std::vector<tdb::TRowValues> out;
+  if (first < 0) {
+    count += first;
+    first = 0;
+  }
+  for (int p = first; p < first + count; ++p) {
+    const Row* row = RowAt(p);
+    if (!row) break;
+    tdb::TRowValues values;
+    values.Bookmark = row->Id();
+    std::memcpy(filter_buffer_.get(), row->data.data(), data_size_ + kTrailer);
+    filter_ptr_ = filter_buffer_.get();
+    const tdb::TDataSetState old = SetTempState(tdb::dsFilter);
+    try {
+      for (int f : fields) {
+        values.Values.push_back(tdb::FieldVariant(Field(f)));
+        values.Texts.push_back(Field(f).AsString());
+      }
+    } catch (...) {
+      RestoreState(old);
+      throw;
+    }
+    RestoreState(old);
+    out.push_back(std::move(values));
+  }
   return out;
 }
 
@@ -737,7 +849,7 @@ void TServerTable::InternalPost() {
     std::vector<ServerParam> params;
     std::string where = ViewWhere(params);
     params.push_back(std::to_string(id));
-    std::vector<Row> rows = ReadRows("SELECT " + SelectList() + " FROM " + sql_table_ + " WHERE " + where +
+    std::vector<Row> rows = QueryRows("SELECT " + SelectList() + " FROM " + sql_table_ + " WHERE " + where +
                                          " AND rec_id = $" + std::to_string(params.size()) + "::integer",
                                      params);
     if (!rows.empty()) {
@@ -750,7 +862,7 @@ void TServerTable::InternalPost() {
   LoadView();
   int p = PositionOf(id);
   if (p < 0) {
-    std::vector<Row> rows = ReadRows("SELECT " + SelectList() + " FROM " + sql_table_ + " WHERE rec_id = $1::integer",
+    std::vector<Row> rows = QueryRows("SELECT " + SelectList() + " FROM " + sql_table_ + " WHERE rec_id = $1::integer",
                                      {std::to_string(id)});
     p = rows.empty() ? 0 : std::min(PositionOfKey(rows[0]), count_ - 1);
   }

@@ -52,12 +52,13 @@ class TServerTable : public tdb::TDataSet, public tdb::TFilterFieldSource {
   const std::string& TableName() const { return table_name_; }
   // Refused while open when the name differs.
   void SetTableName(const std::string& name);
-  const std::string& IndexName() const { return index_name_; }
+  const std::string& IndexName() const override { return index_name_; }
   // Stored at any time; while open it ends a pending edit, orders the view by
   // the index and makes the first record current.
-  void SetIndexName(const std::string& name);
+  void SetIndexName(const std::string& name) override;
   // The chosen index among the table's, -1 for record order.
   int CurrentIndexNo() const { return index_no_; }
+  std::string IndexFields() const override;
 
   // A new record takes the next number into its `nomer` field when posted
   // (the number typed in is replaced).  Off, the number is stored as given
@@ -70,12 +71,12 @@ class TServerTable : public tdb::TDataSet, public tdb::TFilterFieldSource {
   void SetRecNo(int n) override;
 
   // ---- filter ----
-  const std::string& Filter() const { return filter_text_; }
+  const std::string& Filter() const override { return filter_text_; }
   // While open the text is parsed at once (a wrong text raises and nothing
   // changes); when filtered the view is read again.
-  void SetFilter(const std::string& text);
-  bool Filtered() const { return filtered_; }
-  void SetFiltered(bool value);
+  void SetFilter(const std::string& text) override;
+  bool Filtered() const override { return filtered_; }
+  void SetFiltered(bool value) override;
   tdb::TFilterOptions FilterOptions() const { return filter_options_; }
   void SetFilterOptions(tdb::TFilterOptions options);
   // Whether a part of the active filter is evaluated here, row by row.
@@ -83,7 +84,15 @@ class TServerTable : public tdb::TDataSet, public tdb::TFilterFieldSource {
 
   // ---- search ----
   bool Locate(const std::string& key_fields, const std::vector<tdb::TVariant>& values,
-              tdb::TLocateOptions options);
+              tdb::TLocateOptions options) override;
+  // The first view position whose value of `field`, the first key field of
+  // the current index, is not below `key`; the row found stays at hand.
+  tdb::TNearest FindNearest(const tdb::TField& field, const tdb::TVariant& key, bool partial,
+                            bool case_insensitive) override;
+
+  // ---- reading without moving ----
+  // Rows of the view by position, read in blocks as the grid asks for them.
+  std::vector<tdb::TRowValues> ReadRows(int first, int count, const std::vector<int>& fields) override;
   std::optional<std::vector<tdb::TVariant>> Lookup(const std::string& key_fields,
                                                    const std::vector<tdb::TVariant>& values,
                                                    const std::string& result_fields);
@@ -149,7 +158,7 @@ class TServerTable : public tdb::TDataSet, public tdb::TFilterFieldSource {
   std::string OrderBy(bool descending) const;
   // "(k1, ..., rec_id) OP (params of row's key)"
   std::string KeyCondition(const Row& row, const char* op, std::vector<ServerParam>& params) const;
-  std::vector<Row> ReadRows(const std::string& sql, const std::vector<ServerParam>& params);
+  std::vector<Row> QueryRows(const std::string& sql, const std::vector<ServerParam>& params);
   // A block of the view after (before, when backward) `from` (from the
   // start or the end when null).
   std::vector<Row> FetchBlock(const Row* from, bool backward, int limit);

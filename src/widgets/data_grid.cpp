@@ -16,7 +16,7 @@
 #include <QStyledItemDelegate>
 #include <QToolTip>
 
-#include "engine/dataset/tde_dataset.h"
+#include "engine/dataset/dataset.h"
 
 namespace widgets {
 
@@ -336,7 +336,7 @@ void DataGrid::searchTyped(const QString& text) {
 }
 
 void DataGrid::deleteCurrentRecord() {
-  tdb::TTDEDataSet* ds = model_->dataSet();
+  tdb::TDataSet* ds = model_->dataSet();
   if (!ds || ds->RecordCount() == 0) return;
   if (!confirmDelete || !confirmDelete(this, QStringLiteral("Удалить запись?"))) return;
   ds->Delete();

@@ -9,7 +9,6 @@
 
 #include "engine/base/database_error.h"
 #include "engine/compare/collation.h"
-#include "engine/dataset/dada_table.h"
 #include "engine/dataset/data_source.h"
 #include "engine/locale/format_settings.h"
 #include "widgets/data_text.h"
@@ -83,9 +82,9 @@ void DataSetTableModel::setDataSource(tdb::TDataSource* source) {
 
 tdb::TDataSource* DataSetTableModel::dataSource() const { return link_->DataSource(); }
 
-tdb::TTDEDataSet* DataSetTableModel::dataSet() const {
+tdb::TDataSet* DataSetTableModel::dataSet() const {
   if (!link_->Active()) return nullptr;
-  return dynamic_cast<tdb::TTDEDataSet*>(link_->DataSet());
+  return link_->DataSet();
 }
 
 void DataSetTableModel::setColumns(std::vector<GridColumn> columns) {
@@ -108,7 +107,7 @@ void DataSetTableModel::resolveFields() {
   read_fields_.clear();
   column_slot_.assign(columns_.size(), -1);
   extra_slot_.assign(static_cast<size_t>(extra_names_.size()), -1);
-  tdb::TTDEDataSet* ds = dataSet();
+  tdb::TDataSet* ds = dataSet();
   if (!ds) return;
   auto slot_of = [&](const QString& name) {
     tdb::TField* field = ds->FindField(ToCp1251(name));
@@ -126,7 +125,7 @@ void DataSetTableModel::resolveFields() {
 }
 
 tdb::TField* DataSetTableModel::columnField(int column) const {
-  tdb::TTDEDataSet* ds = dataSet();
+  tdb::TDataSet* ds = dataSet();
   if (!ds || column < 0 || static_cast<size_t>(column) >= column_slot_.size()) return nullptr;
   int slot = column_slot_[static_cast<size_t>(column)];
   return slot < 0 ? nullptr : &ds->Field(read_fields_[static_cast<size_t>(slot)]);
@@ -148,7 +147,7 @@ void DataSetTableModel::resetFromDataSet() {
   resolveFields();
   dropCache();
   read_error_reported_ = false;
-  tdb::TTDEDataSet* ds = dataSet();
+  tdb::TDataSet* ds = dataSet();
   rows_ = ds ? ds->RecordCount() : 0;
   endResetModel();
   if (passing.outer) passing_on_ = false;
@@ -156,7 +155,7 @@ void DataSetTableModel::resetFromDataSet() {
 }
 
 void DataSetTableModel::applyRowChange(const tdb::TViewChange& change) {
-  tdb::TTDEDataSet* ds = dataSet();
+  tdb::TDataSet* ds = dataSet();
   if (!ds) return;
   const int p = change.position;
   dropCache();
@@ -217,13 +216,13 @@ void DataSetTableModel::followCurrent(bool always) {
 }
 
 int DataSetTableModel::currentRow() const {
-  tdb::TTDEDataSet* ds = dataSet();
+  tdb::TDataSet* ds = dataSet();
   if (!ds || ds->RecordCount() == 0) return -1;
-  return std::clamp(ds->CurrentPosition(), 0, ds->RecordCount() - 1);
+  return std::clamp(ds->RecNo() - 1, 0, ds->RecordCount() - 1);
 }
 
 void DataSetTableModel::setCurrentRow(int row) {
-  tdb::TTDEDataSet* ds = dataSet();
+  tdb::TDataSet* ds = dataSet();
   if (passing_on_ || !ds || row < 0 || row >= ds->RecordCount() || row == currentRow()) return;
   ds->SetRecNo(row + 1);
 }
@@ -245,7 +244,7 @@ void DataSetTableModel::dropBlockOf(int row) const {
 }
 
 const tdb::TRowValues* DataSetTableModel::rowValues(int row) const {
-  tdb::TTDEDataSet* ds = dataSet();
+  tdb::TDataSet* ds = dataSet();
   if (!ds || row < 0 || row >= rows_) return nullptr;
   if (remap_) row = remap_(row);
   if (row < 0 || row >= ds->RecordCount()) return nullptr;
@@ -283,7 +282,7 @@ QVariant DataSetTableModel::fieldValue(int row, const QString& fieldName) const 
   auto slot_value = [&](int slot) -> QVariant {
     const tdb::TRowValues* values = slot >= 0 ? rowValues(row) : nullptr;
     if (!values) return QVariant();
-    tdb::TTDEDataSet* ds = dataSet();
+    tdb::TDataSet* ds = dataSet();
     return ToQVariant(values->Values[static_cast<size_t>(slot)],
                       ds->Field(read_fields_[static_cast<size_t>(slot)]).DataType());
   };
@@ -358,14 +357,13 @@ int DataSetTableModel::searchRow(int column, const QString& text, int from, bool
   bool dummy = false;
   bool& matched = match ? *match : dummy;
   matched = false;
-  tdb::TTDEDataSet* ds = dataSet();
+  tdb::TDataSet* ds = dataSet();
   tdb::TField* field = columnField(column);
   if (!ds || !field || rows_ == 0 || text.isEmpty()) return -1;
 
   // The column orders the view: a nearest-key search of the order.
-  if (auto* table = dynamic_cast<tdb::TDadaTable*>(ds); table && table->CurrentIndexNo() >= 0) {
-    const tdb::TIndexDef& index = table->IndexDefs()[static_cast<size_t>(table->CurrentIndexNo())];
-    const std::string first_field = index.Fields.substr(0, index.Fields.find(','));
+  if (const std::string fields = ds->IndexFields(); !fields.empty()) {
+    const std::string first_field = fields.substr(0, fields.find_first_of(",;"));
     if (tdb::SameTextIgnoringCase(first_field, field->FieldName())) return nearestRow(column, text, &matched);
   }
 
@@ -382,7 +380,7 @@ int DataSetTableModel::searchRow(int column, const QString& text, int from, bool
 }
 
 int DataSetTableModel::nearestRow(int column, const QString& text, bool* match) const {
-  auto* table = dynamic_cast<tdb::TDadaTable*>(dataSet());
+  tdb::TDataSet* table = dataSet();
   tdb::TField* field = columnField(column);
   const bool is_text = tdb::IsStringFieldType(field->DataType());
   try {

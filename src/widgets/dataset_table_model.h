@@ -1,9 +1,10 @@
 // DataSetTableModel: a Qt table model over a table dataset, for grids.
 //
 // The model is bound to a data source (tdb::TDataSource) whose dataset is a
-// table dataset (tdb::TTDEDataSet); each column shows one field.  It answers
-// for the rows a view asks about and nothing more: rows are read a block at a
-// time with TTDEDataSet::ReadRows (one hold of the file lock per block) into
+// table dataset (a file's or a server's); each column shows one field.  It
+// answers for the rows a view asks about and nothing more: rows are read a
+// block at a time with TDataSet::ReadRows (one hold of the file lock, or one
+// query, per block) into
 // a small cache of a few blocks, so memory does not grow with the table (the
 // model keeps no per-row state; the dataset's view list is the only list of
 // rows).  It follows the dataset through its data link:
@@ -33,11 +34,10 @@
 #include <memory>
 #include <vector>
 
-#include "engine/dataset/tde_dataset.h"
+#include "engine/dataset/dataset.h"
 
 namespace tdb {
 class TDataSource;
-class TDadaTable;
 }  // namespace tdb
 
 namespace widgets {
@@ -72,7 +72,7 @@ class DataSetTableModel : public QAbstractTableModel {
   void setDataSource(tdb::TDataSource* source);
   tdb::TDataSource* dataSource() const;
   // The bound table dataset while it is open; null otherwise.
-  tdb::TTDEDataSet* dataSet() const;
+  tdb::TDataSet* dataSet() const;
 
   // The columns; the model resets.  A field name the dataset lacks shows an
   // empty column.

@@ -170,7 +170,7 @@ class DatabaseLoginTest : public QObject {
       data.CreateReceipts();
       Program p(data.Dir());
       p.Start();
-      tdb::TDadaDatabase& db = *p.table().Database();
+      tdb::TDadaDatabase& db = *dynamic_cast<tdb::TDadaTable&>(p.table()).Database();
       db.SetAutoFlushInterval(10);
       p.table().Append();
       p.table().Post();

@@ -95,8 +95,8 @@ void DirectoryTest::createInAnEmptyDirectoryAndLeavingWithoutStoring() {
     QCOMPARE(editor.captions.last(), config->entryCaption + QStringLiteral(" Первый"));
     QCOMPARE(widgets::FieldText(d.Table().FieldByName(config->captionField)), QStringLiteral("Первый"));
     d.Close();
-    QCOMPARE(d.Table().TableName(), std::string());
-    QCOMPARE(d.Table().DatabaseName(), std::string());
+    QCOMPARE(dynamic_cast<tdb::TDadaTable&>(d.Table()).TableName(), std::string());
+    QCOMPARE(dynamic_cast<tdb::TDadaTable&>(d.Table()).DatabaseName(), std::string());
     QCOMPARE(d.Table().IndexName(), std::string());
   }
   QVERIFY(prompts.messages.isEmpty());
@@ -303,7 +303,7 @@ void DirectoryTest::aMissingFileLeavesTheTableClosed() {
   }
   QVERIFY(raised);
   QVERIFY(!d.Table().Active());
-  QCOMPARE(d.Table().DatabaseName(), std::string());
+  QCOMPARE(dynamic_cast<tdb::TDadaTable&>(d.Table()).DatabaseName(), std::string());
   QCOMPARE(Of(d), (Enabled{false, false, false}));
 }
 

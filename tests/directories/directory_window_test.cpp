@@ -44,7 +44,7 @@ void DirectoryWindowTest::typeAFewLettersAndEnterPicks() {
   QCOMPARE(Text(*receipt, "Platel"), std::string("Павлов"));
   QCOMPARE(receipt->FieldByName("nomerPlat").AsInteger(), 3);
   QVERIFY(!window.Logic().Table().Active());
-  QCOMPARE(window.Logic().Table().TableName(), std::string());
+  QCOMPARE(dynamic_cast<tdb::TDadaTable&>(window.Logic().Table()).TableName(), std::string());
 }
 
 void DirectoryWindowTest::markedEntryIsRefusedAndEscClosesWithoutAPick() {

@@ -58,7 +58,7 @@ void EndToEndTest::createAPd4ReceiptFromScratch() {
   auto forms = app::CreateProgramWindows(ui::AppContext{files.Path(QString()) + '/', &prompts});
   forms->registerWindow->show();
   QTRY_VERIFY(forms->registerWindow->StartupStarted());
-  tdb::TDadaTable& receipts = forms->registerWindow->Receipts();
+  tdb::TDataSet& receipts = forms->registerWindow->Receipts();
 
   prompts.Then([](QDialog& chooser) { QTest::keyClick(chooser.focusWidget(), Qt::Key_Return); });  // "Форма № ПД-4"
   prompts.Then([&](QDialog& dialog) {

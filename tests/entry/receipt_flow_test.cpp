@@ -22,7 +22,7 @@ struct Run {
     forms->registerWindow->close();
     forms.reset();
   }
-  tdb::TDadaTable& receipts() { return forms->registerWindow->Receipts(); }
+  tdb::TDataSet& receipts() { return forms->registerWindow->Receipts(); }
   // The stored receipt with this number, read afresh from the file.
   std::unique_ptr<tdb::TDadaTable> Stored(int nomer) {
     auto t = OpenTable("formix.tdb", "formix", "inomer");

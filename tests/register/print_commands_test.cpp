@@ -54,7 +54,7 @@ class PrintCommandsTest : public QObject {
  private slots:
   void pd4ReceiptPrintsItsFormAndChangesNothing() {
     Run run({{1, "Иванов И. И.", 1234.05}, {2, "Петров П. П.", 0.99, /*marked=*/true}});
-    tdb::TDadaTable& t = run.program->table();
+    tdb::TDataSet& t = run.program->table();
     t.Last();  // the marked receipt prints like any other
     const auto before = ReceiptsOf(t);
     run.program->main()->actPrint->trigger();
@@ -295,7 +295,7 @@ class PrintCommandsTest : public QObject {
     {
       OtherProcess().Append({{4, "Петров", 20}, {5, "Сидоров", 30}});
       run.program->main()->activateWindow();
-      tdb::TDadaTable& t = run.program->table();
+      tdb::TDataSet& t = run.program->table();
       t.Refresh();
       widgets::DataGrid* grid = run.program->main()->grid;
       QTRY_COMPARE(grid->model()->rowCount(), 3);

@@ -81,7 +81,7 @@ struct Fixture {
   Fixture() {
     program.Start();
     QTRY_VERIFY(program.main()->Register().IsOpen());
-    program.dialogs->answer = [this](tdb::TDadaTable& t) {
+    program.dialogs->answer = [this](tdb::TDataSet& t) {
       seen.push_back(SeeRecord(t));
       t.Post();
     };
@@ -312,7 +312,7 @@ class QrReceiptImportTest : public QObject {
     QCOMPARE(editors["status"], QStringLiteral("13"));
     QVERIFY2(editors["Summa"].startsWith(QStringLiteral("3")) && editors["Summa"].contains(QStringLiteral("870")),
              qPrintable(editors["Summa"]));
-    tdb::TDadaTable& t = f.program.table();
+    tdb::TDataSet& t = f.program.table();
     t.First();
     QCOMPARE(t.FieldByName("Summa").AsCurrency().value, int64_t{38700000});
     QCOMPARE(Text(t, "srok"), std::string("ГД.00.2024"));

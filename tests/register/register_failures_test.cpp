@@ -131,7 +131,7 @@ class RegisterFailuresTest : public QObject {
     // A failure of a command: the receipt dialog's save.
     if (setup == Setup::DiskFull || setup == Setup::ChangedByOther || setup == Setup::DeletedByOther) {
       QVERIFY(p.prompts.errors.isEmpty());
-      p.dialogs->answer = [setup](tdb::TDadaTable& t) {
+      p.dialogs->answer = [setup](tdb::TDataSet& t) {
         t.FieldByName("Platel").SetAsString(Cp("Исправлено"));
         if (setup == Setup::DiskFull)
           throw tdb::EDatabaseError(tdb::ekDiskFull, "Cannot write file formix.tdb: No space left on device",

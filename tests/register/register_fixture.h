@@ -73,7 +73,7 @@ class OtherProcess {
 
 // The receipts of a dataset in its current order, read without moving it
 // for good (the current record is restored).
-inline std::vector<Receipt> ReceiptsOf(tdb::TDadaTable& t) {
+inline std::vector<Receipt> ReceiptsOf(tdb::TDataSet& t) {
   std::vector<Receipt> out;
   const int keep = t.RecNo();
   for (t.First(); !t.Eof(); t.Next()) {
@@ -91,12 +91,12 @@ inline std::vector<Receipt> ReceiptsOf(tdb::TDadaTable& t) {
   return out;
 }
 
-inline QList<int> NumbersOf(tdb::TDadaTable& t) {
+inline QList<int> NumbersOf(tdb::TDataSet& t) {
   QList<int> out;
   for (const Receipt& r : ReceiptsOf(t)) out << r.nomer;
   return out;
 }
-inline QStringList PayersOf(tdb::TDadaTable& t) {
+inline QStringList PayersOf(tdb::TDataSet& t) {
   QStringList out;
   for (const Receipt& r : ReceiptsOf(t)) out << r.platel;
   return out;
@@ -112,7 +112,7 @@ class FakeDialogs : public reg::ReceiptDialogs {
     bool focusNumber;
     tdb::TDataSetState state;
   };
-  explicit FakeDialogs(tdb::TDadaTable& table) : table_(table) {}
+  explicit FakeDialogs(tdb::TDataSet& table) : table_(table) {}
   void Show(reg::ReceiptForm form, const QString& caption, bool focusNumber) override {
     shown.push_back({form, caption, focusNumber, table_.State()});
     if (answer) {
@@ -125,10 +125,10 @@ class FakeDialogs : public reg::ReceiptDialogs {
   std::vector<Shown> shown;
   bool store = true;
   QString payer;
-  std::function<void(tdb::TDadaTable&)> answer;  // replaces storing when set
+  std::function<void(tdb::TDataSet&)> answer;  // replaces storing when set
 
  private:
-  tdb::TDadaTable& table_;
+  tdb::TDataSet& table_;
 };
 
 // A data folder that is the current directory while it lives.
@@ -163,7 +163,7 @@ struct Program {
     forms.reset();
   }
   reg::RegisterWindow* main() const { return forms->registerWindow.get(); }
-  tdb::TDadaTable& table() const { return main()->Receipts(); }
+  tdb::TDataSet& table() const { return main()->Receipts(); }
   // Shows the main window and runs the start-up sequence to its end.
   void Start() {
     main()->show();

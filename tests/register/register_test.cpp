@@ -46,7 +46,7 @@ QPoint CellCentre(widgets::DataGrid& grid, int row, int column) {
   return grid.visualRect(grid.model()->index(row, column)).center();
 }
 
-QList<bool> MarksOf(tdb::TDadaTable& t) {
+QList<bool> MarksOf(tdb::TDataSet& t) {
   QList<bool> out;
   for (const Receipt& r : ReceiptsOf(t)) out << r.marked;
   return out;
@@ -103,7 +103,7 @@ class RegisterTest : public QObject {
     QCOMPARE(p.main()->Register().SortColumn(), 0);
     QCOMPARE(NumbersOf(p.table()), (QList<int>{1, 2, 3}));
     // The file is flushed every minute once written.
-    QVERIFY(p.table().Database()->AutoFlush());
+    QVERIFY(dynamic_cast<tdb::TDadaTable&>(p.table()).Database()->AutoFlush());
   }
 
   void missingOrDamagedFileLeavesTheProgramUsable_data() {
@@ -254,7 +254,7 @@ class RegisterTest : public QObject {
   // accrual's own) does not.
   void markedReceiptRefusesEditButCopies() {
     Program& p = Start({{1, "Марков", 250.5, true, true, "ИФНС № 5", "Форма № ПД-(налог)"}});
-    tdb::TDadaTable& t = p.table();
+    tdb::TDataSet& t = p.table();
     t.Edit();
     t.FieldByName("okato").SetAsString("45286560");
     t.FieldByName("srok").SetAsString(tdb::Utf8ToCp1251("МС.03.2024"));
@@ -272,7 +272,7 @@ class RegisterTest : public QObject {
     QVERIFY(p.dialogs->shown.empty());
     QCOMPARE(t.State(), tdb::dsBrowse);
 
-    p.dialogs->answer = [](tdb::TDadaTable& t) {
+    p.dialogs->answer = [](tdb::TDataSet& t) {
       // What the dialog sees before it stores anything.
       QCOMPARE(t.FieldByName("nomer").AsInteger(), 2);
       QCOMPARE(t.FieldByName("okato").AsString(), std::string("45286560"));
@@ -477,7 +477,7 @@ class RegisterTest : public QObject {
   void failureHalfWayLeavesTheTableReadable() {
     QFETCH(QString, command);
     Program& p = Start({{3, "А", 1, true}, {5, "Б", 2, true}, {7, "В"}, {9, "Г"}});
-    tdb::TDadaTable& t = p.table();
+    tdb::TDataSet& t = p.table();
     p.main()->TitleClick(3);
     int calls = 0;
     auto failSecond = [&calls](tdb::TDataSet&) {
@@ -485,7 +485,7 @@ class RegisterTest : public QObject {
     };
     if (command == "delete") t.BeforeDelete = failSecond;
     if (command == "renumber" || command == "mark") t.BeforePost = failSecond;
-    if (command == "dialog") p.dialogs->answer = [](tdb::TDadaTable&) { throw tdb::EDatabaseError(tdb::ekDiskFull, "Disk full", tdb::FileParams("formix.tdb")); };
+    if (command == "dialog") p.dialogs->answer = [](tdb::TDataSet&) { throw tdb::EDatabaseError(tdb::ekDiskFull, "Disk full", tdb::FileParams("formix.tdb")); };
 
     if (command == "mark") {
       calls = 1;
@@ -652,7 +652,7 @@ class RegisterTest : public QObject {
   void unusualStoredValuesShow() {
     const QString longest(100, QChar(0x0416));  // "Ж" x 100, the field's size
     Program& p = Start({{0, "", 0}, {-3, longest, -5.5}});
-    tdb::TDadaTable& t = p.table();
+    tdb::TDataSet& t = p.table();
     t.First();  // -3 comes first
     t.Edit();
     t.FieldByName("DatePlat").SetAsDateTime(0);  // 30.12.1899
@@ -717,8 +717,8 @@ class RegisterTest : public QObject {
     reg::RegisterWindow& m = *p.main();
     struct Printer : reg::ReceiptPrinter {
       QStringList calls;
-      void Print(tdb::TDadaTable& t) override { calls << "print " + Qs(t.FieldByName("Platel").AsString()); }
-      void SaveAsPdf(tdb::TDadaTable& t, const SelectedReceipts& selected) override {
+      void Print(tdb::TDataSet& t) override { calls << "print " + Qs(t.FieldByName("Platel").AsString()); }
+      void SaveAsPdf(tdb::TDataSet& t, const SelectedReceipts& selected) override {
         selected([&] { calls << "pdf " + Qs(t.FieldByName("Platel").AsString()); });
       }
     } printer;

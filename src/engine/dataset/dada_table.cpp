@@ -39,6 +39,11 @@ void TDadaTable::SetTableName(const std::string& name) {
   table_name_ = name;
 }
 
+std::string TDadaTable::IndexFields() const {
+  if (index_no_ < 0 || index_no_ >= static_cast<int>(index_defs_.size())) return {};
+  return index_defs_[static_cast<size_t>(index_no_)].Fields;
+}
+
 void TDadaTable::SetIndexName(const std::string& name) {
   index_name_ = name;
   if (!Active()) return;

@@ -27,9 +27,6 @@
 
 namespace tdb {
 
-enum TLocateOption : uint8_t { loCaseInsensitive = 1, loPartialKey = 2 };
-using TLocateOptions = uint8_t;
-
 class TDadaTable;
 
 // The link of a detail table to its master's data source.
@@ -69,10 +66,10 @@ class TDadaTable : public TTDEDataSet {
   const std::string& TableName() const { return table_name_; }
   // Refused while open when the name differs.
   void SetTableName(const std::string& name);
-  const std::string& IndexName() const { return index_name_; }
+  const std::string& IndexName() const override { return index_name_; }
   // Stored at any time; while open it ends a pending edit, chooses the index,
   // loads the view from its order and makes the first record current.
-  void SetIndexName(const std::string& name);
+  void SetIndexName(const std::string& name) override;
   // The chosen index: its position among the index definitions, or -1 for
   // record order.  Valid while open.
   int CurrentIndexNo() const { return index_no_; }
@@ -82,6 +79,7 @@ class TDadaTable : public TTDEDataSet {
   bool CanModify() const override;
 
   const TIndexDefs& IndexDefs() const { return index_defs_; }
+  std::string IndexFields() const override;
 
   // ---- Locate and Lookup ----
   // Makes the first record whose key fields (names separated by ";") equal
@@ -90,7 +88,7 @@ class TDadaTable : public TTDEDataSet {
   // matches for text keys) and a scan of the view otherwise.  A record
   // hidden by the filter or the range is not found.  Answers whether found;
   // the current record stays when not.
-  bool Locate(const std::string& key_fields, const std::vector<TVariant>& values, TLocateOptions options);
+  bool Locate(const std::string& key_fields, const std::vector<TVariant>& values, TLocateOptions options) override;
   // The values of `result_fields` of the record Locate would find (case-
   // sensitive, whole keys), one per name; nothing when none matches.  Never
   // moves the current record.
@@ -105,7 +103,7 @@ class TDadaTable : public TTDEDataSet {
   // field of the current index (record order has none: raises "No index
   // currently active"; another field raises "Field '%s' does not order the
   // view").  Never moves the current record.
-  TNearest FindNearest(const TField& field, const TVariant& key, bool partial, bool case_insensitive);
+  TNearest FindNearest(const TField& field, const TVariant& key, bool partial, bool case_insensitive) override;
 
   // ---- master-detail range ----
   // The master's data source; a source that would link the table to itself

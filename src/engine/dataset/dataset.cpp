@@ -355,6 +355,42 @@ void TDataSet::CheckBrowseMode() {
 
 int32_t TDataSet::HighestValue(const std::string& /*field*/) { Error("General error"); }
 
+const std::string& TDataSet::IndexName() const {
+  static const std::string none;
+  return none;
+}
+
+void TDataSet::SetIndexName(const std::string& name) {
+  if (!name.empty()) Error("General error");
+}
+
+const std::string& TDataSet::Filter() const {
+  static const std::string none;
+  return none;
+}
+
+void TDataSet::SetFilter(const std::string& text) {
+  if (!text.empty()) Error("General error");
+}
+
+void TDataSet::SetFiltered(bool value) {
+  if (value) Error("General error");
+}
+
+bool TDataSet::Locate(const std::string& /*key_fields*/, const std::vector<TVariant>& /*values*/,
+                      TLocateOptions /*options*/) {
+  Error("General error");
+}
+
+std::vector<TRowValues> TDataSet::ReadRows(int /*first*/, int /*count*/, const std::vector<int>& /*fields*/) {
+  Error("General error");
+}
+
+TNearest TDataSet::FindNearest(const TField& /*field*/, const TVariant& /*key*/, bool /*partial*/,
+                               bool /*case_insensitive*/) {
+  Error("General error");
+}
+
 std::string TDataSet::GetBlobContent(const TField& /*field*/) const { Error("General error"); }
 
 void TDataSet::SetBlobContent(TField& /*field*/, std::string_view /*content*/) { Error("General error"); }

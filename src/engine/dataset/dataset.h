@@ -33,10 +33,24 @@
 #include "engine/base/database_error.h"
 #include "engine/dataset/dataset_types.h"
 #include "engine/dataset/field.h"
+#include "engine/dataset/variant.h"
 
 namespace tdb {
 
 class TDataSource;
+
+// The values of one row of a view as ReadRows gives them.
+struct TRowValues {
+  TBookmark Bookmark = 0;
+  std::vector<TVariant> Values;    // per asked field, in the variant kind of its type
+  std::vector<std::string> Texts;  // per asked field, its edit text (as TField::AsString)
+};
+
+// Where FindNearest landed.
+struct TNearest {
+  int Position = -1;   // -1: the view is empty
+  bool Match = false;  // the row there holds the key (as a prefix when partial)
+};
 
 enum TDataAction { daFail, daAbort, daRetry };
 
@@ -108,6 +122,34 @@ class TDataSet {
   // number stored (equal, and 0 before the first).
   virtual int32_t OfferedNumber() const { return 0; }
   virtual int32_t StoredNumber() const { return 0; }
+
+  // ---- a table's view ----
+  // What a dataset over a stored table offers (the table datasets override
+  // these); the defaults suit a dataset without indexes or filters: an empty
+  // name, no filter, and "General error" for what needs one.
+  // The index that orders the view ("" for record order); assigning another
+  // re-sorts the view and makes the first record current.
+  virtual const std::string& IndexName() const;
+  virtual void SetIndexName(const std::string& name);
+  // The key fields of the index ordering the view, separated by ";" or ","
+  // as defined; "" in record order.
+  virtual std::string IndexFields() const { return {}; }
+  // The filter in the filter language; Filtered switches it on and off.
+  virtual const std::string& Filter() const;
+  virtual void SetFilter(const std::string& text);
+  virtual bool Filtered() const { return false; }
+  virtual void SetFiltered(bool value);
+  // Makes the first record whose key fields (names separated by ";") equal
+  // the values current; answers whether found (the current record stays
+  // when not).
+  virtual bool Locate(const std::string& key_fields, const std::vector<TVariant>& values, TLocateOptions options);
+  // The rows at view positions first .. first + count - 1 (those that exist)
+  // with the values of the fields at `fields`, without moving the current
+  // record: what a grid shows of one screen.
+  virtual std::vector<TRowValues> ReadRows(int first, int count, const std::vector<int>& fields);
+  // The first view position whose value of `field`, the first key field of
+  // the current index, is not below `key` (see TDadaTable::FindNearest).
+  virtual TNearest FindNearest(const TField& field, const TVariant& key, bool partial, bool case_insensitive);
 
   // Fields, in the order of the table.
   int FieldCount() const { return static_cast<int>(fields_.size()); }

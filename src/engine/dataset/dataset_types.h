@@ -20,6 +20,10 @@ enum TDataSetState {
 };
 
 enum TGetMode { gmCurrent, gmNext, gmPrior };
+
+// How Locate compares keys.
+enum TLocateOption : uint8_t { loCaseInsensitive = 1, loPartialKey = 2 };
+using TLocateOptions = uint8_t;
 enum TGetResult { grOK, grBOF, grEOF, grError };
 
 // What the dataset tells its data sources (and through them bound controls).

@@ -38,19 +38,6 @@
 
 namespace tdb {
 
-// The values of one row of a view as ReadRows gives them.
-struct TRowValues {
-  TBookmark Bookmark = 0;
-  std::vector<TVariant> Values;    // per asked field, in the variant kind of its type
-  std::vector<std::string> Texts;  // per asked field, its edit text (as TField::AsString)
-};
-
-// Where FindNearest landed.
-struct TNearest {
-  int Position = -1;   // -1: the view is empty
-  bool Match = false;  // the row there holds the key (as a prefix when partial)
-};
-
 class TTDEDataSet : public TTDBDataSet, public TFilterFieldSource {
  public:
   explicit TTDEDataSet(TComponentOwner* owner = nullptr);
@@ -77,7 +64,7 @@ class TTDEDataSet : public TTDBDataSet, public TFilterFieldSource {
   // field list), read under one hold of the file lock: what a grid shows of
   // one screen.  A blob field gives a null value and an empty text.  The
   // cursor, the state and any pending edit stay as they are.  REQUIRES: open.
-  std::vector<TRowValues> ReadRows(int first, int count, const std::vector<int>& fields);
+  std::vector<TRowValues> ReadRows(int first, int count, const std::vector<int>& fields) override;
   // The record number of the item at a view position.
   TBookmark BookmarkAt(int position) const;
   // The current view position (-1 before the first record).
@@ -101,12 +88,12 @@ class TTDEDataSet : public TTDBDataSet, public TFilterFieldSource {
   // The filter expression.  While open the text is parsed at once (a wrong
   // text raises before anything changes); when filtered, the filter is
   // applied again, and should that fail the previous text and view stay.
-  const std::string& Filter() const { return filter_text_; }
-  void SetFilter(const std::string& text);
-  bool Filtered() const { return filtered_; }
+  const std::string& Filter() const override { return filter_text_; }
+  void SetFilter(const std::string& text) override;
+  bool Filtered() const override { return filtered_; }
   // While open: ends a pending edit, applies or removes the filter, and
   // always ends on the first record.  Should applying fail, Filtered stays off.
-  void SetFiltered(bool value);
+  void SetFiltered(bool value) override;
   TFilterOptions FilterOptions() const { return filter_options_; }
   void SetFilterOptions(TFilterOptions options);
   // Per-record hook: accept arrives true; the record passes only when the
