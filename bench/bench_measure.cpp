@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -23,6 +24,14 @@ int64_t StatusField(const char* key) {
 }
 
 }  // namespace
+
+bool ProcessorClock() {
+  static const bool cpu = [] {
+    const char* clock = std::getenv("BENCH_CLOCK");
+    return clock && std::string(clock) == "cpu";
+  }();
+  return cpu;
+}
 
 int64_t PeakRssBytes() { return StatusField("VmHWM"); }
 int64_t CurrentRssBytes() { return StatusField("VmRSS"); }

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 
 #include "bench_data.h"
 #include "bench_measure.h"
@@ -53,7 +54,21 @@ void EngineRegister::ReadScreen(int rows) {
 
 double EngineRegister::Append(int64_t n) {
   Stopwatch watch;
-  for (int64_t i = 0; i < n; ++i) {
+  AppendReceipts(0, n);
+  return watch.Seconds();
+}
+
+double EngineRegister::AppendInBatch(int64_t n) {
+  Stopwatch watch;
+  {
+    TDadaTable::TChangeBatch batch(*table_);
+    AppendReceipts(0, n);
+  }
+  return watch.Seconds();
+}
+
+void EngineRegister::AppendReceipts(int64_t first, int64_t n) {
+  for (int64_t i = first; i < first + n; ++i) {
     std::vector<FieldValue> values = MakeReceipt(i);
     table_->Insert();
     for (size_t f = 0; f < values.size(); ++f) {
@@ -68,7 +83,6 @@ double EngineRegister::Append(int64_t n) {
     }
     table_->Post();
   }
-  return watch.Seconds();
 }
 
 double EngineRegister::Resort() {
@@ -116,6 +130,8 @@ double EngineRegister::Purge(int64_t* remaining, bool* renumbered_ok) {
   tdb::TField& nomer = *fields_[0];
   t.SetIndexName("iplatel");
   Stopwatch watch;
+  // As the program's purge: its changes in one change batch.
+  std::optional<TDadaTable::TChangeBatch> batch(std::in_place, t);
   t.SetFilter("slugebnoe=true");
   t.SetFiltered(true);
   t.First();
@@ -130,6 +146,7 @@ double EngineRegister::Purge(int64_t* remaining, bool* renumbered_ok) {
     t.Post();
     t.Next();
   }
+  batch.reset();
   double s = watch.Seconds();
   *remaining = t.RecordCount();
   bool ok = k == t.RecordCount();

@@ -24,6 +24,9 @@ class EngineRegister {
 
   // 1. The receipts 0..n-1 appended one at a time, each its own Insert and Post.
   double Append(int64_t n);
+  // 1b. The same appends in one change batch (no flush: SQLite's side runs
+  //     with synchronous=OFF).
+  double AppendInBatch(int64_t n);
   // 3. Switches to "iplatel" and reads the first 50 records; back to "inomer" untimed.
   double Resort();
   // 4. Counts the records that pass "slugebnoe=true"; the filter is removed untimed.
@@ -46,6 +49,7 @@ class EngineRegister {
 
  private:
   void ReadScreen(int rows);
+  void AppendReceipts(int64_t first, int64_t n);
 
   std::unique_ptr<tdb::TDadaTable> table_;
   std::vector<tdb::TField*> fields_;

@@ -1,7 +1,8 @@
 // register_bench: workload W on the engine and on SQLite in one run, and the
 // table of their times.  See README.md for what each row measures.
 //
-//   register_bench [--json] [--quick] [--n N] [--big N] [--runs R] [--dir DIR] [--rebuild]
+//   register_bench [--json] [--quick] [--n N[,N...]] [--only OPS] [--clock wall|cpu] [--big N] [--runs R]
+//                  [--dir DIR] [--rebuild]
 //
 // Each figure is the median of R runs (5 unless asked otherwise), shown with
 // the smallest and largest of the runs; a ratio is taken within each run
@@ -21,6 +22,8 @@
 #include <fstream>
 #include <map>
 #include <optional>
+#include <set>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -37,7 +40,9 @@ namespace {
 
 struct Options {
   bool json = false;
-  int64_t n = 100'000;
+  std::vector<int64_t> sizes{100'000};  // the fresh registers' sizes, in order
+  std::set<std::string> only;            // the rows at those sizes to run (empty: all)
+  bool cpu_clock = false;
   int64_t big = 1'000'000;
   int runs = 5;
   std::string dir = "build-bench/data";
@@ -136,8 +141,18 @@ void MeasureMemory(const Options& o, Table& table, int64_t n, const std::string&
   memory.sqlite_tx.push_back(RunChild({"--child", "sqlite-memory", tx_path, "tx"}).at(0));
 }
 
-void RunAtN(const Options& o, Table& table) {
-  const int64_t n = o.n;
+// Whether the row `op` runs at the fresh registers' sizes.
+bool Wanted(const Options& o, const std::string& op) { return o.only.empty() || o.only.count(op) > 0; }
+
+// The sequential read of the lists an open must read, in a child process.
+void MeasureSequentialRead(Table& table, int64_t n, const std::string& engine_path) {
+  Row& seq = table.Get("sequential_read", n);
+  std::vector<double> q = RunChild({"--child", "seqread", engine_path});
+  seq.engine.push_back(q.at(0));
+  seq.extra["bytes"].push_back(q.at(1));
+}
+
+void RunAtN(const Options& o, int64_t n, Table& table) {
   const std::string engine_path = o.dir + "/engine.tdb";
   const std::string auto_path = o.dir + "/auto.db";
   const std::string tx_path = o.dir + "/tx.db";
@@ -157,55 +172,85 @@ void RunAtN(const Options& o, Table& table) {
   append.sqlite_auto.push_back(sa.Append(n));
   append.sqlite_tx.push_back(st.Append(n));
 
-  MeasureOpen(table, n, engine_path, auto_path, tx_path);
+  // The same appends grouped in one change batch, on a register of their
+  // own, beside SQLite's one transaction of this run.
+  if (Wanted(o, "batch")) {
+    const std::string batch_path = o.dir + "/batch.tdb";
+    CreateEngineFile(batch_path);
+    const double sqlite_tx = append.sqlite_tx.back();  // `append` moves with the rows added
+    Row& batch = table.Get("append batch", n);
+    batch.items = n;
+    {
+      EngineRegister batched(batch_path, "inomer");
+      batch.engine.push_back(batched.AppendInBatch(n));
+    }
+    std::filesystem::remove(batch_path);
+    batch.sqlite_tx.push_back(sqlite_tx);
+  }
 
-  Row& resort = table.Get("resort", n);
-  resort.items = 50;
-  resort.engine.push_back(engine.Resort());
-  resort.sqlite_auto.push_back(sa.Resort());
-  resort.sqlite_tx.push_back(st.Resort());
+  if (Wanted(o, "open")) {
+    MeasureSequentialRead(table, n, engine_path);
+    MeasureOpen(table, n, engine_path, auto_path, tx_path);
+  }
 
-  Row& filter = table.Get("filter", n);
-  filter.items = n;
-  int64_t ce = 0, ca = 0, ct = 0;
-  filter.engine.push_back(engine.Filter(&ce));
-  filter.sqlite_auto.push_back(sa.Filter(&ca));
-  filter.sqlite_tx.push_back(st.Filter(&ct));
-  Require(ce == ca && ca == ct, "filter counts differ: " + std::to_string(ce) + " " + std::to_string(ca));
+  if (Wanted(o, "resort")) {
+    Row& resort = table.Get("resort", n);
+    resort.items = 50;
+    resort.engine.push_back(engine.Resort());
+    resort.sqlite_auto.push_back(sa.Resort());
+    resort.sqlite_tx.push_back(st.Resort());
+  }
 
-  const std::vector<int64_t> targets = RandomNomers(n, 10'000, 1);
-  Row& locate = table.Get("locate", n);
-  locate.items = static_cast<int64_t>(targets.size());
-  int64_t fe = 0, fa = 0, ft = 0;
-  locate.engine.push_back(engine.Locate(targets, &fe));
-  locate.sqlite_auto.push_back(sa.Locate(targets, &fa));
-  locate.sqlite_tx.push_back(st.Locate(targets, &ft));
-  Require(fe == fa && fa == ft && fe == locate.items, "locate found " + std::to_string(fe) + " " + std::to_string(fa));
+  if (Wanted(o, "filter")) {
+    Row& filter = table.Get("filter", n);
+    filter.items = n;
+    int64_t ce = 0, ca = 0, ct = 0;
+    filter.engine.push_back(engine.Filter(&ce));
+    filter.sqlite_auto.push_back(sa.Filter(&ca));
+    filter.sqlite_tx.push_back(st.Filter(&ct));
+    Require(ce == ca && ca == ct, "filter counts differ: " + std::to_string(ce) + " " + std::to_string(ca));
+  }
 
-  const std::vector<int64_t> changed = RandomNomers(n, 10'000, 2);
-  Row& modify = table.Get("modify", n);
-  modify.items = static_cast<int64_t>(changed.size());
-  modify.engine.push_back(engine.Modify(changed));
-  modify.extra["key_cache_bytes"].push_back(static_cast<double>(engine.KeyCacheBytes()));
-  modify.sqlite_auto.push_back(sa.Modify(changed));
-  modify.sqlite_tx.push_back(st.Modify(changed));
+  if (Wanted(o, "locate")) {
+    const std::vector<int64_t> targets = RandomNomers(n, 10'000, 1);
+    Row& locate = table.Get("locate", n);
+    locate.items = static_cast<int64_t>(targets.size());
+    int64_t fe = 0, fa = 0, ft = 0;
+    locate.engine.push_back(engine.Locate(targets, &fe));
+    locate.sqlite_auto.push_back(sa.Locate(targets, &fa));
+    locate.sqlite_tx.push_back(st.Locate(targets, &ft));
+    Require(fe == fa && fa == ft && fe == locate.items, "locate found " + std::to_string(fe) + " " + std::to_string(fa));
+  }
+
+  if (Wanted(o, "modify")) {
+    const std::vector<int64_t> changed = RandomNomers(n, 10'000, 2);
+    Row& modify = table.Get("modify", n);
+    modify.items = static_cast<int64_t>(changed.size());
+    modify.engine.push_back(engine.Modify(changed));
+    modify.extra["key_cache_bytes"].push_back(static_cast<double>(engine.KeyCacheBytes()));
+    modify.sqlite_auto.push_back(sa.Modify(changed));
+    modify.sqlite_tx.push_back(st.Modify(changed));
+  }
 
   // The memory walk runs before the purge so that it sees all N records.
-  MeasureMemory(o, table, n, engine_path, auto_path, tx_path);
+  if (Wanted(o, "memory")) MeasureMemory(o, table, n, engine_path, auto_path, tx_path);
 
-  Row& purge = table.Get("purge", n);
-  int64_t re = 0, ra = 0, rt = 0;
-  bool renumbered = false;
-  purge.engine.push_back(engine.Purge(&re, &renumbered));
-  purge.sqlite_auto.push_back(sa.Purge(&ra));
-  purge.sqlite_tx.push_back(st.Purge(&rt));
-  purge.items = re;
-  Require(re == ra && ra == rt, "purge left " + std::to_string(re) + " " + std::to_string(ra));
-  Require(renumbered, "the engine's purge did not renumber 1..M in iplatel order");
+  if (Wanted(o, "purge")) {
+    Row& purge = table.Get("purge", n);
+    int64_t re = 0, ra = 0, rt = 0;
+    bool renumbered = false;
+    purge.engine.push_back(engine.Purge(&re, &renumbered));
+    purge.sqlite_auto.push_back(sa.Purge(&ra));
+    purge.sqlite_tx.push_back(st.Purge(&rt));
+    purge.items = re;
+    Require(re == ra && ra == rt, "purge left " + std::to_string(re) + " " + std::to_string(ra));
+    Require(renumbered, "the engine's purge did not renumber 1..M in iplatel order");
+  }
 
   // The cost of the flush-after-change switch: appends and modifies on a
   // register of their own with every change flushed to the disk (the engine
   // only; compare the per-item time with the rows above).
+  if (!Wanted(o, "flushed") || n != o.sizes.front()) return;
   const int64_t flushed_n = std::min<int64_t>(n, 1'000);
   const std::string flushed_path = o.dir + "/flushed.tdb";
   CreateEngineFile(flushed_path);
@@ -268,11 +313,7 @@ void RunAtBig(const Options& o, Table& table) {
   // The sequential read runs first: it is the open's yardstick only with
   // both reading from a warm page cache, and a file the machine has pushed
   // out of it while other work ran would make the open's read a disk read.
-  Row& seq = table.Get("sequential_read", n);
-  std::vector<double> q = RunChild({"--child", "seqread", engine_path});
-  seq.engine.push_back(q.at(0));
-  seq.extra["bytes"].push_back(q.at(1));
-
+  MeasureSequentialRead(table, n, engine_path);
   MeasureOpen(table, n, engine_path, auto_path, tx_path);
 
   Row& filter = table.Get("filter", n);
@@ -421,6 +462,33 @@ std::string Mib(std::optional<double> v) {
   return buf;
 }
 
+// Each row's cost per item at every size, and its ratio to SQLite in
+// autocommit and in one transaction, so that a reader sees the curve.
+void PrintGrowth(const Table& table, const Options& o) {
+  std::printf("\ngrowth: engine us per item, then x autocommit / x one transaction (medians of the runs)\n");
+  std::printf("%-15s", "operation");
+  for (int64_t n : o.sizes) std::printf(" %26lld", static_cast<long long>(n));
+  std::printf("\n");
+  std::vector<std::string> ops;
+  for (const Row& r : table.Rows())
+    if (r.op != "sequential_read" && std::find(ops.begin(), ops.end(), r.op) == ops.end()) ops.push_back(r.op);
+  for (const std::string& op : ops) {
+    std::printf("%-15s", op.c_str());
+    for (int64_t n : o.sizes) {
+      const Row* r = FindRow(table, op, n);
+      std::string cell = "-";
+      if (r && r->items > 0 && !r->engine.empty()) {
+        Figures f = FiguresOf(*r);
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%.2f", *f.engine * 1e6 / static_cast<double>(r->items));
+        cell = std::string(buf) + " " + Times(f.ratio_auto) + "/" + Times(f.ratio_tx);
+      }
+      std::printf(" %26s", cell.c_str());
+    }
+    std::printf("\n");
+  }
+}
+
 void PrintText(const Table& table, const Options& o) {
   std::printf("%-15s %8s %9s %7s %11s %11s %-20s %-20s %10s %10s\n", "operation", "n", "engine s", "spread",
               "sqlite au s", "sqlite tx s", "x auto (min-max)", "x tx (min-max)", "engine us", "peak RSS");
@@ -436,11 +504,11 @@ void PrintText(const Table& table, const Options& o) {
                 Seconds(f.sqlite_tx).c_str(), TimesSpread(f.ratios_auto).c_str(), TimesSpread(f.ratios_tx).c_str(),
                 per_text, Mib(MedianOf(r.peak)).c_str());
   }
-  std::printf("(medians of %d run%s; \"spread\" is (slowest - fastest engine run) / median; a ratio is taken within "
+  std::printf("(%s; medians of %d run%s; \"spread\" is (slowest - fastest engine run) / median; a ratio is taken within "
               "each run, its median shown with the smallest and largest; \"engine us\" is per item: per append, "
               "Locate, modify, record filtered, record walked, record left by the purge, or row of the first "
               "screen)\n",
-              o.runs, o.runs == 1 ? "" : "s");
+              o.cpu_clock ? "processor time of the process" : "wall clock", o.runs, o.runs == 1 ? "" : "s");
 
   for (const Row& r : table.Rows()) {
     if (r.op == "sequential_read") {
@@ -469,6 +537,8 @@ void PrintText(const Table& table, const Options& o) {
                   static_cast<long long>(r.n), Mib(MedianOf(r.extra.at("key_cache_bytes"))).c_str(), 5,
                   Mib(static_cast<double>(tdb::TDadaTableIO::kKeyCacheBudget)).c_str());
 
+  if (o.sizes.size() > 1) PrintGrowth(table, o);
+
   // The targets, judged on the median of the runs' ratios.
   std::printf("\ntargets (median of the runs, smallest and largest run beside it):\n");
   auto line = [&](const std::string& what, const std::vector<double>& ratios, double limit) {
@@ -483,19 +553,23 @@ void PrintText(const Table& table, const Options& o) {
     return RunRatios(r->engine, tx ? r->sqlite_tx : r->sqlite_auto);
   };
   const std::string big = std::to_string(o.big);
-  line("append x autocommit", ratios("append", o.n, false), 0.9);
-  line("append x one transaction", ratios("append", o.n, true), 2.0);
-  line("modify x autocommit", ratios("modify", o.n, false), 0.8);
-  line("modify x one transaction", ratios("modify", o.n, true), 1.5);
-  if (o.big > 0) {
-    line("modify x autocommit at " + big, ratios("modify", o.big, false), 0.8);
-    line("modify x one transaction at " + big, ratios("modify", o.big, true), 1.5);
+  for (int64_t n : o.sizes) {
+    const std::string at = " at " + std::to_string(n);
+    line("append x autocommit" + at, ratios("append", n, false), 0.9);
+    line("append x one transaction" + at, ratios("append", n, true), 2.0);
+    line("append in batches x one transaction" + at, ratios("append batch", n, true), 1.5);
+    line("modify x autocommit" + at, ratios("modify", n, false), n >= 1'000'000 ? 1.0 : 0.8);
+    line("modify x one transaction" + at, ratios("modify", n, true), 1.5);
+    line("purge x autocommit" + at, ratios("purge", n, false), 0.8);
+    line("locate x autocommit" + at, ratios("locate", n, false), 0.6);
+    line("filter x autocommit" + at, ratios("filter", n, false), 1.5);
+    line("resort x autocommit" + at, ratios("resort", n, false), 2.5);
   }
-  line("purge x autocommit", ratios("purge", o.n, false), 0.8);
-  line("locate x autocommit", ratios("locate", o.n, false), 0.6);
-  line("filter x autocommit", ratios("filter", o.n, false), 1.5);
-  if (o.big > 0) line("filter x autocommit at " + big, ratios("filter", o.big, false), 1.5);
-  line("resort x autocommit", ratios("resort", o.n, false), 2.5);
+  if (o.big > 0) {
+    line("modify x autocommit at " + big, ratios("modify", o.big, false), 1.0);
+    line("modify x one transaction at " + big, ratios("modify", o.big, true), 1.5);
+    line("filter x autocommit at " + big, ratios("filter", o.big, false), 1.5);
+  }
   for (const Row& r : table.Rows())
     if (r.op == "sequential_read") line("open / sequential read at " + std::to_string(r.n), OpenRatios(table, r.n), 3.0);
   for (const Row& r : table.Rows())
@@ -508,9 +582,26 @@ void PrintText(const Table& table, const Options& o) {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: register_bench [--json] [--quick] [--n N] [--big N (0: none)] [--runs R] [--dir DIR] "
-               "[--rebuild]\n");
+               "usage: register_bench [--json] [--quick] [--n N[,N...]] [--only OP[,OP...]] [--clock wall|cpu] "
+               "[--big N (0: none)] [--runs R] [--dir DIR] [--rebuild]\n"
+               "  OP: open resort filter locate modify memory purge batch flushed (append always runs)\n");
   return 2;
+}
+
+std::vector<int64_t> NumberList(const std::string& text) {
+  std::vector<int64_t> out;
+  std::stringstream in(text);
+  std::string item;
+  while (std::getline(in, item, ',')) out.push_back(std::stoll(item));
+  return out;
+}
+
+std::set<std::string> WordSet(const std::string& text) {
+  std::set<std::string> out;
+  std::stringstream in(text);
+  std::string item;
+  while (std::getline(in, item, ',')) out.insert(item);
+  return out;
 }
 
 int RunChildMode(int argc, char** argv) {
@@ -536,22 +627,34 @@ int Main(int argc, char** argv) {
       return argv[++i];
     };
     if (a == "--json") o.json = true;
-    else if (a == "--quick") o.n = 5'000, o.big = 0, o.runs = 1;
-    else if (a == "--n") o.n = std::stoll(value());
+    else if (a == "--quick") o.sizes = {5'000}, o.big = 0, o.runs = 1;
+    else if (a == "--n") o.sizes = NumberList(value());
+    else if (a == "--only") o.only = WordSet(value());
+    else if (a == "--clock") {
+      std::string c = value();
+      if (c != "wall" && c != "cpu") return Usage();
+      o.cpu_clock = c == "cpu";
+    }
     else if (a == "--big") o.big = std::stoll(value());
     else if (a == "--runs") o.runs = std::stoi(value());
     else if (a == "--dir") o.dir = value();
     else if (a == "--rebuild") o.rebuild = true;
     else return Usage();
   }
-  if (o.n < 1 || o.runs < 1 || o.big < 0) return Usage();
+  if (o.sizes.empty() || o.runs < 1 || o.big < 0) return Usage();
+  for (int64_t n : o.sizes)
+    if (n < 1) return Usage();
+  // Before any stopwatch, and inherited by the child processes.
+  setenv("BENCH_CLOCK", o.cpu_clock ? "cpu" : "wall", 1);
   std::filesystem::create_directories(o.dir);
   CreateEngineFile(o.dir + "/empty.tdb");
 
   Table table;
   for (int run = 0; run < o.runs; ++run) {
-    std::fprintf(stderr, "run %d of %d at %lld ...\n", run + 1, o.runs, static_cast<long long>(o.n));
-    RunAtN(o, table);
+    for (int64_t n : o.sizes) {
+      std::fprintf(stderr, "run %d of %d at %lld ...\n", run + 1, o.runs, static_cast<long long>(n));
+      RunAtN(o, n, table);
+    }
     if (o.big > 0) {
       std::fprintf(stderr, "run %d of %d at %lld ...\n", run + 1, o.runs, static_cast<long long>(o.big));
       RunAtBig(o, table);

@@ -1,7 +1,8 @@
 // register_window_bench: the register window over workload W's receipts,
 // offscreen, as a user meets it: opening to the first painted screen, a title
-// click that re-sorts and repaints, Page Down and End, the purge of the
-// marked receipts with the renumbering, and the heap the grid's model holds.
+// click that re-sorts and repaints, Page Down and End, the filter bar applied
+// and taken off with the status bar's totals, the purge of the marked
+// receipts with the renumbering, and the heap the grid's model holds.
 //
 //   register_window_bench [--n N] [--runs R] [--dir DIR] [--rebuild]
 //
@@ -132,6 +133,29 @@ int ChildRun(int argc, char** argv, int64_t n, bool memory_only) {
     return 0;
   }
 
+  // The filter bar: a year, a part of a payer's name, marked receipts
+  // hidden; applied, the totals written and the grid repainted.  Then the
+  // totals of the whole register alone, and the filter taken off again.
+  main.filterBar->dateFromEdit->setText(QStringLiteral("01.01.2024"));
+  main.filterBar->dateToEdit->setText(QStringLiteral("31.12.2024"));
+  main.filterBar->payerEdit->setText(QStringLiteral("петров"));
+  main.filterBar->markedBox->setChecked(false);
+  const Timing filter = UntilPainted(painted, [&] { main.ApplyFilter(); });
+  const int filtered = main.Receipts().RecordCount();
+  Timing clear;
+  {
+    clear = UntilPainted(painted, [&] { QTest::mouseClick(main.filterBar->clearButton, Qt::LeftButton); });
+  }
+  Timer totals_timer;
+  main.UpdateTotals();
+  const Timing totals = totals_timer.Elapsed();
+  if (main.Receipts().RecordCount() != n || filtered <= 0 || filtered >= n ||
+      !main.totalsLabel->text().startsWith(QStringLiteral("Квитанций: "))) {
+    std::fprintf(stderr, "the filter did not narrow the register (%d of %lld shown)\n", filtered,
+                 static_cast<long long>(n));
+    return 1;
+  }
+
   // A click on the "Плательшик" title.
   QHeaderView* header = grid.horizontalHeader();
   const QPoint title(header->sectionViewportPosition(3) + header->sectionSize(3) / 2, header->height() / 2);
@@ -168,7 +192,7 @@ int ChildRun(int argc, char** argv, int64_t n, bool memory_only) {
   Timer purge_timer;
   main.actPurge->trigger();
   const Timing purge = purge_timer.Elapsed();
-  tdb::TDadaTable& t = main.Receipts();
+  tdb::TDataSet& t = main.Receipts();
   int64_t marked = 0;
   for (int64_t i = 0; i < n; ++i) marked += bench::IsMarked(i) ? 1 : 0;
   bool ok = t.RecordCount() == n - marked;
@@ -176,9 +200,11 @@ int ChildRun(int argc, char** argv, int64_t n, bool memory_only) {
   main.ReceiptsSource().SetEnabled(false);  // the check walks; the grid need not follow
   for (t.First(); ok && !t.Eof(); t.Next()) ok = t.FieldByName("nomer").AsInteger() == expect++;
 
-  std::printf("%.9f %.9f %.9f %.9f %.9f %lld %d %d %.9f %.9f %.9f %.9f %.9f\n", open.wall, resort.wall,
-              bench::Median(pages), end.wall, purge.wall, static_cast<long long>(bound) - static_cast<long long>(unbound),
-              t.RecordCount(), ok ? 1 : 0, open.cpu, resort.cpu, bench::Median(pages_cpu), end.cpu, purge.cpu);
+  std::printf("%.9f %.9f %.9f %.9f %.9f %lld %d %d %.9f %.9f %.9f %.9f %.9f %.9f %.9f %.9f %.9f %.9f %.9f %d\n",
+              open.wall, resort.wall, bench::Median(pages), end.wall, purge.wall,
+              static_cast<long long>(bound) - static_cast<long long>(unbound), t.RecordCount(), ok ? 1 : 0, open.cpu,
+              resort.cpu, bench::Median(pages_cpu), end.cpu, purge.cpu, filter.wall, filter.cpu, clear.wall, clear.cpu,
+              totals.wall, totals.cpu, filtered);
   forms.reset();
   return 0;
 }
@@ -247,11 +273,12 @@ int main(int argc, char** argv) {
   };
   std::vector<double> open, resort, pgdn, end, purge, model, small_model;
   std::vector<double> open_cpu, resort_cpu, pgdn_cpu, end_cpu, purge_cpu;
+  std::vector<double> filter, filter_cpu, clear, clear_cpu, totals, totals_cpu, shown;
   bool all_ok = true;
   for (int r = 0; r < o.runs; ++r) {
     std::vector<double> f = child(base, {"--child", std::to_string(o.n)});
     small_model.push_back(child(small, {"--child", std::to_string(small_n), "memory"}).at(0));
-    if (f.size() < 13) {
+    if (f.size() < 20) {
       std::fprintf(stderr, "a run gave %zu figures\n", f.size());
       return 1;
     }
@@ -267,6 +294,13 @@ int main(int argc, char** argv) {
     pgdn_cpu.push_back(f[10]);
     end_cpu.push_back(f[11]);
     purge_cpu.push_back(f[12]);
+    filter.push_back(f[13]);
+    filter_cpu.push_back(f[14]);
+    clear.push_back(f[15]);
+    clear_cpu.push_back(f[16]);
+    totals.push_back(f[17]);
+    totals_cpu.push_back(f[18]);
+    shown.push_back(f[19]);
   }
   fs::remove_all(run_dir);
 
@@ -282,6 +316,14 @@ int main(int argc, char** argv) {
   row("title click \"Плательшик\": re-sort and repaint", ms(resort), ms(resort_cpu), "ms", 100);
   row("Page Down and repaint", ms(pgdn), ms(pgdn_cpu), "ms", 16);
   row("Ctrl+End (the last receipt) and repaint", ms(end), ms(end_cpu), "ms", 16);
+  {
+    char what[160];
+    std::snprintf(what, sizeof what, "filter bar (a year, a payer, marked hidden: %.0f shown): applied, totals, repaint",
+                  bench::Median(shown));
+    row(what, ms(filter), ms(filter_cpu), "ms", 100);
+  }
+  row("filter bar \"Сбросить\": every receipt again, totals, repaint", ms(clear), ms(clear_cpu), "ms", 100);
+  row("status bar totals of every receipt (count and sum)", ms(totals), ms(totals_cpu), "ms", 100);
   row("purge of the marked receipts, renumbering included", bench::Median(purge), bench::Median(purge_cpu), "s", 10);
   // The growth per row between the two sizes: the model's own memory beyond
   // the dataset's lists, which it does not copy.

@@ -1,5 +1,6 @@
 // Creates the program's windows in their fixed order and runs the settings
 // and the login gate for the register.
+#include "app/program_dir.h"
 #include "app/program_windows.h"
 
 #include <QDir>
@@ -37,6 +38,7 @@ ProgramWindows::ProgramWindows(const ui::AppContext& context) : context_(context
     dialog->SetSource(&main->ReceiptsSource());
   }
   taxDialog->SetCodes(codes.get());
+  taxDialog->SetRulesPage(FindProgramFile(context_.programDir, QStringLiteral("tax-form-rules.html")));
   for (directories::DirectoryWindow* directory : {payers.get(), recipients.get(), codes.get()})
     directory->SetReceipt(&main->Receipts());
   receiptDialogs = std::make_unique<reg::ReceiptDialogWindows>(*pd4Dialog, *taxDialog);
@@ -60,6 +62,7 @@ bool ProgramWindows::PrepareStartup(reg::RegisterWindow& window) {
   // as they are, without a message.
   if (ReadSettingsFile(SettingsPath(), settings)) {
     const Qt::WindowStates rest = window.windowState() & ~(Qt::WindowMaximized | Qt::WindowMinimized);
+    window.SetLayout(settings.registerLayout);
     window.setWindowState(settings.windowsState ? rest | Qt::WindowMaximized : rest);
   }
   // Step 2.  A wrong password is said so and may be typed again; after the
@@ -78,6 +81,7 @@ bool ProgramWindows::PrepareStartup(reg::RegisterWindow& window) {
 
 bool ProgramWindows::SaveSettings(reg::RegisterWindow& window) {
   settings.windowsState = reg::MaximizedForSettings(window.windowState());
+  settings.registerLayout = window.Layout();
   QString error;
   if (!WriteSettingsFile(SettingsPath(), settings, &error)) {
     context_.prompts->ShowError(QStringLiteral("Не удалось записать файл настроек %1: %2")
@@ -90,6 +94,17 @@ bool ProgramWindows::SaveSettings(reg::RegisterWindow& window) {
 void ProgramWindows::ShowSettings() { context_.prompts->ShowModal(*settingsDialog); }
 
 void ProgramWindows::ShowAbout() { context_.prompts->ShowModal(*aboutBox); }
+
+void ProgramWindows::ShowDirectory(DirectoryKind kind) {
+  directories::DirectoryWindow* window = kind == DirectoryKind::Payers       ? payers.get()
+                                         : kind == DirectoryKind::Recipients ? recipients.get()
+                                                                             : codes.get();
+  if (!window) return;
+  // No receipt is being filled in: nothing to pick into.
+  window->SetReceipt(nullptr);
+  window->ExecuteUpkeep();
+  window->SetReceipt(registerWindow ? &registerWindow->Receipts() : nullptr);
+}
 
 std::unique_ptr<ProgramWindows> CreateProgramWindows(const ui::AppContext& context) {
   return std::make_unique<ProgramWindows>(context);

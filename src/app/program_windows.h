@@ -42,6 +42,7 @@ class ProgramWindows : public reg::RegisterHost {
   bool SaveSettings(reg::RegisterWindow& window) override;
   void ShowSettings() override;
   void ShowAbout() override;
+  void ShowDirectory(DirectoryKind kind) override;
 
   // The program's settings for this run; "WindowsState" is taken from the
   // register window whenever the file is written.

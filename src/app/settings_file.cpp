@@ -12,6 +12,7 @@ namespace app {
 namespace {
 constexpr char16_t kMain[] = u"Main";
 constexpr char16_t kNastr[] = u"Nastr";
+constexpr char16_t kRegister[] = u"Register";
 }  // namespace
 
 QString UserConfigHome(const std::function<QString(const char*)>& getenv) {
@@ -42,6 +43,19 @@ bool ReadSettingsFile(const QString& path, Settings& settings) {
   settings.passLog = ini.ReadBool(kNastr, u"PassLog", defaults.passLog);
   settings.password = ini.ReadString(kNastr, u"Password", defaults.password);
   settings.windowsState = ini.ReadBool(kMain, u"WindowsState", defaults.windowsState);
+  reg::RegisterLayout& layout = settings.registerLayout;
+  layout = {};
+  auto integer = [&ini](const char16_t* key) -> std::optional<long long> {
+    const std::optional<QString> value = ini.Value(kRegister, key);
+    return value ? ParseIniInteger(*value) : std::nullopt;
+  };
+  if (const auto column = integer(u"SortColumn"); column && *column >= 0 && *column < 100)
+    layout.sortColumn = static_cast<int>(*column);
+  layout.descending = ini.ReadBool(kRegister, u"Descending", false);
+  layout.widths = reg::ReadWidths(ini.ReadString(kRegister, u"Widths", QString()));
+  const auto width = integer(u"Width"), height = integer(u"Height");
+  if (width && height && *width > 0 && *height > 0 && *width <= 100000 && *height <= 100000)
+    layout.size = QSize(static_cast<int>(*width), static_cast<int>(*height));
   return true;
 }
 
@@ -58,6 +72,18 @@ bool WriteSettingsFile(const QString& path, const Settings& settings, QString* e
   ini.WriteBool(kNastr, u"Summa", settings.summa);
   ini.WriteBool(kNastr, u"PassLog", settings.passLog);
   ini.WriteString(kNastr, u"Password", settings.password);
+  // The layout only once a register has been shown: a file of an older run
+  // gains no empty section.
+  const reg::RegisterLayout& layout = settings.registerLayout;
+  if (layout.sortColumn >= 0) {
+    ini.WriteString(kRegister, u"SortColumn", QString::number(layout.sortColumn));
+    ini.WriteBool(kRegister, u"Descending", layout.descending);
+  }
+  if (!layout.widths.empty()) ini.WriteString(kRegister, u"Widths", reg::WidthsText(layout.widths));
+  if (layout.size.isValid()) {
+    ini.WriteString(kRegister, u"Width", QString::number(layout.size.width()));
+    ini.WriteString(kRegister, u"Height", QString::number(layout.size.height()));
+  }
   return ini.Save(path, error);
 }
 

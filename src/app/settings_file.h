@@ -5,6 +5,14 @@
 //   [Nastr] PassLog       boolean, default false: ask for the password at start
 //   [Nastr] Password      text, default empty:    the login password, plain
 //
+// and the register window's layout (register/register_layout.h) in a
+// section of its own:
+//
+//   [Register] SortColumn  grid column sorted by, default none (the opening order)
+//              Descending  boolean, default false
+//              Widths      the grid columns' widths, "40,71,119,..."
+//              Width, Height  the window's normal size in pixels
+//
 // During a run the "Nastr" values live in the settings dialog's controls and
 // "WindowsState" in the main window's state; this module only moves them
 // between a Settings value and the file.  User-interface thread only.
@@ -21,6 +29,8 @@
 #include <QString>
 #include <functional>
 
+#include "register/register_layout.h"
+
 namespace app {
 
 struct Settings {
@@ -28,6 +38,7 @@ struct Settings {
   bool summa = true;
   bool passLog = false;
   QString password;
+  reg::RegisterLayout registerLayout;
 };
 
 // The settings file's name inside the program directory.
@@ -46,13 +57,13 @@ QString SettingsFilePath(const QString& programDir, const QString& configHome);
 QString SettingsFilePath(const QString& programDir);
 
 // Reads the file at `path` into `settings`, key by key in the order Summa,
-// PassLog, Password, WindowsState; a key that is missing or not a number
-// gives its default.  When the file exists but cannot be read, returns false
+// PassLog, Password, WindowsState, then the register's layout; a key that is
+// missing or not a number gives its default.  When the file exists but cannot be read, returns false
 // and leaves `settings` as it was.  A missing file reads as all defaults.
 bool ReadSettingsFile(const QString& path, Settings& settings);
 
 // Writes the four keys into the file at `path` (WindowsState, Summa, PassLog,
-// Password), creating the file and its folder when missing and leaving every
+// Password) and the register's layout when it has one, creating the file and its folder when missing and leaving every
 // other line alone.  False and the reason in `error` when the file cannot be read or
 // written; the file is then unchanged.
 bool WriteSettingsFile(const QString& path, const Settings& settings, QString* error);

@@ -9,6 +9,7 @@
 
 #include "data/receipt_tables.h"
 #include "data/requisites.h"
+#include "data/utf8_text.h"
 #include "engine/base/codepage.h"
 
 namespace receipts {
@@ -60,12 +61,6 @@ std::optional<std::string> Convert(std::string_view bytes, const char* from, con
   if (U_FAILURE(status)) return std::nullopt;
   out.resize(static_cast<size_t>(dst - out.data()));
   return out;
-}
-
-// Characters, not bytes, of valid UTF-8 text.
-size_t CharCount(std::string_view utf8) {
-  return static_cast<size_t>(
-      std::count_if(utf8.begin(), utf8.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
 struct Limit {
@@ -159,7 +154,7 @@ std::string CheckRequisite(const Requisite& r) {
     return "значение содержит управляющий символ" + where;
   if (!EncodeQrText(v, QrCharset::kUtf8)) return "значение не является текстом UTF-8" + where;
   const size_t limit = QrValueLimit(r.key);
-  if (limit != 0 && CharCount(v) > limit) return "значение длиннее " + std::to_string(limit) + " символов" + where;
+  if (limit != 0 && Utf8CharCount(v) > limit) return "значение длиннее " + std::to_string(limit) + " символов" + where;
 
   const std::string_view k = r.key;
   bool sound = true;

@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "data/receipt_tables.h"
+#include "data/utf8_text.h"
 #include "engine/base/codepage.h"
 #include "engine/dataset/dataset.h"
 #include "engine/dataset/field.h"
@@ -25,14 +26,6 @@ std::string_view Trim(std::string_view v) {
 }
 
 bool AllZeros(std::string_view v) { return v.find_first_not_of('0') == std::string_view::npos; }
-
-// Characters, not bytes: a Cyrillic letter typed for a Latin one is a wrong
-// character, not a wrong length.
-size_t Utf8Length(std::string_view v) {
-  size_t n = 0;
-  for (char c : v) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-  return n;
-}
 
 int Digit(char c) { return c - '0'; }
 
@@ -90,7 +83,9 @@ Complaint InnProblem(std::string_view value, InnKind kind, std::string_view subj
 Complaint KppProblem(std::string_view value, std::string_view subject) {
   std::string_view kpp = Trim(value);
   if (kpp.empty() || kpp == "0") return {};
-  if (Utf8Length(kpp) != 9) return Say(subject, ": нужно 9 знаков");
+  // Characters, not bytes: a Cyrillic letter typed for a Latin one is a
+  // wrong character, not a wrong length.
+  if (Utf8CharCount(kpp) != 9) return Say(subject, ": нужно 9 знаков");
   // The reason-for-registration pair may hold capital Latin letters since
   // 2013; nine characters in more than nine bytes hold some other letter.
   if (!KppShaped(kpp)) return Say(subject, ": цифры, в 5-м и 6-м знаках также латинские A–Z");

@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QVBoxLayout>
 
 #include "ui/dialog_buttons.h"
@@ -170,16 +171,38 @@ DirectoryWindow::DirectoryWindow(const DirectoryConfig& config, ui::UiPrompts& p
   connect(grid->dataModel(), &widgets::DataSetTableModel::readFailed, this,
           [this](std::exception_ptr error) { ui::ReportError(error, &prompts_); });
 
+  // The code column's title turns the order round.
+  if (auto columns = grid->gridColumns(); !columns.empty()) {
+    columns[0].titleButton = true;
+    grid->setColumns(std::move(columns));
+    grid->setSortMarker(0);
+  }
+  connect(grid, &widgets::DataGrid::titleClicked, this, [this](int column) {
+    if (column != 0) return;
+    const bool reversed = !grid->dataModel()->reversed();
+    grid->dataModel()->setReversed(reversed);
+    grid->setSortMarker(0, reversed);
+  });
+
   CloseButton = new QPushButton(QStringLiteral("Закрыть"), this);
   CloseButton->setAutoDefault(false);
+  CloseButton->setAccessibleName(CloseButton->text());
+  searchLabel = new QLabel(this);
+  searchLabel->setObjectName(QStringLiteral("searchLabel"));
+  searchLabel->setAccessibleName(QStringLiteral("Поиск"));
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(toolBar);
   layout->addWidget(grid, 1);
   auto* bottom = new QHBoxLayout;
+  bottom->addWidget(searchLabel);
   bottom->addStretch(1);
   bottom->addWidget(CloseButton);
   layout->addLayout(bottom);
-  resize(520, 380);
+  // Wide enough for every column, as far as the screen allows.
+  int width = 60;
+  for (const DirectoryColumn& c : config.columns) width += c.width;
+  if (const QScreen* screen = this->screen()) width = qMin(width, screen->availableGeometry().width() - 40);
+  resize(qMax(520, width), 380);
 
   connect(actCreate, &QAction::triggered, this, [this] { logic_.Create(); });
   connect(actChange, &QAction::triggered, this, [this] { logic_.Change(); });
@@ -213,6 +236,7 @@ void DirectoryWindow::ApplyEnabling() {
 bool DirectoryWindow::Execute() {
   picked_ = false;
   typed_.clear();
+  ShowSearch(typed_, true);
   try {
     logic_.Open();
   } catch (const tdb::EDatabaseError& e) {
@@ -230,7 +254,45 @@ bool DirectoryWindow::Execute() {
   return picked_;
 }
 
+QString DirectoryWindow::UpkeepCaption() const {
+  QString caption = logic_.Config().caption;
+  caption.remove(QStringLiteral(" (Выбор)"));
+  return caption;
+}
+
+void DirectoryWindow::ExecuteUpkeep() {
+  upkeep_ = true;
+  setWindowTitle(UpkeepCaption());
+  setAccessibleName(windowTitle());
+  struct Back {
+    DirectoryWindow& w;
+    ~Back() {
+      w.upkeep_ = false;
+      w.setWindowTitle(w.logic_.Config().caption);
+      w.setAccessibleName(w.windowTitle());
+    }
+  } back{*this};
+  Execute();
+}
+
+void DirectoryWindow::ShowSearch(const QString& typed, bool found) {
+  if (typed.isEmpty()) {
+    searchLabel->clear();
+    return;
+  }
+  searchLabel->setText(found ? QStringLiteral("Поиск: %1").arg(typed)
+                             : QStringLiteral("Поиск: %1 — не найдено").arg(typed));
+}
+
 void DirectoryWindow::PickCurrent() {
+  if (upkeep_) {
+    try {
+      logic_.Change();
+    } catch (const tdb::EDatabaseError& e) {
+      prompts_.ShowError(ui::ErrorText(e));
+    }
+    return;
+  }
   if (!logic_.Pick()) return;
   picked_ = true;
   accept();
@@ -249,17 +311,23 @@ bool DirectoryWindow::eventFilter(QObject* watched, QEvent* event) {
     if (key->key() == Qt::Key_Backspace && !typed_.isEmpty()) {
       typed_.chop(1);
       if (!typed_.isEmpty()) logic_.Search(typed_);
+      ShowSearch(typed_, true);
       return true;
     }
     const QString text = key->text();
     if (!text.isEmpty() && text.front().isPrint() && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
       if (!lastTyped_.isValid() || lastTyped_.elapsed() > kSearchPause) typed_.clear();
       lastTyped_.start();
-      typed_ += text;
-      if (!logic_.Search(typed_)) typed_.chop(text.size());  // keep the text that still finds an entry
+      const QString tried = typed_ + text;
+      const bool found = logic_.Search(tried);
+      if (found) typed_ = tried;  // else the text that still finds an entry stays
+      ShowSearch(tried, found);
       return true;
     }
-    if (key->key() != Qt::Key_Shift) typed_.clear();  // moving about starts a new search
+    if (key->key() != Qt::Key_Shift) {  // moving about starts a new search
+      typed_.clear();
+      ShowSearch(typed_, true);
+    }
   }
   return QDialog::eventFilter(watched, event);
 }

@@ -4,9 +4,10 @@
 // DirectoryWindow is the modal list window: a toolbar with "Создать",
 // "Изменить", "Удалить", "Скопировать" (and the code directory's kind filter),
 // the list of entries, and "Закрыть".  A double-click or Enter in the list
-// picks the current entry into the receipt and closes the window; typing in
-// the list searches by code (digits) or by name (anything else), so a pick
-// needs no mouse.  Execute() opens the table, shows the window and closes the
+// picks the current entry into the receipt and closes the window (in upkeep
+// from the register's menu it changes the entry instead); typing in the list
+// searches by code (digits) or by name (anything else), so a pick needs no
+// mouse, and the text typed shows under the list.  Execute() opens the table, shows the window and closes the
 // table however the window was left.
 //
 // DirectoryEntryDialog is the edit dialog for one entry: an editor per field of the
@@ -87,6 +88,13 @@ class DirectoryWindow : public QDialog {
   // has closed.  A table that cannot be opened shows the engine's message
   // and the window is not shown.  Answers whether an entry was picked.
   bool Execute();
+  // The same for upkeep, from the register's "Справочники" menu: the
+  // caption without "(Выбор)", and Enter or a double-click changes the entry
+  // instead of picking it.
+  void ExecuteUpkeep();
+  bool Upkeep() const { return upkeep_; }
+  // The caption of the upkeep window.
+  QString UpkeepCaption() const;
 
   // Toolbar commands; their enabled state is the enabling rule.
   QAction* actCreate;
@@ -97,6 +105,9 @@ class DirectoryWindow : public QDialog {
   QComboBox* KindFilter = nullptr;  // the code directory only
   widgets::DataGrid* grid;  // the list of entries
   QPushButton* CloseButton;  // "Закрыть"
+  // What has been typed to search the list, and "не найдено" when no entry
+  // starts with it; empty when no search runs.
+  QLabel* searchLabel;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -109,6 +120,8 @@ class DirectoryWindow : public QDialog {
   ui::UiPrompts& prompts_;
   DirectoryEntryDialog* editDialog_ = nullptr;
   bool picked_ = false;
+  bool upkeep_ = false;
+  void ShowSearch(const QString& typed, bool found);
   QString typed_;  // what has been typed into the list since the last pause
   QElapsedTimer lastTyped_;
 };

@@ -3,6 +3,9 @@
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QTextBrowser>
+#include <QFileInfo>
+#include <QFile>
 #include <QHBoxLayout>
 #include <QAbstractButton>
 #include <QComboBox>
@@ -229,7 +232,12 @@ void ReceiptDialog::keyPressEvent(QKeyEvent* event) {
 }
 
 void ReceiptDialog::Store() {
-  if (!widgets::ConfirmDespiteWarnings(warnings_, [this](const QString& q) { return prompts_.AskYesNo(q); })) return;
+  // The requisites that fail their checks and what the receipt lacks, in
+  // one question.
+  const QStringList omissions =
+      ReceiptOmissions(*source_->DataSet(), ChecksPayerInn(), QDate::currentDate());
+  if (!widgets::ConfirmDespiteWarnings(warnings_, [this](const QString& q) { return prompts_.AskYesNo(q); }, omissions))
+    return;
   Storing();
   if (!StoreReceipt(*source_->DataSet(), prompts_)) return;  // shown; everything typed stays
   stored_ = true;
@@ -305,8 +313,15 @@ TaxReceiptDialog::TaxReceiptDialog(ui::UiPrompts& prompts, QWidget* parent) : Re
 
   RulesButton = new QPushButton(QStringLiteral("Правила заполнения формы № ПД (налог)"), this);
   RulesButton->setAutoDefault(false);
-  connect(RulesButton, &QPushButton::clicked, this,
-          [this] { openDocument_(QDir::current().absoluteFilePath(QStringLiteral("prav.doc"))); });
+  connect(RulesButton, &QPushButton::clicked, this, [this] {
+    // A document the data folder holds is the office's own and comes first.
+    const QString document = QDir::current().absoluteFilePath(QStringLiteral("prav.doc"));
+    if (QFileInfo::exists(document) || rulesPage_.isEmpty()) {
+      openDocument_(document);
+      return;
+    }
+    ShowRules();
+  });
   // At the row's far end from Ok and Отмена.
   buttonBox_->addButton(RulesButton, QDialogButtonBox::HelpRole);
   layout()->addWidget(buttonBox_);
@@ -337,6 +352,35 @@ void TaxReceiptDialog::Loading() {
   periodBox->clear();
   periodBox->addItems(PeriodSuggestions(clock_()));
   periodBox->setEditText(period);
+}
+
+void TaxReceiptDialog::ShowRules() {
+  QFile file(rulesPage_);
+  if (!file.open(QIODevice::ReadOnly)) {
+    prompts_.ShowMessage(QStringLiteral("Не удалось открыть страницу с правилами заполнения: %1")
+                             .arg(QDir::toNativeSeparators(rulesPage_)));
+    return;
+  }
+  QDialog window(this);
+  window.setObjectName(QStringLiteral("rulesWindow"));
+  window.setWindowTitle(RulesButton->text());
+  window.setAccessibleName(RulesButton->text());
+  auto* layout = new QVBoxLayout(&window);
+  auto* page = new QTextBrowser(&window);
+  page->setObjectName(QStringLiteral("rulesPage"));
+  page->setAccessibleName(RulesButton->text());
+  page->setOpenLinks(false);
+  page->setHtml(QString::fromUtf8(file.readAll()));
+  layout->addWidget(page);
+  auto* close = new QPushButton(QStringLiteral("Закрыть"), &window);
+  close->setAccessibleName(close->text());
+  connect(close, &QPushButton::clicked, &window, &QDialog::accept);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(close);
+  layout->addLayout(buttons);
+  window.resize(720, 620);
+  prompts_.ShowModal(window);
 }
 
 void TaxReceiptDialog::Storing() {

@@ -94,6 +94,8 @@ class ReceiptDialog : public QDialog {
   // Steps of the tax dialog around the shared showing and storing.
   virtual void Loading() {}
   virtual void Storing() {}
+  // The payer's INN has no editor of its own here and is checked at "ОК".
+  virtual bool ChecksPayerInn() const { return false; }
   // Marks the requisite editors made so far whose values fail their checks;
   // "Ok" then asks once before storing such values.
   void WarnRequisites();
@@ -121,6 +123,9 @@ class Pd4ReceiptDialog : public ReceiptDialog {
 
  public:
   explicit Pd4ReceiptDialog(ui::UiPrompts& prompts, QWidget* parent = nullptr);
+
+ protected:
+  bool ChecksPayerInn() const override { return true; }
 };
 
 class TaxReceiptDialog : public ReceiptDialog {
@@ -135,6 +140,12 @@ class TaxReceiptDialog : public ReceiptDialog {
   // Opens a document with the desktop's application for it; the result is
   // not examined.
   void SetDocumentOpener(std::function<void(const QString& path)> opener) { openDocument_ = std::move(opener); }
+  // The program's own page on filling in the form (HTML), shown in a window
+  // of the program by the rules button when the data folder holds no
+  // "prav.doc"; empty: the button asks for "prav.doc" as before.
+  void SetRulesPage(const QString& path) { rulesPage_ = path; }
+  // Shows the rules page modally; a page that cannot be read is said so.
+  void ShowRules();
 
   QComboBox* statusBox;  // status
   QComboBox* reasonBox;  // basis of payment
@@ -153,6 +164,7 @@ class TaxReceiptDialog : public ReceiptDialog {
   directories::DirectoryWindow* codes_ = nullptr;
   Clock clock_ = SystemToday;
   std::function<void(const QString&)> openDocument_;
+  QString rulesPage_;
 };
 
 }  // namespace entry

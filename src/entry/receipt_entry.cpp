@@ -2,6 +2,8 @@
 #include "entry/receipt_entry.h"
 
 #include <QFocusEvent>
+#include <cmath>
+#include <cstdlib>
 #include <QWidget>
 
 #include "ui/error_report.h"
@@ -9,6 +11,8 @@
 #include "data/receipt_tables.h"
 #include "engine/base/database_error.h"
 #include "engine/dataset/dataset.h"
+#include "data/requisites.h"
+#include "widgets/data_text.h"
 
 namespace entry {
 
@@ -82,6 +86,32 @@ QStringList PeriodSuggestions(const QDate& today) {
           QStringLiteral("КВ.") + two((month - 1) / 3 + 1) + QLatin1Char('.') + year,
           QStringLiteral("ПЛ.") + two(month <= 6 ? 1 : 2) + QLatin1Char('.') + year,
           QStringLiteral("ГД.00.") + year};
+}
+
+QStringList ReceiptOmissions(const tdb::TDataSet& receipt, bool checkPayerInn, const QDate& today) {
+  QStringList out;
+  auto text = [&receipt](const char* field) { return widgets::FieldText(receipt.FieldByName(field)).trimmed(); };
+  if (text(receipt_table::kPayer).isEmpty()) out << QStringLiteral("Не указан плательщик.");
+  if (text(receipt_table::kRecipient).isEmpty()) out << QStringLiteral("Не указан получатель.");
+  if (receipt.FieldByName(receipt_table::kAmount).AsCurrency().value == 0) out << QStringLiteral("Сумма равна нулю.");
+  // Day 0 is 30.12.1899: what a cleared date editor leaves behind.
+  const tdb::TField& dateField = receipt.FieldByName(receipt_table::kDate);
+  const double days = dateField.AsDateTime();
+  if (days < 1) {
+    out << QStringLiteral("Не указана дата.");
+  } else {
+    const QDate date = QDate(1899, 12, 30).addDays(static_cast<qint64>(days));
+    if (std::abs(date.daysTo(today)) > 365)
+      out << QStringLiteral("Дата %1 отстоит от сегодняшней больше чем на год.").arg(date.toString(QStringLiteral("dd.MM.yyyy")));
+  }
+  if (checkPayerInn) {
+    const QString inn = text(receipt_table::kPayerInn);
+    if (!inn.isEmpty() && inn != QStringLiteral("0")) {
+      if (const receipts::Complaint complaint = receipts::CheckInn(inn.toStdString(), receipts::InnKind::kAny))
+        out << QStringLiteral("ИНН плательщика: %1").arg(QString::fromStdString(*complaint));
+    }
+  }
+  return out;
 }
 
 bool StoreReceipt(tdb::TDataSet& receipt, ui::UiPrompts& prompts) {

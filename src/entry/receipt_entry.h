@@ -45,6 +45,13 @@ QString ListItemCode(const QString& text);
 // "МС.mm.yyyy", "КВ.qq.yyyy", "ПЛ.hh.yyyy", "ГД.00.yyyy" for `today`.
 QStringList PeriodSuggestions(const QDate& today);
 
+// What a receipt about to be stored lacks or holds that is likely a slip,
+// one Russian line each, for the question on "ОК" (warnings, never
+// refusals): no payer, no recipient, an amount of 0, no date, a date more
+// than a year from `today`, and on a PD-4 (`checkPayerInn`) a payer's INN
+// that fails its check.  REQUIRES: the dataset is open.
+QStringList ReceiptOmissions(const tdb::TDataSet& receipt, bool checkPayerInn, const QDate& today);
+
 // Posts the receipt (the bound editors first write what is being typed).
 // An engine refusal is shown through `prompts` and leaves the receipt in its
 // insert or edit state with every value as it was; answers whether stored.

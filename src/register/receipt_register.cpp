@@ -11,6 +11,7 @@
 #include "data/receipt_rules.h"
 #include "data/receipt_tables.h"
 #include "engine/base/ascii.h"
+#include "engine/dataset/dada_table.h"
 #include "widgets/data_text.h"
 
 namespace reg {
@@ -86,28 +87,84 @@ void ReceiptRegister::Open() {
   receipts::Home().SetTable(table_, receipt_table::kFile, receipt_table::kTable, receipt_table::kByNumber);
   table_.Open();
   sortColumn_ = 0;
+  descending_ = false;
+  if (!viewFilter_.empty()) ApplyViewFilter();
 }
 
 bool ReceiptRegister::HasRecords() const { return table_.Active() && table_.RecordCount() > 0; }
 
 bool ReceiptRegister::SortBy(int column) {
+  return SetOrder(column, column == sortColumn_ ? !descending_ : false);
+}
+
+bool ReceiptRegister::SetOrder(int column, bool descending) {
   if (column < 0 || column >= static_cast<int>(RegisterColumns().size())) return false;
   const char* index = RegisterColumns()[static_cast<size_t>(column)].index;
   if (!index || !table_.Active()) return false;
+  if (column != sortColumn_ || table_.IndexName() != index) {
+    table_.CheckBrowseMode();
+    const std::optional<tdb::TBookmark> current = CurrentBookmark(table_);
+    table_.SetIndexName(index);
+    // The receipt the clerk was on stays current in the new order.
+    ReturnTo(table_, current);
+  }
+  sortColumn_ = column;
+  descending_ = descending;
+  return true;
+}
+
+void ReceiptRegister::ApplyViewFilter() {
+  table_.SetFilter(viewFilter_);
+  table_.SetFiltered(!viewFilter_.empty());
+}
+
+void ReceiptRegister::SetViewFilter(const std::string& text) {
+  if (!table_.Active()) {
+    viewFilter_ = text;
+    return;
+  }
   table_.CheckBrowseMode();
   const std::optional<tdb::TBookmark> current = CurrentBookmark(table_);
-  table_.SetIndexName(index);
-  sortColumn_ = column;
-  // The receipt the clerk was on stays current in the new order.
+  const std::string previous = viewFilter_;
+  viewFilter_ = text;
+  try {
+    ApplyViewFilter();
+  } catch (...) {
+    viewFilter_ = previous;
+    try {
+      ApplyViewFilter();
+    } catch (...) {
+    }
+    throw;
+  }
   ReturnTo(table_, current);
-  return true;
+}
+
+ReceiptRegister::Totals ReceiptRegister::ShownTotals() const {
+  Totals totals;
+  if (!table_.Active()) return totals;
+  totals.count = table_.RecordCount();
+  const tdb::TField* amount = &table_.FieldByName(receipt_table::kAmount);
+  int field = 0;
+  while (&table_.Field(field) != amount) ++field;
+  int64_t sum = 0;
+  constexpr int kStep = 4096;
+  for (int first = 0; first < totals.count; first += kStep) {
+    for (const tdb::TRowValues& row : table_.ReadRows(first, kStep, {field})) {
+      if (const double* value = std::get_if<double>(&row.Values[0]))
+        sum += tdb::TCurrency::FromDouble(*value).value;
+    }
+  }
+  totals.amount.value = sum;
+  return totals;
 }
 
 QString ReceiptRegister::OrderName() const {
   static const char16_t* const names[] = {u"по номеру", u"по дате",  nullptr,       u"по плательщику",
                                           u"по сумме",  u"по получателю", nullptr};
   const char16_t* name = sortColumn_ >= 0 && sortColumn_ < 7 ? names[sortColumn_] : nullptr;
-  return name ? QString::fromUtf16(name) : QStringLiteral("по номеру");
+  const QString order = name ? QString::fromUtf16(name) : QStringLiteral("по номеру");
+  return descending_ ? order + QStringLiteral(", по убыванию") : order;
 }
 
 void ReceiptRegister::InsertNumbered() {
@@ -214,9 +271,17 @@ bool ReceiptRegister::Purge(const std::function<void()>& begin, const Progress& 
   lastPurge_ = {};
   // The first question says what happens to the receipts that remain: they
   // are numbered from 1 in the order the register shows them now.
-  if (!prompts_.AskYesNo(QStringLiteral("Вы действительно желаете удалить все помеченные на удаление записи?") +
-                         QStringLiteral("\n\nОставшиеся квитанции будут перенумерованы с 1 в порядке, "
-                                        "показанном сейчас: %1.").arg(OrderName()))) {
+  QString question = QStringLiteral("Вы действительно желаете удалить все помеченные на удаление записи?");
+  if (descending_)
+    question += QStringLiteral("\n\nОставшиеся квитанции будут перенумерованы с 1 от нижней строки списка к "
+                               "верхней; порядок сейчас: %1.").arg(OrderName());
+  else
+    question += QStringLiteral("\n\nОставшиеся квитанции будут перенумерованы с 1 в порядке, "
+                               "показанном сейчас: %1.").arg(OrderName());
+  // A filter shows only some receipts; the numbers go to all of them.
+  if (!viewFilter_.empty())
+    question += QStringLiteral("\nОтбор на это время снимается: перенумеруются все квитанции, и не отобранные тоже.");
+  if (!prompts_.AskYesNo(question)) {
     return false;
   }
   if (!prompts_.AskYesNo(QStringLiteral("Все записи, помеченные на удаление, будут удалены. Продолжить?"))) {
@@ -224,24 +289,41 @@ bool ReceiptRegister::Purge(const std::function<void()>& begin, const Progress& 
   }
   if (!table_.Active()) return false;
   table_.CheckBrowseMode();
+  if (table_.Filtered()) table_.SetFiltered(false);
   if (begin) begin();
   const int total = table_.RecordCount();
   int done = 0;
   const std::string index = table_.IndexName();
   try {
+    // On a database file, one batch of changes: the file lock is taken once
+    // per stretch of changes, not once per deletion and renumbered receipt.
+    std::optional<tdb::TDadaTable::TChangeBatch> batch;
+    if (auto* file_table = dynamic_cast<tdb::TDadaTable*>(&table_)) batch.emplace(*file_table);
     DeleteMarked(progress, total, done);
     Renumber(progress, total, done);
   } catch (...) {
-    // Back to the whole table in the user's order, readable, in browse state.
+    // Back to the table in the user's order and filter, readable, in browse
+    // state.
     CancelQuietly(table_);
     try {
       if (table_.Filtered()) table_.SetFiltered(false);
       table_.SetFilter("");
       if (table_.IndexName() != index) table_.SetIndexName(index);
+      if (!viewFilter_.empty()) ApplyViewFilter();
     } catch (...) {
     }
     if (end) end();
     throw;
+  }
+  // The clerk's filter again, on the last receipt it shows.
+  if (!viewFilter_.empty()) {
+    try {
+      ApplyViewFilter();
+      table_.Last();
+    } catch (...) {
+      if (end) end();
+      throw;
+    }
   }
   if (end) end();
   return true;
@@ -267,6 +349,8 @@ void ReceiptRegister::Renumber(const Progress& progress, int total, int& done) {
   // before anything changes: in an order by `nomer` a renumbered receipt
   // may move (duplicate or edited numbers), and walking that order with Next
   // would then skip receipts or number some twice.
+  // Turned round, the numbers still ascend with the index, so the list
+  // shows the same order afterwards: the top row gets the highest number.
   std::vector<tdb::TBookmark> order;
   for (const tdb::TRowValues& row : table_.ReadRows(0, table_.RecordCount(), {})) order.push_back(row.Bookmark);
   const int count = static_cast<int>(order.size());

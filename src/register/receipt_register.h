@@ -20,6 +20,7 @@
 #include <QString>
 #include <array>
 #include <functional>
+#include <optional>
 
 #include "register/receipt_dialogs.h"
 #include "ui/ui_prompts.h"
@@ -65,11 +66,17 @@ class ReceiptRegister {
 
   // The column showing the sort marker.
   int SortColumn() const { return sortColumn_; }
+  // Whether the rows show in the reverse of the index's order (the grid
+  // counts them from the other end; the dataset keeps its order).
+  bool Descending() const { return descending_; }
   // A click on the title of `column`: when it acts as a button, selects its
-  // index, moves the marker there and answers true; otherwise changes
-  // nothing.
+  // index ascending, or on the column already sorted turns the order round,
+  // and answers true; otherwise changes nothing.
   // The receipt that was current stays current.
   bool SortBy(int column);
+  // The order of `column` (a title button), ascending or not, as SortBy
+  // leaves it; false and nothing changed for another column.
+  bool SetOrder(int column, bool descending);
   // The order shown, as the purge's question names it ("по сумме").
   QString OrderName() const;
 
@@ -94,8 +101,9 @@ class ReceiptRegister {
   // mark), numbered record count + 1.
   void Copy();
   // Purge: after both questions are answered Yes, deletes every marked
-  // receipt and numbers the rest 1..N in the order shown, then makes the
-  // last receipt current.  `begin` is called once the questions are answered,
+  // receipt and numbers the rest 1..N in the order shown (from the bottom
+  // row up when the order is turned round, so the list keeps its order),
+  // then makes the receipt with the highest number current.  `begin` is called once the questions are answered,
   // `progress` as the work goes on and `end` when it is over (also on a
   // failure).  Answers whether the purge ran.
   bool Purge(const std::function<void()>& begin, const Progress& progress, const std::function<void()>& end);
@@ -106,6 +114,20 @@ class ReceiptRegister {
     int renumbered = 0;
   };
   PurgeResult LastPurge() const { return lastPurge_; }
+
+  // The clerk's filter: an engine filter text (register/receipt_filter.h),
+  // empty for every receipt.  Applied at once while open (a wrong text
+  // raises and changes nothing) and again at every open; the receipt that
+  // was current stays current when it still shows.  The purge lifts it while
+  // it works and puts it back.
+  void SetViewFilter(const std::string& text);
+  const std::string& ViewFilter() const { return viewFilter_; }
+  // The receipts shown and the sum of their amounts.
+  struct Totals {
+    int count = 0;
+    tdb::TCurrency amount;
+  };
+  Totals ShownTotals() const;
 
   // Reads the table again so that receipts another process has added or
   // changed show, keeping the current receipt current when it is still
@@ -123,12 +145,16 @@ class ReceiptRegister {
   QString CaptionOfCurrent() const;
   void DeleteMarked(const Progress& progress, int total, int& done);
   void Renumber(const Progress& progress, int total, int& done);
+  // Applies viewFilter_ to the open table.
+  void ApplyViewFilter();
 
   tdb::TDataSet& table_;
   ui::UiPrompts& prompts_;
   ReceiptDialogs& dialogs_;
   int sortColumn_ = 0;
+  bool descending_ = false;
   PurgeResult lastPurge_;
+  std::string viewFilter_;
 };
 
 }  // namespace reg

@@ -22,6 +22,9 @@ class RegisterHost {
   virtual bool SaveSettings(RegisterWindow& window) = 0;
   virtual void ShowSettings() = 0;
   virtual void ShowAbout() = 0;
+  // "Справочники": the directory for upkeep (no receipt to pick into).
+  enum class DirectoryKind { Payers, Recipients, Codes };
+  virtual void ShowDirectory(DirectoryKind /*kind*/) {}
 };
 
 }  // namespace reg

@@ -11,6 +11,7 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QFileDialog>
+#include <QLocale>
 #include <QMimeData>
 #include <QTimer>
 #include <QFontMetrics>
@@ -57,6 +58,10 @@ RegisterWindow::RegisterWindow(const ui::AppContext& context)
   BuildGrid();
   BuildPanel();
   calculator = new widgets::CalculatorDialog(this);
+  totalsLabel = new QLabel(statusBar());
+  totalsLabel->setObjectName(QStringLiteral("totalsLabel"));
+  totalsLabel->setAccessibleName(QStringLiteral("Итог"));
+  statusBar()->addPermanentWidget(totalsLabel);
   readOnlyLabel = new QLabel(QStringLiteral("Только для чтения"), this);
   readOnlyLabel->setObjectName(QStringLiteral("readOnlyLabel"));
   readOnlyLabel->setAccessibleName(readOnlyLabel->text());
@@ -105,6 +110,18 @@ void RegisterWindow::BuildMenus() {
   actCalculator = add(service, QStringLiteral("Калькулятор"), {}, &RegisterWindow::Calculator);
   actSettings = add(service, QStringLiteral("Настройка программы"), {}, &RegisterWindow::Settings);
   actPurge = add(service, QStringLiteral("Удаление помеченных записей"), {}, &RegisterWindow::Purge);
+  // The directories for upkeep, without a receipt to pick into.
+  QMenu* directories = menuBar()->addMenu(QStringLiteral("Спр&авочники"));
+  auto directory = [this, directories](const QString& text, RegisterHost::DirectoryKind kind) {
+    QAction* action = directories->addAction(text);
+    connect(action, &QAction::triggered, this, [this, kind] {
+      if (host_) host_->ShowDirectory(kind);
+    });
+    return action;
+  };
+  actPayers = directory(QStringLiteral("Плательщики"), RegisterHost::DirectoryKind::Payers);
+  actRecipients = directory(QStringLiteral("Получатели"), RegisterHost::DirectoryKind::Recipients);
+  actCodes = directory(QStringLiteral("Коды бюджетной классификации"), RegisterHost::DirectoryKind::Codes);
   QMenu* help = menuBar()->addMenu(QStringLiteral("По&мощь"));
   actAbout = add(help, QStringLiteral("О программе..."), {}, &RegisterWindow::About);
   // The menus follow the enabling rule whenever they open, whatever changed
@@ -161,6 +178,10 @@ void RegisterWindow::BuildGrid() {
   auto* area = new QWidget(this);
   auto* layout = new QVBoxLayout(area);
   layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  filterBar = new FilterBar(area);
+  connect(filterBar, &FilterBar::applyRequested, this, &RegisterWindow::ApplyFilter);
+  layout->addWidget(filterBar);
   grid = new widgets::DataGrid(area);
   grid->setObjectName(QStringLiteral("grid"));
   grid->setAccessibleName(QStringLiteral("Квитанции"));
@@ -184,7 +205,18 @@ void RegisterWindow::BuildGrid() {
   const int frame = grid->verticalHeader()->sizeHint().width() + grid->style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
                     2 * grid->frameWidth() + 8;
   int width = qMax(696, columnsWidth + frame);
-  if (const QScreen* screen = this->screen()) width = qMin(width, screen->availableGeometry().width());
+  if (const QScreen* screen = this->screen()) {
+    const int room = screen->availableGeometry().width();
+    if (width > room) {
+      // A narrower screen (1280 pixels): the purpose gives up what does not
+      // fit, so the grid needs no sideways scrolling; a wider window gives
+      // it back.
+      width = room;
+      const int last = static_cast<int>(RegisterColumns().size()) - 1;
+      const int lastWidth = grid->columnWidth(last);
+      grid->setColumnWidth(last, qMax(160, lastWidth - (columnsWidth + frame - room) - 16));
+    }
+  }
   resize(width, 480);
   grid->setExtraFields(QStringList{QString::fromLatin1(receipt_table::kDeleted)} + RequisiteFields());
   // A receipt whose requisites fail their checks carries a sign, old ones too.
@@ -213,6 +245,16 @@ void RegisterWindow::BuildGrid() {
   connect(model, &QAbstractItemModel::modelReset, this, &RegisterWindow::EnableAll);
   connect(model, &QAbstractItemModel::rowsInserted, this, &RegisterWindow::EnableAll);
   connect(model, &QAbstractItemModel::rowsRemoved, this, &RegisterWindow::EnableAll);
+  // The totals follow every change of the rows, once per burst of changes.
+  auto queueTotals = [this] {
+    if (totalsQueued_) return;
+    totalsQueued_ = true;
+    QMetaObject::invokeMethod(this, &RegisterWindow::UpdateTotals, Qt::QueuedConnection);
+  };
+  connect(model, &QAbstractItemModel::modelReset, this, queueTotals);
+  connect(model, &QAbstractItemModel::rowsInserted, this, queueTotals);
+  connect(model, &QAbstractItemModel::rowsRemoved, this, queueTotals);
+  connect(model, &QAbstractItemModel::dataChanged, this, queueTotals);
   grid->setDataSource(&receiptsSource_);
   layout->addWidget(grid);
   setCentralWidget(area);
@@ -301,8 +343,11 @@ void RegisterWindow::OpenRegister() {
     register_.Open();
     readOnly_ = !receipts_->CanModify();
     if (!readOnly_) receipts::Home().WriteThrough(*receipts_);
-    grid->setSortMarker(register_.SortColumn());
+    if (keptSortColumn_ >= 0) register_.SetOrder(keptSortColumn_, keptDescending_);
+    // The clerk starts on the first row shown, turned round or not.
+    if (register_.Descending()) receipts_->Last();
   });
+  ShowOrder();
   readOnlyLabel->setVisible(opened && readOnly_);
   EnableAll();
   // Said once, when the register opens, rather than at the first change.
@@ -409,6 +454,39 @@ void RegisterWindow::EnableAll() {
   // The popup's items stay enabled, except those that would change a
   // register open for reading only.
   for (QAction* a : {pmCreate, pmEdit, pmMark, pmCopy}) a->setEnabled(!readOnly_);
+}
+
+RegisterLayout RegisterWindow::Layout() const {
+  RegisterLayout layout;
+  layout.sortColumn = register_.IsOpen() ? register_.SortColumn() : keptSortColumn_;
+  layout.descending = register_.IsOpen() ? register_.Descending() : keptDescending_;
+  for (int c = 0; c < grid->model()->columnCount(); ++c) layout.widths.push_back(grid->columnWidth(c));
+  const bool full = isMaximized() || isFullScreen() || isMinimized();
+  layout.size = full ? normalGeometry().size() : size();
+  if (!layout.size.isValid() || layout.size.isEmpty()) layout.size = size();
+  return layout;
+}
+
+void RegisterWindow::SetLayout(const RegisterLayout& layout) {
+  keptSortColumn_ = -1;
+  if (layout.sortColumn >= 0 && layout.sortColumn < static_cast<int>(RegisterColumns().size()) &&
+      RegisterColumns()[static_cast<size_t>(layout.sortColumn)].index) {
+    keptSortColumn_ = layout.sortColumn;
+    keptDescending_ = layout.descending;
+    if (register_.IsOpen()) {
+      Run([this] { register_.SetOrder(keptSortColumn_, keptDescending_); });
+      ShowOrder();
+    }
+  }
+  // A column squeezed to nothing would be lost to the clerk.
+  const int columns = grid->model()->columnCount();
+  if (static_cast<int>(layout.widths.size()) == columns)
+    for (int c = 0; c < columns; ++c) grid->setColumnWidth(c, qMax(layout.widths[static_cast<size_t>(c)], 24));
+  if (layout.size.isValid() && !layout.size.isEmpty()) {
+    QSize size = layout.size.expandedTo(minimumSizeHint());
+    if (const QScreen* screen = this->screen()) size = size.boundedTo(screen->availableGeometry().size());
+    resize(size);
+  }
 }
 
 bool RegisterWindow::WriteSettings() {
@@ -581,9 +659,50 @@ ReceiptPrinter::SelectedReceipts RegisterWindow::SelectedReceipts() {
 
 void RegisterWindow::Calculator() { context_.prompts->ShowModal(*calculator); }
 
+bool RegisterWindow::ApplyFilter() {
+  QString message;
+  const std::optional<std::string> text = BuildFilterText(filterBar->Value(), &message);
+  if (!text) {
+    context_.prompts->ShowMessage(message);
+    return false;
+  }
+  const bool applied = Run([this, &text] { register_.SetViewFilter(*text); });
+  UpdateTotals();
+  return applied;
+}
+
+void RegisterWindow::UpdateTotals() {
+  totalsQueued_ = false;
+  if (!register_.IsOpen()) {
+    totalsLabel->clear();
+    return;
+  }
+  ReceiptRegister::Totals totals;
+  try {
+    totals = register_.ShownTotals();
+  } catch (...) {
+    // The grid reports an unreadable table; the totals just stay blank.
+    totalsLabel->clear();
+    return;
+  }
+  const QString what = register_.ViewFilter().empty() ? QStringLiteral("Квитанций") : QStringLiteral("Отобрано квитанций");
+  totalsLabel->setText(QStringLiteral("%1: %2, на сумму %3")
+                           .arg(what, QLocale(QLocale::Russian).toString(totals.count), TotalText(totals.amount)));
+}
+
 void RegisterWindow::TitleClick(int column) {
+  // Another order shows the same receipts: the totals stand as they are
+  // (at 100,000 receipts their sum is most of a re-sort's time).
+  const bool wasQueued = totalsQueued_;
+  totalsQueued_ = true;
   Run([this, column] { register_.SortBy(column); });
-  grid->setSortMarker(register_.SortColumn());
+  ShowOrder();
+  totalsQueued_ = wasQueued;
+}
+
+void RegisterWindow::ShowOrder() {
+  grid->dataModel()->setReversed(register_.Descending());
+  grid->setSortMarker(register_.SortColumn(), register_.Descending());
 }
 
 void RegisterWindow::Settings() {

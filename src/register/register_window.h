@@ -38,9 +38,11 @@
 #include "ui/app_context.h"
 #include "register/receipt_dialogs.h"
 #include "register/receipt_printer.h"
+#include "register/filter_bar.h"
 #include "register/form_chooser.h"
 #include "register/receipt_register.h"
 #include "register/register_host.h"
+#include "register/register_layout.h"
 #include "engine/dataset/dataset.h"
 #include "engine/dataset/data_source.h"
 #include "widgets/calculator.h"
@@ -70,6 +72,15 @@ class RegisterWindow : public QMainWindow {
   // itself after the window's first activation.
   void RunStartup();
   bool StartupStarted() const { return startupStarted_; }
+
+  // How the clerk left the window: its order, column widths and normal
+  // size, for the settings file.
+  RegisterLayout Layout() const;
+  // Takes a layout the settings file kept: the size and the widths at once
+  // (within this screen), the order when the register opens.  Values that
+  // do not fit this window (a column that does not sort, a width of
+  // nothing) are left out.
+  void SetLayout(const RegisterLayout& layout);
 
   // Has the host write the settings file with this window's state.  False
   // when that failed (the host has said why) or there is no host.
@@ -118,6 +129,12 @@ class RegisterWindow : public QMainWindow {
   void TitleClick(int column);
   // The enabling rule, applied to the main menu and the toolbar together.
   void EnableAll();
+  // Shows the receipts the filter bar asks for; a value that is no date or
+  // no amount is said so and the register stays as it was.  Answers whether
+  // the filter was applied.
+  bool ApplyFilter();
+  // Writes the count and the sum of the receipts shown into totalsLabel.
+  void UpdateTotals();
 
   // Main menu; the toolbar shows actCreate, actPrint, actEdit, actDelete and
   // actCopy.
@@ -134,6 +151,9 @@ class RegisterWindow : public QMainWindow {
   QAction* actSettings;    // "Сервис" > "Настройка программы"
   QAction* actPurge;       // "Сервис" > "Удаление помеченных записей"
   QAction* actAbout;       // "Помощь" > "О программе..."
+  QAction* actPayers;      // "Справочники" > "Плательщики"
+  QAction* actRecipients;  // "Справочники" > "Получатели"
+  QAction* actCodes;       // "Справочники" > "Коды бюджетной классификации"
   QToolBar* toolBar;
   // The grid's popup menu; its items are always enabled.
   QMenu* popupMenu;
@@ -147,6 +167,10 @@ class RegisterWindow : public QMainWindow {
   // The grid: the only control of the window that takes the focus.  Its
   // popup is popupMenu, whose shortcuts win while it has the focus.
   widgets::DataGrid* grid;
+  // Above the grid: the fields that choose the receipts shown.
+  FilterBar* filterBar;
+  // In the status bar: how many receipts show and their sum.
+  QLabel* totalsLabel;
   // "Только для чтения" in the status bar while the register cannot be
   // changed.
   QLabel* readOnlyLabel;
@@ -198,6 +222,8 @@ class RegisterWindow : public QMainWindow {
   void PanelProgressed(int done, int total);
   void HidePanel();
   void PlacePanel();
+  // The grid shows the register's order: its marker, bottom up or not.
+  void ShowOrder();
 
   ui::AppContext context_;
   RegisterHost* host_ = nullptr;  // not owned
@@ -227,6 +253,10 @@ class RegisterWindow : public QMainWindow {
   bool closed_ = false;  // the settings are written once, at the first close
   bool skipActivation_ = false;  // the activation that ends a failed reread's report
   int panelPercent_ = -1;        // the percentage the panel last showed
+  bool totalsQueued_ = false;    // an UpdateTotals is on its way
+  // The order the settings file kept, applied when the register opens.
+  int keptSortColumn_ = -1;
+  bool keptDescending_ = false;
   bool readOnly_ = false;        // the register file cannot be written
   bool repairing_ = false;       // opening again after a repair: no second offer
 };

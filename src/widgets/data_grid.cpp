@@ -141,8 +141,9 @@ DataGrid::DataGrid(QWidget* parent)
   });
   // A click on a title would turn the marker round: it stays where the window put it.
   connect(titles, &QHeaderView::sortIndicatorChanged, this, [this](int column, Qt::SortOrder order) {
-    if (sort_marker_ >= 0 && (column != sort_marker_ || order != Qt::AscendingOrder))
-      horizontalHeader()->setSortIndicator(sort_marker_, Qt::AscendingOrder);
+    const Qt::SortOrder marked = sort_descending_ ? Qt::DescendingOrder : Qt::AscendingOrder;
+    if (sort_marker_ >= 0 && (column != sort_marker_ || order != marked))
+      horizontalHeader()->setSortIndicator(sort_marker_, marked);
   });
   connect(model_, &DataSetTableModel::currentRowChanged, this, &DataGrid::followDataSetRow);
 
@@ -174,11 +175,12 @@ void DataGrid::setRowMark(RowMark mark) {
   indicator_->viewport()->update();
 }
 
-void DataGrid::setSortMarker(int column) {
+void DataGrid::setSortMarker(int column, bool descending) {
   sort_marker_ = column;
+  sort_descending_ = descending;
   QHeaderView* titles = horizontalHeader();
   titles->setSortIndicatorShown(column >= 0);
-  if (column >= 0) titles->setSortIndicator(column, Qt::AscendingOrder);
+  if (column >= 0) titles->setSortIndicator(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
 void DataGrid::setCellPainter(CellPainter painter) {

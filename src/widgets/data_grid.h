@@ -3,8 +3,9 @@
 // A read-only table view on a DataSetTableModel that the grid owns.  What it
 // offers a window:
 //   - a title row whose titles may act as buttons (titleClicked) and that
-//     shows one sort marker, always ascending, on the column the window names
-//     (setSortMarker); clicking a title never moves the marker by itself;
+//     shows one sort marker, ascending or descending, on the column the
+//     window names (setSortMarker); clicking a title never moves or turns the
+//     marker by itself;
 //   - a record indicator column (a triangle at the current record), which
 //     can also carry a warning sign on rows a window marks (setRowMark), the
 //     mark's text showing as the sign's tooltip;
@@ -70,9 +71,11 @@ class DataGrid : public QTableView {
   void setExtraFields(const QStringList& names) { model_->setExtraFields(names); }
   DataSetTableModel* dataModel() const { return model_; }
 
-  // Shows the sort marker on `column` only (-1: none).
-  void setSortMarker(int column);
+  // Shows the sort marker on `column` only (-1: none), pointing down for a
+  // descending order.
+  void setSortMarker(int column, bool descending = false);
   int sortMarker() const { return sort_marker_; }
+  bool sortDescending() const { return sort_descending_; }
 
   // Called after a cell has been drawn normally; the painter is restored
   // afterwards.  `option` is the cell's style option (its state tells
@@ -143,6 +146,7 @@ class DataGrid : public QTableView {
   RecordIndicator* indicator_;  // the vertical header; owned through the QObject tree
   QMenu* popup_ = nullptr;
   int sort_marker_ = -1;
+  bool sort_descending_ = false;
   bool following_ = false;  // the current index is being set from the dataset
   QString search_text_;
   QElapsedTimer last_typed_;

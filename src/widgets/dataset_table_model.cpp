@@ -157,7 +157,9 @@ void DataSetTableModel::resetFromDataSet() {
 void DataSetTableModel::applyRowChange(const tdb::TViewChange& change) {
   tdb::TDataSet* ds = dataSet();
   if (!ds) return;
+  // Positions are the dataset's; rows count from the other end when reversed.
   const int p = change.position;
+  const int n = rows_;
   dropCache();
   {
     // Cleared however the views' handlers end.
@@ -167,40 +169,49 @@ void DataSetTableModel::applyRowChange(const tdb::TViewChange& change) {
     } passing{passing_on_};
     passing_on_ = true;
     switch (change.kind) {
-      case tdb::TViewChange::kInserted:
-        if (p < 0 || p > rows_) break;
-        remap_ = [p](int row) { return row < p ? row : row + 1; };
-        beginInsertRows(QModelIndex(), p, p);
+      case tdb::TViewChange::kInserted: {
+        if (p < 0 || p > n) break;
+        remap_ = [p](int position) { return position < p ? position : position + 1; };
+        const int row = reversed_ ? n - p : p;
+        beginInsertRows(QModelIndex(), row, row);
         remap_ = nullptr;
         ++rows_;
         endInsertRows();
         break;
-      case tdb::TViewChange::kRemoved:
-        if (p < 0 || p >= rows_) break;
-        remap_ = [p](int row) { return row < p ? row : row == p ? -1 : row - 1; };
-        beginRemoveRows(QModelIndex(), p, p);
+      }
+      case tdb::TViewChange::kRemoved: {
+        if (p < 0 || p >= n) break;
+        remap_ = [p](int position) { return position < p ? position : position == p ? -1 : position - 1; };
+        const int row = reversed_ ? n - 1 - p : p;
+        beginRemoveRows(QModelIndex(), row, row);
         remap_ = nullptr;
         --rows_;
         endRemoveRows();
         break;
+      }
       case tdb::TViewChange::kMoved: {
         const int to = change.to;
-        if (p < 0 || p >= rows_ || to < 0 || to >= rows_ || p == to) break;
-        remap_ = [p, to](int row) {
-          if (row == p) return to;
-          const int without = row > p ? row - 1 : row;
+        if (p < 0 || p >= n || to < 0 || to >= n || p == to) break;
+        remap_ = [p, to](int position) {
+          if (position == p) return to;
+          const int without = position > p ? position - 1 : position;
           return without >= to ? without + 1 : without;
         };
+        const int from_row = reversed_ ? n - 1 - p : p;
+        const int to_row = reversed_ ? n - 1 - to : to;
         // Qt counts the destination before the move: past the row when moving down.
-        const bool moving = beginMoveRows(QModelIndex(), p, p, QModelIndex(), to > p ? to + 1 : to);
+        const bool moving =
+            beginMoveRows(QModelIndex(), from_row, from_row, QModelIndex(), to_row > from_row ? to_row + 1 : to_row);
         remap_ = nullptr;
         if (moving) endMoveRows();
         break;
       }
-      case tdb::TViewChange::kChanged:
-        if (p < 0 || p >= rows_) break;
-        emit dataChanged(index(p, 0), index(p, columnCount() - 1));
+      case tdb::TViewChange::kChanged: {
+        if (p < 0 || p >= n) break;
+        const int row = reversed_ ? n - 1 - p : p;
+        emit dataChanged(index(row, 0), index(row, columnCount() - 1));
         break;
+      }
     }
   }
   // A row change missed (a handler that failed on an earlier one) must not
@@ -218,14 +229,28 @@ void DataSetTableModel::followCurrent(bool always) {
 int DataSetTableModel::currentRow() const {
   tdb::TDataSet* ds = dataSet();
   if (!ds || ds->RecordCount() == 0) return -1;
-  return std::clamp(ds->RecNo() - 1, 0, ds->RecordCount() - 1);
+  const int position = std::clamp(ds->RecNo() - 1, 0, ds->RecordCount() - 1);
+  return reversed_ ? ds->RecordCount() - 1 - position : position;
 }
 
 void DataSetTableModel::setCurrentRow(int row) {
   tdb::TDataSet* ds = dataSet();
   if (passing_on_ || !ds || row < 0 || row >= ds->RecordCount() || row == currentRow()) return;
-  ds->SetRecNo(row + 1);
+  ds->SetRecNo((reversed_ ? ds->RecordCount() - 1 - row : row) + 1);
 }
+
+void DataSetTableModel::setReversed(bool reversed) {
+  if (reversed == reversed_) return;
+  beginResetModel();
+  reversed_ = reversed;
+  dropCache();
+  endResetModel();
+  followCurrent(true);
+}
+
+int DataSetTableModel::positionOfRow(int row) const { return reversed_ ? rows_ - 1 - row : row; }
+
+int DataSetTableModel::rowOfPosition(int position) const { return reversed_ ? rows_ - 1 - position : position; }
 
 // ---- the cache ----
 
@@ -246,6 +271,7 @@ void DataSetTableModel::dropBlockOf(int row) const {
 const tdb::TRowValues* DataSetTableModel::rowValues(int row) const {
   tdb::TDataSet* ds = dataSet();
   if (!ds || row < 0 || row >= rows_) return nullptr;
+  if (reversed_) row = rows_ - 1 - row;
   if (remap_) row = remap_(row);
   if (row < 0 || row >= ds->RecordCount()) return nullptr;
   const int first = row - row % kBlockRows;
@@ -387,7 +413,24 @@ int DataSetTableModel::nearestRow(int column, const QString& text, bool* match) 
     tdb::TNearest found = table->FindNearest(*field, tdb::TVariant{ToCp1251(is_text ? text : text.trimmed())},
                                              /*partial=*/is_text, /*case_insensitive=*/true);
     *match = found.Match;
-    return found.Position;
+    if (found.Position < 0 || !reversed_) return found.Position;
+    // Bottom up, the rows holding the key end where the search landed: the
+    // first of them shown is the last in the order.
+    if (!found.Match) return rows_ - 1 - std::max(0, found.Position - 1);
+    const QVariant key = fieldValue(rows_ - 1 - found.Position, columns_[static_cast<size_t>(column)].fieldName);
+    auto holds = [&](int position) {
+      const int row = rows_ - 1 - position;
+      return is_text ? editText(row, column).startsWith(text, Qt::CaseInsensitive)
+                     : fieldValue(row, columns_[static_cast<size_t>(column)].fieldName) == key;
+    };
+    // The run of rows holding it is sorted together: halve it.
+    int lo = found.Position, hi = rows_ - 1;
+    while (lo < hi) {
+      const int mid = lo + (hi - lo + 1) / 2;
+      if (holds(mid)) lo = mid;
+      else hi = mid - 1;
+    }
+    return rows_ - 1 - lo;
   } catch (const tdb::EDatabaseError&) {
     // Text that is no value of the field yet (half a date, a letter in a number).
     return -1;

@@ -99,6 +99,16 @@ class DataSetTableModel : public QAbstractTableModel {
   // dataset: the dataset says where its current record went).
   void setCurrentRow(int row);
 
+  // Shows the rows bottom up: row 0 is the view's last record.  The
+  // dataset keeps its order; only the rows are counted from the other end
+  // (no copy, no new index).  The model resets.
+  void setReversed(bool reversed);
+  bool reversed() const { return reversed_; }
+  // The dataset's view position of `row`, and the row of a view position
+  // (the same unless reversed).
+  int positionOfRow(int row) const;
+  int rowOfPosition(int position) const;
+
   // Incremental search: the row a user typing `text` in `column` lands on.
   // When the column's field orders the view (the first field of the current
   // index) the search is a nearest-key search (the first row not below the
@@ -156,9 +166,11 @@ class DataSetTableModel : public QAbstractTableModel {
   int rows_ = 0;                  // rows as the view knows them
   // Between the begin and the end of a row change the view still counts the
   // rows as before it, while the dataset already holds the new view: this
-  // maps the first to the second (-1: the row removed).
+  // maps a view position of the first to one of the second (-1: the row
+  // removed).
   std::function<int(int)> remap_;
   int current_ = -1;              // the current row last announced
+  bool reversed_ = false;         // rows counted from the view's last record
   bool passing_on_ = false;       // inside a change of the dataset being passed on
   mutable std::vector<Block> cache_;
   mutable unsigned long long clock_ = 0;

@@ -103,7 +103,7 @@ QStringList WarningSummary::Shown() const {
 }
 
 bool ConfirmDespiteWarnings(const std::vector<FieldWarning*>& warnings,
-                            const std::function<bool(const QString& question)>& ask) {
+                            const std::function<bool(const QString& question)>& ask, const QStringList& more) {
   QStringList problems;
   FieldWarning* first = nullptr;
   for (FieldWarning* w : warnings) {
@@ -112,10 +112,11 @@ bool ConfirmDespiteWarnings(const std::vector<FieldWarning*>& warnings,
     problems << w->Problem();
     if (!first) first = w;
   }
-  if (!first) return true;
+  problems << more;
+  if (problems.isEmpty()) return true;
   problems << QStringLiteral("Сохранить всё равно?");
   if (ask(problems.join('\n'))) return true;
-  first->Editor()->setFocus(Qt::OtherFocusReason);
+  if (first) first->Editor()->setFocus(Qt::OtherFocusReason);
   return false;
 }
 

@@ -111,7 +111,10 @@ class WarningSummary : public QWidget {
 // Otherwise asks once, through `ask` (a Yes/No question, true for Yes), the
 // explanations one a line followed by "Сохранить всё равно?": Yes gives
 // true; No gives the focus to the first failing editor and returns false.
+// `more` are further explanations (of the record as a whole) asked about in
+// the same question, after the editors' own.
 bool ConfirmDespiteWarnings(const std::vector<FieldWarning*>& warnings,
-                            const std::function<bool(const QString& question)>& ask);
+                            const std::function<bool(const QString& question)>& ask,
+                            const QStringList& more = {});
 
 }  // namespace widgets

@@ -137,12 +137,12 @@ class SettingsFileTest : public QObject {
   void settingsRoundTripInWindows1251() {
     QTemporaryDir dir;
     const QString path = dir.filePath("formix.ini");
-    app::Settings s{true, false, true, QStringLiteral("Пароль")};
+    app::Settings s{true, false, true, QStringLiteral("Пароль"), {}};
     QString error;
     QVERIFY(app::WriteSettingsFile(path, s, &error));
     QCOMPARE(ReadAll(path), QByteArray("[Main]\r\nWindowsState=1\r\n[Nastr]\r\nSumma=0\r\nPassLog=1\r\n"
                                        "Password=\xCF\xE0\xF0\xEE\xEB\xFC\r\n"));
-    app::Settings back{false, true, false, {}};
+    app::Settings back{false, true, false, {}, {}};
     QVERIFY(app::ReadSettingsFile(path, back));
     QCOMPARE(back.windowsState, true);
     QCOMPARE(back.summa, false);
@@ -152,7 +152,7 @@ class SettingsFileTest : public QObject {
 
   void missingFileReadsAsDefaults() {
     QTemporaryDir dir;
-    app::Settings s{true, false, true, QStringLiteral("x")};
+    app::Settings s{true, false, true, QStringLiteral("x"), {}};
     QVERIFY(app::ReadSettingsFile(dir.filePath("formix.ini"), s));
     QCOMPARE(s.windowsState, false);
     QCOMPARE(s.summa, true);
@@ -164,7 +164,7 @@ class SettingsFileTest : public QObject {
     QTemporaryDir dir;
     const QString path = dir.filePath("formix.ini");
     QVERIFY(QDir(dir.path()).mkdir("formix.ini"));  // a directory where the file should be
-    app::Settings s{true, false, true, QStringLiteral("x")};
+    app::Settings s{true, false, true, QStringLiteral("x"), {}};
     QVERIFY(!app::ReadSettingsFile(path, s));
     QCOMPARE(s.password, QStringLiteral("x"));
     QString error;
@@ -192,7 +192,7 @@ class SettingsFileTest : public QObject {
     const QString path = dir.filePath("config/formix/formix.ini");
     QString error;
     QVERIFY2(app::WriteSettingsFile(path, app::Settings{}, &error), qPrintable(error));
-    app::Settings s{true, false, true, QStringLiteral("x")};
+    app::Settings s{true, false, true, QStringLiteral("x"), {}};
     QVERIFY(app::ReadSettingsFile(path, s));
     QCOMPARE(s.summa, true);
     QCOMPARE(s.password, QString());

@@ -135,6 +135,18 @@ TEST(PaymentQrTest, ReceiptThatWouldGiveAWrongCodeGivesNone) {
   EXPECT_FALSE(BuildQrPayload(QrRequisitesOf(tax, true), QrCharset::kUtf8).ok());
 }
 
+// A limit counts characters: a purpose of 210 Cyrillic letters (420 bytes of
+// UTF-8) fits, one letter more does not.
+TEST(PaymentQrTest, LimitsCountCharactersNotBytes) {
+  std::string purpose;
+  for (int i = 0; i < 210; ++i) purpose += "ж";
+  MapReceipt r = FullPd4Receipt();
+  r.Set("NaznPlat", purpose);
+  EXPECT_TRUE(BuildQrPayload(QrRequisitesOf(r, false), QrCharset::kUtf8).ok());
+  r.Set("NaznPlat", purpose + "ж");
+  EXPECT_FALSE(BuildQrPayload(QrRequisitesOf(r, false), QrCharset::kUtf8).ok());
+}
+
 TEST(PaymentQrTest, RequiredRequisitesMustOpenThePayloadInOrder) {
   std::vector<Requisite> r = {{"Name", "А"},
                               {"BankName", "Б"},

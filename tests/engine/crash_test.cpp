@@ -3,11 +3,14 @@
 // kill the file opens, every record whose operation had returned reads back
 // exactly, the record of the interrupted operation reads as before or after
 // it, and `tdb check` passes or, when the kill cut a change short, `tdb
-// repair` makes it pass without losing a record.  The long run (200 kills and
+// repair` makes it pass without losing a record.  The same holds when the
+// child groups its operations in one change batch.  The long run (200 kills and
 // more) is scripts/stress.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <iostream>
 #include <random>
@@ -32,7 +35,27 @@ struct TKillTally {
   int completed_ops = 0;   // operations that returned, over all children
 };
 
-void RunKills(int rounds, unsigned seed, TKillTally& tally) {
+// Reads the worker's log until `count` operations have returned (or the log
+// ends) and returns what it read.
+std::string ReadUntilReturned(TWorkerProcess& w, int count) {
+  std::string text;
+  char buf[256];
+  auto returned = [&] {
+    int n = 0;
+    for (size_t at = 0; (at = text.find("E ", at)) != std::string::npos; at += 2)
+      if (at == 0 || text[at - 1] == '\n') ++n;
+    return n;
+  };
+  while (returned() < count) {
+    ssize_t n = ::read(w.log_fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    text.append(buf, static_cast<size_t>(n));
+  }
+  return text;
+}
+
+void RunKills(int rounds, unsigned seed, TKillTally& tally, bool batched = false) {
   TempDir dir;
   const std::string path = dir.File("crash.tdb", OneTableImage(ReceiptsLikeHeader()));
   std::mt19937 random(seed);
@@ -40,13 +63,21 @@ void RunKills(int rounds, unsigned seed, TKillTally& tally) {
   int next_seq = 1;
   for (int round = 0; round < rounds; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
-    TWorkerPlan plan{path, 1, next_seq, 400, static_cast<unsigned>(random())};
+    TWorkerPlan plan{path, 1, next_seq, 400, static_cast<unsigned>(random()), batched};
     TWorkerProcess w = StartWorker(plan);
     ASSERT_GT(w.pid, 0);
-    std::this_thread::sleep_for(std::chrono::microseconds(2000 + random() % 40000));
+    std::string text;
+    if (batched) {
+      // Killed once the batch has completed some changes, so that the kill
+      // lands inside it however loaded the machine is.
+      text = ReadUntilReturned(w, 1 + static_cast<int>(random() % 60));
+      std::this_thread::sleep_for(std::chrono::microseconds(random() % 3000));
+    } else {
+      std::this_thread::sleep_for(std::chrono::microseconds(2000 + random() % 40000));
+    }
     ::kill(w.pid, SIGKILL);
     int status = 0;
-    std::string text = FinishWorker(w, status);
+    text += FinishWorker(w, status);
     TWorkerLog log;
     log.rows = expected;
     ApplyLog(text, log);
@@ -113,6 +144,17 @@ TEST(CrashTest, KilledWorkerLosesNothingThatReturned) {
   RunKills(12, 20240601, tally);
   Report("short run", tally);
   EXPECT_GT(tally.kills, 0);
+}
+
+// The same operations grouped in one change batch: a kill leaves every
+// operation of the batch that returned, and of the one under way what a
+// single change would leave.
+TEST(CrashTest, KilledBatchKeepsEveryChangeThatReturned) {
+  TKillTally tally;
+  RunKills(12, 20261210, tally, true);
+  Report("batched run", tally);
+  EXPECT_GT(tally.kills, 0);
+  EXPECT_GT(tally.completed_ops, 0);
 }
 
 // scripts/stress runs this one.

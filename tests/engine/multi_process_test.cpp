@@ -10,6 +10,12 @@
 // (4 and 8 processes x 2,500 operations) are scripts/stress.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -25,12 +31,15 @@ namespace {
 
 using namespace testing;
 
-void RunWorkers(int workers, int operations) {
+// With `batched`, every second worker groups its operations in a change
+// batch, and holds the lock for stretches of changes.
+void RunWorkers(int workers, int operations, bool batched = false) {
   TempDir dir;
   const std::string path = dir.File("shared.tdb", OneTableImage(ReceiptsLikeHeader()));
   std::vector<TWorkerProcess> running;
   for (int w = 1; w <= workers; ++w)
-    running.push_back(StartWorker(TWorkerPlan{path, w, 1, operations, static_cast<unsigned>(w * 7919)}));
+    running.push_back(
+        StartWorker(TWorkerPlan{path, w, 1, operations, static_cast<unsigned>(w * 7919), batched && w % 2 == 0}));
   TRows expected;
   std::vector<int> deleted;
   int completed = 0;
@@ -58,6 +67,12 @@ void RunWorkers(int workers, int operations) {
 }
 
 TEST(MultiProcessTest, FourProcessesLoseNothing) { RunWorkers(4, 150); }
+
+// More operations than one stretch of a batch's lock, so that the batches
+// hand the lock over and find the others' changes when they take it again.
+TEST(MultiProcessTest, BatchesAmongSingleChangesLoseNothing) {
+  RunWorkers(4, TDadaTableIO::kChangesPerLock * 2 + 40, true);
+}
 
 // scripts/stress runs this one.
 TEST(MultiProcessTest, DISABLED_FourProcessesTwentyFiveHundredOperationsEach) { RunWorkers(4, 2500); }
@@ -143,6 +158,67 @@ TEST(MultiProcessTest, EightProcessesInOneKeyRangeLoseNothing) { RunSharedRange(
 TEST(MultiProcessTest, DISABLED_EightProcessesInOneKeyRangeTwentyFiveHundredOperationsEach) {
   static unsigned repetition = 0;
   RunSharedRange(8, 2500, static_cast<unsigned>(::getpid()) * 1000 + ++repetition);
+}
+
+// A process that tries one change without waiting: 0 when it was stored, 7
+// when the file was locked, 1 on any other failure.  `path` must name the
+// file otherwise than the parent's open database does, or the child would
+// use that database's descriptor (and its lock) copied by the fork.
+int TryOneAppend(const std::string& path, int nomer) {
+  std::fflush(nullptr);
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    try {
+      Session().SetLockRetryCount(1);
+      Session().SetLockWaitTime(0);
+      TDadaTable t;
+      t.SetDatabaseName(path);
+      t.SetTableName("t");
+      t.SetIndexName("inomer");
+      t.Open();
+      AppendRow(t, nomer, TRow{"other", "x"});
+      ::_exit(0);
+    } catch (const EDatabaseError& e) {
+      ::_exit(std::string(e.what()) == "Wait for unlock time out" ? 7 : 1);
+    } catch (...) {
+      ::_exit(1);
+    }
+  }
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+}
+
+TEST(MultiProcessTest, BatchHoldsTheLockBetweenItsChangesUntilItEnds) {
+  TempDir dir;
+  const std::string path = dir.File("shared.tdb", OneTableImage(ReceiptsLikeHeader()));
+  const std::string other_name = path + "-link.tdb";
+  std::filesystem::create_symlink(path, other_name);
+  TDadaTable t;
+  t.SetDatabaseName(path);
+  t.SetTableName("t");
+  t.SetIndexName("inomer");
+  t.Open();
+  {
+    TDadaTable::TChangeBatch batch(t);
+    AppendRow(t, 1, TRow{"a", "1"});
+    // Between two changes of the batch another process cannot write.
+    EXPECT_EQ(TryOneAppend(other_name, 100), 7);
+    AppendRow(t, 2, TRow{"b", "2"});
+    t.First();
+    t.Edit();
+    t.FieldByName("name").SetAsString("a2");
+    t.Post();
+  }
+  // After it, it can; and the batch's changes are all there.
+  EXPECT_EQ(TryOneAppend(other_name, 101), 0);
+  TRows expected{{1, TRow{"a2", "1"}}, {2, TRow{"b", "2"}}, {101, TRow{"other", "x"}}};
+  EXPECT_EQ(ReadContents(path).rows, expected);
+  EXPECT_EQ(ReadContents(path, "iname").rows, expected);
+  // A closed table has no batch.
+  t.Close();
+  EXPECT_THROW(TDadaTable::TChangeBatch{t}, EDatabaseError);
 }
 
 TEST(MultiProcessTest, StaleHolderWritesNothingFromOldListsAndSeesChangesAfterReopening) {

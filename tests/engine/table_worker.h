@@ -5,6 +5,9 @@
 // log after the child has ended (or was killed) and knows which records must
 // be in the file and exactly how.
 //
+// A batched worker makes all its operations inside one change batch, so that
+// it holds the file lock for stretches of changes.
+//
 // Log lines, each written whole with one write():
 //   "B <op> <nomer>"                 an operation begins
 //   "E <op> <nomer> <name> <len>"    it returned; the memo is MemoOf(nomer, len)
@@ -20,6 +23,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -46,6 +50,8 @@ struct TWorkerPlan {
   int first_seq = 1;     // the number of its first new record within its range
   int operations = 100;
   unsigned seed = 1;
+  // All its operations in one change batch (TDadaTable::TChangeBatch).
+  bool batched = false;
 };
 
 // The child's body; never returns.
@@ -61,6 +67,8 @@ struct TWorkerPlan {
     t.SetTableName("t");
     t.SetIndexName("inomer");
     t.Open();
+    std::optional<TDadaTable::TChangeBatch> batch;
+    if (plan.batched) batch.emplace(t);
     // Its own records, from the file as an earlier run left it.
     std::map<int, TBookmark> own;
     const int low = plan.worker * 1000000, high = low + 1000000;

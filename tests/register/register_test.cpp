@@ -398,7 +398,8 @@ class RegisterTest : public QObject {
       receipts.push_back({numbers[i], QStringLiteral("p%1").arg(i + 1), 1000.0 - i, marks[i]});
     }
     Program& p = Start(receipts);
-    p.main()->TitleClick(sortColumn);
+    // A click on the title already sorted would turn the order round.
+    if (sortColumn != p.main()->Register().SortColumn()) p.main()->TitleClick(sortColumn);
     if (payersAfter == QStringList{"*"}) payersAfter = PayersOf(p.table());
     p.main()->actPurge->trigger();
     QCOMPARE(p.prompts.questions, (QStringList{PurgeQuestion(order), kPurge2}));
@@ -574,8 +575,10 @@ class RegisterTest : public QObject {
     // The designed widths, or wider where the desktop's font needs it for a
     // title or a date.
     const QFontMetrics metrics(grid.font());
+    // On a screen too narrow for them all the last column gives way.
+    const bool narrow = p.main()->width() == p.main()->screen()->availableGeometry().width();
     for (int c = 1; c < 7; ++c) {
-      QVERIFY(grid.columnWidth(c) >= widths[c]);
+      if (!(c == 6 && narrow)) QVERIFY(grid.columnWidth(c) >= widths[c]);
       // The last column takes the free width.
       if (c != 1 && c != 6) QVERIFY(grid.columnWidth(c) <= qMax(widths[c], metrics.horizontalAdvance(titles[c]) + 40));
     }

@@ -27,6 +27,7 @@ namespace tdbtool {
 namespace {
 
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 struct ToolRun {
   int code;
@@ -133,6 +134,21 @@ TEST_F(TdbRecordsTest, ABadLineIsReportedAndNotWritten) {
     EXPECT_EQ(std::count(dump.out.begin(), dump.out.end(), '\n'), 1) << c.line << dump.out;
     Tdb("delete " + file_ + " t --recno " + std::to_string(static_cast<int>(ParseJson(dump.out).Find("_recno")->number)));
   }
+  EXPECT_EQ(Tdb("check " + file_).code, 0);
+}
+
+// The lines are stored a group at a time: a bad line past the first group
+// is still reported by its own number, with every line before it stored.
+TEST_F(TdbRecordsTest, ABadLineInALaterGroupKeepsEveryLineBeforeIt) {
+  std::string input;
+  for (int i = 1; i <= 600; ++i) input += i == 301 ? "{\"nope\":1}\n" : "{\"name\":\"n" + std::to_string(i) + "\"}\n";
+  ToolRun run = Tdb("insert " + file_ + " t", input);
+  EXPECT_EQ(run.code, 1);
+  EXPECT_THAT(run.out, HasSubstr("line 301: ")) << run.out;
+  ToolRun dump = Tdb("dump " + file_ + " t");
+  EXPECT_EQ(std::count(dump.out.begin(), dump.out.end(), '\n'), 300);
+  EXPECT_THAT(dump.out, HasSubstr("\"n300\""));
+  EXPECT_THAT(dump.out, Not(HasSubstr("\"n302\"")));
   EXPECT_EQ(Tdb("check " + file_).code, 0);
 }
 

@@ -152,8 +152,11 @@ class RequisiteWarningsTest : public QObject {
       dialog.reject();
     });
     QVERIFY(!dialog.Execute(false));
-    QCOMPARE(prompts.questions, QStringList{QStringLiteral(
-                                    "ОКТМО: нужно 8 или 11 цифр\nСтатус 14 исключён из перечня\nСохранить всё равно?")});
+    // The requisites first, then what the receipt as a whole lacks, in one question.
+    QCOMPARE(prompts.questions,
+             QStringList{QStringLiteral("ОКТМО: нужно 8 или 11 цифр\nСтатус 14 исключён из перечня\n"
+                                        "Не указан плательщик.\nНе указан получатель.\nСумма равна нулю.\n"
+                                        "Сохранить всё равно?")});
   }
 
   void recipientDialog() {

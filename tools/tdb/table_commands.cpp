@@ -5,10 +5,13 @@
 #include <algorithm>
 #include <istream>
 #include <ostream>
+#include <string>
+#include <vector>
 
 #include "engine/base/codepage.h"
 #include "engine/base/database_error.h"
 #include "engine/filter/filter_source.h"
+#include "engine/storage/table_io.h"
 #include "tdb/json.h"
 #include "tdb/record_json.h"
 
@@ -63,18 +66,33 @@ int InsertCommand(const std::vector<std::string>& args, std::istream& in, std::o
   tdb::TDadaTable& table = tool.Table();
   // A file that cannot take records is no fault of the first line.
   tool.Database().CheckReadOnly();
-  std::string line;
-  for (int64_t line_no = 1; std::getline(in, line); ++line_no) {
-    if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
-    try {
-      table.Append();
-      RecordFromJson(ParseJson(line), table);
-      InUtf8([&] { table.Post(); });
-    } catch (const tdb::EDatabaseError& e) {
-      // Lines before it are in the file; nothing of this one is.
-      table.Cancel();
-      err << "tdb: line " << line_no << ": " << e.what() << "\n";
-      return 1;
+  // The lines are read a group at a time and stored in one change batch,
+  // so that the file lock is taken once per group; it is never held while
+  // the input is awaited.
+  std::vector<std::string> group;
+  int64_t line_no = 0;
+  for (bool more = true; more;) {
+    group.clear();
+    const int64_t first_line = line_no + 1;
+    std::string line;
+    while (group.size() < static_cast<size_t>(tdb::TDadaTableIO::kChangesPerLock) && (more = !!std::getline(in, line))) {
+      ++line_no;
+      group.push_back(std::move(line));
+    }
+    if (group.empty()) break;
+    tdb::TDadaTable::TChangeBatch batch(table);
+    for (size_t k = 0; k < group.size(); ++k) {
+      if (group[k].find_first_not_of(" \t\r") == std::string::npos) continue;
+      try {
+        table.Append();
+        RecordFromJson(ParseJson(group[k]), table);
+        InUtf8([&] { table.Post(); });
+      } catch (const tdb::EDatabaseError& e) {
+        // Lines before it are in the file; nothing of this one is.
+        table.Cancel();
+        err << "tdb: line " << first_line + static_cast<int64_t>(k) << ": " << e.what() << "\n";
+        return 1;
+      }
     }
   }
   tool.Database().Flush();

@@ -207,6 +207,13 @@ void TDadaTable::ReloadView() {
 
 // ---- changes ----
 
+TDadaTableIO& TDadaTable::OpenTableIO() {
+  CheckActive();
+  return *table_io_;
+}
+
+TDadaTable::TChangeBatch::TChangeBatch(TDadaTable& table) : batch_(table.OpenTableIO()) {}
+
 void TDadaTable::InternalInsert(bool append) {
   number_field_.clear();
   if (append) position_ = static_cast<int>(view_.size());

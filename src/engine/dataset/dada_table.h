@@ -153,6 +153,22 @@ class TDadaTable : public TTDEDataSet {
   // file's stamp.
   bool RefreshIfChanged() override;
 
+  // Groups the changes posted and deleted through the table (a purge's,
+  // a tool's appends) while it lives: the file lock is taken once per
+  // stretch of changes instead of once per change (TDadaTableIO::
+  // TChangeBatch tells what a batch cut short leaves).
+  // Raises "Cannot perform this operation on a closed dataset" when the table
+  // is closed; the table must stay open while the batch lives.
+  class TChangeBatch {
+   public:
+    explicit TChangeBatch(TDadaTable& table);
+    TChangeBatch(const TChangeBatch&) = delete;
+    TChangeBatch& operator=(const TChangeBatch&) = delete;
+
+   private:
+    TDadaTableIO::TChangeBatch batch_;
+  };
+
  protected:
   void InternalOpen() override;
   void InternalClose() override;
@@ -206,6 +222,8 @@ class TDadaTable : public TTDEDataSet {
   int LocateRecord(const std::string& key_fields, const std::vector<TVariant>& values, bool case_insensitive,
                    bool partial, uint8_t* scratch, bool read_found);
   std::vector<TField*> FieldList(const std::string& names) const;
+  // The storage, after checking that the table is open.
+  TDadaTableIO& OpenTableIO();
   void RemoveRange();
 
   TMasterDataLink master_link_{*this};

@@ -350,10 +350,17 @@ void TRadiVOFileIO::CheckReadable(int64_t pos, int64_t n) const {
   if (!medium_.WithinFile(pos, n)) Damaged("read of " + ToString(n) + " bytes at " + ToString(pos) + " outside the file");
 }
 
-void TRadiVOFileIO::ReadData(int64_t pos, std::span<uint8_t> dst) const {
+void TRadiVOFileIO::ReadData(int64_t pos, std::span<uint8_t> dst) const { ReadChecked(pos, dst, false); }
+
+void TRadiVOFileIO::ReadForRewrite(int64_t pos, std::span<uint8_t> dst) const { ReadChecked(pos, dst, true); }
+
+void TRadiVOFileIO::ReadChecked(int64_t pos, std::span<uint8_t> dst, bool before_write) const {
   int64_t n = static_cast<int64_t>(dst.size());
   CheckReadable(pos, n);
-  if (medium_.Stream().ReadAt(pos, dst.data(), dst.size()) != dst.size()) {
+  TRadiVOStream& stream = medium_.Stream();
+  const size_t got = before_write ? stream.ReadBeforeWrite(pos, dst.data(), dst.size())
+                                  : stream.ReadAt(pos, dst.data(), dst.size());
+  if (got != dst.size()) {
     // A file cut short behind our back reads as a read outside it.
     medium_.Size();
     if (!medium_.WithinFile(pos, n)) Damaged("read of " + ToString(n) + " bytes at " + ToString(pos) + " outside the file");

@@ -150,6 +150,10 @@ class TRadiVOFileIO {
   // Reads exactly dst.size() bytes at pos; the damage error when they are
   // not all inside the file.
   void ReadData(int64_t pos, std::span<uint8_t> dst) const;
+  // ReadData of bytes a change is about to rewrite (a record's fixed part
+  // kept at the start of an edit and compared at its Post): the medium may
+  // serve them as it serves the journal's reads, from its map.
+  void ReadForRewrite(int64_t pos, std::span<uint8_t> dst) const;
   // The damage error of ReadData when [pos, pos + n) is not all inside the file.
   void CheckReadable(int64_t pos, int64_t n) const;
   // Writes at pos, which must not lie beyond the end of the file.
@@ -191,6 +195,8 @@ class TRadiVOFileIO {
   void CheckFileHeader(const TRadiVOStream& stream);
   void ReadStructures();
   void RequireOpen() const;
+  // ReadData through the stream's ReadAt, or (`before_write`) its ReadBeforeWrite.
+  void ReadChecked(int64_t pos, std::span<uint8_t> dst, bool before_write) const;
   void RequireWritable() const;
   [[noreturn]] void Damaged(const std::string& what) const;
   void CheckInside(int64_t pos, int64_t size, const char* what) const;

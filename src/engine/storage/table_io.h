@@ -55,6 +55,16 @@
 // them stay valid until the CloseTable that closes the table (a list's
 // content changes with every change and reload; the list object does not).
 // Threads: one thread at a time (the database's user).
+//
+// The code lives in one file per role, each opening with what it owns:
+//   table_io.cpp         opens and closes, definitions, list positions;
+//   table_io_load.cpp    loading, and keeping in step with other writers;
+//   table_io_read.cpp    reading records and values, read runs and plans;
+//   table_io_search.cpp  keys, the kept keys and the binary searches;
+//   table_io_checks.cpp  what a change checks on disk, uniqueness;
+//   table_io_write.cpp   append, rewrite, delete and their undo;
+//   table_io_blobs.cpp   blob areas and their verification;
+//   table_io_chains.cpp  index chain entries and relinking a moved record.
 #pragma once
 
 #include <cstdint>
@@ -250,6 +260,31 @@ class TDadaTableIO {
     TDadaTableIO& table_;
   };
   void EndReadRun();
+
+  // A run of changes (a purge's deletions and rewrites, a tool's appends)
+  // that takes the file lock once for a stretch of changes instead of once
+  // per change: the lock is taken at the first change and released, and
+  // taken again, every kChangesPerLock changes: free for a moment between
+  // stretches, as it is between the changes of a loop of single changes.
+  // Every change inside a batch is a change of its own, with its own checks
+  // against the file and its own order of writes: a batch cut short (a
+  // failure, a killed process) leaves every change it completed in the file,
+  // and of the change under way nothing, or the record missing from some
+  // index chains as a single change would.  The lock is released when the
+  // TChangeBatch goes out of scope; reads between the changes run under the
+  // held lock.  Batches do not nest.
+  static constexpr int32_t kChangesPerLock = 256;
+  class TChangeBatch {
+   public:
+    explicit TChangeBatch(TDadaTableIO& table) : table_(table) { table_.BeginBatch(); }
+    ~TChangeBatch() { table_.EndBatch(); }
+    TChangeBatch(const TChangeBatch&) = delete;
+    TChangeBatch& operator=(const TChangeBatch&) = delete;
+
+   private:
+    TDadaTableIO& table_;
+  };
+  bool InBatch() const { return batch_; }
   // A pass that reads the same few fields of many records (a filter's):
   // which slots to read, and where their values go, worked out once for
   // `buffers` (whose items and buffers must stay as they are while the plan
@@ -302,18 +337,20 @@ class TDadaTableIO {
   }
 
  private:
+  // Internal types (table_key.h; TChangeHold in table_io_write.cpp).
   class TKey;
+  struct TGap;
   struct TLockHold;
   struct TChangeHold;
 
+  // ---- table_io.cpp: the frame ----
   void RequireOpen() const;
-  // Takes the file lock for one read: into `lock` alone, or for a stretch of
-  // a read run.
-  void LockForRead(std::optional<TLockHold>& lock);
-  // Copies a slot's value (decrypted) into an item's buffer of `data_size`
-  // bytes; a string without its NUL is ended inside the buffer.
-  void StoreSlotValue(const uint8_t* slot, size_t size, bool encrypted, bool is_string, uint8_t* dst,
-                      int32_t data_size);
+  void CheckBuffers(const TFieldBuffers& buffers) const;
+  int32_t CheckedRecordPos(int32_t record_pos) const;
+  int32_t FindInList0(int32_t rec_index) const;
+  int32_t FindInIndexList(int32_t index_no, const TListItem& item) const;
+
+  // ---- table_io_load.cpp: loading and keeping in step with the file ----
   void LoadTable(TListLoading loading);
   // Reads the record table and builds list 0 and every index list built so far.
   void LoadRecordsAndLists();
@@ -329,35 +366,25 @@ class TDadaTableIO {
   // again because another writer changed the file.  When that fails the
   // table stays out of step, and the next SyncWithFile loads again.
   void ReloadForOtherWriter();
-  // ---- what a change relies on, read from the file (under the lock) ----
-  // Whether record `rec_index` is not marked deleted on disk.
-  bool LiveOnDisk(int32_t rec_index) const;
-  // The first record behind `from` (-1: the chain's head) on the chain of
-  // index `index_no` on disk that is not `skip` and not known deleted: -1 at
-  // the chain's end, kBrokenChain when the chain leaves the table or loops.
-  // `from_entry`, when given, receives the index table entry of `from`.
-  static constexpr int32_t kBrokenChain = -2;
-  int32_t NextOnDisk(int32_t index_no, int32_t from, int32_t skip, TIndexTabItem* from_entry) const;
-  struct TGap;
-  // Whether the gap between the records `before` (live) and `after` (-1:
-  // the chain's head or end) of index `index_no` is a gap on disk (nothing
-  // but deleted records and `skip` between them; in a unique index `after`
-  // live too), and `key` sorts into it by the values stored now.
-  bool GapOnDisk(int32_t index_no, const TKey& key, TGap& gap, int32_t skip) const;
-  // HighestValue under the lock, from the lists as they are.
-  int32_t HighestStored(int32_t field_no) const;
+  // After a change failed and its writes could not be put back.
+  void ReloadAfterFailedChange() noexcept;
+
+  // ---- table_io_read.cpp: reads ----
+  // Takes the file lock for one read: into `lock` alone, or for a stretch of
+  // a read run.
+  void LockForRead(std::optional<TLockHold>& lock);
+  // Copies a slot's value (decrypted) into an item's buffer of `data_size`
+  // bytes; a string without its NUL is ended inside the buffer.
+  void StoreSlotValue(const uint8_t* slot, size_t size, bool encrypted, bool is_string, uint8_t* dst,
+                      int32_t data_size);
+  void ReadSlot(int32_t data_offset, int32_t field_no, uint8_t* value) const;
   // The stored bytes of every blob of the record at `data_offset`, in field
   // order.
   std::vector<std::optional<std::vector<uint8_t>>> StoredBlobs(int32_t data_offset) const;
-  // The errors of a rewrite or deletion whose record another writer changed.
-  [[noreturn]] void RaiseDeletedByOther(int32_t rec_index) const;
-  [[noreturn]] void RaiseChangedByOther(int32_t rec_index) const;
-  // After a change failed and its writes could not be put back.
-  void ReloadAfterFailedChange() noexcept;
-  void CheckBuffers(const TFieldBuffers& buffers) const;
-  int32_t CheckedRecordPos(int32_t record_pos) const;
+  // HighestValue under the lock, from the lists as they are.
+  int32_t HighestStored(int32_t field_no) const;
 
-  // Keys.
+  // ---- table_io_search.cpp: keys and searches ----
   TKey KeyFromBuffers(const TFieldBuffers& buffers, int32_t index_no, int32_t key_field_count,
                       int32_t fallback_offset) const;
   TKey StoredKey(int32_t data_offset, int32_t index_no) const;
@@ -381,28 +408,36 @@ class TDadaTableIO {
   // The insert position with its neighbours and the comparisons with them
   // that the search made.
   TGap FindGap(const TKey& key, const TRecordList& list, int32_t index_no) const;
-  // The key a rewrite gives index `index_no`: the key fields of the new
-  // fixed part `record`, blob values from `buffers` or as stored.
-  TKey KeyOfNewRecord(const std::vector<uint8_t>& record, const TFieldBuffers& buffers, int32_t data_offset,
-                      int32_t index_no) const;
-  int32_t FindInList0(int32_t rec_index) const;
-  int32_t FindInIndexList(int32_t index_no, const TListItem& item) const;
+
+  // ---- table_io_checks.cpp: what a change relies on, read from the file (under the lock) ----
+  // Whether record `rec_index` is not marked deleted on disk.
+  bool LiveOnDisk(int32_t rec_index) const;
+  // The first record behind `from` (-1: the chain's head) on the chain of
+  // index `index_no` on disk that is not `skip` and not known deleted: -1 at
+  // the chain's end, kBrokenChain when the chain leaves the table or loops.
+  // `from_entry`, when given, receives the index table entry of `from`.
+  static constexpr int32_t kBrokenChain = -2;
+  int32_t NextOnDisk(int32_t index_no, int32_t from, int32_t skip, TIndexTabItem* from_entry) const;
+  // Whether the gap between the records `before` (live) and `after` (-1:
+  // the chain's head or end) of index `index_no` is a gap on disk (nothing
+  // but deleted records and `skip` between them; in a unique index `after`
+  // live too), and `key` sorts into it by the values stored now.
+  bool GapOnDisk(int32_t index_no, const TKey& key, TGap& gap, int32_t skip) const;
   // Raises "Invalid unique field value" when index `index_no` is unique and
   // `key` equals a neighbour of `gap` (a gap that GapOnDisk has accepted, or
   // one found in lists loaded under this lock).
   void CheckUnique(const TKey& key, int32_t index_no, TGap& gap) const;
+  // The errors of a rewrite or deletion whose record another writer changed.
+  [[noreturn]] void RaiseDeletedByOther(int32_t rec_index) const;
+  [[noreturn]] void RaiseChangedByOther(int32_t rec_index) const;
 
-  // Values.
+  // ---- table_io_write.cpp: the changes and the values as stored ----
+  // Grouped changes: BatchLock comes before a change's own TLockHold.
+  void BeginBatch();
+  void EndBatch();
+  void BatchLock();
   void CutStrings(TFieldBuffers& buffers) const;
   void EncodeSlot(const TFieldBufferItem* item, int32_t field_no, uint8_t* slot);
-  void ReadSlot(int32_t data_offset, int32_t field_no, uint8_t* value) const;
-
-  // Blobs.
-  TBlobDescriptor WriteNewBlob(std::span<const uint8_t> value, int32_t field_no);
-  TBlobDescriptor RewriteBlob(std::span<const uint8_t> value, int32_t field_no, const TBlobDescriptor& old);
-  void WriteBlobArea(int64_t pos, std::span<const uint8_t> value, std::vector<uint8_t>& encoded,
-                     int32_t area_size, int32_t field_no);
-
   // Reads into `before` (record_size_ bytes) the slots of the record at
   // `data_offset` that a rewrite from `buffers` keeps or compares: one read of
   // the fixed part, or the few slots alone when they are small.
@@ -416,16 +451,26 @@ class TDadaTableIO {
   // Whether the blob item holds, untouched, the value stored for field
   // `field_no` of the record at `data_offset`; a rewrite then leaves it be.
   bool BlobUnchanged(const TFieldBufferItem& item, int32_t data_offset, int32_t field_no) const;
+  // The key a rewrite gives index `index_no`: the key fields of the new
+  // fixed part `record`, blob values from `buffers` or as stored.
+  TKey KeyOfNewRecord(const std::vector<uint8_t>& record, const TFieldBuffers& buffers, int32_t data_offset,
+                      int32_t index_no) const;
+
+  // ---- table_io_blobs.cpp: blob areas ----
+  TBlobDescriptor WriteNewBlob(std::span<const uint8_t> value, int32_t field_no);
+  TBlobDescriptor RewriteBlob(std::span<const uint8_t> value, int32_t field_no, const TBlobDescriptor& old);
+  void WriteBlobArea(int64_t pos, std::span<const uint8_t> value, std::vector<uint8_t>& encoded,
+                     int32_t area_size, int32_t field_no);
+
+  // ---- table_io_chains.cpp: the index chains on disk ----
+  TIndexTabItem ReadChainEntry(int32_t index_no, int32_t rec_index) const;
+  void WriteChainEntry(int32_t index_no, const TIndexTabItem& item);
+  void SetStartIndex(int32_t index_no, int32_t rec_index);
   // Moves a rewritten record to its new place in every index list and chain
   // whose old position is given (not -1): `among_others[i]` is its new
   // position in the list without it.
   void MoveInIndexes(const TListItem& target, const std::vector<int32_t>& old_positions,
                      const std::vector<int32_t>& among_others, TIndexAdjustCallback* callback);
-
-  // Chains.
-  TIndexTabItem ReadChainEntry(int32_t index_no, int32_t rec_index) const;
-  void WriteChainEntry(int32_t index_no, const TIndexTabItem& item);
-  void SetStartIndex(int32_t index_no, int32_t rec_index);
 
   TRadiVOFileIO& file_;  // the database's, not owned
   std::string table_name_;
@@ -455,6 +500,9 @@ class TDadaTableIO {
   bool read_run_ = false;        // inside a TReadRun
   bool run_holds_lock_ = false;  // the run took the file lock and holds it
   int32_t run_reads_ = 0;        // reads since the run last took the lock
+  bool batch_ = false;             // inside a TChangeBatch
+  bool batch_holds_lock_ = false;  // the batch took the file lock and holds it
+  int32_t batch_changes_ = 0;      // changes since the batch last took the lock
   std::vector<uint8_t> record_scratch_;         // a fixed part as read by ReadRecord
   mutable std::vector<uint8_t> scratch_raw_;    // a slot as read, for comparisons
   mutable std::vector<uint8_t> scratch_value_;  // the same slot decoded

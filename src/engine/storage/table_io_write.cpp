@@ -1,9 +1,16 @@
-// The table storage's changes: appending, rewriting and deleting records, the
-// unique check, blob areas with write verification, and the index chains on
-// disk.
-#include <zlib.h>
+// The changes: appending, rewriting and deleting a record, and the values
+// as they are stored (strings cut to their field size, slots encoded).
+//
+// Invariants: a change runs under one hold of the file lock, after
+// SyncWithFile, and makes its checks (table_io_checks.cpp) before its first
+// write; from its first write it runs inside a TChangeHold, which puts back
+// what the change wrote and the table's memory unless the change committed.
+// The order of writes is the one table_io.h describes, so a change cut short
+// leaves the file as before it (or with the record missing from some chains).
+// Memory (record table, lists, kept keys) follows the file only after the
+// change has committed, and the dataset hears of it then.
+#include "engine/storage/table_io.h"
 
-#include <algorithm>
 #include <array>
 #include <cassert>
 #include <cstring>
@@ -13,36 +20,11 @@
 #include "engine/base/byte_order.h"
 #include "engine/base/database_error.h"
 #include "engine/storage/blob_stream.h"
-#include "engine/storage/key_text.h"
-#include "engine/storage/table_io.h"
 #include "engine/storage/table_key.h"
 
 namespace tdb {
+
 namespace {
-
-// Blob areas come in multiples of 64 bytes and are always larger than what
-// they hold, so an area of an empty value is 64 bytes.
-constexpr int32_t kAreaUnit = 64;
-// A blob write that keeps reading back wrong is given up after this many tries.
-constexpr int kVerifyAttempts = 3;
-
-int32_t AreaSizeFor(size_t stored_size) {
-  if (stored_size > static_cast<size_t>(std::numeric_limits<int32_t>::max() - kAreaUnit))
-    DatabaseError("Blob value is too large");
-  return static_cast<int32_t>((stored_size / kAreaUnit + 1) * kAreaUnit);
-}
-
-uint32_t Crc32Of(std::span<const uint8_t> bytes) {
-  uLong crc = crc32(0L, Z_NULL, 0);
-  // zlib takes lengths as uInt; feed large values in pieces.
-  size_t done = 0;
-  while (done < bytes.size()) {
-    uInt n = static_cast<uInt>(std::min<size_t>(bytes.size() - done, 1u << 30));
-    crc = crc32(crc, bytes.data() + done, n);
-    done += n;
-  }
-  return static_cast<uint32_t>(crc);
-}
 
 std::span<const uint8_t> BlobValueOf(const TFieldBufferItem& item) {
   if (!item.Active || !item.Stream) return {};
@@ -114,17 +96,6 @@ struct TDadaTableIO::TChangeHold {
   bool committed_ = false;
 };
 
-void TDadaTableIO::ReloadAfterFailedChange() noexcept {
-  // Should even reading the file fail, the table stays out of step and the
-  // next change loads again.
-  try {
-    ReloadForOtherWriter();
-  } catch (...) {
-  }
-}
-
-// ---- values -----------------------------------------------------------------------------
-
 void TDadaTableIO::CutStrings(TFieldBuffers& buffers) const {
   for (int32_t f = 0; f < buffers.Count(); ++f) {
     TFieldBufferItem& item = buffers.Item(f);
@@ -152,131 +123,35 @@ void TDadaTableIO::EncodeSlot(const TFieldBufferItem* item, int32_t field_no, ui
   else std::memcpy(slot, value.data(), size);
 }
 
-// ---- unique check -------------------------------------------------------------------------
+void TDadaTableIO::BeginBatch() {
+  RequireOpen();
+  assert(!batch_ && "change batches do not nest");
+  batch_ = true;
+  batch_holds_lock_ = false;
+  batch_changes_ = 0;
+}
 
-void TDadaTableIO::CheckUnique(const TKey& key, int32_t index_no, TGap& gap) const {
-  const TDadaIndexDef& index = index_defs_[index_no];
-  if (!index.Has(tiPrimary) && !index.Has(tiUnique)) return;
-  // The gap's neighbours are live and adjacent on disk, and the chain is in
-  // key order with no key twice: an equal key can only be one of them.
-  if (gap.before.RecIndex >= 0 && gap.before_cmp == TGap::kNotCompared)
-    gap.before_cmp = CompareWithEntry(key, gap.before, index_no, false);
-  if (gap.after.RecIndex >= 0 && gap.after_cmp == TGap::kNotCompared)
-    gap.after_cmp = CompareWithEntry(key, gap.after, index_no, false);
-  if (!(gap.before.RecIndex >= 0 && gap.before_cmp == 0) && !(gap.after.RecIndex >= 0 && gap.after_cmp == 0)) return;
-  std::string text;
-  for (int32_t k = 0; k < key.Count(); ++k) {
-    if (k) text += ",";
-    text += KeyValueText(static_cast<const uint8_t*>(key.Value(k).data), key.Size(k), key.Value(k).type);
+void TDadaTableIO::BatchLock() {
+  if (!batch_) return;
+  if (batch_holds_lock_ && batch_changes_ >= kChangesPerLock && file_.Locked()) {
+    // Others get their turn between stretches of changes.
+    file_.Unlock();
+    batch_holds_lock_ = false;
   }
-  DatabaseError(Format("Invalid unique field value '%s'", {text}));
-}
-
-// ---- blobs ----------------------------------------------------------------------------------
-
-// Writes `encoded` and zero bytes up to `area_size` at `pos` (at most the end
-// of the file); with VerifyWrites reads the value back and retries.
-void TDadaTableIO::WriteBlobArea(int64_t pos, std::span<const uint8_t> value, std::vector<uint8_t>& encoded,
-                                 int32_t area_size, int32_t field_no) {
-  bool verify = file_.DataProcessBlock().VerifyWrites;
-  uint32_t crc = verify ? Crc32Of(value) : 0;
-  for (int attempt = 1;; ++attempt) {
-    assert(encoded.size() < static_cast<size_t>(area_size));
-    std::vector<uint8_t> area(static_cast<size_t>(area_size), 0);
-    if (!encoded.empty()) std::memcpy(area.data(), encoded.data(), encoded.size());
-    file_.WriteData(pos, area);
-    if (!verify) return;
-    std::vector<uint8_t> back(encoded.size());
-    if (!back.empty()) file_.ReadData(pos, back);
-    bool same = false;
-    try {
-      same = Crc32Of(file_.DecodeStream(back, FieldCompressed(field_no), FieldEncrypted(field_no))) == crc;
-    } catch (const EDatabaseError&) {
-      same = false;  // a value that no longer decodes is a mismatch
-    }
-    if (same) return;
-    if (attempt == kVerifyAttempts)
-      DatabaseError(Format("Verification of the blob written for field %s failed", {field_defs_[field_no].Name}));
-    encoded = file_.EncodeStream(value, FieldCompressed(field_no), FieldEncrypted(field_no));
-    if (encoded.size() >= static_cast<size_t>(area_size))
-      DatabaseError(Format("Verification of the blob written for field %s failed", {field_defs_[field_no].Name}));
+  if (!file_.Locked()) {
+    file_.Lock();
+    batch_holds_lock_ = true;
+    batch_changes_ = 0;
   }
+  ++batch_changes_;
 }
 
-TBlobDescriptor TDadaTableIO::WriteNewBlob(std::span<const uint8_t> value, int32_t field_no) {
-  std::vector<uint8_t> encoded = file_.EncodeStream(value, FieldCompressed(field_no), FieldEncrypted(field_no));
-  int32_t area = AreaSizeFor(encoded.size());
-  int64_t pos = file_.FileSize();
-  WriteBlobArea(pos, value, encoded, area, field_no);
-  return TBlobDescriptor{static_cast<int32_t>(pos), static_cast<int32_t>(encoded.size()), area, {}};
+void TDadaTableIO::EndBatch() {
+  if (batch_holds_lock_ && file_.Locked()) file_.Unlock();
+  batch_holds_lock_ = false;
+  batch_ = false;
+  batch_changes_ = 0;
 }
-
-TBlobDescriptor TDadaTableIO::RewriteBlob(std::span<const uint8_t> value, int32_t field_no, const TBlobDescriptor& old) {
-  std::vector<uint8_t> encoded = file_.EncodeStream(value, FieldCompressed(field_no), FieldEncrypted(field_no));
-  int64_t end = file_.FileSize();
-  // An area that does not lie wholly inside the file past the fixed header is
-  // never written into: the value moves to the end instead.
-  bool area_sound = old.AreaSize > 0 && old.AreaSize % kAreaUnit == 0 && old.BlobOffset >= kFirstTableHeaderPos &&
-                    static_cast<int64_t>(old.BlobOffset) + old.AreaSize <= end;
-  TBlobDescriptor blob = old;
-  int32_t area;
-  int64_t pos;
-  if (area_sound && encoded.size() < static_cast<size_t>(old.AreaSize)) {
-    pos = old.BlobOffset;
-    area = old.AreaSize;
-  } else {
-    area = AreaSizeFor(encoded.size());
-    pos = area_sound && static_cast<int64_t>(old.BlobOffset) + old.AreaSize == end ? old.BlobOffset : end;
-  }
-  // In place, what the area held is put back when verification gives up.
-  std::vector<uint8_t> before;
-  bool overwrites = pos < end;
-  if (overwrites && file_.DataProcessBlock().VerifyWrites) {
-    before.resize(static_cast<size_t>(std::min<int64_t>(area, end - pos)));
-    file_.ReadData(pos, before);
-  }
-  try {
-    WriteBlobArea(pos, value, encoded, area, field_no);
-  } catch (const EDatabaseError&) {
-    if (!before.empty()) file_.WriteData(pos, before);
-    throw;
-  }
-  blob.BlobOffset = static_cast<int32_t>(pos);
-  blob.BlobSize = static_cast<int32_t>(encoded.size());
-  blob.AreaSize = area;
-  return blob;
-}
-
-// ---- chains ------------------------------------------------------------------------------------
-
-TIndexTabItem TDadaTableIO::ReadChainEntry(int32_t index_no, int32_t rec_index) const {
-  const std::vector<int32_t>& blocks = index_blocks_[static_cast<size_t>(index_no)];
-  size_t block = static_cast<size_t>(rec_index) / kTabItemsPerBlock;
-  if (rec_index < 0 || block >= blocks.size())
-    DatabaseError(ekDamaged,
-                  Format("Database file '%s' is damaged: index %s has no entry for record %s",
-                         {file_.FileName(), index_defs_[index_no].Name, std::to_string(rec_index)}),
-                  TableParams(file_.FileName(), table_name_));
-  return const_cast<TRadiVOFileIO&>(file_).ReadIndexTabItem(blocks[block], rec_index % kTabItemsPerBlock);
-}
-
-void TDadaTableIO::WriteChainEntry(int32_t index_no, const TIndexTabItem& item) {
-  const std::vector<int32_t>& blocks = index_blocks_[static_cast<size_t>(index_no)];
-  size_t block = static_cast<size_t>(item.RecIndex) / kTabItemsPerBlock;
-  if (item.RecIndex < 0 || block >= blocks.size())
-    DatabaseError(ekDamaged,
-                  Format("Database file '%s' is damaged: index %s has no entry for record %s",
-                         {file_.FileName(), index_defs_[index_no].Name, std::to_string(item.RecIndex)}),
-                  TableParams(file_.FileName(), table_name_));
-  file_.WriteIndexTabItem(blocks[block], item.RecIndex % kTabItemsPerBlock, item);
-}
-
-void TDadaTableIO::SetStartIndex(int32_t index_no, int32_t rec_index) {
-  header_.IndexHeaders[static_cast<size_t>(index_no)].StartIndex = rec_index;
-  file_.WriteTableHeader(table_no_, header_);
-}
-
-// ---- append ------------------------------------------------------------------------------------
 
 void TDadaTableIO::AppendRecord(TFieldBuffers& buffers, bool flush, TIndexAdjustCallback* callback,
                                 TNewNumber* number) {
@@ -298,6 +173,7 @@ void TDadaTableIO::AppendRecord(TFieldBuffers& buffers, bool flush, TIndexAdjust
                         buffers.Item(f).Active && buffers.Item(f).Buffer && buffers.Item(f).DataSize >= 4;
     if (!usable) DatabaseError(Format("Table '%s' has no integer field number %s", {table_name_, std::to_string(f)}));
   }
+  BatchLock();
   TLockHold lock(file_);
   SyncWithFile();
   EnsureAllLists();
@@ -504,8 +380,6 @@ void TDadaTableIO::AppendRecord(TFieldBuffers& buffers, bool flush, TIndexAdjust
   ++change_count_;  // the lists now hold this change
 }
 
-// ---- rewrite -------------------------------------------------------------------------------------
-
 void TDadaTableIO::ReadOldSlots(const TFieldBuffers& buffers, int32_t data_offset, std::vector<uint8_t>& before) const {
   // The slots a rewrite keeps or looks at: fields without a new value, blob
   // descriptors, the auto-increment field (0 keeps it) and every key field.
@@ -563,17 +437,9 @@ bool TDadaTableIO::KeyMayChange(int32_t index_no, const TFieldBuffers& buffers, 
   return false;
 }
 
-
 bool TDadaTableIO::BlobUnchanged(const TFieldBufferItem& item, int32_t data_offset, int32_t field_no) const {
   return item.Stream->HoldsStoredValueOf(
       file_, static_cast<int64_t>(data_offset) + field_offsets_[static_cast<size_t>(field_no)]);
-}
-
-int32_t TDadaTableIO::CheckedRecordPos(int32_t record_pos) const {
-  if (record_pos < 0 || static_cast<size_t>(record_pos) >= lists_[0]->size())
-    DatabaseError(ekOutOfRange, Format("Record position %s out of range", {std::to_string(record_pos)}),
-                  TableParams(file_.FileName(), table_name_));
-  return record_pos;
 }
 
 TDadaTableIO::TKey TDadaTableIO::KeyOfNewRecord(const std::vector<uint8_t>& record, const TFieldBuffers& buffers,
@@ -611,6 +477,7 @@ void TDadaTableIO::ModifyRecord(TFieldBuffers& buffers, int32_t record_pos, TInd
   if (based_on && based_on->RecIndex != target.RecIndex)
     DatabaseError(Format("The edit of record %s of table '%s' is based on record %s",
                          {std::to_string(target.RecIndex), table_name_, std::to_string(based_on->RecIndex)}));
+  BatchLock();
   TLockHold lock(file_);
   // The record as the edit began is the only one it may overwrite: another
   // writer's rewrite (which shows nowhere but in the record) or deletion in
@@ -619,7 +486,7 @@ void TDadaTableIO::ModifyRecord(TFieldBuffers& buffers, int32_t record_pos, TInd
   bool before_read = false;
   if (based_on) {
     if (!LiveOnDisk(target.RecIndex)) RaiseDeletedByOther(target.RecIndex);
-    file_.ReadData(target.DataOffset, before);
+    file_.ReadForRewrite(target.DataOffset, before);
     if (before != based_on->Fixed || (has_blobs_ && StoredBlobs(target.DataOffset) != based_on->Blobs))
       RaiseChangedByOther(target.RecIndex);
     before_read = true;
@@ -746,49 +613,10 @@ void TDadaTableIO::ModifyRecord(TFieldBuffers& buffers, int32_t record_pos, TInd
   ++change_count_;  // the lists now hold this change
 }
 
-void TDadaTableIO::MoveInIndexes(const TListItem& target, const std::vector<int32_t>& old_positions,
-                                 const std::vector<int32_t>& among_others_of, TIndexAdjustCallback* callback) {
-  for (int32_t i = 0; i < index_defs_.Count(); ++i) {
-    TRecordList& list = *lists_[static_cast<size_t>(i) + 1];
-    const int32_t old_pos = old_positions[static_cast<size_t>(i)];
-    if (old_pos < 0) continue;  // the key stayed equal: the record keeps its place
-    const int32_t among_others = among_others_of[static_cast<size_t>(i)];
-    if (among_others == old_pos) continue;
-    const int32_t new_pos = among_others > old_pos ? among_others + 1 : among_others;
-    if (callback) callback->IndexAdjustModify(i, old_pos, new_pos);
-
-    // Out of the chain: the predecessor in the list takes over the record's Next.
-    TIndexTabItem self = ReadChainEntry(i, target.RecIndex);
-    if (old_pos == 0) {
-      SetStartIndex(i, self.Next);
-    } else {
-      TIndexTabItem pred = ReadChainEntry(i, list[static_cast<size_t>(old_pos) - 1].RecIndex);
-      pred.Next = self.Next;
-      WriteChainEntry(i, pred);
-    }
-    // Into the chain behind its new predecessor (the entry before it among the others).
-    self.RecIndex = target.RecIndex;
-    if (among_others == 0) {
-      self.Next = header_.IndexHeaders[static_cast<size_t>(i)].StartIndex;
-      WriteChainEntry(i, self);
-      SetStartIndex(i, target.RecIndex);
-    } else {
-      int32_t q = among_others - 1 < old_pos ? among_others - 1 : among_others;
-      TIndexTabItem pred = ReadChainEntry(i, list[static_cast<size_t>(q)].RecIndex);
-      self.Next = pred.Next;
-      WriteChainEntry(i, self);
-      pred.Next = target.RecIndex;
-      WriteChainEntry(i, pred);
-    }
-    list.move(static_cast<size_t>(old_pos), static_cast<size_t>(among_others));
-  }
-}
-
-// ---- delete --------------------------------------------------------------------------------------
-
 void TDadaTableIO::DeleteRecord(int32_t record_pos, bool flush) {
   RequireOpen();
   TListItem target = lists_[0]->at(static_cast<size_t>(CheckedRecordPos(record_pos)));
+  BatchLock();
   TLockHold lock(file_);
   SyncWithFile();
   if (FindInList0(target.RecIndex) >= 0 && !LiveOnDisk(target.RecIndex)) ReloadForOtherWriter();
