@@ -226,7 +226,8 @@ void RegisterWindow::BuildGrid() {
   // Several receipts may be selected for the preview and the PDF.
   grid->setMultiSelection(true);
   grid->confirmDelete = [this](QWidget*, const QString& question) {
-    return context_.prompts->AskOkCancel(question);
+    // A register open for reading only deletes nothing, and asks nothing.
+    return !readOnly_ && context_.prompts->AskOkCancel(question);
   };
   connect(grid, &widgets::DataGrid::titleClicked, this, &RegisterWindow::TitleClick);
   connect(grid, &widgets::DataGrid::recordDoubleClicked, this, &RegisterWindow::Edit);
