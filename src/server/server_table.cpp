@@ -934,6 +934,19 @@ void TServerTable::InternalRefresh() {
   pos_ = at >= 0 ? at : std::min(p, count_ - 1);
 }
 
+void TServerTable::InternalEdit() {
+  uint8_t* buffer = ActiveBuffer();
+  const int32_t id = tdb::GetInt32LE(buffer + data_size_);
+  std::vector<Row> rows = QueryRows("SELECT " + SelectList() + " FROM " + sql_table_ + " WHERE rec_id = $1::integer",
+                                   {std::to_string(id)});
+  if (rows.empty())
+    Error(tdb::ekRecordDeleted, "Record deleted by another user",
+          tdb::TableParams(connection_->ConnectionInfo(), schema_->name, id));
+  CopyRow(rows[0], buffer);
+  for (Row& row : win_)
+    if (row.Id() == id) row = rows[0];
+}
+
 void TServerTable::InternalCancel() { new_number_ = false; }
 
 void TServerTable::SetNewNumber(const std::string& field, int32_t offered) {

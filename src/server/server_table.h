@@ -14,7 +14,8 @@
 // parameters; what has no translation (server_filter.h) is evaluated here on
 // every row the server sends, and the view is then read whole.
 //
-// Changes: a record is changed and deleted only in the version it was read
+// Changes: an edit begins from the record as stored now (read again); a
+// record is changed and deleted only in the version it was read
 // in ("Record changed by another user" / "Record deleted by another user"
 // otherwise, and nothing is stored); a new record takes its number from
 // formix_numbers in the transaction that stores it; PurgeMarked removes the
@@ -163,6 +164,7 @@ class TServerTable : public tdb::TDataSet, public tdb::TFilterFieldSource {
   void InternalPost() override;
   void InternalDelete() override;
   void InternalRefresh() override;
+  void InternalEdit() override;
   void InternalCancel() override;
   void InternalGotoBookmark(tdb::TBookmark bookmark) override;
   tdb::TBookmark BufferBookmark(const uint8_t* buffer) const override;

@@ -34,7 +34,7 @@ void AddReceipt(int nomer, const char* payer, double amount, const char* purpose
 bool OtherChanges(const char* file, const char* table, int nomer, const std::function<void(tdb::TDataSet&)>& change) {
   return InOtherProgram([=] {
     OtherProgramTable other(file, table);
-    tdb::TDadaTable& t = other.Go(nomer);
+    tdb::TDataSet& t = other.Go(nomer);
     t.Edit();
     change(t);
     t.Post();

@@ -20,6 +20,7 @@
 
 #include "data/data_home.h"
 #include "data/database_creator.h"
+#include "data/receipt_tables.h"
 #include "engine/dataset/dada_table.h"
 #include "server/server_connection.h"
 #include "server/server_home.h"
