@@ -68,7 +68,7 @@ class CodeMeaningMark : public QLabel {
     setVisible(!meaning.isEmpty());
     if (meaning.isEmpty()) return;
     const QFontMetrics metrics(edit->font());
-    const int left = 6 + metrics.horizontalAdvance(edit->text() + QLatin1Char(' '));
+    const int left = 3 + metrics.horizontalAdvance(edit->text() + QLatin1Char(' '));
     const int width = qMax(0, edit->width() - left);
     setFont(edit->font());
     setText(metrics.elidedText(QStringLiteral("— ") + meaning, Qt::ElideRight, width));

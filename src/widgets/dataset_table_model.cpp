@@ -465,7 +465,8 @@ QVariant DataSetTableModel::data(const QModelIndex& index, int role) const {
     }
     case Qt::TextAlignmentRole: {
       tdb::TField* field = columnField(column);
-      bool right = field && IsNumeric(field->DataType());
+      // Numbers to the right; values shown by name read as text.
+      bool right = field && IsNumeric(field->DataType()) && columns_[static_cast<size_t>(column)].valueNames.isEmpty();
       return QVariant::fromValue(Qt::Alignment((right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));
     }
     default: return QVariant();

@@ -273,6 +273,7 @@ class DataSetTableModelTest : public QObject {
     QCOMPARE(model.index(1, 0).data().toString(), QStringLiteral("пени"));
     QCOMPARE(model.index(2, 0).data().toString(), QStringLiteral("7"));
     QCOMPARE(model.index(1, 0).data(DataSetTableModel::EditTextRole).toString(), QStringLiteral("1"));
+    QCOMPARE(model.index(1, 0).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight, Qt::Alignment());
   }
 };
 
