@@ -12,6 +12,8 @@
 #include "ui/russian.h"
 #include "register/print_commands.h"
 #include "app/program_dir.h"
+#include "app/program_home.h"
+#include "app/settings_file.h"
 #include "app/qt_timer_service.h"
 #include "app/startup_check.h"
 #include "ui/ui_prompts.h"
@@ -47,6 +49,12 @@ int main(int argc, char** argv) {
       app::ProgramDirectoryOf(QCoreApplication::applicationFilePath().toStdString()));
   context.prompts = &prompts;
 
+  // Where the data lives is settled before the windows take their tables.
+  std::shared_ptr<const receipts::DataHome> home =
+      app::ProgramHome(app::SettingsFilePath(context.programDir), prompts);
+  if (!home) return 1;
+  receipts::SetHome(home);
+
   std::unique_ptr<app::ProgramWindows> forms;
   try {
     forms = app::CreateProgramWindows(context);
@@ -66,6 +74,7 @@ int main(int argc, char** argv) {
   // The windows close the receipts table, and with it its database and
   // timer, while the timer service still exists.
   forms.reset();
+  receipts::SetHome(nullptr);
   tdb::SetTimerService(nullptr);
   app::InstallDatabaseLogin(nullptr);
   return code;

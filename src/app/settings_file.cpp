@@ -12,6 +12,7 @@ namespace app {
 namespace {
 constexpr char16_t kMain[] = u"Main";
 constexpr char16_t kNastr[] = u"Nastr";
+constexpr char16_t kData[] = u"Data";
 constexpr char16_t kRegister[] = u"Register";
 }  // namespace
 
@@ -57,6 +58,12 @@ bool ReadSettingsFile(const QString& path, Settings& settings) {
   if (width && height && *width > 0 && *height > 0 && *width <= 100000 && *height <= 100000)
     layout.size = QSize(static_cast<int>(*width), static_cast<int>(*height));
   return true;
+}
+
+QString ReadServerConnection(const QString& path) {
+  IniFile ini;
+  if (!IniFile::Load(path, &ini)) return QString();
+  return ini.ReadString(kData, u"Server", QString()).trimmed();
 }
 
 bool WriteSettingsFile(const QString& path, const Settings& settings, QString* error) {

@@ -4,6 +4,10 @@
 //   [Nastr] Summa         boolean, default true:  "Печатать сумму в квитанции"
 //   [Nastr] PassLog       boolean, default false: ask for the password at start
 //   [Nastr] Password      text, default empty:    the login password, plain
+//   [Data]  Server        text, default empty:    where the data lives: empty
+//                         for the data folder, else a database server's
+//                         connection string (home/data_location.h); read
+//                         once at start, never written by the program
 //
 // and the register window's layout (register/register_layout.h) in a
 // section of its own:
@@ -61,6 +65,10 @@ QString SettingsFilePath(const QString& programDir);
 // missing or not a number gives its default.  When the file exists but cannot be read, returns false
 // and leaves `settings` as it was.  A missing file reads as all defaults.
 bool ReadSettingsFile(const QString& path, Settings& settings);
+
+// The [Data] Server value of the file at `path` (empty when the file or the
+// key is missing or the file cannot be read).
+QString ReadServerConnection(const QString& path);
 
 // Writes the four keys into the file at `path` (WindowsState, Summa, PassLog,
 // Password) and the register's layout when it has one, creating the file and its folder when missing and leaving every

@@ -11,12 +11,16 @@
 // the list by it (the code by the table's index, the others in the window,
 // the stored file untouched); a second click turns the order round.
 // Execute() opens the table, shows the window and closes the table however
-// the window was left.
+// the window was left.  While it is shown it follows the file: at each
+// activation and every few seconds while the user leaves it alone
+// (ui::IdleRefresh) the list shows what other programs changed.
 //
 // DirectoryEntryDialog is the edit dialog for one entry: an editor per field of the
 // configuration, bound anew to the directory's data source at each showing;
 // "Ok" stores the entry and closes, "Отмена" and Esc close without storing.
-// An entry the engine refuses keeps the dialog open with what was typed.
+// An entry the engine refuses keeps the dialog open with what was typed; one
+// another program changed or deleted meanwhile, or a new one whose number it
+// took, is settled with the user as ui::SharedRecordEdit describes.
 // Requisites (INN, KPP, account, BIK, correspondent account, code) that fail
 // their check are marked as they are typed, and "Ok" asks once whether to
 // store them all the same.
@@ -35,6 +39,8 @@
 #include <QToolBar>
 #include <map>
 
+#include "ui/idle_refresh.h"
+#include "ui/shared_record_edit.h"
 #include "ui/ui_prompts.h"
 #include "directories/directory.h"
 #include "widgets/data_grid.h"
@@ -61,6 +67,8 @@ class DirectoryEntryDialog : public QDialog {
 
  private:
   void Store();
+  // The kind list shows the entry's `tip`.
+  void ShowKind();
 
   const DirectoryConfig& config_;
   ui::UiPrompts& prompts_;
@@ -70,6 +78,7 @@ class DirectoryEntryDialog : public QDialog {
   std::vector<widgets::FieldWarning*> warnings_;  // of the requisite editors; owned by them
   QPushButton* ok_;
   QPushButton* cancel_;
+  ui::SharedRecordEdit shared_;
 };
 
 class DirectoryWindow : public QDialog {
@@ -113,6 +122,7 @@ class DirectoryWindow : public QDialog {
   QLabel* searchLabel;
 
  protected:
+  bool event(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -122,6 +132,8 @@ class DirectoryWindow : public QDialog {
   void SortBy(int column);
   // Moves to the first entry that `typed` finds; answers whether one did.
   bool Search(const QString& typed);
+  // The list as the file holds it now (one look when nothing changed).
+  void Refresh();
 
   Directory logic_;
   ui::UiPrompts& prompts_;
@@ -131,6 +143,7 @@ class DirectoryWindow : public QDialog {
   void ShowSearch(const QString& typed, bool found);
   QString typed_;  // what has been typed into the list since the last pause
   QElapsedTimer lastTyped_;
+  ui::IdleRefresh idleRefresh_;
 };
 
 }  // namespace directories

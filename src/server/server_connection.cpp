@@ -73,9 +73,13 @@ ServerConnection::ServerConnection(const std::string& conninfo, const std::strin
   if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
     std::string message = conn_ ? FirstLine(PQerrorMessage(conn_)) : "out of memory";
     const bool refused = conn_ && PQconnectionNeedsPassword(conn_) == 0 && PQconnectionUsedPassword(conn_) != 0;
+    // The server asks for a password that neither the password file nor the
+    // service file gave: the caller may ask the clerk for one.
+    const bool wanted = conn_ && PQconnectionNeedsPassword(conn_) != 0;
     if (conn_) PQfinish(conn_);
     conn_ = nullptr;
     if (refused) tdb::DatabaseError(tdb::ekWrongPassword, "Access denied");
+    if (wanted) tdb::DatabaseError(tdb::ekWrongPassword, "Password required");
     tdb::TErrorParams params;
     params.Open = tdb::ofOther;
     tdb::DatabaseError(tdb::ekCannotOpen, tdb::Format("Cannot connect to the database server: %s", {message}),

@@ -33,6 +33,8 @@ int64_t TServerTable::Row::Version() const { return tdb::GetInt64LE(data.data() 
 
 TServerTable::TServerTable(std::shared_ptr<ServerConnection> connection) : connection_(std::move(connection)) {}
 
+TServerTable::TServerTable(ConnectionSource source) : source_(std::move(source)) {}
+
 TServerTable::~TServerTable() {
   try {
     Close();
@@ -50,6 +52,8 @@ void TServerTable::SetTableName(const std::string& name) {
 // ---- open and close ----
 
 void TServerTable::InternalOpen() {
+  if (!connection_ && source_) connection_ = source_();
+  if (!connection_) Error(tdb::ekCannotOpen, "No database server connection");
   schema_ = FindTableSchema(table_name_);
   if (!schema_) {
     tdb::TErrorParams params;
@@ -694,9 +698,11 @@ tdb::TNearest TServerTable::FindNearest(const tdb::TField& field, const tdb::TVa
   }
   // Rows before the key in the view's order, then the first row from there.
   std::string cols, vals;
-  const std::string col = case_insensitive && is_text ? "lower(" + SqlName(f.name) + ")" : SqlName(f.name);
+  std::string col = case_insensitive && is_text ? "lower(" + SqlName(f.name) + ")" : SqlName(f.name);
   std::string p = ParamExpression(f, static_cast<int>(params.size()));
   if (case_insensitive && is_text) p = "lower(" + p + ")";
+  // A partial key compares with as many characters of each value.
+  if (partial && is_text) col = "left(" + col + ", char_length(" + p + "))";
   for (const std::string& t : OrderTerms(f, col)) cols += (cols.empty() ? "" : ", ") + t;
   for (const std::string& t : OrderTerms(f, p)) vals += (vals.empty() ? "" : ", ") + t;
   int position = 0;

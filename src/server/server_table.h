@@ -26,6 +26,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -45,8 +46,12 @@ namespace server {
 class TServerTable : public tdb::TDataSet, public tdb::TFilterFieldSource {
  public:
   explicit TServerTable(std::shared_ptr<ServerConnection> connection);
+  // The connection is asked of `source` when the table first opens.
+  using ConnectionSource = std::function<std::shared_ptr<ServerConnection>()>;
+  explicit TServerTable(ConnectionSource source);
   ~TServerTable() override;
 
+  // REQUIRES: opened once, or made with a connection.
   ServerConnection& Connection() const { return *connection_; }
 
   const std::string& TableName() const { return table_name_; }
@@ -189,6 +194,7 @@ class TServerTable : public tdb::TDataSet, public tdb::TFilterFieldSource {
   void CopyRow(const Row& row, uint8_t* buffer) const;
 
   std::shared_ptr<ServerConnection> connection_;
+  ConnectionSource source_;
   const receipts::TableSchema* schema_ = nullptr;
   std::string table_name_;
   std::string sql_table_;

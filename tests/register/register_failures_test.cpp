@@ -239,9 +239,11 @@ class RegisterFailuresTest : public QObject {
     QTest::keyClick(w.grid, Qt::Key_Delete);
     QTest::keyClick(w.grid, Qt::Key_F9);
     QTest::keyClick(w.grid, Qt::Key_Insert);
+    QTest::keyClick(w.grid, Qt::Key_Delete, Qt::ControlModifier);
     QVERIFY(p.dialogs->shown.empty());
     QVERIFY(p.prompts.questions.isEmpty());
     QVERIFY(p.prompts.errors.isEmpty());
+    QCOMPARE(PayersOf(p.table()).size(), 6);
     // Activations read again but do not say it again.
     QEvent activate(QEvent::WindowActivate);
     QApplication::sendEvent(&w, &activate);

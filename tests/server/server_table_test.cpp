@@ -100,6 +100,46 @@ TEST_F(ServerTableTest, EveryIndexOrdersAsTheFileDoes) {
   }
 }
 
+// What a grid reads: rows by position without moving, and the row a typed
+// key lands on, as the file gives them, far from the rows at hand too.
+TEST_F(ServerTableTest, RowsByPositionAndTheNearestKeyAsTheFileGivesThem) {
+  FileReceipts file(dir_.string(), kRows);
+  auto server = OpenReceipts("iplatel");
+  AppendReceipts(*server, kRows);
+  file.Table().SetIndexName("iplatel");
+  const std::vector<int> fields = {server->FieldByName("Platel").FieldNo() - 1, server->FieldByName("Summa").FieldNo() - 1};
+  server->SetRecNo(5);
+  for (int first : {0, 190, 430, -3, 449}) {
+    SCOPED_TRACE(first);
+    std::vector<tdb::TRowValues> got = server->ReadRows(first, 25, fields);
+    std::vector<tdb::TRowValues> want = file.Table().ReadRows(first, 25, fields);
+    ASSERT_EQ(got.size(), want.size());
+    // Equal payers may stand in another order: the payer at each place is the same.
+    for (size_t i = 0; i < got.size(); ++i) {
+      ASSERT_EQ(got[i].Texts.size(), 2u);
+      EXPECT_EQ(got[i].Texts[0], want[i].Texts[0]) << i;
+    }
+  }
+  EXPECT_EQ(server->RecNo(), 5);
+
+  tdb::TField& payer = server->FieldByName("Platel");
+  tdb::TField& filePayer = file.Table().FieldByName("Platel");
+  for (const char* typed : {"", "б", "Б-", "ИВАНОВА", "smi", "Я", "яяя", "Ё", "zz"}) {
+    SCOPED_TRACE(typed);
+    const tdb::TVariant key{tdb::Utf8ToCp1251(typed)};
+    const tdb::TNearest want = file.Table().FindNearest(filePayer, key, true, true);
+    const tdb::TNearest got = server->FindNearest(payer, key, true, true);
+    EXPECT_EQ(got.Match, want.Match);
+    // Equal payers may stand in another order; the payer at the place is the same.
+    ASSERT_GE(got.Position, 0);
+    EXPECT_EQ(server->ReadRows(got.Position, 1, fields)[0].Texts[0],
+              file.Table().ReadRows(want.Position, 1, fields)[0].Texts[0]);
+  }
+  EXPECT_EQ(server->RecNo(), 5);
+  EXPECT_THROW(server->FindNearest(server->FieldByName("Summa"), tdb::TVariant{int64_t{1}}, false, false),
+               tdb::EDatabaseError);
+}
+
 TEST_F(ServerTableTest, FieldsAndValuesComeBackAsStored) {
   auto server = OpenReceipts("inomer");
   AppendReceipts(*server, 3);

@@ -1,0 +1,58 @@
+// ServerHome: the program's four tables on a PostgreSQL server as the
+// program's home (data/data_home.h).
+//
+// It is given a libpq connection string (host, port, dbname, user, sslmode;
+// never a password) and connects when the first table opens, once for the
+// whole program: every dataset it makes shares that session.  The password
+// comes from libpq's password file or service file; when the server still
+// asks for one, `ask` is called (the login dialog), up to kPasswordTries
+// times; cancelling it aborts the open silently (tdb::EAbort).
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "data/data_home.h"
+#include "server/server_connection.h"
+
+namespace server {
+
+inline constexpr int kPasswordTries = 3;
+
+// The connection string checked: it must parse and hold no password.
+// Raises ekInvalidValue ("Invalid server connection string: %s" / "The server
+// connection string must not hold a password").
+void CheckConnectionString(const std::string& conninfo);
+// "host:port/dbname (user)" of a connection string, for the clerk; the
+// defaults libpq would use fill in what is missing.
+std::string DescribeConnection(const std::string& conninfo);
+
+class ServerHome : public receipts::DataHome {
+ public:
+  // The password to try, UTF-8; nothing when the clerk cancelled.  `refused`
+  // is false for the first question, true after a wrong password.
+  using PasswordAsk = std::function<std::optional<std::string>(const std::string& server, bool refused)>;
+
+  // Raises as CheckConnectionString.
+  ServerHome(std::string conninfo, PasswordAsk ask);
+  ~ServerHome() override;
+
+  std::unique_ptr<tdb::TDataSet> NewDataSet() const override;
+  void SetTable(tdb::TDataSet& dataset, const std::string& file, const std::string& table,
+                const std::string& index) const override;
+  void ClearTable(tdb::TDataSet& dataset) const override;
+  std::string Describe() const override;
+
+  // The program's session with the server, opened at the first call.
+  std::shared_ptr<ServerConnection> Connection() const;
+  const std::string& ConnectionString() const;
+
+ private:
+  // Shared with the datasets made, which may outlive the home.
+  struct Session;
+  std::shared_ptr<Session> session_;
+};
+
+}  // namespace server
