@@ -113,13 +113,13 @@ double EngineRegister::Locate(const std::vector<int64_t>& nomers, int64_t* found
   return watch.Seconds();
 }
 
-double EngineRegister::Modify(const std::vector<int64_t>& nomers) {
+double EngineRegister::Modify(const std::vector<int64_t>& nomers, int64_t first_amount) {
   tdb::TField& summa = *fields_[18];
   Stopwatch watch;
   for (size_t k = 0; k < nomers.size(); ++k) {
     if (!table_->Locate("nomer", {tdb::TVariant(nomers[k])}, 0)) continue;
     table_->Edit();
-    summa.SetAsCurrency(tdb::TCurrency::FromDouble(NewAmount(static_cast<int64_t>(k))));
+    summa.SetAsCurrency(tdb::TCurrency::FromDouble(NewAmount(first_amount + static_cast<int64_t>(k))));
     table_->Post();
   }
   return watch.Seconds();

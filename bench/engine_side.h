@@ -33,8 +33,9 @@ class EngineRegister {
   double Filter(int64_t* count);
   // 5. Locate on nomer for every value; `found` counts the hits.
   double Locate(const std::vector<int64_t>& nomers, int64_t* found);
-  // 6. The record of each nomer gets a new Summa (Locate, Edit, Post).
-  double Modify(const std::vector<int64_t>& nomers);
+  // 6. The record of each nomer gets a new Summa (Locate, Edit, Post): the
+  //    k-th gets NewAmount(first_amount + k).
+  double Modify(const std::vector<int64_t>& nomers, int64_t first_amount = 0);
   // 7. The register's purge in "iplatel" order.  `remaining` receives the
   //    record count after it; `renumbered_ok` whether nomer runs 1..M in that order.
   double Purge(int64_t* remaining, bool* renumbered_ok);

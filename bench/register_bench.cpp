@@ -334,22 +334,31 @@ void RunAtBig(const Options& o, Table& table) {
   Require(ce == ca && ca == ct, "filter counts differ at the big size");
 
   // Modify at the big size: the receipts' amounts change in place, so the
-  // files stay fit for the later runs.
+  // files stay fit for the later runs.  Each run gives other amounts than
+  // the run before (counted in a file beside the register): amounts equal to
+  // the stored ones would move nothing in "isumma".
   const std::vector<int64_t> changed = RandomNomers(n, 10'000, 4);
+  int64_t modify_runs = 0;
+  {
+    std::ifstream in(stem + ".modifies");
+    in >> modify_runs;
+  }
+  std::ofstream(stem + ".modifies") << modify_runs + 1 << "\n";
+  const int64_t first_amount = (modify_runs % 1000) * static_cast<int64_t>(changed.size());
   Row& modify = table.Get("modify", n);
   modify.items = static_cast<int64_t>(changed.size());
   {
     EngineRegister engine(engine_path, "inomer");
-    modify.engine.push_back(engine.Modify(changed));
+    modify.engine.push_back(engine.Modify(changed, first_amount));
     modify.extra["key_cache_bytes"].push_back(static_cast<double>(engine.KeyCacheBytes()));
   }
   {
     SqliteRegister sa(auto_path, SqliteMode::kAutocommit);
-    modify.sqlite_auto.push_back(sa.Modify(changed));
+    modify.sqlite_auto.push_back(sa.Modify(changed, first_amount));
   }
   {
     SqliteRegister st(tx_path, SqliteMode::kOneTransaction);
-    modify.sqlite_tx.push_back(st.Modify(changed));
+    modify.sqlite_tx.push_back(st.Modify(changed, first_amount));
   }
 
   MeasureMemory(o, table, n, engine_path, auto_path, tx_path);

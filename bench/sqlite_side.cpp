@@ -170,12 +170,12 @@ double SqliteRegister::Locate(const std::vector<int64_t>& nomers, int64_t* found
   return watch.Seconds();
 }
 
-double SqliteRegister::Modify(const std::vector<int64_t>& nomers) {
+double SqliteRegister::Modify(const std::vector<int64_t>& nomers, int64_t first_amount) {
   Statement update(db_, "UPDATE formix SET Summa=? WHERE nomer=?");
   Stopwatch watch;
   Begin();
   for (size_t k = 0; k < nomers.size(); ++k) {
-    sqlite3_bind_double(update.get(), 1, NewAmount(static_cast<int64_t>(k)));
+    sqlite3_bind_double(update.get(), 1, NewAmount(first_amount + static_cast<int64_t>(k)));
     sqlite3_bind_int64(update.get(), 2, nomers[k]);
     update.Step();
     update.Reset();

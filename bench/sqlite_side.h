@@ -30,7 +30,7 @@ class SqliteRegister {
   double Resort();
   double Filter(int64_t* count);
   double Locate(const std::vector<int64_t>& nomers, int64_t* found);
-  double Modify(const std::vector<int64_t>& nomers);
+  double Modify(const std::vector<int64_t>& nomers, int64_t first_amount = 0);
   double Purge(int64_t* remaining);
 
  private:

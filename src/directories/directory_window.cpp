@@ -1,6 +1,7 @@
 // The directory window and its edit dialog.
 #include "directories/directory_window.h"
 
+#include <QApplication>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -18,6 +19,7 @@
 #include "ui/field_editors.h"
 #include "ui/requisite_warnings.h"
 #include "engine/base/database_error.h"
+#include "widgets/data_text.h"
 
 namespace directories {
 
@@ -32,7 +34,12 @@ ui::FieldEditorKind EditorKindOf(EditorKind kind) {
 // ---- DirectoryEntryDialog ----
 
 DirectoryEntryDialog::DirectoryEntryDialog(const DirectoryConfig& config, ui::UiPrompts& prompts, QWidget* parent)
-    : QDialog(parent), config_(config), prompts_(prompts) {
+    : QDialog(parent),
+      config_(config),
+      prompts_(prompts),
+      shared_(this, {QStringLiteral("Код %1 уже занят другим пользователем; запись сохранена под кодом %2."),
+                     QStringLiteral("новую запись"),
+                     QStringLiteral("Запись сохранена под кодом %1.")}) {
   setObjectName(QString::fromLatin1(config.dialogName));
   auto* outer = new QVBoxLayout(this);
   auto* form = new QFormLayout;
@@ -91,17 +98,24 @@ QWidget* DirectoryEntryDialog::Editor(const char* field) const {
 
 void DirectoryEntryDialog::Execute(tdb::TDataSource& source) {
   source_ = &source;
+  const tdb::TDataSet& entry = *source.DataSet();
+  shared_.Begin(entry, QStringLiteral("запись «%1» (код %2)")
+                           .arg(widgets::FieldText(entry.FieldByName(config_.captionField)))
+                           .arg(entry.FieldByName(receipts::kNumberField).AsInteger()));
   for (auto& [field, editor] : editors_)
     if (editor != kindList_) ui::BindFieldEditor(editor, &source);
-  if (kindList_) {
-    // An entry of an unknown kind shows as a tax, as a new entry does.
-    const int tip = source.DataSet()->FieldByName(receipts::code_table::kKind).AsInteger();
-    kindList_->setCurrentIndex(tip >= 0 && tip < kindList_->count() ? tip : 0);
-  }
+  ShowKind();
   QWidget* number = Editor(receipts::kNumberField);
   if (number) number->setFocus(Qt::OtherFocusReason);
   ui::CentreOnScreen(*this);
   prompts_.ShowModal(*this);
+}
+
+void DirectoryEntryDialog::ShowKind() {
+  if (!kindList_) return;
+  // An entry of an unknown kind shows as a tax, as a new entry does.
+  const int tip = source_->DataSet()->FieldByName(receipts::code_table::kKind).AsInteger();
+  kindList_->setCurrentIndex(tip >= 0 && tip < kindList_->count() ? tip : 0);
 }
 
 void DirectoryEntryDialog::Store() {
@@ -109,10 +123,14 @@ void DirectoryEntryDialog::Store() {
   tdb::TDataSet& table = *source_->DataSet();
   try {
     if (kindList_) table.FieldByName(receipts::code_table::kKind).SetAsInteger(kindList_->currentIndex());
-    table.Post();
   } catch (const tdb::EDatabaseError& e) {
-    // Everything typed stays: the entry is still being inserted or edited.
     prompts_.ShowError(ui::ErrorText(e));
+    return;
+  }
+  if (!shared_.Store(table, prompts_)) {
+    // Everything typed stays (perhaps among another user's values, loaded
+    // meanwhile): the kind list shows the field again.
+    ShowKind();
     return;
   }
   accept();
@@ -121,7 +139,12 @@ void DirectoryEntryDialog::Store() {
 // ---- DirectoryWindow ----
 
 DirectoryWindow::DirectoryWindow(const DirectoryConfig& config, ui::UiPrompts& prompts, QWidget* parent)
-    : QDialog(parent), logic_(config, prompts), prompts_(prompts) {
+    : QDialog(parent),
+      logic_(config, prompts),
+      prompts_(prompts),
+      // Idle: shown, with no dialog of its own (an entry's, a question) over it.
+      idleRefresh_(&prompts, [this] { return isVisible() && QApplication::activeModalWidget() == this; },
+                   [this] { Refresh(); }) {
   setObjectName(QString::fromLatin1(config.windowName));
   setWindowTitle(config.caption);
   setAccessibleName(config.caption);
@@ -252,9 +275,13 @@ bool DirectoryWindow::Execute() {
   grid->setFocus(Qt::OtherFocusReason);
   ui::CentreOnScreen(*this);
   struct CloseAtEnd {
-    Directory& d;
-    ~CloseAtEnd() { d.Close(); }
-  } close{logic_};
+    DirectoryWindow& w;
+    ~CloseAtEnd() {
+      w.idleRefresh_.Stop();
+      w.logic_.Close();
+    }
+  } close{*this};
+  idleRefresh_.Start();
   prompts_.ShowModal(*this);
   return picked_;
 }
@@ -297,6 +324,13 @@ bool DirectoryWindow::RepairAndReopen() {
     prompts_.ShowMessage(ui::RepairReport(*result, config.database, config.table, QStringLiteral("записей"),
                                           logic_.Table().RecordCount()));
   return true;
+}
+
+void DirectoryWindow::Refresh() { logic_.Refresh(); }
+
+bool DirectoryWindow::event(QEvent* event) {
+  if (event->type() == QEvent::WindowActivate && logic_.Table().Active()) idleRefresh_.Now();
+  return QDialog::event(event);
 }
 
 QString DirectoryWindow::UpkeepCaption() const {

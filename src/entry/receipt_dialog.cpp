@@ -64,7 +64,12 @@ class PickKeys : public QObject {
 
 // ---- ReceiptDialog ----
 
-ReceiptDialog::ReceiptDialog(ui::UiPrompts& prompts, QWidget* parent) : QDialog(parent), prompts_(prompts) {
+ReceiptDialog::ReceiptDialog(ui::UiPrompts& prompts, QWidget* parent)
+    : QDialog(parent),
+      prompts_(prompts),
+      shared_(this, {QStringLiteral("Номер %1 уже занят другим пользователем; квитанция сохранена под номером %2."),
+                     QStringLiteral("новую квитанцию"),
+                     QStringLiteral("Квитанция сохранена под номером %1.")}) {
   auto* outer = new QVBoxLayout(this);
   grid_ = new QGridLayout;
   grid_->setHorizontalSpacing(6);
@@ -172,6 +177,10 @@ QWidget* ReceiptDialog::Editor(const char* field) const {
 
 bool ReceiptDialog::Execute(bool focusNumber) {
   stored_ = false;
+  const tdb::TDataSet& receipt = *source_->DataSet();
+  shared_.Begin(receipt, QStringLiteral("квитанцию №%1 (%2)")
+                             .arg(receipt.FieldByName(receipt_table::kNumber).AsInteger())
+                             .arg(widgets::FieldText(receipt.FieldByName(receipt_table::kPayer))));
   for (auto& [field, editor] : editors_) ui::BindFieldEditor(editor, source_);
   Loading();
   if (focusNumber) Editor(receipt_table::kNumber)->setFocus(Qt::OtherFocusReason);
@@ -239,7 +248,12 @@ void ReceiptDialog::Store() {
   if (!widgets::ConfirmDespiteWarnings(warnings_, [this](const QString& q) { return prompts_.AskYesNo(q); }, omissions))
     return;
   Storing();
-  if (!StoreReceipt(*source_->DataSet(), prompts_)) return;  // shown; everything typed stays
+  if (!shared_.Store(*source_->DataSet(), prompts_)) {
+    // Shown; everything typed stays, perhaps among the values another user
+    // stored meanwhile: the drop-down boxes show the fields again.
+    Loading();
+    return;
+  }
   stored_ = true;
   accept();
 }

@@ -47,7 +47,15 @@ RegisterWindow::RegisterWindow(const ui::AppContext& context)
       receipts_(receipts::Home().NewDataSet()),
       register_(*receipts_, *context.prompts, relay_),
       qrImport_(std::make_unique<QrReceiptImport>(register_, *context.prompts)),
-      formChooser_(std::make_unique<FormChooser>(this)) {
+      formChooser_(std::make_unique<FormChooser>(this)),
+      // Idle: no dialog, message or menu of the program open over it.
+      idleRefresh_(
+          context.prompts,
+          [this] { return !closed_ && !QApplication::activeModalWidget() && !QApplication::activePopupWidget(); },
+          [this] {
+            register_.Reread(false);
+            EnableAll();
+          }) {
   setObjectName(QStringLiteral("registerWindow"));
   setWindowTitle(ui::ApplicationTitle());
   setAccessibleName(ui::ApplicationTitle());
@@ -358,6 +366,7 @@ void RegisterWindow::OpenRegister() {
                        "нельзя, можно только просматривать и печатать.\n\nЧтобы вносить изменения, попросите "
                        "администратора разрешить запись в этот файл и перезапустите программу.")
             .arg(QString::fromLatin1(receipt_table::kFile)));
+  if (register_.IsOpen()) idleRefresh_.Start();
 }
 
 bool RegisterWindow::Run(const std::function<void()>& command) {
@@ -455,6 +464,7 @@ bool RegisterWindow::WriteSettings() {
 }
 
 void RegisterWindow::closeEvent(QCloseEvent* event) {
+  idleRefresh_.Stop();
   // A failed write has been reported; the program still ends, as the user
   // asked.  The file is then as it was before.
   if (!closed_) {

@@ -492,7 +492,8 @@ void TDadaTableIO::ModifyRecord(TFieldBuffers& buffers, int32_t record_pos, TInd
     before_read = true;
   }
   SyncWithFile();
-  EnsureAllLists();
+  // Only the lists of the indexes whose key changes are needed (built below);
+  // a list not built yet is built later from the file, this change included.
   CutStrings(buffers);
 
   const int32_t index_count = index_defs_.Count();
@@ -545,6 +546,7 @@ void TDadaTableIO::ModifyRecord(TFieldBuffers& buffers, int32_t record_pos, TInd
       const size_t ii = static_cast<size_t>(i);
       keys.push_back(TKey{});
       if (!KeyMayChange(i, buffers, target.DataOffset, before, record)) continue;
+      EnsureList(i + 1);
       TRecordList& list = *lists_[ii + 1];
       const int32_t old_pos = FindInIndexList(i, target);
       if (old_pos < 0) {
@@ -621,9 +623,11 @@ void TDadaTableIO::DeleteRecord(int32_t record_pos, bool flush) {
   SyncWithFile();
   if (FindInList0(target.RecIndex) >= 0 && !LiveOnDisk(target.RecIndex)) ReloadForOtherWriter();
   if (FindInList0(target.RecIndex) < 0) RaiseDeletedByOther(target.RecIndex);
-  EnsureAllLists();
-  std::vector<int32_t> positions(static_cast<size_t>(index_defs_.Count()));
-  for (int32_t i = 0; i < index_defs_.Count(); ++i) positions[static_cast<size_t>(i)] = FindInIndexList(i, target);
+  // A deletion leaves the chains as they are, so a list not built yet needs
+  // nothing: built later, it skips the record.
+  std::vector<int32_t> positions(static_cast<size_t>(index_defs_.Count()), -1);
+  for (int32_t i = 0; i < index_defs_.Count(); ++i)
+    if (built_[static_cast<size_t>(i) + 1]) positions[static_cast<size_t>(i)] = FindInIndexList(i, target);
   size_t block = static_cast<size_t>(target.RecIndex) / kTabItemsPerBlock;
   assert(block < rec_blocks_.size());
   TChangeHold change(*this, false);

@@ -102,6 +102,49 @@ TEST(StorageDamageTest, AListBuiltOnDemandAgreesWithTheListsBuiltBefore) {
   EXPECT_EQ(RecNos(lazy.IndexLists(0)), (std::vector<int32_t>{0, 1, 2}));
 }
 
+// Rewrites and deletions made before an index's list is built leave that
+// list alone (only the indexes whose key a rewrite changes are built for it);
+// built afterwards, every list is what a fresh open builds.  A rewrite that
+// leaves a damaged index's key alone goes through without reading its chain.
+TEST(StorageDamageTest, ChangesBeforeAListIsBuiltShowInItWhenItIs) {
+  TMemoryDb db(NotesImage({"d", "b", "e", "a", "c"}));
+  TDadaTableIO lazy(db.file(), "notes");
+  lazy.OpenTable(TDadaTableIO::TListLoading::kListsOnDemand);
+  ASSERT_EQ(lazy.IndexLists(0).size(), 5u);
+  TRecordBuffer r(lazy);
+  lazy.ReadRecord(r.Buffers(), lazy.IndexLists(0), 2);
+  r.Str(kName, "0");  // record 2 moves to the front of iname
+  lazy.ModifyRecord(r.Buffers(), 2, nullptr, false);
+  lazy.ReadRecord(r.Buffers(), lazy.IndexLists(0), 4);
+  r.Int(kNo, 10);  // record 4 moves to the end of ino
+  lazy.ModifyRecord(r.Buffers(), 4, nullptr, false);
+  lazy.DeleteRecord(1, false);  // record 1 ("b")
+  auto fresh = db.Open("notes");
+  for (int32_t list = 0; list <= 2; ++list)
+    EXPECT_EQ(RecNos(lazy.IndexLists(list)), RecNos(fresh->IndexLists(list))) << "list " << list;
+  EXPECT_EQ(RecNos(lazy.IndexLists(1)), (std::vector<int32_t>{0, 2, 3, 4}));
+  EXPECT_EQ(RecNos(lazy.IndexLists(2)), (std::vector<int32_t>{2, 3, 4, 0}));
+
+  // ino's chain now loops; a rewrite of the name alone still works, one of
+  // the number fails as the open would, and writes nothing.
+  std::vector<uint8_t> image = db.Bytes();
+  TTableHeader h = ReadTableHeaderBytes(std::span<const uint8_t>(image).subspan(kTableHeaderAt));
+  WriteIndexTabItem(TIndexTabItem{2, 0},
+                    std::span<uint8_t>(image).subspan(static_cast<size_t>(h.IndexHeaders[0].IndexTabOffset) + 4 + 2 * 8));
+  TMemoryDb damaged(image);
+  TDadaTableIO table(damaged.file(), "notes");
+  table.OpenTable(TDadaTableIO::TListLoading::kListsOnDemand);
+  TRecordBuffer d(table);
+  table.ReadRecord(d.Buffers(), table.IndexLists(0), 0);
+  d.Str(kName, "f");
+  table.ModifyRecord(d.Buffers(), 0, nullptr, false);
+  EXPECT_EQ(RecNos(table.IndexLists(2)), (std::vector<int32_t>{2, 3, 4, 0}));
+  const std::vector<uint8_t> before = damaged.Bytes();
+  d.Int(kNo, 20);
+  EXPECT_THROW(table.ModifyRecord(d.Buffers(), 0, nullptr, false), EDatabaseError);
+  EXPECT_EQ(damaged.Bytes(), before);
+}
+
 // A read of a few fields takes them slot by slot; it reads the same values
 // and refuses the same records as a read of every field.
 TEST(StorageDamageTest, ReadingAFewFieldsReadsAndRefusesAsReadingThemAll) {
