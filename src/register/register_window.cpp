@@ -161,7 +161,7 @@ void RegisterWindow::BuildMenus() {
 }
 
 void RegisterWindow::BuildToolBar() {
-  toolBar = addToolBar(QStringLiteral("toolBar"));
+  toolBar = addToolBar(QStringLiteral("Панель инструментов"));
   toolBar->setObjectName(QStringLiteral("toolBar"));
   toolBar->setMovable(false);
   toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
