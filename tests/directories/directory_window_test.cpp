@@ -160,6 +160,7 @@ void DirectoryWindowTest::damagedFileIsRepairedFromTheWindow_data() {
 }
 
 void DirectoryWindowTest::damagedFileIsRepairedFromTheWindow() {
+  SKIP_ON_SERVER("a data folder's file");
   QFETCH(int, receiptsPayer);
   ReceiptFiles files;
   int n = 0;
