@@ -30,6 +30,8 @@
 #include <memory>
 #include <vector>
 
+#include "engine/base/large_memory.h"
+
 namespace tdb {
 
 struct TListItem {
@@ -40,7 +42,7 @@ struct TListItem {
 
 class TRecordList {
  public:
-  static constexpr size_t kChunkCapacity = 1024;
+  static constexpr size_t kChunkCapacity = kListBlockBytes / sizeof(TListItem);
 
   TRecordList() = default;
   TRecordList(const TRecordList&) = delete;
@@ -95,7 +97,7 @@ class TRecordList {
   }
 
  private:
-  using Chunk = std::vector<TListItem>;
+  using Chunk = std::vector<TListItem, TListBlockAllocator<TListItem>>;
 
   // Chunk index and offset within it of position `pos` (< size_).
   void Locate(size_t pos, size_t* chunk, size_t* offset) const;

@@ -491,7 +491,7 @@ class TDadaTableIO {
   bool has_blobs_ = false;
 
   TTableHeader header_;                             // kept equal to the file's after every change
-  std::vector<TRecordTabItem> rec_tab_;             // RecordTotal entries
+  TRecordTable rec_tab_;                            // RecordTotal entries
   std::vector<int32_t> rec_blocks_;                 // record table blocks in chain order
   std::vector<std::vector<int32_t>> index_blocks_;  // per index, its blocks in chain order
   std::vector<std::unique_ptr<TRecordList>> lists_;  // list 0, then one per index
