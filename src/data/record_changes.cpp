@@ -49,11 +49,12 @@ RecordValues ValuesOf(const tdb::TDataSet& record) {
   return values;
 }
 
-std::vector<FieldClash> ReloadKeepingTyped(tdb::TDataSet& record, const RecordValues& base) {
+std::vector<FieldClash> ReloadKeepingTyped(tdb::TDataSet& record, const RecordValues& base, RecordValues* storedOut) {
   const RecordValues typed = ValuesOf(record);
   record.Cancel();
   record.Edit();  // the record as stored now; raises when it is gone
   const RecordValues stored = ValuesOf(record);
+  if (storedOut) *storedOut = stored;
   std::vector<FieldClash> clashes;
   try {
     for (size_t i = 0; i < typed.size() && i < base.size(); ++i) {

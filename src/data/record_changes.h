@@ -61,8 +61,11 @@ struct FieldClash {
 // record as stored now and writes into it every field the user changed (its
 // typed value differs from `base`); the other fields show the stored values.
 // Answers the fields the other program changed too, to something else: they
-// hold what the user typed.  A record deleted meanwhile raises the engine's
-// error and leaves the dataset in browse state.  REQUIRES: edit state.
-std::vector<FieldClash> ReloadKeepingTyped(tdb::TDataSet& record, const RecordValues& base);
+// hold what the user typed.  `stored`, when given, receives the record as
+// stored now: the base of the edit from here on.  A record deleted meanwhile
+// raises the engine's error and leaves the dataset in browse state.
+// REQUIRES: edit state.
+std::vector<FieldClash> ReloadKeepingTyped(tdb::TDataSet& record, const RecordValues& base,
+                                           RecordValues* stored = nullptr);
 
 }  // namespace receipts

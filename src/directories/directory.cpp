@@ -5,6 +5,7 @@
 
 #include "data/data_home.h"
 #include "data/receipt_tables.h"
+#include "data/record_changes.h"
 #include "widgets/data_text.h"
 
 namespace directories {
@@ -102,7 +103,7 @@ const DirectoryConfig& CodesConfig() {
       code_table::kByCode,
       {{code_table::kCode, QStringLiteral("Код БК"), 170},
        {code_table::kName, QStringLiteral("Наименование БК"), 300},
-       {code_table::kKind, QStringLiteral("Тип"), 50}},
+       {code_table::kKind, QStringLiteral("Тип"), 110, PaymentKindItems()}},
       true,
       QStringLiteral("Код БК"),
       code_table::kCode,
@@ -154,6 +155,8 @@ void Directory::Open() {
     Close();
     throw;
   }
+  // Every change is on the disk when its command returns.
+  if (table_->CanModify()) receipts::Home().WriteThrough(*table_);
   if (receipt_ && receipt_->Active()) {
     const int32_t number = receipt_->FieldByName(config_.receiptNumberField).AsInteger();
     table_->Locate(receipts::kNumberField, {tdb::TVariant(int64_t{number})}, 0);
@@ -206,9 +209,15 @@ void Directory::Change() {
 void Directory::Mark() {
   const bool marked = table_->FieldByName(receipts::kDeletedField).AsBoolean();
   if (!prompts_.AskYesNo(QString::fromUtf8(marked ? kAskUnmark : kAskMark))) return;
-  table_->Edit();
-  table_->FieldByName(receipts::kDeletedField).SetAsBoolean(!marked);
-  table_->Post();
+  // The mark alone changes, on the entry as stored now.
+  receipts::ChangeStoredRecord(
+      *table_, [marked](tdb::TDataSet& entry) { entry.FieldByName(receipts::kDeletedField).SetAsBoolean(!marked); });
+}
+
+bool Directory::Refresh() {
+  if (!table_->Active() || !table_->RefreshIfChanged()) return false;
+  EnablingChanged();
+  return true;
 }
 
 void Directory::Copy() {

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <string>
@@ -45,7 +46,8 @@ struct EditField {
 struct DirectoryColumn {
   const char* field;
   QString title;
-  int width;  // pixels; the last column also takes what is left
+  int width;               // pixels; the last column also takes what is left
+  QStringList valueNames = {};  // an integer field's values shown by name (the kind)
 };
 
 struct DirectoryConfig {
@@ -121,6 +123,10 @@ class Directory {
   // Asks first; on a marked entry it offers to take the mark off instead.
   void Mark();
   void Copy();
+  // Shows the entries as the file holds them now when another program has
+  // changed it, keeping the current entry where it still exists; one look
+  // at the file otherwise.  Answers whether the list was read again.
+  bool Refresh();
   // Writes the current entry into the receipt; false (and a refusal) for a
   // marked entry.  An empty list writes empty values.
   bool Pick();

@@ -1,6 +1,7 @@
 // The directory window and its edit dialog.
 #include "directories/directory_window.h"
 
+#include <QApplication>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -12,11 +13,13 @@
 
 #include "ui/dialog_buttons.h"
 #include "ui/error_report.h"
+#include "ui/file_repair.h"
 #include "ui/window_placement.h"
 #include "data/receipt_tables.h"
 #include "ui/field_editors.h"
 #include "ui/requisite_warnings.h"
 #include "engine/base/database_error.h"
+#include "widgets/data_text.h"
 
 namespace directories {
 
@@ -31,7 +34,12 @@ ui::FieldEditorKind EditorKindOf(EditorKind kind) {
 // ---- DirectoryEntryDialog ----
 
 DirectoryEntryDialog::DirectoryEntryDialog(const DirectoryConfig& config, ui::UiPrompts& prompts, QWidget* parent)
-    : QDialog(parent), config_(config), prompts_(prompts) {
+    : QDialog(parent),
+      config_(config),
+      prompts_(prompts),
+      shared_(this, {QStringLiteral("Код %1 уже занят другим пользователем; запись сохранена под кодом %2."),
+                     QStringLiteral("новую запись"),
+                     QStringLiteral("Запись сохранена под кодом %1.")}) {
   setObjectName(QString::fromLatin1(config.dialogName));
   auto* outer = new QVBoxLayout(this);
   auto* form = new QFormLayout;
@@ -90,17 +98,24 @@ QWidget* DirectoryEntryDialog::Editor(const char* field) const {
 
 void DirectoryEntryDialog::Execute(tdb::TDataSource& source) {
   source_ = &source;
+  const tdb::TDataSet& entry = *source.DataSet();
+  shared_.Begin(entry, QStringLiteral("запись «%1» (код %2)")
+                           .arg(widgets::FieldText(entry.FieldByName(config_.captionField)))
+                           .arg(entry.FieldByName(receipts::kNumberField).AsInteger()));
   for (auto& [field, editor] : editors_)
     if (editor != kindList_) ui::BindFieldEditor(editor, &source);
-  if (kindList_) {
-    // An entry of an unknown kind shows as a tax, as a new entry does.
-    const int tip = source.DataSet()->FieldByName(receipts::code_table::kKind).AsInteger();
-    kindList_->setCurrentIndex(tip >= 0 && tip < kindList_->count() ? tip : 0);
-  }
+  ShowKind();
   QWidget* number = Editor(receipts::kNumberField);
   if (number) number->setFocus(Qt::OtherFocusReason);
   ui::CentreOnScreen(*this);
   prompts_.ShowModal(*this);
+}
+
+void DirectoryEntryDialog::ShowKind() {
+  if (!kindList_) return;
+  // An entry of an unknown kind shows as a tax, as a new entry does.
+  const int tip = source_->DataSet()->FieldByName(receipts::code_table::kKind).AsInteger();
+  kindList_->setCurrentIndex(tip >= 0 && tip < kindList_->count() ? tip : 0);
 }
 
 void DirectoryEntryDialog::Store() {
@@ -108,10 +123,14 @@ void DirectoryEntryDialog::Store() {
   tdb::TDataSet& table = *source_->DataSet();
   try {
     if (kindList_) table.FieldByName(receipts::code_table::kKind).SetAsInteger(kindList_->currentIndex());
-    table.Post();
   } catch (const tdb::EDatabaseError& e) {
-    // Everything typed stays: the entry is still being inserted or edited.
     prompts_.ShowError(ui::ErrorText(e));
+    return;
+  }
+  if (!shared_.Store(table, prompts_)) {
+    // Everything typed stays (perhaps among another user's values, loaded
+    // meanwhile): the kind list shows the field again.
+    ShowKind();
     return;
   }
   accept();
@@ -120,7 +139,12 @@ void DirectoryEntryDialog::Store() {
 // ---- DirectoryWindow ----
 
 DirectoryWindow::DirectoryWindow(const DirectoryConfig& config, ui::UiPrompts& prompts, QWidget* parent)
-    : QDialog(parent), logic_(config, prompts), prompts_(prompts) {
+    : QDialog(parent),
+      logic_(config, prompts),
+      prompts_(prompts),
+      // Idle: shown, with no dialog of its own (an entry's, a question) over it.
+      idleRefresh_(&prompts, [this] { return isVisible() && QApplication::activeModalWidget() == this; },
+                   [this] { Refresh(); }) {
   setObjectName(QString::fromLatin1(config.windowName));
   setWindowTitle(config.caption);
   setAccessibleName(config.caption);
@@ -156,7 +180,7 @@ DirectoryWindow::DirectoryWindow(const DirectoryConfig& config, ui::UiPrompts& p
   grid->setAccessibleName(config.caption);
   std::vector<widgets::GridColumn> columns;
   for (const DirectoryColumn& c : config.columns)
-    columns.push_back({c.title, QString::fromLatin1(c.field), c.width});
+    columns.push_back({c.title, QString::fromLatin1(c.field), c.width, /*titleButton=*/true, c.valueNames});
   grid->setColumns(std::move(columns));
   if (config.centredTitles) grid->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
   grid->horizontalHeader()->setStretchLastSection(true);
@@ -168,21 +192,22 @@ DirectoryWindow::DirectoryWindow(const DirectoryConfig& config, ui::UiPrompts& p
   connect(grid, &widgets::DataGrid::recordDoubleClicked, this, &DirectoryWindow::PickCurrent);
   // A row that cannot be read (a damaged file) is told once for the view, in
   // the clerk's words; the window shows what it can and still closes.
-  connect(grid->dataModel(), &widgets::DataSetTableModel::readFailed, this,
-          [this](std::exception_ptr error) { ui::ReportError(error, &prompts_); });
-
-  // The code column's title turns the order round.
-  if (auto columns = grid->gridColumns(); !columns.empty()) {
-    columns[0].titleButton = true;
-    grid->setColumns(std::move(columns));
-    grid->setSortMarker(0);
-  }
-  connect(grid, &widgets::DataGrid::titleClicked, this, [this](int column) {
-    if (column != 0) return;
-    const bool reversed = !grid->dataModel()->reversed();
-    grid->dataModel()->setReversed(reversed);
-    grid->setSortMarker(0, reversed);
+  // A damaged file is offered its repair.
+  connect(grid->dataModel(), &widgets::DataSetTableModel::readFailed, this, [this](std::exception_ptr error) {
+    if (repairing_ || !ui::IsRepairableDamageOf(error, logic_.Config().database)) {
+      ui::ReportError(error, &prompts_);
+      return;
+    }
+    ui::ReportError(error, nullptr);  // the engine's account, to stderr only
+    if (!prompts_.OfferRepair(ui::RepairOfferText(error))) return;
+    // With nothing to show, the window closes as after a failed open.
+    if (!RepairAndReopen()) reject();
   });
+
+  // Every title sorts the list: the code's by the table's order, the others
+  // by their values; a second click on the same title turns the order round.
+  grid->setSortMarker(0);
+  connect(grid, &widgets::DataGrid::titleClicked, this, &DirectoryWindow::SortBy);
 
   CloseButton = new QPushButton(QStringLiteral("Закрыть"), this);
   CloseButton->setAutoDefault(false);
@@ -237,21 +262,67 @@ bool DirectoryWindow::Execute() {
   picked_ = false;
   typed_.clear();
   ShowSearch(typed_, true);
+  if (!OpenTable()) return false;
+  if (KindFilter) KindFilter->setCurrentIndex(0);  // shown, not applied: the table opened unfiltered
+  grid->setFocus(Qt::OtherFocusReason);
+  ui::CentreOnScreen(*this);
+  struct CloseAtEnd {
+    DirectoryWindow& w;
+    ~CloseAtEnd() {
+      w.idleRefresh_.Stop();
+      w.logic_.Close();
+    }
+  } close{*this};
+  idleRefresh_.Start();
+  prompts_.ShowModal(*this);
+  return picked_;
+}
+
+bool DirectoryWindow::OpenTable() {
+  try {
+    logic_.Open();
+    return true;
+  } catch (const tdb::EDatabaseError& e) {
+    const std::exception_ptr error = std::current_exception();
+    if (!ui::IsRepairableDamageOf(error, logic_.Config().database)) {
+      prompts_.ShowError(ui::ErrorText(e));
+      return false;
+    }
+    ui::ReportError(error, nullptr);  // the engine's account, to stderr only
+    if (!prompts_.OfferRepair(ui::RepairOfferText(error))) return false;
+  }
+  return RepairAndReopen();
+}
+
+bool DirectoryWindow::RepairAndReopen() {
+  const DirectoryConfig& config = logic_.Config();
+  // The repair needs the file to itself.
+  logic_.Close();
+  const std::optional<tdb::TRepairResult> result = ui::RepairDataFile(config.database, prompts_);
+  // Opened again whatever came of it; a failure now is told without a
+  // second offer.
+  repairing_ = true;
+  struct Done {
+    bool& flag;
+    ~Done() { flag = false; }
+  } done{repairing_};
   try {
     logic_.Open();
   } catch (const tdb::EDatabaseError& e) {
     prompts_.ShowError(ui::ErrorText(e));
     return false;
   }
-  if (KindFilter) KindFilter->setCurrentIndex(0);  // shown, not applied: the table opened unfiltered
-  grid->setFocus(Qt::OtherFocusReason);
-  ui::CentreOnScreen(*this);
-  struct CloseAtEnd {
-    Directory& d;
-    ~CloseAtEnd() { d.Close(); }
-  } close{logic_};
-  prompts_.ShowModal(*this);
-  return picked_;
+  if (result)
+    prompts_.ShowMessage(ui::RepairReport(*result, config.database, config.table, QStringLiteral("записей"),
+                                          logic_.Table().RecordCount()));
+  return true;
+}
+
+void DirectoryWindow::Refresh() { logic_.Refresh(); }
+
+bool DirectoryWindow::event(QEvent* event) {
+  if (event->type() == QEvent::WindowActivate && logic_.Table().Active()) idleRefresh_.Now();
+  return QDialog::event(event);
 }
 
 QString DirectoryWindow::UpkeepCaption() const {
@@ -273,6 +344,28 @@ void DirectoryWindow::ExecuteUpkeep() {
     }
   } back{*this};
   Execute();
+}
+
+void DirectoryWindow::SortBy(int column) {
+  widgets::DataSetTableModel* model = grid->dataModel();
+  const int now = std::max(model->sortColumn(), 0);
+  const bool reversed = column == now && !model->reversed();
+  // The code column is the one the table's index orders.
+  model->setSortColumn(column == 0 ? -1 : column);
+  model->setReversed(reversed);
+  grid->setSortMarker(column, reversed);
+}
+
+bool DirectoryWindow::Search(const QString& typed) {
+  // A list sorted by name: the first entry in it whose name starts so.
+  widgets::DataSetTableModel* model = grid->dataModel();
+  if (model->sortColumn() == 1 && !typed.isEmpty() && !typed.front().isDigit()) {
+    bool found = false;
+    const int row = model->searchRow(1, typed, 0, &found);
+    if (found) model->setCurrentRow(row);
+    return found;
+  }
+  return logic_.Search(typed);
 }
 
 void DirectoryWindow::ShowSearch(const QString& typed, bool found) {
@@ -310,7 +403,7 @@ bool DirectoryWindow::eventFilter(QObject* watched, QEvent* event) {
     }
     if (key->key() == Qt::Key_Backspace && !typed_.isEmpty()) {
       typed_.chop(1);
-      if (!typed_.isEmpty()) logic_.Search(typed_);
+      if (!typed_.isEmpty()) Search(typed_);
       ShowSearch(typed_, true);
       return true;
     }
@@ -319,7 +412,7 @@ bool DirectoryWindow::eventFilter(QObject* watched, QEvent* event) {
       if (!lastTyped_.isValid() || lastTyped_.elapsed() > kSearchPause) typed_.clear();
       lastTyped_.start();
       const QString tried = typed_ + text;
-      const bool found = logic_.Search(tried);
+      const bool found = Search(tried);
       if (found) typed_ = tried;  // else the text that still finds an entry stays
       ShowSearch(tried, found);
       return true;

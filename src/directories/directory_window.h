@@ -7,13 +7,20 @@
 // picks the current entry into the receipt and closes the window (in upkeep
 // from the register's menu it changes the entry instead); typing in the list
 // searches by code (digits) or by name (anything else), so a pick needs no
-// mouse, and the text typed shows under the list.  Execute() opens the table, shows the window and closes the
-// table however the window was left.
+// mouse, and the text typed shows under the list.  Each column's title sorts
+// the list by it (the code by the table's index, the others in the window,
+// the stored file untouched); a second click turns the order round.
+// Execute() opens the table, shows the window and closes the table however
+// the window was left.  While it is shown it follows the file: at each
+// activation and every few seconds while the user leaves it alone
+// (ui::IdleRefresh) the list shows what other programs changed.
 //
 // DirectoryEntryDialog is the edit dialog for one entry: an editor per field of the
 // configuration, bound anew to the directory's data source at each showing;
 // "Ok" stores the entry and closes, "Отмена" and Esc close without storing.
-// An entry the engine refuses keeps the dialog open with what was typed.
+// An entry the engine refuses keeps the dialog open with what was typed; one
+// another program changed or deleted meanwhile, or a new one whose number it
+// took, is settled with the user as ui::SharedRecordEdit describes.
 // Requisites (INN, KPP, account, BIK, correspondent account, code) that fail
 // their check are marked as they are typed, and "Ok" asks once whether to
 // store them all the same.
@@ -32,6 +39,8 @@
 #include <QToolBar>
 #include <map>
 
+#include "ui/idle_refresh.h"
+#include "ui/shared_record_edit.h"
 #include "ui/ui_prompts.h"
 #include "directories/directory.h"
 #include "widgets/data_grid.h"
@@ -58,6 +67,8 @@ class DirectoryEntryDialog : public QDialog {
 
  private:
   void Store();
+  // The kind list shows the entry's `tip`.
+  void ShowKind();
 
   const DirectoryConfig& config_;
   ui::UiPrompts& prompts_;
@@ -67,6 +78,7 @@ class DirectoryEntryDialog : public QDialog {
   std::vector<widgets::FieldWarning*> warnings_;  // of the requisite editors; owned by them
   QPushButton* ok_;
   QPushButton* cancel_;
+  ui::SharedRecordEdit shared_;
 };
 
 class DirectoryWindow : public QDialog {
@@ -86,7 +98,8 @@ class DirectoryWindow : public QDialog {
 
   // Opens the table and shows the window modally; closes the table when it
   // has closed.  A table that cannot be opened shows the engine's message
-  // and the window is not shown.  Answers whether an entry was picked.
+  // and the window is not shown; a damaged file is offered its repair
+  // ("Восстановить…"), found when it opens or later in the list.  Answers whether an entry was picked.
   bool Execute();
   // The same for upkeep, from the register's "Справочники" menu: the
   // caption without "(Выбор)", and Enter or a double-click changes the entry
@@ -110,20 +123,35 @@ class DirectoryWindow : public QDialog {
   QLabel* searchLabel;
 
  protected:
+  bool event(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void ApplyEnabling();
   void PickCurrent();
+  // A click on `column`'s title: sorts by it, or turns the order round.
+  void SortBy(int column);
+  // Moves to the first entry that `typed` finds; answers whether one did.
+  bool Search(const QString& typed);
+  // Opens the table; a damaged file is offered its repair.  False, with the
+  // clerk told why, when the table stays closed.
+  bool OpenTable();
+  // Repairs the directory's file with its table closed, opens the table
+  // again and tells how many entries were kept; false when it stays closed.
+  bool RepairAndReopen();
+  // The list as the file holds it now (one look when nothing changed).
+  void Refresh();
 
   Directory logic_;
   ui::UiPrompts& prompts_;
   DirectoryEntryDialog* editDialog_ = nullptr;
   bool picked_ = false;
   bool upkeep_ = false;
+  bool repairing_ = false;  // a failure while the repaired file opens is told without a second offer
   void ShowSearch(const QString& typed, bool found);
   QString typed_;  // what has been typed into the list since the last pause
   QElapsedTimer lastTyped_;
+  ui::IdleRefresh idleRefresh_;
 };
 
 }  // namespace directories

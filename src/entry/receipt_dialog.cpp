@@ -10,6 +10,7 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QTextEdit>
 #include <QLineEdit>
@@ -36,6 +37,47 @@ namespace receipt_table = receipts::receipt_table;
 using ui::FieldEditorKind;
 
 namespace {
+
+// What the code in an editable tax box means, in grey after the code inside
+// the closed box, as the open list says it ("13 — физическое лицо"), with
+// the whole meaning as the box's tooltip.  The box's text stays the code.
+class CodeMeaningMark : public QLabel {
+ public:
+  CodeMeaningMark(QComboBox* box, const char* field) : QLabel(box->lineEdit()), box_(box), field_(field) {
+    setObjectName(QStringLiteral("meaning"));
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    QPalette grey = palette();
+    grey.setColor(QPalette::WindowText, grey.color(QPalette::Disabled, QPalette::Text));
+    setPalette(grey);
+    connect(box->lineEdit(), &QLineEdit::textChanged, this, &CodeMeaningMark::Follow);
+    box->lineEdit()->installEventFilter(this);
+    Follow();
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Resize) Follow();
+    return QLabel::eventFilter(watched, event);
+  }
+
+ private:
+  void Follow() {
+    const QLineEdit* edit = box_->lineEdit();
+    const QString meaning = CodeMeaning(field_, edit->text().trimmed());
+    box_->setToolTip(meaning);
+    setVisible(!meaning.isEmpty());
+    if (meaning.isEmpty()) return;
+    const QFontMetrics metrics(edit->font());
+    const int left = 3 + metrics.horizontalAdvance(edit->text() + QLatin1Char(' '));
+    const int width = qMax(0, edit->width() - left);
+    setFont(edit->font());
+    setText(metrics.elidedText(QStringLiteral("— ") + meaning, Qt::ElideRight, width));
+    setGeometry(left, 0, width, edit->height());
+  }
+
+  QComboBox* box_;
+  const char* field_;
+};
 
 // Opens the directory from the keyboard while a picked editor has the focus:
 // F4, Alt+Down or the space bar do what "..." does.
@@ -64,7 +106,12 @@ class PickKeys : public QObject {
 
 // ---- ReceiptDialog ----
 
-ReceiptDialog::ReceiptDialog(ui::UiPrompts& prompts, QWidget* parent) : QDialog(parent), prompts_(prompts) {
+ReceiptDialog::ReceiptDialog(ui::UiPrompts& prompts, QWidget* parent)
+    : QDialog(parent),
+      prompts_(prompts),
+      shared_(this, {QStringLiteral("Номер %1 уже занят другим пользователем; квитанция сохранена под номером %2."),
+                     QStringLiteral("новую квитанцию"),
+                     QStringLiteral("Квитанция сохранена под номером %1.")}) {
   auto* outer = new QVBoxLayout(this);
   grid_ = new QGridLayout;
   grid_->setHorizontalSpacing(6);
@@ -172,6 +219,10 @@ QWidget* ReceiptDialog::Editor(const char* field) const {
 
 bool ReceiptDialog::Execute(bool focusNumber) {
   stored_ = false;
+  const tdb::TDataSet& receipt = *source_->DataSet();
+  shared_.Begin(receipt, QStringLiteral("квитанцию №%1 (%2)")
+                             .arg(receipt.FieldByName(receipt_table::kNumber).AsInteger())
+                             .arg(widgets::FieldText(receipt.FieldByName(receipt_table::kPayer))));
   for (auto& [field, editor] : editors_) ui::BindFieldEditor(editor, source_);
   Loading();
   if (focusNumber) Editor(receipt_table::kNumber)->setFocus(Qt::OtherFocusReason);
@@ -239,7 +290,12 @@ void ReceiptDialog::Store() {
   if (!widgets::ConfirmDespiteWarnings(warnings_, [this](const QString& q) { return prompts_.AskYesNo(q); }, omissions))
     return;
   Storing();
-  if (!StoreReceipt(*source_->DataSet(), prompts_)) return;  // shown; everything typed stays
+  if (!shared_.Store(*source_->DataSet(), prompts_)) {
+    // Shown; everything typed stays, perhaps among the values another user
+    // stored meanwhile: the drop-down boxes show the fields again.
+    Loading();
+    return;
+  }
   stored_ = true;
   accept();
 }
@@ -284,7 +340,7 @@ TaxReceiptDialog::TaxReceiptDialog(ui::UiPrompts& prompts, QWidget* parent) : Re
     combo->setObjectName(QString::fromLatin1(field));
     combo->setAccessibleName(ui::OneLine(label));
     // Each code is listed with what it means; picking a line puts the code
-    // alone into the box, and only the code is stored.
+    // into the box, its meaning shown after it, and only the code is stored.
     for (const TaxBox& b : TaxBoxes()) {
       if (qstrcmp(b.field, field) != 0) continue;
       for (const QString& code : b.items) {
@@ -293,6 +349,7 @@ TaxReceiptDialog::TaxReceiptDialog(ui::UiPrompts& prompts, QWidget* parent) : Re
       }
     }
     combo->setCompleter(nullptr);
+    new CodeMeaningMark(combo, field);
     connect(combo, &QComboBox::activated, combo, [combo](int index) {
       const QVariant code = combo->itemData(index);
       if (code.isValid()) combo->setEditText(code.toString());

@@ -8,6 +8,9 @@
 // recipient (and the code) shows that directory; entering the empty editor
 // does the same, once (OpenOnEntry).  "Ok" posts the receipt and closes; an
 // engine refusal is shown and the dialog stays open with everything typed.
+// A receipt another program changed or deleted while the dialog was open, or
+// a new one whose number it took, is settled with the clerk as
+// ui::SharedRecordEdit describes.
 // "Отмена", Esc and the close box close without storing.
 //
 // ReceiptDialog holds what the two share; the tax dialog adds its fields, its
@@ -31,6 +34,7 @@
 
 #include "ui/ui_prompts.h"
 #include "ui/field_editors.h"
+#include "ui/shared_record_edit.h"
 #include "entry/receipt_entry.h"
 #include "widgets/field_warning.h"
 
@@ -116,6 +120,7 @@ class ReceiptDialog : public QDialog {
  private:
   void Store();
   bool stored_ = false;
+  ui::SharedRecordEdit shared_;
 };
 
 class Pd4ReceiptDialog : public ReceiptDialog {

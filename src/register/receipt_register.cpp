@@ -8,8 +8,10 @@
 #include <vector>
 
 #include "data/data_home.h"
+#include "register/receipt_filter.h"
 #include "data/receipt_rules.h"
 #include "data/receipt_tables.h"
+#include "data/record_changes.h"
 #include "engine/base/ascii.h"
 #include "engine/dataset/dada_table.h"
 #include "widgets/data_text.h"
@@ -114,6 +116,7 @@ bool ReceiptRegister::SetOrder(int column, bool descending) {
 }
 
 void ReceiptRegister::ApplyViewFilter() {
+  table_.SetFilterOptions(kFilterOptions);
   table_.SetFilter(viewFilter_);
   table_.SetFiltered(!viewFilter_.empty());
 }
@@ -168,9 +171,8 @@ QString ReceiptRegister::OrderName() const {
 }
 
 void ReceiptRegister::InsertNumbered() {
-  table_.Insert();
   try {
-    table_.FieldByName(receipt_table::kNumber).SetAsInteger(table_.RecordCount() + 1);
+    receipts::InsertNumbered(table_);
   } catch (...) {
     CancelQuietly(table_);
     throw;
@@ -231,14 +233,10 @@ void ReceiptRegister::Mark() {
   if (!HasRecords()) return;
   const bool marked = CurrentIsMarked();
   if (!prompts_.AskYesNo(marked ? QStringLiteral("Снять пометку?") : QStringLiteral("Удалить текущую запись?"))) return;
-  table_.Edit();
-  try {
-    table_.FieldByName(receipt_table::kDeleted).SetAsBoolean(!marked);
-    table_.Post();
-  } catch (...) {
-    CancelQuietly(table_);
-    throw;
-  }
+  // The mark alone changes, on the receipt as stored now: what another
+  // program changed in it since it was read stays.
+  receipts::ChangeStoredRecord(
+      table_, [marked](tdb::TDataSet& receipt) { receipt.FieldByName(receipt_table::kDeleted).SetAsBoolean(!marked); });
 }
 
 void ReceiptRegister::Copy() {
@@ -289,6 +287,8 @@ bool ReceiptRegister::Purge(const std::function<void()>& begin, const Progress& 
   }
   if (!table_.Active()) return false;
   table_.CheckBrowseMode();
+  // What other programs have stored by now is purged and numbered too.
+  table_.RefreshIfChanged();
   if (table_.Filtered()) table_.SetFiltered(false);
   if (begin) begin();
   const int total = table_.RecordCount();
@@ -333,9 +333,23 @@ void ReceiptRegister::DeleteMarked(const Progress& progress, int total, int& don
   table_.SetFiltered(false);
   table_.SetFilter("slugebnoe=true");
   table_.SetFiltered(true);
-  table_.First();
-  while (table_.RecordCount() > 0) {
-    table_.Delete();
+  // The receipts the view shows marked, each looked at as stored now: one
+  // another program has unmarked since stays, one it has deleted is gone.
+  int kept = 0;
+  while (table_.RecordCount() > kept) {
+    table_.SetRecNo(kept + 1);
+    try {
+      if (!StillMarked()) {
+        ++kept;
+        continue;
+      }
+      table_.Delete();
+    } catch (const tdb::EDatabaseError& e) {
+      if (!receipts::DeletedByAnother(e)) throw;
+      table_.Refresh();
+      kept = 0;
+      continue;
+    }
     ++lastPurge_.removed;
     ++done;
     if (progress) progress(done, total);
@@ -368,6 +382,7 @@ void ReceiptRegister::Renumber(const Progress& progress, int total, int& done) {
   }
 
   tdb::TField& nomer = table_.FieldByName(receipt_table::kNumber);
+  int next = 1;
   for (int i = 0; i < count; ++i) {
     const tdb::TBookmark bookmark = order[static_cast<size_t>(i)];
     if (!moves) {
@@ -383,11 +398,16 @@ void ReceiptRegister::Renumber(const Progress& progress, int total, int& done) {
         continue;
       }
     }
-    if (nomer.AsInteger() != i + 1) {
-      table_.Edit();
-      nomer.SetAsInteger(i + 1);
-      table_.Post();
-      ++lastPurge_.renumbered;
+    // The number alone changes, on the receipt as stored now; one another
+    // program has deleted meanwhile takes no number.
+    try {
+      if (nomer.AsInteger() != next) {
+        receipts::SetNumber(table_, next);
+        ++lastPurge_.renumbered;
+      }
+      ++next;
+    } catch (const tdb::EDatabaseError& e) {
+      if (!receipts::DeletedByAnother(e)) throw;
     }
     ++done;
     if (progress) progress(done, total);
@@ -396,11 +416,23 @@ void ReceiptRegister::Renumber(const Progress& progress, int total, int& done) {
   table_.Last();
 }
 
-void ReceiptRegister::Reread() {
-  if (!table_.Active() || table_.State() != tdb::dsBrowse) return;
+bool ReceiptRegister::StillMarked() {
+  table_.Edit();  // reads the receipt as stored now; raises when it is gone
+  const bool marked = table_.FieldByName(receipt_table::kDeleted).AsBoolean();
+  table_.Cancel();
+  return marked;
+}
+
+bool ReceiptRegister::Reread(bool activated) {
+  if (!table_.Active() || table_.State() != tdb::dsBrowse) return false;
+  if (dynamic_cast<tdb::TDadaTable*>(&table_)) return table_.RefreshIfChanged();
+  // A table that cannot tell cheaply whether it changed (a server's) is
+  // read again when the window is activated only.
+  if (!activated) return false;
   const std::optional<tdb::TBookmark> current = CurrentBookmark(table_);
   table_.Refresh();
   ReturnTo(table_, current);
+  return true;
 }
 
 }  // namespace reg

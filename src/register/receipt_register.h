@@ -80,7 +80,9 @@ class ReceiptRegister {
   // The order shown, as the purge's question names it ("по сумме").
   QString OrderName() const;
 
-  // Create: a new receipt of `form` numbered record count + 1, in the
+  // Create: a new receipt of `form` numbered the highest number + 1 (another
+  // program's receipt stored under it meanwhile moves it to the next free
+  // number when it is stored: receipts::InsertNumbered), in the
   // dialog of that form captioned "Квитанция *Новая"; whatever the dialog
   // has not posted is dropped.  `fill`, when given, writes its values into
   // the new record before the dialog shows it (a receipt read from a
@@ -90,7 +92,8 @@ class ReceiptRegister {
   // otherwise the dialog of the receipt's own form, captioned
   // "Квитанция №<nomer> (<Platel>)", over the receipt in edit state.
   void Edit();
-  // Mark: after "Удалить текущую запись?" is answered Yes, sets slugebnoe.
+  // Mark: after "Удалить текущую запись?" is answered Yes, sets slugebnoe
+  // on the receipt as stored now (another program's change since stays).
   // On a receipt already marked it asks "Снять пометку?" and, answered Yes,
   // takes the mark off.
   void Mark();
@@ -98,14 +101,16 @@ class ReceiptRegister {
   bool CurrentIsMarked() const;
   // Copy: a new receipt with the payer, recipient, code, purpose, amounts and
   // kind of the current one (not its date, form name, tax period codes or
-  // mark), numbered record count + 1.
+  // mark), numbered as Create numbers.
   void Copy();
   // Purge: after both questions are answered Yes, deletes every marked
   // receipt and numbers the rest 1..N in the order shown (from the bottom
   // row up when the order is turned round, so the list keeps its order),
   // then makes the receipt with the highest number current.  `begin` is called once the questions are answered,
   // `progress` as the work goes on and `end` when it is over (also on a
-  // failure).  Answers whether the purge ran.
+  // failure).  Answers whether the purge ran.  Receipts other programs
+  // have stored by then are purged and numbered too; one another program
+  // unmarks or deletes while the purge runs is left as that program left it.
   bool Purge(const std::function<void()>& begin, const Progress& progress, const std::function<void()>& end);
   // What the last purge did: receipts removed, and receipts whose number
   // changed (counted also when it failed half-way).
@@ -116,7 +121,7 @@ class ReceiptRegister {
   PurgeResult LastPurge() const { return lastPurge_; }
 
   // The clerk's filter: an engine filter text (register/receipt_filter.h),
-  // empty for every receipt.  Applied at once while open (a wrong text
+  // empty for every receipt, applied with reg::kFilterOptions.  Applied at once while open (a wrong text
   // raises and changes nothing) and again at every open; the receipt that
   // was current stays current when it still shows.  The purge lifts it while
   // it works and puts it back.
@@ -129,13 +134,18 @@ class ReceiptRegister {
   };
   Totals ShownTotals() const;
 
-  // Reads the table again so that receipts another process has added or
-  // changed show, keeping the current receipt current when it is still
-  // there.  Does nothing while the table is closed or not in browse state.
-  void Reread();
+  // Reads the table again when another program has changed the file since
+  // it was read (added, changed, deleted receipts), keeping the current
+  // receipt current when it is still there; one look at the file when
+  // nothing changed.  A table that cannot tell that cheaply (a server's) is
+  // read again on `activated` only.  Does nothing while the table is closed
+  // or not in browse state.  Answers whether it read the table again.
+  bool Reread(bool activated = true);
 
  private:
-  // Starts an insert numbered record count + 1.
+  // Whether the current receipt, as stored now, is marked for deletion.
+  bool StillMarked();
+  // Starts an insert numbered by receipts::InsertNumbered.
   void InsertNumbered();
   // Shows the dialog for the pending insert or edit, then cancels it; a
   // failure cancels it too.

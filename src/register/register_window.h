@@ -3,8 +3,10 @@
 // Its first activation runs the start-up sequence: the host's steps (the
 // settings file, this window's maximized state, the login gate when a
 // password is required), then the opening of the receipts table.  Returning
-// from a modal window is not a first activation; every later activation reads
-// the table again, so receipts another process has stored show up.  Closing
+// from a modal window is not a first activation.  The register follows the
+// file: every later activation, and every few seconds while the clerk leaves
+// the window alone (ui::IdleRefresh), it shows what other programs added,
+// changed or deleted, keeping the current receipt where it still exists.  Closing
 // it (menu "Выход", the close box, Alt+F4, or a refused login) has the host
 // write the settings file once and, being the last window, ends the program.
 //
@@ -36,6 +38,7 @@
 #include <memory>
 
 #include "ui/app_context.h"
+#include "ui/idle_refresh.h"
 #include "register/receipt_dialogs.h"
 #include "register/receipt_printer.h"
 #include "register/filter_bar.h"
@@ -259,6 +262,7 @@ class RegisterWindow : public QMainWindow {
   bool keptDescending_ = false;
   bool readOnly_ = false;        // the register file cannot be written
   bool repairing_ = false;       // opening again after a repair: no second offer
+  ui::IdleRefresh idleRefresh_;  // from the end of start-up on
 };
 
 }  // namespace reg
