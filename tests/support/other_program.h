@@ -11,14 +11,12 @@
 #include <cstdio>
 #include <exception>
 #include <functional>
-#include <memory>
 #include <string>
 
 #include "engine/base/database_error.h"
 #include "engine/database/session.h"
 #include "engine/dataset/dada_table.h"
 #include "engine/dataset/variant.h"
-#include "support/test_home.h"
 
 // Runs `body` in a child process and waits for it; answers whether it ended
 // without an exception.
@@ -44,38 +42,24 @@ inline bool InOtherProgram(const std::function<void()>& body) {
 
 // A table of `file` opened through a session of its own: in the child, the
 // other program's; in the test, the file as it is now, not as the program's
-// own open database last saw it.  On a server run (test_home.h), the table
-// on a server session of its own; a number set in a new record is stored as
-// set there too.
+// own open database last saw it.
 struct OtherProgramTable {
-  OtherProgramTable(const std::string& file, const std::string& table_name, const std::string& index = "inomer")
-      : dataset(Open(file, table_name, index)), table(*dataset) {}
+  OtherProgramTable(const std::string& file, const std::string& table_name, const std::string& index = "inomer") {
+    static int count = 0;
+    const std::string name = "other program " + std::to_string(++count);
+    session.SetSessionName(name);
+    table.SetSessionName(name);
+    table.SetDatabaseName(file);
+    table.SetTableName(table_name);
+    table.SetIndexName(index);
+    table.Open();
+  }
   // Makes the record whose `nomer` is `number` current; raises when there is none.
-  tdb::TDataSet& Go(int number) {
+  tdb::TDadaTable& Go(int number) {
     if (!table.Locate("nomer", {tdb::TVariant(int64_t{number})}, 0))
       throw tdb::EDatabaseError("no record numbered " + std::to_string(number));
     return table;
   }
   tdb::TDadaSession session;
-  std::unique_ptr<tdb::TDataSet> dataset;
-  tdb::TDataSet& table;
-
- private:
-  std::unique_ptr<tdb::TDataSet> Open(const std::string& file, const std::string& table_name,
-                                      const std::string& index) {
-    if (auto on_server = test_home::OpenOtherClerksTable(table_name, index)) {
-      on_server->AssignNumbers = false;
-      return on_server;
-    }
-    static int count = 0;
-    const std::string name = "other program " + std::to_string(++count);
-    session.SetSessionName(name);
-    auto t = std::make_unique<tdb::TDadaTable>();
-    t->SetSessionName(name);
-    t->SetDatabaseName(file);
-    t->SetTableName(table_name);
-    t->SetIndexName(index);
-    t->Open();
-    return t;
-  }
+  tdb::TDadaTable table;
 };
