@@ -39,7 +39,7 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
   animation->SetFrames(ui::CoinFrames(32));
   animation->SetFrameInterval(kFrameInterval);
   animation->setFixedSize(32, 32);
-  OKButton = new QPushButton(QStringLiteral("OK"), top);
+  OKButton = new QPushButton(QStringLiteral("ОК"), top);
   OKButton->setDefault(true);
   topRow->addWidget(icon);
   topRow->addWidget(picture);

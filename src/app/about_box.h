@@ -1,7 +1,7 @@
 // The about box AboutBox ("О программе...").
 //
 // Top: the program icon, a small picture, an animated picture (six frames,
-// 166 ms each, playing only while the box is shown) and "OK", which is both
+// 166 ms each, playing only while the box is shown) and "ОК", which is both
 // the default and the cancel button.  Below, centred: what the program is,
 // the version, and the maker's contact lines in bold.  Nothing else reacts to
 // the user.

@@ -13,6 +13,7 @@
 
 #include "ui/dialog_buttons.h"
 #include "ui/error_report.h"
+#include "ui/file_repair.h"
 #include "ui/window_placement.h"
 #include "data/receipt_tables.h"
 #include "ui/field_editors.h"
@@ -191,8 +192,17 @@ DirectoryWindow::DirectoryWindow(const DirectoryConfig& config, ui::UiPrompts& p
   connect(grid, &widgets::DataGrid::recordDoubleClicked, this, &DirectoryWindow::PickCurrent);
   // A row that cannot be read (a damaged file) is told once for the view, in
   // the clerk's words; the window shows what it can and still closes.
-  connect(grid->dataModel(), &widgets::DataSetTableModel::readFailed, this,
-          [this](std::exception_ptr error) { ui::ReportError(error, &prompts_); });
+  // A damaged file is offered its repair.
+  connect(grid->dataModel(), &widgets::DataSetTableModel::readFailed, this, [this](std::exception_ptr error) {
+    if (repairing_ || !ui::IsRepairableDamageOf(error, logic_.Config().database)) {
+      ui::ReportError(error, &prompts_);
+      return;
+    }
+    ui::ReportError(error, nullptr);  // the engine's account, to stderr only
+    if (!prompts_.OfferRepair(ui::RepairOfferText(error))) return;
+    // With nothing to show, the window closes as after a failed open.
+    if (!RepairAndReopen()) reject();
+  });
 
   // The code column's title turns the order round.
   if (auto columns = grid->gridColumns(); !columns.empty()) {
@@ -260,12 +270,7 @@ bool DirectoryWindow::Execute() {
   picked_ = false;
   typed_.clear();
   ShowSearch(typed_, true);
-  try {
-    logic_.Open();
-  } catch (const tdb::EDatabaseError& e) {
-    prompts_.ShowError(ui::ErrorText(e));
-    return false;
-  }
+  if (!OpenTable()) return false;
   if (KindFilter) KindFilter->setCurrentIndex(0);  // shown, not applied: the table opened unfiltered
   grid->setFocus(Qt::OtherFocusReason);
   ui::CentreOnScreen(*this);
@@ -279,6 +284,46 @@ bool DirectoryWindow::Execute() {
   idleRefresh_.Start();
   prompts_.ShowModal(*this);
   return picked_;
+}
+
+bool DirectoryWindow::OpenTable() {
+  try {
+    logic_.Open();
+    return true;
+  } catch (const tdb::EDatabaseError& e) {
+    const std::exception_ptr error = std::current_exception();
+    if (!ui::IsRepairableDamageOf(error, logic_.Config().database)) {
+      prompts_.ShowError(ui::ErrorText(e));
+      return false;
+    }
+    ui::ReportError(error, nullptr);  // the engine's account, to stderr only
+    if (!prompts_.OfferRepair(ui::RepairOfferText(error))) return false;
+  }
+  return RepairAndReopen();
+}
+
+bool DirectoryWindow::RepairAndReopen() {
+  const DirectoryConfig& config = logic_.Config();
+  // The repair needs the file to itself.
+  logic_.Close();
+  const std::optional<tdb::TRepairResult> result = ui::RepairDataFile(config.database, prompts_);
+  // Opened again whatever came of it; a failure now is told without a
+  // second offer.
+  repairing_ = true;
+  struct Done {
+    bool& flag;
+    ~Done() { flag = false; }
+  } done{repairing_};
+  try {
+    logic_.Open();
+  } catch (const tdb::EDatabaseError& e) {
+    prompts_.ShowError(ui::ErrorText(e));
+    return false;
+  }
+  if (result)
+    prompts_.ShowMessage(ui::RepairReport(*result, config.database, config.table, QStringLiteral("записей"),
+                                          logic_.Table().RecordCount()));
+  return true;
 }
 
 void DirectoryWindow::Refresh() { logic_.Refresh(); }

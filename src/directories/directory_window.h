@@ -96,7 +96,8 @@ class DirectoryWindow : public QDialog {
 
   // Opens the table and shows the window modally; closes the table when it
   // has closed.  A table that cannot be opened shows the engine's message
-  // and the window is not shown.  Answers whether an entry was picked.
+  // and the window is not shown; a damaged file is offered its repair
+  // ("Восстановить…"), found when it opens or later in the list.  Answers whether an entry was picked.
   bool Execute();
   // The same for upkeep, from the register's "Справочники" menu: the
   // caption without "(Выбор)", and Enter or a double-click changes the entry
@@ -126,6 +127,12 @@ class DirectoryWindow : public QDialog {
  private:
   void ApplyEnabling();
   void PickCurrent();
+  // Opens the table; a damaged file is offered its repair.  False, with the
+  // clerk told why, when the table stays closed.
+  bool OpenTable();
+  // Repairs the directory's file with its table closed, opens the table
+  // again and tells how many entries were kept; false when it stays closed.
+  bool RepairAndReopen();
   // The list as the file holds it now (one look when nothing changed).
   void Refresh();
 
@@ -134,6 +141,7 @@ class DirectoryWindow : public QDialog {
   DirectoryEntryDialog* editDialog_ = nullptr;
   bool picked_ = false;
   bool upkeep_ = false;
+  bool repairing_ = false;  // a failure while the repaired file opens is told without a second offer
   void ShowSearch(const QString& typed, bool found);
   QString typed_;  // what has been typed into the list since the last pause
   QElapsedTimer lastTyped_;

@@ -24,6 +24,7 @@
 #include <QVBoxLayout>
 
 #include "ui/error_report.h"
+#include "ui/file_repair.h"
 #include "ui/pictures.h"
 #include "register/qr_receipt_import.h"
 #include "register/register_requisites.h"
@@ -160,7 +161,7 @@ void RegisterWindow::BuildMenus() {
 }
 
 void RegisterWindow::BuildToolBar() {
-  toolBar = addToolBar(QStringLiteral("toolBar"));
+  toolBar = addToolBar(QStringLiteral("Панель инструментов"));
   toolBar->setObjectName(QStringLiteral("toolBar"));
   toolBar->setMovable(false);
   toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
@@ -390,16 +391,7 @@ void RegisterWindow::Report(const std::exception_ptr& error) {
 }
 
 bool RegisterWindow::IsDamagedRegister(const std::exception_ptr& error) {
-  try {
-    std::rethrow_exception(error);
-  } catch (const tdb::EDatabaseError& e) {
-    const std::string& file = e.Params().File;
-    return receipts::DescribeFailure(e).offer_repair &&
-           (file.empty() || QFileInfo(QString::fromLocal8Bit(file)).fileName().compare(
-                                QString::fromLatin1(receipt_table::kFile), Qt::CaseInsensitive) == 0);
-  } catch (...) {
-    return false;
-  }
+  return ui::IsRepairableDamageOf(error, receipt_table::kFile);
 }
 
 void RegisterWindow::RepairRegister() {
@@ -408,49 +400,16 @@ void RegisterWindow::RepairRegister() {
   const std::string file = receipt_table::kFile;
   receiptsSource_.SetEnabled(false);
   receipts_->Close();
-  tdb::TRepairResult result;
-  bool repaired = false;
-  try {
-    try {
-      result = tdb::RepairDatabaseFile(file, nullptr);
-    } catch (const tdb::EDatabaseError& e) {
-      if (e.Kind() != tdb::ekWrongPassword) throw;
-      std::string password;
-      if (!tdb::Session().Login(file, password)) throw tdb::EAbort();
-      result = tdb::RepairDatabaseFile(file, &password);
-    }
-    repaired = true;
-  } catch (...) {
-    ui::ReportError(std::current_exception(), context_.prompts);
-  }
+  const std::optional<tdb::TRepairResult> result = ui::RepairDataFile(file, *context_.prompts);
   receiptsSource_.SetEnabled(true);
   // Opened again whatever came of it: a failure to open is told as it is,
   // without a second offer.
   repairing_ = true;
   OpenRegister();
   repairing_ = false;
-  if (!repaired || !register_.IsOpen()) return;
-  int kept = 0, dropped = 0;
-  for (const tdb::TTableRepairResult& table : result.Tables) {
-    if (QString::fromLatin1(table.Table.c_str()).compare(QString::fromLatin1(receipt_table::kTable),
-                                                         Qt::CaseInsensitive) != 0)
-      continue;
-    kept = table.Kept;
-    dropped = static_cast<int>(table.Dropped.size());
-  }
-  const QString name = QString::fromLatin1(receipt_table::kFile);
-  QString text;
-  if (!result.Repaired) {
-    text = QStringLiteral("Повреждений в реестре квитанций «%1» не найдено, файл не изменён. Квитанций в нём: %2.")
-               .arg(name)
-               .arg(register_.Table().RecordCount());
-  } else {
-    text = QStringLiteral("Реестр квитанций «%1» восстановлен. Сохранено квитанций: %2.").arg(name).arg(kept);
-    if (dropped > 0) text += QStringLiteral(" Не удалось прочитать и пришлось убрать: %1.").arg(dropped);
-    text += QStringLiteral("\n\nКопия файла до восстановления сохранена как «%1».")
-                .arg(QDir::toNativeSeparators(QFileInfo(QString::fromLocal8Bit(result.Backup)).absoluteFilePath()));
-  }
-  context_.prompts->ShowMessage(text);
+  if (!result || !register_.IsOpen()) return;
+  context_.prompts->ShowMessage(ui::RepairReport(*result, file, receipt_table::kTable, QStringLiteral("квитанций"),
+                                                 register_.Table().RecordCount()));
 }
 
 void RegisterWindow::EnableAll() {

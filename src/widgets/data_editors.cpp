@@ -255,6 +255,18 @@ void DBNumberEdit::showDropDown() {
   popup_->popup(this, DecimalText(text()).replace(QLatin1Char(','), QLatin1Char('.')).toDouble());
 }
 
+QString DBNumberEdit::textOfField() const {
+  const QString text = DBDropDownEdit::textOfField();
+  const tdb::TField* f = field();
+  const int decimals = effectiveLimits().decimals;
+  if (!f || (f->DataType() != tdb::ftFloat && f->DataType() != tdb::ftCurrency) || decimals <= 0 ||
+      text.trimmed().isEmpty())
+    return text;
+  // Amounts with their kopecks, as they are typed and printed.
+  return QString::number(f->AsFloat(), 'f', decimals)
+      .replace(QLatin1Char('.'), QLatin1Char(tdb::CurrentFormatSettings()->decimal_separator));
+}
+
 void DBNumberEdit::writeText(const QString& text) {
   QString value = DecimalText(text);
   if (value.isEmpty() || value == QLatin1String("-")) value = QStringLiteral("0");

@@ -131,6 +131,8 @@ class DBNumberEdit : public DBDropDownEdit {
 
  protected:
   void showDropDown() override;
+  // A fractional field shows every decimal its limits allow: "1240,50".
+  QString textOfField() const override;
   void writeText(const QString& text) override;
 
  private:

@@ -1,6 +1,15 @@
 // The windows' wiring with real widgets: the main window's commands, the
 // settings dialog's password edit, the form chooser and the about box.
+#include <QAbstractButton>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QRegularExpression>
+#include <QTableView>
 #include <QMenuBar>
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -11,6 +20,7 @@
 #include "app/program_windows.h"
 #include "app/version.h"
 #include "support/scripted_prompts.h"
+#include "ui/russian.h"
 
 class WindowsTest : public QObject {
   Q_OBJECT
@@ -20,6 +30,8 @@ class WindowsTest : public QObject {
   std::unique_ptr<app::ProgramWindows> forms_;
 
  private slots:
+  // As the program runs: Qt's own texts and formats in Russian.
+  void initTestCase() { QVERIFY(ui::UseRussian(*QCoreApplication::instance())); }
   void init() {
     prompts_ = ScriptedPrompts();
     forms_ = app::CreateProgramWindows(ui::AppContext{dir_.path() + '/', &prompts_});
@@ -251,6 +263,60 @@ class WindowsTest : public QObject {
     forms_->registerWindow->actAbout->trigger();
     QVERIFY(!a.isVisible());
     QCOMPARE(prompts_.modalTitles.size(), 2);
+  }
+
+  // Every text the windows show, gathered from their widgets: the words
+  // corrected once stay corrected, every OK button is written in Cyrillic,
+  // and no English word is left for the clerk.
+  void everyTextIsRussianAndSpelledRight() {
+    app::ProgramWindows& f = *forms_;
+    const QList<QWidget*> windows = {f.registerWindow.get(), f.pd4Dialog.get(),     f.taxDialog.get(),
+                                     f.payers.get(),         f.payerDialog.get(),   f.recipients.get(),
+                                     f.recipientDialog.get(), f.codes.get(),        f.codeDialog.get(),
+                                     f.settingsDialog.get(), f.loginDialog.get(),   f.aboutBox.get(),
+                                     &f.registerWindow->Chooser()};
+    QStringList texts, okButtons;
+    for (QWidget* w : windows) {
+      texts << w->windowTitle();
+      for (QLabel* l : w->findChildren<QLabel*>()) texts << l->text();
+      for (QAbstractButton* b : w->findChildren<QAbstractButton*>()) {
+        const QString text = b->text().remove('&');
+        texts << text;
+        if (text.compare("ok", Qt::CaseInsensitive) == 0 || text.compare("ок", Qt::CaseInsensitive) == 0 ||
+            text == QStringLiteral("Оk") || text == QStringLiteral("Ok"))
+          okButtons << text;
+      }
+      for (QGroupBox* g : w->findChildren<QGroupBox*>()) texts << g->title();
+      for (QAction* a : w->findChildren<QAction*>()) texts << a->text().remove('&') << a->toolTip();
+      for (QLineEdit* e : w->findChildren<QLineEdit*>()) texts << e->placeholderText();
+      for (QComboBox* c : w->findChildren<QComboBox*>())
+        for (int i = 0; i < c->count(); ++i) texts << c->itemText(i);
+      for (QTableView* t : w->findChildren<QTableView*>())
+        if (t->model())
+          for (int c = 0; c < t->model()->columnCount(); ++c)
+            texts << t->model()->headerData(c, Qt::Horizontal).toString();
+    }
+    texts.removeAll(QString());
+    texts.removeDuplicates();
+    for (QString& text : texts) text.replace('\n', ' ');  // labels broken over lines
+    const QString all = texts.join('|');
+
+    for (const char* wrong : {"Плательшик", "буджет", "Оk", "ПД -4", "example.org", "support@"})
+      QVERIFY2(!all.contains(QString::fromUtf8(wrong)), wrong);
+    QVERIFY2(!all.contains(QRegularExpression("номер лицевого сч[её]та(?!\\))")), "(номер лицевого счета without ')'");
+    QVERIFY2(!all.contains(QRegularExpression("(^|\\|)адрес:")), "адрес: in lower case");
+    for (const char* right : {"Плательщик", "Код бюджетной классификации", "(номер лицевого счета)", "Адрес:"})
+      QVERIFY2(all.contains(QString::fromUtf8(right)), right);
+    QVERIFY(!okButtons.isEmpty());
+    for (const QString& ok : okButtons) QCOMPARE(ok, QStringLiteral("ОК"));
+    // Latin letters only in the names of things that have no Russian ones.
+    static const QRegularExpression latinWord("[A-Za-z]{2,}");
+    const QStringList allowed = {"PDF", "QR", "Ctrl", "Alt", "Shift", "Enter", "Insert", "Delete", "Esc", "Tab"};
+    for (const QString& text : texts)
+      for (auto m = latinWord.globalMatch(text); m.hasNext();) {
+        const QString word = m.next().captured();
+        QVERIFY2(allowed.contains(word), qPrintable(text));
+      }
   }
 
   void animatedPictureCycles() {

@@ -1,6 +1,7 @@
 // The directory windows driven through their widgets, offscreen: a pick from
 // the keyboard alone, refusals, closing without a pick, the code directory's
 // kind filter and its edit dialog's kind list, and a missing file.
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QSet>
 #include <QTest>
@@ -20,6 +21,8 @@ class DirectoryWindowTest : public QObject {
   void kindFilterIsResetOnShowingAndTheKindListWritesTip();
   void missingFileShowsTheEnginesMessageAndNoWindow();
   void damagedRowsAreToldOnceAndTheWindowCloses();
+  void damagedFileIsRepairedFromTheWindow_data();
+  void damagedFileIsRepairedFromTheWindow();
   void markedRowsAreGreyOnWhiteAndADoubleClickPicks();
   void refusedEntryKeepsTheEditDialogOpen();
 };
@@ -143,6 +146,63 @@ void DirectoryWindowTest::damagedRowsAreToldOnceAndTheWindowCloses() {
   QCOMPARE(prompts.errors.size(), 1);
   QVERIFY2(prompts.errors[0].startsWith(QStringLiteral("Справочник плательщиков «platel.tdb» повреждён")),
            qPrintable(prompts.errors[0]));
+}
+
+// "Восстановить…": the entries that survived show again and the clerk is
+// told how many, and where the copy of the damaged file is; whether the
+// damage turned up while the list was read or already while the window
+// opened on the receipt's payer, whose data is the part cut off.
+void DirectoryWindowTest::damagedFileIsRepairedFromTheWindow_data() {
+  QTest::addColumn<int>("receiptsPayer");
+  QTest::newRow("found in the list") << 1;
+  QTest::newRow("found at opening") << 3;  // the window shows the repaired file from the start
+}
+
+void DirectoryWindowTest::damagedFileIsRepairedFromTheWindow() {
+  QFETCH(int, receiptsPayer);
+  ReceiptFiles files;
+  int n = 0;
+  for (const char* name : {"Сидоров", "Петров", "Павлов"})
+    AddRecord("platel.tdb", "platel", {{"nomer", std::to_string(++n)}, {"Platel", name}, {"InnPlat", "77"}});
+  QByteArray damaged;
+  {
+    QFile file(files.Path("platel.tdb"));
+    QVERIFY(file.resize(file.size() - 40));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    damaged = file.readAll();
+  }
+  auto receipt = OpenTable("formix.tdb", "formix", "inomer");
+  receipt->Insert();
+  receipt->FieldByName("nomerPlat").SetAsInteger(receiptsPayer);
+  ScriptedPrompts prompts;
+  prompts.repair = true;
+  DirectoryWindow window(PayersConfig(), prompts);
+  window.SetReceipt(receipt.get());
+  QStringList shown;
+  int repairedBeforeShowing = -1;
+  prompts.Then([&](QDialog& dialog) {
+    repairedBeforeShowing = prompts.messages.size();
+    QTRY_COMPARE(prompts.messages.size(), 1);
+    QTest::qWait(50);  // the grid's paint of the repaired file
+    for (int row = 0; row < window.grid->model()->rowCount(); ++row)
+      shown << window.grid->dataModel()->fieldValue(row, "Platel").toString();
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+  });
+  window.Execute();
+  QCOMPARE(prompts.repairOffers, 1);
+  QCOMPARE(prompts.errors.size(), 1);  // the offer only
+  QVERIFY2(prompts.errors[0].contains(QStringLiteral("Нажмите «Восстановить…»")), qPrintable(prompts.errors[0]));
+  const QString backup = QFileInfo(files.Path("platel.tdb.bak")).absoluteFilePath();
+  QCOMPARE(prompts.messages[0],
+           QStringLiteral("Справочник плательщиков «platel.tdb» восстановлен. Сохранено записей: 2. Не удалось "
+                          "прочитать и пришлось убрать: 1.\n\nКопия файла до восстановления сохранена как «%1».")
+               .arg(backup));
+  QCOMPARE(shown, (QStringList{QStringLiteral("Сидоров"), QStringLiteral("Петров")}));
+  if (receiptsPayer == 3) QCOMPARE(repairedBeforeShowing, 1);
+  QFile copy(backup);
+  QVERIFY(copy.open(QIODevice::ReadOnly));
+  QCOMPARE(copy.readAll(), damaged);
+  QVERIFY(!window.Logic().Table().Active());
 }
 
 void DirectoryWindowTest::missingFileShowsTheEnginesMessageAndNoWindow() {

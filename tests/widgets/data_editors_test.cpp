@@ -123,7 +123,7 @@ class DataEditorsTest : public QObject {
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     summa->bind(&p.source, "summa");
-    QCOMPARE(summa->text(), QStringLiteral("10,5"));
+    QCOMPARE(summa->text(), QStringLiteral("10,50"));  // an amount shows its kopecks
     QCOMPARE(summa->alignment() & Qt::AlignRight, Qt::AlignRight);
     // The drop-down button is named after what it opens.
     QStringList buttons;
@@ -142,6 +142,7 @@ class DataEditorsTest : public QObject {
     QCOMPARE(p.table.State(), tdb::dsEdit);
     p.table.Post();
     QCOMPARE(p.table.FieldByName("summa").AsFloat(), 21.0);
+    QCOMPARE(summa->text(), QStringLiteral("21,00"));
 
     // Typed with either decimal sign; an emptied number stores 0.
     summa->selectAll();
