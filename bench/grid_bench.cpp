@@ -30,7 +30,7 @@ using bench::Stopwatch;
 
 std::vector<widgets::GridColumn> RegisterColumns() {
   return {{"Номер", "nomer", -1, true},      {"Дата", "DatePlat", 71, true},
-          {"Документ", "document", 119},     {"Плательшик", "Platel", 164, true},
+          {"Документ", "document", 119},     {"Плательщик", "Platel", 164, true},
           {"Сумма", "Summa", 84, true},      {"Получатель", "Poluchat", 255, true},
           {"Назначение платежа", "NaznPlat", 482}};
 }

@@ -156,7 +156,7 @@ int ChildRun(int argc, char** argv, int64_t n, bool memory_only) {
     return 1;
   }
 
-  // A click on the "Плательшик" title.
+  // A click on the "Плательщик" title.
   QHeaderView* header = grid.horizontalHeader();
   const QPoint title(header->sectionViewportPosition(3) + header->sectionSize(3) / 2, header->height() / 2);
   const Timing resort =
@@ -313,7 +313,7 @@ int main(int argc, char** argv) {
                 value <= target ? "yes" : "NO");
   };
   row("open to the first painted screen", ms(open), ms(open_cpu), "ms", 300);
-  row("title click \"Плательшик\": re-sort and repaint", ms(resort), ms(resort_cpu), "ms", 100);
+  row("title click \"Плательщик\": re-sort and repaint", ms(resort), ms(resort_cpu), "ms", 100);
   row("Page Down and repaint", ms(pgdn), ms(pgdn_cpu), "ms", 16);
   row("Ctrl+End (the last receipt) and repaint", ms(end), ms(end_cpu), "ms", 16);
   {

@@ -103,7 +103,7 @@ const DirectoryConfig& CodesConfig() {
       code_table::kByCode,
       {{code_table::kCode, QStringLiteral("Код БК"), 170},
        {code_table::kName, QStringLiteral("Наименование БК"), 300},
-       {code_table::kKind, QStringLiteral("Тип"), 50}},
+       {code_table::kKind, QStringLiteral("Тип"), 110, PaymentKindItems()}},
       true,
       QStringLiteral("Код БК"),
       code_table::kCode,

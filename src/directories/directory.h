@@ -17,6 +17,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <string>
@@ -45,7 +46,8 @@ struct EditField {
 struct DirectoryColumn {
   const char* field;
   QString title;
-  int width;  // pixels; the last column also takes what is left
+  int width;               // pixels; the last column also takes what is left
+  QStringList valueNames = {};  // an integer field's values shown by name (the kind)
 };
 
 struct DirectoryConfig {

@@ -180,7 +180,7 @@ DirectoryWindow::DirectoryWindow(const DirectoryConfig& config, ui::UiPrompts& p
   grid->setAccessibleName(config.caption);
   std::vector<widgets::GridColumn> columns;
   for (const DirectoryColumn& c : config.columns)
-    columns.push_back({c.title, QString::fromLatin1(c.field), c.width});
+    columns.push_back({c.title, QString::fromLatin1(c.field), c.width, /*titleButton=*/true, c.valueNames});
   grid->setColumns(std::move(columns));
   if (config.centredTitles) grid->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
   grid->horizontalHeader()->setStretchLastSection(true);
@@ -204,18 +204,10 @@ DirectoryWindow::DirectoryWindow(const DirectoryConfig& config, ui::UiPrompts& p
     if (!RepairAndReopen()) reject();
   });
 
-  // The code column's title turns the order round.
-  if (auto columns = grid->gridColumns(); !columns.empty()) {
-    columns[0].titleButton = true;
-    grid->setColumns(std::move(columns));
-    grid->setSortMarker(0);
-  }
-  connect(grid, &widgets::DataGrid::titleClicked, this, [this](int column) {
-    if (column != 0) return;
-    const bool reversed = !grid->dataModel()->reversed();
-    grid->dataModel()->setReversed(reversed);
-    grid->setSortMarker(0, reversed);
-  });
+  // Every title sorts the list: the code's by the table's order, the others
+  // by their values; a second click on the same title turns the order round.
+  grid->setSortMarker(0);
+  connect(grid, &widgets::DataGrid::titleClicked, this, &DirectoryWindow::SortBy);
 
   CloseButton = new QPushButton(QStringLiteral("Закрыть"), this);
   CloseButton->setAutoDefault(false);
@@ -354,6 +346,28 @@ void DirectoryWindow::ExecuteUpkeep() {
   Execute();
 }
 
+void DirectoryWindow::SortBy(int column) {
+  widgets::DataSetTableModel* model = grid->dataModel();
+  const int now = std::max(model->sortColumn(), 0);
+  const bool reversed = column == now && !model->reversed();
+  // The code column is the one the table's index orders.
+  model->setSortColumn(column == 0 ? -1 : column);
+  model->setReversed(reversed);
+  grid->setSortMarker(column, reversed);
+}
+
+bool DirectoryWindow::Search(const QString& typed) {
+  // A list sorted by name: the first entry in it whose name starts so.
+  widgets::DataSetTableModel* model = grid->dataModel();
+  if (model->sortColumn() == 1 && !typed.isEmpty() && !typed.front().isDigit()) {
+    bool found = false;
+    const int row = model->searchRow(1, typed, 0, &found);
+    if (found) model->setCurrentRow(row);
+    return found;
+  }
+  return logic_.Search(typed);
+}
+
 void DirectoryWindow::ShowSearch(const QString& typed, bool found) {
   if (typed.isEmpty()) {
     searchLabel->clear();
@@ -389,7 +403,7 @@ bool DirectoryWindow::eventFilter(QObject* watched, QEvent* event) {
     }
     if (key->key() == Qt::Key_Backspace && !typed_.isEmpty()) {
       typed_.chop(1);
-      if (!typed_.isEmpty()) logic_.Search(typed_);
+      if (!typed_.isEmpty()) Search(typed_);
       ShowSearch(typed_, true);
       return true;
     }
@@ -398,7 +412,7 @@ bool DirectoryWindow::eventFilter(QObject* watched, QEvent* event) {
       if (!lastTyped_.isValid() || lastTyped_.elapsed() > kSearchPause) typed_.clear();
       lastTyped_.start();
       const QString tried = typed_ + text;
-      const bool found = logic_.Search(tried);
+      const bool found = Search(tried);
       if (found) typed_ = tried;  // else the text that still finds an entry stays
       ShowSearch(tried, found);
       return true;

@@ -7,11 +7,13 @@
 // picks the current entry into the receipt and closes the window (in upkeep
 // from the register's menu it changes the entry instead); typing in the list
 // searches by code (digits) or by name (anything else), so a pick needs no
-// mouse, and the text typed shows under the list.  Execute() opens the table,
-// shows the window and closes the table however the window was left.  While
-// it is shown it follows the file: at each activation and every few seconds
-// while the user leaves it alone (ui::IdleRefresh) the list shows what other
-// programs changed.
+// mouse, and the text typed shows under the list.  Each column's title sorts
+// the list by it (the code by the table's index, the others in the window,
+// the stored file untouched); a second click turns the order round.
+// Execute() opens the table, shows the window and closes the table however
+// the window was left.  While it is shown it follows the file: at each
+// activation and every few seconds while the user leaves it alone
+// (ui::IdleRefresh) the list shows what other programs changed.
 //
 // DirectoryEntryDialog is the edit dialog for one entry: an editor per field of the
 // configuration, bound anew to the directory's data source at each showing;
@@ -127,6 +129,10 @@ class DirectoryWindow : public QDialog {
  private:
   void ApplyEnabling();
   void PickCurrent();
+  // A click on `column`'s title: sorts by it, or turns the order round.
+  void SortBy(int column);
+  // Moves to the first entry that `typed` finds; answers whether one did.
+  bool Search(const QString& typed);
   // Opens the table; a damaged file is offered its repair.  False, with the
   // clerk told why, when the table stays closed.
   bool OpenTable();

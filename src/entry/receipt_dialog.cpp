@@ -10,6 +10,7 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QTextEdit>
 #include <QLineEdit>
@@ -36,6 +37,47 @@ namespace receipt_table = receipts::receipt_table;
 using ui::FieldEditorKind;
 
 namespace {
+
+// What the code in an editable tax box means, in grey after the code inside
+// the closed box, as the open list says it ("13 — физическое лицо"), with
+// the whole meaning as the box's tooltip.  The box's text stays the code.
+class CodeMeaningMark : public QLabel {
+ public:
+  CodeMeaningMark(QComboBox* box, const char* field) : QLabel(box->lineEdit()), box_(box), field_(field) {
+    setObjectName(QStringLiteral("meaning"));
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    QPalette grey = palette();
+    grey.setColor(QPalette::WindowText, grey.color(QPalette::Disabled, QPalette::Text));
+    setPalette(grey);
+    connect(box->lineEdit(), &QLineEdit::textChanged, this, &CodeMeaningMark::Follow);
+    box->lineEdit()->installEventFilter(this);
+    Follow();
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Resize) Follow();
+    return QLabel::eventFilter(watched, event);
+  }
+
+ private:
+  void Follow() {
+    const QLineEdit* edit = box_->lineEdit();
+    const QString meaning = CodeMeaning(field_, edit->text().trimmed());
+    box_->setToolTip(meaning);
+    setVisible(!meaning.isEmpty());
+    if (meaning.isEmpty()) return;
+    const QFontMetrics metrics(edit->font());
+    const int left = 3 + metrics.horizontalAdvance(edit->text() + QLatin1Char(' '));
+    const int width = qMax(0, edit->width() - left);
+    setFont(edit->font());
+    setText(metrics.elidedText(QStringLiteral("— ") + meaning, Qt::ElideRight, width));
+    setGeometry(left, 0, width, edit->height());
+  }
+
+  QComboBox* box_;
+  const char* field_;
+};
 
 // Opens the directory from the keyboard while a picked editor has the focus:
 // F4, Alt+Down or the space bar do what "..." does.
@@ -298,7 +340,7 @@ TaxReceiptDialog::TaxReceiptDialog(ui::UiPrompts& prompts, QWidget* parent) : Re
     combo->setObjectName(QString::fromLatin1(field));
     combo->setAccessibleName(ui::OneLine(label));
     // Each code is listed with what it means; picking a line puts the code
-    // alone into the box, and only the code is stored.
+    // into the box, its meaning shown after it, and only the code is stored.
     for (const TaxBox& b : TaxBoxes()) {
       if (qstrcmp(b.field, field) != 0) continue;
       for (const QString& code : b.items) {
@@ -307,6 +349,7 @@ TaxReceiptDialog::TaxReceiptDialog(ui::UiPrompts& prompts, QWidget* parent) : Re
       }
     }
     combo->setCompleter(nullptr);
+    new CodeMeaningMark(combo, field);
     connect(combo, &QComboBox::activated, combo, [combo](int index) {
       const QVariant code = combo->itemData(index);
       if (code.isValid()) combo->setEditText(code.toString());

@@ -46,28 +46,10 @@ std::string NumberConstant(int64_t thousandths) {
   return (negative ? "-" : "") + std::to_string(magnitude / 1000) + separator + fraction;
 }
 
-QString Capitalised(const QString& text) {
-  QString out = text.toLower();
-  bool start = true;
-  for (QChar& c : out) {
-    if (start && c.isLetter()) c = c.toUpper();
-    start = !c.isLetterOrNumber();
-  }
-  return out;
-}
-
-// `field` holds `part` somewhere, in any of its usual spellings.
+// `field` holds `part` somewhere.  Letter case is left to the filter's
+// options (kFilterOptions).
 std::string NameCondition(const char* field, const QString& part) {
-  const QString trimmed = part.simplified();
-  QStringList spellings;
-  for (const QString& s : {trimmed, trimmed.toLower(), trimmed.toUpper(), Capitalised(trimmed)})
-    if (!spellings.contains(s)) spellings << s;
-  std::string out = "(";
-  for (qsizetype i = 0; i < spellings.size(); ++i) {
-    if (i > 0) out += " OR ";
-    out += std::string(field) + " LIKE " + Quoted(QLatin1Char('%') + spellings[i] + QLatin1Char('%'));
-  }
-  return out + ")";
+  return std::string(field) + " LIKE " + Quoted(QLatin1Char('%') + part.simplified() + QLatin1Char('%'));
 }
 
 }  // namespace

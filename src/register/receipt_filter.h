@@ -9,10 +9,9 @@
 // control characters dropped.  A value that cannot be read gives a Russian
 // message naming the field and nothing else.
 //
-// Names match anywhere in the stored name.  The engine's LIKE folds only
-// Latin letters, so a name is looked for as typed, in small letters, in
-// capitals and with each word capitalised: "иванов" finds "Иванов" and
-// "ИВАНОВ".
+// Names match anywhere in the stored name, without regard to letter case
+// when the filter is applied with kFilterOptions: "иванов" finds "Иванов",
+// "ИВАНОВ" and "иВАНОВ".
 #pragma once
 
 #include <QDate>
@@ -21,6 +20,7 @@
 #include <string>
 
 #include "engine/dataset/currency.h"
+#include "engine/filter/filter_source.h"
 
 namespace reg {
 
@@ -35,6 +35,10 @@ struct ReceiptFilter {
 
   bool operator==(const ReceiptFilter&) const = default;
 };
+
+// The options a filter text of BuildFilterText is applied with: names
+// compared without regard to the case of any letter.
+inline constexpr tdb::TFilterOptions kFilterOptions = tdb::foCaseInsensitive | tdb::foLikeFoldsEveryLetter;
 
 // The filter text for `filter` (empty when it asks for nothing: every
 // receipt shows), or nothing with `*error` set to the Russian message.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "data/data_home.h"
+#include "register/receipt_filter.h"
 #include "data/receipt_rules.h"
 #include "data/receipt_tables.h"
 #include "data/record_changes.h"
@@ -115,6 +116,7 @@ bool ReceiptRegister::SetOrder(int column, bool descending) {
 }
 
 void ReceiptRegister::ApplyViewFilter() {
+  table_.SetFilterOptions(kFilterOptions);
   table_.SetFilter(viewFilter_);
   table_.SetFiltered(!viewFilter_.empty());
 }

@@ -121,7 +121,7 @@ class ReceiptRegister {
   PurgeResult LastPurge() const { return lastPurge_; }
 
   // The clerk's filter: an engine filter text (register/receipt_filter.h),
-  // empty for every receipt.  Applied at once while open (a wrong text
+  // empty for every receipt, applied with reg::kFilterOptions.  Applied at once while open (a wrong text
   // raises and changes nothing) and again at every open; the receipt that
   // was current stays current when it still shows.  The purge lifts it while
   // it works and puts it back.

@@ -82,8 +82,8 @@ class TServerTable : public tdb::TDataSet, public tdb::TFilterFieldSource {
   void SetFilter(const std::string& text) override;
   bool Filtered() const override { return filtered_; }
   void SetFiltered(bool value) override;
-  tdb::TFilterOptions FilterOptions() const { return filter_options_; }
-  void SetFilterOptions(tdb::TFilterOptions options);
+  tdb::TFilterOptions FilterOptions() const override { return filter_options_; }
+  void SetFilterOptions(tdb::TFilterOptions options) override;
   // Whether a part of the active filter is evaluated here, row by row.
   bool FilterEvaluatedHere() const { return filtered_ && sql_filter_.residual; }
 

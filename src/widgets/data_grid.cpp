@@ -193,14 +193,14 @@ void DataGrid::setMarkedRows(const QString& markField) {
                                    const QStyleOptionViewItem& option) {
     const DataSetTableModel& model = *dataModel();
     if (!model.fieldValue(row, markField).toBool()) return;
-    // The cell's text again, grey and italic on white.
+    // The cell's text again (as every row shows it), grey and italic on white.
     painter.setClipRect(rect);
     painter.fillRect(rect, Qt::white);
     QFont italic = option.font;
     italic.setItalic(true);
     painter.setFont(italic);
     painter.setPen(markedTextColour());
-    const QString text = model.editText(row, column);
+    const QString text = model.data(model.index(row, column)).toString();
     const int alignment = model.data(model.index(row, column), Qt::TextAlignmentRole).toInt();
     const int width = QFontMetrics(italic).horizontalAdvance(text);
     const int left = (alignment & Qt::AlignRight) ? rect.right() - 2 - width : rect.left() + 2;

@@ -6,6 +6,9 @@
 #include <QTimeZone>
 #include <algorithm>
 #include <cmath>
+#include <iterator>
+#include <numeric>
+#include <optional>
 
 #include "engine/base/database_error.h"
 #include "engine/compare/collation.h"
@@ -46,6 +49,35 @@ QVariant ToQVariant(const tdb::TVariant& value, tdb::TFieldType type) {
   }
   if (const std::string* s = std::get_if<std::string>(&value)) return FromCp1251(*s);
   return QVariant();
+}
+
+// An amount as a clerk reads it: the roubles in groups of three digits, the
+// two kopeck digits after the decimal separator ("1 240,50").
+QString AmountText(double amount) {
+  QString text = QString::number(amount, 'f', 2);
+  const qsizetype point = text.indexOf(QLatin1Char('.'));
+  const qsizetype digits = text.startsWith(QLatin1Char('-')) ? 1 : 0;
+  for (qsizetype at = point - 3; at > digits; at -= 3) text.insert(at, QLatin1Char(' '));
+  return text.replace(QLatin1Char('.'), QLatin1Char(tdb::CurrentFormatSettings()->decimal_separator));
+}
+
+// -1, 0 or 1 as `a` sorts before, with or after `b`: texts by the engine's
+// order without regard to letter case, numbers, dates and truth by value,
+// an empty value first.
+int CompareValues(const tdb::TVariant& a, const tdb::TVariant& b) {
+  const std::string* ta = std::get_if<std::string>(&a);
+  const std::string* tb = std::get_if<std::string>(&b);
+  if (ta && tb) return tdb::CompareText(*ta, *tb, tdb::TCaseSensitivity::kInsensitive);
+  auto number = [](const tdb::TVariant& v) -> std::optional<double> {
+    if (const bool* x = std::get_if<bool>(&v)) return *x ? 1.0 : 0.0;
+    if (const int64_t* x = std::get_if<int64_t>(&v)) return static_cast<double>(*x);
+    if (const double* x = std::get_if<double>(&v)) return *x;
+    return std::nullopt;
+  };
+  const std::optional<double> na = number(a), nb = number(b);
+  if (na && nb) return *na < *nb ? -1 : *na > *nb ? 1 : 0;
+  // Unlike kinds (no value against one): the empty one first.
+  return a.index() < b.index() ? -1 : a.index() > b.index() ? 1 : 0;
 }
 
 }  // namespace
@@ -90,8 +122,10 @@ tdb::TDataSet* DataSetTableModel::dataSet() const {
 void DataSetTableModel::setColumns(std::vector<GridColumn> columns) {
   beginResetModel();
   columns_ = std::move(columns);
+  if (sort_column_ >= static_cast<int>(columns_.size())) sort_column_ = -1;
   resolveFields();
   dropCache();
+  sortRows();
   endResetModel();
 }
 
@@ -100,6 +134,7 @@ void DataSetTableModel::setExtraFields(const QStringList& names) {
   extra_names_ = names;
   resolveFields();
   dropCache();
+  sortRows();
   endResetModel();
 }
 
@@ -149,6 +184,7 @@ void DataSetTableModel::resetFromDataSet() {
   read_error_reported_ = false;
   tdb::TDataSet* ds = dataSet();
   rows_ = ds ? ds->RecordCount() : 0;
+  sortRows();
   endResetModel();
   if (passing.outer) passing_on_ = false;
   followCurrent(true);
@@ -157,6 +193,11 @@ void DataSetTableModel::resetFromDataSet() {
 void DataSetTableModel::applyRowChange(const tdb::TViewChange& change) {
   tdb::TDataSet* ds = dataSet();
   if (!ds) return;
+  if (sort_column_ >= 0) {
+    // A changed row may stand elsewhere in the sorted order: sort afresh.
+    resetFromDataSet();
+    return;
+  }
   // Positions are the dataset's; rows count from the other end when reversed.
   const int p = change.position;
   const int n = rows_;
@@ -230,13 +271,15 @@ int DataSetTableModel::currentRow() const {
   tdb::TDataSet* ds = dataSet();
   if (!ds || ds->RecordCount() == 0) return -1;
   const int position = std::clamp(ds->RecNo() - 1, 0, ds->RecordCount() - 1);
-  return reversed_ ? ds->RecordCount() - 1 - position : position;
+  const int row = static_cast<size_t>(position) < sorted_place_.size() ? sorted_place_[static_cast<size_t>(position)]
+                                                                      : position;
+  return reversed_ ? ds->RecordCount() - 1 - row : row;
 }
 
 void DataSetTableModel::setCurrentRow(int row) {
   tdb::TDataSet* ds = dataSet();
   if (passing_on_ || !ds || row < 0 || row >= ds->RecordCount() || row == currentRow()) return;
-  ds->SetRecNo((reversed_ ? ds->RecordCount() - 1 - row : row) + 1);
+  ds->SetRecNo(positionOfRow(row) + 1);
 }
 
 void DataSetTableModel::setReversed(bool reversed) {
@@ -248,9 +291,65 @@ void DataSetTableModel::setReversed(bool reversed) {
   followCurrent(true);
 }
 
-int DataSetTableModel::positionOfRow(int row) const { return reversed_ ? rows_ - 1 - row : row; }
+void DataSetTableModel::setSortColumn(int column) {
+  if (column < -1 || column >= columnCount()) column = -1;
+  if (column == sort_column_) return;
+  beginResetModel();
+  sort_column_ = column;
+  dropCache();
+  sortRows();
+  endResetModel();
+  followCurrent(true);
+}
 
-int DataSetTableModel::rowOfPosition(int position) const { return reversed_ ? rows_ - 1 - position : position; }
+bool DataSetTableModel::sortRows() {
+  sorted_.clear();
+  sorted_position_.clear();
+  sorted_place_.clear();
+  tdb::TDataSet* ds = dataSet();
+  if (!ds || sort_column_ < 0 || static_cast<size_t>(sort_column_) >= column_slot_.size()) return false;
+  const int slot = column_slot_[static_cast<size_t>(sort_column_)];
+  if (slot < 0) return false;
+  std::vector<tdb::TRowValues> rows;
+  try {
+    constexpr int kStep = 1024;
+    for (int first = 0; first < rows_; first += kStep) {
+      std::vector<tdb::TRowValues> part = ds->ReadRows(first, std::min(kStep, rows_ - first), read_fields_);
+      std::move(part.begin(), part.end(), std::back_inserter(rows));
+    }
+  } catch (const std::exception&) {
+    reportReadFailure(std::current_exception());
+    return false;
+  }
+  if (static_cast<int>(rows.size()) != rows_) return false;
+  std::vector<int> order(rows.size());
+  std::iota(order.begin(), order.end(), 0);
+  const size_t at = static_cast<size_t>(slot);
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+    return CompareValues(rows[static_cast<size_t>(a)].Values[at], rows[static_cast<size_t>(b)].Values[at]) < 0;
+  });
+  sorted_.reserve(rows.size());
+  sorted_position_ = order;
+  sorted_place_.assign(rows.size(), 0);
+  for (size_t r = 0; r < order.size(); ++r) {
+    sorted_.push_back(std::move(rows[static_cast<size_t>(order[r])]));
+    sorted_place_[static_cast<size_t>(order[r])] = static_cast<int>(r);
+  }
+  return true;
+}
+
+int DataSetTableModel::positionOfRow(int row) const {
+  if (reversed_) row = rows_ - 1 - row;
+  return row >= 0 && static_cast<size_t>(row) < sorted_position_.size() && !sorted_.empty()
+             ? sorted_position_[static_cast<size_t>(row)]
+             : row;
+}
+
+int DataSetTableModel::rowOfPosition(int position) const {
+  if (position >= 0 && static_cast<size_t>(position) < sorted_place_.size())
+    position = sorted_place_[static_cast<size_t>(position)];
+  return reversed_ ? rows_ - 1 - position : position;
+}
 
 // ---- the cache ----
 
@@ -272,6 +371,7 @@ const tdb::TRowValues* DataSetTableModel::rowValues(int row) const {
   tdb::TDataSet* ds = dataSet();
   if (!ds || row < 0 || row >= rows_) return nullptr;
   if (reversed_) row = rows_ - 1 - row;
+  if (!sorted_.empty()) return static_cast<size_t>(row) < sorted_.size() ? &sorted_[static_cast<size_t>(row)] : nullptr;
   if (remap_) row = remap_(row);
   if (row < 0 || row >= ds->RecordCount()) return nullptr;
   const int first = row - row % kBlockRows;
@@ -283,12 +383,7 @@ const tdb::TRowValues* DataSetTableModel::rowValues(int row) const {
       block.rows = ds->ReadRows(first, kBlockRows, read_fields_);
     } catch (const std::exception&) {
       block.failed = true;
-      if (!read_error_reported_) {
-        read_error_reported_ = true;
-        std::exception_ptr error = std::current_exception();
-        auto* self = const_cast<DataSetTableModel*>(this);
-        QMetaObject::invokeMethod(self, [self, error] { emit self->readFailed(error); }, Qt::QueuedConnection);
-      }
+      reportReadFailure(std::current_exception());
     }
     if (static_cast<int>(cache_.size()) >= kCachedBlocks)
       cache_.erase(std::min_element(cache_.begin(), cache_.end(),
@@ -300,6 +395,13 @@ const tdb::TRowValues* DataSetTableModel::rowValues(int row) const {
   const size_t at = static_cast<size_t>(row - first);
   if (found->failed || at >= found->rows.size()) return nullptr;
   return &found->rows[at];
+}
+
+void DataSetTableModel::reportReadFailure(std::exception_ptr error) const {
+  if (read_error_reported_) return;
+  read_error_reported_ = true;
+  auto* self = const_cast<DataSetTableModel*>(this);
+  QMetaObject::invokeMethod(self, [self, error] { emit self->readFailed(error); }, Qt::QueuedConnection);
 }
 
 // ---- values ----
@@ -340,12 +442,17 @@ QVariant DataSetTableModel::data(const QModelIndex& index, int role) const {
   switch (role) {
     case Qt::DisplayRole: {
       tdb::TField* field = columnField(column);
+      if (const QStringList& names = columns_[static_cast<size_t>(column)].valueNames; !names.isEmpty()) {
+        const QVariant value = fieldValue(row, columns_[static_cast<size_t>(column)].fieldName);
+        bool integer = false;
+        const qlonglong n = value.toLongLong(&integer);
+        if (value.typeId() == QMetaType::LongLong && integer && n >= 0 && n < names.size())
+          return names[static_cast<qsizetype>(n)];
+      }
       if (field && field->DataType() == tdb::ftCurrency) {
-        // Amounts show with their two kopeck digits.
         QVariant value = fieldValue(row, columns_[static_cast<size_t>(column)].fieldName);
         if (!value.isValid()) return QString();
-        const char separator = tdb::CurrentFormatSettings()->decimal_separator;
-        return QString::number(value.toDouble(), 'f', 2).replace(QLatin1Char('.'), QLatin1Char(separator));
+        return AmountText(value.toDouble());
       }
       return editText(row, column);
     }
@@ -358,7 +465,8 @@ QVariant DataSetTableModel::data(const QModelIndex& index, int role) const {
     }
     case Qt::TextAlignmentRole: {
       tdb::TField* field = columnField(column);
-      bool right = field && IsNumeric(field->DataType());
+      // Numbers to the right; values shown by name read as text.
+      bool right = field && IsNumeric(field->DataType()) && columns_[static_cast<size_t>(column)].valueNames.isEmpty();
       return QVariant::fromValue(Qt::Alignment((right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));
     }
     default: return QVariant();
@@ -388,13 +496,14 @@ int DataSetTableModel::searchRow(int column, const QString& text, int from, bool
   if (!ds || !field || rows_ == 0 || text.isEmpty()) return -1;
 
   // The column orders the view: a nearest-key search of the order.
-  if (const std::string fields = ds->IndexFields(); !fields.empty()) {
+  if (const std::string fields = ds->IndexFields(); !fields.empty() && sort_column_ < 0) {
     const std::string first_field = fields.substr(0, fields.find_first_of(",;"));
     if (tdb::SameTextIgnoringCase(first_field, field->FieldName())) return nearestRow(column, text, &matched);
   }
 
-  // Any other column: the next row whose text begins with the typed text.
-  const int start = std::clamp(from, 0, rows_ - 1);
+  // Any other column: the next row whose text begins with the typed text;
+  // in rows sorted by the column, the first of them.
+  const int start = sort_column_ == column ? 0 : std::clamp(from, 0, rows_ - 1);
   for (int i = 0; i < rows_; ++i) {
     const int row = (start + i) % rows_;
     if (editText(row, column).startsWith(text, Qt::CaseInsensitive)) {

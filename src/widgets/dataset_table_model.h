@@ -16,6 +16,8 @@
 //     setCurrentRow moves the dataset's current record, so the view's
 //     current row and the dataset's current record stay in step both ways.
 // A pending insert or edit is not shown in the rows: they show what is stored.
+// Amounts (currency fields) show as a clerk reads them, "1 240,50"; their
+// edit text stays the plain number.
 //
 // A read that fails (a damaged file, a lost medium) shows empty cells for
 // that block and emits readFailed once, queued, so that painting never raises;
@@ -48,6 +50,9 @@ struct GridColumn {
   QString fieldName;         // matched without regard to letter case
   int width = -1;            // pixels; -1 keeps the grid's default
   bool titleButton = false;  // the title acts as a button (DataGrid::titleClicked)
+  // Names an integer field's values show as: value n shows valueNames[n]
+  // (a value without a name shows as stored).  The edit text stays the value.
+  QStringList valueNames = {};
 };
 
 class DataSetTableModel : public QAbstractTableModel {
@@ -104,16 +109,28 @@ class DataSetTableModel : public QAbstractTableModel {
   // (no copy, no new index).  The model resets.
   void setReversed(bool reversed);
   bool reversed() const { return reversed_; }
+  // Shows the rows in the order of `column`'s values (texts in the engine's
+  // order of texts without regard to letter case, numbers and dates by
+  // value; rows of equal values keep the view's order), or, with -1, in the
+  // view's own order.  Meant for short lists whose tables have no index for
+  // the column (the directories): the rows of the whole view are read at
+  // once, held while the order lasts and read again with each new view and
+  // each change of a row.  Reversal turns the sorted order round.  The
+  // model resets.
+  void setSortColumn(int column);
+  int sortColumn() const { return sort_column_; }
   // The dataset's view position of `row`, and the row of a view position
-  // (the same unless reversed).
+  // (the same unless reversed or sorted).
   int positionOfRow(int row) const;
   int rowOfPosition(int position) const;
 
   // Incremental search: the row a user typing `text` in `column` lands on.
   // When the column's field orders the view (the first field of the current
   // index) the search is a nearest-key search (the first row not below the
-  // text, as a prefix and without regard to letter case); otherwise the
-  // first row from `from` on (wrapping round) whose text starts with it.
+  // text, as a prefix and without regard to letter case); when the rows are
+  // sorted by the column, the first row whose text starts with it;
+  // otherwise the first row from `from` on (wrapping round) whose text
+  // starts with it.
   // `*match` tells whether the row found starts with the text.  -1 when
   // the view is empty or the text cannot be a value of the field.
   int searchRow(int column, const QString& text, int from, bool* match = nullptr) const;
@@ -153,6 +170,11 @@ class DataSetTableModel : public QAbstractTableModel {
   // The row's values, read with its block when not cached; null outside the view.
   const tdb::TRowValues* rowValues(int row) const;
   int nearestRow(int column, const QString& text, bool* match) const;
+  // Reads the whole view and sorts it by sort_column_; false (the view's
+  // own order) when the rows cannot be read.
+  bool sortRows();
+  // Tells of a failed read once for the view (readFailed, queued).
+  void reportReadFailure(std::exception_ptr error) const;
 
   std::unique_ptr<Link> link_;
   std::vector<GridColumn> columns_;
@@ -171,6 +193,12 @@ class DataSetTableModel : public QAbstractTableModel {
   std::function<int(int)> remap_;
   int current_ = -1;              // the current row last announced
   bool reversed_ = false;         // rows counted from the view's last record
+  int sort_column_ = -1;          // the column the rows are sorted by, -1 none
+  // While sorted: the rows' values in the sorted order, and per view
+  // position its place in it.
+  std::vector<tdb::TRowValues> sorted_;
+  std::vector<int> sorted_position_;  // per sorted row its view position
+  std::vector<int> sorted_place_;     // per view position its sorted row
   bool passing_on_ = false;       // inside a change of the dataset being passed on
   mutable std::vector<Block> cache_;
   mutable unsigned long long clock_ = 0;

@@ -112,6 +112,61 @@ class DirectoryUpkeepTest : public QObject {
     });
     window.ExecuteUpkeep();
   }
+
+  // Every title sorts (the name and the INN have no index in the file: the
+  // window sorts them), a second click turns the order round, typing finds
+  // the first name in the order shown, the code title goes back to the
+  // file's order; the codes' kind shows by name.
+  void titlesSort() {
+    ReceiptFiles files;
+    const std::pair<const char*, const char*> payers[] = {
+        {"Сидоров", "7707083893"}, {"петров", "500100732259"}, {"Павлов", "6449013711"}, {"Пахомов", ""}};
+    int n = 0;
+    for (const auto& [name, inn] : payers)
+      AddRecord("platel.tdb", "platel", {{"nomer", std::to_string(++n)}, {"Platel", name}, {"InnPlat", inn}});
+    ScriptedPrompts prompts;
+    DirectoryWindow window(PayersConfig(), prompts);
+    auto clickTitle = [&](int column) {
+      QHeaderView* header = window.grid->horizontalHeader();
+      QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                        QPoint(header->sectionViewportPosition(column) + 5, header->height() / 2));
+    };
+    prompts.Then([&](QDialog& d) {
+      clickTitle(1);
+      QCOMPARE(Column(*window.grid, 1), (QStringList{"Павлов", "Пахомов", "петров", "Сидоров"}));
+      QCOMPARE(window.grid->sortMarker(), 1);
+      QVERIFY(!window.grid->sortDescending());
+      TypeText(window.grid, QStringLiteral("п"));
+      QCOMPARE(Text(window.Logic().Table(), "Platel"), std::string("Павлов"));
+      QCOMPARE(window.grid->currentIndex().row(), 0);
+      clickTitle(1);
+      QCOMPARE(Column(*window.grid, 1), (QStringList{"Сидоров", "петров", "Пахомов", "Павлов"}));
+      QVERIFY(window.grid->sortDescending());
+      QCOMPARE(Text(window.Logic().Table(), "Platel"), std::string("Павлов"));  // still current
+      QCOMPARE(window.grid->currentIndex().row(), 3);
+      QTest::keyClick(window.grid, Qt::Key_Control);  // a new search
+      TypeText(window.grid, QStringLiteral("п"));
+      QCOMPARE(Text(window.Logic().Table(), "Platel"), std::string("петров"));  // the first shown
+      clickTitle(2);
+      QCOMPARE(Column(*window.grid, 2), (QStringList{"", "500100732259", "6449013711", "7707083893"}));
+      QVERIFY(!window.grid->sortDescending());
+      clickTitle(0);
+      QCOMPARE(Column(*window.grid, 0), (QStringList{"1", "2", "3", "4"}));
+      QCOMPARE(window.grid->sortMarker(), 0);
+      d.reject();
+    });
+    window.ExecuteUpkeep();
+    QVERIFY(prompts.errors.isEmpty());
+
+    AddRecord("sprkodBK.tdb", "sprkodBK", {{"nomer", "1"}, {"kodBK", "18210102010011000110"}, {"tip", "1"}});
+    AddRecord("sprkodBK.tdb", "sprkodBK", {{"nomer", "2"}, {"kodBK", "18210102010012100110"}, {"tip", "0"}});
+    DirectoryWindow codes(CodesConfig(), prompts);
+    prompts.Then([&](QDialog& d) {
+      QCOMPARE(Column(*codes.grid, 2), (QStringList{"Уплата пени", "Уплата налога"}));
+      d.reject();
+    });
+    codes.ExecuteUpkeep();
+  }
 };
 
 QTEST_MAIN(DirectoryUpkeepTest)

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QAbstractItemView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 
@@ -108,6 +109,19 @@ void ReceiptDialogTest::taxBoxesShowWhatIsStoredAndOkWritesThem() {
     for (int i = 0; i < 6; ++i) QTest::keyClick(w.tax.statusBox->view(), Qt::Key_Down);
     QTest::keyClick(w.tax.statusBox->view(), Qt::Key_Return);
     QCOMPARE(w.tax.statusBox->currentText(), QStringLiteral("13"));
+    // The closed box says what its code means too; a code without a meaning
+    // shows alone.
+    auto meaning = [](QComboBox* box) {
+      const QLabel* mark = box->lineEdit()->findChild<QLabel*>(QStringLiteral("meaning"));
+      return mark && !mark->isHidden() ? mark->text() : QString();
+    };
+    QCOMPARE(meaning(w.tax.statusBox), QStringLiteral("— физическое лицо"));
+    QCOMPARE(w.tax.statusBox->toolTip(), QStringLiteral("физическое лицо"));
+    QVERIFY(meaning(w.tax.reasonBox).startsWith(QStringLiteral("— плат")));  // "ТП", as stored
+    QCOMPARE(meaning(w.tax.periodBox), QString());
+    w.tax.statusBox->setEditText(QStringLiteral("01"));
+    QCOMPARE(meaning(w.tax.statusBox), QString());
+    w.tax.statusBox->setEditText(QStringLiteral("13"));
 
     w.tax.paymentTypeBox->setFocus();
     TypeText(w.tax.paymentTypeBox, QStringLiteral("ПЕ"));

@@ -93,6 +93,8 @@ class RegisterFilterTest : public QObject {
     QTest::newRow("payer in small letters finds every spelling")
         << f([](auto& r) { r.payer = "иванов"; }) << QStringList{"Иванов Пётр", "ИВАНОВА ОЛЬГА"};
     QTest::newRow("payer in capitals") << f([](auto& r) { r.payer = "ПЕТРОВ"; }) << QStringList{"Петров", "петрова"};
+    QTest::newRow("payer in mixed case, across words")
+        << f([](auto& r) { r.payer = "нОв пЁ"; }) << QStringList{"Иванов Пётр"};
     QTest::newRow("payer with a quote") << f([](auto& r) { r.payer = "о'нил"; }) << QStringList{"О'Нил Джон"};
     QTest::newRow("payer, Latin letters") << f([](auto& r) { r.payer = "SMI"; }) << QStringList{"Smith"};
     QTest::newRow("a quote cannot end the constant")

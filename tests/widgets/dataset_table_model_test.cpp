@@ -39,7 +39,7 @@ class DataSetTableModelTest : public QObject {
     QCOMPARE(model.index(0, 1).data().toString(), QString());
     QCOMPARE(model.index(0, 3).data().toString(), QStringLiteral("-0,01"));
     QCOMPARE(model.index(1, 1).data().toString(), QStringLiteral("Иванов"));
-    QCOMPARE(model.index(1, 3).data().toString(), QStringLiteral("1234,50"));
+    QCOMPARE(model.index(1, 3).data().toString(), QStringLiteral("1 234,50"));
     QCOMPARE(model.index(1, 3).data(DataSetTableModel::EditTextRole).toString(), QStringLiteral("1234,5"));
     QCOMPARE(model.index(1, 4).data().toString(), QString());  // a field the table lacks
     QCOMPARE(model.fieldValue(0, "mark").toBool(), true);
@@ -49,6 +49,25 @@ class DataSetTableModelTest : public QObject {
     // A new record's date is today; the zero date shows as the stored day.
     QCOMPARE(model.index(1, 2).data(DataSetTableModel::ValueRole).toDateTime().date(), QDate::currentDate());
     QVERIFY(!(model.flags(model.index(0, 0)) & Qt::ItemIsEditable));
+  }
+
+  // Amounts in groups of three digits, the sign never taken for a group.
+  void amountsShowGrouped() {
+    PaymentsTable p;
+    const std::pair<double, const char*> cases[] = {
+        {0, "0,00"},          {999.5, "999,50"},        {1000, "1 000,00"},           {-100, "-100,00"},
+        {-1000, "-1 000,00"}, {123456.07, "123 456,07"}, {-1234567.89, "-1 234 567,89"}};
+    int n = 0;
+    for (const auto& [amount, shown] : cases) p.Add(++n, "", amount);
+    p.table.Refresh();
+    DataSetTableModel model;
+    model.setColumns(Columns());
+    model.setDataSource(&p.source);
+    n = 0;
+    for (const auto& [amount, shown] : cases) {
+      QCOMPARE(model.index(n, 3).data().toString(), QString::fromUtf8(shown));
+      QVERIFY(!model.index(n++, 3).data(DataSetTableModel::EditTextRole).toString().contains(QLatin1Char(' ')));
+    }
   }
 
   void readsOnlyTheRowsAsked() {
@@ -179,6 +198,82 @@ class DataSetTableModelTest : public QObject {
     QCOMPARE(model.searchRow(3, "35", 0, &match), 3);
     QVERIFY(!match);
     QCOMPARE(model.searchRow(3, "x", 0, &match), -1);
+  }
+
+  // Rows sorted by a column the table has no index for: Cyrillic names in
+  // the engine's order without regard to case, amounts by value, the
+  // current row kept in step both ways, a changed row re-sorted, reversal
+  // on top, and back to the index's order.
+  void sortedByAColumnWithoutAnIndex() {
+    PaymentsTable p;
+    struct Entry {
+      const char* name;
+      double summa;
+    };
+    const Entry entries[] = {{"Петров", 100}, {"иванов", -5}, {"Абрамов", 20}, {"Иванов", 3}, {"b", 1000}};
+    int n = 0;
+    for (const Entry& e : entries) p.Add(++n, widgets::ToCp1251(QString::fromUtf8(e.name)), e.summa);
+    p.table.Refresh();
+    DataSetTableModel model;
+    QAbstractItemModelTester tester(&model);
+    model.setColumns(Columns());
+    model.setDataSource(&p.source);
+    auto column = [&](int c) {
+      QStringList out;
+      for (int r = 0; r < model.rowCount(); ++r) out << model.index(r, c).data().toString();
+      return out;
+    };
+    QSignalSpy current(&model, &DataSetTableModel::currentRowChanged);
+    p.table.First();  // Петров, nomer 1
+    model.setSortColumn(1);
+    QCOMPARE(column(1), (QStringList{"b", "Абрамов", "иванов", "Иванов", "Петров"}));
+    QCOMPARE(model.currentRow(), 4);
+    QCOMPARE(current.last()[0].toInt(), 4);
+    model.setCurrentRow(1);
+    QCOMPARE(p.table.FieldByName("nomer").AsInteger(), 3);  // Абрамов
+    QCOMPARE(model.positionOfRow(1), 2);
+    QCOMPARE(model.rowOfPosition(2), 1);
+    bool match = false;
+    QCOMPARE(model.searchRow(1, QStringLiteral("ИВ"), 4, &match), 2);  // the first of the sorted run
+    QVERIFY(match);
+
+    // A changed name takes its place in the order; the current row follows it.
+    p.table.Edit();
+    p.table.FieldByName("name").SetAsString(widgets::ToCp1251(QStringLiteral("Яковлев")));
+    p.table.Post();
+    QCOMPARE(column(1), (QStringList{"b", "иванов", "Иванов", "Петров", "Яковлев"}));
+    QCOMPARE(model.currentRow(), 4);
+
+    model.setReversed(true);
+    QCOMPARE(column(1), (QStringList{"Яковлев", "Петров", "Иванов", "иванов", "b"}));
+    QCOMPARE(model.currentRow(), 0);
+    model.setReversed(false);
+
+    model.setSortColumn(3);  // amounts by value, not by their text
+    QCOMPARE(column(3), (QStringList{"-5,00", "3,00", "20,00", "100,00", "1 000,00"}));
+    QCOMPARE(model.currentRow(), 2);  // still Яковлев
+
+    model.setSortColumn(-1);
+    QCOMPARE(column(0), (QStringList{"1", "2", "3", "4", "5"}));
+    QCOMPARE(model.currentRow(), 2);
+  }
+
+  // An integer column with names for its values shows the name; the edit
+  // text stays the value, and a value without a name shows as stored.
+  void valueNames() {
+    PaymentsTable p;
+    p.Add(0, "a");
+    p.Add(1, "b");
+    p.Add(7, "c");
+    p.table.Refresh();
+    DataSetTableModel model;
+    model.setColumns({{"Вид", "nomer", -1, false, {"налог", "пени"}}});
+    model.setDataSource(&p.source);
+    QCOMPARE(model.index(0, 0).data().toString(), QStringLiteral("налог"));
+    QCOMPARE(model.index(1, 0).data().toString(), QStringLiteral("пени"));
+    QCOMPARE(model.index(2, 0).data().toString(), QStringLiteral("7"));
+    QCOMPARE(model.index(1, 0).data(DataSetTableModel::EditTextRole).toString(), QStringLiteral("1"));
+    QCOMPARE(model.index(1, 0).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight, Qt::Alignment());
   }
 };
 

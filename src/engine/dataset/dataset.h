@@ -34,6 +34,7 @@
 #include "engine/dataset/dataset_types.h"
 #include "engine/dataset/field.h"
 #include "engine/dataset/variant.h"
+#include "engine/filter/filter_source.h"
 
 namespace tdb {
 
@@ -139,6 +140,10 @@ class TDataSet {
   virtual void SetFilter(const std::string& text);
   virtual bool Filtered() const { return false; }
   virtual void SetFiltered(bool value);
+  // How the filter compares texts (TFilterOption flags); a dataset without a
+  // filter has none and ignores them.
+  virtual TFilterOptions FilterOptions() const { return 0; }
+  virtual void SetFilterOptions(TFilterOptions /*options*/) {}
   // Makes the first record whose key fields (names separated by ";") equal
   // the values current; answers whether found (the current record stays
   // when not).

@@ -94,8 +94,8 @@ class TTDEDataSet : public TTDBDataSet, public TFilterFieldSource {
   // While open: ends a pending edit, applies or removes the filter, and
   // always ends on the first record.  Should applying fail, Filtered stays off.
   void SetFiltered(bool value) override;
-  TFilterOptions FilterOptions() const { return filter_options_; }
-  void SetFilterOptions(TFilterOptions options);
+  TFilterOptions FilterOptions() const override { return filter_options_; }
+  void SetFilterOptions(TFilterOptions options) override;
   // Per-record hook: accept arrives true; the record passes only when the
   // hook accepts and the filter text (if any) holds.
   std::function<void(TDataSet&, bool& accept)> OnFilterRecord;

@@ -124,6 +124,11 @@ void TExprEvaluator::Evaluate(TExprNode& node) {
   }
 }
 
+TLikeCase TExprEvaluator::LikeFolding() const {
+  if ((options_ & foCaseInsensitive) == 0) return TLikeCase::kExact;
+  return (options_ & foLikeFoldsEveryLetter) != 0 ? TLikeCase::kAllLetters : TLikeCase::kLatin;
+}
+
 bool TExprEvaluator::Relation(TExprOperator op, const TExprNode& left, const TExprNode& right) const {
   TCompareOptions compare;
   compare.case_insensitive = (options_ & foCaseInsensitive) != 0;
@@ -169,7 +174,7 @@ void TExprEvaluator::EvaluateOperator(TExprNode& node) {
     case TExprOperator::kLike:
       Evaluate(left);
       Evaluate(*node.right);
-      return node.SetBoolean(LikeMatch(left.Text(), node.right->Text(), (options_ & foCaseInsensitive) != 0));
+      return node.SetBoolean(LikeMatch(left.Text(), node.right->Text(), LikeFolding()));
     case TExprOperator::kIn: {
       Evaluate(left);
       for (TExprNode* value : node.arguments) Evaluate(*value);

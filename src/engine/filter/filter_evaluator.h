@@ -11,6 +11,7 @@
 
 #include "engine/filter/expr_node.h"
 #include "engine/filter/filter_source.h"
+#include "engine/filter/like_match.h"
 
 namespace tdb {
 
@@ -33,6 +34,7 @@ class TExprEvaluator {
   void EvaluateOperator(TExprNode& node);
   void EvaluateFunction(TExprNode& node);
   bool Relation(TExprOperator op, const TExprNode& left, const TExprNode& right) const;
+  TLikeCase LikeFolding() const;
   void Arithmetic(TExprNode& node);
   void DateArithmetic(TExprNode& node);
 

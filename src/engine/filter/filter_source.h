@@ -47,6 +47,10 @@ class TFilterFieldSource {
 enum TFilterOption : uint8_t {
   foCaseInsensitive = 1,   // relations and LIKE ignore letter case
   foNoPartialCompare = 2,  // "*" in a text constant is an ordinary character
+  // With foCaseInsensitive, LIKE ignores the case of every letter of the
+  // code page (Cyrillic too), as the relations do; without it LIKE folds
+  // only "a" to "z".  No effect without foCaseInsensitive.
+  foLikeFoldsEveryLetter = 4,
 };
 using TFilterOptions = uint8_t;
 

@@ -1,22 +1,64 @@
 // LIKE matching by the greedy two-pointer method with one saved "%".
 //
-// Windows-1251 maps one to one onto wide characters, and folding touches only
-// ASCII letters, so matching the bytes gives the same answers as matching the
-// wide texts.
+// Windows-1251 maps one to one onto wide characters, and every small letter
+// of it has its capital in it too, so matching the bytes gives the same
+// answers as matching the wide texts.
 #include "engine/filter/like_match.h"
 
+#include <array>
 #include <string>
 
 namespace tdb {
 namespace {
 
-char FoldAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+// Per byte its capital under the folding; other bytes map to themselves.
+using TFoldTable = std::array<unsigned char, 256>;
+
+TFoldTable MakeFold(TLikeCase folding) {
+  TFoldTable fold;
+  for (int c = 0; c < 256; ++c) fold[static_cast<size_t>(c)] = static_cast<unsigned char>(c);
+  if (folding == TLikeCase::kExact) return fold;
+  for (int c = 'a'; c <= 'z'; ++c) fold[static_cast<size_t>(c)] = static_cast<unsigned char>(c - 'a' + 'A');
+  if (folding == TLikeCase::kLatin) return fold;
+  for (int c = 0xE0; c <= 0xFF; ++c) fold[static_cast<size_t>(c)] = static_cast<unsigned char>(c - 0x20);  // а-я
+  // The letters outside the two runs: small, capital.
+  static constexpr unsigned char kPairs[][2] = {
+      {0xB8, 0xA8},  // ё Ё
+      {0x90, 0x80},  // ђ Ђ
+      {0x83, 0x81},  // ѓ Ѓ
+      {0x9A, 0x8A},  // љ Љ
+      {0x9C, 0x8C},  // њ Њ
+      {0x9D, 0x8D},  // ќ Ќ
+      {0x9E, 0x8E},  // ћ Ћ
+      {0x9F, 0x8F},  // џ Џ
+      {0xA2, 0xA1},  // ў Ў
+      {0xBC, 0xA3},  // ј Ј
+      {0xB4, 0xA5},  // ґ Ґ
+      {0xBA, 0xAA},  // є Є
+      {0xB3, 0xB2},  // і І
+      {0xBF, 0xAF},  // ї Ї
+      {0xBE, 0xBD},  // ѕ Ѕ
+  };
+  for (const auto& pair : kPairs) fold[pair[0]] = pair[1];
+  return fold;
+}
+
+const TFoldTable& FoldTable(TLikeCase folding) {
+  static const TFoldTable exact = MakeFold(TLikeCase::kExact);
+  static const TFoldTable latin = MakeFold(TLikeCase::kLatin);
+  static const TFoldTable all = MakeFold(TLikeCase::kAllLetters);
+  return folding == TLikeCase::kAllLetters ? all : folding == TLikeCase::kLatin ? latin : exact;
+}
 
 std::string_view UpToNul(std::string_view s) { return s.substr(0, s.find('\0')); }
 
 }  // namespace
 
-bool LikeMatch(std::string_view text, std::string_view pattern_in, bool case_insensitive) {
+bool LikeMatch(std::string_view text, std::string_view pattern_in, TLikeCase folding) {
+  const TFoldTable& fold = FoldTable(folding);
+  auto same = [&fold](char a, char b) {
+    return fold[static_cast<unsigned char>(a)] == fold[static_cast<unsigned char>(b)];
+  };
   text = UpToNul(text);
   std::string pattern(UpToNul(pattern_in));
 
@@ -36,8 +78,7 @@ bool LikeMatch(std::string_view text, std::string_view pattern_in, bool case_ins
       star = p++;
       resume = t;
     } else if (p < pattern.size() &&
-               (pattern[p] == '_' || pattern[p] == text[t] ||
-                (case_insensitive && FoldAscii(pattern[p]) == FoldAscii(text[t])))) {
+               (pattern[p] == '_' || same(pattern[p], text[t]))) {
       ++t;
       ++p;
     } else if (star != std::string::npos) {

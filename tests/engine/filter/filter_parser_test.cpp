@@ -190,6 +190,9 @@ TEST_F(FilterTest, PartialComparisonAndCase) {
       {"platel='иванов'", {}},
       {"naim LIKE 'Упл%'", {0, 2}},
       {"naim LIKE 'упл%'", {1}, foCaseInsensitive},  // LIKE folds only Latin letters
+      {"naim LIKE 'упл%'", {0, 1, 2}, foCaseInsensitive | foLikeFoldsEveryLetter},
+      {"naim LIKE 'упл%'", {1}, foLikeFoldsEveryLetter},  // no effect while case counts
+      {"platel LIKE '%ВАН%'", {0, 3}, foCaseInsensitive | foLikeFoldsEveryLetter},
       {"platel LIKE 'SIDOROV'", {4}, foCaseInsensitive},
       {"platel LIKE 'SIDOROV'", {}},
       {"naim LIKE '%*'", {2}, foNoPartialCompare},

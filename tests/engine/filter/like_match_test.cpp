@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/base/codepage.h"
+
 #include <string>
 #include <vector>
 
@@ -44,6 +46,36 @@ TEST(LikeMatchTest, AgreesWithTheStepRulesOnAllShortInputs) {
       }
     }
   }
+}
+
+// Folding every letter: each byte matches exactly itself and its other-case
+// partner in Unicode (Latin and Cyrillic: 0x20 apart; Ѐ-Џ: 0x50; Ґ: 1);
+// folding Latin only leaves the Cyrillic letters to match themselves.
+TEST(LikeMatchTest, FoldingEveryLetterMatchesEachLetterWithItsOtherCase) {
+  auto partner = [](char16_t c) -> char16_t {
+    if ((c >= u'a' && c <= u'z') || (c >= u'\u0430' && c <= u'\u044F')) return c - 0x20;
+    if ((c >= u'A' && c <= u'Z') || (c >= u'\u0410' && c <= u'\u042F')) return c + 0x20;
+    if (c >= u'\u0450' && c <= u'\u045F') return c - 0x50;
+    if (c >= u'\u0400' && c <= u'\u040F') return c + 0x50;
+    if (c == u'\u0491') return u'\u0490';
+    if (c == u'\u0490') return u'\u0491';
+    return c;
+  };
+  int pairs = 0;
+  for (int a = 1; a < 256; ++a) {
+    for (int b = 1; b < 256; ++b) {
+      const std::string ta(1, static_cast<char>(a)), tb(1, static_cast<char>(b));
+      if (tb == "%" || tb == "_") continue;
+      const char16_t wa = Cp1251ToUtf16(ta).at(0), wb = Cp1251ToUtf16(tb).at(0);
+      const bool same_letter = a == b || partner(wa) == wb;
+      ASSERT_EQ(LikeMatch(ta, tb, TLikeCase::kAllLetters), same_letter) << a << " " << b;
+      const bool latin = a == b || (a < 128 && b < 128 && same_letter);
+      ASSERT_EQ(LikeMatch(ta, tb, TLikeCase::kLatin), latin) << a << " " << b;
+      if (a != b && same_letter) ++pairs;
+    }
+  }
+  EXPECT_EQ(pairs, 2 * (26 + 32 + 15));  // a-z, а-я, Ё Ђ Ѓ Є Ѕ І Ї Ј Љ Њ Ћ Ќ Ў Џ Ґ; each both ways
+  EXPECT_TRUE(LikeMatch("\xC8\xE2\xE0\xED\xEE\xE2 \xCF\xB8\xF2\xF0", "%\xEE\xE2 \xEF\xA8%", TLikeCase::kAllLetters));
 }
 
 TEST(LikeMatchTest, TextsEndAtTheirFirstNul) {
