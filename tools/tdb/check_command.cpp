@@ -100,7 +100,7 @@ class TTableChecker : public TRawTable {
       Problem(where + ": no index table for " + std::to_string(total) + " records");
       return;
     }
-    std::vector<TIndexTabItem> items;
+    tdb::TIndexTable items;
     try {
       std::vector<int32_t> blocks;
       items = file_.ReadIndexTable(index, total, blocks);

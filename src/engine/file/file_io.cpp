@@ -222,9 +222,9 @@ namespace {
 // number of its entries in use to `take`.  `items` is sized for the entries
 // once the count has been found to fit in the file, so it is filled without
 // growing by steps.
-template <typename Item, typename Take>
+template <typename Items, typename Take>
 void WalkBlocks(const TRadiVOFileIO& io, int64_t first, int32_t total, size_t block_size,
-                std::vector<int32_t>& block_positions, std::vector<Item>& items, Take take, const char* what,
+                std::vector<int32_t>& block_positions, Items& items, Take take, const char* what,
                 const std::function<void(const std::string&)>& damaged) {
   block_positions.clear();
   if (total == 0) return;
@@ -249,10 +249,9 @@ void WalkBlocks(const TRadiVOFileIO& io, int64_t first, int32_t total, size_t bl
 
 }  // namespace
 
-std::vector<TRecordTabItem> TRadiVOFileIO::ReadRecordTable(const TTableHeader& header,
-                                                           std::vector<int32_t>& block_positions) {
+TRecordTable TRadiVOFileIO::ReadRecordTable(const TTableHeader& header, std::vector<int32_t>& block_positions) {
   RequireOpen();
-  std::vector<TRecordTabItem> items;
+  TRecordTable items;
   if (header.RecordTotal < 0) Damaged("record total " + ToString(header.RecordTotal));
   auto damaged = [this](const std::string& what) { Damaged(what); };
   WalkBlocks(
@@ -265,10 +264,10 @@ std::vector<TRecordTabItem> TRadiVOFileIO::ReadRecordTable(const TTableHeader& h
   return items;
 }
 
-std::vector<TIndexTabItem> TRadiVOFileIO::ReadIndexTable(const TIndexHeader& index, int32_t record_total,
-                                                         std::vector<int32_t>& block_positions) {
+TIndexTable TRadiVOFileIO::ReadIndexTable(const TIndexHeader& index, int32_t record_total,
+                                          std::vector<int32_t>& block_positions) {
   RequireOpen();
-  std::vector<TIndexTabItem> items;
+  TIndexTable items;
   block_positions.clear();
   if (index.IndexTabOffset == 0) return items;
   if (record_total < 0) Damaged("record total " + ToString(record_total));

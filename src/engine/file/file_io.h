@@ -32,12 +32,17 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/base/large_memory.h"
 #include "engine/file/change_journal.h"
 #include "engine/file/file_medium.h"
 #include "engine/file/value_codec.h"
 #include "engine/format/file_structures.h"
 
 namespace tdb {
+
+// A table's record table and an index table as read whole (large_memory.h).
+using TRecordTable = std::vector<TRecordTabItem, TLargeAllocator<TRecordTabItem>>;
+using TIndexTable = std::vector<TIndexTabItem, TLargeAllocator<TIndexTabItem>>;
 
 class TRadiVOFileIO {
  public:
@@ -123,12 +128,11 @@ class TRadiVOFileIO {
 
   // The RecordTotal entries of the table's record table; `block_positions`
   // receives the position of every block in chain order.
-  std::vector<TRecordTabItem> ReadRecordTable(const TTableHeader& header,
-                                              std::vector<int32_t>& block_positions);
+  TRecordTable ReadRecordTable(const TTableHeader& header, std::vector<int32_t>& block_positions);
   // The `record_total` entries of an index's index table (empty when its
   // IndexTabOffset is 0).  Every Next is checked to be -1 or a record number.
-  std::vector<TIndexTabItem> ReadIndexTable(const TIndexHeader& index, int32_t record_total,
-                                            std::vector<int32_t>& block_positions);
+  TIndexTable ReadIndexTable(const TIndexHeader& index, int32_t record_total,
+                             std::vector<int32_t>& block_positions);
   // Single entries of a record or index table block, by block position and
   // slot (0 to 1023).
   TRecordTabItem ReadRecordTabItem(int32_t block_pos, int32_t slot);

@@ -181,7 +181,7 @@ class TTableRepair : public TRawTable {
     const TIndexHeader& index = header_.IndexHeaders[static_cast<size_t>(i)];
     const int32_t total = header_.RecordTotal;
     TIndexPlan plan;
-    std::vector<TIndexTabItem> items;
+    TIndexTable items;
     if (total > 0 && index.IndexTabOffset != 0) {
       try {
         items = file_.ReadIndexTable(index, total, plan.blocks);

@@ -42,7 +42,7 @@ class TRawTable {
   std::string name_;  // the table's name in UTF-8
   std::vector<int32_t> offsets_, sizes_;
   int32_t record_size_ = 0;
-  std::vector<TRecordTabItem> records_;
+  TRecordTable records_;
   bool sound_blob_areas_ = false;
 };
 

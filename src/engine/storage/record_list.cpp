@@ -6,10 +6,20 @@
 
 namespace tdb {
 
-std::unique_ptr<TRecordList::Chunk> TRecordList::NewChunk() {
-  auto chunk = std::make_unique<Chunk>();
+std::shared_ptr<TRecordList::Chunk> TRecordList::NewChunk() {
+  auto chunk = std::make_shared<Chunk>();
   chunk->reserve(kChunkCapacity);
   return chunk;
+}
+
+TRecordList::Chunk& TRecordList::Own(size_t c) {
+  std::shared_ptr<Chunk>& chunk = chunks_[c];
+  if (chunk.use_count() > 1) {
+    auto copy = NewChunk();
+    copy->assign(chunk->begin(), chunk->end());
+    chunk = std::move(copy);
+  }
+  return *chunk;
 }
 
 void TRecordList::RebuildFenwick() const {
@@ -61,10 +71,16 @@ const TListItem& TRecordList::at(size_t pos) const {
 void TRecordList::set(size_t pos, const TListItem& item) {
   size_t c, o;
   Locate(pos, &c, &o);
-  (*chunks_[c])[o] = item;
+  Own(c)[o] = item;
 }
 
-void TRecordList::PushBackIntoNewChunk(const TListItem& item) {
+void TRecordList::PushBackSlowly(const TListItem& item) {
+  if (!chunks_.empty() && chunks_.back()->size() < kChunkCapacity) {
+    Own(chunks_.size() - 1).push_back(item);
+    ++size_;
+    if (!fenwick_stale_) FenwickAdd(chunks_.size() - 1, 1);
+    return;
+  }
   chunks_.push_back(NewChunk());
   chunks_.back()->push_back(item);
   ++size_;
@@ -75,21 +91,9 @@ void TRecordList::PushBackIntoNewChunk(const TListItem& item) {
 
 void TRecordList::AssignFrom(const TRecordList& other) {
   if (&other == this) return;
-  clear();
-  // Full chunks, whatever the source's chunks hold.
-  for (const auto& source : other.chunks_) {
-    const TListItem* items = source->data();
-    size_t n = source->size();
-    while (n > 0) {
-      if (chunks_.empty() || chunks_.back()->size() >= kChunkCapacity) chunks_.push_back(NewChunk());
-      Chunk& last = *chunks_.back();
-      const size_t take = std::min(n, kChunkCapacity - last.size());
-      last.insert(last.end(), items, items + take);
-      size_ += take;
-      items += take;
-      n -= take;
-    }
-  }
+  chunks_ = other.chunks_;
+  size_ = other.size_;
+  uniform_ = other.uniform_;
   fenwick_stale_ = true;
 }
 
@@ -101,7 +105,7 @@ void TRecordList::insert(size_t pos, const TListItem& item) {
   }
   size_t c, o;
   Locate(pos, &c, &o);
-  Chunk& chunk = *chunks_[c];
+  Chunk& chunk = Own(c);
   if (chunk.size() < kChunkCapacity) {
     chunk.insert(chunk.begin() + static_cast<long>(o), item);
     ++size_;
@@ -128,7 +132,7 @@ void TRecordList::insert(size_t pos, const TListItem& item) {
 void TRecordList::erase(size_t pos) {
   size_t c, o;
   Locate(pos, &c, &o);
-  Chunk& chunk = *chunks_[c];
+  Chunk& chunk = Own(c);
   chunk.erase(chunk.begin() + static_cast<long>(o));
   --size_;
   // Only the last chunk may shrink without making the chunks uneven.

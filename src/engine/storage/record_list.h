@@ -16,13 +16,21 @@
 // fill the last chunk completely before a new one starts, so a list built by
 // appends (as at table open) carries no slack beyond its last chunk.
 //
-// Not thread-safe: the owner serialises access.
+// Copies share chunks: AssignFrom copies the chunk pointers, and a list
+// copies a chunk it shares before it changes it, so a view copied from an
+// index's list costs no memory until the two differ, and then a chunk at a
+// time.
+//
+// Not thread-safe: the owner serialises access (also across the lists that
+// share chunks with this one).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
+
+#include "engine/base/large_memory.h"
 
 namespace tdb {
 
@@ -34,7 +42,7 @@ struct TListItem {
 
 class TRecordList {
  public:
-  static constexpr size_t kChunkCapacity = 1024;
+  static constexpr size_t kChunkCapacity = kListBlockBytes / sizeof(TListItem);
 
   TRecordList() = default;
   TRecordList(const TRecordList&) = delete;
@@ -53,16 +61,16 @@ class TRecordList {
   void set(size_t pos, const TListItem& item);
 
   void push_back(const TListItem& item) {
-    if (!chunks_.empty() && chunks_.back()->size() < kChunkCapacity) {
+    if (!chunks_.empty() && chunks_.back()->size() < kChunkCapacity && chunks_.back().use_count() == 1) {
       chunks_.back()->push_back(item);
       ++size_;
       if (!fenwick_stale_) FenwickAdd(chunks_.size() - 1, 1);
       return;
     }
-    PushBackIntoNewChunk(item);
+    PushBackSlowly(item);
   }
 
-  // Makes this list a copy of `other`, item for item.
+  // Makes this list a copy of `other`, item for item, sharing its chunks.
   void AssignFrom(const TRecordList& other);
 
   // Inserts before `pos` (pos == size() appends).  REQUIRES: pos <= size().
@@ -77,7 +85,8 @@ class TRecordList {
 
   void clear();
 
-  // Bytes held by the items (capacity included) and the chunk bookkeeping.
+  // Bytes held by the items (capacity included; a shared chunk counts in
+  // every list that holds it) and the chunk bookkeeping.
   size_t MemoryBytes() const;
 
   // Calls fn(item) for every item in order; faster than indexing one by one.
@@ -88,19 +97,22 @@ class TRecordList {
   }
 
  private:
-  using Chunk = std::vector<TListItem>;
+  using Chunk = std::vector<TListItem, TListBlockAllocator<TListItem>>;
 
   // Chunk index and offset within it of position `pos` (< size_).
   void Locate(size_t pos, size_t* chunk, size_t* offset) const;
   void FenwickAdd(size_t chunk, long delta);
   void RebuildFenwick() const;
-  std::unique_ptr<Chunk> NewChunk();
+  std::shared_ptr<Chunk> NewChunk();
+  // Chunk `c`, copied first when another list shares it.
+  Chunk& Own(size_t c);
 
   // From here on positions go through the tree.
   void MarkUneven();
-  void PushBackIntoNewChunk(const TListItem& item);
+  // push_back into a shared last chunk or a new one.
+  void PushBackSlowly(const TListItem& item);
 
-  std::vector<std::unique_ptr<Chunk>> chunks_;
+  std::vector<std::shared_ptr<Chunk>> chunks_;
   mutable std::vector<size_t> fenwick_;  // 1-based Fenwick tree over chunk sizes
   mutable bool fenwick_stale_ = false;
   mutable size_t fenwick_top_ = 1;  // the largest power of 2 below fenwick_.size()

@@ -252,7 +252,7 @@ class TDadaTableIO {
   static constexpr size_t kSlotReadBytes = 256;
   class TReadRun {
    public:
-    explicit TReadRun(TDadaTableIO& table) : table_(table) { table_.read_run_ = true; }
+    explicit TReadRun(TDadaTableIO& table) : table_(table) { table_.read_run_.Begin(); }
     ~TReadRun() { table_.EndReadRun(); }
     TReadRun(const TReadRun&) = delete;
     TReadRun& operator=(const TReadRun&) = delete;
@@ -285,7 +285,7 @@ class TDadaTableIO {
    private:
     TDadaTableIO& table_;
   };
-  bool InBatch() const { return batch_; }
+  bool InBatch() const { return batch_.Active(); }
   // A pass that reads the same few fields of many records (a filter's):
   // which slots to read, and where their values go, worked out once for
   // `buffers` (whose items and buffers must stay as they are while the plan
@@ -492,18 +492,54 @@ class TDadaTableIO {
   bool has_blobs_ = false;
 
   TTableHeader header_;                             // kept equal to the file's after every change
-  std::vector<TRecordTabItem> rec_tab_;             // RecordTotal entries
+  TRecordTable rec_tab_;                            // RecordTotal entries
   std::vector<int32_t> rec_blocks_;                 // record table blocks in chain order
   std::vector<std::vector<int32_t>> index_blocks_;  // per index, its blocks in chain order
   std::vector<std::unique_ptr<TRecordList>> lists_;  // list 0, then one per index
   std::vector<bool> built_;                          // per list: built and kept current
 
-  bool read_run_ = false;        // inside a TReadRun
-  bool run_holds_lock_ = false;  // the run took the file lock and holds it
-  int32_t run_reads_ = 0;        // reads since the run last took the lock
-  bool batch_ = false;             // inside a TChangeBatch
-  bool batch_holds_lock_ = false;  // the batch took the file lock and holds it
-  int32_t batch_changes_ = 0;      // changes since the batch last took the lock
+  // The file lock over a stretch of operations (a read run's reads, a change
+  // batch's changes): taken before the first, given up and taken again after
+  // every `per_lock` operations, so that others get their turn, and released
+  // at End.  A lock held already (by the other kind of stretch) serves as it
+  // is.
+  class TStretchLock {
+   public:
+    explicit TStretchLock(int32_t per_lock) : per_lock_(per_lock) {}
+    bool Active() const { return active_; }
+    void Begin() {
+      active_ = true;
+      holds_ = false;
+      count_ = 0;
+    }
+    // Before each operation of the stretch.
+    void Take(TRadiVOFileIO& file) {
+      if (holds_ && count_ >= per_lock_ && file.Locked()) {
+        file.Unlock();
+        holds_ = false;
+      }
+      if (!file.Locked()) {
+        file.Lock();
+        holds_ = true;
+        count_ = 0;
+      }
+      ++count_;
+    }
+    void End(TRadiVOFileIO& file) {
+      if (holds_ && file.Locked()) file.Unlock();
+      holds_ = false;
+      active_ = false;
+      count_ = 0;
+    }
+
+   private:
+    const int32_t per_lock_;
+    bool active_ = false;
+    bool holds_ = false;  // this stretch took the lock and holds it
+    int32_t count_ = 0;   // operations since it last took the lock
+  };
+  TStretchLock read_run_{kReadsPerLock};  // active inside a TReadRun
+  TStretchLock batch_{kChangesPerLock};   // active inside a TChangeBatch
   std::vector<uint8_t> record_scratch_;         // a fixed part as read by ReadRecord
   mutable std::vector<uint8_t> scratch_raw_;    // a slot as read, for comparisons
   mutable std::vector<uint8_t> scratch_value_;  // the same slot decoded

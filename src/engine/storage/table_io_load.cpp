@@ -131,7 +131,7 @@ void TDadaTableIO::EnsureAllLists() {
 
 void TDadaTableIO::BuildIndexList(int32_t index_no, TRecordList& list) {
   const TIndexHeader& index = header_.IndexHeaders[static_cast<size_t>(index_no)];
-  std::vector<TIndexTabItem> items = file_.ReadIndexTable(index, header_.RecordTotal, index_blocks_[static_cast<size_t>(index_no)]);
+  TIndexTable items = file_.ReadIndexTable(index, header_.RecordTotal, index_blocks_[static_cast<size_t>(index_no)]);
   if (items.empty()) return;
   // A chain that meets a record twice loops; following it would list records
   // over and over, so it is damage.

@@ -22,26 +22,11 @@
 namespace tdb {
 
 void TDadaTableIO::LockForRead(std::optional<TLockHold>& lock) {
-  if (!read_run_) {
-    lock.emplace(file_);
-  } else if (!file_.Locked() || (run_holds_lock_ && run_reads_ >= kReadsPerLock)) {
-    // Give others their turn between stretches of reads.  A lock held by a
-    // change batch serves the reads between its changes as it is.
-    if (run_holds_lock_ && file_.Locked()) file_.Unlock();
-    run_holds_lock_ = false;
-    file_.Lock();
-    run_holds_lock_ = true;
-    run_reads_ = 0;
-  }
-  ++run_reads_;
+  if (read_run_.Active()) read_run_.Take(file_);
+  else lock.emplace(file_);
 }
 
-void TDadaTableIO::EndReadRun() {
-  if (run_holds_lock_ && file_.Locked()) file_.Unlock();
-  run_holds_lock_ = false;
-  read_run_ = false;
-  run_reads_ = 0;
-}
+void TDadaTableIO::EndReadRun() { read_run_.End(file_); }
 
 void TDadaTableIO::ReadSlot(int32_t data_offset, int32_t field_no, uint8_t* value) const {
   int32_t size = SlotSize(field_no);

@@ -125,33 +125,15 @@ void TDadaTableIO::EncodeSlot(const TFieldBufferItem* item, int32_t field_no, ui
 
 void TDadaTableIO::BeginBatch() {
   RequireOpen();
-  assert(!batch_ && "change batches do not nest");
-  batch_ = true;
-  batch_holds_lock_ = false;
-  batch_changes_ = 0;
+  assert(!batch_.Active() && "change batches do not nest");
+  batch_.Begin();
 }
 
 void TDadaTableIO::BatchLock() {
-  if (!batch_) return;
-  if (batch_holds_lock_ && batch_changes_ >= kChangesPerLock && file_.Locked()) {
-    // Others get their turn between stretches of changes.
-    file_.Unlock();
-    batch_holds_lock_ = false;
-  }
-  if (!file_.Locked()) {
-    file_.Lock();
-    batch_holds_lock_ = true;
-    batch_changes_ = 0;
-  }
-  ++batch_changes_;
+  if (batch_.Active()) batch_.Take(file_);
 }
 
-void TDadaTableIO::EndBatch() {
-  if (batch_holds_lock_ && file_.Locked()) file_.Unlock();
-  batch_holds_lock_ = false;
-  batch_ = false;
-  batch_changes_ = 0;
-}
+void TDadaTableIO::EndBatch() { batch_.End(file_); }
 
 void TDadaTableIO::AppendRecord(TFieldBuffers& buffers, bool flush, TIndexAdjustCallback* callback,
                                 TNewNumber* number) {

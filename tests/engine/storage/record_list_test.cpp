@@ -96,10 +96,63 @@ TEST(RecordListTest, EditsNearTheEndAndCopiesMatchAVector) {
       copy.erase(0);
       copied.erase(copied.begin());
       ExpectSame(copy, copied);
+      ExpectSame(list, model);  // the copy's edits stay in the copy
     }
     if (step % 250 == 0) ExpectSame(list, model);
   }
   ExpectSame(list, model);
+}
+
+// A copy shares its source's chunks until one of the two changes: every kind
+// of edit, on either side, leaves the other as it was.
+TEST(RecordListTest, ACopyAndItsSourceChangeApart) {
+  std::mt19937 rng(11);
+  TRecordList source;
+  std::vector<TListItem> source_model;
+  for (int32_t i = 0; i < 5000; ++i) {
+    source.push_back({i, i});
+    source_model.push_back({i, i});
+  }
+  source.insert(17, {-7, -7});  // uneven chunks
+  source_model.insert(source_model.begin() + 17, {-7, -7});
+  for (int round = 0; round < 40; ++round) {
+    TRecordList copy;
+    copy.AssignFrom(source);
+    std::vector<TListItem> copy_model = source_model;
+    // Edit one side or the other, each edit of each kind.
+    const bool edit_copy = round % 2 == 0;
+    TRecordList& list = edit_copy ? copy : source;
+    std::vector<TListItem>& model = edit_copy ? copy_model : source_model;
+    const int32_t mark = 100000 + round;
+    const size_t pos = rng() % model.size();
+    switch (round % 5) {
+      case 0:
+        list.set(pos, {mark, mark});
+        model[pos] = {mark, mark};
+        break;
+      case 1:
+        list.insert(pos, {mark, mark});
+        model.insert(model.begin() + static_cast<long>(pos), {mark, mark});
+        break;
+      case 2:
+        list.erase(pos);
+        model.erase(model.begin() + static_cast<long>(pos));
+        break;
+      case 3:
+        list.push_back({mark, mark});
+        model.push_back({mark, mark});
+        break;
+      default: {
+        const size_t to = rng() % model.size();
+        list.move(pos, to);
+        TListItem item = model[pos];
+        model.erase(model.begin() + static_cast<long>(pos));
+        model.insert(model.begin() + static_cast<long>(to), item);
+      }
+    }
+    ExpectSame(copy, copy_model);
+    ExpectSame(source, source_model);
+  }
 }
 
 TEST(RecordListTest, AppendedListCarriesNoSlack) {

@@ -1,0 +1,122 @@
+// Large arrays and list blocks in 2 MiB pieces (see large_memory.h).
+#include "engine/base/large_memory.h"
+
+#include <sys/mman.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <map>
+#include <mutex>
+#include <vector>
+
+namespace tdb {
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kPlainHeap = true;
+#else
+constexpr bool kPlainHeap = false;
+#endif
+
+constexpr size_t kPiece = kLargeArrayBytes;
+
+size_t RoundUp(size_t bytes) { return (bytes + kPiece - 1) / kPiece * kPiece; }
+
+// `bytes` (a multiple of kPiece) at an address aligned to kPiece, so that
+// the kernel can back it with huge pages.
+void* MapAligned(size_t bytes) {
+  void* raw = mmap(nullptr, bytes + kPiece, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (raw == MAP_FAILED) throw std::bad_alloc();
+  const uintptr_t start = reinterpret_cast<uintptr_t>(raw);
+  const uintptr_t aligned = (start + kPiece - 1) & ~(uintptr_t{kPiece} - 1);
+  if (aligned > start) munmap(raw, aligned - start);
+  const uintptr_t tail = start + bytes + kPiece - (aligned + bytes);
+  if (tail > 0) munmap(reinterpret_cast<void*>(aligned + bytes), tail);
+  madvise(reinterpret_cast<void*>(aligned), bytes, MADV_HUGEPAGE);
+  return reinterpret_cast<void*>(aligned);
+}
+
+// The list blocks: slabs of kPiece bytes, each with its free blocks.
+class TBlockPool {
+ public:
+  void* Get() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    for (auto& [base, slab] : slabs_)
+      if (!slab.free.empty()) return Take(base, slab);
+    const uintptr_t base = reinterpret_cast<uintptr_t>(MapAligned(kPiece));
+    TSlab& slab = slabs_[base];
+    for (size_t i = kBlocksPerSlab; i > 0; --i) slab.free.push_back(static_cast<uint16_t>(i - 1));
+    ++empty_slabs_;
+    return Take(base, slab);
+  }
+
+  void Put(void* p) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    const uintptr_t at = reinterpret_cast<uintptr_t>(p);
+    const uintptr_t base = at & ~(uintptr_t{kPiece} - 1);
+    auto it = slabs_.find(base);
+    if (it == slabs_.end()) std::abort();  // not a block of this pool
+    TSlab& slab = it->second;
+    slab.free.push_back(static_cast<uint16_t>((at - base) / kListBlockBytes));
+    if (slab.free.size() < kBlocksPerSlab) return;
+    // One empty slab is kept for the next blocks; a second goes back.
+    if (empty_slabs_ == 0) {
+      ++empty_slabs_;
+      return;
+    }
+    munmap(reinterpret_cast<void*>(base), kPiece);
+    slabs_.erase(it);
+  }
+
+ private:
+  static constexpr size_t kBlocksPerSlab = kPiece / kListBlockBytes;
+  struct TSlab {
+    std::vector<uint16_t> free;  // block numbers; the lowest is taken first
+  };
+  void* Take(uintptr_t base, TSlab& slab) {
+    if (slab.free.size() == kBlocksPerSlab && empty_slabs_ > 0) --empty_slabs_;
+    const uint16_t block = slab.free.back();
+    slab.free.pop_back();
+    return reinterpret_cast<void*>(base + block * kListBlockBytes);
+  }
+
+  std::mutex mutex_;
+  std::map<uintptr_t, TSlab> slabs_;
+  size_t empty_slabs_ = 0;  // slabs whose blocks are all free
+};
+
+TBlockPool& Pool() {
+  static TBlockPool* pool = new TBlockPool;  // never destroyed: lists may outlive static objects
+  return *pool;
+}
+
+}  // namespace
+
+void* AllocateLarge(size_t bytes) {
+  if (kPlainHeap) return ::operator new(bytes);
+  return MapAligned(RoundUp(bytes));
+}
+
+void FreeLarge(void* p, size_t bytes) noexcept {
+  if (kPlainHeap) {
+    ::operator delete(p);
+    return;
+  }
+  munmap(p, RoundUp(bytes));
+}
+
+void* AllocateListBlock() {
+  if (kPlainHeap) return ::operator new(kListBlockBytes);
+  return Pool().Get();
+}
+
+void FreeListBlock(void* p) noexcept {
+  if (kPlainHeap) {
+    ::operator delete(p);
+    return;
+  }
+  Pool().Put(p);
+}
+
+}  // namespace tdb
