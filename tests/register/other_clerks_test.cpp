@@ -31,21 +31,28 @@ void AddReceipt(int nomer, const char* payer, double amount, const char* purpose
 }
 
 // The other program: `change` on the record numbered `nomer` of a file's table.
+// On a server run, the program's session has heard of it when this returns.
 bool OtherChanges(const char* file, const char* table, int nomer, const std::function<void(tdb::TDataSet&)>& change) {
-  return InOtherProgram([=] {
+  const uint64_t heard = test_home::HeardChanges(table);
+  const bool done = InOtherProgram([=] {
     OtherClerkTable other(file, table);
     tdb::TDataSet& t = other.Go(nomer);
     t.Edit();
     change(t);
     t.Post();
   });
+  test_home::AwaitHeard(table, heard);
+  return done;
 }
 
 bool OtherDeletes(const char* file, const char* table, int nomer) {
-  return InOtherProgram([=] {
+  const uint64_t heard = test_home::HeardChanges(table);
+  const bool done = InOtherProgram([=] {
     OtherClerkTable other(file, table);
     other.Go(nomer).Delete();
   });
+  test_home::AwaitHeard(table, heard);
+  return done;
 }
 
 void SetText(tdb::TDataSet& t, const char* field, const char* text) {

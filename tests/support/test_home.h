@@ -169,6 +169,21 @@ inline std::unique_ptr<server::TServerTable> OpenOtherClerksTable(const std::str
   return t;
 }
 
+// On a server run, how many changes of `table` (its name on the server)
+// the program's session has heard of; 0 on a folder run.
+inline uint64_t HeardChanges(const std::string& table) {
+  return Current() ? Current()->Connection()->Changes(table) : 0;
+}
+// On a server run, waits until the program's session has heard of another
+// clerk's change of `table` made after HeardChanges answered `before`: the
+// server sends the notice on its own after the other clerk's commit, and a
+// window's next idle look should find it there.  At most ten seconds.
+inline void AwaitHeard(const std::string& table, uint64_t before) {
+  if (!Current()) return;
+  const std::shared_ptr<server::ServerConnection> session = Current()->Connection();
+  for (int i = 0; i < 100 && session->Changes(table) == before; ++i) session->WaitForNotification(100);
+}
+
 // The table a dataset of either home is pointed at ("" when none): for a
 // data folder's dataset its file and table, for the server's its table.
 inline std::string TableOf(tdb::TDataSet& dataset) {
