@@ -1,10 +1,13 @@
 // The program's home from its settings.
 #include "app/program_home.h"
 
+#include <cstdio>
+
 #include "app/database_login.h"
 #include "app/settings_file.h"
 #include "engine/base/codepage.h"
 #include "home/data_location.h"
+#include "server/server_connection.h"
 
 namespace app {
 
@@ -21,11 +24,25 @@ std::shared_ptr<const receipts::DataHome> ProgramHome(const QString& settingsPat
   try {
     return home::OpenHome(location, ask);
   } catch (const tdb::EDatabaseError& e) {
-    prompts.ShowError(QStringLiteral("В файле настроек %1 неверно указан сервер базы данных (раздел [Data], "
-                                     "ключ Server): %2.\n\nУкажите строку подключения вида "
-                                     "«host=сервер dbname=formix user=пользователь» без пароля или удалите ключ, "
-                                     "чтобы работать с папкой данных.")
-                          .arg(settingsPath, QString::fromUtf8(e.what())));
+    // Told in the settings' terms; libpq's own account goes to stderr only.
+    std::fprintf(stderr, "formix: %s\n", e.what());
+    bool password = false;
+    try {
+      password = server::HoldsPassword(location.server);
+    } catch (const tdb::EDatabaseError&) {
+    }
+    const QString where = QStringLiteral("В файле настроек %1 (раздел [Data], ключ Server) ").arg(settingsPath);
+    const QString what =
+        password ? where + QStringLiteral("в строке подключения к серверу базы данных записан пароль. Программа "
+                                          "такую строку не принимает: пароль в настройках может прочитать "
+                                          "каждый, кто открывает этот файл.")
+                 : where + QStringLiteral("строка подключения к серверу базы данных записана неверно.");
+    const QString advice =
+        password ? QStringLiteral("Уберите пароль из строки: программа спросит его при входе или возьмёт из файла "
+                                  "паролей сервера.")
+                 : QStringLiteral("Укажите строку подключения вида «host=сервер dbname=formix user=пользователь» или "
+                                  "удалите ключ, чтобы работать с папкой данных.");
+    prompts.ShowError(what + QStringLiteral("\n\n") + advice);
     return nullptr;
   }
 }

@@ -48,6 +48,9 @@ class DataHome {
   virtual std::optional<PurgeCount> PurgeMarked(tdb::TDataSet& /*dataset*/) const { return std::nullopt; }
   // Where the data lives, as a clerk reads it: the folder or the server.
   virtual std::string Describe() const = 0;
+  // Whether the tables are on a database server (what the clerk is told
+  // differs: rights come from the server's administrator, not a file's).
+  virtual bool OnServer() const { return false; }
 };
 
 // The data folder: the table datasets over the files of the current directory.

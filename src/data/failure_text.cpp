@@ -79,6 +79,7 @@ std::string FileForClerk(const std::string& path) {
 
 FailureText DescribeFailure(const EDatabaseError& error, const FailureContext& context) {
   const TErrorParams& p = error.Params();
+  if (!p.Server.empty()) return DescribeServerFailure(error, context);
   const std::string path = p.File.empty() ? context.file : p.File;
   const std::string file = path.empty() ? "файл данных" : FileForClerk(path);
   const std::string File = Capitalised(file);

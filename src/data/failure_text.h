@@ -30,6 +30,9 @@ struct FailureText {
 };
 
 FailureText DescribeFailure(const tdb::EDatabaseError& error, const FailureContext& context = {});
+// A failure of a database server (Params().Server set): what happened on the
+// server, never a file.  DescribeFailure tells these by it.
+FailureText DescribeServerFailure(const tdb::EDatabaseError& error, const FailureContext& context = {});
 
 // "реестр квитанций «formix.tdb»" for the program's files, "файл «name»" for
 // any other; the folder part of `path` is left out.

@@ -360,7 +360,14 @@ void RegisterWindow::OpenRegister() {
   readOnlyLabel->setVisible(opened && readOnly_);
   EnableAll();
   // Said once, when the register opens, rather than at the first change.
-  if (opened && readOnly_)
+  if (opened && readOnly_ && receipts::Home().OnServer())
+    context_.prompts->ShowMessage(
+        QStringLiteral("Вам разрешено только просматривать реестр квитанций на сервере «%1»: создавать, изменять и "
+                       "удалять квитанции нельзя, можно только просматривать и печатать.\n\nЧтобы вносить "
+                       "изменения, попросите администратора сервера дать вам право записи и перезапустите "
+                       "программу.")
+            .arg(QString::fromStdString(receipts::Home().Describe())));
+  else if (opened && readOnly_)
     context_.prompts->ShowMessage(
         QStringLiteral("Реестр квитанций «%1» открыт только для чтения: создавать, изменять и удалять квитанции "
                        "нельзя, можно только просматривать и печатать.\n\nЧтобы вносить изменения, попросите "

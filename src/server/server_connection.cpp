@@ -21,24 +21,87 @@ std::string FirstLine(const char* text) {
   return tdb::Utf8ToCp1251(s);
 }
 
-[[noreturn]] void RaiseResult(pg_result* result, pg_conn* conn) {
+// A failure of the server `server` (its description).
+tdb::TErrorParams ServerParams(const std::string& server) {
+  tdb::TErrorParams params;
+  params.Server = server;
+  return params;
+}
+
+[[noreturn]] void RaiseResult(pg_result* result, pg_conn* conn, const std::string& server) {
   const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
   std::string message = FirstLine(result ? PQresultErrorMessage(result) : PQerrorMessage(conn));
   std::string code = state ? state : "";
   if (result) PQclear(result);
   if (message.rfind("ERROR:  ", 0) == 0) message.erase(0, 8);
-  if (code == "42501") tdb::DatabaseError(tdb::ekReadOnly, tdb::Format("Permission denied: %s", {message}));
+  const tdb::TErrorParams params = ServerParams(server);
+  if (code == "42501")
+    tdb::DatabaseError(tdb::ekReadOnly, tdb::Format("Permission denied: %s", {message}), params);
   if (code == "40001" || code == "40P01" || code == "55P03")
-    tdb::DatabaseError(tdb::ekLockTimeout, "Record locked by another user");
+    tdb::DatabaseError(tdb::ekLockTimeout, "Record locked by another user", params);
   if (code == "22001" || code == "22003" || code == "22008")
-    tdb::DatabaseError(tdb::ekOutOfRange, tdb::Format("Database server error: %s", {message}));
-  if (code == "53100") tdb::DatabaseError(tdb::ekDiskFull, tdb::Format("Database server error: %s", {message}));
-  if (PQstatus(conn) != CONNECTION_OK || code.rfind("08", 0) == 0)
-    tdb::DatabaseError(tdb::ekIoFailure, tdb::Format("Connection to the database server lost: %s", {message}));
-  tdb::DatabaseError(tdb::Format("Database server error: %s", {message}));
+    tdb::DatabaseError(tdb::ekOutOfRange, tdb::Format("Database server error: %s", {message}), params);
+  if (code == "42P01")
+    tdb::DatabaseError(tdb::ekTableMissing, tdb::Format("Database server error: %s", {message}), params);
+  if (code == "53100")
+    tdb::DatabaseError(tdb::ekDiskFull, tdb::Format("Database server error: %s", {message}), params);
+  if (PQstatus(conn) != CONNECTION_OK || code.rfind("08", 0) == 0 || code == "57P01" || code == "57P02" ||
+      code == "57P03")
+    tdb::DatabaseError(tdb::ekIoFailure, tdb::Format("Connection to the database server lost: %s", {message}),
+                       params);
+  tdb::DatabaseError(tdb::ekGeneral, tdb::Format("Database server error: %s", {message}), params);
 }
 
+// The keywords of a connection string and their values (null when unset).
+class ConnInfo {
+ public:
+  explicit ConnInfo(const std::string& conninfo) {
+    char* error = nullptr;
+    options_ = PQconninfoParse(conninfo.c_str(), &error);
+    if (!options_) {
+      std::string message = error ? error : "out of memory";
+      if (error) PQfreemem(error);
+      while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
+      tdb::DatabaseError(tdb::ekInvalidValue, tdb::Format("Invalid server connection string: %s", {message}));
+    }
+  }
+  ~ConnInfo() { PQconninfoFree(options_); }
+  ConnInfo(const ConnInfo&) = delete;
+  ConnInfo& operator=(const ConnInfo&) = delete;
+
+  std::string Value(const char* keyword) const {
+    for (PQconninfoOption* o = options_; o->keyword; ++o)
+      if (std::string(o->keyword) == keyword && o->val) return o->val;
+    return {};
+  }
+
+ private:
+  PQconninfoOption* options_ = nullptr;
+};
+
 }  // namespace
+
+void CheckConnectionString(const std::string& conninfo) {
+  if (HoldsPassword(conninfo))
+    tdb::DatabaseError(tdb::ekInvalidValue, "The server connection string must not hold a password");
+}
+
+bool HoldsPassword(const std::string& conninfo) { return !ConnInfo(conninfo).Value("password").empty(); }
+
+std::string DescribeConnection(const std::string& conninfo) {
+  ConnInfo info(conninfo);
+  std::string host = info.Value("host");
+  if (host.empty()) host = info.Value("hostaddr");
+  if (host.empty()) host = "localhost";
+  std::string out = host;
+  if (const std::string port = info.Value("port"); !port.empty()) out += ":" + port;
+  std::string user = info.Value("user");
+  std::string db = info.Value("dbname");
+  if (db.empty()) db = user;
+  if (!db.empty()) out += "/" + db;
+  if (!user.empty()) out += " (" + user + ")";
+  return out;
+}
 
 ServerResult::~ServerResult() {
   if (result_) PQclear(result_);
@@ -59,7 +122,8 @@ long long ServerResult::Affected() const {
   return n && *n ? std::strtoll(n, nullptr, 10) : 0;
 }
 
-ServerConnection::ServerConnection(const std::string& conninfo, const std::string& password) : conninfo_(conninfo) {
+ServerConnection::ServerConnection(const std::string& conninfo, const std::string& password)
+    : conninfo_(conninfo), description_(DescribeConnection(conninfo)) {
   // Keys after the connection string override it: the session always speaks UTF-8.
   std::vector<const char*> keys = {"dbname", "client_encoding", "application_name"};
   std::vector<const char*> values = {conninfo.c_str(), "UTF8", "formix"};
@@ -78,9 +142,9 @@ ServerConnection::ServerConnection(const std::string& conninfo, const std::strin
     const bool wanted = conn_ && PQconnectionNeedsPassword(conn_) != 0;
     if (conn_) PQfinish(conn_);
     conn_ = nullptr;
-    if (refused) tdb::DatabaseError(tdb::ekWrongPassword, "Access denied");
-    if (wanted) tdb::DatabaseError(tdb::ekWrongPassword, "Password required");
-    tdb::TErrorParams params;
+    tdb::TErrorParams params = ServerParams(description_);
+    if (refused) tdb::DatabaseError(tdb::ekWrongPassword, "Access denied", params);
+    if (wanted) tdb::DatabaseError(tdb::ekWrongPassword, "Password required", params);
     params.Open = tdb::ofOther;
     tdb::DatabaseError(tdb::ekCannotOpen, tdb::Format("Cannot connect to the database server: %s", {message}),
                        params);
@@ -93,26 +157,44 @@ ServerConnection::~ServerConnection() {
 }
 
 ServerResult ServerConnection::Exec(const std::string& sql, const std::vector<ServerParam>& params) {
+  if (PQstatus(conn_) != CONNECTION_OK) Reconnect();
   std::vector<const char*> values(params.size());
   for (size_t i = 0; i < params.size(); ++i) values[i] = params[i] ? params[i]->c_str() : nullptr;
   pg_result* result = PQexecParams(conn_, sql.c_str(), static_cast<int>(params.size()), nullptr, values.data(),
                                    nullptr, nullptr, 0);
   ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
-  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) RaiseResult(result, conn_);
+  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) RaiseResult(result, conn_, description_);
   ReadNotifications();
   return ServerResult(result);
 }
 
 void ServerConnection::ExecScript(const std::string& sql) {
+  if (PQstatus(conn_) != CONNECTION_OK) Reconnect();
   pg_result* result = PQexec(conn_, sql.c_str());
   ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
-  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) RaiseResult(result, conn_);
+  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) RaiseResult(result, conn_, description_);
   PQclear(result);
 }
 
 void ServerConnection::RollbackQuietly() {
   if (PQtransactionStatus(conn_) == PQTRANS_IDLE) return;
   if (pg_result* r = PQexec(conn_, "ROLLBACK")) PQclear(r);
+}
+
+void ServerConnection::Reconnect() {
+  PQreset(conn_);
+  if (PQstatus(conn_) != CONNECTION_OK)
+    tdb::DatabaseError(tdb::ekIoFailure,
+                       tdb::Format("Connection to the database server lost: %s", {FirstLine(PQerrorMessage(conn_))}),
+                       ServerParams(description_));
+  PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
+  // What changed while the session was away was not heard: every table
+  // counts as changed once more.
+  ++reconnects_;
+  if (listening_) {
+    listening_ = false;
+    Listen();
+  }
 }
 
 void ServerConnection::Listen() {
@@ -136,7 +218,7 @@ uint64_t ServerConnection::Changes(const std::string& table) {
     ReadNotifications();
   }
   const auto it = changes_.find(table);
-  return it == changes_.end() ? 0 : it->second;
+  return reconnects_ + (it == changes_.end() ? 0 : it->second);
 }
 
 void ServerConnection::NoteOwnChange(const std::string& table) { ++changes_[table]; }

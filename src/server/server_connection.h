@@ -7,6 +7,12 @@
 // statement carries the server's message, and the kinds the program tells
 // apart get messages of their own (see ServerErrorText).
 //
+// A session whose connection broke (the server restarted, the network
+// dropped it) reconnects at the next statement: the statement that met the
+// break fails (ekIoFailure) and what its transaction did is undone by the
+// server; the next one runs on a new session, and every table counts as
+// changed, the notices of the gap being lost.
+//
 // Notifications: Listen subscribes to the change channel; Changes counts
 // what has arrived, read without waiting, WaitForNotification waits on the
 // socket for up to a timeout.  The server does not tell this session of its
@@ -103,15 +109,32 @@ class ServerConnection {
   // The server's process for this session.
   int BackendPid() const;
   const std::string& ConnectionInfo() const { return conninfo_; }
+  // The server as a clerk reads it: "host:port/database (user)".
+  const std::string& Description() const { return description_; }
 
  private:
   void ReadNotifications();
+  // A new session in place of a broken one; raises ekIoFailure when the
+  // server cannot be reached again.
+  void Reconnect();
 
   pg_conn* conn_ = nullptr;
   std::string conninfo_;
+  std::string description_;
   bool listening_ = false;
+  uint64_t reconnects_ = 0;
   std::map<std::string, uint64_t> changes_;
 };
+
+// The connection string checked: it must parse and hold no password.
+// Raises ekInvalidValue ("Invalid server connection string: %s" / "The server
+// connection string must not hold a password").
+void CheckConnectionString(const std::string& conninfo);
+// Whether a connection string that parses holds a password.
+bool HoldsPassword(const std::string& conninfo);
+// "host:port/dbname (user)" of a connection string, for the clerk; the
+// defaults libpq would use fill in what is missing.
+std::string DescribeConnection(const std::string& conninfo);
 
 // The channel every change of the four tables is announced on; the payload
 // is the table's name.

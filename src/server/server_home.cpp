@@ -1,41 +1,12 @@
 // The server as the program's home.
 #include "server/server_home.h"
 
-#include <libpq-fe.h>
-
 #include "engine/base/database_error.h"
 #include "server/server_table.h"
 
 namespace server {
 
 namespace {
-
-// The keywords of a connection string and their values (null when unset).
-class ConnInfo {
- public:
-  explicit ConnInfo(const std::string& conninfo) {
-    char* error = nullptr;
-    options_ = PQconninfoParse(conninfo.c_str(), &error);
-    if (!options_) {
-      std::string message = error ? error : "out of memory";
-      if (error) PQfreemem(error);
-      while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
-      tdb::DatabaseError(tdb::ekInvalidValue, tdb::Format("Invalid server connection string: %s", {message}));
-    }
-  }
-  ~ConnInfo() { PQconninfoFree(options_); }
-  ConnInfo(const ConnInfo&) = delete;
-  ConnInfo& operator=(const ConnInfo&) = delete;
-
-  std::string Value(const char* keyword) const {
-    for (PQconninfoOption* o = options_; o->keyword; ++o)
-      if (std::string(o->keyword) == keyword && o->val) return o->val;
-    return {};
-  }
-
- private:
-  PQconninfoOption* options_ = nullptr;
-};
 
 TServerTable& Table(tdb::TDataSet& dataset) {
   auto* table = dynamic_cast<TServerTable*>(&dataset);
@@ -44,27 +15,6 @@ TServerTable& Table(tdb::TDataSet& dataset) {
 }
 
 }  // namespace
-
-void CheckConnectionString(const std::string& conninfo) {
-  ConnInfo info(conninfo);
-  if (!info.Value("password").empty())
-    tdb::DatabaseError(tdb::ekInvalidValue, "The server connection string must not hold a password");
-}
-
-std::string DescribeConnection(const std::string& conninfo) {
-  ConnInfo info(conninfo);
-  std::string host = info.Value("host");
-  if (host.empty()) host = info.Value("hostaddr");
-  if (host.empty()) host = "localhost";
-  std::string out = host;
-  if (const std::string port = info.Value("port"); !port.empty()) out += ":" + port;
-  std::string user = info.Value("user");
-  std::string db = info.Value("dbname");
-  if (db.empty()) db = user;
-  if (!db.empty()) out += "/" + db;
-  if (!user.empty()) out += " (" + user + ")";
-  return out;
-}
 
 struct ServerHome::Session {
   std::string conninfo;

@@ -21,14 +21,6 @@ namespace server {
 
 inline constexpr int kPasswordTries = 3;
 
-// The connection string checked: it must parse and hold no password.
-// Raises ekInvalidValue ("Invalid server connection string: %s" / "The server
-// connection string must not hold a password").
-void CheckConnectionString(const std::string& conninfo);
-// "host:port/dbname (user)" of a connection string, for the clerk; the
-// defaults libpq would use fill in what is missing.
-std::string DescribeConnection(const std::string& conninfo);
-
 class ServerHome : public receipts::DataHome {
  public:
   // The password to try, UTF-8; nothing when the clerk cancelled.  `refused`
@@ -48,6 +40,7 @@ class ServerHome : public receipts::DataHome {
                 const std::string& index) const override;
   void ClearTable(tdb::TDataSet& dataset) const override;
   std::string Describe() const override;
+  bool OnServer() const override { return true; }
   // One transaction (TServerTable::PurgeMarked).
   std::optional<PurgeCount> PurgeMarked(tdb::TDataSet& dataset) const override;
 

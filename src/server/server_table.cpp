@@ -58,6 +58,7 @@ void TServerTable::InternalOpen() {
   if (!schema_) {
     tdb::TErrorParams params;
     params.Table = table_name_;
+    params.Server = connection_->Description();
     Error(tdb::ekTableMissing, tdb::Format("Table '%s' not found", {table_name_}), params);
   }
   sql_table_ = SqlName(schema_->name);
@@ -78,11 +79,22 @@ void TServerTable::InternalOpen() {
   }
   parser_ = std::make_unique<tdb::TFilterParser>(*this);
   filter_buffer_ = AllocBuffer();
+  can_modify_ = connection_->Exec("SELECT has_table_privilege($1, 'INSERT') AND has_table_privilege($1, 'UPDATE') "
+                                  "AND has_table_privilege($1, 'DELETE')",
+                                  {sql_table_}).Text(0, 0) == "t";
   connection_->Listen();
   seen_changes_ = ChangesHeard();
   cursor_open_ = true;
   ChooseIndex();
   ApplyFilter();
+}
+
+void TServerTable::CheckCanModify() const {
+  if (can_modify_) return;
+  tdb::TErrorParams params;
+  params.Table = schema_ ? schema_->name : table_name_;
+  params.Server = connection_ ? connection_->Description() : std::string();
+  Error(tdb::ekReadOnly, "Permission denied: the role may only read this table", params);
 }
 
 void TServerTable::InternalClose() {
@@ -811,7 +823,8 @@ void TServerTable::InternalInsert(bool /*append*/) {}
 void TServerTable::RaiseStale(int32_t id) {
   ServerResult r = connection_->Exec("SELECT count(*) FROM " + sql_table_ + " WHERE rec_id = $1::integer",
                                      {std::to_string(id)});
-  tdb::TErrorParams params = tdb::TableParams(connection_->ConnectionInfo(), schema_->name, id);
+  tdb::TErrorParams params = tdb::TableParams("", schema_->name, id);
+  params.Server = connection_->Description();
   if (r.Integer(0, 0) == 0) Error(tdb::ekRecordDeleted, "Record deleted by another user", params);
   Error(tdb::ekRecordChanged, "Record changed by another user", params);
 }
@@ -939,9 +952,11 @@ void TServerTable::InternalEdit() {
   const int32_t id = tdb::GetInt32LE(buffer + data_size_);
   std::vector<Row> rows = QueryRows("SELECT " + SelectList() + " FROM " + sql_table_ + " WHERE rec_id = $1::integer",
                                    {std::to_string(id)});
-  if (rows.empty())
-    Error(tdb::ekRecordDeleted, "Record deleted by another user",
-          tdb::TableParams(connection_->ConnectionInfo(), schema_->name, id));
+  if (rows.empty()) {
+    tdb::TErrorParams params = tdb::TableParams("", schema_->name, id);
+    params.Server = connection_->Description();
+    Error(tdb::ekRecordDeleted, "Record deleted by another user", params);
+  }
   CopyRow(rows[0], buffer);
   for (Row& row : win_)
     if (row.Id() == id) row = rows[0];

@@ -84,6 +84,11 @@ class TServerTable : public tdb::TDataSet, public tdb::TFilterFieldSource {
   int32_t OfferedNumber() const override { return offered_number_; }
   int32_t StoredNumber() const override { return stored_number_; }
 
+  // Whether the session's role may insert, update and delete in the table
+  // (asked of the server at open); a refusal is ekReadOnly naming the server.
+  bool CanModify() const override { return can_modify_; }
+  void CheckCanModify() const override;
+
   // ---- record numbers ----
   int RecordCount() const override { return Active() ? count_ : 0; }
   int RecNo() const override;
@@ -232,6 +237,7 @@ class TServerTable : public tdb::TDataSet, public tdb::TFilterFieldSource {
   bool cursor_open_ = false;
   size_t data_size_ = 0;
   std::vector<int32_t> offsets_;
+  bool can_modify_ = true;
   int number_field_ = -1;  // `nomer`
   int mark_field_ = -1;    // `slugebnoe`
 

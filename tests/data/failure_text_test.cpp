@@ -67,6 +67,43 @@ TEST(FailureTextTest, EveryKindIsToldInRussianWithWhatToDo) {
   }
 }
 
+// A database server's failures never speak of a file, whatever their kind:
+// they name the server where the clerk needs it, and offer no repair.
+TEST(FailureTextTest, AServersFailuresSpeakOfTheServerNotOfAFile) {
+  const FailureContext receipt{"formix.tdb", "квитанция № 12", ""};
+  const struct {
+    tdb::TErrorKind kind;
+    const char* what;  // a part of what happened; the server's name where it matters
+  } cases[] = {
+      {tdb::ekCannotOpen, "Не удалось подключиться к серверу базы данных «db.office/formix (ivanova)»"},
+      {tdb::ekWrongPassword, "«db.office/formix (ivanova)» не принял имя пользователя или пароль"},
+      {tdb::ekIoFailure, "Связь с сервером базы данных «db.office/formix (ivanova)» прервалась"},
+      {tdb::ekReadOnly, "Вам разрешено только просматривать реестр квитанций на сервере"},
+      {tdb::ekLockTimeout, "сейчас изменяет другой пользователь"},
+      {tdb::ekDiskFull, "На сервере базы данных «db.office/formix (ivanova)» не осталось места"},
+      {tdb::ekTableMissing, "нет таблицы, где хранится реестр квитанций"},
+      {tdb::ekRecordChanged, "изменил эту запись (квитанция № 12)"},
+      {tdb::ekRecordDeleted, "удалил эту запись (квитанция № 12)"},
+      {tdb::ekOutOfRange, "вне допустимых пределов"},
+      {tdb::ekInvalidValue, "не подходит для этого поля"},
+      {tdb::ekGeneral, "отказался выполнить действие (квитанция № 12): на сервере ничего не изменено"},
+      {tdb::ekDamaged, "отказался выполнить действие"},
+      {tdb::ekFileTooLarge, "отказался выполнить действие"},
+  };
+  for (const auto& c : cases) {
+    TErrorParams params = tdb::TableParams("", "formix");
+    params.Server = "db.office/formix (ivanova)";
+    params.Open = tdb::ofMissing;  // a file's reason, never taken for the server's
+    const FailureText t = DescribeFailure(Failure(c.kind, params), receipt);
+    EXPECT_THAT(t.what, HasSubstr(c.what)) << c.what;
+    EXPECT_FALSE(t.advice.empty()) << c.what;
+    EXPECT_FALSE(t.offer_repair) << c.what;
+    EXPECT_THAT(t.Message(), Not(HasSubstr("English"))) << c.what;
+    EXPECT_THAT(t.Message(), Not(HasSubstr("файл"))) << t.Message();
+    EXPECT_THAT(t.Message(), Not(HasSubstr("Файл"))) << t.Message();
+  }
+}
+
 TEST(FailureTextTest, FilesAreCalledByWhatTheyHoldWhateverTheLetterCase) {
   EXPECT_EQ(FileForClerk("/home/clerk/data/FORMIX.TDB"), "реестр квитанций «FORMIX.TDB»");
   EXPECT_EQ(FileForClerk("poluchat.tdb"), "справочник получателей «poluchat.tdb»");

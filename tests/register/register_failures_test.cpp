@@ -4,9 +4,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QRegularExpression>
 #include <optional>
 
 #include "app/database_login.h"
+#include "directories/directory.h"
+#include "directories/directory_window.h"
 #include "ui/error_report.h"
 #include "register/register_fixture.h"
 #include "support/file_permissions.h"
@@ -74,9 +77,30 @@ void Prepare(Setup setup, DataFolder& data) {
 // Words of the engine's English that must never reach the clerk.
 const QStringList kEnglish = {"Database", "Cannot", "table", "file", "Access", "record", "DadaTable"};
 
+// A server's failure as the clerk reads it: Russian, no file named, nothing
+// Latin but the server's name in «» and the setting and command it names.
+void VerifyServerText(const QString& text) {
+  QVERIFY2(!text.isEmpty(), "nothing told");
+  QVERIFY2(!text.contains(QStringLiteral("файл"), Qt::CaseInsensitive), qPrintable(text));
+  QString rest = text;
+  rest.remove(QRegularExpression(QStringLiteral("«[^»]*»")));
+  for (const char* allowed : {"formix.ini", "[Data]", "Server"}) rest.remove(QLatin1String(allowed));
+  QVERIFY2(!rest.contains(QRegularExpression(QStringLiteral("[A-Za-z]"))), qPrintable(text));
+}
+
+// What a case does on the server.
+enum class OnServer {
+  Down,           // nothing listens where the settings point
+  PasswordWrong,  // the role needs a password; three wrong ones typed
+  Dropped,        // the session is killed just before the receipt is stored
+  RightTaken,     // the clerk's write right is taken away meanwhile
+  Refused,        // a trigger on the server refuses the change
+};
+
 }  // namespace
 
 Q_DECLARE_METATYPE(Setup)
+Q_DECLARE_METATYPE(OnServer)
 
 class RegisterFailuresTest : public QObject {
   Q_OBJECT
@@ -251,18 +275,156 @@ class RegisterFailuresTest : public QObject {
     QVERIFY(ui::RepairOfferText(error).contains("Нажмите «Восстановить…»"));
   }
 
+  // A server's failures as the clerk meets them: told once in Russian, by
+  // kind, without a file or the server's English; what was stored stays as
+  // it was, and the window goes on working (after a dropped session the
+  // next try stores the change).
+  void serverFailuresAreToldInRussian_data() {
+    QTest::addColumn<OnServer>("setup");
+    QTest::addColumn<QString>("told");
+    QTest::newRow("server down") << OnServer::Down << "Не удалось подключиться к серверу базы данных";
+    QTest::newRow("password refused") << OnServer::PasswordWrong << "не принял имя пользователя или пароль";
+    QTest::newRow("session dropped") << OnServer::Dropped << "Связь с сервером базы данных";
+    QTest::newRow("write right taken") << OnServer::RightTaken << "Вам разрешено только просматривать";
+    QTest::newRow("refused by the server") << OnServer::Refused << "отказался выполнить действие";
+  }
+  void serverFailuresAreToldInRussian() {
+    if (!test_home::OnServer()) QSKIP("a database server's failures");
+    QFETCH(OnServer, setup);
+    QFETCH(QString, told);
+    DataFolder data;
+    Prepare(Setup::ReadOnly, data);  // six receipts
+    test_home::Current()->Connection();  // the copy on the server made
+    int asked = 0;
+    switch (setup) {
+      case OnServer::Down: test_home::UseServer("host=/nonexistent-formix-test port=1 dbname=formix user=formix"); break;
+      case OnServer::PasswordWrong:
+        test_home::UseServer(test_home::Current()->ConnInfo() + " user=formix_pw", [&asked](const std::string&, bool) {
+          ++asked;
+          return std::optional<std::string>("не тот пароль");
+        });
+        break;
+      case OnServer::RightTaken: test_home::UseServer(test_home::ConnInfoAsRole("formix_clerk", false)); break;
+      case OnServer::Refused:
+        test_home::ExecAsOwner(
+            "CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION "
+            "'changes are closed for the night'; END $$; CREATE TRIGGER refuse BEFORE UPDATE ON formix FOR EACH ROW "
+            "EXECUTE FUNCTION refuse()");
+        break;
+      case OnServer::Dropped: break;
+    }
+    Program p(data.Dir());
+    p.Start();
+    QTest::qWait(20);
+    const bool opens = setup != OnServer::Down && setup != OnServer::PasswordWrong;
+    if (setup == OnServer::PasswordWrong) QCOMPARE(asked, server::kPasswordTries);
+    if (opens) {
+      QVERIFY(p.prompts.errors.isEmpty());
+      p.dialogs->answer = [setup](tdb::TDataSet& t) {
+        t.FieldByName("Platel").SetAsString(Cp("Исправлено"));
+        if (setup == OnServer::Dropped)
+          test_home::ExecAsOwner("SELECT pg_terminate_backend(" +
+                                 std::to_string(test_home::Current()->Connection()->BackendPid()) + ")");
+        if (setup == OnServer::RightTaken)
+          test_home::ExecAsOwner("REVOKE INSERT, UPDATE, DELETE ON formix FROM formix_clerk");
+        t.Post();
+      };
+      p.table().First();
+      p.main()->Edit();
+    }
+    QCOMPARE(p.prompts.errors.size(), 1);
+    VerifyServerText(p.prompts.errors[0]);
+    QVERIFY2(p.prompts.errors[0].contains(told), qPrintable(p.prompts.errors[0]));
+    QCOMPARE(p.table().Active(), opens);
+    if (opens) {
+      // Nothing half-stored; the window reads on.
+      OtherProcess other;
+      QCOMPARE(PayersOf(*other.Open("inomer")),
+               (QStringList{"Иванов", "Петров", "Сидоров", "Смирнов", "Козлов", "Попов"}));
+      QCOMPARE(PayersOf(p.table()).size(), 6);
+      QVERIFY(p.table().State() == tdb::dsBrowse);
+    }
+    if (setup == OnServer::Dropped) {
+      // The next try goes through a new session.
+      p.dialogs->answer = {};
+      p.dialogs->payer = "Исправлено";
+      p.table().First();
+      p.main()->Edit();
+      QCOMPARE(p.prompts.errors.size(), 1);
+      OtherProcess other;
+      QCOMPARE(PayersOf(*other.Open("inomer")).first(), QString("Исправлено"));
+    }
+    QVERIFY(p.main()->close());
+  }
+
+  // A purge the server breaks off half-way (a receipt it refuses to delete,
+  // or the session killed in the middle) changes nothing: every receipt,
+  // number and mark as before, and the clerk is told.  The next purge,
+  // with the cause gone, does it all.
+  void aPurgeTheServerBreaksOffChangesNothing_data() {
+    QTest::addColumn<QString>("action");  // what the trigger does at the second marked receipt
+    QTest::addColumn<QString>("told");
+    QTest::newRow("refused") << "RAISE EXCEPTION 'receipt 4 is kept by the auditors'"
+                             << "отказался выполнить действие";
+    QTest::newRow("session killed") << "PERFORM pg_terminate_backend(pg_backend_pid()); PERFORM pg_sleep(5)"
+                                    << "Связь с сервером базы данных";
+  }
+  void aPurgeTheServerBreaksOffChangesNothing() {
+    if (!test_home::OnServer()) QSKIP("a database server's failures");
+    QFETCH(QString, action);
+    QFETCH(QString, told);
+    DataFolder data;
+    data.CreateReceipts();
+    OtherProcess().Append({{1, "Иванов"}, {2, "Петров", 0, true}, {3, "Сидоров"}, {4, "Смирнов", 0, true},
+                           {5, "Козлов", 0, true}, {6, "Попов"}});
+    test_home::Current()->Connection();
+    test_home::ExecAsOwner("CREATE FUNCTION stop_purge() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN IF OLD.nomer = 4 "
+                           "THEN " + action.toStdString() + "; END IF; RETURN OLD; END $$; CREATE TRIGGER stop_purge "
+                           "BEFORE DELETE ON formix FOR EACH ROW EXECUTE FUNCTION stop_purge()");
+    Program p(data.Dir());
+    p.Start();
+    QTest::qWait(20);
+    const auto stored = [] {
+      OtherProcess other;
+      std::unique_ptr<tdb::TDataSet> t = other.Open("inomer");
+      QStringList out;
+      for (const Receipt& r : ReceiptsOf(*t)) out << QString("%1 %2%3").arg(r.nomer).arg(r.platel, r.marked ? " *" : "");
+      return out;
+    };
+    const QStringList before = stored();
+    p.main()->Purge();
+    QCOMPARE(p.prompts.errors.size(), 1);
+    VerifyServerText(p.prompts.errors[0]);
+    QVERIFY2(p.prompts.errors[0].contains(told), qPrintable(p.prompts.errors[0]));
+    QCOMPARE(stored(), before);
+    QVERIFY(p.table().Active());
+    QCOMPARE(PayersOf(p.table()).size(), 6);
+
+    test_home::ExecAsOwner("DROP TRIGGER stop_purge ON formix");
+    p.main()->Purge();
+    QCOMPARE(p.prompts.errors.size(), 1);
+    QCOMPARE(stored(), (QStringList{"1 Иванов", "2 Сидоров", "3 Попов"}));
+  }
+
   // A register that cannot be written says so once when it opens; the
   // commands that would change it are disabled, printing is not.
+  // On a server, the same for a role that may only read.
   void aReadOnlyRegisterSaysSoAndCannotBeChanged() {
-    SKIP_ON_SERVER("a data folder's file");
     DataFolder data;
     Prepare(Setup::ReadOnly, data);
+    if (test_home::OnServer()) test_home::UseServer(test_home::ConnInfoAsRole("formix_reader", true));
     Program p(data.Dir());
     p.Start();
     QTest::qWait(20);
     QVERIFY(p.prompts.errors.isEmpty());
     QCOMPARE(p.prompts.messages.size(), 1);
-    QVERIFY2(p.prompts.messages[0].contains("открыт только для чтения"), qPrintable(p.prompts.messages[0]));
+    if (test_home::OnServer()) {
+      QVERIFY2(p.prompts.messages[0].contains("Вам разрешено только просматривать реестр квитанций на сервере"),
+               qPrintable(p.prompts.messages[0]));
+      VerifyServerText(p.prompts.messages[0]);
+    } else {
+      QVERIFY2(p.prompts.messages[0].contains("открыт только для чтения"), qPrintable(p.prompts.messages[0]));
+    }
     QCOMPARE(PayersOf(p.table()).size(), 6);
     reg::RegisterWindow& w = *p.main();
     QVERIFY(w.ReadOnly());
@@ -286,6 +448,46 @@ class RegisterFailuresTest : public QObject {
     QApplication::sendEvent(&w, &activate);
     QCOMPARE(p.prompts.messages.size(), 1);
     QVERIFY(w.close());
+  }
+
+  // A directory on a server the role may only read: a change (the mark) is
+  // refused with the server's account, the entry stays as it was and the
+  // window stays open and usable.
+  void aDirectoryTheRoleMayOnlyReadRefusesAChange() {
+    if (!test_home::OnServer()) QSKIP("a database server's rights");
+    DataFolder data;
+    Prepare(Setup::ReadOnly, data);
+    {
+      std::unique_ptr<tdb::TDataSet> payers = test_home::OpenHomeTable("platel.tdb", "platel", "inomer");
+      payers->Append();
+      payers->FieldByName("nomer").SetAsInteger(1);
+      payers->FieldByName("Platel").SetAsString(Cp("Петров"));
+      payers->Post();
+    }
+    test_home::UseServer(test_home::ConnInfoAsRole("formix_reader", true));
+    ScriptedPrompts prompts;
+    directories::DirectoryWindow window(directories::PayersConfig(), prompts);
+    prompts.Then([&](QDialog& d) {
+      QVERIFY(window.actMark->isEnabled());
+      // The toolbar's command; its failure ends in the program's general
+      // handler (FormixApplication::notify), as here.
+      try {
+        window.Logic().Mark();
+      } catch (...) {
+        ui::ReportError(std::current_exception(), &prompts);
+      }
+      QVERIFY(d.isVisible());
+      QVERIFY(window.Logic().Table().Active());
+      QCOMPARE(window.Logic().Table().RecordCount(), 1);
+      d.reject();
+    });
+    window.ExecuteUpkeep();
+    QCOMPARE(prompts.errors.size(), 1);
+    VerifyServerText(prompts.errors[0]);
+    QVERIFY2(prompts.errors[0].contains("Вам разрешено только просматривать справочник плательщиков"),
+             qPrintable(prompts.errors[0]));
+    std::unique_ptr<tdb::TDataSet> stored = test_home::OpenOtherClerksTable("platel", "inomer");
+    QVERIFY(!stored->FieldByName("slugebnoe").AsBoolean());
   }
 };
 

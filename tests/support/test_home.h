@@ -184,6 +184,32 @@ inline void AwaitHeard(const std::string& table, uint64_t before) {
   for (int i = 0; i < 100 && session->Changes(table) == before; ++i) session->WaitForNotification(100);
 }
 
+// On a server run: runs `sql` (several statements) on the current copy as
+// its owner, on a session of its own.
+inline void ExecAsOwner(const std::string& sql) { Current()->OtherConnection()->ExecScript(sql); }
+
+// On a server run: a login role of the cluster (made at its first use) with
+// a clerk's rights on the current copy, or only SELECT when `readOnly`.
+// Answers the copy's connection string as that role.
+inline std::string ConnInfoAsRole(const std::string& role, bool readOnly) {
+  ExecAsOwner("DO $$ BEGIN CREATE ROLE " + role + " LOGIN; EXCEPTION WHEN duplicate_object OR unique_violation "
+              "THEN NULL; END $$");
+  if (readOnly) {
+    ExecAsOwner("GRANT SELECT ON ALL TABLES IN SCHEMA public TO " + role);
+  } else {
+    server::ServerConnection owner(Current()->ConnInfo());
+    server::GrantClerk(owner, role);
+  }
+  return Current()->ConnInfo() + " user=" + role;
+}
+
+// On a server run: the program's home becomes the current copy reached
+// through `conninfo` (another role, another server), the password asked
+// through `ask`.
+inline void UseServer(const std::string& conninfo, server::ServerHome::PasswordAsk ask = {}) {
+  receipts::SetHome(std::make_shared<server::ServerHome>(conninfo, std::move(ask)));
+}
+
 // The table a dataset of either home is pointed at ("" when none): for a
 // data folder's dataset its file and table, for the server's its table.
 inline std::string TableOf(tdb::TDataSet& dataset) {

@@ -54,6 +54,9 @@ struct TErrorParams {
   int64_t Record = -1;  // record number (the bookmark), or a position for ekOutOfRange
   TOpenFailure Open = ofNone;
   int SystemError = 0;  // errno of the refused system call, 0 when none
+  // The database server the failure came from, as "host:port/database
+  // (user)"; empty for a failure of a file.
+  std::string Server;
 };
 
 // Params naming only a file.
