@@ -63,6 +63,7 @@ double EngineRegister::AppendInBatch(int64_t n) {
   {
     TDadaTable::TChangeBatch batch(*table_);
     AppendReceipts(0, n);
+    batch.Finish();
   }
   return watch.Seconds();
 }
@@ -146,6 +147,7 @@ double EngineRegister::Purge(int64_t* remaining, bool* renumbered_ok) {
     t.Post();
     t.Next();
   }
+  batch->Finish();
   batch.reset();
   double s = watch.Seconds();
   *remaining = t.RecordCount();
