@@ -11,6 +11,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "engine/dataset/dataset.h"
@@ -33,6 +34,18 @@ class DataHome {
   // Every change of the open dataset reaches the stored table at once, not
   // at a later flush (the data folder writes its file through).
   virtual void WriteThrough(tdb::TDataSet& /*dataset*/) const {}
+  // What a purge did: records removed, kept records whose number changed.
+  struct PurgeCount {
+    int removed = 0;
+    int renumbered = 0;
+  };
+  // Removes the records marked for deletion from the open dataset's table
+  // and numbers the rest 1, 2, 3 in the dataset's current order (the whole
+  // table, whatever the filter), as one change that is stored whole or not
+  // at all; the last record is current afterwards.  Nothing when this home
+  // has no such change: the caller then deletes and renumbers record by
+  // record.
+  virtual std::optional<PurgeCount> PurgeMarked(tdb::TDataSet& /*dataset*/) const { return std::nullopt; }
   // Where the data lives, as a clerk reads it: the folder or the server.
   virtual std::string Describe() const = 0;
 };

@@ -294,12 +294,19 @@ bool ReceiptRegister::Purge(const std::function<void()>& begin, const Progress& 
   int done = 0;
   const std::string index = table_.IndexName();
   try {
-    // On a database file, one batch of changes: the file lock is taken once
-    // per stretch of changes, not once per deletion and renumbered receipt.
-    std::optional<tdb::TDadaTable::TChangeBatch> batch;
-    if (auto* file_table = dynamic_cast<tdb::TDadaTable*>(&table_)) batch.emplace(*file_table);
-    DeleteMarked(progress, total, done);
-    Renumber(progress, total, done);
+    if (const std::optional<receipts::DataHome::PurgeCount> purged = receipts::Home().PurgeMarked(table_)) {
+      // The home removes and renumbers in one change, whole or not at all.
+      lastPurge_.removed = purged->removed;
+      lastPurge_.renumbered = purged->renumbered;
+      if (progress) progress(total, total);
+    } else {
+      // On a database file, one batch of changes: the file lock is taken once
+      // per stretch of changes, not once per deletion and renumbered receipt.
+      std::optional<tdb::TDadaTable::TChangeBatch> batch;
+      if (auto* file_table = dynamic_cast<tdb::TDadaTable*>(&table_)) batch.emplace(*file_table);
+      DeleteMarked(progress, total, done);
+      Renumber(progress, total, done);
+    }
   } catch (...) {
     // Back to the table in the user's order and filter, readable, in browse
     // state.
@@ -424,14 +431,10 @@ bool ReceiptRegister::StillMarked() {
 
 bool ReceiptRegister::Reread(bool activated) {
   if (!table_.Active() || table_.State() != tdb::dsBrowse) return false;
-  if (dynamic_cast<tdb::TDadaTable*>(&table_)) return table_.RefreshIfChanged();
-  // A table that cannot tell cheaply whether it changed (a server's) is
-  // read again when the window is activated only.
-  if (!activated) return false;
-  const std::optional<tdb::TBookmark> current = CurrentBookmark(table_);
-  table_.Refresh();
-  ReturnTo(table_, current);
-  return true;
+  // A file's table looks at the file, a server's at the changes announced
+  // to its session: either costs nothing when no one changed the register.
+  (void)activated;
+  return table_.RefreshIfChanged();
 }
 
 }  // namespace reg

@@ -134,11 +134,11 @@ class ReceiptRegister {
   };
   Totals ShownTotals() const;
 
-  // Reads the table again when another program has changed the file since
-  // it was read (added, changed, deleted receipts), keeping the current
-  // receipt current when it is still there; one look at the file when
-  // nothing changed.  A table that cannot tell that cheaply (a server's) is
-  // read again on `activated` only.  Does nothing while the table is closed
+  // Reads the table again when another program has changed it since it was
+  // read (added, changed, deleted receipts), keeping the current receipt
+  // current when it is still there; one look at the file, or at the changes
+  // a server announced, when nothing changed.  `activated` (the window was
+  // activated) reads no differently.  Does nothing while the table is closed
   // or not in browse state.  Answers whether it read the table again.
   bool Reread(bool activated = true);
 

@@ -125,30 +125,36 @@ void ServerConnection::ReadNotifications() {
   if (!listening_) return;
   const int self = PQbackendPID(conn_);
   while (PGnotify* n = PQnotifies(conn_)) {
-    if (n->be_pid != self) pending_.insert(n->extra ? n->extra : "");
+    if (n->be_pid != self) ++changes_[n->extra ? n->extra : ""];
     PQfreemem(n);
   }
 }
 
-bool ServerConnection::TakeChange(const std::string& table) {
+uint64_t ServerConnection::Changes(const std::string& table) {
   if (listening_) {
     PQconsumeInput(conn_);
     ReadNotifications();
   }
-  return pending_.erase(table) > 0;
+  const auto it = changes_.find(table);
+  return it == changes_.end() ? 0 : it->second;
 }
+
+void ServerConnection::NoteOwnChange(const std::string& table) { ++changes_[table]; }
 
 bool ServerConnection::WaitForNotification(int timeout_ms) {
   if (!listening_) return false;
   PQconsumeInput(conn_);
   ReadNotifications();
-  const size_t before = pending_.size();
+  uint64_t before = 0;
+  for (const auto& [table, n] : changes_) before += n;
   pollfd fd{PQsocket(conn_), POLLIN, 0};
   if (poll(&fd, 1, timeout_ms) > 0) {
     PQconsumeInput(conn_);
     ReadNotifications();
   }
-  return pending_.size() > before;
+  uint64_t after = 0;
+  for (const auto& [table, n] : changes_) after += n;
+  return after > before;
 }
 
 int ServerConnection::Socket() const { return PQsocket(conn_); }

@@ -7,15 +7,17 @@
 // statement carries the server's message, and the kinds the program tells
 // apart get messages of their own (see ServerErrorText).
 //
-// Notifications: Listen subscribes to the change channel; TakeChange
-// reads what has arrived without waiting, WaitForNotification waits on the
-// socket for up to a timeout.  Notifications raised by this session itself
-// are dropped.  Single thread.
+// Notifications: Listen subscribes to the change channel; Changes counts
+// what has arrived, read without waiting, WaitForNotification waits on the
+// socket for up to a timeout.  The server does not tell this session of its
+// own changes: the datasets sharing it count them with NoteOwnChange, so
+// that each of them learns of the others'.  Single thread.
 #pragma once
 
 #include <memory>
 #include <optional>
-#include <set>
+#include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -86,12 +88,14 @@ class ServerConnection {
 
   // LISTEN on the change channel (once per session).
   void Listen();
-  // Whether a notification of another session about `table` (its name on
-  // the server) has arrived since the last call for it; reads what the
-  // socket holds without waiting.
-  bool TakeChange(const std::string& table);
+  // How many changes of `table` (its name on the server) this session has
+  // heard of: other sessions' notifications (what the socket holds is read
+  // first, without waiting) and the changes noted by NoteOwnChange.  Only
+  // ever grows.
+  uint64_t Changes(const std::string& table);
+  void NoteOwnChange(const std::string& table);
   // Waits up to timeout_ms for a new notification of another session;
-  // answers whether one came (TakeChange then gives it).
+  // answers whether one came (Changes then counts it).
   bool WaitForNotification(int timeout_ms);
   // The socket a window can watch for readability (a notification).
   int Socket() const;
@@ -106,7 +110,7 @@ class ServerConnection {
   pg_conn* conn_ = nullptr;
   std::string conninfo_;
   bool listening_ = false;
-  std::set<std::string> pending_;
+  std::map<std::string, uint64_t> changes_;
 };
 
 // The channel every change of the four tables is announced on; the payload

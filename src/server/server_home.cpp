@@ -70,9 +70,12 @@ struct ServerHome::Session {
   std::string conninfo;
   PasswordAsk ask;
   std::shared_ptr<ServerConnection> connection;
+  ConnectionSource source;
+  std::string description;
 
   std::shared_ptr<ServerConnection> Connect() {
     if (connection) return connection;
+    if (source) return connection = source();
     try {
       connection = std::make_shared<ServerConnection>(conninfo);
       return connection;
@@ -93,9 +96,13 @@ struct ServerHome::Session {
 };
 
 ServerHome::ServerHome(std::string conninfo, PasswordAsk ask)
-    : session_(std::make_shared<Session>(Session{std::move(conninfo), std::move(ask), nullptr})) {
+    : session_(std::make_shared<Session>(Session{std::move(conninfo), std::move(ask), nullptr, {}, {}})) {
   CheckConnectionString(session_->conninfo);
+  session_->description = DescribeConnection(session_->conninfo);
 }
+
+ServerHome::ServerHome(ConnectionSource source, std::string description)
+    : session_(std::make_shared<Session>(Session{{}, {}, nullptr, std::move(source), std::move(description)})) {}
 
 ServerHome::~ServerHome() = default;
 
@@ -121,6 +128,12 @@ void ServerHome::ClearTable(tdb::TDataSet& dataset) const {
   t.SetIndexName("");
 }
 
-std::string ServerHome::Describe() const { return DescribeConnection(session_->conninfo); }
+std::string ServerHome::Describe() const { return session_->description; }
+
+std::optional<receipts::DataHome::PurgeCount> ServerHome::PurgeMarked(tdb::TDataSet& dataset) const {
+  PurgeCount count;
+  count.removed = Table(dataset).PurgeMarked(&count.renumbered);
+  return count;
+}
 
 }  // namespace server

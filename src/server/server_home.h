@@ -37,6 +37,10 @@ class ServerHome : public receipts::DataHome {
 
   // Raises as CheckConnectionString.
   ServerHome(std::string conninfo, PasswordAsk ask);
+  // A home whose session `source` opens (at the first table opened, once),
+  // described to the clerk as `description`.
+  using ConnectionSource = std::function<std::shared_ptr<ServerConnection>()>;
+  ServerHome(ConnectionSource source, std::string description);
   ~ServerHome() override;
 
   std::unique_ptr<tdb::TDataSet> NewDataSet() const override;
@@ -44,9 +48,12 @@ class ServerHome : public receipts::DataHome {
                 const std::string& index) const override;
   void ClearTable(tdb::TDataSet& dataset) const override;
   std::string Describe() const override;
+  // One transaction (TServerTable::PurgeMarked).
+  std::optional<PurgeCount> PurgeMarked(tdb::TDataSet& dataset) const override;
 
   // The program's session with the server, opened at the first call.
   std::shared_ptr<ServerConnection> Connection() const;
+  // Empty for a home made with a ConnectionSource.
   const std::string& ConnectionString() const;
 
  private:

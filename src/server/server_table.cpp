@@ -79,6 +79,7 @@ void TServerTable::InternalOpen() {
   parser_ = std::make_unique<tdb::TFilterParser>(*this);
   filter_buffer_ = AllocBuffer();
   connection_->Listen();
+  seen_changes_ = ChangesHeard();
   cursor_open_ = true;
   ChooseIndex();
   ApplyFilter();
@@ -205,6 +206,8 @@ std::vector<TServerTable::Row> TServerTable::FetchBlock(const Row* from, bool ba
 }
 
 void TServerTable::LoadView() {
+  // What changed from here on is news for the view read now.
+  seen_changes_ = ChangesHeard();
   ViewReplaced();
   win_.clear();
   win_start_ = 0;
@@ -818,13 +821,25 @@ void TServerTable::InternalPost() {
   const bool inserting = State() != tdb::dsEdit;
   const size_t n = schema_->fields.size();
   int32_t id = 0;
+  const uint64_t heard = ChangesHeard();
+  uint8_t* number = number_field_ >= 0 ? buffer + offsets_[static_cast<size_t>(number_field_)] : nullptr;
+  // A number typed over the one offered is the clerk's; else the next one.
+  const bool assign = inserting && number &&
+                      (new_number_ ? tdb::GetInt32LE(number) == new_number_offered_ : AssignNumbers);
   connection_->InTransaction([&] {
-    if (inserting && AssignNumbers && number_field_ >= 0) {
+    if (assign) {
+      // Behind the last number given and behind any number stored as typed.
+      // The numbers row is locked first: the look at the table's numbers
+      // then sees what a purge or another clerk committed meanwhile.
+      const std::string column = SqlName(schema_->fields[static_cast<size_t>(number_field_)].name);
+      connection_->Exec("SELECT last_number FROM formix_numbers WHERE table_name = $1 FOR UPDATE",
+                        {Lower(schema_->name)});
       ServerResult r = connection_->Exec(
-          "UPDATE formix_numbers SET last_number = last_number + 1 WHERE table_name = $1 RETURNING last_number",
+          "UPDATE formix_numbers SET last_number = greatest(last_number, (SELECT coalesce(max(" + column +
+              "), 0) FROM " + sql_table_ + ")) + 1 WHERE table_name = $1 RETURNING last_number",
           {Lower(schema_->name)});
       if (r.Rows() != 1) Error("Record numbers missing on the server");
-      tdb::PutInt32LE(buffer + offsets_[static_cast<size_t>(number_field_)], static_cast<int32_t>(r.Integer(0, 0)));
+      tdb::PutInt32LE(number, static_cast<int32_t>(r.Integer(0, 0)));
     }
     std::vector<ServerParam> params;
     std::string cols, vals;
@@ -850,6 +865,12 @@ void TServerTable::InternalPost() {
       if (r.Affected() != 1) RaiseStale(id);
     }
   });
+  NoteOwnChange(heard);
+  if (new_number_) {
+    offered_number_ = new_number_offered_;
+    stored_number_ = tdb::GetInt32LE(number);
+    new_number_ = false;
+  }
   // The stored record becomes current where it now stands.
   if (!whole_) {
     std::vector<ServerParam> params;
@@ -881,10 +902,12 @@ void TServerTable::InternalDelete() {
   const int64_t version = tdb::GetInt64LE(buffer + data_size_ + 4);
   Row gone;
   gone.data.assign(buffer, buffer + data_size_ + kTrailer);
+  const uint64_t heard = ChangesHeard();
   ServerResult r =
       connection_->Exec("DELETE FROM " + sql_table_ + " WHERE rec_id = $1::integer AND row_version = $2::bigint",
                         {std::to_string(id), std::to_string(version)});
   if (r.Affected() != 1) RaiseStale(id);
+  NoteOwnChange(heard);
   if (whole_) {
     const int p = pos_;
     LoadView();
@@ -911,12 +934,50 @@ void TServerTable::InternalRefresh() {
   pos_ = at >= 0 ? at : std::min(p, count_ - 1);
 }
 
-int TServerTable::PurgeMarked() {
+void TServerTable::InternalEdit() {
+  uint8_t* buffer = ActiveBuffer();
+  const int32_t id = tdb::GetInt32LE(buffer + data_size_);
+  std::vector<Row> rows = QueryRows("SELECT " + SelectList() + " FROM " + sql_table_ + " WHERE rec_id = $1::integer",
+                                   {std::to_string(id)});
+  if (rows.empty())
+    Error(tdb::ekRecordDeleted, "Record deleted by another user",
+          tdb::TableParams(connection_->ConnectionInfo(), schema_->name, id));
+  CopyRow(rows[0], buffer);
+  for (Row& row : win_)
+    if (row.Id() == id) row = rows[0];
+}
+
+void TServerTable::InternalCancel() { new_number_ = false; }
+
+void TServerTable::SetNewNumber(const std::string& field, int32_t offered) {
+  if (State() != tdb::dsInsert) Error("Dataset not in insert mode");
+  if (number_field_ < 0 || &FieldByName(field) != &Field(number_field_))
+    Error(tdb::Format("Field '%s' takes no new numbers", {field}));
+  new_number_ = true;
+  new_number_offered_ = offered;
+}
+
+int32_t TServerTable::HighestValue(const std::string& field) {
+  CheckActive();
+  tdb::TField& f = FieldByName(field);
+  const int no = f.FieldNo() - 1;
+  const std::string column = SqlName(schema_->fields[static_cast<size_t>(no)].name);
+  std::string sql = "SELECT coalesce(max(" + column + "), 0) FROM " + sql_table_;
+  std::vector<ServerParam> params;
+  if (no == number_field_) {
+    sql = "SELECT greatest((" + sql + "), (SELECT last_number FROM formix_numbers WHERE table_name = $1))";
+    params.push_back(Lower(schema_->name));
+  }
+  return static_cast<int32_t>(connection_->Exec(sql, params).Integer(0, 0));
+}
+
+int TServerTable::PurgeMarked(int* renumbered) {
   CheckBrowseMode();
   if (mark_field_ < 0 || number_field_ < 0) Error("Table has no deletion mark");
   const std::string mark = SqlName(schema_->fields[static_cast<size_t>(mark_field_)].name);
   const std::string number = SqlName(schema_->fields[static_cast<size_t>(number_field_)].name);
-  int removed = 0;
+  int removed = 0, changed = 0;
+  const uint64_t heard = ChangesHeard();
   connection_->InTransaction([&] {
     // The numbers row first: a clerk storing a record meanwhile waits and then
     // takes the number behind the renumbered ones.
@@ -925,22 +986,44 @@ int TServerTable::PurgeMarked() {
     connection_->Exec("LOCK TABLE " + sql_table_ + " IN SHARE ROW EXCLUSIVE MODE");
     removed = static_cast<int>(connection_->Exec("DELETE FROM " + sql_table_ + " WHERE " + mark).Affected());
     std::string order = OrderBy(false).substr(10);  // without " ORDER BY "
-    connection_->Exec("UPDATE " + sql_table_ + " t SET " + number + " = n.rn, row_version = t.row_version + 1 " +
-                      "FROM (SELECT rec_id, row_number() OVER (ORDER BY " + order + ") AS rn FROM " + sql_table_ +
-                      ") n WHERE t.rec_id = n.rec_id AND t." + number + " <> n.rn");
+    changed = static_cast<int>(
+        connection_
+            ->Exec("UPDATE " + sql_table_ + " t SET " + number + " = n.rn, row_version = t.row_version + 1 " +
+                   "FROM (SELECT rec_id, row_number() OVER (ORDER BY " + order + ") AS rn FROM " + sql_table_ +
+                   ") n WHERE t.rec_id = n.rec_id AND t." + number + " <> n.rn")
+            .Affected());
     connection_->Exec("UPDATE formix_numbers SET last_number = (SELECT count(*) FROM " + sql_table_ +
                           ") WHERE table_name = $1",
                       {Lower(schema_->name)});
   });
+  NoteOwnChange(heard);
+  if (renumbered) *renumbered = changed;
   LoadView();
-  FetchFirst();
+  Last();
   return removed;
 }
 
 // ---- other sessions ----
 
+uint64_t TServerTable::ChangesHeard() { return schema_ ? connection_->Changes(Lower(schema_->name)) : 0; }
+
+void TServerTable::NoteOwnChange(uint64_t heard_before) {
+  connection_->NoteOwnChange(Lower(schema_->name));
+  if (seen_changes_ == heard_before) ++seen_changes_;
+}
+
 bool TServerTable::TakeChange() {
-  return schema_ && connection_->TakeChange(Lower(schema_->name));
+  if (!schema_) return false;
+  const uint64_t heard = ChangesHeard();
+  const bool news = heard != seen_changes_;
+  seen_changes_ = heard;
+  return news;
+}
+
+bool TServerTable::RefreshIfChanged() {
+  if (!Active() || State() != tdb::dsBrowse || !TakeChange()) return false;
+  Refresh();
+  return true;
 }
 
 bool TServerTable::WaitForChange(int timeout_ms) {

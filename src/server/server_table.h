@@ -14,7 +14,8 @@
 // parameters; what has no translation (server_filter.h) is evaluated here on
 // every row the server sends, and the view is then read whole.
 //
-// Changes: a record is changed and deleted only in the version it was read
+// Changes: an edit begins from the record as stored now (read again); a
+// record is changed and deleted only in the version it was read
 // in ("Record changed by another user" / "Record deleted by another user"
 // otherwise, and nothing is stored); a new record takes its number from
 // formix_numbers in the transaction that stores it; PurgeMarked removes the
@@ -67,8 +68,21 @@ class TServerTable : public tdb::TDataSet, public tdb::TFilterFieldSource {
 
   // A new record takes the next number into its `nomer` field when posted
   // (the number typed in is replaced).  Off, the number is stored as given
-  // (the copy of a data folder).
+  // (the copy of a data folder).  SetNewNumber decides for the one record
+  // it is called for.
   bool AssignNumbers = true;
+
+  // ---- numbers ----
+  // The highest value of the integer field in the whole table; for `nomer`
+  // also the last number given, so that NextNumber offers the number a new
+  // record takes when no one else stores one first.
+  int32_t HighestValue(const std::string& field) override;
+  // The record being inserted takes the next number at Post while its
+  // `nomer` still holds `offered`; a number typed over it is stored as
+  // typed.
+  void SetNewNumber(const std::string& field, int32_t offered) override;
+  int32_t OfferedNumber() const override { return offered_number_; }
+  int32_t StoredNumber() const override { return stored_number_; }
 
   // ---- record numbers ----
   int RecordCount() const override { return Active() ? count_ : 0; }
@@ -112,12 +126,19 @@ class TServerTable : public tdb::TDataSet, public tdb::TFilterFieldSource {
   // ---- the whole table ----
   // Removes the records marked in `slugebnoe` and numbers the rest 1, 2, 3 in
   // the current order, in one transaction; the next number given is then the
-  // count plus one.  Answers how many were removed.  Ends a pending edit first.
-  int PurgeMarked();
+  // count plus one.  Answers how many were removed (and in `renumbered` how
+  // many kept records got another number).  Ends a pending edit first; the
+  // last record is current afterwards.
+  int PurgeMarked(int* renumbered = nullptr);
 
   // ---- other sessions ----
-  // Whether another session changed the table since the last call.
+  // Whether another session, or another dataset of this one, changed the
+  // table since the last call or since this dataset last read its view.
+  // Reads what the socket holds, without a statement.
   bool TakeChange();
+  // In browse state, after such a change: reads the view again, keeping
+  // the current record.  Costs no statement when nothing changed.
+  bool RefreshIfChanged() override;
   // Waits up to timeout_ms on the connection's socket for such a change.
   bool WaitForChange(int timeout_ms);
 
@@ -143,6 +164,8 @@ class TServerTable : public tdb::TDataSet, public tdb::TFilterFieldSource {
   void InternalPost() override;
   void InternalDelete() override;
   void InternalRefresh() override;
+  void InternalEdit() override;
+  void InternalCancel() override;
   void InternalGotoBookmark(tdb::TBookmark bookmark) override;
   tdb::TBookmark BufferBookmark(const uint8_t* buffer) const override;
 
@@ -191,6 +214,11 @@ class TServerTable : public tdb::TDataSet, public tdb::TFilterFieldSource {
   std::optional<Row> FindFirst(const std::string& key_fields, const std::vector<tdb::TVariant>& values,
                                bool case_insensitive, bool partial);
   [[noreturn]] void RaiseStale(int32_t id);
+  // The table's changes as the connection counts them.
+  uint64_t ChangesHeard();
+  // This dataset changed the table: the others learn of it, this one does
+  // not read it as news (unless other news came meanwhile).
+  void NoteOwnChange(uint64_t heard_before);
   void CopyRow(const Row& row, uint8_t* buffer) const;
 
   std::shared_ptr<ServerConnection> connection_;
@@ -227,6 +255,12 @@ class TServerTable : public tdb::TDataSet, public tdb::TFilterFieldSource {
 
   bool range_ = false;
   std::vector<ServerParam> range_low_, range_high_;
+
+  uint64_t seen_changes_ = 0;
+  bool new_number_ = false;  // SetNewNumber was called for the pending insert
+  int32_t new_number_offered_ = 0;
+  int32_t offered_number_ = 0;
+  int32_t stored_number_ = 0;
 };
 
 }  // namespace server

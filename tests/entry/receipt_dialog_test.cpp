@@ -51,7 +51,7 @@ struct Windows {
   }
 
   ScriptedPrompts prompts;
-  std::unique_ptr<tdb::TDadaTable> receipts;
+  std::unique_ptr<tdb::TDataSet> receipts;
   tdb::TDataSource source;
   Pd4ReceiptDialog pd4;
   TaxReceiptDialog tax;
@@ -219,6 +219,7 @@ void ReceiptDialogTest::tabIntoEmptyEditorsOpensTheirDirectories() {
 }
 
 void ReceiptDialogTest::refusedReceiptStaysOpenWithEverythingTyped() {
+  SKIP_ON_SERVER("a unique index the program's own tables do not have");
   ReceiptFiles files;
   // A receipts file whose number index is unique, so that a duplicate is refused.
   receipts::DatabaseSchema schema = receipts::ReceiptFiles().front().schema;

@@ -24,7 +24,7 @@ struct Run {
   }
   tdb::TDataSet& receipts() { return forms->registerWindow->Receipts(); }
   // The stored receipt with this number, read afresh from the file.
-  std::unique_ptr<tdb::TDadaTable> Stored(int nomer) {
+  std::unique_ptr<tdb::TDataSet> Stored(int nomer) {
     auto t = OpenTable("formix.tdb", "formix", "inomer");
     t->Locate("nomer", {tdb::TVariant(int64_t{nomer})}, 0);
     return t;

@@ -9,7 +9,7 @@
 #include "app/program_windows.h"
 #include "data/receipt_rules.h"
 #include "support/manual_timers.h"
-#include "support/other_program.h"
+#include "support/other_clerk_table.h"
 #include "support/receipt_files.h"
 #include "support/scripted_prompts.h"
 
@@ -31,21 +31,28 @@ void AddReceipt(int nomer, const char* payer, double amount, const char* purpose
 }
 
 // The other program: `change` on the record numbered `nomer` of a file's table.
+// On a server run, the program's session has heard of it when this returns.
 bool OtherChanges(const char* file, const char* table, int nomer, const std::function<void(tdb::TDataSet&)>& change) {
-  return InOtherProgram([=] {
-    OtherProgramTable other(file, table);
-    tdb::TDadaTable& t = other.Go(nomer);
+  const uint64_t heard = test_home::HeardChanges(table);
+  const bool done = InOtherProgram([=] {
+    OtherClerkTable other(file, table);
+    tdb::TDataSet& t = other.Go(nomer);
     t.Edit();
     change(t);
     t.Post();
   });
+  test_home::AwaitHeard(table, heard);
+  return done;
 }
 
 bool OtherDeletes(const char* file, const char* table, int nomer) {
-  return InOtherProgram([=] {
-    OtherProgramTable other(file, table);
+  const uint64_t heard = test_home::HeardChanges(table);
+  const bool done = InOtherProgram([=] {
+    OtherClerkTable other(file, table);
     other.Go(nomer).Delete();
   });
+  test_home::AwaitHeard(table, heard);
+  return done;
 }
 
 void SetText(tdb::TDataSet& t, const char* field, const char* text) {
@@ -74,8 +81,8 @@ struct Run {
   tdb::TDataSet& receipts() { return forms->registerWindow->Receipts(); }
   // The stored receipt with this number, read afresh from the file; null
   // when there is none.
-  static std::unique_ptr<OtherProgramTable> Stored(int nomer) {
-    auto t = std::make_unique<OtherProgramTable>("formix.tdb", "formix");
+  static std::unique_ptr<OtherClerkTable> Stored(int nomer) {
+    auto t = std::make_unique<OtherClerkTable>("formix.tdb", "formix");
     if (!t->table.Locate("nomer", {tdb::TVariant(int64_t{nomer})}, 0)) return nullptr;
     return t;
   }
@@ -186,14 +193,14 @@ void OtherClerksTest::okOnAReceiptAnotherProgramDeleted() {
     QVERIFY2(run.prompts.messages[0].startsWith(QStringLiteral("Квитанцию №2 (Иванов) удалил другой пользователь")),
              qPrintable(run.prompts.messages[0]));
     QCOMPARE(static_cast<QLineEdit*>(dialog.Editor("NaznPlat"))->text(), QStringLiteral("Оплата за свет"));
-    QCOMPARE(OtherProgramTable("formix.tdb", "formix").table.RecordCount(), 1);
+    QCOMPARE(OtherClerkTable("formix.tdb", "formix").table.RecordCount(), 1);
     Click(store ? dialog.OkButton : dialog.CancelButton);
     QVERIFY(!dialog.isVisible());
   });
   run.forms->registerWindow->Edit();
   QVERIFY2(run.prompts.errors.isEmpty(), qPrintable(run.prompts.errors.join('\n')));
   QCOMPARE(run.receipts().State(), tdb::dsBrowse);
-  OtherProgramTable stored("formix.tdb", "formix");
+  OtherClerkTable stored("formix.tdb", "formix");
   QCOMPARE(stored.table.RecordCount(), store ? 2 : 1);
   if (!store) return;
   stored.table.Last();
@@ -219,7 +226,7 @@ void OtherClerksTest::twoCreatesAtOnceGetDifferentNumbers() {
   run.prompts.Then([&](QDialog&) {
     QCOMPARE(run.receipts().FieldByName("nomer").AsInteger(), 3);
     QVERIFY(InOtherProgram([] {
-      OtherProgramTable other("formix.tdb", "formix");
+      OtherClerkTable other("formix.tdb", "formix");
       receipts::InsertNumbered(other.table);
       SetText(other.table, "Platel", "Сидоров");
       other.table.Post();
@@ -234,7 +241,7 @@ void OtherClerksTest::twoCreatesAtOnceGetDifferentNumbers() {
            QStringList{QStringLiteral("Номер 3 уже занят другим пользователем; квитанция сохранена под номером 4.")});
   QCOMPARE(Text(run.Stored(3)->table, "Platel"), std::string("Сидоров"));
   QCOMPARE(Text(run.Stored(4)->table, "NaznPlat"), std::string("Штраф"));
-  QCOMPARE(OtherProgramTable("formix.tdb", "formix").table.RecordCount(), 4);
+  QCOMPARE(OtherClerkTable("formix.tdb", "formix").table.RecordCount(), 4);
 }
 
 // The payers directory: an entry the other program changed while its dialog
@@ -266,7 +273,7 @@ void OtherClerksTest::directoryEntryChangedAndNumberTaken() {
   run.prompts.Then([&](QDialog&) {
     QCOMPARE(payers.Logic().Table().FieldByName("nomer").AsInteger(), 2);
     QVERIFY(InOtherProgram([] {
-      OtherProgramTable other("platel.tdb", "platel");
+      OtherClerkTable other("platel.tdb", "platel");
       receipts::InsertNumbered(other.table);
       SetText(other.table, "Platel", "Сидоров");
       other.table.Post();
@@ -279,7 +286,7 @@ void OtherClerksTest::directoryEntryChangedAndNumberTaken() {
   QVERIFY2(run.prompts.errors.isEmpty(), qPrintable(run.prompts.errors.join('\n')));
   QCOMPARE(run.prompts.messages.value(1),
            QStringLiteral("Код 2 уже занят другим пользователем; запись сохранена под кодом 3."));
-  auto stored = std::make_unique<OtherProgramTable>("platel.tdb", "platel");
+  auto stored = std::make_unique<OtherClerkTable>("platel.tdb", "platel");
   QCOMPARE(stored->table.RecordCount(), 3);
   QCOMPARE(Text(stored->table, "Platel"), std::string("Иванов Иван"));
   QCOMPARE(Text(stored->table, "AdresPlat"), std::string("Тверь"));

@@ -18,6 +18,7 @@
 #include "engine/database/session.h"
 #include "engine/dataset/dada_table.h"
 #include "support/scripted_prompts.h"
+#include "support/test_home.h"
 
 // One receipt as the tests write and read it.
 struct Receipt {
@@ -45,13 +46,27 @@ class OtherProcess {
     session_.SetSessionName("other" + std::to_string(++count_));
     session_.SetActive(true);
   }
-  // Appends the receipts to "formix.tdb" in the current directory.
+  // The receipts table as this other program sees it, open on `index`: the
+  // file "formix.tdb" in the current directory, or its copy on the server on
+  // a session of its own on a server run.  A number set in a new record is
+  // stored as set.
+  std::unique_ptr<tdb::TDataSet> Open(const std::string& index = {}) {
+    if (auto other = test_home::OpenOtherClerksTable("formix", index)) {
+      other->AssignNumbers = false;
+      return other;
+    }
+    auto file = std::make_unique<tdb::TDadaTable>();
+    file->SetSessionName(session_.SessionName());
+    file->SetDatabaseName("formix.tdb");
+    file->SetTableName("formix");
+    file->SetIndexName(index);
+    file->Open();
+    return file;
+  }
+  // Appends the receipts.
   void Append(const std::vector<Receipt>& receipts) {
-    tdb::TDadaTable t;
-    t.SetSessionName(session_.SessionName());
-    t.SetDatabaseName("formix.tdb");
-    t.SetTableName("formix");
-    t.Open();
+    std::unique_ptr<tdb::TDataSet> table = Open();
+    tdb::TDataSet& t = *table;
     for (const Receipt& r : receipts) {
       t.Append();
       t.FieldByName("nomer").SetAsInteger(r.nomer);
@@ -134,8 +149,14 @@ class FakeDialogs : public reg::ReceiptDialogs {
 // A data folder that is the current directory while it lives.
 class DataFolder {
  public:
-  DataFolder() : previous_(QDir::currentPath()) { QDir::setCurrent(dir_.path()); }
-  ~DataFolder() { QDir::setCurrent(previous_); }
+  DataFolder() : previous_(QDir::currentPath()) {
+    QDir::setCurrent(dir_.path());
+    test_home::FolderMade();
+  }
+  ~DataFolder() {
+    test_home::FolderGone();
+    QDir::setCurrent(previous_);
+  }
   QString Path(const QString& name) const { return dir_.filePath(name); }
   QString Dir() const { return dir_.path() + '/'; }
   // Writes an empty receipts file, or one under a cipher and password.

@@ -57,9 +57,12 @@ void Clerk(const std::string& conninfo, int clerk, const std::string& log_path) 
       if (t.IsEmpty()) continue;
       const std::string record = t.FieldByName("InnPlat").AsString();
       if (dice < 85) {
+        t.Edit();  // the record as stored now
         const std::string text = t.FieldByName("NaznPlat").AsString();
-        if (text.size() > 190) continue;
-        t.Edit();
+        if (text.size() > 190) {
+          t.Cancel();
+          continue;
+        }
         t.FieldByName("NaznPlat").SetAsString(text + "|" + tag);
         t.Post();
         log << "E " << record << " " << tag << std::endl;

@@ -307,7 +307,8 @@ TEST_F(ServerTableTest, AnEditOrDeleteOfAStaleRecordIsRefused) {
   auto mine = OpenReceipts("inomer");
   AppendReceipts(*mine, 3);
   mine->First();
-  mine->Next();  // receipt 2, as this clerk read it
+  mine->Next();  // receipt 2
+  mine->Edit();  // as this clerk begins to change it
   // Another clerk changes receipt 2 and deletes receipt 3.
   ASSERT_EQ(InChild([&] {
               auto theirs = OpenReceipts("inomer");
@@ -319,7 +320,6 @@ TEST_F(ServerTableTest, AnEditOrDeleteOfAStaleRecordIsRefused) {
               theirs->Delete();
             }),
             0);
-  mine->Edit();
   mine->FieldByName("Platel").SetAsString("Mine");
   try {
     mine->Post();
@@ -337,6 +337,14 @@ TEST_F(ServerTableTest, AnEditOrDeleteOfAStaleRecordIsRefused) {
     EXPECT_EQ(e.Kind(), tdb::ekRecordDeleted) << e.what();
     EXPECT_EQ(e.Params().Record, 3);
   }
+  // An edit begins from the record as stored: there is none.
+  try {
+    mine->Edit();
+    FAIL() << "an edit of a deleted record began";
+  } catch (const tdb::EDatabaseError& e) {
+    EXPECT_EQ(e.Kind(), tdb::ekRecordDeleted) << e.what();
+  }
+  EXPECT_EQ(mine->State(), tdb::dsBrowse);
   // The other clerk's change stands; after a refresh this clerk can edit it.
   mine->Refresh();
   EXPECT_EQ(mine->RecordCount(), 2);

@@ -1,6 +1,8 @@
 // A temporary folder holding the program's four empty database files, made
 // the current directory (the program opens them by bare name) for the life
-// of the object, and small helpers to fill and read their tables.
+// of the object, and small helpers to fill and read their tables.  On a
+// server run (test_home.h) the tables are the folder's copy on the server
+// from the first one opened on.
 #pragma once
 
 #include <QDir>
@@ -15,6 +17,7 @@
 #include "data/receipt_tables.h"
 #include "engine/base/codepage.h"
 #include "engine/dataset/dada_table.h"
+#include "support/test_home.h"
 
 class ReceiptFiles {
  public:
@@ -22,8 +25,12 @@ class ReceiptFiles {
     for (const receipts::ReceiptFile& f : receipts::ReceiptFiles())
       receipts::CreateDatabaseFile(dir_.filePath(QString::fromStdString(f.file_name)).toStdString(), f.schema);
     QDir::setCurrent(dir_.path());
+    test_home::FolderMade();
   }
-  ~ReceiptFiles() { QDir::setCurrent(previous_); }
+  ~ReceiptFiles() {
+    test_home::FolderGone();
+    QDir::setCurrent(previous_);
+  }
   QString Path(const QString& name) const { return dir_.filePath(name); }
 
  private:
@@ -31,13 +38,13 @@ class ReceiptFiles {
   QString previous_;
 };
 
-// A table of one of the files, open on `index`.
-inline std::unique_ptr<tdb::TDadaTable> OpenTable(const std::string& file, const std::string& table,
-                                                  const std::string& index) {
-  auto t = std::make_unique<tdb::TDadaTable>();
-  t->SetDatabaseName(file);
-  t->SetTableName(table);
-  t->SetIndexName(index);
+// A table of one of the files (of the home), open on `index`.  A number
+// set in a new record is stored as set, on either home.
+inline std::unique_ptr<tdb::TDataSet> OpenTable(const std::string& file, const std::string& table,
+                                                const std::string& index) {
+  std::unique_ptr<tdb::TDataSet> t = receipts::Home().NewDataSet();
+  receipts::Home().SetTable(*t, file, table, index);
+  if (auto* on_server = dynamic_cast<server::TServerTable*>(t.get())) on_server->AssignNumbers = false;
   t->Open();
   return t;
 }

@@ -226,7 +226,8 @@ class TDadaTableIO {
   // streams pointed at their descriptors to load on first use.
   void ReadRecord(TFieldBuffers& buffers, const TRecordList& list, int32_t pos);
   // ReadRecord of every active field at the start of an edit, and `image`
-  // of the record as stored (under the same hold of the file lock).  Raises
+  // of the record as stored (the same bytes; read without the file lock
+  // unless the table has blobs, see ModifyRecord's check).  Raises
   // "Record %s of table '%s' was deleted by another user" when the record is
   // no longer stored.
   void ReadRecordForEdit(TFieldBuffers& buffers, const TRecordList& list, int32_t pos, TRecordImage& image);

@@ -106,11 +106,21 @@ void TDadaTableIO::ReadRecordForEdit(TFieldBuffers& buffers, const TRecordList& 
                   TableParams(file_.FileName(), table_name_, pos));
   const TListItem target = list[static_cast<size_t>(pos)];
   image.Clear();
-  TLockHold lock(file_);
+  // The fixed part is read without the file lock: the post compares it,
+  // under the lock, with the record as stored then and rewrites only what
+  // is equal to it, so a read that met another program's write half-way
+  // ends in "changed by another user" and nothing is lost.  (Taking the
+  // lock here cost as much as the rest of the edit's reading together.)  A
+  // blob's descriptor and its bytes are only consistent under the lock: a
+  // table with blobs takes it.
+  std::optional<TLockHold> lock;
+  if (has_blobs_) lock.emplace(file_);
   if (!LiveOnDisk(target.RecIndex)) RaiseDeletedByOther(target.RecIndex);
   // The fixed part kept is the one Post compares and rewrites: read as the
-  // bytes of a rewrite are.
-  std::vector<uint8_t> fixed(static_cast<size_t>(record_size_));
+  // bytes of a rewrite are, into the image's own buffer (kept from edit to
+  // edit).
+  std::vector<uint8_t>& fixed = image.Fixed;
+  fixed.resize(static_cast<size_t>(record_size_));
   file_.ReadForRewrite(target.DataOffset, fixed);
   auto blobs = has_blobs_ ? StoredBlobs(target.DataOffset) : std::vector<std::optional<std::vector<uint8_t>>>{};
   for (int32_t f = 0; f < buffers.Count(); ++f) {
@@ -129,7 +139,6 @@ void TDadaTableIO::ReadRecordForEdit(TFieldBuffers& buffers, const TRecordList& 
                    IsStringFieldType(def.FieldType), static_cast<uint8_t*>(item.Buffer), item.DataSize);
   }
   image.RecIndex = target.RecIndex;
-  image.Fixed = std::move(fixed);
   image.Blobs = std::move(blobs);
 }
 

@@ -486,7 +486,9 @@ void TDadaTableIO::ModifyRecord(TFieldBuffers& buffers, int32_t record_pos, TInd
   std::vector<TGap> gaps;
   for (bool verify = true;; verify = false) {
     if (FindInList0(target.RecIndex) < 0) RaiseDeletedByOther(target.RecIndex);
-    if (verify && !LiveOnDisk(target.RecIndex)) {
+    // An edit's check above found the record live under this same hold of
+    // the lock.
+    if (verify && !based_on && !LiveOnDisk(target.RecIndex)) {
       ReloadForOtherWriter();
       continue;
     }
