@@ -153,9 +153,8 @@ ReceiptRegister::Totals ReceiptRegister::ShownTotals() const {
   int64_t sum = 0;
   constexpr int kStep = 4096;
   for (int first = 0; first < totals.count; first += kStep) {
-    for (const tdb::TRowValues& row : table_.ReadRows(first, kStep, {field})) {
-      if (const double* value = std::get_if<double>(&row.Values[0]))
-        sum += tdb::TCurrency::FromDouble(*value).value;
+    for (const tdb::TVariant& amount : table_.ReadValues(first, kStep, field)) {
+      if (const double* value = std::get_if<double>(&amount)) sum += tdb::TCurrency::FromDouble(*value).value;
     }
   }
   totals.amount.value = sum;
