@@ -153,9 +153,8 @@ ReceiptRegister::Totals ReceiptRegister::ShownTotals() const {
   int64_t sum = 0;
   constexpr int kStep = 4096;
   for (int first = 0; first < totals.count; first += kStep) {
-    for (const tdb::TRowValues& row : table_.ReadRows(first, kStep, {field})) {
-      if (const double* value = std::get_if<double>(&row.Values[0]))
-        sum += tdb::TCurrency::FromDouble(*value).value;
+    for (const tdb::TVariant& amount : table_.ReadValues(first, kStep, field)) {
+      if (const double* value = std::get_if<double>(&amount)) sum += tdb::TCurrency::FromDouble(*value).value;
     }
   }
   totals.amount.value = sum;
@@ -301,12 +300,14 @@ bool ReceiptRegister::Purge(const std::function<void()>& begin, const Progress& 
       lastPurge_.renumbered = purged->renumbered;
       if (progress) progress(total, total);
     } else {
-      // On a database file, one batch of changes: the file lock is taken once
-      // per stretch of changes, not once per deletion and renumbered receipt.
+      // On a database file, one batch of changes: the file lock is held over
+      // stretches of changes (a receipt's look and its deletion under one
+      // hold), and each stretch is flushed once, not each change.
       std::optional<tdb::TDadaTable::TChangeBatch> batch;
       if (auto* file_table = dynamic_cast<tdb::TDadaTable*>(&table_)) batch.emplace(*file_table);
       DeleteMarked(progress, total, done);
       Renumber(progress, total, done);
+      if (batch) batch->Finish();  // a failure of the last flush is the purge's
     }
   } catch (...) {
     // Back to the table in the user's order and filter, readable, in browse

@@ -255,10 +255,17 @@ void RegisterWindow::BuildGrid() {
   connect(model, &QAbstractItemModel::rowsInserted, this, &RegisterWindow::EnableAll);
   connect(model, &QAbstractItemModel::rowsRemoved, this, &RegisterWindow::EnableAll);
   // The totals follow every change of the rows, once per burst of changes.
+  // A count made directly meanwhile (ApplyFilter's) takes the queued one's
+  // place: it finds nothing left to do.
   auto queueTotals = [this] {
     if (totalsQueued_) return;
     totalsQueued_ = true;
-    QMetaObject::invokeMethod(this, &RegisterWindow::UpdateTotals, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          if (totalsQueued_) UpdateTotals();
+        },
+        Qt::QueuedConnection);
   };
   connect(model, &QAbstractItemModel::modelReset, this, queueTotals);
   connect(model, &QAbstractItemModel::rowsInserted, this, queueTotals);

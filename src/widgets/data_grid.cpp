@@ -200,7 +200,9 @@ void DataGrid::setMarkedRows(const QString& markField) {
     italic.setItalic(true);
     painter.setFont(italic);
     painter.setPen(markedTextColour());
-    const QString text = model.data(model.index(row, column)).toString();
+    // Cut short with "…" where it does not fit, as the other rows' texts are.
+    const QString text = QFontMetrics(italic).elidedText(model.data(model.index(row, column)).toString(),
+                                                         textElideMode(), rect.width() - 4);
     const int alignment = model.data(model.index(row, column), Qt::TextAlignmentRole).toInt();
     const int width = QFontMetrics(italic).horizontalAdvance(text);
     const int left = (alignment & Qt::AlignRight) ? rect.right() - 2 - width : rect.left() + 2;

@@ -16,7 +16,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <iostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -164,7 +166,7 @@ TEST(MultiProcessTest, DISABLED_EightProcessesInOneKeyRangeTwentyFiveHundredOper
 // when the file was locked, 1 on any other failure.  `path` must name the
 // file otherwise than the parent's open database does, or the child would
 // use that database's descriptor (and its lock) copied by the fork.
-int TryOneAppend(const std::string& path, int nomer) {
+int TryOneChange(const std::string& path, const std::function<void(TDadaTable&)>& change) {
   std::fflush(nullptr);
   pid_t pid = ::fork();
   if (pid == 0) {
@@ -176,7 +178,7 @@ int TryOneAppend(const std::string& path, int nomer) {
       t.SetTableName("t");
       t.SetIndexName("inomer");
       t.Open();
-      AppendRow(t, nomer, TRow{"other", "x"});
+      change(t);
       ::_exit(0);
     } catch (const EDatabaseError& e) {
       ::_exit(std::string(e.what()) == "Wait for unlock time out" ? 7 : 1);
@@ -188,6 +190,10 @@ int TryOneAppend(const std::string& path, int nomer) {
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
   return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+}
+
+int TryOneAppend(const std::string& path, int nomer) {
+  return TryOneChange(path, [nomer](TDadaTable& t) { AppendRow(t, nomer, TRow{"other", "x"}); });
 }
 
 TEST(MultiProcessTest, BatchHoldsTheLockBetweenItsChangesUntilItEnds) {
@@ -219,6 +225,50 @@ TEST(MultiProcessTest, BatchHoldsTheLockBetweenItsChangesUntilItEnds) {
   // A closed table has no batch.
   t.Close();
   EXPECT_THROW(TDadaTable::TChangeBatch{t}, EDatabaseError);
+}
+
+// A purge's look at a record and the deletion it decides are one step for
+// other processes: between the look and the deletion no other process can
+// change the record (here: take its mark off), at the batch's first change
+// and after a stretch has ended alike.  A record another process did change
+// must survive the purge.
+TEST(MultiProcessTest, ABatchLooksAtARecordAndChangesItUnderOneHoldOfTheLock) {
+  TempDir dir;
+  const std::string path = dir.File("shared.tdb", OneTableImage(ReceiptsLikeHeader()));
+  const std::string other_name = path + "-link.tdb";
+  std::filesystem::create_symlink(path, other_name);
+  TDadaTable t;
+  t.SetDatabaseName(path);
+  t.SetTableName("t");
+  t.SetIndexName("inomer");
+  t.Open();
+  for (int n = 1; n <= 6; ++n) AppendRow(t, n, TRow{n % 3 ? "marked" : "kept", "m"});
+  std::set<int> unmarked;  // by the other process, which says so only when its change was stored
+  {
+    TDadaTable::TChangeBatch batch(t, 2);  // stretches of two changes
+    t.First();
+    while (!t.Eof()) {
+      const int nomer = t.FieldByName("nomer").AsInteger();
+      t.Edit();  // the record as stored now
+      const bool marked = t.FieldByName("name").AsString() == "marked";
+      t.Cancel();
+      const int tried = TryOneChange(other_name, [nomer](TDadaTable& other) {
+        if (!other.Locate("nomer", {TVariant(int64_t{nomer})}, 0)) throw EDatabaseError("no record");
+        other.Edit();
+        other.FieldByName("name").SetAsString("kept");
+        other.Post();
+      });
+      EXPECT_EQ(tried, 7) << "record " << nomer;
+      if (tried == 0) unmarked.insert(nomer);
+      if (marked) t.Delete();
+      else t.Next();
+    }
+    batch.Finish();
+  }
+  const TContents got = ReadContents(path);
+  for (int nomer : unmarked) EXPECT_EQ(got.rows.count(nomer), 1u) << "record " << nomer << " was unmarked";
+  EXPECT_EQ(got.rows, (TRows{{3, TRow{"kept", "m"}}, {6, TRow{"kept", "m"}}}));
+  EXPECT_EQ(TryOneAppend(other_name, 100), 0);
 }
 
 TEST(MultiProcessTest, StaleHolderWritesNothingFromOldListsAndSeesChangesAfterReopening) {

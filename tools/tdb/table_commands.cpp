@@ -94,6 +94,7 @@ int InsertCommand(const std::vector<std::string>& args, std::istream& in, std::o
         return 1;
       }
     }
+    batch.Finish();
   }
   tool.Database().Flush();
   return 0;

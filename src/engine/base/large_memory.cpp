@@ -24,8 +24,9 @@ constexpr size_t kPiece = kLargeArrayBytes;
 size_t RoundUp(size_t bytes) { return (bytes + kPiece - 1) / kPiece * kPiece; }
 
 // `bytes` (a multiple of kPiece) at an address aligned to kPiece, so that
-// the kernel can back it with huge pages.
-void* MapAligned(size_t bytes) {
+// the kernel can back it with huge pages; with `huge` clear it is kept to
+// ordinary pages, which count only as they are touched.
+void* MapAligned(size_t bytes, bool huge = true) {
   void* raw = mmap(nullptr, bytes + kPiece, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (raw == MAP_FAILED) throw std::bad_alloc();
   const uintptr_t start = reinterpret_cast<uintptr_t>(raw);
@@ -33,18 +34,23 @@ void* MapAligned(size_t bytes) {
   if (aligned > start) munmap(raw, aligned - start);
   const uintptr_t tail = start + bytes + kPiece - (aligned + bytes);
   if (tail > 0) munmap(reinterpret_cast<void*>(aligned + bytes), tail);
-  madvise(reinterpret_cast<void*>(aligned), bytes, MADV_HUGEPAGE);
+  madvise(reinterpret_cast<void*>(aligned), bytes, huge ? MADV_HUGEPAGE : MADV_NOHUGEPAGE);
   return reinterpret_cast<void*>(aligned);
 }
 
-// The list blocks: slabs of kPiece bytes, each with its free blocks.
+// The list blocks: slabs of kPiece bytes, each with its free blocks.  One
+// slab is kept to ordinary pages: the lists of small tables (a slab holds
+// a quarter of a million list entries) take only the pages they touch, not
+// a whole huge page each; the slabs beyond it are huge pages.
 class TBlockPool {
  public:
   void* Get() {
     std::lock_guard<std::mutex> guard(mutex_);
     for (auto& [base, slab] : slabs_)
       if (!slab.free.empty()) return Take(base, slab);
-    const uintptr_t base = reinterpret_cast<uintptr_t>(MapAligned(kPiece));
+    const bool huge = plain_slab_ != 0;
+    const uintptr_t base = reinterpret_cast<uintptr_t>(MapAligned(kPiece, huge));
+    if (!huge) plain_slab_ = base;
     TSlab& slab = slabs_[base];
     for (size_t i = kBlocksPerSlab; i > 0; --i) slab.free.push_back(static_cast<uint16_t>(i - 1));
     ++empty_slabs_;
@@ -67,6 +73,7 @@ class TBlockPool {
     }
     munmap(reinterpret_cast<void*>(base), kPiece);
     slabs_.erase(it);
+    if (base == plain_slab_) plain_slab_ = 0;
   }
 
  private:
@@ -84,6 +91,7 @@ class TBlockPool {
   std::mutex mutex_;
   std::map<uintptr_t, TSlab> slabs_;
   size_t empty_slabs_ = 0;  // slabs whose blocks are all free
+  uintptr_t plain_slab_ = 0;  // the slab of ordinary pages, 0 when none
 };
 
 TBlockPool& Pool() {

@@ -6,8 +6,9 @@
 // cost more than reading the file.  Arrays of 2 MiB and more therefore come
 // from the system in whole 2 MiB pieces that the kernel may back with huge
 // pages (a fault per 2 MiB), and the lists' chunks, all of one size, come
-// from 2 MiB slabs the same way.  Where the kernel gives no huge pages this
-// is ordinary memory.
+// from 2 MiB slabs the same way, except the first slab: in ordinary pages,
+// so that the lists of a small table cost the pages they use, not 2 MiB.
+// Where the kernel gives no huge pages this is ordinary memory.
 //
 // A slab goes back to the system when its last chunk is freed, unless it is
 // the only one.  Thread-safe.  Under AddressSanitizer everything is taken

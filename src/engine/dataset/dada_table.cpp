@@ -212,7 +212,8 @@ TDadaTableIO& TDadaTable::OpenTableIO() {
   return *table_io_;
 }
 
-TDadaTable::TChangeBatch::TChangeBatch(TDadaTable& table) : batch_(table.OpenTableIO()) {}
+TDadaTable::TChangeBatch::TChangeBatch(TDadaTable& table, int32_t changes_per_lock)
+    : batch_(table.OpenTableIO(), changes_per_lock) {}
 
 void TDadaTable::InternalInsert(bool append) {
   number_field_.clear();

@@ -154,16 +154,21 @@ class TDadaTable : public TTDEDataSet {
   bool RefreshIfChanged() override;
 
   // Groups the changes posted and deleted through the table (a purge's,
-  // a tool's appends) while it lives: the file lock is taken once per
-  // stretch of changes instead of once per change (TDadaTableIO::
-  // TChangeBatch tells what a batch cut short leaves).
+  // a tool's appends) while it lives: the file lock is held over a stretch
+  // of changes instead of taken for each change, and what is read between
+  // two changes is read under the hold of the change after it; with the
+  // database's FlushAfterChange, each stretch is flushed once
+  // (TDadaTableIO::TChangeBatch tells what a batch cut short or a power loss
+  // leaves).  Finish() ends the batch, raising when its last flush fails.
   // Raises "Cannot perform this operation on a closed dataset" when the table
-  // is closed; the table must stay open while the batch lives.
+  // is closed, or "Wait for unlock time out"; the table must stay open while
+  // the batch lives.
   class TChangeBatch {
    public:
-    explicit TChangeBatch(TDadaTable& table);
+    explicit TChangeBatch(TDadaTable& table, int32_t changes_per_lock = TDadaTableIO::kChangesPerLock);
     TChangeBatch(const TChangeBatch&) = delete;
     TChangeBatch& operator=(const TChangeBatch&) = delete;
+    void Finish() { batch_.Finish(); }
 
    private:
     TDadaTableIO::TChangeBatch batch_;

@@ -386,6 +386,14 @@ std::vector<TRowValues> TDataSet::ReadRows(int /*first*/, int /*count*/, const s
   Error("General error");
 }
 
+std::vector<TVariant> TDataSet::ReadValues(int first, int count, int field) {
+  std::vector<TVariant> values;
+  std::vector<TRowValues> rows = ReadRows(first, count, {field});
+  values.reserve(rows.size());
+  for (TRowValues& row : rows) values.push_back(std::move(row.Values.at(0)));
+  return values;
+}
+
 TNearest TDataSet::FindNearest(const TField& /*field*/, const TVariant& /*key*/, bool /*partial*/,
                                bool /*case_insensitive*/) {
   Error("General error");

@@ -152,6 +152,10 @@ class TDataSet {
   // with the values of the fields at `fields`, without moving the current
   // record: what a grid shows of one screen.
   virtual std::vector<TRowValues> ReadRows(int first, int count, const std::vector<int>& fields);
+  // The values of the field at `field` in the rows at view positions
+  // first .. first + count - 1 (those that exist), as ReadRows gives them but
+  // without their texts: what a sum over the view needs.
+  virtual std::vector<TVariant> ReadValues(int first, int count, int field);
   // The first view position whose value of `field`, the first key field of
   // the current index, is not below `key` (see TDadaTable::FindNearest).
   virtual TNearest FindNearest(const TField& field, const TVariant& key, bool partial, bool case_insensitive);

@@ -241,6 +241,40 @@ std::vector<TRowValues> TTDEDataSet::ReadRows(int first, int count, const std::v
   return rows;
 }
 
+std::vector<TVariant> TTDEDataSet::ReadValues(int first, int count, int field) {
+  CheckActive();
+  if (field < 0 || field >= FieldCount()) Error(Format("Field index %s out of range", {std::to_string(field)}));
+  std::vector<TVariant> values;
+  const int size = static_cast<int>(view_.size());
+  if (first < 0) {
+    count += first;
+    first = 0;
+  }
+  const int end = count <= 0 || first >= size ? first : std::min(size, first + count);
+  if (end <= first) return values;
+  const TField& wanted = Field(field);
+  if (wanted.IsBlob()) {
+    values.resize(static_cast<size_t>(end - first));
+    return values;
+  }
+  values.reserve(static_cast<size_t>(end - first));
+  Buffer scratch = AllocBuffer();
+  // The item list and the read plan are worked out once: every read fills
+  // the same scratch buffer, and only the one field is asked for.
+  TFieldBuffers items;
+  BuildFieldBuffers(scratch.get(), items);
+  for (int i = 0; i < items.Count(); ++i) items.Item(i).Active = i == field;
+  const TDadaTableIO::TReadPlan plan = table_io_->PlanRead(items);
+  TDadaTableIO::TReadRun run(*table_io_);
+  TFilterScope scope(*this, scratch.get());
+  for (int pos = first; pos < end; ++pos) {
+    if (plan.usable) table_io_->ReadPlanned(plan, view_, pos);
+    else table_io_->ReadRecord(items, view_, pos);
+    values.push_back(FieldVariant(wanted));
+  }
+  return values;
+}
+
 TBookmark TTDEDataSet::BookmarkAt(int position) const {
   if (position < 0 || static_cast<size_t>(position) >= view_.size()) Error("No records");
   return view_[static_cast<size_t>(position)].RecIndex;

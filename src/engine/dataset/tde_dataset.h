@@ -65,6 +65,9 @@ class TTDEDataSet : public TTDBDataSet, public TFilterFieldSource {
   // one screen.  A blob field gives a null value and an empty text.  The
   // cursor, the state and any pending edit stay as they are.  REQUIRES: open.
   std::vector<TRowValues> ReadRows(int first, int count, const std::vector<int>& fields) override;
+  // As ReadRows for one field, without the texts, reading only that field's
+  // slot of each record (a blob field gives null values).
+  std::vector<TVariant> ReadValues(int first, int count, int field) override;
   // The record number of the item at a view position.
   TBookmark BookmarkAt(int position) const;
   // The current view position (-1 before the first record).

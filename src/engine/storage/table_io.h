@@ -42,7 +42,8 @@
 // areas, then the fixed part, then the links.  Cut short by a killed
 // process, the file reads as before the change (or with the record missing
 // from some index chains), never as garbage.  With the flush flag, the file
-// is flushed between these steps as well as at the end, so that the same
+// is flushed between these steps as well as at the end (inside a change
+// batch, at the end of the batch's stretch: TChangeBatch), so that the same
 // holds after a power loss at any moment, once `tdb repair` has rebuilt the
 // chains.
 //
@@ -263,27 +264,57 @@ class TDadaTableIO {
   void EndReadRun();
 
   // A run of changes (a purge's deletions and rewrites, a tool's appends)
-  // that takes the file lock once for a stretch of changes instead of once
-  // per change: the lock is taken at the first change and released, and
-  // taken again, every kChangesPerLock changes: free for a moment between
-  // stretches, as it is between the changes of a loop of single changes.
+  // that holds the file lock over a stretch of changes instead of taking it
+  // for each: the lock is taken when the batch begins, and a stretch ends
+  // right after its kChangesPerLock-th change, when the lock is given up and
+  // taken again at once: free for a moment between stretches, as it is
+  // between the changes of a loop of single changes.  Whatever the caller
+  // reads between two changes (a look at a record before deciding to delete
+  // it) is read under the same hold of the lock as the change after it, so
+  // no other process can change the record between the look and the change.
   // Every change inside a batch is a change of its own, with its own checks
   // against the file and its own order of writes: a batch cut short (a
   // failure, a killed process) leaves every change it completed in the file,
   // and of the change under way nothing, or the record missing from some
-  // index chains as a single change would.  The lock is released when the
-  // TChangeBatch goes out of scope; reads between the changes run under the
-  // held lock.  Batches do not nest.
+  // index chains as a single change would.
+  //
+  // Flushing: a change made with the flush flag inside a batch is not
+  // flushed at its end; the stretch is flushed once, when it ends (before
+  // the lock is given up) and when the batch ends.  The flushes that order a
+  // change's own writes stay (an append's record before its record count,
+  // the count before a new chain head; a rewrite's new blob areas before the
+  // descriptors that lead to them).  After a power loss every stretch that
+  // had ended is on the disk whole; of the stretch under way each change
+  // reads as before it or after it (or with the record missing from some
+  // index chains, which `tdb repair` rebuilds), as a single change cut by a
+  // power loss does, but a later change of that stretch may be on the disk
+  // and an earlier one not (appends excepted: each one's first flush takes
+  // every change before it to the disk).
+  //
+  // Finish() ends the batch and raises when the last flush fails; a batch
+  // that ends by going out of scope (a failure under way) flushes as well,
+  // but cannot report it.  Batches do not nest.
   static constexpr int32_t kChangesPerLock = 256;
   class TChangeBatch {
    public:
-    explicit TChangeBatch(TDadaTableIO& table) : table_(table) { table_.BeginBatch(); }
-    ~TChangeBatch() { table_.EndBatch(); }
+    explicit TChangeBatch(TDadaTableIO& table, int32_t changes_per_lock = kChangesPerLock) : table_(table) {
+      table_.BeginBatch(changes_per_lock);
+    }
+    ~TChangeBatch() {
+      if (!finished_) table_.EndBatch();
+    }
     TChangeBatch(const TChangeBatch&) = delete;
     TChangeBatch& operator=(const TChangeBatch&) = delete;
+    // Flushes what the batch's changes left unflushed and releases the lock
+    // (also when the flush raises).
+    void Finish() {
+      finished_ = true;
+      table_.FinishBatch();
+    }
 
    private:
     TDadaTableIO& table_;
+    bool finished_ = false;
   };
   bool InBatch() const { return batch_.Active(); }
   // A pass that reads the same few fields of many records (a filter's):
@@ -433,10 +464,19 @@ class TDadaTableIO {
   [[noreturn]] void RaiseChangedByOther(int32_t rec_index) const;
 
   // ---- table_io_write.cpp: the changes and the values as stored ----
-  // Grouped changes: BatchLock comes before a change's own TLockHold.
-  void BeginBatch();
-  void EndBatch();
+  // Grouped changes: BatchLock comes before a change's own TLockHold, and a
+  // TBatchStep (table_io_write.cpp) from there to the change's end.
+  struct TBatchStep;
+  void BeginBatch(int32_t changes_per_lock);
+  void EndBatch() noexcept;
+  void FinishBatch();
   void BatchLock();
+  // Ends the batch's stretch when it is full: flushes it when due, gives up
+  // the lock and takes it again.
+  void EndStretchIfFull();
+  // A change made with the flush flag is done: flushed now, or at the end of
+  // the batch's stretch.
+  void FlushChange(bool flush);
   void CutStrings(TFieldBuffers& buffers) const;
   void EncodeSlot(const TFieldBufferItem* item, int32_t field_no, uint8_t* slot);
   // Reads into `before` (record_size_ bytes) the slots of the record at
@@ -507,14 +547,16 @@ class TDadaTableIO {
    public:
     explicit TStretchLock(int32_t per_lock) : per_lock_(per_lock) {}
     bool Active() const { return active_; }
-    void Begin() {
+    void Begin(int32_t per_lock) {
       active_ = true;
       holds_ = false;
       count_ = 0;
+      per_lock_ = per_lock > 0 ? per_lock : 1;
     }
+    void Begin() { Begin(per_lock_); }
     // Before each operation of the stretch.
     void Take(TRadiVOFileIO& file) {
-      if (holds_ && count_ >= per_lock_ && file.Locked()) {
+      if (Full() && file.Locked()) {
         file.Unlock();
         holds_ = false;
       }
@@ -525,6 +567,24 @@ class TDadaTableIO {
       }
       ++count_;
     }
+    // Takes the lock (when not held) without counting an operation.
+    void Hold(TRadiVOFileIO& file) {
+      if (file.Locked()) return;
+      file.Lock();
+      holds_ = true;
+      count_ = 0;
+    }
+    // This stretch holds the lock and has had its operations.
+    bool Full() const { return holds_ && count_ >= per_lock_; }
+    // Gives up the lock this stretch holds and takes it again: a new stretch.
+    void Restart(TRadiVOFileIO& file) {
+      count_ = 0;
+      if (!holds_) return;
+      if (file.Locked()) file.Unlock();
+      holds_ = false;
+      file.Lock();
+      holds_ = true;
+    }
     void End(TRadiVOFileIO& file) {
       if (holds_ && file.Locked()) file.Unlock();
       holds_ = false;
@@ -533,13 +593,14 @@ class TDadaTableIO {
     }
 
    private:
-    const int32_t per_lock_;
+    int32_t per_lock_;
     bool active_ = false;
     bool holds_ = false;  // this stretch took the lock and holds it
     int32_t count_ = 0;   // operations since it last took the lock
   };
   TStretchLock read_run_{kReadsPerLock};  // active inside a TReadRun
   TStretchLock batch_{kChangesPerLock};   // active inside a TChangeBatch
+  bool batch_flush_due_ = false;          // a change of the batch awaits its flush
   std::vector<uint8_t> record_scratch_;         // a fixed part as read by ReadRecord
   mutable std::vector<uint8_t> scratch_raw_;    // a slot as read, for comparisons
   mutable std::vector<uint8_t> scratch_value_;  // the same slot decoded

@@ -123,17 +123,78 @@ void TDadaTableIO::EncodeSlot(const TFieldBufferItem* item, int32_t field_no, ui
   else std::memcpy(slot, value.data(), size);
 }
 
-void TDadaTableIO::BeginBatch() {
+// A change inside a batch, from its BatchLock to its end (whether it
+// succeeded or raised): a full stretch ends there, so that what the caller
+// reads before the next change is under that change's hold of the lock.
+// Ending the stretch may fail (the flush, or taking the lock again); the
+// next change, or the batch's end, then tries again and raises.
+struct TDadaTableIO::TBatchStep {
+  explicit TBatchStep(TDadaTableIO& table) : table_(table) {}
+  ~TBatchStep() {
+    if (!table_.batch_.Active()) return;
+    try {
+      table_.EndStretchIfFull();
+    } catch (...) {
+    }
+  }
+  TBatchStep(const TBatchStep&) = delete;
+  TBatchStep& operator=(const TBatchStep&) = delete;
+  TDadaTableIO& table_;
+};
+
+void TDadaTableIO::BeginBatch(int32_t changes_per_lock) {
   RequireOpen();
   assert(!batch_.Active() && "change batches do not nest");
-  batch_.Begin();
+  batch_.Begin(changes_per_lock);
+  batch_flush_due_ = false;
+  // Held from the start: a look at a record before the first change is
+  // under the same hold as that change.
+  try {
+    batch_.Hold(file_);
+  } catch (...) {
+    batch_.End(file_);
+    throw;
+  }
 }
 
 void TDadaTableIO::BatchLock() {
-  if (batch_.Active()) batch_.Take(file_);
+  if (!batch_.Active()) return;
+  EndStretchIfFull();
+  batch_.Take(file_);
 }
 
-void TDadaTableIO::EndBatch() { batch_.End(file_); }
+void TDadaTableIO::EndStretchIfFull() {
+  if (!batch_.Full()) return;
+  if (batch_flush_due_ && !file_.Flushed()) file_.Flush();
+  batch_flush_due_ = false;
+  batch_.Restart(file_);
+}
+
+void TDadaTableIO::FlushChange(bool flush) {
+  if (!flush) return;
+  if (batch_.Active()) batch_flush_due_ = true;
+  else file_.Flush();
+}
+
+void TDadaTableIO::FinishBatch() {
+  if (!batch_.Active()) return;
+  try {
+    if (batch_flush_due_ && file_.IsOpen() && !file_.Flushed()) file_.Flush();
+  } catch (...) {
+    batch_flush_due_ = false;
+    batch_.End(file_);
+    throw;
+  }
+  batch_flush_due_ = false;
+  batch_.End(file_);
+}
+
+void TDadaTableIO::EndBatch() noexcept {
+  try {
+    FinishBatch();
+  } catch (...) {
+  }
+}
 
 void TDadaTableIO::AppendRecord(TFieldBuffers& buffers, bool flush, TIndexAdjustCallback* callback,
                                 TNewNumber* number) {
@@ -156,6 +217,7 @@ void TDadaTableIO::AppendRecord(TFieldBuffers& buffers, bool flush, TIndexAdjust
     if (!usable) DatabaseError(Format("Table '%s' has no integer field number %s", {table_name_, std::to_string(f)}));
   }
   BatchLock();
+  TBatchStep step(*this);
   TLockHold lock(file_);
   SyncWithFile();
   EnsureAllLists();
@@ -339,7 +401,7 @@ void TDadaTableIO::AppendRecord(TFieldBuffers& buffers, bool flush, TIndexAdjust
     pred.RecIndex = gaps[ii].before.RecIndex;
     WriteChainEntry(i, pred);
   }
-  if (flush) file_.Flush();
+  FlushChange(flush);
   change.Commit();
   number_given.kept = true;
 
@@ -460,6 +522,7 @@ void TDadaTableIO::ModifyRecord(TFieldBuffers& buffers, int32_t record_pos, TInd
     DatabaseError(Format("The edit of record %s of table '%s' is based on record %s",
                          {std::to_string(target.RecIndex), table_name_, std::to_string(based_on->RecIndex)}));
   BatchLock();
+  TBatchStep step(*this);
   TLockHold lock(file_);
   // The record as the edit began is the only one it may overwrite: another
   // writer's rewrite (which shows nowhere but in the record) or deletion in
@@ -592,7 +655,7 @@ void TDadaTableIO::ModifyRecord(TFieldBuffers& buffers, int32_t record_pos, TInd
   std::vector<int32_t> among_others(static_cast<size_t>(index_count), -1);
   for (int32_t i = 0; i < index_count; ++i) among_others[static_cast<size_t>(i)] = gaps[static_cast<size_t>(i)].pos;
   MoveInIndexes(target, old_positions, among_others, &deferred);
-  if (flush) file_.Flush();
+  FlushChange(flush);
   change.Commit();
   if (callback)
     for (const auto& m : deferred.moves) callback->IndexAdjustModify(m[0], m[1], m[2]);
@@ -603,6 +666,7 @@ void TDadaTableIO::DeleteRecord(int32_t record_pos, bool flush) {
   RequireOpen();
   TListItem target = lists_[0]->at(static_cast<size_t>(CheckedRecordPos(record_pos)));
   BatchLock();
+  TBatchStep step(*this);
   TLockHold lock(file_);
   SyncWithFile();
   if (FindInList0(target.RecIndex) >= 0 && !LiveOnDisk(target.RecIndex)) ReloadForOtherWriter();
@@ -616,7 +680,7 @@ void TDadaTableIO::DeleteRecord(int32_t record_pos, bool flush) {
   assert(block < rec_blocks_.size());
   TChangeHold change(*this, false);
   file_.MarkDeleted(rec_blocks_[block], target.RecIndex % kTabItemsPerBlock);
-  if (flush) file_.Flush();
+  FlushChange(flush);
   change.Commit();
   rec_tab_[static_cast<size_t>(target.RecIndex)].Deleted = true;
   ForgetKeys(target.RecIndex);

@@ -205,6 +205,53 @@ TEST_F(DadaTableTest, ValuesAndBlobsRoundTripThroughTheFile) {
   EXPECT_TRUE(IsNull(rows[0].Values[2]));  // a blob is not read with a row
 }
 
+TEST_F(DadaTableTest, ReadValuesGivesOneFieldOfTheViewAsReadRowsDoes) {
+  auto t = OpenTable("iname");
+  const std::pair<int, const char*> records[] = {{1, "d"}, {2, "a"}, {3, "c"}, {4, "b"}};
+  for (const auto& [nomer, name] : records) {
+    t->Insert();
+    t->FieldByName("nomer").SetAsInteger(nomer);
+    t->FieldByName("name").SetAsString(name);
+    t->FieldByName("day").SetAsString("0" + std::to_string(nomer) + ".03.2024");
+    t->FieldByName("flag").SetAsBoolean(nomer % 2 == 0);
+    t->FieldByName("sum").SetAsCurrency(TCurrency{nomer * 10050});
+    t->Post();
+  }
+  t->SetFilter("nomer <> 3");
+  t->SetFiltered(true);  // the view: a (2), b (4), d (1)
+  t->SetRecNo(2);
+  t->Edit();
+  t->FieldByName("name").SetAsString("typed");
+
+  for (int field = 0; field < t->FieldCount(); ++field) {
+    SCOPED_TRACE(t->Field(field).FieldName());
+    std::vector<TVariant> expected;
+    for (TRowValues& row : t->ReadRows(0, 10, {field})) expected.push_back(row.Values[0]);
+    EXPECT_EQ(t->ReadValues(0, 10, field), expected);
+  }
+  const int sum = 6;
+  auto sums = [&](int first, int count) {
+    std::vector<int64_t> out;
+    for (const TVariant& v : t->ReadValues(first, count, sum))
+      out.push_back(TCurrency::FromDouble(std::get<double>(v)).value);
+    return out;
+  };
+  EXPECT_EQ(sums(0, 3), (std::vector<int64_t>{20100, 40200, 10050}));
+  EXPECT_EQ(sums(-1, 2), (std::vector<int64_t>{20100}));  // clipped to the view
+  EXPECT_EQ(sums(2, 5), (std::vector<int64_t>{10050}));
+  EXPECT_TRUE(sums(3, 1).empty());
+  EXPECT_TRUE(sums(1, 0).empty());
+  EXPECT_EQ(t->ReadValues(0, 3, 7), std::vector<TVariant>(3));  // a blob gives nulls
+  EXPECT_THAT(ErrorOf([&] { t->ReadValues(0, 1, 8); }), HasSubstr("Field index 8 out of range"));
+
+  // The pending edit and the cursor stay as they were.
+  EXPECT_EQ(t->State(), dsEdit);
+  EXPECT_EQ(t->RecNo(), 2);
+  EXPECT_EQ(t->FieldByName("name").AsString(), "typed");
+  t->Cancel();
+  EXPECT_EQ(t->FieldByName("name").AsString(), "b");
+}
+
 TEST_F(DadaTableTest, TwoDatasetsShareOneTemporaryDatabase) {
   auto a = OpenTable();
   std::string upper = path_;

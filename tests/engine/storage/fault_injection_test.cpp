@@ -18,6 +18,8 @@
 #include "engine/dataset/dada_table.h"
 #include "engine/dataset/table_fixture.h"
 #include "engine/fault_stream.h"
+#include "engine/file/radivo_stream.h"
+#include "engine/other_process.h"
 #include "engine/table_contents.h"
 
 namespace tdb {
@@ -207,6 +209,92 @@ TEST_F(FaultInjectionTest, EveryWriteAndFlushOfEveryOperationFails) {
     }
   }
   std::cout << "[ faults   ] " << runs << " runs, " << raised_runs << " raised a database error\n";
+}
+
+
+// Counts the flushes of every stream opened while it lives; the flush
+// numbered `fail_at` (from 1; 0: none) fails as an I/O error does.
+class TFlushCounter {
+ public:
+  int flushes = 0;
+  int fail_at = 0;
+  TFlushCounter() {
+    SetStreamDecorator([this](TRadiVOStream& medium) { return std::make_unique<TStream>(medium, *this); });
+  }
+  ~TFlushCounter() { SetStreamDecorator({}); }
+  TFlushCounter(const TFlushCounter&) = delete;
+  TFlushCounter& operator=(const TFlushCounter&) = delete;
+
+ private:
+  class TStream : public TRadiVOStream {
+   public:
+    TStream(TRadiVOStream& medium, TFlushCounter& counter) : medium_(medium), counter_(counter) {}
+    int64_t Size() const override { return medium_.Size(); }
+    size_t ReadAt(int64_t pos, uint8_t* dst, size_t n) const override { return medium_.ReadAt(pos, dst, n); }
+    bool Writable() const override { return medium_.Writable(); }
+    void WriteAt(int64_t pos, const uint8_t* src, size_t n) override { medium_.WriteAt(pos, src, n); }
+    void Flush() override {
+      if (++counter_.flushes == counter_.fail_at) DatabaseError("Cannot flush file: Input/output error");
+      medium_.Flush();
+    }
+
+   private:
+    TRadiVOStream& medium_;
+    TFlushCounter& counter_;
+  };
+};
+
+// A purge's batch with the flush switch on (deletions, then rewrites that
+// move every record in an index): each stretch of changes is flushed once,
+// not each change, and a failure of the last flush is reported by Finish,
+// which gives up the lock all the same.
+TEST(BatchFlushTest, AStretchIsFlushedOnceAndAFailedLastFlushIsReported) {
+  testing::TempDir dir;
+  const std::string path = dir.File("batch.tdb", testing::OneTableImage(ReceiptsLikeHeader()));
+  TFlushCounter counter;
+  TDadaTable t;
+  t.SetDatabaseName(path);
+  t.SetTableName("t");
+  t.SetIndexName("iname");
+  t.Open();
+  for (int n = 1; n <= 620; ++n) AppendRow(t, n, BaseRow(n));
+  t.Database()->FlushAfterChange = true;
+  counter.flushes = 0;
+  {
+    // 600 changes: stretches of 256, 256 and 88.
+    TDadaTable::TChangeBatch batch(t);
+    t.First();
+    for (int k = 0; k < 300; ++k) t.Delete();
+    int renumbered = 0;
+    for (t.First(); !t.Eof() && renumbered < 300; t.Next(), ++renumbered) {
+      t.Edit();
+      t.FieldByName("nomer").SetAsInteger(10'000 + t.FieldByName("nomer").AsInteger());
+      t.Post();
+    }
+    batch.Finish();
+  }
+  EXPECT_EQ(counter.flushes, 3);
+  EXPECT_EQ(ReadContents(path).rows.size(), 320u);
+
+  // The last flush fails: Finish says so; the deletions are in the file, and
+  // another program can lock it.
+  counter.fail_at = counter.flushes + 1;
+  {
+    TDadaTable::TChangeBatch batch(t);
+    t.First();
+    for (int k = 0; k < 10; ++k) t.Delete();
+    try {
+      batch.Finish();
+      ADD_FAILURE() << "the failed flush was not reported";
+    } catch (const EDatabaseError& e) {
+      EXPECT_THAT(e.what(), ::testing::HasSubstr("flush"));
+    }
+  }
+  testing::OtherProgramTable other(path, "t", "inomer");
+  other.session.SetLockRetryCount(1);
+  other.session.SetLockWaitTime(0);
+  EXPECT_EQ(other.table.RecordCount(), 310);
+  EXPECT_NO_THROW(AppendRow(other.table, 9'000, kFollowUp));
 }
 
 }  // namespace
