@@ -18,6 +18,7 @@
 #include "engine/base/database_error.h"
 #include "engine/dataset/currency.h"
 #include "engine/dataset/field.h"
+#include "server/server_home.h"
 #include "server/server_schema.h"
 #include "server/server_table.h"
 
@@ -29,6 +30,7 @@ namespace {
 std::unique_ptr<server::TServerTable> Open(const std::string& conninfo, const std::string& index) {
   auto t = std::make_unique<server::TServerTable>(std::make_shared<server::ServerConnection>(conninfo));
   t->SetTableName("formix");
+  server::UseReceiptNumbering(*t);
   t->SetIndexName(index);
   t->Open();
   return t;

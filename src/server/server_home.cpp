@@ -1,6 +1,7 @@
 // The server as the program's home.
 #include "server/server_home.h"
 
+#include "data/receipt_tables.h"
 #include "engine/base/database_error.h"
 #include "server/server_table.h"
 
@@ -15,6 +16,10 @@ TServerTable& Table(tdb::TDataSet& dataset) {
 }
 
 }  // namespace
+
+void UseReceiptNumbering(TServerTable& table) {
+  table.SetNumberFields(receipts::kNumberField, receipts::kDeletedField);
+}
 
 struct ServerHome::Session {
   std::string conninfo;
@@ -69,6 +74,7 @@ void ServerHome::SetTable(tdb::TDataSet& dataset, const std::string& /*file*/, c
   TServerTable& t = Table(dataset);
   t.SetTableName(table);
   t.SetIndexName(index);
+  UseReceiptNumbering(t);
 }
 
 void ServerHome::ClearTable(tdb::TDataSet& dataset) const {

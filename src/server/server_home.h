@@ -21,6 +21,12 @@ namespace server {
 
 inline constexpr int kPasswordTries = 3;
 
+class TServerTable;
+
+// Gives a table made outside a home the program's number and deletion-mark
+// fields (data/receipt_tables.h), as the home's tables have them.
+void UseReceiptNumbering(TServerTable& table);
+
 class ServerHome : public receipts::DataHome {
  public:
   // The password to try, UTF-8; nothing when the clerk cancelled.  `refused`

@@ -43,6 +43,12 @@ TServerTable::~TServerTable() {
   }
 }
 
+void TServerTable::SetNumberFields(const std::string& number, const std::string& mark) {
+  if (Active()) Error("Cannot perform this operation on an open dataset");
+  number_name_ = number;
+  mark_name_ = mark;
+}
+
 void TServerTable::SetTableName(const std::string& name) {
   if (name == table_name_) return;
   if (Active()) Error("Cannot perform this operation on an open dataset");
@@ -74,8 +80,8 @@ void TServerTable::InternalOpen() {
   }
   number_field_ = mark_field_ = -1;
   for (int i = 0; i < FieldCount(); ++i) {
-    if (tdb::SameAsciiIgnoringCase(Field(i).FieldName(), "nomer")) number_field_ = i;
-    if (tdb::SameAsciiIgnoringCase(Field(i).FieldName(), "slugebnoe")) mark_field_ = i;
+    if (!number_name_.empty() && tdb::SameAsciiIgnoringCase(Field(i).FieldName(), number_name_)) number_field_ = i;
+    if (!mark_name_.empty() && tdb::SameAsciiIgnoringCase(Field(i).FieldName(), mark_name_)) mark_field_ = i;
   }
   parser_ = std::make_unique<tdb::TFilterParser>(*this);
   filter_buffer_ = AllocBuffer();

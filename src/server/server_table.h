@@ -58,6 +58,11 @@ class TServerTable : public tdb::TDataSet, public tdb::TFilterFieldSource {
   const std::string& TableName() const { return table_name_; }
   // Refused while open when the name differs.
   void SetTableName(const std::string& name);
+  // The field that numbers the records (new numbers, the renumbering of a
+  // purge) and the one that marks them for deletion; none unless given
+  // (a table without them takes no new numbers and cannot be purged).
+  // Refused while open.
+  void SetNumberFields(const std::string& number, const std::string& mark);
   const std::string& IndexName() const override { return index_name_; }
   // Stored at any time; while open it ends a pending edit, orders the view by
   // the index and makes the first record current.
@@ -238,8 +243,9 @@ class TServerTable : public tdb::TDataSet, public tdb::TFilterFieldSource {
   size_t data_size_ = 0;
   std::vector<int32_t> offsets_;
   bool can_modify_ = true;
-  int number_field_ = -1;  // `nomer`
-  int mark_field_ = -1;    // `slugebnoe`
+  std::string number_name_, mark_name_;  // SetNumberFields
+  int number_field_ = -1;
+  int mark_field_ = -1;
 
   int count_ = 0;
   int pos_ = -1;

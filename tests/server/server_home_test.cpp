@@ -60,6 +60,7 @@ TEST_F(ServerHomeOnClusterTest, TheFourTablesOpenThroughOneSessionAtTheFirstOpen
   {
     TServerTable t(db_.Connect());
     t.SetTableName("formix");
+    server::UseReceiptNumbering(t);
     t.Open();
     AppendReceipts(t, 3);
   }

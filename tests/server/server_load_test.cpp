@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "receipt_rows.h"
+#include "server/server_home.h"
 #include "server/server_table.h"
 #include "test_cluster.h"
 
@@ -29,6 +30,7 @@ void Clerk(const std::string& conninfo, int clerk, const std::string& log_path) 
   std::ofstream log(log_path);
   TServerTable t(std::make_shared<ServerConnection>(conninfo));
   t.SetTableName("formix");
+  server::UseReceiptNumbering(t);
   t.SetIndexName(clerk % 2 ? "iplatel" : "inomer");
   t.Open();
   std::mt19937 random(static_cast<unsigned>(clerk * 7919 + 1));
@@ -132,6 +134,7 @@ TEST(ServerLoadTest, EightClerksLoseNothingAndNumberEachReceiptOnce) {
 
   TServerTable all(db.Connect());
   all.SetTableName("formix");
+  server::UseReceiptNumbering(all);
   all.SetIndexName("inomer");
   all.Open();
   std::map<std::string, int> seen;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "receipt_rows.h"
+#include "server/server_home.h"
 #include "server/server_table.h"
 #include "test_cluster.h"
 
@@ -22,6 +23,7 @@ TEST(ServerRolesTest, AClerkWorksTheRegisterButCannotChangeTheSchema) {
     auto c = std::make_shared<ServerConnection>(db.ConnInfo() + " user=" + clerk);
     TServerTable t(c);
     t.SetTableName("formix");
+    server::UseReceiptNumbering(t);
     t.SetIndexName("iplatel");
     t.Open();
     AppendReceipts(t, 12);

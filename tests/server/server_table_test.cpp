@@ -9,6 +9,7 @@
 
 #include "engine/compare/collation.h"
 #include "receipt_rows.h"
+#include "server/server_home.h"
 #include "server/server_table.h"
 #include "test_cluster.h"
 
@@ -40,6 +41,7 @@ class ServerTableTest : public ::testing::Test {
   std::unique_ptr<TServerTable> OpenReceipts(const std::string& index = "") {
     auto t = std::make_unique<TServerTable>(db_.Connect());
     t->SetTableName("formix");
+    server::UseReceiptNumbering(*t);
     t->SetIndexName(index);
     t->Open();
     return t;
@@ -450,6 +452,7 @@ TEST_F(ServerTableTest, OtherClerksChangesArriveWithoutPolling) {
   EXPECT_FALSE(mine->TakeChange()) << "this clerk's own changes are no news";
   auto codes = std::make_unique<TServerTable>(db_.Connect());
   codes->SetTableName("sprkodBK");
+  server::UseReceiptNumbering(*codes);
   codes->Open();
   ASSERT_EQ(InChild([&] {
               auto theirs = OpenReceipts("inomer");
@@ -470,6 +473,7 @@ TEST_F(ServerTableTest, ValuesAFieldCannotHoldAreRefusedByName) {
   admin.Exec("INSERT INTO formix (nomer, platel) VALUES (1, $1)", {std::string("Ω \xE2\x82\xAC")});
   auto t = std::make_unique<TServerTable>(db_.Connect());
   t->SetTableName("formix");
+  server::UseReceiptNumbering(*t);
   try {
     t->Open();
     FAIL() << "a text outside the code page was read";

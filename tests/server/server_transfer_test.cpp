@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "receipt_rows.h"
+#include "server/server_home.h"
 #include "server/server_table.h"
 #include "server/server_transfer.h"
 #include "test_cluster.h"
@@ -55,6 +56,7 @@ TEST_F(ServerTransferTest, TheDemoFolderGoesToTheServerAndComesBackTheSame) {
   // The next receipt on the server takes the number after the folder's last.
   TServerTable t(c);
   t.SetTableName("formix");
+  server::UseReceiptNumbering(t);
   t.Open();
   t.Append();
   FillReceipt(t, 0);

@@ -164,6 +164,7 @@ inline std::unique_ptr<server::TServerTable> OpenOtherClerksTable(const std::str
   if (!Current()) return nullptr;
   auto t = std::make_unique<server::TServerTable>(Current()->OtherConnection());
   t->SetTableName(table);
+  server::UseReceiptNumbering(*t);
   t->SetIndexName(index);
   t->Open();
   return t;
