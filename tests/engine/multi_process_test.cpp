@@ -162,6 +162,21 @@ TEST(MultiProcessTest, DISABLED_EightProcessesInOneKeyRangeTwentyFiveHundredOper
   RunSharedRange(8, 2500, static_cast<unsigned>(::getpid()) * 1000 + ++repetition);
 }
 
+// Opens table "t" of the file at `path` in number order.
+void OpenByNumber(TDadaTable& t, const std::string& path) {
+  t.SetDatabaseName(path);
+  t.SetTableName("t");
+  t.SetIndexName("inomer");
+  t.Open();
+}
+
+// A second name for the file at `path`, for TryOneChange's process.
+std::string SecondName(const std::string& path) {
+  const std::string other_name = path + "-link.tdb";
+  std::filesystem::create_symlink(path, other_name);
+  return other_name;
+}
+
 // A process that tries one change without waiting: 0 when it was stored, 7
 // when the file was locked, 1 on any other failure.  `path` must name the
 // file otherwise than the parent's open database does, or the child would
@@ -174,10 +189,7 @@ int TryOneChange(const std::string& path, const std::function<void(TDadaTable&)>
       Session().SetLockRetryCount(1);
       Session().SetLockWaitTime(0);
       TDadaTable t;
-      t.SetDatabaseName(path);
-      t.SetTableName("t");
-      t.SetIndexName("inomer");
-      t.Open();
+      OpenByNumber(t, path);
       change(t);
       ::_exit(0);
     } catch (const EDatabaseError& e) {
@@ -199,13 +211,9 @@ int TryOneAppend(const std::string& path, int nomer) {
 TEST(MultiProcessTest, BatchHoldsTheLockBetweenItsChangesUntilItEnds) {
   TempDir dir;
   const std::string path = dir.File("shared.tdb", OneTableImage(ReceiptsLikeHeader()));
-  const std::string other_name = path + "-link.tdb";
-  std::filesystem::create_symlink(path, other_name);
+  const std::string other_name = SecondName(path);
   TDadaTable t;
-  t.SetDatabaseName(path);
-  t.SetTableName("t");
-  t.SetIndexName("inomer");
-  t.Open();
+  OpenByNumber(t, path);
   {
     TDadaTable::TChangeBatch batch(t);
     AppendRow(t, 1, TRow{"a", "1"});
@@ -235,13 +243,9 @@ TEST(MultiProcessTest, BatchHoldsTheLockBetweenItsChangesUntilItEnds) {
 TEST(MultiProcessTest, ABatchLooksAtARecordAndChangesItUnderOneHoldOfTheLock) {
   TempDir dir;
   const std::string path = dir.File("shared.tdb", OneTableImage(ReceiptsLikeHeader()));
-  const std::string other_name = path + "-link.tdb";
-  std::filesystem::create_symlink(path, other_name);
+  const std::string other_name = SecondName(path);
   TDadaTable t;
-  t.SetDatabaseName(path);
-  t.SetTableName("t");
-  t.SetIndexName("inomer");
-  t.Open();
+  OpenByNumber(t, path);
   for (int n = 1; n <= 6; ++n) AppendRow(t, n, TRow{n % 3 ? "marked" : "kept", "m"});
   std::set<int> unmarked;  // by the other process, which says so only when its change was stored
   {
