@@ -12,20 +12,12 @@
 #include <string>
 
 #include "server/server_connection.h"
+#include "support/cluster_conn_info.h"
 #include "server/server_schema.h"
 
 namespace server {
 
-// The cluster's connection string (to its database "postgres").
-inline std::string ClusterConnInfo() {
-  const char* state = std::getenv("FORMIX_TEST_CLUSTER");
-  if (!state) return {};
-  std::ifstream in(state);
-  std::string line, last;
-  while (std::getline(in, line))
-    if (!line.empty() && line[0] != '#') last = line;
-  return last;
-}
+using test_cluster::ClusterConnInfo;
 
 class TestDatabase {
  public:

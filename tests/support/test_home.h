@@ -27,6 +27,7 @@
 #include "server/server_schema.h"
 #include "server/server_table.h"
 #include "server/server_transfer.h"
+#include "support/cluster_conn_info.h"
 
 namespace test_home {
 
@@ -36,16 +37,7 @@ inline bool OnServer() {
   return home && std::string(home) == "server";
 }
 
-// The test cluster's connection string (to its database "postgres").
-inline std::string ClusterConnInfo() {
-  const char* state = std::getenv("FORMIX_TEST_CLUSTER");
-  if (!state) return {};
-  std::ifstream in(state);
-  std::string line, last;
-  while (std::getline(in, line))
-    if (!line.empty() && line[0] != '#') last = line;
-  return last;
-}
+using test_cluster::ClusterConnInfo;
 
 // A database of its own for one data folder, made and filled when a table
 // first opens.
