@@ -200,15 +200,19 @@ void TTDEDataSet::SetRecNo(int n) {
   if (AfterScroll) AfterScroll(*this);
 }
 
-std::vector<TRowValues> TTDEDataSet::ReadRows(int first, int count, const std::vector<int>& fields) {
-  CheckActive();
-  std::vector<TRowValues> rows;
+int TTDEDataSet::ViewRangeEnd(int& first, int count) const {
   const int size = static_cast<int>(view_.size());
   if (first < 0) {
     count += first;
     first = 0;
   }
-  const int end = count <= 0 || first >= size ? first : std::min(size, first + count);
+  return count <= 0 || first >= size ? first : std::min(size, first + count);
+}
+
+std::vector<TRowValues> TTDEDataSet::ReadRows(int first, int count, const std::vector<int>& fields) {
+  CheckActive();
+  std::vector<TRowValues> rows;
+  const int end = ViewRangeEnd(first, count);
   if (end <= first) return rows;
   std::vector<bool> only(static_cast<size_t>(FieldCount()), false);
   for (int f : fields) {
@@ -245,12 +249,7 @@ std::vector<TVariant> TTDEDataSet::ReadValues(int first, int count, int field) {
   CheckActive();
   if (field < 0 || field >= FieldCount()) Error(Format("Field index %s out of range", {std::to_string(field)}));
   std::vector<TVariant> values;
-  const int size = static_cast<int>(view_.size());
-  if (first < 0) {
-    count += first;
-    first = 0;
-  }
-  const int end = count <= 0 || first >= size ? first : std::min(size, first + count);
+  const int end = ViewRangeEnd(first, count);
   if (end <= first) return values;
   const TField& wanted = Field(field);
   if (wanted.IsBlob()) {

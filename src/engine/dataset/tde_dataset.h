@@ -214,6 +214,10 @@ class TTDEDataSet : public TTDBDataSet, public TFilterFieldSource {
   std::unique_ptr<TFilterParser> parser_;  // bound to this dataset for its whole life
 
  private:
+  // The rows at view positions first .. first + count - 1 that exist, as
+  // `first` (moved up to 0) .. the returned end (exclusive; == first when
+  // there are none): ReadRows' and ReadValues' range.
+  int ViewRangeEnd(int& first, int count) const;
   TFieldBuffers read_items_;  // the items of the last ReadViewRecord, kept for their capacity
   size_t data_size_ = 0;    // the data area
   size_t buffer_size_ = 0;  // data area + 5
