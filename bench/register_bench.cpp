@@ -640,6 +640,7 @@ int RunChildMode(int argc, char** argv) {
   if (kind == "engine-open") return EngineOpenChild(path);
   if (kind == "engine-memory") return EngineMemoryChild(path, arg);
   if (kind == "seqread") return SequentialReadChild(path);
+  if (kind == "append-batch") return EngineAppendBatchChild(path, std::stoll(arg));
   if (kind == "sqlite-open") return SqliteOpenChild(path, mode);
   if (kind == "sqlite-memory") return SqliteMemoryChild(path, mode);
   return 2;
