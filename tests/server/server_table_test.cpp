@@ -358,6 +358,56 @@ TEST_F(ServerTableTest, AnEditOrDeleteOfAStaleRecordIsRefused) {
   EXPECT_EQ(OpenReceipts("inomer")->Lookup("nomer", {int64_t{2}}, "Platel")->at(0), tdb::TVariant(std::string("Mine")));
 }
 
+TEST_F(ServerTableTest, ChangesInsideTheCallersTransactionAreStoredTogether) {
+  auto t = OpenReceipts("inomer");
+  AppendReceipts(*t, 2);
+  ServerConnection& c = t->Connection();
+  // A refused change inside the transaction undoes only itself: a trigger
+  // refuses the payer "Refused".
+  ServerConnection admin(db_.ConnInfo());
+  admin.ExecScript(
+      "CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+      "IF NEW.platel = 'Refused' THEN RAISE EXCEPTION 'refused'; END IF; RETURN NEW; END $$;"
+      "CREATE TRIGGER refuse BEFORE INSERT OR UPDATE ON formix FOR EACH ROW EXECUTE FUNCTION refuse();");
+  auto others = [&] { return OpenReceipts("inomer")->RecordCount(); };
+  c.Exec("BEGIN");
+  t->Append();
+  FillReceipt(*t, 5);
+  t->Post();
+  EXPECT_EQ(t->FieldByName("nomer").AsInteger(), 3);
+  t->Append();
+  FillReceipt(*t, 6);
+  t->FieldByName("Platel").SetAsString("Refused");
+  EXPECT_THROW(t->Post(), tdb::EDatabaseError);
+  t->Cancel();
+  EXPECT_TRUE(c.InTransactionBlock());
+  t->Append();
+  FillReceipt(*t, 7);
+  t->Post();
+  EXPECT_EQ(others(), 2) << "another session saw changes before the commit";
+  c.Commit();
+  EXPECT_EQ(Numbers(*OpenReceipts("inomer")), (std::vector<int>{1, 2, 3, 4}));
+
+  // Rolled back, none of them stays, and the numbers they took are free again.
+  c.Exec("BEGIN");
+  t->Append();
+  FillReceipt(*t, 8);
+  t->Post();
+  c.RollbackQuietly();
+  EXPECT_EQ(others(), 4);
+  t->Refresh();
+  t->Append();
+  FillReceipt(*t, 9);
+  t->Post();
+  EXPECT_EQ(t->FieldByName("nomer").AsInteger(), 5);
+
+  // A transaction a failed statement broke is not reported as stored.
+  c.Exec("BEGIN");
+  EXPECT_THROW(c.Exec("SELECT 1/0"), tdb::EDatabaseError);
+  EXPECT_THROW(c.Commit(), tdb::EDatabaseError);
+  EXPECT_FALSE(c.InTransactionBlock());
+}
+
 TEST_F(ServerTableTest, AViewCountedBeforeAnotherClerkDeletedEndsAtItsLastRecord) {
   auto mine = OpenReceipts("inomer");
   AppendReceipts(*mine, kRows);
