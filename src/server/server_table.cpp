@@ -10,6 +10,7 @@
 #include "engine/base/database_error.h"
 #include "engine/compare/value_compare.h"
 #include "engine/dataset/field.h"
+#include "engine/dataset/locate_keys.h"
 #include "engine/format/field_types.h"
 #include "engine/locale/date_time.h"
 #include "server/server_schema.h"
@@ -569,21 +570,6 @@ void TServerTable::ApplyFilter() {
 
 // ---- search ----
 
-std::vector<tdb::TField*> TServerTable::FieldList(const std::string& names) const {
-  std::vector<tdb::TField*> out;
-  size_t start = 0;
-  while (start <= names.size()) {
-    size_t end = names.find(';', start);
-    if (end == std::string::npos) end = names.size();
-    std::string name = names.substr(start, end - start);
-    while (!name.empty() && name.front() == ' ') name.erase(0, 1);
-    while (!name.empty() && name.back() == ' ') name.pop_back();
-    if (!name.empty()) out.push_back(&FieldByName(name));
-    start = end + 1;
-  }
-  return out;
-}
-
 std::string TServerTable::VariantParam(tdb::TField& field, const tdb::TVariant& value) {
   // Converted by the field itself, as the table dataset does, in a scratch buffer.
   std::memset(filter_buffer_.get(), 0, data_size_ + kTrailer);
@@ -602,35 +588,51 @@ std::string TServerTable::VariantParam(tdb::TField& field, const tdb::TVariant& 
 
 std::optional<TServerTable::Row> TServerTable::FindFirst(const std::string& key_fields,
                                                          const std::vector<tdb::TVariant>& values,
-                                                         bool case_insensitive, bool partial) {
-  std::vector<tdb::TField*> fields = FieldList(key_fields);
-  if (fields.empty() || values.size() != fields.size()) Error("Field value required");
+                                                         tdb::TLocateOptions options) {
+  const std::vector<tdb::TLocateKey> keys = tdb::LocateKeys(*this, key_fields, values.size(), options);
+  // The keys in the fields' encoding, for the query and for the last word
+  // on each row it finds, which the key rules have.
   std::vector<ServerParam> params;
   std::string where = ViewWhere(params);
-  for (size_t i = 0; i < fields.size(); ++i) {
-    tdb::TField& field = *fields[i];
-    const receipts::FieldSchema& f = schema_->fields[static_cast<size_t>(field.FieldNo() - 1)];
+  std::vector<std::vector<uint8_t>> key_values;
+  for (size_t i = 0; i < keys.size(); ++i) {
+    const tdb::TLocateKey& key = keys[i];
+    const receipts::FieldSchema& f = schema_->fields[static_cast<size_t>(key.field->FieldNo() - 1)];
+    params.push_back(VariantParam(*key.field, values[i]));
+    const uint8_t* slot = filter_buffer_.get() + key.field->Offset();
+    key_values.emplace_back(slot, slot + SlotSize(f));
     std::string col = SqlName(f.name);
-    if (tdb::IsNull(values[i])) Error("Field value required");
-    params.push_back(VariantParam(field, values[i]));
     std::string p = ParamExpression(f, static_cast<int>(params.size()));
     if (tdb::IsStringFieldType(f.type)) {
-      if (case_insensitive) {
+      if (key.case_insensitive) {
         col = "lower(" + col + ")";
         p = "lower(" + p + ")";
       }
-      if (partial) col = "left(" + col + ", char_length(" + p + "))";
+      if (key.partial) col = "left(" + col + ", char_length(" + p + "))";
       where += " AND " + col + " COLLATE \"und-x-icu\" = " + p;
     } else {
       where += " AND " + col + " = " + p;
     }
   }
-  std::string sql = "SELECT " + SelectList() + " FROM " + sql_table_ + " WHERE " + where + OrderBy(false);
-  if (!(filtered_ && sql_filter_.residual)) sql += " LIMIT 1";
-  std::vector<Row> rows = QueryRows(sql, params);
+  auto matches = [&](const Row& row) {
+    for (size_t i = 0; i < keys.size(); ++i) {
+      const tdb::TField& field = *keys[i].field;
+      const tdb::TFieldValue k{key_values[i].data(), field.DataType(), static_cast<std::ptrdiff_t>(key_values[i].size())};
+      const tdb::TFieldValue stored{row.data.data() + field.Offset(), field.DataType(), k.text_length};
+      if (!tdb::LocateKeyMatches(keys[i], k, stored)) return false;
+    }
+    return !(filtered_ && sql_filter_.residual) || PassesHere(row);
+  };
+  const std::string sql = "SELECT " + SelectList() + " FROM " + sql_table_ + " WHERE " + where + OrderBy(false);
   if (filtered_ && sql_filter_.residual) parser_->Parse(filter_text_);
-  for (Row& row : rows)
-    if (!(filtered_ && sql_filter_.residual) || PassesHere(row)) return std::move(row);
+  // The first row the query finds is nearly always the answer; only when
+  // the rules or the filter's part evaluated here refuse it are the others read.
+  for (const bool first_only : {true, false}) {
+    std::vector<Row> rows = QueryRows(first_only ? sql + " LIMIT 1" : sql, params);
+    for (Row& row : rows)
+      if (matches(row)) return std::move(row);
+    if (rows.empty()) break;
+  }
   return std::nullopt;
 }
 
@@ -638,18 +640,21 @@ bool TServerTable::Locate(const std::string& key_fields, const std::vector<tdb::
                           tdb::TLocateOptions options) {
   CheckBrowseMode();
   if (BeforeScroll) BeforeScroll(*this);
-  std::optional<Row> found =
-      FindFirst(key_fields, values, options & tdb::loCaseInsensitive, options & tdb::loPartialKey);
+  std::optional<Row> found = FindFirst(key_fields, values, options);
   if (!found) return false;
-  int p = PositionOfKey(*found);
-  if (p < 0) return false;
-  if (!whole_) {
+  if (whole_) {
+    const int p = PositionOfKey(*found);
+    if (p < 0) return false;
+    pos_ = p;
+  } else {
+    // The row found becomes current; where it stands in the view is counted
+    // when something asks (RecNo, a read by position), as after a post.
     win_.clear();
     win_.push_back(std::move(*found));
-    win_start_ = p;
-    unresolved_ = false;
+    win_start_ = 0;
+    pos_ = 0;
+    unresolved_ = true;
   }
-  pos_ = p;
   Resync();
   if (AfterScroll) AfterScroll(*this);
   return true;
@@ -659,8 +664,8 @@ std::optional<std::vector<tdb::TVariant>> TServerTable::Lookup(const std::string
                                                               const std::vector<tdb::TVariant>& values,
                                                               const std::string& result_fields) {
   CheckBrowseMode();
-  std::vector<tdb::TField*> results = FieldList(result_fields);
-  std::optional<Row> found = FindFirst(key_fields, values, false, false);
+  std::vector<tdb::TField*> results = tdb::NamedFields(*this, result_fields);
+  std::optional<Row> found = FindFirst(key_fields, values, 0);
   if (!found) return std::nullopt;
   std::memcpy(filter_buffer_.get(), found->data.data(), data_size_ + kTrailer);
   filter_ptr_ = filter_buffer_.get();
@@ -754,6 +759,7 @@ tdb::TNearest TServerTable::FindNearest(const tdb::TField& field, const tdb::TVa
 
 std::vector<tdb::TRowValues> TServerTable::ReadRows(int first, int count, const std::vector<int>& fields) {
   CheckActive();
+  Resolve();  // positions from the view's start
   for (int f : fields)
     if (f < 0 || f >= FieldCount()) Error(tdb::Format("Field index %s out of range", {std::to_string(f)}));
   std::vector<tdb::TRowValues> out;

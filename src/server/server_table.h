@@ -220,9 +220,9 @@ class TServerTable : public tdb::TDataSet, public tdb::TFilterFieldSource {
   void ApplyFilter();
   // A key field's value as the parameter text, converted through the field.
   std::string VariantParam(tdb::TField& field, const tdb::TVariant& value);
-  std::vector<tdb::TField*> FieldList(const std::string& names) const;
+  // The first row of the view a Locate or Lookup finds (tdb::LocateKeys).
   std::optional<Row> FindFirst(const std::string& key_fields, const std::vector<tdb::TVariant>& values,
-                               bool case_insensitive, bool partial);
+                               tdb::TLocateOptions options);
   [[noreturn]] void RaiseStale(int32_t id);
   // The table's changes as the connection counts them.
   uint64_t ChangesHeard();

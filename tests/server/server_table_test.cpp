@@ -305,6 +305,79 @@ TEST_F(ServerTableTest, LocateLookupAndRangeFollowTheView) {
   EXPECT_THROW(server->SetRange({int64_t{1}}, {int64_t{2}}), tdb::EDatabaseError);
 }
 
+// The options of Locate and Lookup, the same on both homes: each case is
+// asked of a data folder's table and of the server's with the same
+// receipts; the answer is the receipt number found (0: none, -1: refused).
+TEST_F(ServerTableTest, LocateOptionsAnswerAsTheFileAnswers) {
+  FileReceipts file(dir_.string(), 40);
+  auto server = OpenReceipts("inomer");
+  AppendReceipts(*server, 40);
+  file.Table().SetIndexName("inomer");
+  using tdb::loCaseInsensitive;
+  using tdb::loPartialKey;
+  const tdb::TVariant none;
+  auto text = [](const char* utf8) { return tdb::TVariant{tdb::Utf8ToCp1251(utf8)}; };
+  struct Case {
+    const char* what;
+    const char* fields;
+    std::vector<tdb::TVariant> values;
+    tdb::TLocateOptions options;
+    int nomer;
+  } cases[] = {
+      {"exact text", "Platel", {text("иванова А.")}, 0, 14},
+      {"case differs", "Platel", {text("ИВАНОВА А.")}, 0, 0},
+      {"case ignored", "Platel", {text("ИВАНОВА А.")}, loCaseInsensitive, 14},
+      {"case ignored, Ё", "Platel", {text("ёлкин п.")}, loCaseInsensitive, 12},
+      {"leading blanks kept", "Platel", {text("  Пробелов")}, 0, 7},
+      {"partial key", "Platel", {text("иван")}, loPartialKey, 14},
+      {"partial key, case ignored", "Platel", {text("иван")}, loPartialKey | loCaseInsensitive, 1},
+      {"partial key longer than any", "Platel", {text("Иванов И.И. и сыновья")}, loPartialKey, 0},
+      {"empty partial key", "Platel", {text("")}, loPartialKey, 1},
+      {"several fields", "Platel;nomerPlat", {text("Ёлкин П."), int64_t{6}}, 0, 27},
+      {"several fields, one differs", "Platel;nomerPlat", {text("Ёлкин П."), int64_t{2}}, 0, 0},
+      {"several fields, partial text", " Platel ; nomerPlat", {text("Ёл"), int64_t{1}}, loPartialKey, 12},
+      {"a number is never partial", "nomer", {int64_t{1}}, loPartialKey | loCaseInsensitive, 1},
+      {"a flag", "slugebnoe;nomerPlat", {true, int64_t{7}}, 0, 18},
+      {"a null text: the empty one", "Platel", {none}, 0, 0},
+      {"a null number: zero", "nomerPlat", {none}, 0, 1},
+      {"a value too few", "Platel;nomer", {text("Zeta")}, 0, -1},
+      {"a value too many", "nomer", {int64_t{1}, int64_t{2}}, 0, -1},
+      {"no field", "", {}, 0, -1},
+  };
+  auto answer = [](tdb::TDataSet& t, const Case& c) {
+    t.First();
+    try {
+      return t.Locate(c.fields, c.values, c.options) ? t.FieldByName("nomer").AsInteger() : 0;
+    } catch (const tdb::EDatabaseError&) {
+      return -1;
+    }
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(answer(file.Table(), c), c.nomer);
+    EXPECT_EQ(answer(*server, c), c.nomer);
+    // Lookup is Locate without options and without moving.
+    if (c.options == 0 && c.nomer >= 0) {
+      auto got = server->Lookup(c.fields, c.values, "nomer");
+      auto want = file.Table().Lookup(c.fields, c.values, "nomer");
+      EXPECT_EQ(got.has_value(), want.has_value());
+      if (got && want) {
+        EXPECT_EQ(got->at(0), want->at(0));
+      }
+    }
+  }
+  // Under a filter evaluated here the first record the server finds may be
+  // hidden: the next one that passes is the answer.
+  for (tdb::TDataSet* t : {static_cast<tdb::TDataSet*>(&file.Table()), static_cast<tdb::TDataSet*>(server.get())}) {
+    t->SetFilter("nomer * 2 > 30");
+    t->SetFiltered(true);
+    ASSERT_TRUE(t->Locate("Platel", {text("иванова А.")}, 0));
+    EXPECT_EQ(t->FieldByName("nomer").AsInteger(), 29);
+    t->SetFiltered(false);
+  }
+  ASSERT_FALSE(server->FilterEvaluatedHere());
+}
+
 TEST_F(ServerTableTest, AnEditOrDeleteOfAStaleRecordIsRefused) {
   auto mine = OpenReceipts("inomer");
   AppendReceipts(*mine, 3);
