@@ -316,6 +316,17 @@ void RunServerAtN(const Options& o, int64_t n, Table& table) {
     Require(found == static_cast<int64_t>(targets.size()), "the server's locate found " + std::to_string(found));
   }
   if (Wanted(o, "modify")) table.Get("modify", n).server.push_back(server.Modify(RandomNomers(n, 10'000, 2)));
+  if (Wanted(o, "total")) {
+    // The status bar's sum of every amount, read as whole rows and as the one column.
+    double by_rows = 0, by_column = 0;
+    Row& rows = table.Get("total rows", n);
+    rows.items = n;
+    rows.server.push_back(server.Total(true, &by_rows));
+    Row& column = table.Get("total column", n);
+    column.items = n;
+    column.server.push_back(server.Total(false, &by_column));
+    Require(by_rows == by_column, "the server's totals differ");
+  }
   if (Wanted(o, "purge")) {
     Row& purge = table.Get("purge", n);
     int64_t remaining = 0;
@@ -699,7 +710,8 @@ int Usage() {
   std::fprintf(stderr,
                "usage: register_bench [--json] [--quick] [--n N[,N...]] [--only OP[,OP...]] [--clock wall|cpu] "
                "[--big N (0: none)] [--runs R] [--dir DIR] [--rebuild] [--server CONNINFO]\n"
-               "  OP: open resort filter locate modify memory purge purgeflushed batch flushed (append always runs)\n");
+               "  OP: open resort filter locate modify memory purge purgeflushed batch flushed total (append always runs;\n"
+               "      total: the server's only)\n");
   return 2;
 }
 

@@ -146,6 +146,21 @@ double ServerRegister::Modify(const std::vector<int64_t>& nomers, int64_t first_
   return watch.Seconds();
 }
 
+double ServerRegister::Total(bool whole_rows, double* sum) {
+  server::TServerTable& t = *table_;
+  const int field = t.FieldByName("Summa").FieldNo() - 1;
+  *sum = 0;
+  Stopwatch watch;
+  const int count = t.RecordCount();
+  for (int first = 0; first < count; first += 4096) {
+    const std::vector<tdb::TVariant> values =
+        whole_rows ? t.tdb::TDataSet::ReadValues(first, 4096, field) : t.ReadValues(first, 4096, field);
+    for (const tdb::TVariant& v : values)
+      if (const double* amount = std::get_if<double>(&v)) *sum += *amount;
+  }
+  return watch.Seconds();
+}
+
 double ServerRegister::Purge(int64_t* remaining, bool* renumbered_ok) {
   server::TServerTable& t = *table_;
   t.SetIndexName("iplatel");

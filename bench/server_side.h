@@ -44,6 +44,10 @@ class ServerRegister {
   double Locate(const std::vector<int64_t>& nomers, int64_t* found);
   double Modify(const std::vector<int64_t>& nomers, int64_t first_amount = 0);
   double Purge(int64_t* remaining, bool* renumbered_ok);
+  // The status bar's total: the amounts of the whole view summed in blocks
+  // of 4,096 positions, read one column at a time or, with `whole_rows`,
+  // as whole rows (the dataset's general way, for comparison).
+  double Total(bool whole_rows, double* sum);
 
   // Drops the database (the table closed first).
   void Drop();

@@ -225,6 +225,7 @@ std::vector<TServerTable::Row> TServerTable::FetchBlock(const Row* from, bool ba
 }
 
 void TServerTable::LoadView() {
+  ++view_stamp_;
   // What changed from here on is news for the view read now.
   seen_changes_ = ChangesHeard();
   ViewReplaced();
@@ -273,6 +274,7 @@ bool TServerTable::PassesHere(const Row& row) {
 }
 
 void TServerTable::AnchorAt(Row row) {
+  ++view_stamp_;
   ViewReplaced();
   win_.clear();
   win_.push_back(std::move(row));
@@ -787,6 +789,75 @@ std::vector<tdb::TRowValues> TServerTable::ReadRows(int first, int count, const 
     RestoreState(old);
     out.push_back(std::move(values));
   }
+  return out;
+}
+
+std::vector<tdb::TVariant> TServerTable::ReadValues(int first, int count, int field) {
+  CheckActive();
+  if (field < 0 || field >= FieldCount()) Error(tdb::Format("Field index %s out of range", {std::to_string(field)}));
+  if (first < 0) {
+    count += first;
+    first = 0;
+  }
+  std::vector<tdb::TVariant> out;
+  if (count <= 0) return out;
+  Resolve();  // positions from the view's start
+  std::vector<Row> rows;
+  if (whole_ || count < kBlock) {
+    // The rows at hand, or a few of them read as the grid reads its rows.
+    for (int p = first; p < first + count; ++p) {
+      const Row* row = RowAt(p);
+      if (!row) break;
+      rows.push_back(*row);
+    }
+  } else {
+    // The one column, read onward by key from the row before `first`: the
+    // row where the last such read ended when it ended there, the rows at
+    // hand otherwise.  The rows at hand stay as they are.
+    std::optional<Row> from;
+    if (first > 0) {
+      if (values_end_ && values_end_->view == view_stamp_ && values_end_->position == first - 1) {
+        from = values_end_->row;
+      } else {
+        const Row* row = RowAt(first - 1);
+        if (!row) return out;
+        from = *row;
+      }
+    }
+    std::vector<int> columns = order_fields_;
+    columns.push_back(field);
+    std::string select;
+    for (int c : columns) select += SelectExpression(schema_->fields[static_cast<size_t>(c)]) + ", ";
+    std::vector<ServerParam> params;
+    std::string sql = "SELECT " + select + "rec_id FROM " + sql_table_ + " WHERE " + ViewWhere(params);
+    if (from) sql += " AND " + KeyCondition(*from, ">", params);
+    sql += OrderBy(false) + " LIMIT " + std::to_string(count);
+    ServerResult r = connection_->Exec(sql, params);
+    const int id_column = static_cast<int>(columns.size());
+    for (int i = 0; i < r.Rows(); ++i) {
+      Row row;
+      row.data.assign(data_size_ + kTrailer, 0);
+      for (int c = 0; c < id_column; ++c) {
+        const size_t f = static_cast<size_t>(columns[static_cast<size_t>(c)]);
+        StoreText(schema_->fields[f], r.Raw(i, c), r.Length(i, c), row.data.data() + offsets_[f]);
+      }
+      tdb::PutInt32LE(row.data.data() + data_size_, static_cast<int32_t>(r.Integer(i, id_column)));
+      rows.push_back(std::move(row));
+    }
+    if (!rows.empty()) values_end_ = ValuesEnd{view_stamp_, first + static_cast<int>(rows.size()) - 1, rows.back()};
+  }
+  const tdb::TDataSetState old = SetTempState(tdb::dsFilter);
+  try {
+    for (const Row& row : rows) {
+      std::memcpy(filter_buffer_.get(), row.data.data(), data_size_ + kTrailer);
+      filter_ptr_ = filter_buffer_.get();
+      out.push_back(tdb::FieldVariant(Field(field)));
+    }
+  } catch (...) {
+    RestoreState(old);
+    throw;
+  }
+  RestoreState(old);
   return out;
 }
 

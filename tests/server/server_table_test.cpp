@@ -378,6 +378,54 @@ TEST_F(ServerTableTest, LocateOptionsAnswerAsTheFileAnswers) {
   ASSERT_FALSE(server->FilterEvaluatedHere());
 }
 
+// The register's total reads one column of the view block by block; it
+// gives the file's values, filtered or not, marked receipts among them, and
+// reads on from where the last block ended only while the view is the same.
+TEST_F(ServerTableTest, OneColumnReadInBlocksGivesTheFilesValues) {
+  FileReceipts file(dir_.string(), kRows);
+  auto server = OpenReceipts("inomer");
+  AppendReceipts(*server, kRows);
+  tdb::TDadaTable& f = file.Table();
+  f.SetIndexName("inomer");
+  const int amount = server->FieldByName("Summa").FieldNo() - 1;
+  auto read = [&](tdb::TDataSet& t, int first, int count) { return t.ReadValues(first, count, amount); };
+  auto sum = [&](tdb::TDataSet& t, int step) {
+    double total = 0;
+    for (int first = 0; first < t.RecordCount(); first += step)
+      for (const tdb::TVariant& v : read(t, first, step)) total += std::get<double>(v);
+    return total;
+  };
+  struct View {
+    const char* filter;
+    bool evaluated_here;
+  } views[] = {{"", false}, {"slugebnoe=false", false}, {"slugebnoe=true", false}, {"nomer * 2 > 301", true}};
+  for (const View& view : views) {
+    SCOPED_TRACE(view.filter);
+    for (tdb::TDataSet* t : {static_cast<tdb::TDataSet*>(&f), static_cast<tdb::TDataSet*>(server.get())}) {
+      t->SetFilter(view.filter);
+      t->SetFiltered(*view.filter != 0);
+    }
+    ASSERT_EQ(server->FilterEvaluatedHere(), view.evaluated_here);
+    ASSERT_EQ(server->RecordCount(), f.RecordCount());
+    server->SetRecNo(3);
+    for (int step : {4096, 200, 170, 233}) EXPECT_EQ(sum(*server, step), sum(f, step)) << step;
+    EXPECT_EQ(server->RecNo(), 3);
+    // Blocks by position, in and out of turn.
+    for (auto [first, count] : std::vector<std::pair<int, int>>{{0, 220}, {220, 220}, {440, 220}, {100, 250}, {-5, 210}})
+      EXPECT_EQ(read(*server, first, count), read(f, first, count)) << first;
+  }
+  // A block read, then a change moves the positions: the next block does
+  // not read on from the old key.
+  for (tdb::TDataSet* t : {static_cast<tdb::TDataSet*>(&f), static_cast<tdb::TDataSet*>(server.get())}) {
+    t->SetFiltered(false);
+    read(*t, 0, 220);
+    t->SetRecNo(5);
+    t->Delete();
+  }
+  EXPECT_EQ(read(*server, 220, 220), read(f, 220, 220));
+  EXPECT_THROW(server->ReadValues(0, 10, server->FieldCount()), tdb::EDatabaseError);
+}
+
 TEST_F(ServerTableTest, AnEditOrDeleteOfAStaleRecordIsRefused) {
   auto mine = OpenReceipts("inomer");
   AppendReceipts(*mine, 3);
