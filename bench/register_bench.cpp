@@ -325,7 +325,11 @@ void RunServerAtN(const Options& o, int64_t n, Table& table) {
     Row& column = table.Get("total column", n);
     column.items = n;
     column.server.push_back(server.Total(false, &by_column));
-    Require(by_rows == by_column, "the server's totals differ");
+    double by_server = 0;
+    Row& summed = table.Get("total SUM", n);
+    summed.items = n;
+    summed.server.push_back(server.ServerSum(&by_server));
+    Require(by_rows == by_column && std::fabs(by_server - by_column) < 1, "the server's totals differ");
   }
   if (Wanted(o, "purge")) {
     Row& purge = table.Get("purge", n);

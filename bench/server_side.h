@@ -48,6 +48,8 @@ class ServerRegister {
   // of 4,096 positions, read one column at a time or, with `whole_rows`,
   // as whole rows (the dataset's general way, for comparison).
   double Total(bool whole_rows, double* sum);
+  // The same sum by the server (TServerTable::ViewTotal).
+  double ServerSum(double* sum);
 
   // Drops the database (the table closed first).
   void Drop();

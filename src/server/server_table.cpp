@@ -861,6 +861,21 @@ std::vector<tdb::TVariant> TServerTable::ReadValues(int first, int count, int fi
   return out;
 }
 
+std::optional<tdb::TCurrency> TServerTable::ViewTotal(int field) {
+  CheckActive();
+  if (field < 0 || field >= FieldCount()) Error(tdb::Format("Field index %s out of range", {std::to_string(field)}));
+  const receipts::FieldSchema& f = schema_->fields[static_cast<size_t>(field)];
+  if (f.type != tdb::ftCurrency || whole_) return std::nullopt;
+  // Each amount as TCurrency::FromDouble takes it: times 10000, rounded
+  // half away from zero; the sum of those whole numbers is exact.
+  const std::string scaled = "(" + SqlName(f.name) + " * 10000)";
+  std::vector<ServerParam> params;
+  const std::string sql = "SELECT coalesce(sum((sign(" + scaled + ") * floor(abs(" + scaled +
+                          ") + 0.5))::bigint), 0)::text FROM " + sql_table_ + " WHERE " + ViewWhere(params);
+  const std::string total = connection_->Exec(sql, params).Text(0, 0);
+  return tdb::TCurrency{std::stoll(total)};
+}
+
 // ---- range ----
 
 void TServerTable::SetRange(const std::vector<tdb::TVariant>& low, const std::vector<tdb::TVariant>& high) {

@@ -127,6 +127,11 @@ class TServerTable : public tdb::TDataSet, public tdb::TFilterFieldSource {
   // `first`, so a sum over the view reads no whole rows and leaves the
   // rows at hand alone.
   std::vector<tdb::TVariant> ReadValues(int first, int count, int field) override;
+  // The sum of an amount field (ftCurrency) over the whole view, summed by
+  // the server under the view's condition, each amount rounded to the
+  // currency's four decimals as the dataset reads it; nothing for another
+  // type or when part of the filter is evaluated here.
+  std::optional<tdb::TCurrency> ViewTotal(int field);
   std::optional<std::vector<tdb::TVariant>> Lookup(const std::string& key_fields,
                                                    const std::vector<tdb::TVariant>& values,
                                                    const std::string& result_fields);

@@ -409,6 +409,14 @@ TEST_F(ServerTableTest, OneColumnReadInBlocksGivesTheFilesValues) {
     ASSERT_EQ(server->RecordCount(), f.RecordCount());
     server->SetRecNo(3);
     for (int step : {4096, 200, 170, 233}) EXPECT_EQ(sum(*server, step), sum(f, step)) << step;
+    // The server's own sum, the amounts taken as the file's values are.
+    const std::optional<tdb::TCurrency> total = server->ViewTotal(amount);
+    ASSERT_EQ(total.has_value(), !view.evaluated_here);
+    if (total) {
+      int64_t want = 0;
+      for (const tdb::TVariant& v : read(f, 0, f.RecordCount())) want += tdb::TCurrency::FromDouble(std::get<double>(v)).value;
+      EXPECT_EQ(total->value, want);
+    }
     EXPECT_EQ(server->RecNo(), 3);
     // Blocks by position, in and out of turn.
     for (auto [first, count] : std::vector<std::pair<int, int>>{{0, 220}, {220, 220}, {440, 220}, {100, 250}, {-5, 210}})
@@ -424,6 +432,7 @@ TEST_F(ServerTableTest, OneColumnReadInBlocksGivesTheFilesValues) {
   }
   EXPECT_EQ(read(*server, 220, 220), read(f, 220, 220));
   EXPECT_THROW(server->ReadValues(0, 10, server->FieldCount()), tdb::EDatabaseError);
+  EXPECT_FALSE(server->ViewTotal(server->FieldByName("nomer").FieldNo() - 1).has_value());
 }
 
 TEST_F(ServerTableTest, AnEditOrDeleteOfAStaleRecordIsRefused) {
