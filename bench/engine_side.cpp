@@ -174,6 +174,17 @@ int EngineOpenChild(const std::string& path) {
   return 0;
 }
 
+int EngineAppendBatchChild(const std::string& path, int64_t n) {
+  CreateEngineFile(path);
+  double s = 0;
+  {
+    EngineRegister reg(path, "inomer");
+    s = reg.AppendInBatch(n);
+  }
+  std::printf("%.9f\n", s);
+  return 0;
+}
+
 int EngineMemoryChild(const std::string& path, const std::string& empty_path) {
   // The fixed overhead: the engine with an empty table of the same schema
   // open and walked, at its peak (the peak below is one too: compared with

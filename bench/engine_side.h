@@ -60,8 +60,11 @@ class EngineRegister {
 //   open:    seconds to open on "inomer" and read the first 50 records, peak RSS
 //   memory:  seconds of the walk, peak RSS, fixed overhead, record count
 //   seqread: seconds to read the record table and index tables, bytes read
+//   append-batch: seconds to append N receipts in one change batch to a new
+//            register at the path (for profiling that path alone)
 int EngineOpenChild(const std::string& path);
 int EngineMemoryChild(const std::string& path, const std::string& empty_path);
 int SequentialReadChild(const std::string& path);
+int EngineAppendBatchChild(const std::string& path, int64_t n);
 
 }  // namespace bench

@@ -2,7 +2,7 @@
 // table of their times.  See README.md for what each row measures.
 //
 //   register_bench [--json] [--quick] [--n N[,N...]] [--only OPS] [--clock wall|cpu] [--big N] [--runs R]
-//                  [--dir DIR] [--rebuild]
+//                  [--dir DIR] [--rebuild] [--server CONNINFO]
 //
 // Each figure is the median of R runs (5 unless asked otherwise), shown with
 // the smallest and largest of the runs; a ratio is taken within each run
@@ -10,7 +10,8 @@
 // two different machines) and the targets are judged on the median ratio.
 // The operations at N run on files built by the timed append of the same
 // run; the files at the big size are built once (untimed) and kept in DIR
-// for later runs.
+// for later runs.  With --server (bench/run --server starts a throwaway
+// cluster) the rows at N run on a PostgreSQL server too, beside the others.
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -33,6 +34,7 @@
 #include "engine/base/database_error.h"
 #include "engine/storage/table_io.h"
 #include "engine_side.h"
+#include "server_side.h"
 #include "sqlite_side.h"
 
 namespace bench {
@@ -47,6 +49,7 @@ struct Options {
   int runs = 5;
   std::string dir = "build-bench/data";
   bool rebuild = false;
+  std::string server;  // a cluster's connection string; empty: no server rows
 };
 
 // One row of the table: the samples of every run, reduced to medians.
@@ -55,6 +58,7 @@ struct Row {
   int64_t n = 0;
   int64_t items = 0;  // operations in the row (appends, Locate calls, ...)
   std::vector<double> engine, sqlite_auto, sqlite_tx, peak;
+  std::vector<double> server;  // --server
   // Extra figures of the memory and sequential-read rows.
   std::map<std::string, std::vector<double>> extra;
 };
@@ -284,6 +288,100 @@ void RunAtN(const Options& o, int64_t n, Table& table) {
   flushed_modify.engine.push_back(flushed.Modify(flushed_changed));
 }
 
+// ---- the same operations on a PostgreSQL server (--server) ----
+
+// The rows at N on a fresh database of the cluster, after the file's and
+// SQLite's of the same run: the same receipts, numbers and amounts.
+void RunServerAtN(const Options& o, int64_t n, Table& table) {
+  ServerRegister server(o.server, "formix_bench");
+  table.Get("append", n).server.push_back(server.Append(n));
+  if (Wanted(o, "batch")) {
+    ServerRegister tx(o.server, "formix_bench_tx");
+    table.Get("append batch", n).server.push_back(tx.AppendInTransaction(n));
+    tx.Drop();
+  }
+  if (Wanted(o, "open"))
+    table.Get("open", n).server.push_back(RunChild({"--child", "server-open", server.ConnInfo()}).at(0));
+  if (Wanted(o, "resort")) table.Get("resort", n).server.push_back(server.Resort());
+  if (Wanted(o, "filter")) {
+    int64_t count = 0, marked = 0;
+    table.Get("filter", n).server.push_back(server.Filter(&count));
+    for (int64_t i = 0; i < n; ++i) marked += IsMarked(i) ? 1 : 0;
+    Require(count == marked, "the server's filter counted " + std::to_string(count));
+  }
+  if (Wanted(o, "locate")) {
+    const std::vector<int64_t> targets = RandomNomers(n, 10'000, 1);
+    int64_t found = 0;
+    table.Get("locate", n).server.push_back(server.Locate(targets, &found));
+    Require(found == static_cast<int64_t>(targets.size()), "the server's locate found " + std::to_string(found));
+  }
+  if (Wanted(o, "modify")) table.Get("modify", n).server.push_back(server.Modify(RandomNomers(n, 10'000, 2)));
+  if (Wanted(o, "total")) {
+    // The status bar's sum of every amount, read as whole rows and as the one column.
+    double by_rows = 0, by_column = 0;
+    Row& rows = table.Get("total rows", n);
+    rows.items = n;
+    rows.server.push_back(server.Total(true, &by_rows));
+    Row& column = table.Get("total column", n);
+    column.items = n;
+    column.server.push_back(server.Total(false, &by_column));
+    double by_server = 0;
+    Row& summed = table.Get("total SUM", n);
+    summed.items = n;
+    summed.server.push_back(server.ServerSum(&by_server));
+    Require(by_rows == by_column && std::fabs(by_server - by_column) < 1, "the server's totals differ");
+  }
+  if (Wanted(o, "purge")) {
+    Row& purge = table.Get("purge", n);
+    int64_t remaining = 0;
+    bool renumbered = false;
+    purge.server.push_back(server.Purge(&remaining, &renumbered));
+    Require(remaining == purge.items, "the server's purge left " + std::to_string(remaining));
+    Require(renumbered, "the server's purge did not renumber 1..M in iplatel order");
+  }
+  server.Drop();
+}
+
+// The server's rows beside the file's and SQLite's, with the ratios of each run.
+void PrintServer(const Table& table, const Options& o) {
+  std::printf("\non a PostgreSQL server (local, Unix socket), beside the data file and SQLite (medians; x: server "
+              "over the other, median of the runs' ratios):\n");
+  std::printf("%-15s %8s %9s %9s %11s %11s %9s %9s %9s %10s\n", "operation", "n", "server s", "file s", "sqlite au s",
+              "sqlite tx s", "x file", "x auto", "x tx", "server us");
+  auto ratio = [](const std::vector<double>& a, const std::vector<double>& b) -> std::optional<double> {
+    std::vector<double> r;
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i)
+      if (b[i] > 0) r.push_back(a[i] / b[i]);
+    return MedianOf(r);
+  };
+  auto seconds = [](std::optional<double> v) -> std::string {
+    if (!v) return "-";
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.4f", *v);
+    return buf;
+  };
+  auto times = [](std::optional<double> v) -> std::string {
+    if (!v) return "-";
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.2f", *v);
+    return buf;
+  };
+  for (const Row& r : table.Rows()) {
+    if (r.server.empty()) continue;
+    const std::optional<double> server = MedianOf(r.server);
+    char per[32] = "-";
+    if (server && r.items > 0) std::snprintf(per, sizeof per, "%.2f", *server * 1e6 / static_cast<double>(r.items));
+    std::printf("%-15s %8lld %9s %9s %11s %11s %9s %9s %9s %10s\n", r.op.c_str(), static_cast<long long>(r.n),
+                seconds(server).c_str(), seconds(MedianOf(r.engine)).c_str(), seconds(MedianOf(r.sqlite_auto)).c_str(),
+                seconds(MedianOf(r.sqlite_tx)).c_str(), times(ratio(r.server, r.engine)).c_str(),
+                times(ratio(r.server, r.sqlite_auto)).c_str(), times(ratio(r.server, r.sqlite_tx)).c_str(), per);
+  }
+  std::printf("(%s; \"append batch\" is the appends in one transaction on the server and in SQLite, in one change "
+              "batch in the file; the server's purge is one transaction, renumbering included)\n",
+              o.cpu_clock ? "processor time of this process only: the server's own work is not in it"
+                          : "wall clock");
+}
+
 // ---- the operations at the big size (files built once) ----
 
 bool Exists(const std::string& path) { return std::filesystem::exists(path); }
@@ -444,6 +542,9 @@ void PrintJson(const Table& table) {
                 Json(MaxOf(f.ratios_auto)).c_str(), Json(f.ratio_tx).c_str(), Json(MinOf(f.ratios_tx)).c_str(),
                 Json(MaxOf(f.ratios_tx)).c_str(), Json(MedianOf(r.peak), true).c_str());
     for (const auto& [key, values] : r.extra) std::printf(",\"%s\":%s", key.c_str(), Json(MedianOf(values), true).c_str());
+    if (!r.server.empty())
+      std::printf(",\"server_s\":%s,\"ratio_server_engine\":%s", Json(MedianOf(r.server)).c_str(),
+                  Json(MedianOf(RunRatios(r.server, r.engine))).c_str());
     if (r.op == "memory") std::printf(",\"limit_bytes\":%s", Json(MemoryLimit(r), true).c_str());
     if (r.op == "sequential_read") {
       std::vector<double> ratios = OpenRatios(table, r.n);
@@ -566,6 +667,7 @@ void PrintText(const Table& table, const Options& o) {
                   Mib(static_cast<double>(tdb::TDadaTableIO::kKeyCacheBudget)).c_str());
 
   if (o.sizes.size() > 1) PrintGrowth(table, o);
+  if (!o.server.empty()) PrintServer(table, o);
 
   // The targets, judged on the median of the runs' ratios.
   std::printf("\ntargets (median of the runs, smallest and largest run beside it):\n");
@@ -611,8 +713,9 @@ void PrintText(const Table& table, const Options& o) {
 int Usage() {
   std::fprintf(stderr,
                "usage: register_bench [--json] [--quick] [--n N[,N...]] [--only OP[,OP...]] [--clock wall|cpu] "
-               "[--big N (0: none)] [--runs R] [--dir DIR] [--rebuild]\n"
-               "  OP: open resort filter locate modify memory purge purgeflushed batch flushed (append always runs)\n");
+               "[--big N (0: none)] [--runs R] [--dir DIR] [--rebuild] [--server CONNINFO]\n"
+               "  OP: open resort filter locate modify memory purge purgeflushed batch flushed total (append always runs;\n"
+               "      total: the server's only)\n");
   return 2;
 }
 
@@ -640,8 +743,10 @@ int RunChildMode(int argc, char** argv) {
   if (kind == "engine-open") return EngineOpenChild(path);
   if (kind == "engine-memory") return EngineMemoryChild(path, arg);
   if (kind == "seqread") return SequentialReadChild(path);
+  if (kind == "append-batch") return EngineAppendBatchChild(path, std::stoll(arg));
   if (kind == "sqlite-open") return SqliteOpenChild(path, mode);
   if (kind == "sqlite-memory") return SqliteMemoryChild(path, mode);
+  if (kind == "server-open") return ServerOpenChild(path);
   return 2;
 }
 
@@ -667,6 +772,7 @@ int Main(int argc, char** argv) {
     else if (a == "--runs") o.runs = std::stoi(value());
     else if (a == "--dir") o.dir = value();
     else if (a == "--rebuild") o.rebuild = true;
+    else if (a == "--server") o.server = value();
     else return Usage();
   }
   if (o.sizes.empty() || o.runs < 1 || o.big < 0) return Usage();
@@ -682,6 +788,7 @@ int Main(int argc, char** argv) {
     for (int64_t n : o.sizes) {
       std::fprintf(stderr, "run %d of %d at %lld ...\n", run + 1, o.runs, static_cast<long long>(n));
       RunAtN(o, n, table);
+      if (!o.server.empty()) RunServerAtN(o, n, table);
     }
     if (o.big > 0) {
       std::fprintf(stderr, "run %d of %d at %lld ...\n", run + 1, o.runs, static_cast<long long>(o.big));

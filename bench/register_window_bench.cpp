@@ -4,11 +4,15 @@
 // and taken off with the status bar's totals, the purge of the marked
 // receipts with the renumbering, and the heap the grid's model holds.
 //
-//   register_window_bench [--n N] [--runs R] [--dir DIR] [--rebuild] [--no-purge]
+//   register_window_bench [--n N] [--runs R] [--dir DIR] [--rebuild] [--no-purge] [--server CONNINFO]
 //
 // The register of N receipts is built once in DIR (untimed) and copied for
 // each run; every run is a fresh process (so the open is a first open), and
-// each figure is the median over the runs.  Not a test; bench/window runs it.
+// each figure is the median over the runs.  With --server (a cluster whose
+// role may create databases; bench/window --server starts one) every run is
+// made a second time with the same receipts in a database of that cluster
+// (the file copied in once, then a fresh copy of that database per run), and
+// the table shows both homes side by side.  Not a test; bench/window runs it.
 #include <malloc.h>
 #include <time.h>
 
@@ -27,7 +31,13 @@
 #include "app/program_windows.h"
 #include "bench_data.h"
 #include "bench_measure.h"
+#include "data/database_creator.h"
+#include "data/receipt_tables.h"
 #include "engine_side.h"
+#include "server/server_connection.h"
+#include "server/server_home.h"
+#include "server/server_schema.h"
+#include "server/server_transfer.h"
 #include "widgets/data_grid.h"
 
 namespace {
@@ -101,12 +111,14 @@ std::string LoadAverage() {
   return line;
 }
 
-// One run in this process over the register in the current directory:
+// One run in this process over the register in the current directory (or,
+// with `server`, in that database):
 // prints open_s resort_s pgdn_s end_s purge_s model_bytes rows_left ok; with
 // `memory_only` just model_bytes.  Without `purge_too` the purge is left out
 // (its figures 0, its check passed).
-int ChildRun(int argc, char** argv, int64_t n, bool memory_only, bool purge_too) {
+int ChildRun(int argc, char** argv, int64_t n, bool memory_only, bool purge_too, const std::string& server) {
   QApplication application(argc, argv);
+  if (!server.empty()) receipts::SetHome(std::make_shared<server::ServerHome>(server, server::ServerHome::PasswordAsk{}));
   YesPrompts prompts;
   Timer open_timer;
   Stopwatch open_watch;
@@ -211,6 +223,7 @@ int ChildRun(int argc, char** argv, int64_t n, bool memory_only, bool purge_too)
               resort.cpu, bench::Median(pages_cpu), end.cpu, purge.cpu, filter.wall, filter.cpu, clear.wall, clear.cpu,
               totals.wall, totals.cpu, filtered);
   forms.reset();
+  receipts::SetHome(nullptr);
   return 0;
 }
 
@@ -220,7 +233,38 @@ struct Options {
   std::string dir = "build-bench-app/data";
   bool rebuild = false;
   bool purge = true;
+  std::string server;  // a cluster's connection string; empty: the file only
 };
+
+// The connection string of database `name` on the cluster of `cluster`.
+std::string DatabaseOn(const std::string& cluster, const std::string& name) {
+  const size_t at = cluster.rfind("dbname=");
+  return (at == std::string::npos ? cluster + " " : cluster.substr(0, at)) + "dbname=" + name;
+}
+
+// The register file copied into a new database `name` of the cluster (the
+// program's copy of a data folder; the other three tables empty).
+void CopyToServer(const std::string& cluster, const std::string& name, const std::string& file) {
+  {
+    server::ServerConnection admin(cluster);
+    admin.Exec("DROP DATABASE IF EXISTS " + name + " WITH (FORCE)");
+    admin.Exec("CREATE DATABASE " + name);
+  }
+  const fs::path folder = fs::path(file).parent_path() / ("server-copy-" + name);
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  for (const receipts::ReceiptFile& f : receipts::ReceiptFiles()) {
+    if (f.file_name == "formix.tdb")
+      fs::copy_file(file, folder / f.file_name);
+    else
+      receipts::CreateDatabaseFile((folder / f.file_name).string(), f.schema);
+  }
+  server::ServerConnection owner(DatabaseOn(cluster, name));
+  server::CreateSchema(owner);
+  server::CopyFolderToServer(folder.string(), owner);
+  owner.Exec("VACUUM ANALYZE");
+  fs::remove_all(folder);
+}
 
 }  // namespace
 
@@ -230,20 +274,29 @@ int main(int argc, char** argv) {
     const std::string a = argv[i];
     auto next = [&] { return i + 1 < argc ? std::string(argv[++i]) : std::string(); };
     if (a == "--child") {
-      // --child N [memory|no-purge]: one run in the current directory.
+      // --child N [memory|no-purge] [--server CONNINFO]: one run in the
+      // current directory, or in that database.
       const int64_t n = std::atoll(argv[i + 1]);
-      const bool memory_only = i + 2 < argc && std::strcmp(argv[i + 2], "memory") == 0;
-      const bool no_purge = i + 2 < argc && std::strcmp(argv[i + 2], "no-purge") == 0;
+      bool memory_only = false, no_purge = false;
+      std::string server;
+      for (int k = i + 2; k < argc; ++k) {
+        if (std::strcmp(argv[k], "memory") == 0) memory_only = true;
+        if (std::strcmp(argv[k], "no-purge") == 0) no_purge = true;
+        if (std::strcmp(argv[k], "--server") == 0 && k + 1 < argc) server = argv[++k];
+      }
       int child_argc = 1;
-      return ChildRun(child_argc, argv, n, memory_only, !no_purge);
+      return ChildRun(child_argc, argv, n, memory_only, !no_purge, server);
     }
     if (a == "--n") o.n = std::atoll(next().c_str());
     else if (a == "--runs") o.runs = std::atoi(next().c_str());
     else if (a == "--dir") o.dir = next();
     else if (a == "--rebuild") o.rebuild = true;
     else if (a == "--no-purge") o.purge = false;
+    else if (a == "--server") o.server = next();
     else {
-      std::fprintf(stderr, "usage: register_window_bench [--n N] [--runs R] [--dir DIR] [--rebuild] [--no-purge]\n");
+      std::fprintf(stderr,
+                   "usage: register_window_bench [--n N] [--runs R] [--dir DIR] [--rebuild] [--no-purge] "
+                   "[--server CONNINFO]\n");
       return 2;
     }
   }
@@ -279,69 +332,111 @@ int main(int argc, char** argv) {
     fs::current_path(previous);
     return f;
   };
-  std::vector<double> open, resort, pgdn, end, purge, model, small_model;
-  std::vector<double> open_cpu, resort_cpu, pgdn_cpu, end_cpu, purge_cpu;
-  std::vector<double> filter, filter_cpu, clear, clear_cpu, totals, totals_cpu, shown;
+  if (!o.server.empty()) {
+    std::fprintf(stderr, "copying the register of %lld receipts to the server...\n", static_cast<long long>(o.n));
+    CopyToServer(o.server, "window_bench_base", base);
+  }
+  // A fresh database for a run on the server: a copy of the one made above.
+  auto server_run = [&](std::vector<std::string> args) {
+    {
+      server::ServerConnection admin(o.server);
+      admin.Exec("DROP DATABASE IF EXISTS window_bench_run WITH (FORCE)");
+      admin.Exec("CREATE DATABASE window_bench_run TEMPLATE window_bench_base");
+    }
+    args.push_back("--server");
+    args.push_back(DatabaseOn(o.server, "window_bench_run"));
+    // In an empty folder, as the file's runs have theirs.
+    fs::remove_all(run_dir);
+    fs::create_directories(run_dir);
+    const fs::path previous = fs::current_path();
+    fs::current_path(run_dir);
+    std::vector<double> f = bench::RunChild(args);
+    fs::current_path(previous);
+    return f;
+  };
+
+  // Each run's figures, as the child printed them, per home.
+  constexpr size_t kFigures = 20;
+  std::vector<std::vector<double>> file_runs, server_runs;
+  std::vector<double> small_model;
   bool all_ok = true;
   for (int r = 0; r < o.runs; ++r) {
     std::vector<std::string> args = {"--child", std::to_string(o.n)};
     if (!o.purge) args.push_back("no-purge");
-    std::vector<double> f = child(base, args);
+    file_runs.push_back(child(base, args));
     small_model.push_back(child(small, {"--child", std::to_string(small_n), "memory"}).at(0));
-    if (f.size() < 20) {
-      std::fprintf(stderr, "a run gave %zu figures\n", f.size());
-      return 1;
-    }
-    open.push_back(f[0]);
-    resort.push_back(f[1]);
-    pgdn.push_back(f[2]);
-    end.push_back(f[3]);
-    purge.push_back(f[4]);
-    model.push_back(f[5]);
-    all_ok = all_ok && f[7] == 1;
-    open_cpu.push_back(f[8]);
-    resort_cpu.push_back(f[9]);
-    pgdn_cpu.push_back(f[10]);
-    end_cpu.push_back(f[11]);
-    purge_cpu.push_back(f[12]);
-    filter.push_back(f[13]);
-    filter_cpu.push_back(f[14]);
-    clear.push_back(f[15]);
-    clear_cpu.push_back(f[16]);
-    totals.push_back(f[17]);
-    totals_cpu.push_back(f[18]);
-    shown.push_back(f[19]);
+    if (!o.server.empty()) server_runs.push_back(server_run(args));
   }
   fs::remove_all(run_dir);
+  if (!o.server.empty()) {
+    server::ServerConnection admin(o.server);
+    admin.Exec("DROP DATABASE IF EXISTS window_bench_run WITH (FORCE)");
+    admin.Exec("DROP DATABASE IF EXISTS window_bench_base WITH (FORCE)");
+  }
+  for (const auto* runs : {&file_runs, &server_runs})
+    for (const std::vector<double>& f : *runs) {
+      if (f.size() < kFigures) {
+        std::fprintf(stderr, "a run gave %zu figures\n", f.size());
+        return 1;
+      }
+      all_ok = all_ok && f[7] == 1;
+    }
 
-  auto ms = [](const std::vector<double>& v) { return bench::Median(v) * 1000; };
+  // The median over the runs of figure k.
+  auto median = [](const std::vector<std::vector<double>>& runs, size_t k) {
+    std::vector<double> v;
+    for (const std::vector<double>& f : runs) v.push_back(f[k]);
+    return v.empty() ? 0.0 : bench::Median(v);
+  };
+  const bool both = !server_runs.empty();
   std::printf("Register window, %lld receipts (workload W), offscreen, median of %d runs\n\n",
               static_cast<long long>(o.n), o.runs);
-  std::printf("| what | median (wall clock) | processor time | target | met |\n|---|---|---|---|---|\n");
-  auto row = [](const char* what, double value, double cpu, const char* unit, double target) {
-    std::printf("| %s | %.1f %s | %.1f %s | <= %.0f %s | %s |\n", what, value, unit, cpu, unit, target, unit,
-                value <= target ? "yes" : "NO");
+  if (both)
+    std::printf("| what | data file: wall clock | processor time | server: wall clock | program's processor time | "
+                "target | met |\n|---|---|---|---|---|---|---|\n");
+  else
+    std::printf("| what | median (wall clock) | processor time | target | met |\n|---|---|---|---|---|\n");
+  // Figure `wall` and `cpu` of each home, in milliseconds unless `unit` is "s".
+  auto row = [&](const std::string& what, size_t wall, size_t cpu, const char* unit, double target) {
+    const double scale = std::strcmp(unit, "s") == 0 ? 1 : 1000;
+    const double fw = median(file_runs, wall) * scale, fc = median(file_runs, cpu) * scale;
+    bool met = fw <= target;
+    std::printf("| %s | %.1f %s | %.1f %s |", what.c_str(), fw, unit, fc, unit);
+    if (both) {
+      const double sw = median(server_runs, wall) * scale, sc = median(server_runs, cpu) * scale;
+      met = met && sw <= target;
+      std::printf(" %.1f %s | %.1f %s |", sw, unit, sc, unit);
+    }
+    std::printf(" <= %.0f %s | %s |\n", target, unit, met ? "yes" : "NO");
   };
-  row("open to the first painted screen", ms(open), ms(open_cpu), "ms", 300);
-  row("title click \"Плательщик\": re-sort and repaint", ms(resort), ms(resort_cpu), "ms", 100);
-  row("Page Down and repaint", ms(pgdn), ms(pgdn_cpu), "ms", 16);
-  row("Ctrl+End (the last receipt) and repaint", ms(end), ms(end_cpu), "ms", 16);
+  row("open to the first painted screen", 0, 8, "ms", 300);
+  row("title click \"Плательщик\": re-sort and repaint", 1, 9, "ms", 100);
+  row("Page Down and repaint", 2, 10, "ms", 16);
+  row("Ctrl+End (the last receipt) and repaint", 3, 11, "ms", 16);
   {
-    char what[160];
+    char what[200];
     std::snprintf(what, sizeof what, "filter bar (a year, a payer, marked hidden: %.0f shown): applied, totals, repaint",
-                  bench::Median(shown));
-    row(what, ms(filter), ms(filter_cpu), "ms", 100);
+                  median(file_runs, 19));
+    if (both && median(server_runs, 19) != median(file_runs, 19))
+      std::snprintf(what, sizeof what, "filter bar (a year, a payer, marked hidden: %.0f shown, %.0f on the server!)",
+                    median(file_runs, 19), median(server_runs, 19));
+    row(what, 13, 14, "ms", 100);
   }
-  row("filter bar \"Сбросить\": every receipt again, totals, repaint", ms(clear), ms(clear_cpu), "ms", 100);
-  row("status bar totals of every receipt (count and sum)", ms(totals), ms(totals_cpu), "ms", 100);
-  if (o.purge)
-    row("purge of the marked receipts, renumbering included", bench::Median(purge), bench::Median(purge_cpu), "s", 10);
+  row("filter bar \"Сбросить\": every receipt again, totals, repaint", 15, 16, "ms", 100);
+  row("status bar totals of every receipt (count and sum)", 17, 18, "ms", 100);
+  if (o.purge) row("purge of the marked receipts, renumbering included", 4, 12, "s", 10);
   // The growth per row between the two sizes: the model's own memory beyond
   // the dataset's lists, which it does not copy.
-  const double per_row = (bench::Median(model) - bench::Median(small_model)) / static_cast<double>(o.n - small_n);
-  std::printf("| grid model heap, growth per row (%.0f KB at %lld rows, %.0f KB at %lld) | %.3f bytes | | a few bytes | %s |\n",
-              bench::Median(model) / 1024, static_cast<long long>(o.n), bench::Median(small_model) / 1024,
-              static_cast<long long>(small_n), per_row, per_row <= 4 ? "yes" : "NO");
+  const double model = median(file_runs, 5);
+  const double small_median = bench::Median(small_model);
+  const double per_row = (model - small_median) / static_cast<double>(o.n - small_n);
+  std::printf("| grid model heap (data file), growth per row (%.0f KB at %lld rows, %.0f KB at %lld) | %.3f bytes | |%s "
+              "a few bytes | %s |\n",
+              model / 1024, static_cast<long long>(o.n), small_median / 1024, static_cast<long long>(small_n), per_row,
+              both ? " | |" : "", per_row <= 4 ? "yes" : "NO");
+  if (both)
+    std::printf("\nOn the server the processor time is the program's only; the server's own work shows in the wall "
+                "clock.\n");
   std::printf("\nLoad average while it ran: %s", LoadAverage().c_str());
   if (o.purge)
     std::printf("Purge result checked (receipts left, numbered 1..M in order): %s\n", all_ok ? "yes" : "NO");

@@ -1,4 +1,4 @@
-// Creates the program's windows in their fixed order and runs the settings
+// Creates the program's windows (the rarely used ones at first use) and runs the settings
 // and the login gate for the register.
 #include "app/program_dir.h"
 #include "app/program_windows.h"
@@ -8,41 +8,75 @@
 namespace app {
 
 ProgramWindows::ProgramWindows(const ui::AppContext& context) : context_(context) {
-  ui::UiPrompts& prompts = *context.prompts;
   registerWindow = std::make_unique<reg::RegisterWindow>(context);
-  pd4Dialog = std::make_unique<entry::Pd4ReceiptDialog>(prompts);
-  payers = std::make_unique<directories::DirectoryWindow>(directories::PayersConfig(), prompts);
-  payerDialog = std::make_unique<directories::DirectoryEntryDialog>(directories::PayersConfig(), prompts);
-  recipients = std::make_unique<directories::DirectoryWindow>(directories::RecipientsConfig(), prompts);
-  recipientDialog = std::make_unique<directories::DirectoryEntryDialog>(directories::RecipientsConfig(), prompts);
   settingsDialog = std::make_unique<SettingsDialog>(settings);
   loginDialog = std::make_unique<LoginDialog>(settings);
-  codes = std::make_unique<directories::DirectoryWindow>(directories::CodesConfig(), prompts);
-  codeDialog = std::make_unique<directories::DirectoryEntryDialog>(directories::CodesConfig(), prompts);
-  taxDialog = std::make_unique<entry::TaxReceiptDialog>(prompts);
   aboutBox = std::make_unique<AboutBox>();
 
   reg::RegisterWindow* main = registerWindow.get();
   main->SetHost(this);
   settingsDialog->SetSaveHandler([main] { return main->WriteSettings(); });
-
-  // Each directory edits its entries in its own dialog and picks into the
-  // register's current receipt, which both receipt dialogs edit.
-  payers->SetEditDialog(payerDialog.get());
-  recipients->SetEditDialog(recipientDialog.get());
-  codes->SetEditDialog(codeDialog.get());
-  for (entry::ReceiptDialog* dialog : {static_cast<entry::ReceiptDialog*>(pd4Dialog.get()),
-                                       static_cast<entry::ReceiptDialog*>(taxDialog.get())}) {
-    dialog->SetPayers(payers.get());
-    dialog->SetRecipients(recipients.get());
-    dialog->SetSource(&main->ReceiptsSource());
-  }
-  taxDialog->SetCodes(codes.get());
-  taxDialog->SetRulesPage(FindProgramFile(context_.programDir, QStringLiteral("tax-form-rules.html")));
-  for (directories::DirectoryWindow* directory : {payers.get(), recipients.get(), codes.get()})
-    directory->SetReceipt(&main->Receipts());
-  receiptDialogs = std::make_unique<reg::ReceiptDialogWindows>(*pd4Dialog, *taxDialog);
+  receiptDialogs = std::make_unique<reg::ReceiptDialogWindows>([this](reg::ReceiptForm form) -> entry::ReceiptDialog& {
+    if (form == reg::ReceiptForm::Tax) return TaxDialog();
+    return Pd4Dialog();
+  });
   main->SetReceiptDialogs(receiptDialogs.get());
+}
+
+namespace {
+
+const directories::DirectoryConfig& ConfigOf(reg::RegisterHost::DirectoryKind kind) {
+  using Kind = reg::RegisterHost::DirectoryKind;
+  return kind == Kind::Payers ? directories::PayersConfig()
+         : kind == Kind::Recipients ? directories::RecipientsConfig()
+                                    : directories::CodesConfig();
+}
+
+}  // namespace
+
+directories::DirectoryWindow& ProgramWindows::Directory(DirectoryKind kind) {
+  DirectoryWindows& d = directories_[static_cast<int>(kind)];
+  if (!d.window) {
+    // Each directory edits its entries in its own dialog and picks into the
+    // register's current receipt, which both receipt dialogs edit.
+    const directories::DirectoryConfig& config = ConfigOf(kind);
+    d.window = std::make_unique<directories::DirectoryWindow>(config, *context_.prompts);
+    d.entry = std::make_unique<directories::DirectoryEntryDialog>(config, *context_.prompts);
+    d.window->SetEditDialog(d.entry.get());
+    d.window->SetReceipt(&registerWindow->Receipts());
+  }
+  return *d.window;
+}
+
+directories::DirectoryEntryDialog& ProgramWindows::EntryDialog(DirectoryKind kind) {
+  Directory(kind);
+  return *directories_[static_cast<int>(kind)].entry;
+}
+
+// The receipt dialogs edit the register's current receipt and pick from the
+// directories, whose windows are created at the first pick.
+entry::Pd4ReceiptDialog& ProgramWindows::Pd4Dialog() {
+  if (!pd4Dialog_) {
+    pd4Dialog_ = std::make_unique<entry::Pd4ReceiptDialog>(*context_.prompts);
+    Wire(*pd4Dialog_);
+  }
+  return *pd4Dialog_;
+}
+
+entry::TaxReceiptDialog& ProgramWindows::TaxDialog() {
+  if (!taxDialog_) {
+    taxDialog_ = std::make_unique<entry::TaxReceiptDialog>(*context_.prompts);
+    Wire(*taxDialog_);
+    taxDialog_->SetCodes([this] { return &Codes(); });
+    taxDialog_->SetRulesPage(FindProgramFile(context_.programDir, QStringLiteral("tax-form-rules.html")));
+  }
+  return *taxDialog_;
+}
+
+void ProgramWindows::Wire(entry::ReceiptDialog& dialog) {
+  dialog.SetPayers([this] { return &Payers(); });
+  dialog.SetRecipients([this] { return &Recipients(); });
+  dialog.SetSource(&registerWindow->ReceiptsSource());
 }
 
 ProgramWindows::~ProgramWindows() {
@@ -96,14 +130,12 @@ void ProgramWindows::ShowSettings() { context_.prompts->ShowModal(*settingsDialo
 void ProgramWindows::ShowAbout() { context_.prompts->ShowModal(*aboutBox); }
 
 void ProgramWindows::ShowDirectory(DirectoryKind kind) {
-  directories::DirectoryWindow* window = kind == DirectoryKind::Payers       ? payers.get()
-                                         : kind == DirectoryKind::Recipients ? recipients.get()
-                                                                             : codes.get();
-  if (!window) return;
+  if (!registerWindow) return;
+  directories::DirectoryWindow& window = Directory(kind);
   // No receipt is being filled in: nothing to pick into.
-  window->SetReceipt(nullptr);
-  window->ExecuteUpkeep();
-  window->SetReceipt(registerWindow ? &registerWindow->Receipts() : nullptr);
+  window.SetReceipt(nullptr);
+  window.ExecuteUpkeep();
+  window.SetReceipt(&registerWindow->Receipts());
 }
 
 std::unique_ptr<ProgramWindows> CreateProgramWindows(const ui::AppContext& context) {

@@ -1,8 +1,10 @@
-// The program's windows, created once at start-up in a fixed order, and the
-// program's settings.
+// The program's windows and the program's settings.
 //
-// ProgramWindows owns every window; they are destroyed in the reverse order
-// of their creation, so a window may refer to any window created before it.
+// ProgramWindows owns every window.  The register and the small dialogs are
+// created at start-up; the receipt dialogs and the directories (each window
+// with its entry dialog), which a clerk may not open in a whole session, at
+// their first use.  They are destroyed in the reverse order of the members,
+// so a window may refer to any window declared before it.
 // The register window is the first created; closing it ends the program.
 // ProgramWindows is the register's host: it holds the Settings value for the
 // whole run (read at start-up, edited by the settings dialog, read by the
@@ -27,7 +29,7 @@ namespace app {
 
 class ProgramWindows : public reg::RegisterHost {
  public:
-  // Creates every window, hidden, in the program's order and wires them
+  // Creates the register and the small dialogs, hidden, and wires them
   // together.  REQUIRES: a QApplication exists; context.prompts is set.
   explicit ProgramWindows(const ui::AppContext& context);
   ~ProgramWindows() override;
@@ -48,24 +50,40 @@ class ProgramWindows : public reg::RegisterHost {
   // register window whenever the file is written.
   Settings settings;
 
+  // The windows created at first use: each accessor creates its window,
+  // wired to the others, when it is first asked for.
+  entry::Pd4ReceiptDialog& Pd4Dialog();
+  entry::TaxReceiptDialog& TaxDialog();
+  directories::DirectoryWindow& Directory(DirectoryKind kind);
+  directories::DirectoryEntryDialog& EntryDialog(DirectoryKind kind);
+  directories::DirectoryWindow& Payers() { return Directory(DirectoryKind::Payers); }
+  directories::DirectoryWindow& Recipients() { return Directory(DirectoryKind::Recipients); }
+  directories::DirectoryWindow& Codes() { return Directory(DirectoryKind::Codes); }  // budget classification codes
+
   // Members in creation order.  The receipt dialogs' seam goes first, so
   // that it goes last, after the register that calls it.
   std::unique_ptr<reg::ReceiptDialogWindows> receiptDialogs;
   std::unique_ptr<reg::RegisterWindow> registerWindow;
-  std::unique_ptr<entry::Pd4ReceiptDialog> pd4Dialog;
-  std::unique_ptr<directories::DirectoryWindow> payers;
-  std::unique_ptr<directories::DirectoryEntryDialog> payerDialog;
-  std::unique_ptr<directories::DirectoryWindow> recipients;
-  std::unique_ptr<directories::DirectoryEntryDialog> recipientDialog;
   std::unique_ptr<SettingsDialog> settingsDialog;
   std::unique_ptr<LoginDialog> loginDialog;
-  std::unique_ptr<directories::DirectoryWindow> codes;  // budget classification codes
-  std::unique_ptr<directories::DirectoryEntryDialog> codeDialog;
-  std::unique_ptr<entry::TaxReceiptDialog> taxDialog;
   std::unique_ptr<AboutBox> aboutBox;
 
  private:
+  // A directory's window and its entry dialog, created together.
+  struct DirectoryWindows {
+    std::unique_ptr<directories::DirectoryWindow> window;
+    std::unique_ptr<directories::DirectoryEntryDialog> entry;
+  };
+
+  // Gives a receipt dialog the register's receipt and the directories.
+  void Wire(entry::ReceiptDialog& dialog);
+
   ui::AppContext context_;
+  // Created at first use; the receipt dialogs pick from the directories, so
+  // they go first.
+  DirectoryWindows directories_[3];  // by DirectoryKind
+  std::unique_ptr<entry::Pd4ReceiptDialog> pd4Dialog_;
+  std::unique_ptr<entry::TaxReceiptDialog> taxDialog_;
 };
 
 // The program's windows on the heap (see ProgramWindows).

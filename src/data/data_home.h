@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/dataset/currency.h"
 #include "engine/dataset/dataset.h"
 
 namespace receipts {
@@ -46,6 +47,13 @@ class DataHome {
   // has no such change: the caller then deletes and renumbers record by
   // record.
   virtual std::optional<PurgeCount> PurgeMarked(tdb::TDataSet& /*dataset*/) const { return std::nullopt; }
+  // The sum of the amount field at `field` over the open dataset's whole
+  // view, when this home can give it without reading the rows (a server
+  // sums under the view's filter); nothing when the caller must read the
+  // values (ReadValues).
+  virtual std::optional<tdb::TCurrency> ViewTotal(tdb::TDataSet& /*dataset*/, int /*field*/) const {
+    return std::nullopt;
+  }
   // Where the data lives, as a clerk reads it: the folder or the server.
   virtual std::string Describe() const = 0;
   // Whether the tables are on a database server (what the clerk is told

@@ -172,7 +172,8 @@ DirectoryWindow::DirectoryWindow(const DirectoryConfig& config, ui::UiPrompts& p
     KindFilter->setAccessibleName(QStringLiteral("Отбирать записи по"));
     label->setBuddy(KindFilter);
     toolBar->addWidget(KindFilter);
-    connect(KindFilter, &QComboBox::activated, this, [this](int position) { logic_.SetKindPosition(position); });
+    connect(KindFilter, &QComboBox::activated, this,
+            [this](int position) { Run([this, position] { logic_.SetKindPosition(position); }); });
   }
 
   grid = new widgets::DataGrid(this);
@@ -229,10 +230,10 @@ DirectoryWindow::DirectoryWindow(const DirectoryConfig& config, ui::UiPrompts& p
   if (const QScreen* screen = this->screen()) width = qMin(width, screen->availableGeometry().width() - 40);
   resize(qMax(520, width), 380);
 
-  connect(actCreate, &QAction::triggered, this, [this] { logic_.Create(); });
-  connect(actChange, &QAction::triggered, this, [this] { logic_.Change(); });
-  connect(actMark, &QAction::triggered, this, [this] { logic_.Mark(); });
-  connect(actCopy, &QAction::triggered, this, [this] { logic_.Copy(); });
+  connect(actCreate, &QAction::triggered, this, [this] { Run([this] { logic_.Create(); }); });
+  connect(actChange, &QAction::triggered, this, [this] { Run([this] { logic_.Change(); }); });
+  connect(actMark, &QAction::triggered, this, [this] { Run([this] { logic_.Mark(); }); });
+  connect(actCopy, &QAction::triggered, this, [this] { Run([this] { logic_.Copy(); }); });
   connect(CloseButton, &QPushButton::clicked, this, &QDialog::reject);
   logic_.OnEnablingChanged = [this] { ApplyEnabling(); };
   ApplyEnabling();
@@ -320,6 +321,34 @@ bool DirectoryWindow::RepairAndReopen() {
 
 void DirectoryWindow::Refresh() { logic_.Refresh(); }
 
+void DirectoryWindow::Run(const std::function<void()>& command) {
+  try {
+    command();
+  } catch (...) {
+    const std::exception_ptr error = std::current_exception();
+    tdb::TDataSet& table = logic_.Table();
+    try {
+      if (table.Active() && table.State() != tdb::dsBrowse) table.Cancel();
+    } catch (...) {
+      // Told below; the table's own state is what it is.
+    }
+    if (!repairing_ && ui::IsRepairableDamageOf(error, logic_.Config().database)) {
+      ui::ReportError(error, nullptr);  // the engine's account, to stderr only
+      if (prompts_.OfferRepair(ui::RepairOfferText(error)) && !RepairAndReopen()) reject();
+    } else {
+      // The list is read again first: what another clerk changed, the
+      // cause of many a failure, shows behind the message.
+      try {
+        if (table.Active() && table.State() == tdb::dsBrowse) table.Refresh();
+      } catch (...) {
+        // The message below tells what is wrong.
+      }
+      ui::ReportError(error, &prompts_);
+    }
+  }
+  ApplyEnabling();
+}
+
 bool DirectoryWindow::event(QEvent* event) {
   if (event->type() == QEvent::WindowActivate && logic_.Table().Active()) idleRefresh_.Now();
   return QDialog::event(event);
@@ -379,14 +408,12 @@ void DirectoryWindow::ShowSearch(const QString& typed, bool found) {
 
 void DirectoryWindow::PickCurrent() {
   if (upkeep_) {
-    try {
-      logic_.Change();
-    } catch (const tdb::EDatabaseError& e) {
-      prompts_.ShowError(ui::ErrorText(e));
-    }
+    Run([this] { logic_.Change(); });
     return;
   }
-  if (!logic_.Pick()) return;
+  bool picked = false;
+  Run([this, &picked] { picked = logic_.Pick(); });
+  if (!picked) return;
   picked_ = true;
   accept();
 }

@@ -172,7 +172,7 @@ QWidget* ReceiptDialog::AddEditor(ui::FieldEditorKind kind, const char* field, c
 }
 
 QWidget* ReceiptDialog::AddPicked(const char* field, const QString& label, const QColor& colour, int row,
-                                  int columnSpan, directories::DirectoryWindow** directory, QToolButton** button) {
+                                  int columnSpan, const DirectoryOf* directory, QToolButton** button) {
   QWidget* editor = ui::MakeFieldEditor(ui::FieldEditorKind::ReadOnly, field, ui::OneLine(label), this);
   QPalette palette = editor->palette();
   palette.setColor(QPalette::Base, colour);
@@ -196,7 +196,7 @@ QWidget* ReceiptDialog::AddPicked(const char* field, const QString& label, const
   auto* rule = new OpenOnEntry(
       editor, [this, field] { return FieldEmpty(field); },
       [this, directory] {
-        if (*directory) (*directory)->Execute();
+        if (directories::DirectoryWindow* window = *directory ? (*directory)() : nullptr) window->Execute();
       });
   new PickKeys(editor, rule);
   connect(*button, &QToolButton::clicked, rule, &OpenOnEntry::Open);

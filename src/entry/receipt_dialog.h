@@ -31,6 +31,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 
 #include "ui/ui_prompts.h"
 #include "ui/field_editors.h"
@@ -54,8 +55,11 @@ class ReceiptDialog : public QDialog {
   // The register's data source; not owned.
   void SetSource(tdb::TDataSource* source) { source_ = source; }
   tdb::TDataSource* Source() const { return source_; }
-  void SetPayers(directories::DirectoryWindow* payers) { payers_ = payers; }
-  void SetRecipients(directories::DirectoryWindow* recipients) { recipients_ = recipients; }
+  // The directories the clerk picks from, asked for at each pick: the
+  // program creates a directory's window at its first use.
+  using DirectoryOf = std::function<directories::DirectoryWindow*()>;
+  void SetPayers(DirectoryOf payers) { payers_ = std::move(payers); }
+  void SetRecipients(DirectoryOf recipients) { recipients_ = std::move(recipients); }
 
   // Binds the editors and shows the dialog modally over the current receipt.
   // With `focusNumber` the number editor gets the focus first; otherwise the
@@ -89,7 +93,7 @@ class ReceiptDialog : public QDialog {
   // A read-only editor with a "..." button at its right end that shows
   // `directory`; entering it while `field` is empty does the same.
   QWidget* AddPicked(const char* field, const QString& label, const QColor& colour, int row, int columnSpan,
-                     directories::DirectoryWindow** directory, QToolButton** button);
+                     const DirectoryOf* directory, QToolButton** button);
   void AddHeading(int row);
   // Sets the tab order of the editors and buttons as listed.
   void SetTabOrder(const std::vector<QWidget*>& order);
@@ -110,8 +114,8 @@ class ReceiptDialog : public QDialog {
   QGridLayout* grid_;
   QDialogButtonBox* buttonBox_;  // Ok and Отмена; the subclass places it
   tdb::TDataSource* source_ = nullptr;
-  directories::DirectoryWindow* payers_ = nullptr;
-  directories::DirectoryWindow* recipients_ = nullptr;
+  DirectoryOf payers_;
+  DirectoryOf recipients_;
   std::map<std::string, QWidget*> editors_;
   widgets::WarningSummary* warningSummary_;        // the explanations, above the buttons
   std::vector<widgets::FieldWarning*> warnings_;  // owned by their editors
@@ -139,7 +143,7 @@ class TaxReceiptDialog : public ReceiptDialog {
  public:
   explicit TaxReceiptDialog(ui::UiPrompts& prompts, QWidget* parent = nullptr);
 
-  void SetCodes(directories::DirectoryWindow* codes) { codes_ = codes; }
+  void SetCodes(DirectoryOf codes) { codes_ = std::move(codes); }
   // Today's date for the period suggestions.
   void SetClock(Clock clock) { clock_ = std::move(clock); }
   // Opens a document with the desktop's application for it; the result is
@@ -166,7 +170,7 @@ class TaxReceiptDialog : public ReceiptDialog {
  private:
   QComboBox* Box(const char* field) const;
 
-  directories::DirectoryWindow* codes_ = nullptr;
+  DirectoryOf codes_;
   Clock clock_ = SystemToday;
   std::function<void(const QString&)> openDocument_;
   QString rulesPage_;

@@ -150,6 +150,11 @@ ReceiptRegister::Totals ReceiptRegister::ShownTotals() const {
   const tdb::TField* amount = &table_.FieldByName(receipt_table::kAmount);
   int field = 0;
   while (&table_.Field(field) != amount) ++field;
+  // A server sums under the view's filter; the data folder's values are read.
+  if (const std::optional<tdb::TCurrency> total = receipts::Home().ViewTotal(table_, field)) {
+    totals.amount = *total;
+    return totals;
+  }
   int64_t sum = 0;
   constexpr int kStep = 4096;
   for (int first = 0; first < totals.count; first += kStep) {

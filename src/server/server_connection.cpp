@@ -122,6 +122,11 @@ long long ServerResult::Affected() const {
   return n && *n ? std::strtoll(n, nullptr, 10) : 0;
 }
 
+std::string ServerResult::Tag() const {
+  const char* tag = PQcmdStatus(result_);
+  return tag ? tag : "";
+}
+
 ServerConnection::ServerConnection(const std::string& conninfo, const std::string& password)
     : conninfo_(conninfo), description_(DescribeConnection(conninfo)) {
   // Keys after the connection string override it: the session always speaks UTF-8.
@@ -174,6 +179,25 @@ void ServerConnection::ExecScript(const std::string& sql) {
   ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
   if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) RaiseResult(result, conn_, description_);
   PQclear(result);
+}
+
+bool ServerConnection::InTransactionBlock() const {
+  const PGTransactionStatusType status = PQtransactionStatus(conn_);
+  return status == PQTRANS_INTRANS || status == PQTRANS_INERROR;
+}
+
+void ServerConnection::Commit() {
+  ServerResult r = Exec("COMMIT");
+  // The server answers a COMMIT of a failed transaction with ROLLBACK.
+  if (r.Tag() == "ROLLBACK")
+    tdb::DatabaseError(tdb::ekGeneral,
+                       tdb::Format("Database server error: %s", {"the transaction was rolled back"}),
+                       ServerParams(description_));
+}
+
+void ServerConnection::RollbackToSavepointQuietly() {
+  if (PQtransactionStatus(conn_) == PQTRANS_IDLE) return;
+  if (pg_result* r = PQexec(conn_, "ROLLBACK TO SAVEPOINT formix_change")) PQclear(r);
 }
 
 void ServerConnection::RollbackQuietly() {

@@ -20,9 +20,10 @@
 // that each of them learns of the others'.  Single thread.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
-#include <cstdint>
+#include <type_traits>
 #include <map>
 #include <string>
 #include <vector>
@@ -49,6 +50,8 @@ class ServerResult {
   long long Integer(int row, int column) const;
   // Rows a command changed (UPDATE, DELETE, INSERT).
   long long Affected() const;
+  // The command's tag: "INSERT 0 1", "COMMIT", "ROLLBACK", ...
+  std::string Tag() const;
 
  private:
   pg_result* result_;
@@ -72,25 +75,42 @@ class ServerConnection {
   // Runs statements without parameters (several separated by ";").
   void ExecScript(const std::string& sql);
 
-  // BEGIN ... COMMIT around `work`; ROLLBACK when it raises.
+  // BEGIN ... COMMIT around `work`; ROLLBACK when it raises.  Inside a
+  // transaction the caller began (several changes stored together), the
+  // work runs under a savepoint instead: when it raises only its own
+  // statements are undone, and the caller's transaction stays usable.
   template <typename Work>
   auto InTransaction(Work&& work) {
-    Exec("BEGIN");
+    const bool nested = InTransactionBlock();
+    Exec(nested ? "SAVEPOINT formix_change" : "BEGIN");
     try {
       if constexpr (std::is_void_v<decltype(work())>) {
         work();
-        Exec("COMMIT");
+        End(nested);
       } else {
         auto result = work();
-        Exec("COMMIT");
+        End(nested);
         return result;
       }
     } catch (...) {
-      RollbackQuietly();
+      nested ? RollbackToSavepointQuietly() : RollbackQuietly();
       throw;
     }
   }
+  // The end of InTransaction's work: the savepoint released, or COMMIT.
+  void End(bool nested) {
+    if (nested)
+      Exec("RELEASE SAVEPOINT formix_change");
+    else
+      Commit();
+  }
+  // Whether a transaction is open on the session (BEGIN without its end yet).
+  bool InTransactionBlock() const;
+  // COMMIT of the open transaction; raises when the server undid it instead
+  // (a statement of it had failed).
+  void Commit();
   void RollbackQuietly();
+  void RollbackToSavepointQuietly();
 
   // LISTEN on the change channel (once per session).
   void Listen();

@@ -92,4 +92,8 @@ std::optional<receipts::DataHome::PurgeCount> ServerHome::PurgeMarked(tdb::TData
   return count;
 }
 
+std::optional<tdb::TCurrency> ServerHome::ViewTotal(tdb::TDataSet& dataset, int field) const {
+  return Table(dataset).ViewTotal(field);
+}
+
 }  // namespace server

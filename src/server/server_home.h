@@ -49,6 +49,8 @@ class ServerHome : public receipts::DataHome {
   bool OnServer() const override { return true; }
   // One transaction (TServerTable::PurgeMarked).
   std::optional<PurgeCount> PurgeMarked(tdb::TDataSet& dataset) const override;
+  // The server's SUM (TServerTable::ViewTotal).
+  std::optional<tdb::TCurrency> ViewTotal(tdb::TDataSet& dataset, int field) const override;
 
   // The program's session with the server, opened at the first call.
   std::shared_ptr<ServerConnection> Connection() const;

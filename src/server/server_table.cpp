@@ -10,6 +10,7 @@
 #include "engine/base/database_error.h"
 #include "engine/compare/value_compare.h"
 #include "engine/dataset/field.h"
+#include "engine/dataset/locate_keys.h"
 #include "engine/format/field_types.h"
 #include "engine/locale/date_time.h"
 #include "server/server_schema.h"
@@ -224,6 +225,7 @@ std::vector<TServerTable::Row> TServerTable::FetchBlock(const Row* from, bool ba
 }
 
 void TServerTable::LoadView() {
+  ++view_stamp_;
   // What changed from here on is news for the view read now.
   seen_changes_ = ChangesHeard();
   ViewReplaced();
@@ -272,6 +274,7 @@ bool TServerTable::PassesHere(const Row& row) {
 }
 
 void TServerTable::AnchorAt(Row row) {
+  ++view_stamp_;
   ViewReplaced();
   win_.clear();
   win_.push_back(std::move(row));
@@ -569,21 +572,6 @@ void TServerTable::ApplyFilter() {
 
 // ---- search ----
 
-std::vector<tdb::TField*> TServerTable::FieldList(const std::string& names) const {
-  std::vector<tdb::TField*> out;
-  size_t start = 0;
-  while (start <= names.size()) {
-    size_t end = names.find(';', start);
-    if (end == std::string::npos) end = names.size();
-    std::string name = names.substr(start, end - start);
-    while (!name.empty() && name.front() == ' ') name.erase(0, 1);
-    while (!name.empty() && name.back() == ' ') name.pop_back();
-    if (!name.empty()) out.push_back(&FieldByName(name));
-    start = end + 1;
-  }
-  return out;
-}
-
 std::string TServerTable::VariantParam(tdb::TField& field, const tdb::TVariant& value) {
   // Converted by the field itself, as the table dataset does, in a scratch buffer.
   std::memset(filter_buffer_.get(), 0, data_size_ + kTrailer);
@@ -602,35 +590,51 @@ std::string TServerTable::VariantParam(tdb::TField& field, const tdb::TVariant& 
 
 std::optional<TServerTable::Row> TServerTable::FindFirst(const std::string& key_fields,
                                                          const std::vector<tdb::TVariant>& values,
-                                                         bool case_insensitive, bool partial) {
-  std::vector<tdb::TField*> fields = FieldList(key_fields);
-  if (fields.empty() || values.size() != fields.size()) Error("Field value required");
+                                                         tdb::TLocateOptions options) {
+  const std::vector<tdb::TLocateKey> keys = tdb::LocateKeys(*this, key_fields, values.size(), options);
+  // The keys in the fields' encoding, for the query and for the last word
+  // on each row it finds, which the key rules have.
   std::vector<ServerParam> params;
   std::string where = ViewWhere(params);
-  for (size_t i = 0; i < fields.size(); ++i) {
-    tdb::TField& field = *fields[i];
-    const receipts::FieldSchema& f = schema_->fields[static_cast<size_t>(field.FieldNo() - 1)];
+  std::vector<std::vector<uint8_t>> key_values;
+  for (size_t i = 0; i < keys.size(); ++i) {
+    const tdb::TLocateKey& key = keys[i];
+    const receipts::FieldSchema& f = schema_->fields[static_cast<size_t>(key.field->FieldNo() - 1)];
+    params.push_back(VariantParam(*key.field, values[i]));
+    const uint8_t* slot = filter_buffer_.get() + key.field->Offset();
+    key_values.emplace_back(slot, slot + SlotSize(f));
     std::string col = SqlName(f.name);
-    if (tdb::IsNull(values[i])) Error("Field value required");
-    params.push_back(VariantParam(field, values[i]));
     std::string p = ParamExpression(f, static_cast<int>(params.size()));
     if (tdb::IsStringFieldType(f.type)) {
-      if (case_insensitive) {
+      if (key.case_insensitive) {
         col = "lower(" + col + ")";
         p = "lower(" + p + ")";
       }
-      if (partial) col = "left(" + col + ", char_length(" + p + "))";
+      if (key.partial) col = "left(" + col + ", char_length(" + p + "))";
       where += " AND " + col + " COLLATE \"und-x-icu\" = " + p;
     } else {
       where += " AND " + col + " = " + p;
     }
   }
-  std::string sql = "SELECT " + SelectList() + " FROM " + sql_table_ + " WHERE " + where + OrderBy(false);
-  if (!(filtered_ && sql_filter_.residual)) sql += " LIMIT 1";
-  std::vector<Row> rows = QueryRows(sql, params);
+  auto matches = [&](const Row& row) {
+    for (size_t i = 0; i < keys.size(); ++i) {
+      const tdb::TField& field = *keys[i].field;
+      const tdb::TFieldValue k{key_values[i].data(), field.DataType(), static_cast<std::ptrdiff_t>(key_values[i].size())};
+      const tdb::TFieldValue stored{row.data.data() + field.Offset(), field.DataType(), k.text_length};
+      if (!tdb::LocateKeyMatches(keys[i], k, stored)) return false;
+    }
+    return !(filtered_ && sql_filter_.residual) || PassesHere(row);
+  };
+  const std::string sql = "SELECT " + SelectList() + " FROM " + sql_table_ + " WHERE " + where + OrderBy(false);
   if (filtered_ && sql_filter_.residual) parser_->Parse(filter_text_);
-  for (Row& row : rows)
-    if (!(filtered_ && sql_filter_.residual) || PassesHere(row)) return std::move(row);
+  // The first row the query finds is nearly always the answer; only when
+  // the rules or the filter's part evaluated here refuse it are the others read.
+  for (const bool first_only : {true, false}) {
+    std::vector<Row> rows = QueryRows(first_only ? sql + " LIMIT 1" : sql, params);
+    for (Row& row : rows)
+      if (matches(row)) return std::move(row);
+    if (rows.empty()) break;
+  }
   return std::nullopt;
 }
 
@@ -638,18 +642,21 @@ bool TServerTable::Locate(const std::string& key_fields, const std::vector<tdb::
                           tdb::TLocateOptions options) {
   CheckBrowseMode();
   if (BeforeScroll) BeforeScroll(*this);
-  std::optional<Row> found =
-      FindFirst(key_fields, values, options & tdb::loCaseInsensitive, options & tdb::loPartialKey);
+  std::optional<Row> found = FindFirst(key_fields, values, options);
   if (!found) return false;
-  int p = PositionOfKey(*found);
-  if (p < 0) return false;
-  if (!whole_) {
+  if (whole_) {
+    const int p = PositionOfKey(*found);
+    if (p < 0) return false;
+    pos_ = p;
+  } else {
+    // The row found becomes current; where it stands in the view is counted
+    // when something asks (RecNo, a read by position), as after a post.
     win_.clear();
     win_.push_back(std::move(*found));
-    win_start_ = p;
-    unresolved_ = false;
+    win_start_ = 0;
+    pos_ = 0;
+    unresolved_ = true;
   }
-  pos_ = p;
   Resync();
   if (AfterScroll) AfterScroll(*this);
   return true;
@@ -659,8 +666,8 @@ std::optional<std::vector<tdb::TVariant>> TServerTable::Lookup(const std::string
                                                               const std::vector<tdb::TVariant>& values,
                                                               const std::string& result_fields) {
   CheckBrowseMode();
-  std::vector<tdb::TField*> results = FieldList(result_fields);
-  std::optional<Row> found = FindFirst(key_fields, values, false, false);
+  std::vector<tdb::TField*> results = tdb::NamedFields(*this, result_fields);
+  std::optional<Row> found = FindFirst(key_fields, values, 0);
   if (!found) return std::nullopt;
   std::memcpy(filter_buffer_.get(), found->data.data(), data_size_ + kTrailer);
   filter_ptr_ = filter_buffer_.get();
@@ -754,6 +761,7 @@ tdb::TNearest TServerTable::FindNearest(const tdb::TField& field, const tdb::TVa
 
 std::vector<tdb::TRowValues> TServerTable::ReadRows(int first, int count, const std::vector<int>& fields) {
   CheckActive();
+  Resolve();  // positions from the view's start
   for (int f : fields)
     if (f < 0 || f >= FieldCount()) Error(tdb::Format("Field index %s out of range", {std::to_string(f)}));
   std::vector<tdb::TRowValues> out;
@@ -782,6 +790,90 @@ std::vector<tdb::TRowValues> TServerTable::ReadRows(int first, int count, const 
     out.push_back(std::move(values));
   }
   return out;
+}
+
+std::vector<tdb::TVariant> TServerTable::ReadValues(int first, int count, int field) {
+  CheckActive();
+  if (field < 0 || field >= FieldCount()) Error(tdb::Format("Field index %s out of range", {std::to_string(field)}));
+  if (first < 0) {
+    count += first;
+    first = 0;
+  }
+  std::vector<tdb::TVariant> out;
+  if (count <= 0) return out;
+  Resolve();  // positions from the view's start
+  std::vector<Row> rows;
+  if (whole_ || count < kBlock) {
+    // The rows at hand, or a few of them read as the grid reads its rows.
+    for (int p = first; p < first + count; ++p) {
+      const Row* row = RowAt(p);
+      if (!row) break;
+      rows.push_back(*row);
+    }
+  } else {
+    // The one column, read onward by key from the row before `first`: the
+    // row where the last such read ended when it ended there, the rows at
+    // hand otherwise.  The rows at hand stay as they are.
+    std::optional<Row> from;
+    if (first > 0) {
+      if (values_end_ && values_end_->view == view_stamp_ && values_end_->position == first - 1) {
+        from = values_end_->row;
+      } else {
+        const Row* row = RowAt(first - 1);
+        if (!row) return out;
+        from = *row;
+      }
+    }
+    std::vector<int> columns = order_fields_;
+    columns.push_back(field);
+    std::string select;
+    for (int c : columns) select += SelectExpression(schema_->fields[static_cast<size_t>(c)]) + ", ";
+    std::vector<ServerParam> params;
+    std::string sql = "SELECT " + select + "rec_id FROM " + sql_table_ + " WHERE " + ViewWhere(params);
+    if (from) sql += " AND " + KeyCondition(*from, ">", params);
+    sql += OrderBy(false) + " LIMIT " + std::to_string(count);
+    ServerResult r = connection_->Exec(sql, params);
+    const int id_column = static_cast<int>(columns.size());
+    for (int i = 0; i < r.Rows(); ++i) {
+      Row row;
+      row.data.assign(data_size_ + kTrailer, 0);
+      for (int c = 0; c < id_column; ++c) {
+        const size_t f = static_cast<size_t>(columns[static_cast<size_t>(c)]);
+        StoreText(schema_->fields[f], r.Raw(i, c), r.Length(i, c), row.data.data() + offsets_[f]);
+      }
+      tdb::PutInt32LE(row.data.data() + data_size_, static_cast<int32_t>(r.Integer(i, id_column)));
+      rows.push_back(std::move(row));
+    }
+    if (!rows.empty()) values_end_ = ValuesEnd{view_stamp_, first + static_cast<int>(rows.size()) - 1, rows.back()};
+  }
+  const tdb::TDataSetState old = SetTempState(tdb::dsFilter);
+  try {
+    for (const Row& row : rows) {
+      std::memcpy(filter_buffer_.get(), row.data.data(), data_size_ + kTrailer);
+      filter_ptr_ = filter_buffer_.get();
+      out.push_back(tdb::FieldVariant(Field(field)));
+    }
+  } catch (...) {
+    RestoreState(old);
+    throw;
+  }
+  RestoreState(old);
+  return out;
+}
+
+std::optional<tdb::TCurrency> TServerTable::ViewTotal(int field) {
+  CheckActive();
+  if (field < 0 || field >= FieldCount()) Error(tdb::Format("Field index %s out of range", {std::to_string(field)}));
+  const receipts::FieldSchema& f = schema_->fields[static_cast<size_t>(field)];
+  if (f.type != tdb::ftCurrency || whole_) return std::nullopt;
+  // Each amount as TCurrency::FromDouble takes it: times 10000, rounded
+  // half away from zero; the sum of those whole numbers is exact.
+  const std::string scaled = "(" + SqlName(f.name) + " * 10000)";
+  std::vector<ServerParam> params;
+  const std::string sql = "SELECT coalesce(sum((sign(" + scaled + ") * floor(abs(" + scaled +
+                          ") + 0.5))::bigint), 0)::text FROM " + sql_table_ + " WHERE " + ViewWhere(params);
+  const std::string total = connection_->Exec(sql, params).Text(0, 0);
+  return tdb::TCurrency{std::stoll(total)};
 }
 
 // ---- range ----

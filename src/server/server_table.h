@@ -122,6 +122,16 @@ class TServerTable : public tdb::TDataSet, public tdb::TFilterFieldSource {
   // ---- reading without moving ----
   // Rows of the view by position, read in blocks as the grid asks for them.
   std::vector<tdb::TRowValues> ReadRows(int first, int count, const std::vector<int>& fields) override;
+  // One field's values by position, without texts: a block of them is one
+  // query of that column (and the view's key) onward from the row before
+  // `first`, so a sum over the view reads no whole rows and leaves the
+  // rows at hand alone.
+  std::vector<tdb::TVariant> ReadValues(int first, int count, int field) override;
+  // The sum of an amount field (ftCurrency) over the whole view, summed by
+  // the server under the view's condition, each amount rounded to the
+  // currency's four decimals as the dataset reads it; nothing for another
+  // type or when part of the filter is evaluated here.
+  std::optional<tdb::TCurrency> ViewTotal(int field);
   std::optional<std::vector<tdb::TVariant>> Lookup(const std::string& key_fields,
                                                    const std::vector<tdb::TVariant>& values,
                                                    const std::string& result_fields);
@@ -220,9 +230,9 @@ class TServerTable : public tdb::TDataSet, public tdb::TFilterFieldSource {
   void ApplyFilter();
   // A key field's value as the parameter text, converted through the field.
   std::string VariantParam(tdb::TField& field, const tdb::TVariant& value);
-  std::vector<tdb::TField*> FieldList(const std::string& names) const;
+  // The first row of the view a Locate or Lookup finds (tdb::LocateKeys).
   std::optional<Row> FindFirst(const std::string& key_fields, const std::vector<tdb::TVariant>& values,
-                               bool case_insensitive, bool partial);
+                               tdb::TLocateOptions options);
   [[noreturn]] void RaiseStale(int32_t id);
   // The table's changes as the connection counts them.
   uint64_t ChangesHeard();
@@ -267,6 +277,16 @@ class TServerTable : public tdb::TDataSet, public tdb::TFilterFieldSource {
 
   bool range_ = false;
   std::vector<ServerParam> range_low_, range_high_;
+
+  // Where the last ReadValues block ended (its key), while the view is the
+  // one it read: the next block reads on from there.
+  struct ValuesEnd {
+    uint64_t view;
+    int position;
+    Row row;
+  };
+  uint64_t view_stamp_ = 0;  // grows whenever the view's positions may move
+  std::optional<ValuesEnd> values_end_;
 
   uint64_t seen_changes_ = 0;
   bool new_number_ = false;  // SetNewNumber was called for the pending insert

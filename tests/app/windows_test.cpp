@@ -270,10 +270,13 @@ class WindowsTest : public QObject {
   // and no English word is left for the clerk.
   void everyTextIsRussianAndSpelledRight() {
     app::ProgramWindows& f = *forms_;
-    const QList<QWidget*> windows = {f.registerWindow.get(), f.pd4Dialog.get(),     f.taxDialog.get(),
-                                     f.payers.get(),         f.payerDialog.get(),   f.recipients.get(),
-                                     f.recipientDialog.get(), f.codes.get(),        f.codeDialog.get(),
-                                     f.settingsDialog.get(), f.loginDialog.get(),   f.aboutBox.get(),
+    using Kind = app::ProgramWindows::DirectoryKind;
+    const QList<QWidget*> windows = {f.registerWindow.get(),         &f.Pd4Dialog(),
+                                     &f.TaxDialog(),                 &f.Payers(),
+                                     &f.EntryDialog(Kind::Payers),   &f.Recipients(),
+                                     &f.EntryDialog(Kind::Recipients), &f.Codes(),
+                                     &f.EntryDialog(Kind::Codes),    f.settingsDialog.get(),
+                                     f.loginDialog.get(),            f.aboutBox.get(),
                                      &f.registerWindow->Chooser()};
     QStringList texts, okButtons;
     for (QWidget* w : windows) {

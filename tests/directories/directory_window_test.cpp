@@ -6,6 +6,7 @@
 #include <QSet>
 #include <QTest>
 
+#include "support/other_clerk_table.h"
 #include "support/receipt_files.h"
 #include "support/scripted_prompts.h"
 #include "directories/directory_window.h"
@@ -25,6 +26,7 @@ class DirectoryWindowTest : public QObject {
   void damagedFileIsRepairedFromTheWindow();
   void markedRowsAreGreyOnWhiteAndADoubleClickPicks();
   void refusedEntryKeepsTheEditDialogOpen();
+  void aFailedCommandIsToldAndTheWindowGoesOn();
 };
 
 void DirectoryWindowTest::typeAFewLettersAndEnterPicks() {
@@ -327,5 +329,45 @@ void DirectoryWindowTest::refusedEntryKeepsTheEditDialogOpen() {
   QCOMPARE(Text(*payers, "InnPlat"), std::string("123456789012"));
 }
 
+// A toolbar command that fails (here: the entry was deleted by another
+// clerk meanwhile) is told by the window itself, in Russian; nothing is
+// left half-done, the list is read again and the next command works.
+void DirectoryWindowTest::aFailedCommandIsToldAndTheWindowGoesOn() {
+  ReceiptFiles files;
+  int n = 0;
+  for (const char* name : {"Петров", "Сидоров", "Павлов"})
+    AddRecord("platel.tdb", "platel", {{"nomer", std::to_string(++n)}, {"Platel", name}, {"InnPlat", "77"}});
+  ScriptedPrompts prompts;
+  DirectoryWindow window(PayersConfig(), prompts);
+  prompts.Then([&](QDialog& dialog) {
+    tdb::TDataSet& table = window.Logic().Table();
+    int left = 3;
+    for (QAction* command : {window.actMark, window.actChange}) {
+      table.First();  // a row the list still shows
+      {
+        OtherClerkTable other("platel.tdb", "platel");
+        other.Go(table.FieldByName("nomer").AsInteger()).Delete();
+      }
+      prompts.errors.clear();
+      command->trigger();
+      QCOMPARE(prompts.errors.size(), 1);
+      QVERIFY2(prompts.errors[0].contains(QStringLiteral("Другой пользователь удалил эту запись")),
+               qPrintable(prompts.errors[0]));
+      QVERIFY(dialog.isVisible());
+      QCOMPARE(table.State(), tdb::dsBrowse);
+      QCOMPARE(table.RecordCount(), --left);  // read again
+      QVERIFY(window.actMark->isEnabled());
+    }
+    // The next command works.
+    prompts.errors.clear();
+    window.actMark->trigger();
+    QVERIFY2(prompts.errors.isEmpty(), qPrintable(prompts.errors.join(QStringLiteral("; "))));
+    QVERIFY(table.FieldByName("slugebnoe").AsBoolean());
+    dialog.reject();
+  });
+  window.ExecuteUpkeep();
+}
+
 QTEST_MAIN(DirectoryWindowTest)
 #include "directory_window_test.moc"
+

@@ -123,6 +123,9 @@ struct TWorkerLog {
   char pending_op = 0;        // the operation begun and not returned, if any
   int pending_nomer = 0;
   int completed = 0;          // operations that returned
+  // Appends that returned after the last rewrite or deletion that returned:
+  // in a change batch, still held by the stretch under way (TChangeBatch).
+  std::vector<int> held;
   std::string error;          // the message of an operation that raised
 };
 
@@ -149,6 +152,8 @@ inline void ApplyLog(const std::string& text, TWorkerLog& log) {
     l >> name >> len;
     log.pending_op = 0;
     ++log.completed;
+    if (op == 'A') log.held.push_back(nomer);
+    else log.held.clear();
     if (op == 'D') {
       log.rows.erase(nomer);
       log.deleted.push_back(nomer);

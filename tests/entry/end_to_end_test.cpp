@@ -79,7 +79,7 @@ void EndToEndTest::createAPd4ReceiptFromScratch() {
     TypeAndTab(&dialog, QStringLiteral("15"));
     TypeText(dialog.focusWidget(), QStringLiteral("Оплата за обучение"));
     QTest::keyClick(dialog.focusWidget(), Qt::Key_Tab);  // to "Ok"
-    QCOMPARE(dialog.focusWidget(), static_cast<QWidget*>(forms->pd4Dialog->OkButton));
+    QCOMPARE(dialog.focusWidget(), static_cast<QWidget*>(forms->Pd4Dialog().OkButton));
     QTest::keyClick(dialog.focusWidget(), Qt::Key_Space);
   });
   prompts.Then(CreateAndPick());

@@ -34,10 +34,10 @@ struct Windows {
     source.SetDataSet(receipts.get());
     for (ReceiptDialog* d : {static_cast<ReceiptDialog*>(&pd4), static_cast<ReceiptDialog*>(&tax)}) {
       d->SetSource(&source);
-      d->SetPayers(&payers);
-      d->SetRecipients(&recipients);
+      d->SetPayers([this] { return &payers; });
+      d->SetRecipients([this] { return &recipients; });
     }
-    tax.SetCodes(&codes);
+    tax.SetCodes([this] { return &codes; });
     tax.SetClock([] { return QDate(2026, 5, 15); });
     payers.SetEditDialog(&payerEditor);
     for (directories::DirectoryWindow* d : {&payers, &recipients, &codes})

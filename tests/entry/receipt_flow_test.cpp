@@ -14,7 +14,7 @@ namespace {
 struct Run {
   explicit Run(const ReceiptFiles& files) {
     forms = app::CreateProgramWindows(ui::AppContext{files.Path(QString()) + '/', &prompts});
-    forms->taxDialog->SetClock([] { return QDate(2026, 10, 1); });
+    forms->TaxDialog().SetClock([] { return QDate(2026, 10, 1); });
     forms->registerWindow->show();
     QTRY_VERIFY(forms->registerWindow->StartupStarted());
   }
@@ -55,13 +55,13 @@ void ReceiptFlowTest::cancelAfterAPickKeepsTheStoredPayer() {
   Run run(files);
   run.prompts.Then([&](QDialog& dialog) {
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Квитанция №12 (Иванов)"));
-    Click(run.forms->pd4Dialog->PayerButton);  // "..." although a payer is filled in
+    Click(run.forms->Pd4Dialog().PayerButton);  // "..." although a payer is filled in
     QCOMPARE(Text(run.receipts(), "Platel"), std::string("Петров"));
     QCOMPARE(Text(run.receipts(), "LschPlat"), std::string("555"));
-    Click(run.forms->pd4Dialog->CancelButton);
+    Click(run.forms->Pd4Dialog().CancelButton);
   });
   run.prompts.Then([&](QDialog&) {
-    auto& payers = *run.forms->payers;
+    auto& payers = run.forms->Payers();
     QCOMPARE(payers.Logic().Table().FieldByName("nomer").AsInteger(), 1);  // placed on the stored payer
     TypeText(payers.grid, QStringLiteral("п"));
     QTest::keyClick(payers.grid, Qt::Key_Return);
@@ -80,7 +80,7 @@ void ReceiptFlowTest::copyOfATaxReceipt() {
              {"peni", "5"}, {"straf", "3"}, {"okato", "45286"}, {"kodklass", "182"}});
   Run run(files);
   run.prompts.Then([&](QDialog& dialog) {
-    auto& tax = *run.forms->taxDialog;
+    auto& tax = run.forms->TaxDialog();
     QCOMPARE(&dialog, static_cast<QDialog*>(&tax));
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Квитанция №2 (Иванов)"));
     QCOMPARE(tax.statusBox->currentText(), QStringLiteral("09"));
@@ -112,7 +112,7 @@ void ReceiptFlowTest::codePickReplacesThePurposeAndTabFromTheFineOpensCodes() {
   AddRecord("formix.tdb", "formix", {{"nomer", "1"}, {"naloglog", "1"}, {"NaznPlat", "набранное"}});
   Run run(files);
   run.prompts.Then([&](QDialog& dialog) {
-    auto& tax = *run.forms->taxDialog;
+    auto& tax = run.forms->TaxDialog();
     QWidget* fine = tax.Editor("straf");
     fine->setFocus();
     QTest::keyClick(fine, Qt::Key_Tab);  // into the empty code editor: the codes open (a pick)
@@ -122,8 +122,8 @@ void ReceiptFlowTest::codePickReplacesThePurposeAndTabFromTheFineOpensCodes() {
     Click(tax.OkButton);
   });
   run.prompts.Then([&](QDialog&) {
-    QCOMPARE(run.forms->codes->KindFilter->currentIndex(), 0);
-    QTest::keyClick(run.forms->codes->grid, Qt::Key_Return);
+    QCOMPARE(run.forms->Codes().KindFilter->currentIndex(), 0);
+    QTest::keyClick(run.forms->Codes().grid, Qt::Key_Return);
   });
   run.forms->registerWindow->Edit();
   QCOMPARE(run.prompts.modalTitles.at(1), QStringLiteral("Код бюджетной классификации"));
@@ -136,7 +136,7 @@ void ReceiptFlowTest::codePickReplacesThePurposeAndTabFromTheFineOpensCodes() {
   // typed again after the pick, it is what is stored.
   for (const QString& after : {QString(), QStringLiteral(" за май")}) {
     run.prompts.Then([&](QDialog&) {
-      auto& tax = *run.forms->taxDialog;
+      auto& tax = run.forms->TaxDialog();
       QWidget* purpose = tax.Editor("NaznPlat");
       purpose->setFocus();
       static_cast<QLineEdit*>(purpose)->selectAll();
@@ -150,7 +150,7 @@ void ReceiptFlowTest::codePickReplacesThePurposeAndTabFromTheFineOpensCodes() {
       }
       Click(tax.OkButton);
     });
-    run.prompts.Then([&](QDialog&) { QTest::keyClick(run.forms->codes->grid, Qt::Key_Return); });
+    run.prompts.Then([&](QDialog&) { QTest::keyClick(run.forms->Codes().grid, Qt::Key_Return); });
     run.forms->registerWindow->Edit();
     QCOMPARE(Text(*run.Stored(1), "NaznPlat"), (QStringLiteral("НДФЛ") + after).toStdString());
   }

@@ -127,7 +127,7 @@ void OtherClerksTest::okOnAReceiptAnotherProgramChanged() {
   ReceiptFiles files;
   AddReceipt(1, "Иванов", 1240.50, "Оплата за газ");
   Run run(files);
-  auto& dialog = *run.forms->pd4Dialog;
+  auto& dialog = run.forms->Pd4Dialog();
   run.prompts.answers = {false, true};  // the first offer to reload: No; the second: Yes
   run.prompts.Then([&](QDialog&) {
     Retype(dialog.Editor("NaznPlat"), QStringLiteral("Оплата за свет"));
@@ -182,7 +182,7 @@ void OtherClerksTest::okOnAReceiptAnotherProgramDeleted() {
   AddReceipt(2, "Иванов", 1240.50, "Оплата за газ");
   Run run(files);
   run.receipts().Last();
-  auto& dialog = *run.forms->pd4Dialog;
+  auto& dialog = run.forms->Pd4Dialog();
   run.prompts.Then([&](QDialog&) {
     Retype(dialog.Editor("NaznPlat"), QStringLiteral("Оплата за свет"));
     QVERIFY(OtherDeletes("formix.tdb", "formix", 2));
@@ -232,8 +232,8 @@ void OtherClerksTest::twoCreatesAtOnceGetDifferentNumbers() {
       other.table.Post();
       if (other.table.StoredNumber() != 3) throw std::runtime_error("the other program did not get 3");
     }));
-    Retype(run.forms->pd4Dialog->Editor("NaznPlat"), QStringLiteral("Штраф"));
-    Click(run.forms->pd4Dialog->OkButton);
+    Retype(run.forms->Pd4Dialog().Editor("NaznPlat"), QStringLiteral("Штраф"));
+    Click(run.forms->Pd4Dialog().OkButton);
   });
   run.forms->registerWindow->Create();
   QVERIFY(run.prompts.errors.isEmpty());
@@ -251,8 +251,8 @@ void OtherClerksTest::directoryEntryChangedAndNumberTaken() {
   ReceiptFiles files;
   AddRecord("platel.tdb", "platel", {{"nomer", "1"}, {"Platel", "Иванов"}, {"AdresPlat", "Москва"}});
   Run run(files);
-  auto& payers = *run.forms->payers;
-  auto& entry = *run.forms->payerDialog;
+  auto& payers = run.forms->Payers();
+  auto& entry = run.forms->EntryDialog(app::ProgramWindows::DirectoryKind::Payers);
   run.prompts.Then([&](QDialog&) {
     payers.actChange->trigger();  // the entry's dialog: the next script
     payers.actCreate->trigger();  // a new entry's dialog: the one after
@@ -317,7 +317,7 @@ void OtherClerksTest::idleWindowsShowAnotherProgramsChanges() {
   QCOMPARE(run.receipts().FieldByName("nomer").AsInteger(), 2);
   QCOMPARE(grid.currentIndex().row(), 1);
 
-  auto& payers = *run.forms->payers;
+  auto& payers = run.forms->Payers();
   run.prompts.Then([&](QDialog&) {
     QVERIFY(OtherChanges("platel.tdb", "platel", 1, [](tdb::TDataSet& t) { SetText(t, "Platel", "Иванов И. И."); }));
     timers.TickAll();

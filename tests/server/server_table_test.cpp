@@ -305,6 +305,136 @@ TEST_F(ServerTableTest, LocateLookupAndRangeFollowTheView) {
   EXPECT_THROW(server->SetRange({int64_t{1}}, {int64_t{2}}), tdb::EDatabaseError);
 }
 
+// The options of Locate and Lookup, the same on both homes: each case is
+// asked of a data folder's table and of the server's with the same
+// receipts; the answer is the receipt number found (0: none, -1: refused).
+TEST_F(ServerTableTest, LocateOptionsAnswerAsTheFileAnswers) {
+  FileReceipts file(dir_.string(), 40);
+  auto server = OpenReceipts("inomer");
+  AppendReceipts(*server, 40);
+  file.Table().SetIndexName("inomer");
+  using tdb::loCaseInsensitive;
+  using tdb::loPartialKey;
+  const tdb::TVariant none;
+  auto text = [](const char* utf8) { return tdb::TVariant{tdb::Utf8ToCp1251(utf8)}; };
+  struct Case {
+    const char* what;
+    const char* fields;
+    std::vector<tdb::TVariant> values;
+    tdb::TLocateOptions options;
+    int nomer;
+  } cases[] = {
+      {"exact text", "Platel", {text("иванова А.")}, 0, 14},
+      {"case differs", "Platel", {text("ИВАНОВА А.")}, 0, 0},
+      {"case ignored", "Platel", {text("ИВАНОВА А.")}, loCaseInsensitive, 14},
+      {"case ignored, Ё", "Platel", {text("ёлкин п.")}, loCaseInsensitive, 12},
+      {"leading blanks kept", "Platel", {text("  Пробелов")}, 0, 7},
+      {"partial key", "Platel", {text("иван")}, loPartialKey, 14},
+      {"partial key, case ignored", "Platel", {text("иван")}, loPartialKey | loCaseInsensitive, 1},
+      {"partial key longer than any", "Platel", {text("Иванов И.И. и сыновья")}, loPartialKey, 0},
+      {"empty partial key", "Platel", {text("")}, loPartialKey, 1},
+      {"several fields", "Platel;nomerPlat", {text("Ёлкин П."), int64_t{6}}, 0, 27},
+      {"several fields, one differs", "Platel;nomerPlat", {text("Ёлкин П."), int64_t{2}}, 0, 0},
+      {"several fields, partial text", " Platel ; nomerPlat", {text("Ёл"), int64_t{1}}, loPartialKey, 12},
+      {"a number is never partial", "nomer", {int64_t{1}}, loPartialKey | loCaseInsensitive, 1},
+      {"a flag", "slugebnoe;nomerPlat", {true, int64_t{7}}, 0, 18},
+      {"a null text: the empty one", "Platel", {none}, 0, 0},
+      {"a null number: zero", "nomerPlat", {none}, 0, 1},
+      {"a value too few", "Platel;nomer", {text("Zeta")}, 0, -1},
+      {"a value too many", "nomer", {int64_t{1}, int64_t{2}}, 0, -1},
+      {"no field", "", {}, 0, -1},
+  };
+  auto answer = [](tdb::TDataSet& t, const Case& c) {
+    t.First();
+    try {
+      return t.Locate(c.fields, c.values, c.options) ? t.FieldByName("nomer").AsInteger() : 0;
+    } catch (const tdb::EDatabaseError&) {
+      return -1;
+    }
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(answer(file.Table(), c), c.nomer);
+    EXPECT_EQ(answer(*server, c), c.nomer);
+    // Lookup is Locate without options and without moving.
+    if (c.options == 0 && c.nomer >= 0) {
+      auto got = server->Lookup(c.fields, c.values, "nomer");
+      auto want = file.Table().Lookup(c.fields, c.values, "nomer");
+      EXPECT_EQ(got.has_value(), want.has_value());
+      if (got && want) {
+        EXPECT_EQ(got->at(0), want->at(0));
+      }
+    }
+  }
+  // Under a filter evaluated here the first record the server finds may be
+  // hidden: the next one that passes is the answer.
+  for (tdb::TDataSet* t : {static_cast<tdb::TDataSet*>(&file.Table()), static_cast<tdb::TDataSet*>(server.get())}) {
+    t->SetFilter("nomer * 2 > 30");
+    t->SetFiltered(true);
+    ASSERT_TRUE(t->Locate("Platel", {text("иванова А.")}, 0));
+    EXPECT_EQ(t->FieldByName("nomer").AsInteger(), 29);
+    t->SetFiltered(false);
+  }
+  ASSERT_FALSE(server->FilterEvaluatedHere());
+}
+
+// The register's total reads one column of the view block by block; it
+// gives the file's values, filtered or not, marked receipts among them, and
+// reads on from where the last block ended only while the view is the same.
+TEST_F(ServerTableTest, OneColumnReadInBlocksGivesTheFilesValues) {
+  FileReceipts file(dir_.string(), kRows);
+  auto server = OpenReceipts("inomer");
+  AppendReceipts(*server, kRows);
+  tdb::TDadaTable& f = file.Table();
+  f.SetIndexName("inomer");
+  const int amount = server->FieldByName("Summa").FieldNo() - 1;
+  auto read = [&](tdb::TDataSet& t, int first, int count) { return t.ReadValues(first, count, amount); };
+  auto sum = [&](tdb::TDataSet& t, int step) {
+    double total = 0;
+    for (int first = 0; first < t.RecordCount(); first += step)
+      for (const tdb::TVariant& v : read(t, first, step)) total += std::get<double>(v);
+    return total;
+  };
+  struct View {
+    const char* filter;
+    bool evaluated_here;
+  } views[] = {{"", false}, {"slugebnoe=false", false}, {"slugebnoe=true", false}, {"nomer * 2 > 301", true}};
+  for (const View& view : views) {
+    SCOPED_TRACE(view.filter);
+    for (tdb::TDataSet* t : {static_cast<tdb::TDataSet*>(&f), static_cast<tdb::TDataSet*>(server.get())}) {
+      t->SetFilter(view.filter);
+      t->SetFiltered(*view.filter != 0);
+    }
+    ASSERT_EQ(server->FilterEvaluatedHere(), view.evaluated_here);
+    ASSERT_EQ(server->RecordCount(), f.RecordCount());
+    server->SetRecNo(3);
+    for (int step : {4096, 200, 170, 233}) EXPECT_EQ(sum(*server, step), sum(f, step)) << step;
+    // The server's own sum, the amounts taken as the file's values are.
+    const std::optional<tdb::TCurrency> total = server->ViewTotal(amount);
+    ASSERT_EQ(total.has_value(), !view.evaluated_here);
+    if (total) {
+      int64_t want = 0;
+      for (const tdb::TVariant& v : read(f, 0, f.RecordCount())) want += tdb::TCurrency::FromDouble(std::get<double>(v)).value;
+      EXPECT_EQ(total->value, want);
+    }
+    EXPECT_EQ(server->RecNo(), 3);
+    // Blocks by position, in and out of turn.
+    for (auto [first, count] : std::vector<std::pair<int, int>>{{0, 220}, {220, 220}, {440, 220}, {100, 250}, {-5, 210}})
+      EXPECT_EQ(read(*server, first, count), read(f, first, count)) << first;
+  }
+  // A block read, then a change moves the positions: the next block does
+  // not read on from the old key.
+  for (tdb::TDataSet* t : {static_cast<tdb::TDataSet*>(&f), static_cast<tdb::TDataSet*>(server.get())}) {
+    t->SetFiltered(false);
+    read(*t, 0, 220);
+    t->SetRecNo(5);
+    t->Delete();
+  }
+  EXPECT_EQ(read(*server, 220, 220), read(f, 220, 220));
+  EXPECT_THROW(server->ReadValues(0, 10, server->FieldCount()), tdb::EDatabaseError);
+  EXPECT_FALSE(server->ViewTotal(server->FieldByName("nomer").FieldNo() - 1).has_value());
+}
+
 TEST_F(ServerTableTest, AnEditOrDeleteOfAStaleRecordIsRefused) {
   auto mine = OpenReceipts("inomer");
   AppendReceipts(*mine, 3);
@@ -356,6 +486,56 @@ TEST_F(ServerTableTest, AnEditOrDeleteOfAStaleRecordIsRefused) {
   mine->FieldByName("Platel").SetAsString("Mine");
   mine->Post();
   EXPECT_EQ(OpenReceipts("inomer")->Lookup("nomer", {int64_t{2}}, "Platel")->at(0), tdb::TVariant(std::string("Mine")));
+}
+
+TEST_F(ServerTableTest, ChangesInsideTheCallersTransactionAreStoredTogether) {
+  auto t = OpenReceipts("inomer");
+  AppendReceipts(*t, 2);
+  ServerConnection& c = t->Connection();
+  // A refused change inside the transaction undoes only itself: a trigger
+  // refuses the payer "Refused".
+  ServerConnection admin(db_.ConnInfo());
+  admin.ExecScript(
+      "CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+      "IF NEW.platel = 'Refused' THEN RAISE EXCEPTION 'refused'; END IF; RETURN NEW; END $$;"
+      "CREATE TRIGGER refuse BEFORE INSERT OR UPDATE ON formix FOR EACH ROW EXECUTE FUNCTION refuse();");
+  auto others = [&] { return OpenReceipts("inomer")->RecordCount(); };
+  c.Exec("BEGIN");
+  t->Append();
+  FillReceipt(*t, 5);
+  t->Post();
+  EXPECT_EQ(t->FieldByName("nomer").AsInteger(), 3);
+  t->Append();
+  FillReceipt(*t, 6);
+  t->FieldByName("Platel").SetAsString("Refused");
+  EXPECT_THROW(t->Post(), tdb::EDatabaseError);
+  t->Cancel();
+  EXPECT_TRUE(c.InTransactionBlock());
+  t->Append();
+  FillReceipt(*t, 7);
+  t->Post();
+  EXPECT_EQ(others(), 2) << "another session saw changes before the commit";
+  c.Commit();
+  EXPECT_EQ(Numbers(*OpenReceipts("inomer")), (std::vector<int>{1, 2, 3, 4}));
+
+  // Rolled back, none of them stays, and the numbers they took are free again.
+  c.Exec("BEGIN");
+  t->Append();
+  FillReceipt(*t, 8);
+  t->Post();
+  c.RollbackQuietly();
+  EXPECT_EQ(others(), 4);
+  t->Refresh();
+  t->Append();
+  FillReceipt(*t, 9);
+  t->Post();
+  EXPECT_EQ(t->FieldByName("nomer").AsInteger(), 5);
+
+  // A transaction a failed statement broke is not reported as stored.
+  c.Exec("BEGIN");
+  EXPECT_THROW(c.Exec("SELECT 1/0"), tdb::EDatabaseError);
+  EXPECT_THROW(c.Commit(), tdb::EDatabaseError);
+  EXPECT_FALSE(c.InTransactionBlock());
 }
 
 TEST_F(ServerTableTest, AViewCountedBeforeAnotherClerkDeletedEndsAtItsLastRecord) {

@@ -88,13 +88,24 @@ int InsertCommand(const std::vector<std::string>& args, std::istream& in, std::o
         RecordFromJson(ParseJson(group[k]), table);
         InUtf8([&] { table.Post(); });
       } catch (const tdb::EDatabaseError& e) {
-        // Lines before it are in the file; nothing of this one is.
+        // Lines before it are in the file (once the batch has written them
+        // out); nothing of this one is.
         table.Cancel();
         err << "tdb: line " << first_line + static_cast<int64_t>(k) << ": " << e.what() << "\n";
+        try {
+          batch.Finish();
+        } catch (const tdb::EDatabaseError& f) {
+          if (k > 0) err << "tdb: lines " << first_line << "-" << first_line + static_cast<int64_t>(k) - 1 << " not stored: " << f.what() << "\n";
+        }
         return 1;
       }
     }
-    batch.Finish();
+    try {
+      batch.Finish();
+    } catch (const tdb::EDatabaseError& e) {
+      err << "tdb: lines " << first_line << "-" << line_no << " not stored: " << e.what() << "\n";
+      return 1;
+    }
   }
   tool.Database().Flush();
   return 0;

@@ -3,76 +3,80 @@
 #include "engine/dataset/dada_table.h"
 
 #include "engine/compare/value_compare.h"
+#include "engine/dataset/locate_keys.h"
 
 namespace tdb {
 
-std::vector<TField*> TDadaTable::FieldList(const std::string& names) const {
-  std::vector<TField*> fields;
-  size_t start = 0;
-  while (start <= names.size()) {
-    size_t end = names.find(';', start);
-    if (end == std::string::npos) end = names.size();
-    std::string name = names.substr(start, end - start);
-    while (!name.empty() && name.front() == ' ') name.erase(0, 1);
-    while (!name.empty() && name.back() == ' ') name.pop_back();
-    if (!name.empty()) fields.push_back(&FieldByName(name));
-    start = end + 1;
-  }
-  return fields;
-}
-
 int TDadaTable::LocateRecord(const std::string& key_fields, const std::vector<TVariant>& values,
                              bool case_insensitive, bool partial, uint8_t* scratch, bool read_found) {
-  std::vector<TField*> keys = FieldList(key_fields);
-  if (keys.empty()) return -1;
+  const std::vector<TLocateKey> keys =
+      LocateKeys(*this, key_fields, values.size(),
+                 static_cast<TLocateOptions>((case_insensitive ? loCaseInsensitive : 0) | (partial ? loPartialKey : 0)));
 
   // The key values go into the scratch buffer through the fields.
   InternalInitRecord(scratch);
   {
     TFilterScope scope(*this, scratch);
-    for (size_t i = 0; i < keys.size() && i < values.size(); ++i) AssignVariant(*keys[i], values[i]);
+    for (size_t i = 0; i < keys.size(); ++i) AssignVariant(*keys[i].field, values[i]);
   }
 
-  // An index whose fields are exactly the key fields.
-  bool any_text = false;
-  for (TField* f : keys) any_text = any_text || IsStringFieldType(f->DataType());
+  // An index whose fields are exactly the key fields, and that orders texts
+  // with or without letter case as the keys compare them.
   int32_t index = -1;
   const TDadaIndexDefs& defs = table_io_->IndexDefs();
   for (int32_t i = 0; i < defs.Count() && index < 0; ++i) {
     const TDadaIndexDef& def = defs[i];
     if (def.FieldNos.size() != keys.size()) continue;
     bool same = true;
-    for (size_t k = 0; k < keys.size(); ++k) same = same && def.FieldNos[k] == keys[k]->FieldNo() - 1;
-    if (same && any_text && def.Has(tiCaseInsensitive) != case_insensitive) same = false;
+    for (size_t k = 0; k < keys.size(); ++k) {
+      same = same && def.FieldNos[k] == keys[k].field->FieldNo() - 1;
+      if (IsStringFieldType(keys[k].field->DataType()))
+        same = same && def.Has(tiCaseInsensitive) == keys[k].case_insensitive;
+    }
     if (same) index = i;
   }
 
+  // The index answers when its answer is the first match in the view's
+  // order: the key matches one record only, or the view is that index's
+  // whole list (equal keys stand together in it).  A partial text key is
+  // looked for by the scan: the texts that begin with it need not stand
+  // together where letter case or punctuation weigh less than the letters.
+  bool partial_text = false;
+  for (const TLocateKey& key : keys) partial_text = partial_text || key.partial;
   int found = -1;
-  if (index >= 0) {
+  bool scan = true;
+  if (index >= 0 && !partial_text) {
     TFieldBuffers items;
     BuildFieldBuffers(scratch, items);
     table_io_->LoadIndexList(index + 1, false);
     const TRecordList& list = table_io_->IndexLists(index + 1);
-    TSearchResult hit = table_io_->SearchIndex(items, list, partial, 0, index);
-    if (hit.Side != kSearchEqual) return -1;
-    TBookmark record = list[static_cast<size_t>(hit.Position)].RecIndex;
-    if (!filtered_view_ && !range_) {
-      // The view is normally the current order's whole list: map into that
-      // list, and trust the answer only when the view agrees (another
-      // dataset may have changed the storage's lists since it was loaded).
-      int mapped = index == index_no_
-                       ? hit.Position
-                       : table_io_->ListPosToListPos(index, hit.Position, table_io_->IndexLists(index_no_ + 1));
-      if (mapped >= 0 && static_cast<size_t>(mapped) < view_.size() &&
-          view_[static_cast<size_t>(mapped)].RecIndex == record)
-        found = mapped;
+    const TSearchResult first = table_io_->SearchIndexBound(items, list, false, 0, index, true);
+    if (first.Side != kSearchEqual) return -1;
+    const TSearchResult last = table_io_->SearchIndexBound(items, list, false, 0, index, false);
+    const bool whole_list = index == index_no_ && !filtered_view_ && !range_;
+    if (first.Position == last.Position || whole_list) {
+      scan = false;
+      const TBookmark record = list[static_cast<size_t>(first.Position)].RecIndex;
+      if (!filtered_view_ && !range_) {
+        // The view is normally the current order's whole list: map into that
+        // list, and trust the answer only when the view agrees (another
+        // dataset may have changed the storage's lists since it was loaded).
+        int mapped = index == index_no_
+                         ? first.Position
+                         : table_io_->ListPosToListPos(index, first.Position, table_io_->IndexLists(index_no_ + 1));
+        if (mapped >= 0 && static_cast<size_t>(mapped) < view_.size() &&
+            view_[static_cast<size_t>(mapped)].RecIndex == record)
+          found = mapped;
+      }
+      for (size_t p = 0; p < view_.size() && found < 0; ++p)
+        if (view_[p].RecIndex == record) found = static_cast<int>(p);
     }
-    for (size_t p = 0; p < view_.size() && found < 0; ++p)
-      if (view_[p].RecIndex == record) found = static_cast<int>(p);
-  } else {
+  }
+  if (scan) {
     for (size_t p = 0; p < view_.size() && found < 0; ++p) {
       bool match = true;
-      for (TField* key : keys) {
+      for (const TLocateKey& locate_key : keys) {
+        TField* key = locate_key.field;
         std::vector<uint8_t> stored = table_io_->ReadFieldValue(view_[p].RecIndex, key->FieldNo() - 1);
         std::string key_text;
         TFieldValue k{scratch + key->Offset(), key->DataType(), -1};
@@ -84,7 +88,7 @@ int TDadaTable::LocateRecord(const std::string& key_fields, const std::vector<TV
         } else if (IsStringFieldType(key->DataType())) {
           s.text_length = static_cast<std::ptrdiff_t>(stored.size());
         }
-        if (CompareKeyValue(k, s, partial, case_insensitive) != 0) {
+        if (!LocateKeyMatches(locate_key, k, s)) {
           match = false;
           break;
         }
@@ -115,7 +119,7 @@ std::optional<std::vector<TVariant>> TDadaTable::Lookup(const std::string& key_f
                                                         const std::vector<TVariant>& values,
                                                         const std::string& result_fields) {
   CheckBrowseMode();
-  std::vector<TField*> results = FieldList(result_fields);
+  std::vector<TField*> results = NamedFields(*this, result_fields);
   Buffer scratch = AllocBuffer();
   int saved = position_;
   int found = LocateRecord(key_fields, values, false, false, scratch.get(), true);

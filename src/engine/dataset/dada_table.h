@@ -226,7 +226,6 @@ class TDadaTable : public TTDEDataSet {
   // read into `scratch` when `read_found`; -1 when none.
   int LocateRecord(const std::string& key_fields, const std::vector<TVariant>& values, bool case_insensitive,
                    bool partial, uint8_t* scratch, bool read_found);
-  std::vector<TField*> FieldList(const std::string& names) const;
   // The storage, after checking that the table is open.
   TDadaTableIO& OpenTableIO();
   void RemoveRange();

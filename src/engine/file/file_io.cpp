@@ -81,6 +81,7 @@ void TRadiVOFileIO::SetProgressEvents(TOnProgress compress, TOnProgress uncompre
 }
 
 void TRadiVOFileIO::Close() {
+  EndWriteBack();
   medium_.Close();
   journal_.End();
 }
@@ -102,7 +103,7 @@ void TRadiVOFileIO::Damaged(const std::string& what) const {
 void TRadiVOFileIO::CheckInside(int64_t pos, int64_t size, const char* what) const {
   RequireOpen();
   // Nothing the engine reads through a position lies in the fixed area.
-  if (pos < kFirstTableHeaderPos || !medium_.WithinFile(pos, size))
+  if (pos < kFirstTableHeaderPos || !Within(pos, size))
     Damaged(std::string(what) + " position " + ToString(pos) + " outside the file");
 }
 
@@ -110,17 +111,85 @@ void TRadiVOFileIO::CheckInside(int64_t pos, int64_t size, const char* what) con
 
 void TRadiVOFileIO::Flush() {
   RequireOpen();
+  // Held writes are flushed as they are written out, between their phases.
+  if (!write_back_.Empty()) {
+    write_back_flush_ = true;
+    return;
+  }
   medium_.Flush();
 }
 
-bool TRadiVOFileIO::Flushed() const { return medium_.Flushed(); }
+bool TRadiVOFileIO::Flushed() const { return write_back_.Empty() && medium_.Flushed(); }
 
 void TRadiVOFileIO::Lock() {
   RequireOpen();
   medium_.Lock();
 }
 
-void TRadiVOFileIO::Unlock() { medium_.Unlock(); }
+void TRadiVOFileIO::Unlock() {
+  // Others may read once the lock is free: nothing stays held.
+  EndWriteBack();
+  medium_.Unlock();
+}
+
+// ---- held writes -------------------------------------------------------------------
+
+namespace {
+
+// The undo of a change whose writes are held: the old bytes go back over
+// the held ones.
+class TWriteBackPatch : public TRadiVOStream {
+ public:
+  explicit TWriteBackPatch(TWriteBack& held) : held_(held) {}
+  int64_t Size() const override { return held_.Size(); }
+  size_t ReadAt(int64_t, uint8_t*, size_t) const override { return 0; }
+  void WriteAt(int64_t pos, const uint8_t* src, size_t n) override { held_.Patch(pos, src, n); }
+  bool Writable() const override { return true; }
+
+ private:
+  TWriteBack& held_;
+};
+
+}  // namespace
+
+void TRadiVOFileIO::BeginWriteBack() {
+  RequireWritable();
+  assert(medium_.Locked() || medium_.MediumType() == mtMemory);
+  if (write_back_.Active()) return;
+  write_back_.Begin(medium_.Size());
+  write_back_flush_ = false;
+}
+
+void TRadiVOFileIO::WriteBackOut() {
+  if (write_back_.Empty()) return;
+  const bool flush = write_back_flush_;
+  write_back_flush_ = false;
+  try {
+    write_back_.WriteOut(medium_.Stream(), [&] {
+      if (flush) medium_.Flush();
+    });
+  } catch (...) {
+    ++write_backs_lost_;
+    throw;
+  }
+  medium_.Written(write_back_.Size());
+}
+
+void TRadiVOFileIO::EndWriteBack() noexcept {
+  if (!write_back_.Active()) return;
+  try {
+    WriteBackOut();
+  } catch (...) {
+  }
+  write_back_.End();
+  write_phase_ = kWriteDirect;
+  write_back_flush_ = false;
+}
+
+bool TRadiVOFileIO::Within(int64_t pos, int64_t n) const {
+  if (write_back_.Active() && pos >= 0 && n >= 0 && pos <= write_back_.Size() - n) return true;
+  return medium_.WithinFile(pos, n);
+}
 
 bool TRadiVOFileIO::SetPassword(std::string_view password) {
   if (!IsOpen()) return false;
@@ -336,6 +405,8 @@ void TRadiVOFileIO::WriteNextBlockPos(int32_t block_pos, int32_t next) {
 
 int64_t TRadiVOFileIO::FileSize() const {
   RequireOpen();
+  // No one else writes while writes are held (the lock is ours).
+  if (write_back_.Active()) return write_back_.Size();
   return medium_.Size();
 }
 
@@ -346,7 +417,7 @@ TFileStamp TRadiVOFileIO::Stamp() const {
 
 void TRadiVOFileIO::CheckReadable(int64_t pos, int64_t n) const {
   RequireOpen();
-  if (!medium_.WithinFile(pos, n)) Damaged("read of " + ToString(n) + " bytes at " + ToString(pos) + " outside the file");
+  if (!Within(pos, n)) Damaged("read of " + ToString(n) + " bytes at " + ToString(pos) + " outside the file");
 }
 
 void TRadiVOFileIO::ReadData(int64_t pos, std::span<uint8_t> dst) const { ReadChecked(pos, dst, false); }
@@ -357,6 +428,19 @@ void TRadiVOFileIO::ReadChecked(int64_t pos, std::span<uint8_t> dst, bool before
   int64_t n = static_cast<int64_t>(dst.size());
   CheckReadable(pos, n);
   TRadiVOStream& stream = medium_.Stream();
+  if (!write_back_.Empty()) {
+    // The medium's bytes, then the held ones over them; all bytes beyond the
+    // medium's end are held.
+    const int64_t on_medium = std::clamp<int64_t>(write_back_.MediumSize() - pos, 0, n);
+    size_t got = 0;
+    if (on_medium > 0)
+      got = before_write ? stream.ReadBeforeWrite(pos, dst.data(), static_cast<size_t>(on_medium))
+                         : stream.ReadAt(pos, dst.data(), static_cast<size_t>(on_medium));
+    if (got != static_cast<size_t>(on_medium)) Damaged("short read of " + ToString(n) + " bytes at " + ToString(pos));
+    std::fill(dst.begin() + on_medium, dst.end(), uint8_t{0});
+    write_back_.Overlay(pos, dst.data(), dst.size());
+    return;
+  }
   const size_t got = before_write ? stream.ReadBeforeWrite(pos, dst.data(), dst.size())
                                   : stream.ReadAt(pos, dst.data(), dst.size());
   if (got != dst.size()) {
@@ -370,19 +454,31 @@ void TRadiVOFileIO::ReadChecked(int64_t pos, std::span<uint8_t> dst, bool before
 void TRadiVOFileIO::WriteData(int64_t pos, std::span<const uint8_t> src) {
   RequireWritable();
   int64_t n = static_cast<int64_t>(src.size());
-  if (!medium_.WithinFile(pos, 0)) Damaged("write at " + ToString(pos) + " beyond the end of the file");
+  if (!Within(pos, 0)) Damaged("write at " + ToString(pos) + " beyond the end of the file");
   if (pos > kMaxFileSize - n)
     DatabaseError(ekFileTooLarge, Format("Database file '%s' cannot grow beyond 2 GB", {FileName()}), FileParams(FileName()));
+  const bool hold = write_back_.Active() && write_phase_ != kWriteDirect;
+  // A write of its own goes behind everything held before it.
+  if (!hold) WriteBackOut();
   TRadiVOStream& stream = medium_.Stream();
   if (journal_.Active() && pos < journal_.StartSize()) {
     std::vector<uint8_t> old(static_cast<size_t>(std::min(n, journal_.StartSize() - pos)));
-    CheckReadable(pos, static_cast<int64_t>(old.size()));
-    if (stream.ReadBeforeWrite(pos, old.data(), old.size()) != old.size())
-      ReadData(pos, old);  // reports the short read as ReadData does
+    if (hold) {
+      ReadForRewrite(pos, old);
+    } else {
+      CheckReadable(pos, static_cast<int64_t>(old.size()));
+      if (stream.ReadBeforeWrite(pos, old.data(), old.size()) != old.size())
+        ReadData(pos, old);  // reports the short read as ReadData does
+    }
     journal_.Keep(pos, std::move(old));
+  }
+  if (hold) {
+    write_back_.Write(write_phase_, pos, src.data(), src.size());
+    return;
   }
   stream.WriteAt(pos, src.data(), src.size());
   medium_.Written(pos + n);
+  if (write_back_.Active()) write_back_.Grew(pos + n);
 }
 
 void TRadiVOFileIO::BeginChange() {
@@ -393,6 +489,11 @@ void TRadiVOFileIO::BeginChange() {
 void TRadiVOFileIO::EndChange() { journal_.End(); }
 
 bool TRadiVOFileIO::RollBackChange() noexcept {
+  if (!write_back_.Empty()) {
+    // The change's writes are held (a change's writes are all held or none).
+    TWriteBackPatch patch(write_back_);
+    return journal_.RollBack(&patch);
+  }
   return journal_.RollBack(medium_.IsOpen() ? &medium_.Stream() : nullptr);
 }
 

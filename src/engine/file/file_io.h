@@ -36,6 +36,7 @@
 #include "engine/file/change_journal.h"
 #include "engine/file/file_medium.h"
 #include "engine/file/value_codec.h"
+#include "engine/file/write_back.h"
 #include "engine/format/file_structures.h"
 
 namespace tdb {
@@ -178,6 +179,27 @@ class TRadiVOFileIO {
   void EndChange();
   bool RollBackChange() noexcept;
 
+  // ---- holding the writes of a stretch of appends (write_back.h) ----
+  // From BeginWriteBack on, writes made while a phase is set (SetWritePhase)
+  // are held in memory; reads and the file's size see them.  WriteBackOut
+  // writes them to the medium phase by phase (flushing between the phases
+  // when a Flush was asked for meanwhile); so does a write made without a
+  // phase, before it is made, and releasing the lock or closing the file.
+  // A failed WriteBackOut forgets what was held and raises; the medium then
+  // reads as before the stretch (unless putting its bytes back failed too).  REQUIRES for BeginWriteBack: the lock held
+  // (or a memory medium), so that no one else writes meanwhile.
+  static constexpr int kWriteDirect = -1;
+  void BeginWriteBack();
+  void SetWritePhase(int phase) { write_phase_ = phase; }
+  int WritePhase() const { return write_phase_; }
+  bool WritingBack() const { return write_back_.Active(); }
+  void WriteBackOut();
+  // Writes out what is held (as WriteBackOut, but a failure is only
+  // counted) and stops holding writes.
+  void EndWriteBack() noexcept;
+  // Held stretches lost because writing them out failed.
+  uint64_t WriteBacksLost() const { return write_backs_lost_; }
+
   // The blob descriptor at `descriptor_pos`, checked against the file.
   TBlobDescriptor ReadBlobDescriptor(int64_t descriptor_pos) const;
   // The decoded value of the blob whose descriptor is at `descriptor_pos`.
@@ -207,10 +229,16 @@ class TRadiVOFileIO {
   int64_t TableHeaderPos(int32_t table_no) const;
   int64_t TabItemPos(int32_t block_pos, int32_t slot, size_t block_size, size_t item_size) const;
   void CheckTableHeader(const TTableHeader& h) const;
+  // Whether [pos, pos + n) lies inside the file, held bytes included.
+  bool Within(int64_t pos, int64_t n) const;
 
   TFileMedium medium_;
   TChangeJournal journal_;
   TValueCodec codec_;  // created with the file object and freed with it, and with it the key
+  TWriteBack write_back_;
+  int write_phase_ = kWriteDirect;
+  bool write_back_flush_ = false;  // a Flush was asked for while writes were held
+  uint64_t write_backs_lost_ = 0;
 
   std::string version_;
   TDataProcessBlock process_block_;

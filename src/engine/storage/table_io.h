@@ -69,6 +69,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <optional>
 #include <span>
@@ -276,10 +277,21 @@ class TDadaTableIO {
   // it) is read under the same hold of the lock as the change after it, so
   // no other process can change the record between the look and the change.
   // Every change inside a batch is a change of its own, with its own checks
-  // against the file and its own order of writes: a batch cut short (a
-  // failure, a killed process) leaves every change it completed in the file,
-  // and of the change under way nothing, or the record missing from some
-  // index chains as a single change would.
+  // against the file and its own order of writes, except that the writes of
+  // appends are held in memory (TRadiVOFileIO::BeginWriteBack) and reach the
+  // file together: at the stretch's end, at the batch's end, or before the
+  // next change that is not an append, always before the lock is given up,
+  // so other processes never see a stretch in part.  They are written in
+  // the order of writes of an append, for all the held appends at once: the
+  // new records and blocks, then the record count, then the links.  A batch
+  // cut short by a killed process thus leaves every change it completed,
+  // except the appends still held, which are there all of them or none (or,
+  // cut while their links were written, with records missing from some index
+  // chains, which `tdb repair` rebuilds); of the change under way nothing, or
+  // what a single change would leave.  When writing held appends out fails,
+  // the file is put back as it was before them, the table is loaded again,
+  // and the failure is raised by the change or the Finish() that wrote them
+  // out, or (at a stretch's end) by the next change or Finish().
   //
   // Flushing: a change made with the flush flag inside a batch is not
   // flushed at its end; the stretch is flushed once, when it ends (before
@@ -291,8 +303,8 @@ class TDadaTableIO {
   // reads as before it or after it (or with the record missing from some
   // index chains, which `tdb repair` rebuilds), as a single change cut by a
   // power loss does, but a later change of that stretch may be on the disk
-  // and an earlier one not (appends excepted: each one's first flush takes
-  // every change before it to the disk).
+  // and an earlier one not.  Held appends are flushed between the steps of
+  // their order of writes (three flushes for all of them).
   //
   // Finish() ends the batch and raises when the last flush fails; a batch
   // that ends by going out of scope (a failure under way) flushes as well,
@@ -473,10 +485,18 @@ class TDadaTableIO {
   void BeginBatch(int32_t changes_per_lock);
   void EndBatch() noexcept;
   void FinishBatch();
-  void BatchLock();
-  // Ends the batch's stretch when it is full: flushes it when due, gives up
-  // the lock and takes it again.
+  // `appending`: the change is an append, whose writes the stretch holds;
+  // any other change first writes out what the stretch holds.
+  void BatchLock(bool appending = false);
+  // Ends the batch's stretch when it is full: writes it out, flushes it when
+  // due, gives up the lock and takes it again.
   void EndStretchIfFull();
+  // Writes out the stretch's held appends; when that fails, loads the table
+  // again and raises.
+  void WriteOutStretch();
+  // Raises the failure of a stretch's write-out that could not be raised
+  // where it happened.
+  void RaiseLostStretch();
   // A change made with the flush flag is done: flushed now, or at the end of
   // the batch's stretch.
   void FlushChange(bool flush);
@@ -604,6 +624,7 @@ class TDadaTableIO {
   TStretchLock read_run_{kReadsPerLock};  // active inside a TReadRun
   TStretchLock batch_{kChangesPerLock};   // active inside a TChangeBatch
   bool batch_flush_due_ = false;          // a change of the batch awaits its flush
+  std::exception_ptr lost_stretch_;       // a stretch's write-out failed; not yet told
   std::vector<uint8_t> record_scratch_;         // a fixed part as read by ReadRecord
   // The fixed part the last rewrite stored, for the read that follows it
   // (ReadRecord); RecIndex -1 once any read has come after it.

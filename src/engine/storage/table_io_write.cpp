@@ -157,14 +157,41 @@ void TDadaTableIO::BeginBatch(int32_t changes_per_lock) {
   }
 }
 
-void TDadaTableIO::BatchLock() {
+void TDadaTableIO::BatchLock(bool appending) {
   if (!batch_.Active()) return;
+  RaiseLostStretch();
   EndStretchIfFull();
+  RaiseLostStretch();
+  // Only appends are held: any other change goes behind them on the file.
+  if (!appending) WriteOutStretch();
   batch_.Take(file_);
+}
+
+void TDadaTableIO::WriteOutStretch() {
+  try {
+    file_.WriteBackOut();
+  } catch (...) {
+    // What the lists hold of the stretch is not the file's: load it again.
+    ReloadAfterFailedChange();
+    throw;
+  }
+}
+
+void TDadaTableIO::RaiseLostStretch() {
+  if (!lost_stretch_) return;
+  std::exception_ptr error = std::exchange(lost_stretch_, nullptr);
+  std::rethrow_exception(error);
 }
 
 void TDadaTableIO::EndStretchIfFull() {
   if (!batch_.Full()) return;
+  try {
+    WriteOutStretch();
+  } catch (...) {
+    // Told by the next change or the batch's end (this runs where nothing
+    // can be raised).
+    lost_stretch_ = std::current_exception();
+  }
   if (batch_flush_due_ && !file_.Flushed()) file_.Flush();
   batch_flush_due_ = false;
   batch_.Restart(file_);
@@ -179,9 +206,12 @@ void TDadaTableIO::FlushChange(bool flush) {
 void TDadaTableIO::FinishBatch() {
   if (!batch_.Active()) return;
   try {
+    RaiseLostStretch();
+    if (file_.IsOpen()) WriteOutStretch();
     if (batch_flush_due_ && file_.IsOpen() && !file_.Flushed()) file_.Flush();
   } catch (...) {
     batch_flush_due_ = false;
+    lost_stretch_ = nullptr;
     batch_.End(file_);
     throw;
   }
@@ -216,7 +246,7 @@ void TDadaTableIO::AppendRecord(TFieldBuffers& buffers, bool flush, TIndexAdjust
                         buffers.Item(f).Active && buffers.Item(f).Buffer && buffers.Item(f).DataSize >= 4;
     if (!usable) DatabaseError(Format("Table '%s' has no integer field number %s", {table_name_, std::to_string(f)}));
   }
-  BatchLock();
+  BatchLock(true);
   TBatchStep step(*this);
   TLockHold lock(file_);
   SyncWithFile();
@@ -303,6 +333,19 @@ void TDadaTableIO::AppendRecord(TFieldBuffers& buffers, bool flush, TIndexAdjust
     throw;
   }
 
+  // Inside a batch the writes are held, each in the phase of the order of
+  // writes it belongs to, and reach the file with the stretch's.
+  const bool held = batch_.Active();
+  if (held) file_.BeginWriteBack();
+  struct TPhase {
+    TRadiVOFileIO& file;
+    bool held;
+    void Set(int phase) {
+      if (held) file.SetWritePhase(phase);
+    }
+    ~TPhase() { file.SetWritePhase(TRadiVOFileIO::kWriteDirect); }
+  } phase{file_, held};
+  phase.Set(TWriteBack::kUnreachable);
   TChangeHold change(*this, false);
   // 1. New blocks and the record itself, none of it reachable yet: a record
   //    table block when one is full, the entry in its slot, the fixed part and
@@ -365,6 +408,7 @@ void TDadaTableIO::AppendRecord(TFieldBuffers& buffers, bool flush, TIndexAdjust
   // The first record also gives the table its record and index tables;
   // with the record count still 0 nothing reads them yet.
   if (n == 0) {
+    phase.Set(TWriteBack::kCounters);
     header_.RecTabOffset = rec_block;
     for (int32_t i = 0; i < index_count; ++i) {
       header_.IndexHeaders[static_cast<size_t>(i)].IndexTabOffset = new_index_blocks[static_cast<size_t>(i)];
@@ -376,11 +420,13 @@ void TDadaTableIO::AppendRecord(TFieldBuffers& buffers, bool flush, TIndexAdjust
   if (flush) file_.Flush();
 
   // 3. The record count: from here on the record exists.
+  phase.Set(TWriteBack::kCounters);
   header_.RecordTotal = n + 1;
   header_.AutoIncCounter = counter;
   file_.WriteTableCounters(table_no_, header_, auto_inc_field_no_ >= 0 ? 3 : 2);
 
   // 4. The links: new chain heads, and the predecessors' links.
+  phase.Set(TWriteBack::kLinks);
   bool new_head = false;
   for (int32_t i = 0; i < index_count; ++i)
     if (n > 0 && gaps[static_cast<size_t>(i)].pos == 0) {

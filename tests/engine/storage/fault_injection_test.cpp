@@ -297,5 +297,67 @@ TEST(BatchFlushTest, AStretchIsFlushedOnceAndAFailedLastFlushIsReported) {
   EXPECT_NO_THROW(AppendRow(other.table, 9'000, kFollowUp));
 }
 
+// A batch's appends reach the file together when their stretch is written
+// out (here at Finish).  Should any write or flush of that fail, Finish says
+// so, the file reads as before the stretch and passes `tdb check`, and the
+// same dataset goes on appending.  The stretch appends at the head and in
+// the middle of an index and starts new table blocks.
+TEST(BatchFlushTest, AFailedWriteOutOfABatchsAppendsLeavesTheFileAsBefore) {
+  testing::TempDir dir;
+  const std::string base = dir.File("base.tdb", testing::OneTableImage(ReceiptsLikeHeader()));
+  TRows before;
+  {
+    TDadaTable t;
+    t.SetDatabaseName(base);
+    t.SetTableName("t");
+    t.Open();
+    for (int n = 1; n <= 1020; ++n) {
+      AppendRow(t, n, BaseRow(n));
+      before[n] = BaseRow(n);
+    }
+  }
+  std::ifstream in(base, std::ios::binary);
+  const std::vector<uint8_t> image((std::istreambuf_iterator<char>(in)), {});
+  for (TFault kind : {TFault::kIoErrorOnce, TFault::kDiskFull}) {
+    int failed_runs = 0;
+    for (int fail_at = 1; fail_at < 100; ++fail_at) {
+      SCOPED_TRACE("fault " + std::to_string(static_cast<int>(kind)) + " at " + std::to_string(fail_at));
+      const std::string path = dir.File("run.tdb", image);
+      TFaultPlan plan{kind, fail_at};
+      TFaultScope scope(plan);
+      TDadaTable t;
+      t.SetDatabaseName(path);
+      t.SetTableName("t");
+      t.SetIndexName("iname");
+      t.Open();
+      t.Database()->FlushAfterChange = true;
+      bool raised = false;
+      try {
+        TDadaTable::TChangeBatch batch(t);
+        for (int n = 2001; n <= 2010; ++n) AppendRow(t, n, n % 2 ? kHead : kNew);
+        batch.Finish();
+      } catch (const EDatabaseError&) {
+        raised = true;
+      }
+      plan.fail_at = 0;
+      if (!raised) {
+        EXPECT_EQ(plan.failures, 0);
+        break;
+      }
+      ++failed_runs;
+      EXPECT_EQ(ReadContents(path).rows, before);
+      auto [code, out] = RunTdb("check " + path);
+      EXPECT_EQ(code, 0) << out;
+      AppendRow(t, kFollowUpNomer, kFollowUp);
+      TRows after = before;
+      after[kFollowUpNomer] = kFollowUp;
+      EXPECT_EQ(ReadContents(path).rows, after);
+      EXPECT_EQ(ReadContents(path, "iname").rows, after);
+      if (::testing::Test::HasFailure()) return;
+    }
+    EXPECT_GT(failed_runs, 0);
+  }
+}
+
 }  // namespace
 }  // namespace tdb
