@@ -5,8 +5,11 @@
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cstring>
 #include <limits>
 #include <mutex>
@@ -98,11 +101,37 @@ bool TFileMap::Refresh() {
   return true;
 }
 
+void TFileMap::Touch(int64_t pos) {
+  static_assert(kStretchBytes / kWindowBytes == 32, "one bit per window of a stretch");
+  const size_t stretch = static_cast<size_t>(pos / kStretchBytes);
+  if (stretch >= windows_.size()) windows_.resize(stretch + 1, 0);
+  uint32_t& bits = windows_[stretch];
+  const uint32_t window = uint32_t{1} << ((pos % kStretchBytes) / kWindowBytes);
+  if (bits & window) return;
+  bits |= window;
+  if (std::popcount(bits) < 3) return;
+#ifdef MADV_POPULATE_READ
+  // The stretch as far as the file reaches now (its last page may be partly
+  // past the end); windows beyond stay unmarked, for when the file grows.
+  const int64_t start = static_cast<int64_t>(stretch) * kStretchBytes;
+  const int64_t page = sysconf(_SC_PAGESIZE);
+  const int64_t end = std::min(start + kStretchBytes, (known_size_ + page - 1) / page * page);
+  if (end <= start) return;
+  // A failure (an older kernel, the file cut short) leaves the pages to be
+  // mapped one touch at a time, as without this.
+  madvise(const_cast<uint8_t*>(base_) + start, static_cast<size_t>(end - start), MADV_POPULATE_READ);
+  const int64_t whole = (end - start) / kWindowBytes;
+  bits |= whole >= 32 ? ~uint32_t{0} : (uint32_t{1} << whole) - 1;
+#endif
+}
+
 bool TFileMap::Read(int64_t pos, uint8_t* dst, size_t n) {
   if (pos < 0 || n > kReservedBytes || !Map()) return false;
   const int64_t end = pos + static_cast<int64_t>(n);
   if (end > known_size_ && (!Refresh() || end > known_size_)) return false;
   if (end > static_cast<int64_t>(kReservedBytes)) return false;
+  Touch(pos);
+  if (end - 1 >= (pos | (kStretchBytes - 1))) Touch(end - 1);
   if (GuardedCopy(dst, base_ + pos, n)) return true;
   // The file shrank under the map: what is known of its size is no more.
   Refresh();

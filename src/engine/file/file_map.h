@@ -15,11 +15,21 @@
 // count as resident memory of the process (they are the page cache's, and
 // the kernel may drop them at any time).
 //
+// The kernel maps a page on its first touch, a few neighbours with it, and a
+// first touch far from the last one costs many times a read: searches over a
+// large table, whose probes land all over the file, paid that at nearly
+// every probe.  So the map counts, per stretch of kStretchBytes, the windows
+// of kWindowBytes it has read in, and at the third window of a stretch maps
+// the whole stretch (as far as the file reaches) in one call, which costs
+// about what two such touches do.  A few reads at one place (a table's header
+// at open) map only their own pages.
+//
 // Owned by the file stream; one thread at a time, like the stream.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace tdb {
 
@@ -34,6 +44,8 @@ class TFileMap {
   // Copies n bytes at pos into dst.  False when they do not all lie inside
   // the file, when the map could not be made, or when the copy faulted.
   bool Read(int64_t pos, uint8_t* dst, size_t n);
+  static constexpr int64_t kWindowBytes = int64_t{64} << 10;
+  static constexpr int64_t kStretchBytes = int64_t{2} << 20;
   // The file now holds at least `end` bytes (after a write through the stream).
   void Grew(int64_t end) {
     if (end > known_size_) known_size_ = end;
@@ -42,11 +54,15 @@ class TFileMap {
  private:
   bool Map();
   bool Refresh();
+  // Counts the window of `pos` read in, and maps its stretch when due.
+  void Touch(int64_t pos);
 
   int fd_;
   const uint8_t* base_ = nullptr;  // the reserved range, or null
   bool map_failed_ = false;
   int64_t known_size_ = 0;  // bytes known to exist in the file
+  // Per stretch, one bit per window read in or mapped (32 windows a stretch).
+  std::vector<uint32_t> windows_;
 };
 
 }  // namespace tdb

@@ -225,7 +225,10 @@ class TDadaTableIO {
   void DeleteRecord(int32_t record_pos, bool flush);
   // Fills the active items from the record at `pos` of `list`: values into
   // the buffers (a string always ends with a NUL inside its buffer), blob
-  // streams pointed at their descriptors to load on first use.
+  // streams pointed at their descriptors to load on first use.  The first
+  // read after a rewrite of this object's, when it is of that record, takes
+  // the fixed part as the rewrite stored it (what a read under the lock
+  // right after it would have found) instead of reading the file.
   void ReadRecord(TFieldBuffers& buffers, const TRecordList& list, int32_t pos);
   // ReadRecord of every active field at the start of an edit, and `image`
   // of the record as stored (the same bytes; read without the file lock
@@ -623,6 +626,14 @@ class TDadaTableIO {
   bool batch_flush_due_ = false;          // a change of the batch awaits its flush
   std::exception_ptr lost_stretch_;       // a stretch's write-out failed; not yet told
   std::vector<uint8_t> record_scratch_;         // a fixed part as read by ReadRecord
+  // The fixed part the last rewrite stored, for the read that follows it
+  // (ReadRecord); RecIndex -1 once any read has come after it.
+  struct TJustWritten {
+    int32_t RecIndex = -1;
+    int32_t DataOffset = 0;
+    uint64_t Change = 0;  // change_count_ once the rewrite was made
+    std::vector<uint8_t> Fixed;
+  } just_written_;
   mutable std::vector<uint8_t> scratch_raw_;    // a slot as read, for comparisons
   mutable std::vector<uint8_t> scratch_value_;  // the same slot decoded
   mutable std::vector<TKeyCache> key_caches_;   // per index

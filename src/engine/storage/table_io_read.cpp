@@ -59,10 +59,17 @@ void TDadaTableIO::ReadRecord(TFieldBuffers& buffers, const TRecordList& list, i
   if (pos < 0 || static_cast<size_t>(pos) >= list.size())
     DatabaseError(ekOutOfRange, Format("Record position %s out of range", {std::to_string(pos)}),
                   TableParams(file_.FileName(), table_name_));
-  int32_t data_offset = list[static_cast<size_t>(pos)].DataOffset;
-  std::optional<TLockHold> lock;
-  LockForRead(lock);
+  const TListItem target = list[static_cast<size_t>(pos)];
+  const int32_t data_offset = target.DataOffset;
   std::vector<uint8_t>& record = record_scratch_;
+  // Only the one read right after a rewrite is served from it: a later one
+  // shows what others may have written since.
+  const bool just_written = just_written_.RecIndex >= 0 && just_written_.RecIndex == target.RecIndex &&
+                            just_written_.DataOffset == data_offset && just_written_.Change == change_count_;
+  just_written_.RecIndex = -1;
+  std::optional<TLockHold> lock;
+  if (just_written) record.swap(just_written_.Fixed);
+  else LockForRead(lock);
   record.resize(static_cast<size_t>(record_size_));
   // A few small fields (a filter's) are read slot by slot, each a copy from
   // the file's map; otherwise the fixed part in one read.  Either way the
@@ -74,9 +81,9 @@ void TDadaTableIO::ReadRecord(TFieldBuffers& buffers, const TRecordList& list, i
     ++wanted;
     wanted_bytes += static_cast<size_t>(SlotSize(f));
   }
-  const bool by_slot = wanted <= kSlotReadFields && wanted_bytes <= kSlotReadBytes;
+  const bool by_slot = !just_written && wanted <= kSlotReadFields && wanted_bytes <= kSlotReadBytes;
   if (by_slot) file_.CheckReadable(data_offset, record_size_);
-  else file_.ReadData(data_offset, record);
+  else if (!just_written) file_.ReadData(data_offset, record);
   for (int32_t f = 0; f < buffers.Count(); ++f) {
     TFieldBufferItem& item = buffers.Item(f);
     if (!item.Active) continue;
@@ -105,6 +112,7 @@ void TDadaTableIO::ReadRecordForEdit(TFieldBuffers& buffers, const TRecordList& 
     DatabaseError(ekOutOfRange, Format("Record position %s out of range", {std::to_string(pos)}),
                   TableParams(file_.FileName(), table_name_, pos));
   const TListItem target = list[static_cast<size_t>(pos)];
+  just_written_.RecIndex = -1;
   image.Clear();
   // The fixed part is read without the file lock: the post compares it,
   // under the lock, with the record as stored then and rewrites only what
@@ -188,6 +196,7 @@ void TDadaTableIO::ReadPlanned(const TReadPlan& plan, const TRecordList& list, i
     DatabaseError(ekOutOfRange, Format("Record position %s out of range", {std::to_string(pos)}),
                   TableParams(file_.FileName(), table_name_));
   const int32_t data_offset = list[static_cast<size_t>(pos)].DataOffset;
+  just_written_.RecIndex = -1;
   std::optional<TLockHold> lock;
   LockForRead(lock);
   file_.CheckReadable(data_offset, record_size_);

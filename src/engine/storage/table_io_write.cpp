@@ -706,6 +706,10 @@ void TDadaTableIO::ModifyRecord(TFieldBuffers& buffers, int32_t record_pos, TInd
   if (callback)
     for (const auto& m : deferred.moves) callback->IndexAdjustModify(m[0], m[1], m[2]);
   ++change_count_;  // the lists now hold this change
+  just_written_.RecIndex = target.RecIndex;
+  just_written_.DataOffset = target.DataOffset;
+  just_written_.Change = change_count_;
+  just_written_.Fixed.swap(record);
 }
 
 void TDadaTableIO::DeleteRecord(int32_t record_pos, bool flush) {
