@@ -2,6 +2,7 @@
 #include "engine/storage/key_cache.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace tdb {
 namespace {
@@ -12,8 +13,7 @@ constexpr size_t kMinSlots = 64;
 
 void TKeyCache::Configure(size_t key_size, size_t budget_bytes) {
   key_size_ = key_size;
-  recs_ = {};
-  keys_ = {};
+  places_ = {};
   bits_ = 0;
   max_slots_ = 0;
   if (key_size == 0) return;
@@ -33,15 +33,19 @@ int32_t TKeyCache::Prepare(size_t n) {
   size_t want = kMinSlots;
   while (want < 2 * n && want < max_slots_) want *= 2;
   want = std::min(want, max_slots_);
-  if (want > recs_.size()) {
-    recs_.assign(want, -1);
-    keys_.assign(want * key_size_, 0);
+  const size_t per_place = sizeof(int32_t) + key_size_;
+  if (want > places_.size() / per_place) {
+    places_.assign(want * per_place, 0);
+    for (size_t slot = 0; slot < want; ++slot) std::memcpy(Place(slot), &kNone, sizeof kNone);
     bits_ = 0;
     while ((size_t{1} << bits_) < want) ++bits_;
   }
   return bits_ - 1;
 }
 
-void TKeyCache::Clear() { std::fill(recs_.begin(), recs_.end(), -1); }
+void TKeyCache::Clear() {
+  const size_t places = places_.size() / (sizeof(int32_t) + key_size_);
+  for (size_t slot = 0; slot < places; ++slot) std::memcpy(Place(slot), &kNone, sizeof kNone);
+}
 
 }  // namespace tdb

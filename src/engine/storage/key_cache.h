@@ -18,6 +18,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace tdb {
@@ -34,25 +35,25 @@ class TKeyCache {
   int32_t Prepare(size_t n);
   // The key of `rec_index`, or nullptr.
   const uint8_t* Find(int32_t rec_index) const {
-    if (recs_.empty()) return nullptr;
-    const size_t slot = Slot(rec_index);
-    return recs_[slot] == rec_index ? keys_.data() + slot * key_size_ : nullptr;
+    if (places_.empty()) return nullptr;
+    const uint8_t* place = Place(Slot(rec_index));
+    return RecOf(place) == rec_index ? place + sizeof(int32_t) : nullptr;
   }
   // The place for the key of `rec_index`, claimed for it; the caller fills
   // it, or calls Forget when that fails.  REQUIRES: Prepare was called.
   uint8_t* Claim(int32_t rec_index) {
-    const size_t slot = Slot(rec_index);
-    recs_[slot] = rec_index;
-    return keys_.data() + slot * key_size_;
+    uint8_t* place = Place(Slot(rec_index));
+    std::memcpy(place, &rec_index, sizeof rec_index);
+    return place + sizeof(int32_t);
   }
   void Forget(int32_t rec_index) {
-    if (recs_.empty()) return;
-    const size_t slot = Slot(rec_index);
-    if (recs_[slot] == rec_index) recs_[slot] = -1;
+    if (places_.empty()) return;
+    uint8_t* place = Place(Slot(rec_index));
+    if (RecOf(place) == rec_index) std::memcpy(place, &kNone, sizeof kNone);
   }
   // Forgets every key (the memory stays for the next searches).
   void Clear();
-  size_t MemoryBytes() const { return recs_.capacity() * sizeof(int32_t) + keys_.capacity(); }
+  size_t MemoryBytes() const { return places_.capacity(); }
 
  private:
   size_t Slot(int32_t rec_index) const {
@@ -60,11 +61,21 @@ class TKeyCache {
     return static_cast<size_t>((static_cast<uint32_t>(rec_index) * 2654435769u) >> (32 - bits_));
   }
 
+  static constexpr int32_t kNone = -1;
+  uint8_t* Place(size_t slot) { return places_.data() + slot * (sizeof(int32_t) + key_size_); }
+  const uint8_t* Place(size_t slot) const { return places_.data() + slot * (sizeof(int32_t) + key_size_); }
+  static int32_t RecOf(const uint8_t* place) {
+    int32_t rec;
+    std::memcpy(&rec, place, sizeof rec);
+    return rec;
+  }
+
   size_t key_size_ = 0;
   size_t max_slots_ = 0;  // what the budget allows, a power of 2
   int32_t bits_ = 0;      // the table has 1 << bits_ places
-  std::vector<int32_t> recs_;   // per place: the record whose key it holds, or -1
-  std::vector<uint8_t> keys_;   // per place: key_size_ bytes
+  // Per place the record whose key it holds (-1: none) and then the key's
+  // key_size_ bytes, side by side: a look-up touches one spot of memory.
+  std::vector<uint8_t> places_;
 };
 
 }  // namespace tdb

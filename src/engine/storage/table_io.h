@@ -373,7 +373,7 @@ class TDadaTableIO {
   // loaded again (another writer changed it); the checks a change relies on
   // always read the file, and an equal key found through a kept one is read
   // again before it is reported.
-  static constexpr size_t kKeyCacheBudget = size_t{1} << 20;
+  static constexpr size_t kKeyCacheBudget = size_t{4} << 20;
   // Memory the kept keys take now, over all indexes.
   size_t KeyCacheBytes() const;
 
