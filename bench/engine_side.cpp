@@ -11,6 +11,7 @@
 
 #include "bench_data.h"
 #include "bench_measure.h"
+#include "dataset_rows.h"
 #include "data/receipt_tables.h"
 #include "engine/base/byte_order.h"
 #include "engine/dataset/dada_table.h"
@@ -44,14 +45,6 @@ int64_t EngineRegister::KeyCacheBytes() const {
 }
 
 void EngineRegister::SetFlushAfterChange(bool on) { table_->Database()->FlushAfterChange = on; }
-
-void EngineRegister::ReadScreen(int rows) {
-  size_t bytes = 0;
-  table_->First();
-  for (int r = 0; r < rows && !table_->Eof(); ++r, table_->Next())
-    for (tdb::TField* f : fields_) bytes += f->AsString().size();
-  if (bytes == 0) std::fprintf(stderr, "engine: empty screen\n");
-}
 
 double EngineRegister::Append(int64_t n) {
   Stopwatch watch;
@@ -87,44 +80,16 @@ void EngineRegister::AppendReceipts(int64_t first, int64_t n) {
   }
 }
 
-double EngineRegister::Resort() {
-  Stopwatch watch;
-  table_->SetIndexName("iplatel");
-  ReadScreen(50);
-  double s = watch.Seconds();
-  table_->SetIndexName("inomer");
-  return s;
-}
+double EngineRegister::Resort() { return TimeResort(*table_, "engine"); }
 
-double EngineRegister::Filter(int64_t* count) {
-  Stopwatch watch;
-  table_->SetFilter("slugebnoe=true");
-  table_->SetFiltered(true);
-  *count = table_->RecordCount();
-  double s = watch.Seconds();
-  table_->SetFiltered(false);
-  table_->SetFilter("");
-  return s;
-}
+double EngineRegister::Filter(int64_t* count) { return TimeFilterCount(*table_, count); }
 
 double EngineRegister::Locate(const std::vector<int64_t>& nomers, int64_t* found) {
-  *found = 0;
-  Stopwatch watch;
-  for (int64_t nomer : nomers)
-    if (table_->Locate("nomer", {tdb::TVariant(nomer)}, 0)) ++*found;
-  return watch.Seconds();
+  return TimeLocates(*table_, nomers, found);
 }
 
 double EngineRegister::Modify(const std::vector<int64_t>& nomers, int64_t first_amount) {
-  tdb::TField& summa = *fields_[18];
-  Stopwatch watch;
-  for (size_t k = 0; k < nomers.size(); ++k) {
-    if (!table_->Locate("nomer", {tdb::TVariant(nomers[k])}, 0)) continue;
-    table_->Edit();
-    summa.SetAsCurrency(tdb::TCurrency::FromDouble(NewAmount(first_amount + static_cast<int64_t>(k))));
-    table_->Post();
-  }
-  return watch.Seconds();
+  return TimeModifies(*table_, *fields_[18], nomers, first_amount);
 }
 
 double EngineRegister::Purge(int64_t* remaining, bool* renumbered_ok) {

@@ -49,7 +49,6 @@ class EngineRegister {
   tdb::TDadaTable& Table() { return *table_; }
 
  private:
-  void ReadScreen(int rows);
   void AppendReceipts(int64_t first, int64_t n);
 
   std::unique_ptr<tdb::TDadaTable> table_;

@@ -5,6 +5,7 @@
 
 #include "bench_data.h"
 #include "bench_measure.h"
+#include "dataset_rows.h"
 #include "engine/dataset/currency.h"
 #include "engine/dataset/field.h"
 #include "server/server_home.h"
@@ -22,15 +23,6 @@ std::unique_ptr<server::TServerTable> OpenReceipts(const std::string& conninfo) 
   t->SetIndexName("inomer");
   t->Open();
   return t;
-}
-
-size_t ReadScreen(tdb::TDataSet& t, int rows) {
-  size_t bytes = 0;
-  t.First();
-  for (int r = 0; r < rows && !t.Eof(); ++r, t.Next())
-    for (int f = 0; f < t.FieldCount(); ++f) bytes += t.Field(f).AsString().size();
-  if (bytes == 0) std::fprintf(stderr, "server: empty screen\n");
-  return bytes;
 }
 
 }  // namespace
@@ -106,44 +98,16 @@ double ServerRegister::AppendInTransaction(int64_t n) {
   return s;
 }
 
-double ServerRegister::Resort() {
-  Stopwatch watch;
-  table_->SetIndexName("iplatel");
-  ReadScreen(*table_, 50);
-  const double s = watch.Seconds();
-  table_->SetIndexName("inomer");
-  return s;
-}
+double ServerRegister::Resort() { return TimeResort(*table_, "server"); }
 
-double ServerRegister::Filter(int64_t* count) {
-  Stopwatch watch;
-  table_->SetFilter("slugebnoe=true");
-  table_->SetFiltered(true);
-  *count = table_->RecordCount();
-  const double s = watch.Seconds();
-  table_->SetFiltered(false);
-  table_->SetFilter("");
-  return s;
-}
+double ServerRegister::Filter(int64_t* count) { return TimeFilterCount(*table_, count); }
 
 double ServerRegister::Locate(const std::vector<int64_t>& nomers, int64_t* found) {
-  *found = 0;
-  Stopwatch watch;
-  for (int64_t nomer : nomers)
-    if (table_->Locate("nomer", {tdb::TVariant(nomer)}, 0)) ++*found;
-  return watch.Seconds();
+  return TimeLocates(*table_, nomers, found);
 }
 
 double ServerRegister::Modify(const std::vector<int64_t>& nomers, int64_t first_amount) {
-  tdb::TField& summa = *fields_[18];
-  Stopwatch watch;
-  for (size_t k = 0; k < nomers.size(); ++k) {
-    if (!table_->Locate("nomer", {tdb::TVariant(nomers[k])}, 0)) continue;
-    table_->Edit();
-    summa.SetAsCurrency(tdb::TCurrency::FromDouble(NewAmount(first_amount + static_cast<int64_t>(k))));
-    table_->Post();
-  }
-  return watch.Seconds();
+  return TimeModifies(*table_, *fields_[18], nomers, first_amount);
 }
 
 double ServerRegister::Total(bool whole_rows, double* sum) {
@@ -189,7 +153,7 @@ double ServerRegister::Purge(int64_t* remaining, bool* renumbered_ok) {
 int ServerOpenChild(const std::string& conninfo) {
   Stopwatch watch;
   std::unique_ptr<server::TServerTable> t = OpenReceipts(conninfo);
-  const size_t bytes = ReadScreen(*t, 50);
+  const size_t bytes = ReadScreen(*t, 50, "server");
   const double s = watch.Seconds();
   std::printf("%.9f %lld %zu\n", s, static_cast<long long>(PeakRssBytes()), bytes);
   return 0;
