@@ -16,9 +16,10 @@ void ExpectSame(const TRecordList& list, const std::vector<TListItem>& model) {
   ASSERT_EQ(list.size(), model.size());
   for (size_t i = 0; i < model.size(); ++i) ASSERT_EQ(list[i], model[i]) << "at " << i;
   if (list.Tracking())
-    for (size_t i = 0; i < model.size(); ++i)
-      if (model[i].RecIndex >= 0)
-        ASSERT_EQ(list.PositionOf(model[i].RecIndex), static_cast<int64_t>(i)) << "record " << model[i].RecIndex;
+    for (size_t i = 0; i < model.size(); ++i) {
+      if (model[i].RecIndex < 0) continue;
+      ASSERT_EQ(list.PositionOf(model[i].RecIndex), static_cast<int64_t>(i)) << "record " << model[i].RecIndex;
+    }
   std::vector<TListItem> walked;
   list.ForEach([&](const TListItem& item) { walked.push_back(item); });
   ASSERT_EQ(walked, model);
@@ -46,7 +47,9 @@ TEST(RecordListTest, RandomEditsMatchAVector) {
     } else if (op < 7) {
       size_t pos = rng() % model.size();
       list.erase(pos);
-      if (list.Tracking()) ASSERT_EQ(list.PositionOf(model[pos].RecIndex), -1);
+      if (list.Tracking()) {
+        ASSERT_EQ(list.PositionOf(model[pos].RecIndex), -1);
+      }
       model.erase(model.begin() + static_cast<long>(pos));
     } else if (op < 9) {
       size_t from = rng() % model.size(), to = rng() % model.size();
