@@ -97,6 +97,10 @@ class TRadiVOFileIO {
   void Lock();
   // Releases the file lock; nothing when not held.
   void Unlock();
+  // Gives the lock up and takes it again, letting the file objects that wait
+  // for it have their turn first (TFileMedium::Relock).  For a long run of
+  // operations that holds the lock in stretches.  REQUIRES: open.
+  void Relock();
   bool Locked() const { return medium_.Locked(); }
 
   // Whether the password gives access: false when closed, true for a

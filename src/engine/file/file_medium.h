@@ -18,6 +18,7 @@
 // Threads: one thread at a time uses a medium.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -111,9 +112,24 @@ class TFileMedium {
   bool Flushed() const;
 
   // The file lock (see TRadiVOFileIO::Lock).  REQUIRES: open, not locked.
+  // From its first failed attempt on, a file object waiting for the lock
+  // says so to the others: it holds a shared lock on a byte past the data
+  // (see OthersWait) until it has the lock or gives up.
   void Lock();
   void Unlock();
   bool Locked() const { return locked_; }
+  // Whether another file object (of any process) waits for the file lock.
+  // One system call; false for memory.
+  bool OthersWait() const;
+  // Ends a stretch of operations under the lock: gives it up (when held)
+  // and takes it again, but first, when others wait for it, waits until
+  // they have taken it (their notices gone), for at most twice this
+  // object's wait time and kTurnBound; then tries for the lock every
+  // millisecond for one wait time before the usual attempts.  A waiter
+  // that let a whole such wait pass is not waited for again until its
+  // notice has gone.  Raises as Lock does.
+  void Relock();
+  static constexpr std::chrono::milliseconds kTurnBound{50};
 
   // The medium's size now, which also becomes the size last seen.
   int64_t Size() const {
@@ -141,6 +157,8 @@ class TFileMedium {
  private:
   void OpenDisk(const std::string& name, bool read_only, bool exclusive, const THeaderCheck& check_header);
   void OpenMemory(const std::string& name, bool read_only, const THeaderCheck& check_header);
+  // Lock(), trying every millisecond for the first `eager` of the wait.
+  void TakeLock(std::chrono::steady_clock::duration eager);
 
   std::string name_;
   TRadiVOMediumType medium_ = mtDisk;
@@ -148,6 +166,8 @@ class TFileMedium {
   bool read_only_ = false;
   bool file_is_read_only_ = false;
   bool locked_ = false;
+  // Relock waited out a waiter's notice that is still there.
+  bool stale_notice_ = false;
   // The medium's size as last seen (see the invariants above).
   mutable int64_t known_size_ = 0;
 

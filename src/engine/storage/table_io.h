@@ -563,9 +563,10 @@ class TDadaTableIO {
 
   // The file lock over a stretch of operations (a read run's reads, a change
   // batch's changes): taken before the first, given up and taken again after
-  // every `per_lock` operations, so that others get their turn, and released
-  // at End.  A lock held already (by the other kind of stretch) serves as it
-  // is.
+  // every `per_lock` operations, and released at End.  Taken again, it is
+  // first left to those who wait for it (TRadiVOFileIO::Relock), so that a
+  // run of any length keeps nobody waiting longer than about one stretch.  A
+  // lock held already (by the other kind of stretch) serves as it is.
   class TStretchLock {
    public:
     explicit TStretchLock(int32_t per_lock) : per_lock_(per_lock) {}
@@ -580,8 +581,10 @@ class TDadaTableIO {
     // Before each operation of the stretch.
     void Take(TRadiVOFileIO& file) {
       if (Full() && file.Locked()) {
-        file.Unlock();
         holds_ = false;
+        file.Relock();
+        holds_ = true;
+        count_ = 0;
       }
       if (!file.Locked()) {
         file.Lock();
@@ -603,9 +606,9 @@ class TDadaTableIO {
     void Restart(TRadiVOFileIO& file) {
       count_ = 0;
       if (!holds_) return;
-      if (file.Locked()) file.Unlock();
       holds_ = false;
-      file.Lock();
+      if (file.Locked()) file.Relock();
+      else file.Lock();
       holds_ = true;
     }
     void End(TRadiVOFileIO& file) {
