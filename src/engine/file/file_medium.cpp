@@ -66,8 +66,8 @@ class TWaitNotice {
 };
 
 using TClock = std::chrono::steady_clock;
-// How often a holder that gave the lock up looks whether the waiters have
-// had their turn, and how often it tries to take the lock back right after.
+// How often a waiter tries for the lock, and a holder that gave it up looks
+// whether the waiters have had their turn.
 constexpr auto kTurnPoll = std::chrono::milliseconds(1);
 
 std::mutex& DecoratorMutex() {
@@ -193,41 +193,51 @@ TFileStamp TFileMedium::Stamp() const {
   return stamp;
 }
 
-void TFileMedium::Lock() { TakeLock(TClock::duration::zero()); }
-
-void TFileMedium::TakeLock(TClock::duration eager) {
+void TFileMedium::Lock() {
   if (!disk_) return;
   assert(!locked_ && "the file lock is never nested");
   const int descriptor = disk_->Descriptor();
   // A write lock needs a writable descriptor; a read-only open can only
   // keep writers out.
   const short type = disk_->Writable() ? F_WRLCK : F_RDLCK;
-  TWaitNotice notice(descriptor);
-  const TClock::time_point eager_until = TClock::now() + eager;
-  int32_t failures = 0;
-  for (;;) {
-    if (SetByteLock(descriptor, kLockByte, type)) {
-      locked_ = true;
-      return;
-    }
+  auto attempt = [&] {
+    if (SetByteLock(descriptor, kLockByte, type)) return true;
     if (errno != EAGAIN && errno != EACCES && errno != EINTR) {
       TErrorParams params = FileParams(name_);
       params.SystemError = errno;
       DatabaseError(ekIoFailure, Format("Cannot lock file %s: %s", {name_, std::strerror(params.SystemError)}), params);
     }
+    return false;
+  };
+  TWaitNotice notice(descriptor);
+  int32_t failures = 0;
+  while (!attempt()) {
     // From the first failure on, a holder that ends a stretch of operations
     // lets us have the lock before it takes it again (Relock).
     notice.Give();
-    if (TClock::now() < eager_until) {
-      std::this_thread::sleep_for(kTurnPoll);
-      continue;
-    }
     TLockSettings settings = lock_settings_ ? lock_settings_() : TLockSettings{};
     ++failures;
     if (settings.RetryCount != 0 && failures > settings.RetryCount)
       DatabaseError(ekLockTimeout, "Wait for unlock time out", FileParams(name_));
-    std::this_thread::sleep_for(std::chrono::milliseconds(std::max<int32_t>(settings.WaitTime, 0)));
+    // The wait before the next attempt is spent looking every millisecond,
+    // so that a holder handing the lock over is not kept waiting for the
+    // whole of it.
+    const TClock::time_point next = TClock::now() + std::chrono::milliseconds(std::max<int32_t>(settings.WaitTime, 0));
+    for (;;) {
+      const TClock::time_point now = TClock::now();
+      if (now >= next) break;
+      if (next - now <= kTurnPoll) {
+        std::this_thread::sleep_until(next);
+        break;
+      }
+      std::this_thread::sleep_for(kTurnPoll);
+      if (attempt()) {
+        locked_ = true;
+        return;
+      }
+    }
   }
+  locked_ = true;
 }
 
 void TFileMedium::Unlock() {
@@ -266,7 +276,8 @@ void TFileMedium::Relock() {
     Lock();
     return;
   }
-  // A waiter tries every WaitTime of its own; ours bounds the wait.
+  // Waiters try every millisecond; the bound leaves room for one that is
+  // slow to get the processor on a loaded machine.
   const TLockSettings settings = lock_settings_ ? lock_settings_() : TLockSettings{};
   const auto wait_time = std::chrono::milliseconds(std::max<int32_t>(settings.WaitTime, 0));
   const TClock::time_point until = TClock::now() + 2 * wait_time + kTurnBound;
@@ -279,10 +290,7 @@ void TFileMedium::Relock() {
     }
   }
   stale_notice_ = waited_out;
-  // The waiter has the lock now for what it came to do, most often a single
-  // change: try again at once and often, for as long as a waiter would
-  // sleep, then as usual.
-  TakeLock(wait_time);
+  Lock();
 }
 
 }  // namespace tdb

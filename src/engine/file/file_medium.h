@@ -112,9 +112,11 @@ class TFileMedium {
   bool Flushed() const;
 
   // The file lock (see TRadiVOFileIO::Lock).  REQUIRES: open, not locked.
-  // From its first failed attempt on, a file object waiting for the lock
-  // says so to the others: it holds a shared lock on a byte past the data
-  // (see OthersWait) until it has the lock or gives up.
+  // The failures are counted, and the settings asked, every WaitTime as
+  // always, but in between the lock is tried every millisecond.  From its
+  // first failed attempt on, a file object waiting for the lock says so to
+  // the others: it holds a shared lock on a byte past the data (see
+  // OthersWait) until it has the lock or gives up.
   void Lock();
   void Unlock();
   bool Locked() const { return locked_; }
@@ -124,8 +126,7 @@ class TFileMedium {
   // Ends a stretch of operations under the lock: gives it up (when held)
   // and takes it again, but first, when others wait for it, waits until
   // they have taken it (their notices gone), for at most twice this
-  // object's wait time and kTurnBound; then tries for the lock every
-  // millisecond for one wait time before the usual attempts.  A waiter
+  // object's wait time and kTurnBound; then takes it as Lock does.  A waiter
   // that let a whole such wait pass is not waited for again until its
   // notice has gone.  Raises as Lock does.
   void Relock();
@@ -157,8 +158,6 @@ class TFileMedium {
  private:
   void OpenDisk(const std::string& name, bool read_only, bool exclusive, const THeaderCheck& check_header);
   void OpenMemory(const std::string& name, bool read_only, const THeaderCheck& check_header);
-  // Lock(), trying every millisecond for the first `eager` of the wait.
-  void TakeLock(std::chrono::steady_clock::duration eager);
 
   std::string name_;
   TRadiVOMediumType medium_ = mtDisk;
