@@ -150,6 +150,7 @@ ClerkBeside::ClerkBeside(const std::string& path, int64_t first_receipt, int pau
       tdb::TDadaSession session;
       session.SetSessionName("other clerk");
       auto table = std::make_unique<EngineRegister>(path, "inomer", "other clerk");
+      if (::write(result[1], "R", 1) != 1) ::_exit(1);  // open: ready
       char c;
       while (::read(go[0], &c, 1) < 0 && errno == EINTR) {
       }
@@ -161,7 +162,10 @@ ClerkBeside::ClerkBeside(const std::string& path, int64_t first_receipt, int pau
           table->AppendReceipt(i);
         } catch (const tdb::EDatabaseError&) {
           ++failures;
-          if (table->Table().State() != tdb::dsBrowse) table->Table().Cancel();
+          try {
+            if (table->Table().State() != tdb::dsBrowse) table->Table().Cancel();
+          } catch (const tdb::EDatabaseError&) {
+          }
           continue;
         }
         waits.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
@@ -190,7 +194,11 @@ ClerkBeside::~ClerkBeside() {
 }
 
 void ClerkBeside::Go() {
-  if (go_ >= 0) ::close(go_);
+  if (go_ < 0) return;
+  char ready;
+  while (::read(result_, &ready, 1) < 0 && errno == EINTR) {
+  }
+  ::close(go_);
   go_ = -1;
 }
 

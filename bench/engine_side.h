@@ -70,9 +70,10 @@ int SequentialReadChild(const std::string& path);
 int EngineAppendBatchChild(const std::string& path, int64_t n);
 
 // Another clerk beside a long run on the register at `path`: a forked process
-// that opens it (default lock settings), waits until `go` is closed, then
-// saves a new receipt every `pause_ms` until `stop` is closed, timing (wall)
-// how long each save took, the wait for the file lock included.
+// that opens it (default lock settings) and, from Go() (which waits until it
+// has opened the register) to Stop(), saves a new receipt every `pause_ms`,
+// timing (wall) how long each save took, the wait for the file lock
+// included.
 struct ClerkTimes {
   int saves = 0;
   int failures = 0;  // saves refused (the lock not obtained in time, or else)
