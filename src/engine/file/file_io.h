@@ -91,8 +91,8 @@ class TRadiVOFileIO {
   bool Flushed() const;
 
   // Takes the file lock on byte 1 (disk only; nothing for memory), trying
-  // again after WaitTime ms until RetryCount failures; then raises "Wait for
-  // unlock time out".  REQUIRES: open, not locked (the lock is never nested).
+  // again after WaitTime ms until RetryCount failures (and every millisecond
+  // in between; TFileMedium::Lock); then raises "Wait for unlock time out".  REQUIRES: open, not locked (the lock is never nested).
   // A read-only open takes a shared lock: it keeps writers out, not readers.
   void Lock();
   // Releases the file lock; nothing when not held.

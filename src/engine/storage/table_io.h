@@ -246,9 +246,10 @@ class TDadaTableIO {
   bool ReloadIfFileChanged();
   // A run of ReadRecord calls (a filter's pass over a view) that shares the
   // file lock instead of taking it for every record: the lock is taken at
-  // the first read and taken again every kReadsPerLock reads, so every read
-  // still happens under it and other processes wait no longer than for one
-  // stretch of reads.  Ended (and the lock released) by EndReadRun or by the
+  // the first read and given up every kReadsPerLock reads, to be taken again
+  // after those who wait for it have had it (TRadiVOFileIO::Relock), so every
+  // read still happens under it and other processes wait no longer than for
+  // about one stretch of reads.  Ended (and the lock released) by EndReadRun or by the
   // TReadRun going out of scope.
   static constexpr int32_t kReadsPerLock = 256;
   // ReadRecord reads the active fields slot by slot when there are at most
@@ -271,8 +272,9 @@ class TDadaTableIO {
   // that holds the file lock over a stretch of changes instead of taking it
   // for each: the lock is taken when the batch begins, and a stretch ends
   // right after its kChangesPerLock-th change, when the lock is given up and
-  // taken again at once: free for a moment between stretches, as it is
-  // between the changes of a loop of single changes.  Whatever the caller
+  // taken again, at once unless others wait for it; then after they have
+  // had it (TRadiVOFileIO::Relock), so that a batch of any length keeps them
+  // waiting no longer than about a stretch.  Whatever the caller
   // reads between two changes (a look at a record before deciding to delete
   // it) is read under the same hold of the lock as the change after it, so
   // no other process can change the record between the look and the change.
