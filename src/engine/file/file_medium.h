@@ -36,9 +36,10 @@ enum TRadiVOMediumType { mtDisk, mtMemory };
 // How long Lock() keeps trying.  RetryCount 0 waits without limit.
 struct TLockSettings {
   int32_t RetryCount = 20;
-  int32_t WaitTime = 100;  // milliseconds between attempts
+  int32_t WaitTime = 100;  // milliseconds between counted attempts
 };
-// Asked at every failed attempt, so that changed settings apply at once.
+// Asked at every counted failure (one per WaitTime), so that changed
+// settings apply at once.
 using TLockSettingsSource = std::function<TLockSettings()>;
 
 // What the medium says of its last write, taken to tell cheaply whether
