@@ -14,6 +14,7 @@
 #include <csignal>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -55,9 +56,11 @@ bool DeletedByBatch(int nomer) { return nomer % 7 == 0; }
 // kClerkWaitMs: it renames a record the run also works on (moving it in the
 // name index) and adds a record whose name sorts among the others.  A rename
 // refused because the run had just rewritten the record is made again, as
-// the clerk would.  Ends with 0 when everything was stored, kExitTimedOut
-// when the lock was not obtained, 1 on any other failure.
-pid_t StartClerk(const std::string& path, const int go[2]) {
+// the clerk would.  With `batched`, its changes form a change batch of their
+// own (stretches of 4 changes), so that two batches take turns.  Ends with 0
+// when everything was stored, kExitTimedOut when the lock was not obtained,
+// 1 on any other failure.
+pid_t StartClerk(const std::string& path, const int go[2], bool batched = false) {
   std::fflush(nullptr);
   const pid_t pid = ::fork();
   if (pid != 0) {
@@ -80,6 +83,8 @@ pid_t StartClerk(const std::string& path, const int go[2]) {
     t.SetTableName("t");
     t.SetIndexName("inomer");
     t.Open();
+    std::optional<TDadaTable::TChangeBatch> batch;
+    if (batched) batch.emplace(t, 4);
     for (int k = 0; k < kClerkChanges; ++k) {
       const int nomer = ClerkTarget(k);
       for (int attempt = 1;; ++attempt) {
@@ -98,6 +103,7 @@ pid_t StartClerk(const std::string& path, const int go[2]) {
       AppendRow(t, 1000 + k, TRow{NameOf(nomer + 1) + "a", "clerk"});
       std::this_thread::sleep_for(std::chrono::milliseconds(15));
     }
+    if (batch) batch->Finish();
   } catch (const EDatabaseError& e) {
     std::fprintf(stderr, "other clerk: %s\n", e.what());
     code = e.Kind() == ekLockTimeout ? kExitTimedOut : 1;
@@ -186,11 +192,12 @@ struct TSharedFile {
 // record and rewrites the memo of all the others, pass after pass, until the
 // clerk is done (at least a whole pass; the pace of the clerk makes the
 // batch last many times the clerk's patience).
-TEST(LockTurnTest, AClerkGetsTheLockBetweenTheStretchesOfAChangeBatch) {
+// With the clerk's changes in a batch too, the two batches take turns.
+void RunBatchBesideAClerk(bool clerk_batched) {
   TSharedFile file;
   int go[2];
   ASSERT_EQ(::pipe(go), 0);
-  const pid_t clerk = StartClerk(file.path, go);
+  const pid_t clerk = StartClerk(file.path, go, clerk_batched);
   int clerk_code = -1;
   int passes = 0;
   {
@@ -233,6 +240,10 @@ TEST(LockTurnTest, AClerkGetsTheLockBetweenTheStretchesOfAChangeBatch) {
     return DeletedByBatch(nomer) ? TRow{} : TRow{NameOf(nomer), last_memo};
   }));
 }
+
+TEST(LockTurnTest, AClerkGetsTheLockBetweenTheStretchesOfAChangeBatch) { RunBatchBesideAClerk(false); }
+
+TEST(LockTurnTest, TwoChangeBatchesTakeTurns) { RunBatchBesideAClerk(true); }
 
 // A read run (a filter's pass over a view) of the same kind: it reads the
 // table record after record, over and over, until the clerk is done.
