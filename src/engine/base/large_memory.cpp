@@ -3,6 +3,7 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <map>
@@ -20,6 +21,10 @@ constexpr bool kPlainHeap = false;
 #endif
 
 constexpr size_t kPiece = kLargeArrayBytes;
+constexpr size_t kPage = 4096;
+#ifndef MADV_POPULATE_WRITE
+#define MADV_POPULATE_WRITE 23
+#endif
 
 size_t RoundUp(size_t bytes) { return (bytes + kPiece - 1) / kPiece * kPiece; }
 
@@ -50,7 +55,10 @@ class TBlockPool {
       if (!slab.free.empty()) return Take(base, slab);
     const bool huge = plain_slab_ != 0;
     const uintptr_t base = reinterpret_cast<uintptr_t>(MapAligned(kPiece, huge));
-    if (!huge) plain_slab_ = base;
+    if (!huge) {
+      plain_slab_ = base;
+      populated_until_ = 0;
+    }
     TSlab& slab = slabs_[base];
     for (size_t i = kBlocksPerSlab; i > 0; --i) slab.free.push_back(static_cast<uint16_t>(i - 1));
     ++empty_slabs_;
@@ -76,6 +84,18 @@ class TBlockPool {
     if (base == plain_slab_) plain_slab_ = 0;
   }
 
+  // The blocks of the slab of ordinary pages from the eighth on are put in
+  // place kPopulateRun at a time (a failure leaves them to fault as usual).
+  static constexpr size_t kPopulateFrom = 8;
+  static constexpr size_t kPopulateRun = 8;
+  void PopulateAhead(uintptr_t base, size_t block) {
+    if (base != plain_slab_ || block < kPopulateFrom || block < populated_until_) return;
+    const size_t end = std::min(block + kPopulateRun, kBlocksPerSlab);
+    madvise(reinterpret_cast<void*>(base + block * kListBlockBytes), (end - block) * kListBlockBytes,
+            MADV_POPULATE_WRITE);
+    populated_until_ = end;
+  }
+
  private:
   static constexpr size_t kBlocksPerSlab = kPiece / kListBlockBytes;
   struct TSlab {
@@ -85,6 +105,7 @@ class TBlockPool {
     if (slab.free.size() == kBlocksPerSlab && empty_slabs_ > 0) --empty_slabs_;
     const uint16_t block = slab.free.back();
     slab.free.pop_back();
+    PopulateAhead(base, block);
     return reinterpret_cast<void*>(base + block * kListBlockBytes);
   }
 
@@ -92,6 +113,7 @@ class TBlockPool {
   std::map<uintptr_t, TSlab> slabs_;
   size_t empty_slabs_ = 0;  // slabs whose blocks are all free
   uintptr_t plain_slab_ = 0;  // the slab of ordinary pages, 0 when none
+  size_t populated_until_ = 0;  // its blocks below this are in place
 };
 
 TBlockPool& Pool() {
@@ -112,6 +134,22 @@ void FreeLarge(void* p, size_t bytes) noexcept {
     return;
   }
   munmap(p, RoundUp(bytes));
+}
+
+void* AllocatePopulated(size_t bytes) {
+  if (kPlainHeap) return ::operator new(bytes);
+  const size_t mapped = (bytes + kPage - 1) / kPage * kPage;
+  void* p = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+  if (p == MAP_FAILED) throw std::bad_alloc();
+  return p;
+}
+
+void FreePopulated(void* p, size_t bytes) noexcept {
+  if (kPlainHeap) {
+    ::operator delete(p);
+    return;
+  }
+  munmap(p, (bytes + kPage - 1) / kPage * kPage);
 }
 
 void* AllocateListBlock() {
