@@ -142,6 +142,78 @@ TEST_F(ServerTableTest, RowsByPositionAndTheNearestKeyAsTheFileGivesThem) {
                tdb::EDatabaseError);
 }
 
+// A re-sort keeps the receipt the clerk was on (the register goes back to
+// it by bookmark): on both homes it stands at the same place in the new
+// order, with the same neighbours, also far from either end of the view.
+TEST_F(ServerTableTest, AReSortKeepsTheCurrentReceiptWhereTheNewOrderPutsIt) {
+  FileReceipts file(dir_.string(), kRows);
+  auto server = OpenReceipts("inomer");
+  AppendReceipts(*server, kRows);
+  for (const char* index : {"iplatel", "isumma", "ipoluchat", "idate", ""}) {
+    for (int number : {1, 230, 377, kRows}) {
+      SCOPED_TRACE(std::string(index) + " from receipt " + std::to_string(number));
+      std::vector<int> order;  // numbers in the new order, as each home walks it
+      for (tdb::TDataSet* t : {static_cast<tdb::TDataSet*>(&file.Table()), static_cast<tdb::TDataSet*>(server.get())}) {
+        t->SetIndexName("inomer");
+        ASSERT_TRUE(t->Locate("nomer", {tdb::TVariant{int64_t{number}}}, {}));
+        const tdb::TBookmark current = t->GetBookmark();
+        t->SetIndexName(index);
+        t->GotoBookmark(current);
+        ASSERT_EQ(t->FieldByName("nomer").AsInteger(), number);
+        const int recno = t->RecNo();
+        const std::string payer = t->FieldByName("Platel").AsString();
+        order = Numbers(*t);
+        ASSERT_EQ(static_cast<int>(order.size()), kRows);
+        EXPECT_EQ(order[static_cast<size_t>(recno - 1)], number);
+        // The neighbours, read from the receipt onward and back.
+        t->GotoBookmark(current);
+        if (recno > 1) {
+          t->Prior();
+          EXPECT_EQ(t->FieldByName("nomer").AsInteger(), order[static_cast<size_t>(recno - 2)]);
+          t->Next();
+        }
+        if (recno < kRows) {
+          t->Next();
+          EXPECT_EQ(t->FieldByName("nomer").AsInteger(), order[static_cast<size_t>(recno)]);
+          EXPECT_EQ(t->RecNo(), recno + 1);
+        }
+        // The file holds equal keys in its own order: the key at the place is the same.
+        t->SetRecNo(recno);
+        EXPECT_EQ(t->FieldByName("Platel").AsString(), payer) << "home " << (t == server.get() ? "server" : "file");
+      }
+    }
+  }
+}
+
+// The count of a view is kept over a re-sort only while no change of the
+// table was heard since it was taken.
+TEST_F(ServerTableTest, AReSortAfterAnotherClerksChangeCountsAgain) {
+  auto mine = OpenReceipts("inomer");
+  AppendReceipts(*mine, kRows);
+  mine->SetIndexName("isumma");
+  ASSERT_EQ(mine->RecordCount(), kRows);
+  ASSERT_EQ(InChild([&] {
+              auto theirs = OpenReceipts("inomer");
+              theirs->Append();
+              FillReceipt(*theirs, kRows);
+              theirs->Post();
+            }),
+            0);
+  ASSERT_TRUE(mine->WaitForChange(5000));
+  mine->SetIndexName("iplatel");
+  EXPECT_EQ(mine->RecordCount(), kRows + 1);
+  EXPECT_EQ(static_cast<int>(Numbers(*mine).size()), kRows + 1);
+  // Own changes are changes too.
+  mine->Append();
+  FillReceipt(*mine, kRows + 1);
+  mine->Post();
+  mine->SetIndexName("isumma");
+  EXPECT_EQ(mine->RecordCount(), kRows + 2);
+  mine->SetIndexName("inomer");
+  EXPECT_EQ(mine->RecordCount(), kRows + 2);
+  EXPECT_EQ(static_cast<int>(Numbers(*mine).size()), kRows + 2);
+}
+
 TEST_F(ServerTableTest, FieldsAndValuesComeBackAsStored) {
   auto server = OpenReceipts("inomer");
   AppendReceipts(*server, 3);
