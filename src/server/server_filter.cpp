@@ -206,18 +206,24 @@ class Translator {
         (options_ & tdb::foLikeFoldsEveryLetter) != 0 ? tdb::TLikeCase::kAllLetters : tdb::TLikeCase::kLatin;
     std::string folded = pattern.text.substr(0, pattern.text.find('\0'));
     for (char& c : folded) c = static_cast<char>(tdb::LikeFold(static_cast<unsigned char>(c), folding));
-    return "(" + Folded(*l, folding) + " LIKE " + Param(tdb::Cp1251ToUtf8(folded), "text") + " ESCAPE '')";
+    return "(" + Folded(*l, folded, folding) + " LIKE " + Param(tdb::Cp1251ToUtf8(folded), "text") + " ESCAPE '')";
   }
 
-  // `expr` with each small letter of the folding turned into its capital.
-  static std::string Folded(const std::string& expr, tdb::TLikeCase folding) {
+  // `expr` with the small letters of the capitals in `pattern` (folded)
+  // turned into them.  The text's other letters may stay as they are: none
+  // of them folds onto a letter of the pattern, so they match only "_" and
+  // "%" either way; and a short list keeps translate() cheap on each row.
+  static std::string Folded(const std::string& expr, const std::string& pattern, tdb::TLikeCase folding) {
+    bool in_pattern[256] = {};
+    for (char c : pattern) in_pattern[static_cast<unsigned char>(c)] = true;
     std::string small, capital;
     for (int c = 1; c < 256; ++c) {
       const unsigned char to = tdb::LikeFold(static_cast<unsigned char>(c), folding);
-      if (to == c) continue;
+      if (to == c || !in_pattern[to]) continue;
       small += static_cast<char>(c);
       capital += static_cast<char>(to);
     }
+    if (small.empty()) return expr;
     // Letters only: nothing in them needs quoting.
     return "translate(" + expr + ", '" + tdb::Cp1251ToUtf8(small) + "', '" + tdb::Cp1251ToUtf8(capital) + "')";
   }
