@@ -8,7 +8,11 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <functional>
+#include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -462,6 +466,131 @@ TEST_F(SeveralWritersTest, RefreshIfChangedWaitsForBrowseState) {
   EXPECT_FALSE(t->RefreshIfChanged());
   EXPECT_EQ(t->FieldByName("name").AsString(), "typed");
   EXPECT_EQ(t->State(), dsEdit);
+}
+
+// Names in a narrow range, so that many records share one and every change
+// lands among records the other program moves too.
+std::string DrawnName(std::mt19937& rng) {
+  char name[8];
+  std::snprintf(name, sizeof name, "k%03u", static_cast<unsigned>(rng() % 300));
+  return name;
+}
+
+// The order of index "iname" as `t` holds it (its own lists, when nothing
+// tells it that the file changed) and as a program that opens the file now
+// reads it: the same records in the same order, sorted by name.
+void ExpectNameOrderAsStored(TDadaTable& t, const std::string& path) {
+  std::vector<std::pair<std::string, int>> held, stored;
+  t.SetIndexName("iname");
+  for (t.First(); !t.Eof(); t.Next())
+    held.emplace_back(t.FieldByName("name").AsString(), t.FieldByName("nomer").AsInteger());
+  t.SetIndexName("inomer");
+  OtherProgramTable fresh(path, "t", "iname");
+  for (fresh.table.First(); !fresh.table.Eof(); fresh.table.Next())
+    stored.emplace_back(fresh.table.FieldByName("name").AsString(), fresh.table.FieldByName("nomer").AsInteger());
+  ASSERT_EQ(held, stored);
+  for (size_t i = 1; i < stored.size(); ++i) ASSERT_LE(stored[i - 1].first, stored[i].first) << "at " << i;
+}
+
+// This program renames records, which moves them in "iname" (a change finds
+// a record's place in its lists without a search, by where it last put it);
+// before each of its turns another program renames the same records, and
+// every second time also appends records among them and deletes some.  This
+// program's first renames of a turn start from lists the other's changes
+// have made stale, the rest from lists loaded anew (which its own changes
+// keep without loading them again); after each turn the order it holds is
+// the file's, sorted by name, and the file's chains are whole.
+TEST_F(SeveralWritersTest, RenamesAmongAnotherProgramsMovesKeepTheIndexInOrder) {
+  TTableHeader header = ReceiptsLikeHeader();
+  header.FieldTab[7] = {"memo", ftString, 60, 0};
+  path_ = dir_.File("moves.tdb", OneTableImage(header));
+  std::mt19937 rng(5);
+  constexpr int kRecords = 2500;  // a few chunks of a list
+  std::vector<int> live;
+  {
+    auto t = OpenTable("inomer");
+    TDadaTable::TChangeBatch batch(*t);
+    for (int n = 1; n <= kRecords; ++n) {
+      t->Insert();
+      t->FieldByName("nomer").SetAsInteger(n);
+      t->FieldByName("name").SetAsString(DrawnName(rng));
+      t->Post();
+      live.push_back(n);
+    }
+    batch.Finish();
+  }
+  int next_nomer = kRecords + 1;
+  auto mine = OpenTable("inomer");
+  std::vector<int> renamed;  // by this program in its last turn
+  std::set<int> appended;    // by the other program in its last turn
+  auto rename = [&](int nomer) {
+    renamed.push_back(nomer);
+    Go(*mine, nomer);
+    mine->Edit();
+    mine->FieldByName("name").SetAsString(DrawnName(rng));
+    mine->Post();
+  };
+  for (int turn = 0; turn < 8; ++turn) {
+    if (turn > 0) {
+      // The other program's turn, drawn here so that this one knows what lives.
+      std::vector<std::pair<int, std::string>> renames, appends;
+      std::vector<int> deletes;
+      for (int k = 0; k < 60; ++k)
+        renames.emplace_back(k % 2 ? renamed[rng() % renamed.size()] : live[rng() % live.size()], DrawnName(rng));
+      appended.clear();
+      if (turn % 2) {
+        for (int k = 0; k < 30; ++k) appends.emplace_back(next_nomer++, DrawnName(rng));
+        for (int k = 0; k < 10; ++k) {
+          const size_t at = rng() % live.size();
+          deletes.push_back(live[at]);
+          live.erase(live.begin() + static_cast<long>(at));
+        }
+        for (const auto& [nomer, name] : appends) {
+          live.push_back(nomer);
+          appended.insert(nomer);
+        }
+      }
+      InOtherProcess([&] {
+        OtherProgramTable other(path_, "t");
+        TDadaTable& t = other.table;
+        for (const auto& [nomer, name] : renames) {
+          other.Go(nomer);
+          t.Edit();
+          t.FieldByName("name").SetAsString(name);
+          t.Post();
+        }
+        for (const auto& [nomer, name] : appends) {
+          t.Insert();
+          t.FieldByName("nomer").SetAsInteger(nomer);
+          t.FieldByName("name").SetAsString(name);
+          t.Post();
+        }
+        for (int nomer : deletes) {
+          other.Go(nomer);
+          t.Delete();
+        }
+      });
+      if (HasFatalFailure()) return;
+    }
+    renamed.clear();
+    // From the lists as they were (the view does not hold the other's new
+    // records yet), then from lists loaded anew.
+    for (int k = 0; k < 40;) {
+      const int nomer = live[rng() % live.size()];
+      if (appended.count(nomer)) continue;
+      rename(nomer);
+      ++k;
+    }
+    mine->RefreshIfChanged();
+    // Its own changes alone never make it load the table again.
+    const uint64_t loads = mine->TableIO()->ExternalChangeCount();
+    for (int k = 0; k < 80; ++k) rename(live[rng() % live.size()]);
+    EXPECT_EQ(mine->TableIO()->ExternalChangeCount(), loads);
+    ExpectNameOrderAsStored(*mine, path_);
+    if (HasFatalFailure()) return;
+  }
+  auto [code, out] = RunTdb("check " + path_);
+  EXPECT_EQ(code, 0) << out;
 }
 
 }  // namespace tdb

@@ -50,9 +50,10 @@ int TDadaTable::LocateRecord(const std::string& key_fields, const std::vector<TV
     BuildFieldBuffers(scratch, items);
     table_io_->LoadIndexList(index + 1, false);
     const TRecordList& list = table_io_->IndexLists(index + 1);
-    const TSearchResult first = table_io_->SearchIndexBound(items, list, false, 0, index, true);
+    const TDadaTableIO::TSearchRun run = table_io_->SearchIndexRun(items, list, index);
+    const TSearchResult& first = run.First;
+    const TSearchResult& last = run.Last;
     if (first.Side != kSearchEqual) return -1;
-    const TSearchResult last = table_io_->SearchIndexBound(items, list, false, 0, index, false);
     const bool whole_list = index == index_no_ && !filtered_view_ && !range_;
     if (first.Position == last.Position || whole_list) {
       scan = false;

@@ -125,6 +125,18 @@ void TFileMap::Touch(int64_t pos) {
 #endif
 }
 
+bool TFileMap::ReadMapped(int64_t pos, uint8_t* dst, size_t n) {
+  if (!base_ || pos < 0 || n == 0 || n > static_cast<size_t>(kStretchBytes)) return false;
+  const int64_t end = pos + static_cast<int64_t>(n);
+  if (end > known_size_) return false;
+  for (size_t stretch = static_cast<size_t>(pos / kStretchBytes); stretch <= static_cast<size_t>((end - 1) / kStretchBytes);
+       ++stretch)
+    if (stretch >= windows_.size() || windows_[stretch] != ~uint32_t{0}) return false;
+  if (GuardedCopy(dst, base_ + pos, n)) return true;
+  Refresh();
+  return false;
+}
+
 bool TFileMap::Read(int64_t pos, uint8_t* dst, size_t n) {
   if (pos < 0 || n > kReservedBytes || !Map()) return false;
   const int64_t end = pos + static_cast<int64_t>(n);

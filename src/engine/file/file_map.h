@@ -44,6 +44,9 @@ class TFileMap {
   // Copies n bytes at pos into dst.  False when they do not all lie inside
   // the file, when the map could not be made, or when the copy faulted.
   bool Read(int64_t pos, uint8_t* dst, size_t n);
+  // Read, but only inside stretches already mapped whole: a larger read
+  // (a record) that makes nothing resident that was not.
+  bool ReadMapped(int64_t pos, uint8_t* dst, size_t n);
   static constexpr int64_t kWindowBytes = int64_t{64} << 10;
   static constexpr int64_t kStretchBytes = int64_t{2} << 20;
   // The file now holds at least `end` bytes (after a write through the stream).

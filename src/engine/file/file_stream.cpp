@@ -57,6 +57,8 @@ size_t TRadiVOFileStream::ReadAt(int64_t pos, uint8_t* dst, size_t n) const {
   if (n <= kMappedReadMax) {
     if (!map_) map_ = std::make_unique<TFileMap>(fd_);
     if (map_->Read(pos, dst, n)) return n;
+  } else if (map_ && map_->ReadMapped(pos, dst, n)) {
+    return n;  // pages the map holds already
   }
   size_t done = 0;
   while (done < n) {

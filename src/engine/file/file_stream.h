@@ -2,7 +2,8 @@
 // positions (pread/pwrite), with a flushed flag.  Reads of up to
 // kMappedReadMax bytes are copied from a memory map of the file (file_map.h)
 // when it can serve them; whole records and larger blocks are read with pread,
-// so a walk over a table does not make the file resident.
+// so a walk over a table does not make the file resident, unless the map
+// holds their pages already.
 //
 // The stream owns its descriptor and closes it when destroyed.  The flushed
 // flag is true after opening and after every Flush(), false after every

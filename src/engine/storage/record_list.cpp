@@ -71,7 +71,12 @@ const TListItem& TRecordList::at(size_t pos) const {
 void TRecordList::set(size_t pos, const TListItem& item) {
   size_t c, o;
   Locate(pos, &c, &o);
-  Own(c)[o] = item;
+  Chunk& chunk = Own(c);
+  if (tracking_) {
+    Home(chunk[o].RecIndex, kNoSerial);
+    Home(item.RecIndex, serials_[c]);
+  }
+  chunk[o] = item;
 }
 
 void TRecordList::PushBackSlowly(const TListItem& item) {
@@ -79,6 +84,7 @@ void TRecordList::PushBackSlowly(const TListItem& item) {
     Own(chunks_.size() - 1).push_back(item);
     ++size_;
     if (!fenwick_stale_) FenwickAdd(chunks_.size() - 1, 1);
+    if (tracking_) Home(item.RecIndex, serials_.back());
     return;
   }
   chunks_.push_back(NewChunk());
@@ -87,10 +93,19 @@ void TRecordList::PushBackSlowly(const TListItem& item) {
   // The tree gains a leaf: rebuilt when next used, so a run of appends
   // rebuilds it once.
   fenwick_stale_ = true;
+  if (tracking_) {
+    const uint32_t serial = NewSerial();
+    if (tracking_) {
+      serials_.push_back(serial);
+      chunk_of_serial_stale_ = true;
+      Home(item.RecIndex, serial);
+    }
+  }
 }
 
 void TRecordList::AssignFrom(const TRecordList& other) {
   if (&other == this) return;
+  StopTracking();
   chunks_ = other.chunks_;
   size_ = other.size_;
   uniform_ = other.uniform_;
@@ -111,6 +126,7 @@ void TRecordList::insert(size_t pos, const TListItem& item) {
     ++size_;
     if (c + 1 != chunks_.size()) MarkUneven();
     FenwickAdd(c, 1);
+    if (tracking_) Home(item.RecIndex, serials_[c]);
     return;
   }
   MarkUneven();
@@ -127,12 +143,21 @@ void TRecordList::insert(size_t pos, const TListItem& item) {
   chunks_.insert(chunks_.begin() + static_cast<long>(c + 1), std::move(tail));
   ++size_;
   RebuildFenwick();
+  if (tracking_) {
+    const uint32_t serial = NewSerial();
+    if (!tracking_) return;
+    serials_.insert(serials_.begin() + static_cast<long>(c + 1), serial);
+    chunk_of_serial_stale_ = true;
+    HomeChunk(c + 1);
+    if (o <= half) Home(item.RecIndex, serials_[c]);
+  }
 }
 
 void TRecordList::erase(size_t pos) {
   size_t c, o;
   Locate(pos, &c, &o);
   Chunk& chunk = Own(c);
+  if (tracking_) Home(chunk[o].RecIndex, kNoSerial);
   chunk.erase(chunk.begin() + static_cast<long>(o));
   --size_;
   // Only the last chunk may shrink without making the chunks uneven.
@@ -140,6 +165,10 @@ void TRecordList::erase(size_t pos) {
   if (chunk.empty()) {
     chunks_.erase(chunks_.begin() + static_cast<long>(c));
     RebuildFenwick();
+    if (tracking_) {
+      serials_.erase(serials_.begin() + static_cast<long>(c));
+      chunk_of_serial_stale_ = true;
+    }
     return;
   }
   // Merge with a neighbour when both fit in one chunk, so that a list that
@@ -148,6 +177,11 @@ void TRecordList::erase(size_t pos) {
     chunk.insert(chunk.end(), chunks_[c + 1]->begin(), chunks_[c + 1]->end());
     chunks_.erase(chunks_.begin() + static_cast<long>(c + 1));
     RebuildFenwick();
+    if (tracking_) {
+      serials_.erase(serials_.begin() + static_cast<long>(c + 1));
+      chunk_of_serial_stale_ = true;
+      HomeChunk(c);
+    }
     return;
   }
   FenwickAdd(c, -1);
@@ -161,6 +195,7 @@ void TRecordList::move(size_t from, size_t to) {
 }
 
 void TRecordList::clear() {
+  StopTracking();
   chunks_.clear();
   fenwick_.clear();
   fenwick_stale_ = false;
@@ -175,8 +210,89 @@ void TRecordList::MarkUneven() {
   fenwick_stale_ = true;
 }
 
+// ---- where each record stands ----
+
+namespace {
+// Beyond any record number a 2 GB file can hold.
+constexpr int32_t kMaxTrackedRecord = int32_t{1} << 28;
+}  // namespace
+
+void TRecordList::TrackRecords(size_t record_total) {
+  if (tracking_) return;
+  tracking_ = true;
+  next_serial_ = 0;
+  serials_.clear();
+  serials_.reserve(chunks_.size());
+  for (size_t c = 0; c < chunks_.size(); ++c) serials_.push_back(NewSerial());
+  home_.assign(std::min(record_total, static_cast<size_t>(kMaxTrackedRecord)), kNoSerial);
+  chunk_of_serial_stale_ = true;
+  for (size_t c = 0; c < chunks_.size() && tracking_; ++c) HomeChunk(c);
+}
+
+void TRecordList::StopTracking() {
+  tracking_ = false;
+  std::vector<uint32_t>().swap(serials_);
+  std::vector<uint32_t>().swap(home_);
+  std::vector<uint32_t>().swap(chunk_of_serial_);
+  chunk_of_serial_stale_ = false;
+  next_serial_ = 0;
+}
+
+uint32_t TRecordList::NewSerial() {
+  if (next_serial_ == kNoSerial) {
+    StopTracking();
+    return kNoSerial;
+  }
+  return next_serial_++;
+}
+
+void TRecordList::HomeSlowly(int32_t rec_index, uint32_t serial) {
+  if (rec_index < 0 || serial == kNoSerial) return;  // nothing kept to forget
+  if (rec_index >= kMaxTrackedRecord) {
+    StopTracking();
+    return;
+  }
+  const size_t want = std::max(static_cast<size_t>(rec_index) + 1, home_.size() + home_.size() / 2);
+  home_.resize(std::min(want, static_cast<size_t>(kMaxTrackedRecord)), kNoSerial);
+  home_[static_cast<size_t>(rec_index)] = serial;
+}
+
+void TRecordList::HomeChunk(size_t c) {
+  const uint32_t serial = serials_[c];
+  for (const TListItem& item : *chunks_[c]) {
+    Home(item.RecIndex, serial);
+    if (!tracking_) return;
+  }
+}
+
+size_t TRecordList::ChunkStart(size_t c) const {
+  if (uniform_) return c * kChunkCapacity;
+  if (fenwick_stale_) RebuildFenwick();
+  size_t sum = 0;
+  for (size_t i = c; i > 0; i -= i & (~i + 1)) sum += fenwick_[i];
+  return sum;
+}
+
+int64_t TRecordList::PositionOf(int32_t rec_index) const {
+  if (!tracking_ || rec_index < 0 || static_cast<size_t>(rec_index) >= home_.size()) return -1;
+  const uint32_t serial = home_[static_cast<size_t>(rec_index)];
+  if (serial == kNoSerial) return -1;
+  if (chunk_of_serial_stale_) {
+    chunk_of_serial_.assign(next_serial_, kNoSerial);
+    for (size_t c = 0; c < chunks_.size(); ++c) chunk_of_serial_[serials_[c]] = static_cast<uint32_t>(c);
+    chunk_of_serial_stale_ = false;
+  }
+  if (serial >= chunk_of_serial_.size() || chunk_of_serial_[serial] == kNoSerial) return -1;
+  const size_t c = chunk_of_serial_[serial];
+  const Chunk& chunk = *chunks_[c];
+  for (size_t o = 0; o < chunk.size(); ++o)
+    if (chunk[o].RecIndex == rec_index) return static_cast<int64_t>(ChunkStart(c) + o);
+  return -1;
+}
+
 size_t TRecordList::MemoryBytes() const {
   size_t bytes = chunks_.capacity() * sizeof(chunks_[0]) + fenwick_.capacity() * sizeof(size_t);
+  bytes += (serials_.capacity() + home_.capacity() + chunk_of_serial_.capacity()) * sizeof(uint32_t);
   for (const auto& chunk : chunks_) bytes += sizeof(Chunk) + chunk->capacity() * sizeof(TListItem);
   return bytes;
 }

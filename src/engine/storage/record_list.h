@@ -21,6 +21,13 @@
 // index's list costs no memory until the two differ, and then a chunk at a
 // time.
 //
+// Where a record stands (PositionOf) is kept on request (TrackRecords): per
+// record number the chunk that holds it, by the chunk's serial number (a
+// chunk keeps its serial while chunks are inserted or removed before it, and
+// while it is copied on write), so that a position costs a scan of one chunk
+// and a prefix sum instead of a search by key.  Every edit keeps it; a copy
+// (AssignFrom) and clear() do not track.  Costs 4 bytes per record number.
+//
 // Not thread-safe: the owner serialises access (also across the lists that
 // share chunks with this one).
 #pragma once
@@ -65,6 +72,7 @@ class TRecordList {
       chunks_.back()->push_back(item);
       ++size_;
       if (!fenwick_stale_) FenwickAdd(chunks_.size() - 1, 1);
+      if (tracking_) Home(item.RecIndex, serials_.back());
       return;
     }
     PushBackSlowly(item);
@@ -84,6 +92,14 @@ class TRecordList {
   void move(size_t from, size_t to);
 
   void clear();
+
+  // Starts keeping where each record stands (no-op when it does already).
+  // `record_total`: the record numbers expected, for the first allocation.
+  void TrackRecords(size_t record_total);
+  bool Tracking() const { return tracking_; }
+  // The position of the item of record `rec_index`, or -1 when the list does
+  // not hold it or does not track.
+  int64_t PositionOf(int32_t rec_index) const;
 
   // Bytes held by the items (capacity included; a shared chunk counts in
   // every list that holds it) and the chunk bookkeeping.
@@ -112,7 +128,29 @@ class TRecordList {
   // push_back into a shared last chunk or a new one.
   void PushBackSlowly(const TListItem& item);
 
+  // ---- record tracking ----
+  static constexpr uint32_t kNoSerial = ~uint32_t{0};
+  // Record `rec_index` is in the chunk of serial `serial` now.
+  void Home(int32_t rec_index, uint32_t serial) {
+    if (rec_index >= 0 && static_cast<size_t>(rec_index) < home_.size()) home_[static_cast<size_t>(rec_index)] = serial;
+    else HomeSlowly(rec_index, serial);
+  }
+  void HomeSlowly(int32_t rec_index, uint32_t serial);
+  // Every item of chunk `c` is at home in it.
+  void HomeChunk(size_t c);
+  // A serial for a new chunk; stops tracking when they run out.
+  uint32_t NewSerial();
+  void StopTracking();
+  // Sum of the sizes of the chunks before chunk `c`.
+  size_t ChunkStart(size_t c) const;
+
   std::vector<std::shared_ptr<Chunk>> chunks_;
+  bool tracking_ = false;
+  std::vector<uint32_t> serials_;  // per chunk while tracking
+  std::vector<uint32_t> home_;     // per record number: its chunk's serial, or kNoSerial
+  mutable std::vector<uint32_t> chunk_of_serial_;  // serial -> chunk index, or kNoSerial
+  mutable bool chunk_of_serial_stale_ = false;
+  uint32_t next_serial_ = 0;
   mutable std::vector<size_t> fenwick_;  // 1-based Fenwick tree over chunk sizes
   mutable bool fenwick_stale_ = false;
   mutable size_t fenwick_top_ = 1;  // the largest power of 2 below fenwick_.size()

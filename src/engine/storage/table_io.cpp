@@ -92,7 +92,13 @@ int32_t TDadaTableIO::FindInList0(int32_t rec_index) const {
 }
 
 int32_t TDadaTableIO::FindInIndexList(int32_t index_no, const TListItem& item) const {
-  const TRecordList& list = *lists_[static_cast<size_t>(index_no) + 1];
+  TRecordList& list = *lists_[static_cast<size_t>(index_no) + 1];
+  // A list that a change has looked in keeps where each record stands: the
+  // next change finds it without a search, which would read keys all over
+  // the file.
+  list.TrackRecords(static_cast<size_t>(header_.RecordTotal));
+  const int64_t tracked = list.PositionOf(item.RecIndex);
+  if (tracked >= 0) return static_cast<int32_t>(tracked);
   // The record's own key leads to the run of equal keys that holds it; only
   // that run is scanned, in memory.
   TKey key = StoredKey(item.DataOffset, index_no);

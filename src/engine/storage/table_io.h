@@ -365,6 +365,14 @@ class TDadaTableIO {
   // Same, continuing to the first (`first`) or last equal entry.
   TSearchResult SearchIndexBound(const TFieldBuffers& key, const TRecordList& list, bool partial,
                                  int32_t key_field_count, int32_t index_no, bool first) const;
+  // The first and the last entry whose whole key equals `key`; both the
+  // first search's result when none does.  A key held by one entry costs one
+  // search and one comparison with the entry behind it.
+  struct TSearchRun {
+    TSearchResult First;
+    TSearchResult Last;
+  };
+  TSearchRun SearchIndexRun(const TFieldBuffers& key, const TRecordList& list, int32_t index_no) const;
 
   // The searches keep the decoded keys of the entries they probe most (the
   // first depths of the binary search), at most this many bytes per index,

@@ -319,4 +319,22 @@ TSearchResult TDadaTableIO::SearchIndexBound(const TFieldBuffers& key, const TRe
   return SearchBound(KeyFromBuffers(key, index_no, key_field_count, -1), list, index_no, partial, first);
 }
 
+TDadaTableIO::TSearchRun TDadaTableIO::SearchIndexRun(const TFieldBuffers& key, const TRecordList& list,
+                                                      int32_t index_no) const {
+  RequireOpen();
+  if (index_no < 0 || index_no >= index_defs_.Count())
+    DatabaseError(Format("Table '%s' has no index number %s", {table_name_, std::to_string(index_no)}));
+  const TKey k = KeyFromBuffers(key, index_no, 0, -1);
+  TSearchRun run;
+  run.First = SearchBound(k, list, index_no, false, true);
+  run.Last = run.First;
+  if (run.First.Side != kSearchEqual) return run;
+  // Equal keys stand together: when the entry behind the first is not
+  // equal, the first is also the last.
+  const size_t next = static_cast<size_t>(run.First.Position) + 1;
+  if (next < list.size() && CompareWithEntry(k, list[next], index_no, false) == 0)
+    run.Last = SearchBound(k, list, index_no, false, false);
+  return run;
+}
+
 }  // namespace tdb

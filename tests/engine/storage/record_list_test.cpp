@@ -10,20 +10,33 @@
 namespace tdb {
 namespace {
 
+// A tracking list also answers where each record stands (the record
+// numbers of these lists are distinct; a negative one is not a record's).
 void ExpectSame(const TRecordList& list, const std::vector<TListItem>& model) {
   ASSERT_EQ(list.size(), model.size());
   for (size_t i = 0; i < model.size(); ++i) ASSERT_EQ(list[i], model[i]) << "at " << i;
+  if (list.Tracking())
+    for (size_t i = 0; i < model.size(); ++i) {
+      if (model[i].RecIndex < 0) continue;
+      ASSERT_EQ(list.PositionOf(model[i].RecIndex), static_cast<int64_t>(i)) << "record " << model[i].RecIndex;
+    }
   std::vector<TListItem> walked;
   list.ForEach([&](const TListItem& item) { walked.push_back(item); });
   ASSERT_EQ(walked, model);
 }
 
+// Halfway the list starts tracking its records: from there on every edit
+// (chunks split, merged, emptied) keeps each record's position.
 TEST(RecordListTest, RandomEditsMatchAVector) {
   std::mt19937 rng(7);
   TRecordList list;
   std::vector<TListItem> model;
   int32_t next = 0;
   for (int step = 0; step < 20000; ++step) {
+    if (step == 10000) {
+      list.TrackRecords(1);  // record numbers beyond grow the look-up
+      ExpectSame(list, model);
+    }
     int op = static_cast<int>(rng() % 10);
     if (model.empty() || op < 5) {
       size_t pos = rng() % (model.size() + 1);
@@ -34,6 +47,9 @@ TEST(RecordListTest, RandomEditsMatchAVector) {
     } else if (op < 7) {
       size_t pos = rng() % model.size();
       list.erase(pos);
+      if (list.Tracking()) {
+        ASSERT_EQ(list.PositionOf(model[pos].RecIndex), -1);
+      }
       model.erase(model.begin() + static_cast<long>(pos));
     } else if (op < 9) {
       size_t from = rng() % model.size(), to = rng() % model.size();
@@ -54,8 +70,15 @@ TEST(RecordListTest, RandomEditsMatchAVector) {
     size_t pos = rng() % model.size();
     list.erase(pos);
     model.erase(model.begin() + static_cast<long>(pos));
+    if (model.size() % 1000 == 0) ExpectSame(list, model);
   }
   ExpectSame(list, model);
+  // Emptied and refilled, a list no longer tracks (a table's load refills it).
+  list.push_back({1, 1});
+  list.clear();
+  list.push_back({2, 2});
+  EXPECT_FALSE(list.Tracking());
+  EXPECT_EQ(list.PositionOf(2), -1);
 }
 
 // A list built by appends finds positions without its tree until an edit
@@ -115,9 +138,13 @@ TEST(RecordListTest, ACopyAndItsSourceChangeApart) {
   }
   source.insert(17, {-7, -7});  // uneven chunks
   source_model.insert(source_model.begin() + 17, {-7, -7});
+  // The source keeps where its records stand, also when it copies a chunk
+  // it shares before changing it; the copies do not track.
+  source.TrackRecords(source_model.size());
   for (int round = 0; round < 40; ++round) {
     TRecordList copy;
     copy.AssignFrom(source);
+    ASSERT_FALSE(copy.Tracking());
     std::vector<TListItem> copy_model = source_model;
     // Edit one side or the other, each edit of each kind.
     const bool edit_copy = round % 2 == 0;
