@@ -594,12 +594,18 @@ void TServerTable::SetFilterOptions(tdb::TFilterOptions options) {
 }
 
 void TServerTable::ApplyFilter() {
+  SqlFilter before = std::move(sql_filter_);
   sql_filter_ = SqlFilter{};
   if (filtered_ && !filter_text_.empty()) {
     parser_->Parse(filter_text_);
     sql_filter_ = TranslateFilter(parser_->nodes().root, schema_->fields, filter_options_);
   }
-  LoadView();
+  // The same condition on the server, all of it, and no change heard since
+  // the view was counted: the same rows (the filter bar sets its options,
+  // its text and the switch one after the other).
+  const bool same_rows = !whole_ && !before.residual && !sql_filter_.residual && before.where == sql_filter_.where &&
+                         before.params == sql_filter_.params && counted_at_ && *counted_at_ == ChangesHeard();
+  if (!same_rows) LoadView();
 }
 
 // ---- search ----

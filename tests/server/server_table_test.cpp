@@ -185,9 +185,9 @@ TEST_F(ServerTableTest, AReSortKeepsTheCurrentReceiptWhereTheNewOrderPutsIt) {
   }
 }
 
-// The count of a view is kept over a re-sort only while no change of the
-// table was heard since it was taken.
-TEST_F(ServerTableTest, AReSortAfterAnotherClerksChangeCountsAgain) {
+// The count of a view is kept over a re-sort, or the same filter set again,
+// only while no change of the table was heard since it was taken.
+TEST_F(ServerTableTest, AReSortOrTheSameFilterAfterAnotherClerksChangeCountsAgain) {
   auto mine = OpenReceipts("inomer");
   AppendReceipts(*mine, kRows);
   mine->SetIndexName("isumma");
@@ -212,6 +212,26 @@ TEST_F(ServerTableTest, AReSortAfterAnotherClerksChangeCountsAgain) {
   mine->SetIndexName("inomer");
   EXPECT_EQ(mine->RecordCount(), kRows + 2);
   EXPECT_EQ(static_cast<int>(Numbers(*mine).size()), kRows + 2);
+
+  // The filter bar sets options, text and switch one after the other.
+  mine->SetFilter("nomer > 0");
+  mine->SetFiltered(true);
+  mine->SetFilterOptions(tdb::foCaseInsensitive);
+  mine->SetFilter("nomer > 0");
+  ASSERT_EQ(mine->RecordCount(), kRows + 2);
+  ASSERT_EQ(InChild([&] {
+              auto theirs = OpenReceipts("inomer");
+              theirs->Append();
+              FillReceipt(*theirs, kRows + 2);
+              theirs->Post();
+            }),
+            0);
+  ASSERT_TRUE(mine->WaitForChange(5000));
+  mine->SetFilter("nomer > 0");
+  EXPECT_EQ(mine->RecordCount(), kRows + 3);
+  EXPECT_EQ(static_cast<int>(Numbers(*mine).size()), kRows + 3);
+  mine->SetFilter("nomer > 1");
+  EXPECT_EQ(mine->RecordCount(), kRows + 2);
 }
 
 TEST_F(ServerTableTest, FieldsAndValuesComeBackAsStored) {
