@@ -2,9 +2,13 @@
 #include "engine_side.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -14,6 +18,8 @@
 #include "dataset_rows.h"
 #include "data/receipt_tables.h"
 #include "engine/base/byte_order.h"
+#include "engine/base/database_error.h"
+#include "engine/database/session.h"
 #include "engine/dataset/dada_table.h"
 #include "engine/file/file_io.h"
 #include "engine/format/file_structures.h"
@@ -29,8 +35,9 @@ void CreateEngineFile(const std::string& path) {
     if (file.file_name == "formix.tdb") receipts::CreateDatabaseFile(path, file.schema);
 }
 
-EngineRegister::EngineRegister(const std::string& path, const std::string& index)
+EngineRegister::EngineRegister(const std::string& path, const std::string& index, const std::string& session)
     : table_(std::make_unique<TDadaTable>()) {
+  table_->SetSessionName(session);
   table_->SetDatabaseName(path);
   table_->SetTableName("formix");
   table_->SetIndexName(index);
@@ -123,6 +130,98 @@ double EngineRegister::Purge(int64_t* remaining, bool* renumbered_ok) {
   *renumbered_ok = ok;
   t.SetIndexName("inomer");
   return s;
+}
+
+// ---- another clerk ----
+
+ClerkBeside::ClerkBeside(const std::string& path, int64_t first_receipt, int pause_ms) {
+  int go[2], stop[2], result[2];
+  if (::pipe(go) != 0 || ::pipe(stop) != 0 || ::pipe(result) != 0) throw std::runtime_error("pipe");
+  std::fflush(nullptr);
+  pid_ = ::fork();
+  if (pid_ == 0) {
+    ::close(go[1]);
+    ::close(stop[1]);
+    ::close(result[0]);
+    std::vector<double> waits;
+    int failures = 0;
+    try {
+      // A session of its own: its own descriptor and lock, as another program has.
+      tdb::TDadaSession session;
+      session.SetSessionName("other clerk");
+      auto table = std::make_unique<EngineRegister>(path, "inomer", "other clerk");
+      if (::write(result[1], "R", 1) != 1) ::_exit(1);  // open: ready
+      char c;
+      while (::read(go[0], &c, 1) < 0 && errno == EINTR) {
+      }
+      for (int64_t i = first_receipt;; ++i) {
+        pollfd p{stop[0], POLLIN, 0};
+        if (::poll(&p, 1, pause_ms) != 0) break;  // stopped
+        const auto start = std::chrono::steady_clock::now();
+        try {
+          table->AppendReceipt(i);
+        } catch (const tdb::EDatabaseError&) {
+          ++failures;
+          try {
+            if (table->Table().State() != tdb::dsBrowse) table->Table().Cancel();
+          } catch (const tdb::EDatabaseError&) {
+          }
+          continue;
+        }
+        waits.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+      }
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "other clerk: %s\n", e.what());
+      ++failures;
+    }
+    std::sort(waits.begin(), waits.end());
+    char line[128];
+    const int len = std::snprintf(line, sizeof line, "%zu %d %.3f %.3f\n", waits.size(), failures,
+                                  waits.empty() ? 0.0 : waits[waits.size() / 2], waits.empty() ? 0.0 : waits.back());
+    if (::write(result[1], line, static_cast<size_t>(len)) != len) ::_exit(1);
+    ::_exit(0);
+  }
+  ::close(go[0]);
+  ::close(stop[0]);
+  ::close(result[1]);
+  go_ = go[1];
+  stop_ = stop[1];
+  result_ = result[0];
+}
+
+ClerkBeside::~ClerkBeside() {
+  if (pid_ > 0) Stop();
+}
+
+void ClerkBeside::Go() {
+  if (go_ < 0) return;
+  char ready;
+  while (::read(result_, &ready, 1) < 0 && errno == EINTR) {
+  }
+  ::close(go_);
+  go_ = -1;
+}
+
+ClerkTimes ClerkBeside::Stop() {
+  Go();
+  if (stop_ >= 0) ::close(stop_);
+  stop_ = -1;
+  std::string text;
+  char buf[256];
+  ssize_t got;
+  while ((got = ::read(result_, buf, sizeof buf)) != 0) {
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) break;
+    text.append(buf, static_cast<size_t>(got));
+  }
+  ::close(result_);
+  int status = 0;
+  while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+  }
+  pid_ = -1;
+  ClerkTimes t;
+  std::sscanf(text.c_str(), "%d %d %lf %lf", &t.saves, &t.failures, &t.median_ms, &t.max_ms);
+  return t;
 }
 
 // ---- children ----

@@ -19,7 +19,7 @@ void CreateEngineFile(const std::string& path);
 // The receipts table of one file, open on one index, with its fields looked up once.
 class EngineRegister {
  public:
-  EngineRegister(const std::string& path, const std::string& index);
+  EngineRegister(const std::string& path, const std::string& index, const std::string& session = "");
   ~EngineRegister();
 
   // 1. The receipts 0..n-1 appended one at a time, each its own Insert and Post.
@@ -48,6 +48,9 @@ class EngineRegister {
 
   tdb::TDadaTable& Table() { return *table_; }
 
+  // Appends receipt `i` (MakeReceipt), one Insert and Post.
+  void AppendReceipt(int64_t i) { AppendReceipts(i, 1); }
+
  private:
   void AppendReceipts(int64_t first, int64_t n);
 
@@ -65,5 +68,30 @@ int EngineOpenChild(const std::string& path);
 int EngineMemoryChild(const std::string& path, const std::string& empty_path);
 int SequentialReadChild(const std::string& path);
 int EngineAppendBatchChild(const std::string& path, int64_t n);
+
+// Another clerk beside a long run on the register at `path`: a forked process
+// that opens it (default lock settings) and, from Go() (which waits until it
+// has opened the register) to Stop(), saves a new receipt every `pause_ms`,
+// timing (wall) how long each save took, the wait for the file lock
+// included.
+struct ClerkTimes {
+  int saves = 0;
+  int failures = 0;  // saves refused (the lock not obtained in time, or else)
+  double median_ms = 0, max_ms = 0;
+};
+class ClerkBeside {
+ public:
+  ClerkBeside(const std::string& path, int64_t first_receipt, int pause_ms);
+  ~ClerkBeside();
+  ClerkBeside(const ClerkBeside&) = delete;
+  ClerkBeside& operator=(const ClerkBeside&) = delete;
+  void Go();
+  // Stops the clerk and waits for it.
+  ClerkTimes Stop();
+
+ private:
+  int pid_ = -1;
+  int go_ = -1, stop_ = -1, result_ = -1;
+};
 
 }  // namespace bench

@@ -258,6 +258,30 @@ void RunAtN(const Options& o, int64_t n, Table& table) {
     Require(renumbered, "the engine's flushed purge did not renumber 1..M in iplatel order");
   }
 
+  // The purge while another clerk saves a new receipt every 100 ms on the
+  // same register (another process, the default lock settings): on a copy,
+  // and only when asked for by name.  The row's time is the purge's; how long
+  // the clerk's saves took (the wait for the lock included) is printed.
+  if (o.only.count("purgeclerk")) {
+    const std::string copy_path = o.dir + "/purge-clerk.tdb";
+    std::filesystem::copy_file(engine_path, copy_path, std::filesystem::copy_options::overwrite_existing);
+    Row& purge = table.Get("purge, a clerk saving", n);
+    int64_t remaining = 0;
+    bool renumbered = false;
+    ClerkTimes clerk;
+    {
+      ClerkBeside other(copy_path, 10 * n, 100);
+      EngineRegister register_copy(copy_path, "inomer");
+      other.Go();
+      purge.engine.push_back(register_copy.Purge(&remaining, &renumbered));
+      clerk = other.Stop();
+    }
+    std::filesystem::remove(copy_path);
+    purge.items = remaining;
+    std::fprintf(stderr, "  a clerk beside the purge at %lld: %d saves, %d refused, save took median %.1f ms, max %.1f ms (wall)\n",
+                 static_cast<long long>(n), clerk.saves, clerk.failures, clerk.median_ms, clerk.max_ms);
+  }
+
   if (Wanted(o, "purge")) {
     Row& purge = table.Get("purge", n);
     int64_t re = 0, ra = 0, rt = 0;
@@ -714,7 +738,8 @@ int Usage() {
   std::fprintf(stderr,
                "usage: register_bench [--json] [--quick] [--n N[,N...]] [--only OP[,OP...]] [--clock wall|cpu] "
                "[--big N (0: none)] [--runs R] [--dir DIR] [--rebuild] [--server CONNINFO]\n"
-               "  OP: open resort filter locate modify memory purge purgeflushed batch flushed total (append always runs;\n"
+               "  OP: open resort filter locate modify memory purge purgeflushed purgeclerk batch flushed total (append always\n"
+               "      runs; purgeclerk only when named;\n"
                "      total: the server's only)\n");
   return 2;
 }

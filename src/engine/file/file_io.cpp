@@ -132,6 +132,12 @@ void TRadiVOFileIO::Unlock() {
   medium_.Unlock();
 }
 
+void TRadiVOFileIO::Relock() {
+  RequireOpen();
+  EndWriteBack();
+  medium_.Relock();
+}
+
 // ---- held writes -------------------------------------------------------------------
 
 namespace {

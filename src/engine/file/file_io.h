@@ -91,12 +91,16 @@ class TRadiVOFileIO {
   bool Flushed() const;
 
   // Takes the file lock on byte 1 (disk only; nothing for memory), trying
-  // again after WaitTime ms until RetryCount failures; then raises "Wait for
-  // unlock time out".  REQUIRES: open, not locked (the lock is never nested).
+  // again after WaitTime ms until RetryCount failures (and every millisecond
+  // in between; TFileMedium::Lock); then raises "Wait for unlock time out".  REQUIRES: open, not locked (the lock is never nested).
   // A read-only open takes a shared lock: it keeps writers out, not readers.
   void Lock();
   // Releases the file lock; nothing when not held.
   void Unlock();
+  // Gives the lock up and takes it again, letting the file objects that wait
+  // for it have their turn first (TFileMedium::Relock).  For a long run of
+  // operations that holds the lock in stretches.  REQUIRES: open.
+  void Relock();
   bool Locked() const { return medium_.Locked(); }
 
   // Whether the password gives access: false when closed, true for a

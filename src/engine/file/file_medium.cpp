@@ -25,6 +25,50 @@ namespace {
 
 // The byte whose lock serialises operations between file objects.
 constexpr off_t kLockByte = 1;
+// The byte on which a file object that waits for the file lock says so: a
+// shared lock on it while it waits.  It lies past every position a file can
+// hold (positions are 31-bit), so no data is ever under it.
+constexpr off_t kWaiterByte = off_t{1} << 31;
+
+// One attempt, never blocking, to set (or with F_UNLCK clear) a lock of
+// `type` on byte `byte` of the open file description; errno tells why not.
+bool SetByteLock(int descriptor, off_t byte, short type) {
+  struct flock fl;
+  std::memset(&fl, 0, sizeof fl);
+  fl.l_type = type;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = byte;
+  fl.l_len = 1;
+  // Open-file-description locks, so two file objects on one file exclude
+  // each other even inside one process.
+  return ::fcntl(descriptor, F_OFD_SETLK, &fl) == 0;
+}
+
+// The shared lock on the waiter byte, held from the first failed attempt at
+// the file lock until the attempts end (lock taken, given up, or a failure).
+// Should the system refuse it, the wait goes on unannounced, as it always
+// did.
+class TWaitNotice {
+ public:
+  explicit TWaitNotice(int descriptor) : descriptor_(descriptor) {}
+  ~TWaitNotice() {
+    if (held_) SetByteLock(descriptor_, kWaiterByte, F_UNLCK);
+  }
+  TWaitNotice(const TWaitNotice&) = delete;
+  TWaitNotice& operator=(const TWaitNotice&) = delete;
+  void Give() {
+    if (!held_) held_ = SetByteLock(descriptor_, kWaiterByte, F_RDLCK);
+  }
+
+ private:
+  int descriptor_;
+  bool held_ = false;
+};
+
+using TClock = std::chrono::steady_clock;
+// How often a waiter tries for the lock, and a holder that gave it up looks
+// whether the waiters have had their turn.
+constexpr auto kTurnPoll = std::chrono::milliseconds(1);
 
 std::mutex& DecoratorMutex() {
   static std::mutex m;
@@ -152,33 +196,48 @@ TFileStamp TFileMedium::Stamp() const {
 void TFileMedium::Lock() {
   if (!disk_) return;
   assert(!locked_ && "the file lock is never nested");
-  int32_t failures = 0;
-  for (;;) {
-    struct flock fl;
-    std::memset(&fl, 0, sizeof fl);
-    // A write lock needs a writable descriptor; a read-only open can only
-    // keep writers out.
-    fl.l_type = disk_->Writable() ? F_WRLCK : F_RDLCK;
-    fl.l_whence = SEEK_SET;
-    fl.l_start = kLockByte;
-    fl.l_len = 1;
-    // Open-file-description locks, so two file objects on one file exclude
-    // each other even inside one process.
-    if (::fcntl(disk_->Descriptor(), F_OFD_SETLK, &fl) == 0) {
-      locked_ = true;
-      return;
-    }
+  const int descriptor = disk_->Descriptor();
+  // A write lock needs a writable descriptor; a read-only open can only
+  // keep writers out.
+  const short type = disk_->Writable() ? F_WRLCK : F_RDLCK;
+  auto attempt = [&] {
+    if (SetByteLock(descriptor, kLockByte, type)) return true;
     if (errno != EAGAIN && errno != EACCES && errno != EINTR) {
       TErrorParams params = FileParams(name_);
       params.SystemError = errno;
       DatabaseError(ekIoFailure, Format("Cannot lock file %s: %s", {name_, std::strerror(params.SystemError)}), params);
     }
+    return false;
+  };
+  TWaitNotice notice(descriptor);
+  int32_t failures = 0;
+  while (!attempt()) {
+    // From the first failure on, a holder that ends a stretch of operations
+    // lets us have the lock before it takes it again (Relock).
+    notice.Give();
     TLockSettings settings = lock_settings_ ? lock_settings_() : TLockSettings{};
     ++failures;
     if (settings.RetryCount != 0 && failures > settings.RetryCount)
       DatabaseError(ekLockTimeout, "Wait for unlock time out", FileParams(name_));
-    std::this_thread::sleep_for(std::chrono::milliseconds(std::max<int32_t>(settings.WaitTime, 0)));
+    // The wait before the next attempt is spent looking every millisecond,
+    // so that a holder handing the lock over is not kept waiting for the
+    // whole of it.
+    const TClock::time_point next = TClock::now() + std::chrono::milliseconds(std::max<int32_t>(settings.WaitTime, 0));
+    for (;;) {
+      const TClock::time_point now = TClock::now();
+      if (now >= next) break;
+      if (next - now <= kTurnPoll) {
+        std::this_thread::sleep_until(next);
+        break;
+      }
+      std::this_thread::sleep_for(kTurnPoll);
+      if (attempt()) {
+        locked_ = true;
+        return;
+      }
+    }
   }
+  locked_ = true;
 }
 
 void TFileMedium::Unlock() {
@@ -186,14 +245,52 @@ void TFileMedium::Unlock() {
     locked_ = false;
     return;
   }
+  SetByteLock(disk_->Descriptor(), kLockByte, F_UNLCK);
+  locked_ = false;
+}
+
+bool TFileMedium::OthersWait() const {
+  if (!disk_) return false;
   struct flock fl;
   std::memset(&fl, 0, sizeof fl);
-  fl.l_type = F_UNLCK;
+  fl.l_type = F_WRLCK;
   fl.l_whence = SEEK_SET;
-  fl.l_start = kLockByte;
+  fl.l_start = kWaiterByte;
   fl.l_len = 1;
-  ::fcntl(disk_->Descriptor(), F_OFD_SETLK, &fl);
-  locked_ = false;
+  // Our own notice never conflicts with our own description's locks.
+  if (::fcntl(disk_->Descriptor(), F_OFD_GETLK, &fl) != 0) return false;
+  return fl.l_type != F_UNLCK;
+}
+
+void TFileMedium::Relock() {
+  Unlock();
+  if (!disk_) return;
+  if (!OthersWait()) {
+    stale_notice_ = false;
+    Lock();
+    return;
+  }
+  if (stale_notice_) {
+    // A waiter that did not take the free lock last time (a stopped
+    // process): not waited for again until its notice has gone.
+    Lock();
+    return;
+  }
+  // Waiters try every millisecond; the bound leaves room for one that is
+  // slow to get the processor on a loaded machine.
+  const TLockSettings settings = lock_settings_ ? lock_settings_() : TLockSettings{};
+  const auto wait_time = std::chrono::milliseconds(std::max<int32_t>(settings.WaitTime, 0));
+  const TClock::time_point until = TClock::now() + 2 * wait_time + kTurnBound;
+  bool waited_out = true;
+  while (TClock::now() < until) {
+    std::this_thread::sleep_for(kTurnPoll);
+    if (!OthersWait()) {
+      waited_out = false;
+      break;
+    }
+  }
+  stale_notice_ = waited_out;
+  Lock();
 }
 
 }  // namespace tdb

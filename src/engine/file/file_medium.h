@@ -18,6 +18,7 @@
 // Threads: one thread at a time uses a medium.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -35,9 +36,10 @@ enum TRadiVOMediumType { mtDisk, mtMemory };
 // How long Lock() keeps trying.  RetryCount 0 waits without limit.
 struct TLockSettings {
   int32_t RetryCount = 20;
-  int32_t WaitTime = 100;  // milliseconds between attempts
+  int32_t WaitTime = 100;  // milliseconds between counted attempts
 };
-// Asked at every failed attempt, so that changed settings apply at once.
+// Asked at every counted failure (one per WaitTime), so that changed
+// settings apply at once.
 using TLockSettingsSource = std::function<TLockSettings()>;
 
 // What the medium says of its last write, taken to tell cheaply whether
@@ -111,9 +113,25 @@ class TFileMedium {
   bool Flushed() const;
 
   // The file lock (see TRadiVOFileIO::Lock).  REQUIRES: open, not locked.
+  // The failures are counted, and the settings asked, every WaitTime as
+  // always, but in between the lock is tried every millisecond.  From its
+  // first failed attempt on, a file object waiting for the lock says so to
+  // the others: it holds a shared lock on a byte past the data (see
+  // OthersWait) until it has the lock or gives up.
   void Lock();
   void Unlock();
   bool Locked() const { return locked_; }
+  // Whether another file object (of any process) waits for the file lock.
+  // One system call; false for memory.
+  bool OthersWait() const;
+  // Ends a stretch of operations under the lock: gives it up (when held)
+  // and takes it again, but first, when others wait for it, waits until
+  // they have taken it (their notices gone), for at most twice this
+  // object's wait time and kTurnBound; then takes it as Lock does.  A waiter
+  // that let a whole such wait pass is not waited for again until its
+  // notice has gone.  Raises as Lock does.
+  void Relock();
+  static constexpr std::chrono::milliseconds kTurnBound{50};
 
   // The medium's size now, which also becomes the size last seen.
   int64_t Size() const {
@@ -148,6 +166,8 @@ class TFileMedium {
   bool read_only_ = false;
   bool file_is_read_only_ = false;
   bool locked_ = false;
+  // Relock waited out a waiter's notice that is still there.
+  bool stale_notice_ = false;
   // The medium's size as last seen (see the invariants above).
   mutable int64_t known_size_ = 0;
 

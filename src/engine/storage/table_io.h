@@ -246,9 +246,10 @@ class TDadaTableIO {
   bool ReloadIfFileChanged();
   // A run of ReadRecord calls (a filter's pass over a view) that shares the
   // file lock instead of taking it for every record: the lock is taken at
-  // the first read and taken again every kReadsPerLock reads, so every read
-  // still happens under it and other processes wait no longer than for one
-  // stretch of reads.  Ended (and the lock released) by EndReadRun or by the
+  // the first read and given up every kReadsPerLock reads, to be taken again
+  // after those who wait for it have had it (TRadiVOFileIO::Relock), so every
+  // read still happens under it and other processes wait no longer than for
+  // about one stretch of reads.  Ended (and the lock released) by EndReadRun or by the
   // TReadRun going out of scope.
   static constexpr int32_t kReadsPerLock = 256;
   // ReadRecord reads the active fields slot by slot when there are at most
@@ -271,8 +272,9 @@ class TDadaTableIO {
   // that holds the file lock over a stretch of changes instead of taking it
   // for each: the lock is taken when the batch begins, and a stretch ends
   // right after its kChangesPerLock-th change, when the lock is given up and
-  // taken again at once: free for a moment between stretches, as it is
-  // between the changes of a loop of single changes.  Whatever the caller
+  // taken again, at once unless others wait for it; then after they have
+  // had it (TRadiVOFileIO::Relock), so that a batch of any length keeps them
+  // waiting no longer than about a stretch.  Whatever the caller
   // reads between two changes (a look at a record before deciding to delete
   // it) is read under the same hold of the lock as the change after it, so
   // no other process can change the record between the look and the change.
@@ -571,9 +573,10 @@ class TDadaTableIO {
 
   // The file lock over a stretch of operations (a read run's reads, a change
   // batch's changes): taken before the first, given up and taken again after
-  // every `per_lock` operations, so that others get their turn, and released
-  // at End.  A lock held already (by the other kind of stretch) serves as it
-  // is.
+  // every `per_lock` operations, and released at End.  Taken again, it is
+  // first left to those who wait for it (TRadiVOFileIO::Relock), so that a
+  // run of any length keeps nobody waiting longer than about one stretch.  A
+  // lock held already (by the other kind of stretch) serves as it is.
   class TStretchLock {
    public:
     explicit TStretchLock(int32_t per_lock) : per_lock_(per_lock) {}
@@ -588,8 +591,10 @@ class TDadaTableIO {
     // Before each operation of the stretch.
     void Take(TRadiVOFileIO& file) {
       if (Full() && file.Locked()) {
-        file.Unlock();
         holds_ = false;
+        file.Relock();
+        holds_ = true;
+        count_ = 0;
       }
       if (!file.Locked()) {
         file.Lock();
@@ -611,9 +616,9 @@ class TDadaTableIO {
     void Restart(TRadiVOFileIO& file) {
       count_ = 0;
       if (!holds_) return;
-      if (file.Locked()) file.Unlock();
       holds_ = false;
-      file.Lock();
+      if (file.Locked()) file.Relock();
+      else file.Lock();
       holds_ = true;
     }
     void End(TRadiVOFileIO& file) {
