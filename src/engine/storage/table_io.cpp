@@ -82,6 +82,21 @@ void TDadaTableIO::LoadIndexList(int32_t list_no, bool reload) {
 
 int32_t TDadaTableIO::FindInList0(int32_t rec_index) const {
   const TRecordList& list = *lists_[0];
+  // List 0 ascends by record number and holds every record not deleted, so
+  // a record stands at its number less the deleted records before it: no
+  // further forward, and at most as many places back as there are deleted
+  // records.
+  if (rec_index >= 0 && rec_tab_.size() >= list.size()) {
+    const size_t deleted = rec_tab_.size() - list.size();
+    const size_t at = std::min(static_cast<size_t>(rec_index), list.size());
+    size_t lo = at > deleted ? at - deleted : 0, hi = at + (at < list.size() ? 1 : 0);
+    while (lo < hi) {
+      size_t mid = lo + (hi - lo) / 2;
+      if (list[mid].RecIndex < rec_index) lo = mid + 1;
+      else hi = mid;
+    }
+    if (lo < list.size() && list[lo].RecIndex == rec_index) return static_cast<int32_t>(lo);
+  }
   size_t lo = 0, hi = list.size();
   while (lo < hi) {
     size_t mid = lo + (hi - lo) / 2;

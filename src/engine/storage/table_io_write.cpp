@@ -695,9 +695,18 @@ void TDadaTableIO::ModifyRecord(TFieldBuffers& buffers, int32_t record_pos, TInd
   // The blob areas are on the disk before the descriptors that lead to them.
   if (flush && wrote_before_record) file_.Flush();
   file_.WriteData(target.DataOffset, record);
-  // The kept keys of the record are the old ones now (also when only letter
-  // case changed, or a failure puts the old bytes back: it is read anew).
-  ForgetKeys(target.RecIndex);
+  // The kept keys of the record are the old ones now where its key bytes
+  // changed (also when only letter case did, or a failure puts the old bytes
+  // back: it is read anew); where they did not, what is kept is still right.
+  for (int32_t i = 0; i < index_count; ++i) {
+    bool same = true;
+    for (int32_t f : index_defs_[i].FieldNos) {
+      const size_t offset = static_cast<size_t>(field_offsets_[static_cast<size_t>(f)]);
+      same = same && !IsBlobFieldType(field_defs_[f].FieldType) &&
+             std::memcmp(before.data() + offset, record.data() + offset, static_cast<size_t>(SlotSize(f))) == 0;
+    }
+    if (!same) key_caches_[static_cast<size_t>(i)].Forget(target.RecIndex);
+  }
   std::vector<int32_t> among_others(static_cast<size_t>(index_count), -1);
   for (int32_t i = 0; i < index_count; ++i) among_others[static_cast<size_t>(i)] = gaps[static_cast<size_t>(i)].pos;
   MoveInIndexes(target, old_positions, among_others, &deferred);
