@@ -5,6 +5,7 @@
 
 #include "engine/base/codepage.h"
 #include "engine/compare/value_compare.h"
+#include "engine/filter/like_match.h"
 #include "server/server_schema.h"
 
 namespace server {
@@ -194,16 +195,37 @@ class Translator {
     // "%%" and a "%" that is not last behave apart from SQL on an exhausted
     // text; such patterns stay with the program.
     if (pattern.text.find("%%") != std::string::npos) return std::nullopt;
-    // Only a-z fold in the language's LIKE; SQL's lower() folds every
-    // letter, so a case-insensitive LIKE over other letters stays with the program.
-    if (CaseInsensitive())
-      for (unsigned char c : pattern.text)
-        if (c >= 0x80) return std::nullopt;
     auto l = Operand(*node.left);
     if (!l) return std::nullopt;
-    std::string r = Param(tdb::Cp1251ToUtf8(pattern.text), "text");
-    if (CaseInsensitive()) return "(upper(" + *l + ") LIKE upper(" + r + ") ESCAPE '')";
-    return "(" + *l + " LIKE " + r + " ESCAPE '')";
+    if (!CaseInsensitive()) return "(" + *l + " LIKE " + Param(tdb::Cp1251ToUtf8(pattern.text), "text") + " ESCAPE '')";
+    // Letter case is folded as the language folds it, by its own table of
+    // letters: the pattern here, the text on the server by translate().
+    // upper(), lower() and ILIKE would fold by the server's locale, which
+    // may fold other letters or none beyond a-z.
+    const tdb::TLikeCase folding =
+        (options_ & tdb::foLikeFoldsEveryLetter) != 0 ? tdb::TLikeCase::kAllLetters : tdb::TLikeCase::kLatin;
+    std::string folded = pattern.text.substr(0, pattern.text.find('\0'));
+    for (char& c : folded) c = static_cast<char>(tdb::LikeFold(static_cast<unsigned char>(c), folding));
+    return "(" + Folded(*l, folded, folding) + " LIKE " + Param(tdb::Cp1251ToUtf8(folded), "text") + " ESCAPE '')";
+  }
+
+  // `expr` with the small letters of the capitals in `pattern` (folded)
+  // turned into them.  The text's other letters may stay as they are: none
+  // of them folds onto a letter of the pattern, so they match only "_" and
+  // "%" either way; and a short list keeps translate() cheap on each row.
+  static std::string Folded(const std::string& expr, const std::string& pattern, tdb::TLikeCase folding) {
+    bool in_pattern[256] = {};
+    for (char c : pattern) in_pattern[static_cast<unsigned char>(c)] = true;
+    std::string small, capital;
+    for (int c = 1; c < 256; ++c) {
+      const unsigned char to = tdb::LikeFold(static_cast<unsigned char>(c), folding);
+      if (to == c || !in_pattern[to]) continue;
+      small += static_cast<char>(c);
+      capital += static_cast<char>(to);
+    }
+    if (small.empty()) return expr;
+    // Letters only: nothing in them needs quoting.
+    return "translate(" + expr + ", '" + tdb::Cp1251ToUtf8(small) + "', '" + tdb::Cp1251ToUtf8(capital) + "')";
   }
 
   std::optional<std::string> In(const TExprNode& node) {

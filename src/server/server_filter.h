@@ -5,7 +5,10 @@
 // NOT; the six relations between operands of one type class (texts by the
 // columns' collation, a "*" in a text constant as a prefix compare, letter
 // case ignored under foCaseInsensitive); LIKE ("%" and "_", no escape
-// character); IN with a list of constants; UPPER, LOWER, YEAR, MONTH, DAY.
+// character; under foCaseInsensitive the letters the language folds, a-z or
+// with foLikeFoldsEveryLetter every letter of Windows-1251, folded by a
+// table of them, whatever the server's locale); IN with a list of
+// constants; UPPER, LOWER, YEAR, MONTH, DAY.
 // Everything else (arithmetic, SUBSTRING, TRIM, the time parts, GETDATE,
 // relations across type classes, a LIKE pattern with "%%", whose matching
 // differs) is left to the program: the dataset evaluates the whole filter on

@@ -109,6 +109,7 @@ void TServerTable::InternalClose() {
   win_.clear();
   whole_ = false;
   count_ = 0;
+  counted_at_.reset();
   pos_ = -1;
   filter_ptr_ = nullptr;
   filter_buffer_.reset();
@@ -136,8 +137,18 @@ void TServerTable::SetIndexName(const std::string& name) {
   if (!Active()) return;
   CheckBrowseMode();
   ChooseIndex();
+  // Another order of the same rows: their count holds while no change was
+  // heard since it was taken (nor a range that narrowed it).
+  const bool same_rows = !range_ && !whole_ && counted_at_ && *counted_at_ == ChangesHeard();
   range_ = false;
-  LoadView();
+  if (same_rows) {
+    const int count = count_;
+    LoadView(false);
+    count_ = count;
+    counted_at_ = seen_changes_;
+  } else {
+    LoadView();
+  }
   FetchFirst();
 }
 
@@ -224,7 +235,7 @@ std::vector<TServerTable::Row> TServerTable::FetchBlock(const Row* from, bool ba
   return rows;
 }
 
-void TServerTable::LoadView() {
+void TServerTable::LoadView(bool count) {
   ++view_stamp_;
   // What changed from here on is news for the view read now.
   seen_changes_ = ChangesHeard();
@@ -234,13 +245,20 @@ void TServerTable::LoadView() {
   unresolved_ = false;
   pos_ = -1;
   whole_ = false;
+  counted_at_.reset();
   if (filtered_ && sql_filter_.residual) {
     LoadWholeView();
     return;
   }
+  if (count) CountView();
+}
+
+void TServerTable::CountView() {
+  const uint64_t heard = ChangesHeard();
   std::vector<ServerParam> params;
   std::string sql = "SELECT count(*) FROM " + sql_table_ + " WHERE " + ViewWhere(params);
   count_ = static_cast<int>(connection_->Exec(sql, params).Integer(0, 0));
+  counted_at_ = heard;
 }
 
 void TServerTable::LoadWholeView() {
@@ -310,9 +328,7 @@ const TServerTable::Row* TServerTable::RowAt(int p) {
       win_start_ = 0;
     } else {
       // Counted again: positions from the end hold only with the true count.
-      std::vector<ServerParam> params;
-      std::string sql = "SELECT count(*) FROM " + sql_table_ + " WHERE " + ViewWhere(params);
-      count_ = static_cast<int>(connection_->Exec(sql, params).Integer(0, 0));
+      CountView();
       std::vector<Row> rows = FetchBlock(nullptr, true, kBlock);
       for (Row& r : rows) win_.push_back(std::move(r));
       win_start_ = std::max(0, count_ - static_cast<int>(win_.size()));
@@ -365,18 +381,23 @@ int TServerTable::PositionOfKey(const Row& row) {
   return static_cast<int>(connection_->Exec(sql, params).Integer(0, 0));
 }
 
-int TServerTable::PositionOf(int32_t id) {
-  for (size_t i = 0; i < win_.size(); ++i)
-    if (win_[i].Id() == id) return win_start_ + static_cast<int>(i);
-  if (whole_) return -1;
+std::optional<TServerTable::Row> TServerTable::ViewRow(int32_t id) {
   std::vector<ServerParam> params;
   std::string where = ViewWhere(params);
   params.push_back(std::to_string(id));
   std::vector<Row> rows = QueryRows("SELECT " + SelectList() + " FROM " + sql_table_ + " WHERE " + where +
                                        " AND rec_id = $" + std::to_string(params.size()) + "::integer",
                                    params);
-  if (rows.empty()) return -1;
-  return PositionOfKey(rows[0]);
+  if (rows.empty()) return std::nullopt;
+  return std::move(rows[0]);
+}
+
+int TServerTable::PositionOf(int32_t id) {
+  for (size_t i = 0; i < win_.size(); ++i)
+    if (win_[i].Id() == id) return win_start_ + static_cast<int>(i);
+  if (whole_) return -1;
+  std::optional<Row> row = ViewRow(id);
+  return row ? PositionOfKey(*row) : -1;
 }
 
 void TServerTable::CopyRow(const Row& row, uint8_t* buffer) const {
@@ -458,10 +479,21 @@ void TServerTable::SetRecNo(int n) {
 }
 
 void TServerTable::InternalGotoBookmark(tdb::TBookmark bookmark) {
-  int p = PositionOf(bookmark);
-  if (p < 0) Error("Bookmark not found");
-  if (p < win_start_ || p >= win_start_ + static_cast<int>(win_.size())) win_.clear();
+  for (size_t i = 0; i < win_.size(); ++i)
+    if (win_[i].Id() == bookmark) {
+      pos_ = win_start_ + static_cast<int>(i);
+      return;
+    }
+  std::optional<Row> row = whole_ ? std::nullopt : ViewRow(bookmark);
+  if (!row) Error("Bookmark not found");
+  // The rows at hand start again at the record, where it stands counted:
+  // its neighbours are read by its key, not walked to from an end.
+  const int p = PositionOfKey(*row);
+  win_.clear();
+  win_.push_back(std::move(*row));
+  win_start_ = p;
   pos_ = p;
+  unresolved_ = false;
 }
 
 tdb::TBookmark TServerTable::BufferBookmark(const uint8_t* buffer) const {
@@ -562,12 +594,18 @@ void TServerTable::SetFilterOptions(tdb::TFilterOptions options) {
 }
 
 void TServerTable::ApplyFilter() {
+  SqlFilter before = std::move(sql_filter_);
   sql_filter_ = SqlFilter{};
   if (filtered_ && !filter_text_.empty()) {
     parser_->Parse(filter_text_);
     sql_filter_ = TranslateFilter(parser_->nodes().root, schema_->fields, filter_options_);
   }
-  LoadView();
+  // The same condition on the server, all of it, and no change heard since
+  // the view was counted: the same rows (the filter bar sets its options,
+  // its text and the switch one after the other).
+  const bool same_rows = !whole_ && !before.residual && !sql_filter_.residual && before.where == sql_filter_.where &&
+                         before.params == sql_filter_.params && counted_at_ && *counted_at_ == ChangesHeard();
+  if (!same_rows) LoadView();
 }
 
 // ---- search ----

@@ -212,8 +212,11 @@ class TServerTable : public tdb::TDataSet, public tdb::TFilterFieldSource {
   std::vector<Row> FetchBlock(const Row* from, bool backward, int limit);
   // The row at view position p, reading blocks as needed; null when none.
   const Row* RowAt(int p);
-  // Reads the count and drops the rows at hand; position before the first.
-  void LoadView();
+  // Reads the count (unless told not to) and drops the rows at hand;
+  // position before the first.
+  void LoadView(bool count = true);
+  // Counts the view's rows into count_.
+  void CountView();
   // Makes `row` the current record, the only one at hand, its view position
   // not yet counted (see Resolve).
   void AnchorAt(Row row);
@@ -222,6 +225,9 @@ class TServerTable : public tdb::TDataSet, public tdb::TFilterFieldSource {
   // Reads the whole view, evaluating the filter here.
   void LoadWholeView();
   bool PassesHere(const Row& row);
+  // Record `id` as the server holds it now, when the view's condition lets
+  // it in.
+  std::optional<Row> ViewRow(int32_t id);
   // The view position of record `id`, -1 when the view does not hold it.
   int PositionOf(int32_t id);
   // The view position `row` would stand at (rows before it).
@@ -258,6 +264,9 @@ class TServerTable : public tdb::TDataSet, public tdb::TFilterFieldSource {
   int mark_field_ = -1;
 
   int count_ = 0;
+  // The changes heard (ChangesHeard) when count_ was counted; none when it
+  // has been kept up by this dataset's own moves since.
+  std::optional<uint64_t> counted_at_;
   int pos_ = -1;
   std::deque<Row> win_;  // rows at hand: view positions win_start_ ...
   int win_start_ = 0;

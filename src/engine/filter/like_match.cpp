@@ -54,6 +54,8 @@ std::string_view UpToNul(std::string_view s) { return s.substr(0, s.find('\0'));
 
 }  // namespace
 
+unsigned char LikeFold(unsigned char c, TLikeCase folding) { return FoldTable(folding)[c]; }
+
 bool LikeMatch(std::string_view text, std::string_view pattern_in, TLikeCase folding) {
   const TFoldTable& fold = FoldTable(folding);
   auto same = [&fold](char a, char b) {

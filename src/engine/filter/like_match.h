@@ -25,6 +25,9 @@ enum class TLikeCase {
 // True when `text` matches `pattern`.  Both are Windows-1251 texts and end at
 // their first NUL.
 bool LikeMatch(std::string_view text, std::string_view pattern, TLikeCase folding);
+// The byte `c` stands for under the folding: a small letter's capital, any
+// other byte itself.
+unsigned char LikeFold(unsigned char c, TLikeCase folding);
 inline bool LikeMatch(std::string_view text, std::string_view pattern, bool case_insensitive) {
   return LikeMatch(text, pattern, case_insensitive ? TLikeCase::kLatin : TLikeCase::kExact);
 }
